@@ -1,0 +1,343 @@
+#include "cli/Cli.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <thread>
+
+#include "link/AddressList.h"
+#include "link/CSerialLink.h"
+#include "link/ParameterTable.h"
+#include "link/PortMap.h"
+#include "text/HexText.h"
+#include "text/TimeText.h"
+#include "text/ValueText.h"
+
+namespace tervo::cli {
+
+namespace {
+
+const char* const kCommError = "通信错误！！！";
+
+const char* const kUsage =
+    "usage: tervo-cli COMMAND [OPTIONS]\n"
+    "  read  [--port COMn] [--baud B] [--addr A] NAME...\n"
+    "  write [--port COMn] [--baud B] [--addr A] NAME VALUE\n"
+    "  raw   [--port COMn] [--baud B] [--format 7E1|8N1|8N2|...] HEXTEXT\n"
+    "  watch [--port COMn] [--baud B] [--addr A[-B|,C...]] [--interval S] [--count N] [NAME...]\n"
+    "Ports COM1..COM6 map to /dev/ttyUSB0..5 unless TERVO_COM1..TERVO_COM6 name another path.\n"
+    "B is 300, 600, 1200, 2400, 4800, 9600 (default) or 19200; A is 0..99 (default 0).\n"
+    "NAME is a two-character mnemonic (PV, SL, r1 ...).\n";
+
+struct Options {
+    std::map<std::string, std::string> flags;
+    std::vector<std::string> positional;
+};
+
+class UsageError {
+public:
+    explicit UsageError(std::string message) : m_message(std::move(message)) {}
+    const std::string& message() const { return m_message; }
+
+private:
+    std::string m_message;
+};
+
+Options parseOptions(const std::vector<std::string>& arguments, size_t from,
+                     const std::vector<std::string>& allowed) {
+    Options options;
+    for (size_t i = from; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (a.size() > 2 && a.rfind("--", 0) == 0) {
+            if (std::find(allowed.begin(), allowed.end(), a) == allowed.end()) {
+                throw UsageError("unknown option " + a);
+            }
+            if (i + 1 >= arguments.size()) {
+                throw UsageError("missing value after " + a);
+            }
+            options.flags[a] = arguments[++i];
+        } else {
+            options.positional.push_back(a);
+        }
+    }
+    return options;
+}
+
+int parseInt(const std::string& text, const std::string& what) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end) {
+        throw UsageError("bad " + what + ": " + text);
+    }
+    return value;
+}
+
+uint8_t portOf(const Options& o) {
+    auto it = o.flags.find("--port");
+    if (it == o.flags.end()) {
+        return 0;
+    }
+    const int index = portIndexOfName(it->second);
+    if (index < 0) {
+        throw UsageError("bad port (COM1..COM6): " + it->second);
+    }
+    return static_cast<uint8_t>(index);
+}
+
+uint8_t baudOf(const Options& o) {
+    auto it = o.flags.find("--baud");
+    if (it == o.flags.end()) {
+        return kDefaultBaudIndex;
+    }
+    const int index = baudIndexOf(static_cast<uint32_t>(parseInt(it->second, "baud rate")));
+    if (index < 0) {
+        throw UsageError("bad baud rate: " + it->second);
+    }
+    return static_cast<uint8_t>(index);
+}
+
+uint8_t addressOf(const Options& o) {
+    auto it = o.flags.find("--addr");
+    if (it == o.flags.end()) {
+        return 0;
+    }
+    const int address = parseInt(it->second, "address");
+    if (address < 0 || address > 99) {
+        throw UsageError("bad address (0..99): " + it->second);
+    }
+    return static_cast<uint8_t>(address);
+}
+
+// A table mnemonic names its index; any other two characters go out literally. The bytes on
+// the wire are the same either way.
+uint32_t codeOfName(const std::string& name) {
+    if (name.size() != 2) {
+        throw UsageError("a parameter name has two characters: " + name);
+    }
+    const int index = parameterIndexOfMnemonic(name);
+    return index >= 0 ? static_cast<uint32_t>(index) : literalCode(name[0], name[1]);
+}
+
+int commandRead(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.positional.empty()) {
+        throw UsageError("read needs at least one NAME");
+    }
+    ReadRequest request;
+    request.port = portOf(o);
+    request.baud = baudOf(o);
+    request.address = addressOf(o);
+    std::vector<uint32_t> codes;
+    for (const std::string& name : o.positional) {
+        codes.push_back(codeOfName(name));
+    }
+    int status = kExitOk;
+    for (size_t i = 0; i < codes.size(); ++i) {
+        request.parameterCode = codes[i];
+        CSerialLink link(0);
+        double value = 0.0;
+        if (link.ReadParam(request, value) == 0) {
+            out << o.positional[i] << ' ' << valueText(value) << '\n';
+        } else {
+            err << o.positional[i] << ' ' << kCommError << '\n';
+            status = kExitFailed;
+        }
+    }
+    return status;
+}
+
+int commandWrite(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.positional.size() != 2) {
+        throw UsageError("write needs NAME and VALUE");
+    }
+    const uint32_t code = codeOfName(o.positional[0]);
+    CSerialLink link(0);
+    const uint8_t reply =
+        link.WriteParam(portOf(o), baudOf(o), addressOf(o), code, padValueText(o.positional[1]));
+    if (reply == kACK) {
+        out << "修改成功！！！\n";
+        return kExitOk;
+    }
+    err << (reply == kNAK ? "修改失败！！！" : kCommError) << '\n';
+    return kExitFailed;
+}
+
+// "7E1", "8N1", "8N2", "7O1.5": data bits 4..8, parity N/O/E/M/S, stop bits 1, 1.5 or 2.
+void applyFormat(const std::string& format, CSerialLink& link) {
+    const std::string bad = "bad line format (like 7E1, 8N1, 8N2): " + format;
+    if (format.size() < 3 || format[0] < '4' || format[0] > '8') {
+        throw UsageError(bad);
+    }
+    static const std::string parities = "NOEMS";
+    const size_t parity = parities.find(static_cast<char>(std::toupper(format[1])));
+    const std::string stop = format.substr(2);
+    if (parity == std::string::npos || (stop != "1" && stop != "1.5" && stop != "2")) {
+        throw UsageError(bad);
+    }
+    link.m_dataBits = static_cast<uint8_t>(format[0] - '0');
+    link.m_parity = static_cast<uint8_t>(parity);
+    link.m_stopBits = stop == "1" ? 0 : stop == "1.5" ? 1 : 2;
+}
+
+const char* statusMeaning(int status) {
+    switch (status) {
+        case kLinkSetStateFailed:
+            return "the line settings could not be applied";
+        case kLinkGetStateFailed:
+            return "the line settings could not be read";
+        case kLinkGetTimeoutsFailed:
+            return "the port is not a serial device";
+        case kLinkOpenFailed:
+            return "the port is absent or in use";
+        case kLinkNoReply:
+            return "no reply within the timeouts";
+        case kLinkBadPort:
+            return "bad port";
+        case kLinkBadBaud:
+            return "bad baud rate";
+        default:
+            return "unknown";
+    }
+}
+
+int commandRaw(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.positional.size() > 1) {
+        throw UsageError("raw takes one HEXTEXT (quote it)");
+    }
+    CSerialLink link(0);
+    link.m_port = portOf(o);
+    link.m_baud = baudOf(o);
+    if (auto it = o.flags.find("--format"); it != o.flags.end()) {
+        applyFormat(it->second, link);
+    }
+    const std::vector<uint8_t> bytes =
+        parseHexText(o.positional.empty() ? std::string() : o.positional[0]);
+    const ExchangeResult result = link.Exchange(bytes.data(), bytes.size());
+    if (result.status != kLinkOk) {
+        err << "link status " << result.status << ": " << statusMeaning(result.status) << '\n';
+        return kExitFailed;
+    }
+    out << hexBytes(result.reply) << '\n';
+    return kExitOk;
+}
+
+std::string rightAligned(const std::string& text, size_t width) {
+    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+int commandWatch(const Options& o, std::ostream& out, std::ostream&) {
+    std::vector<int> addresses{0};
+    if (auto it = o.flags.find("--addr"); it != o.flags.end()) {
+        if (!parseAddressList(it->second, addresses)) {
+            throw UsageError("bad address list (like 0-3 or 0,2,5): " + it->second);
+        }
+    }
+    double interval = 1.0;
+    if (auto it = o.flags.find("--interval"); it != o.flags.end()) {
+        char* end = nullptr;
+        interval = std::strtod(it->second.c_str(), &end);
+        if (it->second.empty() || *end != '\0' || !(interval >= 0.0) || interval > 86400.0) {
+            throw UsageError("bad interval: " + it->second);
+        }
+    }
+    int count = 0;
+    if (auto it = o.flags.find("--count"); it != o.flags.end()) {
+        count = parseInt(it->second, "count");
+        if (count < 0) {
+            throw UsageError("bad count: " + it->second);
+        }
+    }
+    std::vector<std::string> names = o.positional;
+    if (names.empty()) {
+        names = {"PV", "SP", "OP"};
+    }
+    std::vector<uint32_t> codes;
+    for (const std::string& name : names) {
+        codes.push_back(codeOfName(name));
+    }
+    ReadRequest request;
+    request.port = portOf(o);
+    request.baud = baudOf(o);
+
+    const bool terminal = &out == &std::cout && isatty(STDOUT_FILENO);
+    bool anyFailed = false;
+    for (int refresh = 0; count == 0 || refresh < count; ++refresh) {
+        const auto started = std::chrono::steady_clock::now();
+        std::string table = portName(request.port) + "  " + baudText(request.baud) + " bps  " +
+                            timeStampText(std::time(nullptr)) + "\n地址";
+        for (const std::string& name : names) {
+            table += rightAligned(name, 10);
+        }
+        table += '\n';
+        anyFailed = false;
+        for (int address : addresses) {
+            request.address = static_cast<uint8_t>(address);
+            table += rightAligned(std::to_string(address), 4);
+            for (uint32_t code : codes) {
+                request.parameterCode = code;
+                CSerialLink link(0);
+                double value = 0.0;
+                const bool ok = link.ReadParam(request, value) == 0;
+                anyFailed = anyFailed || !ok;
+                table += rightAligned(ok ? valueText(value) : "Err", 10);
+            }
+            table += '\n';
+        }
+        if (terminal) {
+            out << "\x1b[H\x1b[2J";
+        } else if (refresh > 0) {
+            out << '\n';
+        }
+        out << table << std::flush;
+        if (count != 0 && refresh + 1 >= count) {
+            break;
+        }
+        std::this_thread::sleep_until(started + std::chrono::duration<double>(interval));
+    }
+    return anyFailed ? kExitFailed : kExitOk;
+}
+
+}  // namespace
+
+int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h" ||
+        arguments[0] == "help") {
+        (arguments.empty() ? err : out) << kUsage;
+        return arguments.empty() ? kExitUsage : kExitOk;
+    }
+    const std::string& command = arguments[0];
+    try {
+        if (command == "read") {
+            return commandRead(parseOptions(arguments, 1, {"--port", "--baud", "--addr"}), out,
+                               err);
+        }
+        if (command == "write") {
+            return commandWrite(parseOptions(arguments, 1, {"--port", "--baud", "--addr"}), out,
+                                err);
+        }
+        if (command == "raw") {
+            return commandRaw(parseOptions(arguments, 1, {"--port", "--baud", "--format"}), out,
+                              err);
+        }
+        if (command == "watch") {
+            return commandWatch(
+                parseOptions(arguments, 1, {"--port", "--baud", "--addr", "--interval", "--count"}),
+                out, err);
+        }
+        throw UsageError("unknown command " + command);
+    } catch (const UsageError& e) {
+        err << "tervo-cli: " << e.message() << '\n' << kUsage;
+        return kExitUsage;
+    }
+}
+
+}  // namespace tervo::cli

@@ -1,0 +1,342 @@
+#include "link/PosixSerialDevice.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "link/PortMap.h"
+
+namespace tervo {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int millisecondsUntil(Clock::time_point deadline) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+bool speedOfBaud(uint32_t baud, speed_t& speed) {
+    switch (baud) {
+        case 300:
+            speed = B300;
+            return true;
+        case 600:
+            speed = B600;
+            return true;
+        case 1200:
+            speed = B1200;
+            return true;
+        case 2400:
+            speed = B2400;
+            return true;
+        case 4800:
+            speed = B4800;
+            return true;
+        case 9600:
+            speed = B9600;
+            return true;
+        case 19200:
+            speed = B19200;
+            return true;
+        case 38400:
+            speed = B38400;
+            return true;
+        case 57600:
+            speed = B57600;
+            return true;
+        case 115200:
+            speed = B115200;
+            return true;
+        default:
+            return false;
+    }
+}
+
+uint32_t baudOfSpeed(speed_t speed) {
+    static const speed_t speeds[] = {B300,  B600,   B1200,  B2400,  B4800,
+                                     B9600, B19200, B38400, B57600, B115200};
+    static const uint32_t bauds[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    for (size_t i = 0; i < sizeof speeds / sizeof speeds[0]; ++i) {
+        if (speeds[i] == speed) {
+            return bauds[i];
+        }
+    }
+    return 0;
+}
+
+class PosixSerialDevice : public SerialDevice {
+public:
+    explicit PosixSerialDevice(int fd) : m_fd(fd) {}
+
+    ~PosixSerialDevice() override {
+        // Exclusive mode lives on the terminal, not on this descriptor; give it back so the
+        // next opener (another view, another program) is not locked out.
+        ioctl(m_fd, TIOCNXCL);
+        flock(m_fd, LOCK_UN);
+        ::close(m_fd);
+    }
+
+    // The timeouts are this object's own: poll() carries them out in read() and write(). Like
+    // the comm-timeout call they stand for, reading them fails on a device that is no terminal.
+    bool getTimeouts(SerialTimeouts& out) override {
+        termios t{};
+        if (tcgetattr(m_fd, &t) != 0) {
+            return false;
+        }
+        out = m_timeouts;
+        return true;
+    }
+
+    bool setTimeouts(const SerialTimeouts& timeouts) override {
+        m_timeouts = timeouts;
+        return true;
+    }
+
+    bool getLineSettings(LineSettings& out) override {
+        if (tcgetattr(m_fd, &m_termios) != 0) {
+            return false;
+        }
+        m_haveTermios = true;
+        out.baud = baudOfSpeed(cfgetospeed(&m_termios));
+        switch (m_termios.c_cflag & CSIZE) {
+            case CS5:
+                out.dataBits = 5;
+                break;
+            case CS6:
+                out.dataBits = 6;
+                break;
+            case CS7:
+                out.dataBits = 7;
+                break;
+            default:
+                out.dataBits = 8;
+                break;
+        }
+        if ((m_termios.c_cflag & PARENB) == 0) {
+            out.parity = 0;
+        } else if (m_termios.c_cflag & CMSPAR) {
+            out.parity = (m_termios.c_cflag & PARODD) ? 3 : 4;
+        } else {
+            out.parity = (m_termios.c_cflag & PARODD) ? 1 : 2;
+        }
+        out.stopBits = (m_termios.c_cflag & CSTOPB) ? 2 : 0;
+        return true;
+    }
+
+    bool setLineSettings(const LineSettings& settings) override {
+        if (!m_haveTermios && tcgetattr(m_fd, &m_termios) != 0) {
+            return false;
+        }
+        termios t = m_termios;
+        speed_t speed;
+        if (!speedOfBaud(settings.baud, speed)) {
+            return false;
+        }
+        cfsetispeed(&t, speed);
+        cfsetospeed(&t, speed);
+
+        t.c_cflag &= ~CSIZE;
+        switch (settings.dataBits) {
+            // termios has no four-bit characters; the port refuses such a format.
+            case 5:
+                t.c_cflag |= CS5;
+                break;
+            case 6:
+                t.c_cflag |= CS6;
+                break;
+            case 7:
+                t.c_cflag |= CS7;
+                break;
+            case 8:
+                t.c_cflag |= CS8;
+                break;
+            default:
+                return false;
+        }
+
+        t.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+        switch (settings.parity) {
+            case 0:
+                break;
+            case 1:
+                t.c_cflag |= PARENB | PARODD;
+                break;
+            case 2:
+                t.c_cflag |= PARENB;
+                break;
+            case 3:
+                t.c_cflag |= PARENB | CMSPAR | PARODD;
+                break;
+            case 4:
+                t.c_cflag |= PARENB | CMSPAR;
+                break;
+            default:
+                return false;
+        }
+
+        // POSIX knows one or two stop bits only; one and a half is sent as two, which every
+        // receiver that expects one and a half accepts.
+        switch (settings.stopBits) {
+            case 0:
+                t.c_cflag &= ~CSTOPB;
+                break;
+            case 1:
+            case 2:
+                t.c_cflag |= CSTOPB;
+                break;
+            default:
+                return false;
+        }
+
+        // A binary line: no echo, no line editing, no signals, no character translation in
+        // either direction. Flow control (IXON, IXOFF, CRTSCTS) stays as the driver has it.
+        t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | INPCK);
+        t.c_oflag &= ~OPOST;
+        t.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
+        t.c_cflag |= CREAD | CLOCAL;
+        t.c_cc[VMIN] = 0;
+        t.c_cc[VTIME] = 0;
+        // A pseudo-terminal carries bytes, not characters on a wire: it keeps eight bits
+        // without parity whatever it is asked, and the C library reports that as a failure.
+        // Ask it for what it can do; the format was checked above all the same.
+        if (isPseudoTerminal()) {
+            t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
+            t.c_cflag |= CS8;
+        }
+        if (tcsetattr(m_fd, TCSANOW, &t) != 0) {
+            return false;
+        }
+
+        // USB adapters hold short replies back for up to 16 ms unless asked not to; drivers
+        // without the setting (pseudo-terminals among them) simply refuse, which is harmless.
+        serial_struct serial{};
+        if (ioctl(m_fd, TIOCGSERIAL, &serial) == 0 && !(serial.flags & ASYNC_LOW_LATENCY)) {
+            serial.flags |= ASYNC_LOW_LATENCY;
+            ioctl(m_fd, TIOCSSERIAL, &serial);
+        }
+        return true;
+    }
+
+    size_t write(const uint8_t* data, size_t length) override {
+        const auto deadline =
+            Clock::now() + std::chrono::milliseconds(m_timeouts.writeTotalConstant +
+                                                     m_timeouts.writeTotalMultiplier * length);
+        size_t written = 0;
+        while (written < length) {
+            ssize_t n = ::write(m_fd, data + written, length - written);
+            if (n > 0) {
+                written += static_cast<size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                break;
+            }
+            pollfd p{m_fd, POLLOUT, 0};
+            if (poll(&p, 1, millisecondsUntil(deadline)) <= 0) {
+                break;
+            }
+        }
+        // The request is on its way once the driver has sent it out; waiting for that keeps the
+        // reply's timeouts counted from the end of the request, as the controller sees it.
+        int queued = 0;
+        while (ioctl(m_fd, TIOCOUTQ, &queued) == 0 && queued > 0 && Clock::now() < deadline) {
+            pollfd p{m_fd, 0, 0};
+            poll(&p, 1, 1);
+        }
+        return written;
+    }
+
+    size_t read(uint8_t* data, size_t length) override {
+        const auto start = Clock::now();
+        const auto totalDeadline =
+            start + std::chrono::milliseconds(m_timeouts.readTotalConstant +
+                                              m_timeouts.readTotalMultiplier * length);
+        const auto interval = std::chrono::milliseconds(m_timeouts.readInterval);
+        size_t received = 0;
+        Clock::time_point lastByte{};
+        while (received < length) {
+            Clock::time_point deadline = totalDeadline;
+            if (received > 0 && m_timeouts.readInterval > 0 && lastByte + interval < deadline) {
+                deadline = lastByte + interval;
+            }
+            const int wait = millisecondsUntil(deadline);
+            if (wait == 0) {
+                break;
+            }
+            pollfd p{m_fd, POLLIN, 0};
+            int ready = poll(&p, 1, wait);
+            if (ready < 0 && errno == EINTR) {
+                continue;
+            }
+            if (ready <= 0) {
+                break;
+            }
+            ssize_t n = ::read(m_fd, data + received, length - received);
+            if (n > 0) {
+                received += static_cast<size_t>(n);
+                lastByte = Clock::now();
+            } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+                break;  // hung up: nothing more will come
+            }
+        }
+        return received;
+    }
+
+private:
+    bool isPseudoTerminal() const {
+        struct stat st {};
+        const unsigned int major = fstat(m_fd, &st) == 0 ? ::major(st.st_rdev) : 0;
+        return S_ISCHR(st.st_mode) && major >= 136 && major <= 143;
+    }
+
+    int m_fd;
+    SerialTimeouts m_timeouts{};
+    termios m_termios{};
+    bool m_haveTermios = false;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> PosixSerialOpener::openPath(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    // Exclusive among Tervo processes (flock) and against other programs (TIOCEXCL, which a
+    // process without CAP_SYS_ADMIN cannot open past, and which makes our own open fail with
+    // EBUSY while someone else holds it).
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    if (isatty(fd)) {
+        ioctl(fd, TIOCEXCL);
+        // A closed port hears nothing; bytes a pseudo-terminal kept while nobody had the port
+        // open are not part of this exchange.
+        tcflush(fd, TCIOFLUSH);
+    }
+    return std::make_unique<PosixSerialDevice>(fd);
+}
+
+std::unique_ptr<SerialDevice> PosixSerialOpener::open(const std::string& portName) {
+    const int index = portIndexOfName(portName);
+    return openPath(index >= 0 ? portPath(index) : portName);
+}
+
+SerialOpener& defaultSerialOpener() {
+    static PosixSerialOpener opener;
+    return opener;
+}
+
+}  // namespace tervo

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace tervo {
+
+// "20YY/MM/DD hh:mm:ss" from calendar seconds, in local time. The century is written as "20"
+// whatever the year, as every time stamp of the system is.
+std::string timeStampText(int64_t seconds);
+
+}  // namespace tervo
