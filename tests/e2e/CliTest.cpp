@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <regex>
+#include <thread>
+
+#include "support/Process.h"
+#include "support/RawPty.h"
+
+using tervo::testing::Child;
+using tervo::testing::RawPty;
+using tervo::testing::run;
+using tervo::testing::RunResult;
+using tervo::testing::TempDir;
+using tervo::testing::waitForPath;
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+Bytes bytesOf(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
+
+RunResult cli(const TempDir& dir, std::vector<std::string> args) {
+    args.insert(args.begin(), TERVO_CLI);
+    return run(args, dir.path());
+}
+
+// qt570-emu as its own process with four controllers, 3 silent, linked as COM1.
+class EmulatedBus : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_emu = std::make_unique<Child>(
+            std::vector<std::string>{QT570_EMU, "--link", m_dir / "com1", "--addresses", "0-3",
+                                     "--speed", "60", "--fault", "3:silent"},
+            m_dir.path());
+        ASSERT_TRUE(m_emu->started());
+        ASSERT_TRUE(waitForPath(m_dir / "com1"));
+        setenv("TERVO_COM1", (m_dir / "com1").c_str(), 1);
+    }
+    void TearDown() override { unsetenv("TERVO_COM1"); }
+
+    TempDir m_dir;
+    std::unique_ptr<Child> m_emu;
+};
+
+}  // namespace
+
+TEST_F(EmulatedBus, ReadWriteAndTheirExitStatuses) {
+    RunResult r =
+        cli(m_dir, {"read", "--port", "COM1", "--baud", "9600", "--addr", "0", "SL", "PV", "HB"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::regex_match(r.out, std::regex("SL 25\\.00\nPV -?\\d+\\.\\d\\d\nHB 20\\.00\n")))
+        << r.out;
+
+    r = cli(m_dir, {"write", "--addr", "2", "SL", "80"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "修改成功！！！\n");
+    r = cli(m_dir, {"read", "--addr", "2", "SL"});
+    EXPECT_EQ(r.out, "SL 80.00\n");
+
+    r = cli(m_dir, {"write", "--addr", "2", "PV", "-12.5"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "修改失败！！！\n");
+
+    r = cli(m_dir, {"write", "--addr", "3", "SL", "80"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "通信错误！！！\n");
+
+    r = cli(m_dir, {"read", "--addr", "3", "PV", "SL"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "PV 通信错误！！！\nSL 通信错误！！！\n");
+
+    r = cli(m_dir, {"read", "--addr", "1", "pv"});
+    EXPECT_EQ(r.status, 1) << "a lower-case mnemonic goes out as typed and is unknown";
+}
+
+TEST_F(EmulatedBus, RawExchangeAndWatch) {
+    RunResult r = cli(m_dir, {"raw", "04 30 30 30 30 53 4C 05"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "02 53 4C 20 32 35 2E 30 03 25\n");
+
+    r = cli(m_dir, {"raw", "--format", "8N1", "04 30 30 30 30 53 4C 05"});
+    EXPECT_EQ(r.out, "02 53 4C 20 32 35 2E 30 03 25\n");
+
+    r = cli(m_dir, {"raw", "04 33 33 33 33 53 4C 05"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "link status 5: no reply within the timeouts\n");
+
+    r = cli(m_dir, {"raw", "--port", "COM6", "04"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("link status 4"), std::string::npos) << r.err;
+
+    r = cli(m_dir, {"watch", "--addr", "0-1,3", "--count", "2", "--interval", "0.2", "PV", "SL"});
+    EXPECT_EQ(r.status, 1) << "address 3 never answered";
+    EXPECT_TRUE(std::regex_search(
+        r.out, std::regex("地址        PV        SL\n   0 +-?\\d+\\.\\d\\d +25\\.00\n   1 .*\n   3 "
+                          "      Err       Err\n\n")))
+        << r.out;
+}
+
+TEST_F(EmulatedBus, StoppingTheEmulatorRemovesItsLink) {
+    m_emu->signal(SIGTERM);
+    EXPECT_EQ(m_emu->wait(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(m_dir / "com1")));
+}
+
+TEST(CliUsage, ErrorsExitTwo) {
+    TempDir dir;
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"fly"},
+        {"read"},
+        {"read", "--port", "COM7", "PV"},
+        {"read", "--baud", "1000", "PV"},
+        {"read", "--addr", "100", "PV"},
+        {"read", "PVX"},
+        {"write", "SL"},
+        {"raw", "--format", "9N1", "04"},
+        {"watch", "--addr", "5-1"},
+        {"read", "--port"},
+        {"read", "--colour", "red", "PV"},
+    };
+    for (const auto& args : bad) {
+        RunResult r = cli(dir, args);
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args.back());
+        EXPECT_NE(r.err.find("usage: tervo-cli"), std::string::npos);
+    }
+    EXPECT_EQ(cli(dir, {"--help"}).status, 0);
+}
+
+// The far end of the line played by the test itself: what tervo-cli puts on the wire, byte
+// for byte, and how often and how far apart it tries.
+class IndependentPeer : public ::testing::Test {
+protected:
+    void SetUp() override { setenv("TERVO_COM2", m_pty.path().c_str(), 1); }
+    void TearDown() override { unsetenv("TERVO_COM2"); }
+
+    // Serves frames until the child exits: each frame is logged with its arrival time and
+    // answered by `answer` (an empty answer is silence).
+    template <typename Answer>
+    RunResult serve(std::vector<std::string> args, Answer answer) {
+        args.insert(args.begin(), TERVO_CLI);
+        Child child(args, m_dir.path());
+        const auto start = std::chrono::steady_clock::now();
+        std::thread peer([&] {
+            while (std::chrono::steady_clock::now() - start < 5s) {
+                Bytes frame = m_pty.receive(5ms);
+                if (frame.empty()) {
+                    if (m_stop) {
+                        return;
+                    }
+                    continue;
+                }
+                m_frames.push_back(frame);
+                m_times.push_back(std::chrono::steady_clock::now());
+                m_pty.send(answer(frame));
+            }
+        });
+        const int status = child.wait();
+        m_stop = true;
+        peer.join();
+        return {status, child.out(), child.err()};
+    }
+
+    TempDir m_dir;
+    RawPty m_pty;
+    std::atomic<bool> m_stop{false};
+    std::vector<Bytes> m_frames;
+    std::vector<std::chrono::steady_clock::time_point> m_times;
+};
+
+TEST_F(IndependentPeer, SilenceIsTriedFiveTimesAtTheReadTimeout) {
+    RunResult r = serve({"read", "--port", "COM2", "--addr", "12", "SL"},
+                        [](const Bytes&) { return Bytes{}; });
+    EXPECT_EQ(r.status, 1);
+    ASSERT_EQ(m_frames.size(), 5u);
+    for (size_t i = 0; i < m_frames.size(); ++i) {
+        EXPECT_EQ(m_frames[i], bytesOf("\x04"
+                                       "1122SL\x05"));
+        if (i > 0) {
+            EXPECT_GE(m_times[i] - m_times[i - 1], 60ms) << "each attempt waits out the read";
+        }
+    }
+}
+
+TEST_F(IndependentPeer, BadRepliesAreRetriedAndAGoodOneIsParsed) {
+    int count = 0;
+    RunResult r = serve({"read", "--port", "COM2", "--addr", "5", "TI"}, [&](const Bytes&) {
+        ++count;
+        if (count == 1) {
+            return bytesOf("\x02TI 12.5\x03");  // nine bytes
+        }
+        Bytes reply = bytesOf("\x02TI-12.5\x03");
+        uint8_t bcc = 0;
+        for (size_t i = 1; i <= 8; ++i) {
+            bcc ^= reply[i];
+        }
+        reply.push_back(count == 2 ? bcc ^ 1 : bcc);
+        return reply;
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "TI -12.50\n");
+    ASSERT_EQ(m_frames.size(), 3u);
+    EXPECT_EQ(m_frames[2], bytesOf("\x04"
+                                   "0055TI\x05"));
+}
+
+TEST_F(IndependentPeer, WriteFramesNakAndSilence) {
+    RunResult r = serve({"write", "--port", "COM2", "--addr", "1", "SL", "100.0"},
+                        [](const Bytes&) { return Bytes{0x15}; });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "修改失败！！！\n");
+    ASSERT_EQ(m_frames.size(), 1u) << "a refusal is final";
+    Bytes expected = bytesOf(
+        "\x04"
+        "0011\x02SL100.0\x03");
+    uint8_t bcc = 0;
+    for (size_t i = 6; i <= 13; ++i) {
+        bcc ^= expected[i];
+    }
+    expected.push_back(bcc);
+    EXPECT_EQ(m_frames[0], expected);
+
+    m_frames.clear();
+    m_stop = false;
+    r = serve({"write", "--port", "COM2", "--addr", "1", "SL", "7"},
+              [](const Bytes&) { return Bytes{}; });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "通信错误！！！\n");
+    ASSERT_EQ(m_frames.size(), 5u);
+    EXPECT_EQ(Bytes(m_frames[4].begin() + 8, m_frames[4].begin() + 13), bytesOf("7    "));
+}
