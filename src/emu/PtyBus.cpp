@@ -43,15 +43,6 @@ speed_t speedOf(uint32_t baud) {
     }
 }
 
-bool addressOf(const std::vector<uint8_t>& frame, int& address) {
-    auto digit = [](uint8_t c) { return c >= '0' && c <= '9'; };
-    if (!digit(frame[1]) || frame[1] != frame[2] || !digit(frame[3]) || frame[3] != frame[4]) {
-        return false;
-    }
-    address = (frame[1] - '0') * 10 + (frame[3] - '0');
-    return true;
-}
-
 void fail(std::string* error, const std::string& what) {
     if (error != nullptr) {
         *error = what + ": " + std::strerror(errno);
@@ -62,11 +53,8 @@ void fail(std::string* error, const std::string& what) {
 
 PtyBus::PtyBus(BusOptions options)
     : m_options(std::move(options)),
-      m_charTime(std::chrono::microseconds(10'000'000 / std::max<uint32_t>(1, m_options.baud))) {
-    for (int address : m_options.addresses) {
-        m_controllers[address];
-    }
-}
+      m_bus(m_options.addresses, m_options.faults),
+      m_charTime(std::chrono::microseconds(10'000'000 / std::max<uint32_t>(1, m_options.baud))) {}
 
 PtyBus::~PtyBus() {
     stop();
@@ -150,42 +138,38 @@ void PtyBus::stop() {
 
 void PtyBus::setFaults(int address, const Faults& faults) {
     std::lock_guard lock(m_mutex);
-    m_options.faults[address] = faults;
+    m_bus.setFaults(address, faults);
 }
 
 double PtyBus::value(int address, int index) {
     std::lock_guard lock(m_mutex);
-    auto it = m_controllers.find(address);
-    return it == m_controllers.end() ? 0.0 : it->second.value(index);
+    const Controller* c = m_bus.controller(address);
+    return c == nullptr ? 0.0 : c->value(index);
 }
 
 void PtyBus::setValue(int address, int index, double value) {
     std::lock_guard lock(m_mutex);
-    auto it = m_controllers.find(address);
-    if (it != m_controllers.end()) {
-        it->second.setValue(index, value);
+    if (Controller* c = m_bus.controller(address)) {
+        c->setValue(index, value);
     }
 }
 
 Controller::ProgramState PtyBus::programState(int address) {
     std::lock_guard lock(m_mutex);
-    auto it = m_controllers.find(address);
-    return it == m_controllers.end() ? Controller::ProgramState::Stopped
-                                     : it->second.programState();
+    const Controller* c = m_bus.controller(address);
+    return c == nullptr ? Controller::ProgramState::Stopped : c->programState();
 }
 
 uint64_t PtyBus::framesHeard(int address) {
     std::lock_guard lock(m_mutex);
-    return m_heard[address];
+    return m_bus.framesHeard(address);
 }
 
 void PtyBus::advancePlants(Clock::time_point now) {
     const double seconds = std::chrono::duration<double>(now - m_plantTime).count();
     m_plantTime = now;
     std::lock_guard lock(m_mutex);
-    for (auto& [address, controller] : m_controllers) {
-        controller.advance(seconds * m_options.speed);
-    }
+    m_bus.advance(seconds * m_options.speed);
 }
 
 bool PtyBus::lineMatchesBaud() {
@@ -269,57 +253,23 @@ void PtyBus::onByte(uint8_t byte, Clock::time_point at) {
 }
 
 void PtyBus::handleFrame(Clock::time_point lastByteAt) {
-    int address = 0;
-    if (!addressOf(m_frame, address) || !lineMatchesBaud()) {
+    // Frames sent at another rate are noise to these controllers.
+    if (!lineMatchesBaud()) {
         return;
     }
-    const bool select = m_frame[5] == kSTX;
-    if (!select && m_frame[7] != kENQ) {
-        return;
-    }
-    Faults faults;
-    std::vector<uint8_t> reply;
+    std::optional<Answer> answer;
     {
         std::lock_guard lock(m_mutex);
-        auto it = m_controllers.find(address);
-        if (it == m_controllers.end()) {
-            return;
-        }
-        ++m_heard[address];
-        faults = m_options.faults[address];
-        if (faults.silent) {
-            return;
-        }
-        Controller& controller = it->second;
-        if (select) {
-            const std::string mnemonic(m_frame.begin() + 6, m_frame.begin() + 8);
-            const std::string field(m_frame.begin() + 8, m_frame.begin() + 13);
-            uint8_t bcc = 0;
-            for (size_t i = 6; i <= 13; ++i) {
-                bcc ^= m_frame[i];
-            }
-            const bool bccOk = bcc == m_frame[14];
-            reply.push_back(faults.nakWrites ? kNAK
-                                             : controller.answerSelect(mnemonic, field, bccOk));
-        } else {
-            reply = controller.answerPoll(std::string(m_frame.begin() + 5, m_frame.begin() + 7));
-            if (reply.size() == 10) {
-                if (faults.corruptBcc) {
-                    reply[9] ^= 0x5A;
-                }
-                if (faults.lengthDelta < 0) {
-                    reply.pop_back();
-                } else if (faults.lengthDelta > 0) {
-                    reply.push_back(kETX);
-                }
-            }
-        }
+        answer = m_bus.answer(m_frame);
     }
-    // The request reaches the controller only after its line time.
+    if (!answer) {
+        return;
+    }
+    // The request reaches the controllers only after its line time.
     const auto heardAt =
         std::max(lastByteAt, m_frameStart + m_charTime * static_cast<long>(m_frame.size()));
-    m_replyAt = heardAt + std::chrono::milliseconds(m_options.turnaroundMs + faults.extraDelayMs);
-    m_reply = std::move(reply);
+    m_replyAt = heardAt + std::chrono::milliseconds(m_options.turnaroundMs + answer->extraDelayMs);
+    m_reply = std::move(answer->bytes);
 }
 
 void PtyBus::sendPaced(const std::vector<uint8_t>& bytes) {

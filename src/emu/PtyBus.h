@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "emu/Controller.h"
+#include "emu/ControllerBus.h"
 
 namespace tervo::emu {
 
@@ -67,9 +67,8 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_running{false};
 
-    std::mutex m_mutex;  // guards the controllers, faults and counters
-    std::map<int, Controller> m_controllers;
-    std::map<int, uint64_t> m_heard;
+    std::mutex m_mutex;  // guards the controllers, their faults and counters
+    ControllerBus m_bus;
     Clock::time_point m_plantTime;
 
     std::vector<uint8_t> m_frame;  // the request being received

@@ -81,7 +81,7 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(m_path, ignored);
     }
-    std::string operator/(const std::string& name) const { return (m_path / name).string(); }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
     const std::filesystem::path& path() const { return m_path; }
 
 private:

@@ -1,0 +1,88 @@
+#include "emu/ControllerBus.h"
+
+#include <string>
+
+#include "link/CSerialLink.h"
+
+namespace tervo::emu {
+
+namespace {
+
+bool addressOf(const std::vector<uint8_t>& frame, int& address) {
+    auto digit = [](uint8_t c) { return c >= '0' && c <= '9'; };
+    if (!digit(frame[1]) || frame[1] != frame[2] || !digit(frame[3]) || frame[3] != frame[4]) {
+        return false;
+    }
+    address = (frame[1] - '0') * 10 + (frame[3] - '0');
+    return true;
+}
+
+}  // namespace
+
+ControllerBus::ControllerBus(const std::vector<int>& addresses, const std::map<int, Faults>& faults)
+    : m_faults(faults) {
+    for (int address : addresses) {
+        m_controllers[address];
+    }
+}
+
+Controller* ControllerBus::controller(int address) {
+    auto it = m_controllers.find(address);
+    return it == m_controllers.end() ? nullptr : &it->second;
+}
+
+uint64_t ControllerBus::framesHeard(int address) const {
+    auto it = m_heard.find(address);
+    return it == m_heard.end() ? 0 : it->second;
+}
+
+void ControllerBus::advance(double plantSeconds) {
+    for (auto& [address, controller] : m_controllers) {
+        controller.advance(plantSeconds);
+    }
+}
+
+std::optional<Answer> ControllerBus::answer(const std::vector<uint8_t>& frame) {
+    const bool select = frame.size() == 15 && frame[0] == kEOT && frame[5] == kSTX;
+    const bool poll = frame.size() == 8 && frame[0] == kEOT && frame[7] == kENQ;
+    int address = 0;
+    if ((!select && !poll) || !addressOf(frame, address)) {
+        return std::nullopt;
+    }
+    Controller* c = controller(address);
+    if (c == nullptr) {
+        return std::nullopt;
+    }
+    ++m_heard[address];
+    const Faults faults = m_faults[address];
+    if (faults.silent) {
+        return std::nullopt;
+    }
+    Answer answer;
+    answer.extraDelayMs = faults.extraDelayMs;
+    if (select) {
+        const std::string mnemonic(frame.begin() + 6, frame.begin() + 8);
+        const std::string field(frame.begin() + 8, frame.begin() + 13);
+        uint8_t bcc = 0;
+        for (size_t i = 6; i <= 13; ++i) {
+            bcc ^= frame[i];
+        }
+        answer.bytes.push_back(
+            faults.nakWrites ? kNAK : c->answerSelect(mnemonic, field, bcc == frame[14]));
+        return answer;
+    }
+    answer.bytes = c->answerPoll(std::string(frame.begin() + 5, frame.begin() + 7));
+    if (answer.bytes.size() == 10) {
+        if (faults.corruptBcc) {
+            answer.bytes[9] ^= 0x5A;
+        }
+        if (faults.lengthDelta < 0) {
+            answer.bytes.pop_back();
+        } else if (faults.lengthDelta > 0) {
+            answer.bytes.push_back(kETX);
+        }
+    }
+    return answer;
+}
+
+}  // namespace tervo::emu
