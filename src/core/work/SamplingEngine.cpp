@@ -1,0 +1,303 @@
+#include "work/SamplingEngine.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+
+#include "curves/TrackingCurve.h"
+#include "link/CSerialLink.h"
+#include "text/Gbk.h"
+#include "text/TimeText.h"
+#include "text/ValueText.h"
+#include "work/WorkFiles.h"
+
+namespace tervo {
+
+std::string recordWriteFailedText(const std::string& path) {
+    return "记录文件无法写入：" + path + "。记录仍在内存中，每个采样周期后重写！！！";
+}
+
+std::string recordWriteRecoveredText(const std::string& path) {
+    return "记录文件已重新写入：" + path + "！！！";
+}
+
+std::string curveFileFailedText(const std::string& path) {
+    return "曲线文件无法打开：" + path + "！！！";
+}
+
+// ---- RowStore ----
+
+bool RowStore::allocate(size_t capacity) {
+    if (capacity > m_maxRows ||
+        (m_channels != 0 && capacity > SIZE_MAX / sizeof(double) / m_channels)) {
+        return false;
+    }
+    std::unique_ptr<int32_t[]> times(new (std::nothrow) int32_t[capacity]);
+    std::unique_ptr<double[]> values(new (std::nothrow) double[capacity * m_channels]);
+    if (!times || !values) {
+        return false;
+    }
+    std::copy(m_times.get(), m_times.get() + m_rows, times.get());
+    std::copy(m_values.get(), m_values.get() + m_rows * m_channels, values.get());
+    m_times = std::move(times);
+    m_values = std::move(values);
+    m_capacity = capacity;
+    return true;
+}
+
+void RowStore::reset(size_t channels) {
+    m_rows = 0;
+    if (channels != m_channels || !m_values) {
+        // The capacity carries over from the last run, but the values must fit the new N.
+        m_channels = channels;
+        const size_t capacity = m_capacity;
+        m_capacity = 0;
+        m_times.reset();
+        m_values.reset();
+        if (capacity > 0 && !allocate(capacity)) {
+            m_capacity = 0;
+        }
+    }
+}
+
+bool RowStore::append(int32_t time, const double* values) {
+    if (m_rows == m_capacity && !allocate(m_capacity + kGrowth)) {
+        return false;
+    }
+    m_times[m_rows] = time;
+    std::copy(values, values + m_channels, m_values.get() + m_rows * m_channels);
+    ++m_rows;
+    return true;
+}
+
+// ---- SamplingEngine ----
+
+SamplingEngine::SamplingEngine(WorkDefinition& work, Clock& clock, SerialOpener& opener)
+    : SamplingEngine(work, clock, opener, Limits{}) {}
+
+SamplingEngine::SamplingEngine(WorkDefinition& work, Clock& clock, SerialOpener& opener,
+                               Limits limits)
+    : m_work(work),
+      m_clock(clock),
+      m_opener(opener),
+      m_rows(limits.maxRows),
+      m_occurrences(limits.maxOccurrences) {
+    m_startTick = m_cycleStartTick = clock.tickMs();
+}
+
+CommandOutcome SamplingEngine::states() const {
+    CommandOutcome outcome;
+    outcome.running = m_running;
+    outcome.recording = m_recording;
+    return outcome;
+}
+
+void SamplingEngine::takeCurveStartValue() {
+    // Only the first curve channel is read; every curve channel starts from its value.
+    m_curveStart = 0.0;
+    for (const ChannelInfo& channel : m_work.channels) {
+        if (channel.isCurveChannel()) {
+            CSerialLink link(0, m_opener);
+            double value = 0.0;
+            if (link.ReadParam(channel.readRequest(), value) == 0) {
+                m_curveStart = value;
+            }
+            return;
+        }
+    }
+}
+
+void SamplingEngine::restartCycle(uint32_t now) {
+    m_elapsed = 0;
+    m_currentChannel = 0;
+    m_cycleDone = false;
+    m_cycleDue = false;
+    m_startTick = now;
+    m_cycleStartTick = now;
+    m_occurrences.clear();
+}
+
+CommandOutcome SamplingEngine::startSampling() {
+    const size_t n = m_work.channels.size();
+    if (n == 0) {
+        CommandOutcome outcome = states();
+        outcome.messages.push_back(kNoChannelsText);
+        return outcome;
+    }
+    CommandOutcome outcome;
+    if (!m_running) {
+        takeCurveStartValue();
+        m_running = true;
+        restartCycle(m_clock.tickMs());
+        m_current.assign(n, 0.0);
+        m_eventMemory.reset(n);
+        m_curveFailed.assign(n, false);
+        m_rows.reset(n);
+        outcome.startTimerMs = kFirstIntervalMs;
+    }
+    outcome.running = m_running;
+    outcome.recording = m_recording;
+    return outcome;
+}
+
+CommandOutcome SamplingEngine::stopSampling(bool passwordChecked) {
+    CommandOutcome outcome = states();
+    if (m_protectedMode && !passwordChecked) {
+        outcome.ask = Ask::Password;
+        return outcome;
+    }
+    if (m_recording) {
+        outcome.messages.push_back(kStopWhileRecordingText);
+        return outcome;
+    }
+    if (m_running) {
+        m_running = false;
+        outcome.stopTimer = true;
+    }
+    outcome.running = false;
+    return outcome;
+}
+
+CommandOutcome SamplingEngine::startRecording(const std::optional<std::string>& recordPath) {
+    CommandOutcome outcome = states();
+    if (!m_running) {
+        outcome.messages.push_back(kNotRunningText);
+        outcome.recording = false;
+        return outcome;
+    }
+    if (m_work.channels.empty()) {
+        outcome.messages.push_back(kNoChannelsText);
+        outcome.recording = false;
+        return outcome;
+    }
+    if (!m_recording) {
+        if (!recordPath) {
+            outcome.ask = Ask::RecordPath;
+            outcome.proposedRecordName =
+                "T" + fileStampText(m_clock.localTime(m_clock.calendarSeconds())) + ".alt";
+            return outcome;
+        }
+        takeCurveStartValue();
+        m_recording = true;
+        m_recordPath = *recordPath;
+        m_recordFailed = false;
+        m_rows.reset(m_work.channels.size());
+        restartCycle(m_clock.tickMs());
+        writeRecord(outcome.messages);
+    }
+    outcome.recording = true;
+    return outcome;
+}
+
+CommandOutcome SamplingEngine::stopRecording(bool passwordChecked, bool confirmed) {
+    CommandOutcome outcome = states();
+    if (m_protectedMode && !passwordChecked) {
+        outcome.ask = Ask::Password;
+        return outcome;
+    }
+    if (!m_recording) {
+        return outcome;
+    }
+    if (!confirmed) {
+        outcome.ask = Ask::StopQuestion;
+        return outcome;
+    }
+    // The file keeps the last completed cycle; nothing more is written.
+    m_recording = false;
+    outcome.recording = false;
+    return outcome;
+}
+
+double SamplingEngine::pollChannel(size_t c, std::vector<std::string>& messages) {
+    const ChannelInfo& channel = m_work.channels[c];
+    CSerialLink link(0, m_opener);
+    if (!channel.isCurveChannel()) {
+        double value = 0.0;
+        return link.ReadParam(channel.readRequest(), value) == 0 ? value : kNoValue;
+    }
+    // The value the channel's program prescribes for the nominal time of the row being built.
+    const int64_t t = int64_t{m_work.timing.samplingPeriod} * static_cast<int64_t>(m_rows.rows());
+    const std::string path = gbkToUtf8(channel.curvePathText());
+    CurveStatus status = CurveStatus::Ok;
+    const double v = curveFileValueForAcquisition(path, m_curveStart, t, status);
+    const bool cannotOpen = status == CurveStatus::CannotOpen;
+    if (cannotOpen && !m_curveFailed[c]) {
+        messages.push_back(curveFileFailedText(path));
+    }
+    m_curveFailed[c] = cannotOpen;
+    if (isNoValue(v)) {
+        return kNoValue;
+    }
+    char text[512];
+    std::snprintf(text, sizeof text, "%f", v);
+    const uint8_t reply =
+        link.WriteParam(channel.port, channel.baud, channel.address,
+                        static_cast<uint32_t>(channel.parameterCode), padValueText(text));
+    return reply == kACK ? v : kNoValue;
+}
+
+void SamplingEngine::writeRecord(std::vector<std::string>& messages) {
+    const FileStatus status =
+        writeRecordFile(m_recordPath, m_work, m_rows.times(), m_rows.values(), m_rows.rows(),
+                        m_occurrences.data(), m_occurrences.count());
+    const bool failed = status != FileStatus::Ok;
+    if (failed != m_recordFailed) {
+        messages.push_back(failed ? recordWriteFailedText(m_recordPath)
+                                  : recordWriteRecoveredText(m_recordPath));
+    }
+    m_recordFailed = failed;
+}
+
+void SamplingEngine::completeCycle(std::vector<std::string>& messages) {
+    const int32_t now = static_cast<int32_t>(m_clock.calendarSeconds());
+    if (!m_rows.append(now, m_current.data())) {
+        messages.push_back(kSystemErrorText);
+    }
+    if (m_recording) {
+        if (!evaluateEvents(m_work.events, m_current.data(), m_current.size(), m_eventMemory,
+                            static_cast<int32_t>(m_clock.calendarSeconds()), m_occurrences)) {
+            messages.push_back(kSystemErrorText);
+        }
+        writeRecord(messages);
+    }
+}
+
+TickOutcome SamplingEngine::tick() {
+    TickOutcome outcome;
+    outcome.nextIntervalMs = kIntervalMs;
+    if (!m_running) {
+        return outcome;
+    }
+    const uint32_t now = m_clock.tickMs();
+    m_elapsed = static_cast<int32_t>((now - m_startTick) / 1000);
+    if (m_elapsed % 10 != m_lastSecondDigit) {
+        m_lastSecondDigit = m_elapsed % 10;
+        outcome.secondChanged = true;
+        outcome.caption =
+            "采集工作 - " + timeStampText(m_clock.localTime(m_clock.calendarSeconds()));
+    }
+    if (!m_cycleDue &&
+        static_cast<int64_t>((now - m_cycleStartTick) / 1000) >= m_work.timing.samplingPeriod) {
+        m_cycleDue = true;
+    }
+    const size_t n = std::min(m_current.size(), m_work.channels.size());
+    if (!m_cycleDone) {
+        if (m_currentChannel < n) {
+            m_current[m_currentChannel] = pollChannel(m_currentChannel, outcome.messages);
+        }
+        if (++m_currentChannel >= n) {
+            m_cycleDone = true;
+            outcome.cycleCompleted = true;
+            completeCycle(outcome.messages);
+        }
+    }
+    if (m_cycleDue && m_cycleDone) {
+        m_cycleDue = false;
+        m_cycleDone = false;
+        m_currentChannel = 0;
+        m_cycleStartTick = now;
+    }
+    return outcome;
+}
+
+}  // namespace tervo

@@ -1,0 +1,155 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Clock.h"
+#include "link/PosixSerialDevice.h"
+#include "work/Events.h"
+#include "work/WorkDefinition.h"
+
+namespace tervo {
+
+// Texts the engine hands its caller to show, each in a box captioned "提示" with the
+// exclamation icon.
+inline constexpr const char* kNoChannelsText = "无记录项！！！";
+inline constexpr const char* kStopWhileRecordingText = "此时正在工作中，须先结束保存！！！";
+inline constexpr const char* kNotRunningText = "未打开记录，须先开始记录！！！";
+inline constexpr const char* kStopQuestionText = "确实要停止工作？？？";  // OK and Cancel
+inline constexpr const char* kSystemErrorText = "系统错误！！！";
+std::string recordWriteFailedText(const std::string& path);
+std::string recordWriteRecoveredText(const std::string& path);
+std::string curveFileFailedText(const std::string& path);
+
+// The rows of a run: time stamps and N values per row, in arrays that grow by 1000 rows and
+// keep their capacity from run to run, always sized for the current N.
+class RowStore {
+public:
+    static constexpr size_t kGrowth = 1000;
+
+    explicit RowStore(size_t maxRows = SIZE_MAX) : m_maxRows(maxRows) {}
+
+    // Empties the store for a run with `channels` values per row.
+    void reset(size_t channels);
+    // False when the store could not grow: the row is dropped, the store is unchanged.
+    bool append(int32_t time, const double* values);
+
+    size_t rows() const { return m_rows; }
+    size_t channels() const { return m_channels; }
+    size_t capacity() const { return m_capacity; }
+    const int32_t* times() const { return m_times.get(); }
+    const double* values() const { return m_values.get(); }
+    double value(size_t row, size_t channel) const { return m_values[row * m_channels + channel]; }
+
+private:
+    bool allocate(size_t capacity);
+
+    std::unique_ptr<int32_t[]> m_times;
+    std::unique_ptr<double[]> m_values;
+    size_t m_rows = 0;
+    size_t m_channels = 0;
+    size_t m_capacity = 0;
+    size_t m_maxRows;
+};
+
+// What the caller must ask the operator before the command can go on. It asks, then calls the
+// same command again with the answer; a refusal or Cancel leaves the states as reported.
+enum class Ask {
+    Nothing,
+    Password,      // the entry password check (protected mode)
+    RecordPath,    // the record-file save dialog, proposing `proposedRecordName`
+    StopQuestion,  // kStopQuestionText with OK and Cancel
+};
+
+struct CommandOutcome {
+    Ask ask = Ask::Nothing;
+    std::vector<std::string> messages;  // to show, in order
+    std::string proposedRecordName;     // "T040304153000.alt"
+    bool running = false;    // the toolbar shows "开始运行" pressed, else "停止运行"
+    bool recording = false;  // "开始保存" pressed, else "结束保存"
+    int startTimerMs = 0;    // arm timer 1 with this interval when above 0
+    bool stopTimer = false;
+};
+
+struct TickOutcome {
+    int nextIntervalMs = 125;
+    bool secondChanged = false;   // refresh the time labels and show `caption`
+    std::string caption;          // "采集工作 - 2004/03/04 15:30:00"
+    bool cycleCompleted = false;  // a row was appended: redraw the chart area
+    std::vector<std::string> messages;
+};
+
+// The sampling engine of a live work: one channel per tick, a row per completed cycle, events
+// and a rewrite of the record file after each cycle while recording. It has no timer of its
+// own: the view arms its timer as the outcomes say and calls tick().
+class SamplingEngine {
+public:
+    static constexpr int kFirstIntervalMs = 225;
+    static constexpr int kIntervalMs = 125;
+
+    // A ceiling on the rows and occurrences held; beyond it growing fails as an allocation
+    // would. Memory is the only limit otherwise.
+    struct Limits {
+        size_t maxRows = SIZE_MAX;
+        size_t maxOccurrences = SIZE_MAX;
+    };
+
+    SamplingEngine(WorkDefinition& work, Clock& clock,
+                   SerialOpener& opener = defaultSerialOpener());
+    SamplingEngine(WorkDefinition& work, Clock& clock, SerialOpener& opener, Limits limits);
+
+    void setProtectedMode(bool on) { m_protectedMode = on; }
+
+    CommandOutcome startSampling();
+    CommandOutcome stopSampling(bool passwordChecked = false);
+    CommandOutcome startRecording(const std::optional<std::string>& recordPath = std::nullopt);
+    CommandOutcome stopRecording(bool passwordChecked = false, bool confirmed = false);
+    TickOutcome tick();
+
+    bool running() const { return m_running; }
+    bool recording() const { return m_recording; }
+    const RowStore& rows() const { return m_rows; }
+    const OccurrenceStore& occurrences() const { return m_occurrences; }
+    double curveStartValue() const { return m_curveStart; }
+    const std::string& recordPath() const { return m_recordPath; }
+    int32_t elapsedSeconds() const { return m_elapsed; }
+    size_t currentChannel() const { return m_currentChannel; }
+    const WorkDefinition& work() const { return m_work; }
+
+private:
+    CommandOutcome states() const;
+    void takeCurveStartValue();
+    void restartCycle(uint32_t now);
+    double pollChannel(size_t channel, std::vector<std::string>& messages);
+    void completeCycle(std::vector<std::string>& messages);
+    void writeRecord(std::vector<std::string>& messages);
+
+    WorkDefinition& m_work;
+    Clock& m_clock;
+    SerialOpener& m_opener;
+    bool m_protectedMode = false;
+
+    bool m_running = false;
+    bool m_recording = false;
+    uint32_t m_startTick = 0;
+    int32_t m_elapsed = 0;
+    int m_lastSecondDigit = -1;
+    uint32_t m_cycleStartTick = 0;
+    bool m_cycleDue = false;
+    bool m_cycleDone = false;
+    size_t m_currentChannel = 0;
+    std::vector<double> m_current;
+    EventMemory m_eventMemory;
+    RowStore m_rows;
+    OccurrenceStore m_occurrences;
+    double m_curveStart = 0.0;
+    std::string m_recordPath;
+    bool m_recordFailed = false;
+    std::vector<bool> m_curveFailed;
+};
+
+}  // namespace tervo

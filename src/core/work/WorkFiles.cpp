@@ -1,0 +1,290 @@
+#include "work/WorkFiles.h"
+
+#include <cstring>
+#include <new>
+
+#include "io/ByteIo.h"
+#include "io/FileIo.h"
+#include "text/Gbk.h"
+
+namespace tervo {
+
+namespace {
+
+const std::string& templateHeader() {
+    static const std::string header = utf8ToGbk("Quorvex5工作模板");
+    return header;
+}
+
+const std::string& recordHeader() {
+    static const std::string header = utf8ToGbk("Quorvex5控制软件");
+    return header;
+}
+
+constexpr size_t kHeaderBytes = 16;
+constexpr size_t kTemplateHead = 228;
+constexpr size_t kRecordHead = 236;
+
+// Offsets 16..219, the same in both files.
+void writeDefinitionHead(ByteWriter& w, const WorkDefinition& d) {
+    w.f64(d.valueMin);
+    w.f64(d.valueMax);
+    w.i32(d.timing.samplingPeriod);
+    w.i32(d.timing.displayPeriod);
+    w.u32(d.backgroundColour);
+    w.u32(d.timeAxisColour);
+    w.u32(d.timeRulerColour);
+    w.u32(d.valueAxisColour);
+    w.u32(d.valueRulerColour);
+    for (const ChannelStyle& s : d.styles) {
+        w.u32(s.colour);
+        w.i32(s.penWidth);
+    }
+}
+
+void readDefinitionHead(ByteReader& r, WorkDefinition& d) {
+    d.valueMin = r.f64();
+    d.valueMax = r.f64();
+    d.timing.samplingPeriod = r.i32();
+    d.timing.displayPeriod = r.i32();
+    d.backgroundColour = r.u32();
+    d.timeAxisColour = r.u32();
+    d.timeRulerColour = r.u32();
+    d.valueAxisColour = r.u32();
+    d.valueRulerColour = r.u32();
+    for (ChannelStyle& s : d.styles) {
+        s.colour = r.u32();
+        s.penWidth = r.i32();
+    }
+}
+
+void writeChannel(ByteWriter& w, const ChannelInfo& c) {
+    w.bytes(c.name.data(), c.name.size());
+    w.i32(c.parameterCode);
+    w.u8(c.port);
+    w.u8(c.baud);
+    w.u8(c.address);
+    w.bytes(c.reserved1.data(), c.reserved1.size());
+    w.f64(c.displayCoefficient);
+    w.f64(c.offsetCoefficient);
+    w.u8(c.downloadFlag);
+    w.bytes(c.curvePath.data(), c.curvePath.size());
+    w.bytes(c.reserved2.data(), c.reserved2.size());
+}
+
+void readChannel(ByteReader& r, ChannelInfo& c) {
+    r.bytes(c.name.data(), c.name.size());
+    c.parameterCode = r.i32();
+    c.port = r.u8();
+    c.baud = r.u8();
+    c.address = r.u8();
+    r.bytes(c.reserved1.data(), c.reserved1.size());
+    c.displayCoefficient = r.f64();
+    c.offsetCoefficient = r.f64();
+    c.downloadFlag = r.u8();
+    r.bytes(c.curvePath.data(), c.curvePath.size());
+    r.bytes(c.reserved2.data(), c.reserved2.size());
+}
+
+void writeEvent(ByteWriter& w, const EventInfo& e) {
+    w.bytes(e.name.data(), e.name.size());
+    w.i32(e.type);
+    w.i32(e.compare);
+    w.i32(e.data1);
+    w.i32(e.data2);
+    w.f64(e.data2Constant);
+    w.i32(e.data3);
+    w.bytes(e.reserved.data(), e.reserved.size());
+    w.f64(e.data3Constant);
+}
+
+void readEvent(ByteReader& r, EventInfo& e) {
+    r.bytes(e.name.data(), e.name.size());
+    e.type = r.i32();
+    e.compare = r.i32();
+    e.data1 = r.i32();
+    e.data2 = r.i32();
+    e.data2Constant = r.f64();
+    e.data3 = r.i32();
+    r.bytes(e.reserved.data(), e.reserved.size());
+    e.data3Constant = r.f64();
+}
+
+void writeChannelsAndEvents(ByteWriter& w, const WorkDefinition& d) {
+    for (const ChannelInfo& c : d.channels) {
+        writeChannel(w, c);
+    }
+    for (const EventInfo& e : d.events) {
+        writeEvent(w, e);
+    }
+}
+
+// Reads the counted records; false when the bytes run out first.
+bool readChannelsAndEvents(ByteReader& r, WorkDefinition& d, uint32_t n, uint32_t e) {
+    if (n > r.remaining() / ChannelInfo::kSize ||
+        e > (r.remaining() - n * ChannelInfo::kSize) / EventInfo::kSize) {
+        return false;
+    }
+    d.channels.resize(n);
+    for (ChannelInfo& c : d.channels) {
+        readChannel(r, c);
+    }
+    d.events.resize(e);
+    for (EventInfo& ev : d.events) {
+        readEvent(r, ev);
+    }
+    return r.ok();
+}
+
+}  // namespace
+
+FileStatus loadWorkTemplate(const std::string& path, WorkDefinition& out) {
+    std::vector<uint8_t> bytes;
+    if (!readWholeFile(path, bytes)) {
+        return FileStatus::CannotOpen;
+    }
+    ByteReader r(bytes);
+    std::string header(kHeaderBytes, '\0');
+    r.bytes(header.data(), kHeaderBytes);
+    if (!r.ok() || header != templateHeader()) {
+        return FileStatus::Bad;
+    }
+    WorkDefinition d;
+    readDefinitionHead(r, d);
+    const uint32_t n = r.u32();
+    const uint32_t e = r.u32();
+    if (!r.ok() || n > kMaxChannels || e > kMaxEvents) {
+        return FileStatus::Bad;
+    }
+    // The records are taken as they are; a template whose records are cut short is refused
+    // whole rather than loaded with made-up channels.
+    if (!readChannelsAndEvents(r, d, n, e)) {
+        return FileStatus::Bad;
+    }
+    out = std::move(d);
+    return FileStatus::Ok;
+}
+
+std::vector<uint8_t> workTemplateBytes(const WorkDefinition& work) {
+    std::vector<uint8_t> bytes;
+    bytes.reserve(kTemplateHead + work.channels.size() * ChannelInfo::kSize +
+                  work.events.size() * EventInfo::kSize);
+    ByteWriter w(bytes);
+    w.bytes(templateHeader().data(), kHeaderBytes);
+    writeDefinitionHead(w, work);
+    w.i32(static_cast<int32_t>(work.channels.size()));
+    w.i32(static_cast<int32_t>(work.events.size()));
+    writeChannelsAndEvents(w, work);
+    return bytes;
+}
+
+FileStatus saveWorkTemplate(const std::string& path, const WorkDefinition& work) {
+    return writeFileAtomically(path, workTemplateBytes(work)) ? FileStatus::Ok
+                                                              : FileStatus::CannotWrite;
+}
+
+std::vector<uint8_t> recordFileBytes(const WorkDefinition& work, const int32_t* times,
+                                     const double* values, size_t rows,
+                                     const EventOccurrence* occurrences, size_t occurrenceCount) {
+    const size_t n = work.channels.size();
+    std::vector<uint8_t> bytes;
+    bytes.reserve(kRecordHead + n * ChannelInfo::kSize + work.events.size() * EventInfo::kSize +
+                  rows * (4 + 8 * n) + 8 * occurrenceCount);
+    ByteWriter w(bytes);
+    w.bytes(recordHeader().data(), kHeaderBytes);
+    writeDefinitionHead(w, work);
+    w.i32(static_cast<int32_t>(n));
+    w.i32(static_cast<int32_t>(work.events.size()));
+    w.u32(static_cast<uint32_t>(rows));
+    w.u32(static_cast<uint32_t>(occurrenceCount));
+    writeChannelsAndEvents(w, work);
+    for (size_t row = 0; row < rows; ++row) {
+        w.i32(times[row]);
+        w.f64s(values + row * n, n);
+    }
+    for (size_t k = 0; k < occurrenceCount; ++k) {
+        w.i32(occurrences[k].time);
+        w.i32(occurrences[k].event);
+    }
+    return bytes;
+}
+
+FileStatus writeRecordFile(const std::string& path, const WorkDefinition& work,
+                           const int32_t* times, const double* values, size_t rows,
+                           const EventOccurrence* occurrences, size_t occurrenceCount) {
+    try {
+        const std::vector<uint8_t> bytes =
+            recordFileBytes(work, times, values, rows, occurrences, occurrenceCount);
+        return writeFileAtomically(path, bytes) ? FileStatus::Ok : FileStatus::CannotWrite;
+    } catch (const std::bad_alloc&) {
+        return FileStatus::CannotWrite;
+    }
+}
+
+FileStatus writeRecording(const std::string& path, const Recording& recording) {
+    return writeRecordFile(path, recording.definition, recording.times.data(),
+                           recording.values.data(), recording.times.size(),
+                           recording.occurrences.data(), recording.occurrences.size());
+}
+
+FileStatus parseRecording(const std::vector<uint8_t>& bytes, Recording& out) {
+    ByteReader r(bytes);
+    uint8_t header[kHeaderBytes];
+    r.bytes(header, kHeaderBytes);  // any header is accepted
+    Recording rec;
+    readDefinitionHead(r, rec.definition);
+    const uint32_t n = r.u32();
+    const uint32_t e = r.u32();
+    const uint32_t s = r.u32();
+    const uint32_t k = r.u32();
+    if (!r.ok() || n > kMaxRecordCount || e > kMaxRecordCount || s > kMaxRecordCount ||
+        n > static_cast<uint32_t>(kMaxChannels)) {
+        return FileStatus::Bad;
+    }
+    // Every count must be backed by its bytes before anything is allocated for it, so a
+    // damaged count can neither exhaust memory nor leave arrays half read.
+    const uint64_t rowBytes = 4 + 8 * static_cast<uint64_t>(n);
+    const uint64_t expected = kRecordHead + uint64_t{n} * ChannelInfo::kSize +
+                              uint64_t{e} * EventInfo::kSize + uint64_t{s} * rowBytes +
+                              uint64_t{k} * 8;
+    if (expected != bytes.size()) {
+        return FileStatus::Bad;
+    }
+    try {
+        if (!readChannelsAndEvents(r, rec.definition, n, e)) {
+            return FileStatus::Bad;
+        }
+        rec.times.resize(s);
+        rec.values.resize(size_t{s} * n);
+        for (uint32_t row = 0; row < s; ++row) {
+            rec.times[row] = r.i32();
+            r.f64s(rec.values.data() + size_t{row} * n, n);
+        }
+        rec.occurrences.resize(k);
+        for (EventOccurrence& o : rec.occurrences) {
+            o.time = r.i32();
+            o.event = r.i32();
+        }
+    } catch (const std::bad_alloc&) {
+        return FileStatus::Bad;
+    }
+    if (!r.ok() || r.remaining() != 0) {
+        return FileStatus::Bad;
+    }
+    out = std::move(rec);
+    return FileStatus::Ok;
+}
+
+FileStatus readRecording(const std::string& path, Recording& out) {
+    std::vector<uint8_t> bytes;
+    try {
+        if (!readWholeFile(path, bytes)) {
+            return FileStatus::CannotOpen;
+        }
+    } catch (const std::bad_alloc&) {
+        return FileStatus::Bad;
+    }
+    return parseRecording(bytes, out);
+}
+
+}  // namespace tervo

@@ -1,0 +1,416 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "curves/TrackingCurve.h"
+#include "io/FileIo.h"
+#include "link/ParameterTable.h"
+#include "support/InstantBus.h"
+#include "support/RawPty.h"
+#include "work/SamplingEngine.h"
+#include "work/WorkFiles.h"
+
+using namespace tervo;
+using tervo::testing::FakeClock;
+using tervo::testing::InstantBus;
+using tervo::testing::TempDir;
+
+namespace {
+
+constexpr int64_t k20040304_153000 = 1078414200;  // UTC
+
+// Calendar breakdown in UTC, whatever the machine's zone.
+class UtcClock : public FakeClock {
+public:
+    std::tm localTime(int64_t seconds) override {
+        const time_t t = static_cast<time_t>(seconds);
+        std::tm out{};
+        gmtime_r(&t, &out);
+        return out;
+    }
+};
+
+ChannelInfo readChannel(int32_t code, uint8_t address) {
+    ChannelInfo c;
+    c.parameterCode = code;
+    c.address = address;
+    return c;
+}
+
+// A work on emulated controllers (COM1, addresses 0..9) that answer at once, driven the way
+// the view drives it: the timer fires after each outcome's interval.
+class Engine : public ::testing::Test {
+protected:
+    Engine() {
+        clock.seconds = k20040304_153000;
+        bus.addPort("COM1", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    }
+
+    emu::Controller& controller(int address) { return *bus.port("COM1").controller(address); }
+
+    SamplingEngine& engine(SamplingEngine::Limits limits = {}) {
+        if (!m_engine) {
+            m_engine = std::make_unique<SamplingEngine>(work, clock, bus, limits);
+        }
+        return *m_engine;
+    }
+
+    // Runs ticks until `ms` of engine time have passed, collecting what the view would see.
+    void run(uint32_t ms) {
+        const uint32_t until = clock.tick + ms;
+        while (clock.tick + m_interval <= until) {
+            clock.advance(static_cast<uint32_t>(m_interval));
+            ++ticks;
+            TickOutcome out = engine().tick();
+            m_interval = out.nextIntervalMs;
+            if (out.secondChanged) {
+                captions.push_back(out.caption);
+            }
+            if (out.cycleCompleted) {
+                rowTicks.push_back(ticks);
+            }
+            messages.insert(messages.end(), out.messages.begin(), out.messages.end());
+        }
+    }
+
+    void start() {
+        CommandOutcome out = engine().startSampling();
+        ASSERT_TRUE(out.running);
+        ASSERT_EQ(out.startTimerMs, 225);
+        m_interval = out.startTimerMs;
+    }
+
+    std::vector<std::string> selectFieldsTo(int address) {
+        std::vector<std::string> fields;
+        for (const auto& frame : bus.written["COM1"]) {
+            if (frame.size() == 15 && frame[4] == '0' + address % 10) {
+                fields.emplace_back(frame.begin() + 8, frame.begin() + 13);
+            }
+        }
+        return fields;
+    }
+
+    WorkDefinition work;
+    UtcClock clock;
+    InstantBus bus;
+    int64_t ticks = 0;
+    std::vector<int64_t> rowTicks;
+    std::vector<std::string> captions;
+    std::vector<std::string> messages;
+
+private:
+    std::unique_ptr<SamplingEngine> m_engine;
+    int m_interval = 0;
+};
+
+}  // namespace
+
+TEST_F(Engine, ThreeChannelsAtFiveSecondsGiveARowEveryFiveSeconds) {
+    work.channels = {readChannel(kSL, 0), readChannel(kSL, 1), readChannel(kPV, 2)};
+    controller(1).setValue(kSL, 40.0);
+    start();
+    run(60'000);
+    const RowStore& rows = engine().rows();
+    ASSERT_EQ(rows.rows(), 12u);
+    for (size_t r = 0; r < rows.rows(); ++r) {
+        EXPECT_EQ(rows.times()[r], k20040304_153000 + 5 * static_cast<int64_t>(r)) << r;
+        EXPECT_EQ(rows.value(r, 0), 25.0);
+        EXPECT_EQ(rows.value(r, 1), 40.0);
+        EXPECT_EQ(rows.value(r, 2), 20.0);
+    }
+    // The first row completes on the third tick (225 + 2 x 125 ms), each later one 5 s on.
+    EXPECT_EQ(rowTicks[0], 3);
+    EXPECT_EQ(rowTicks[1] - rowTicks[0], 40);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Engine, TwentyChannelsAtOneSecondRunBackToBack) {
+    for (int i = 0; i < 20; ++i) {
+        work.channels.push_back(readChannel(kPV, static_cast<uint8_t>(i % 10)));
+    }
+    work.timing.samplingPeriod = 1;
+    start();
+    run(30'000);
+    ASSERT_GE(rowTicks.size(), 10u);
+    for (size_t i = 1; i < rowTicks.size(); ++i) {
+        EXPECT_EQ(rowTicks[i] - rowTicks[i - 1], 20) << "one channel per tick, no pause";
+    }
+}
+
+TEST_F(Engine, FailuresHoldTheMarkerWithoutDisturbingOthers) {
+    TempDir dir;
+    TrackingCurve curve;
+    curve.AddSegment();
+    curve.SetSegment(0, 2, 30, 10);
+    curve.Save(dir / "c.lin");
+    ChannelInfo curveChannel = readChannel(kSL, 4);
+    curveChannel.downloadFlag = 1;
+    curveChannel.setCurvePath((dir / "c.lin").string());
+    work.channels = {readChannel(kSL, 0), readChannel(kSL, 3), curveChannel, readChannel(kSL, 42)};
+    bus.port("COM1").setFaults(3, emu::Faults{.silent = true});
+    bus.port("COM1").setFaults(4, emu::Faults{.nakWrites = true});
+    start();
+    run(20'000);
+    const RowStore& rows = engine().rows();
+    ASSERT_EQ(rows.rows(), 4u);
+    for (size_t r = 0; r < rows.rows(); ++r) {
+        EXPECT_EQ(rows.value(r, 0), 25.0);
+        EXPECT_TRUE(isNoValue(rows.value(r, 1))) << "silent";
+        EXPECT_TRUE(isNoValue(rows.value(r, 2))) << "curve write refused";
+        EXPECT_TRUE(isNoValue(rows.value(r, 3))) << "nobody at 42";
+    }
+    EXPECT_EQ(bus.port("COM1").framesHeard(3), 5u * 4) << "five attempts a cycle";
+}
+
+TEST_F(Engine, CurveChannelFollowsItsProgram) {
+    TempDir dir;
+    TrackingCurve curve;
+    curve.AddSegment();
+    curve.SetSegment(0, 2, 30, 10);
+    curve.Save(dir / "c.lin");
+    ChannelInfo c = readChannel(kSL, 5);
+    c.downloadFlag = 1;
+    c.setCurvePath((dir / "c.lin").string());
+    work.channels = {readChannel(kPV, 0), c};
+    controller(5).setValue(kSL, 20.0);
+    start();
+    EXPECT_EQ(engine().curveStartValue(), 20.0) << "read from the first curve channel";
+    run(5000 * 200 + 1000);
+    const RowStore& rows = engine().rows();
+    ASSERT_GE(rows.rows(), 200u);
+    const std::vector<std::string> fields = selectFieldsTo(5);
+    ASSERT_GE(fields.size(), 200u);
+    EXPECT_EQ(fields[0], "20.00");
+    EXPECT_EQ(fields[30], "25.00") << "t = 150 s";
+    EXPECT_EQ(rows.value(30, 1), 25.0);
+    for (size_t r = 60; r <= 199; ++r) {
+        EXPECT_EQ(fields[r], "30.00") << r;
+        EXPECT_EQ(rows.value(r, 1), 30.0) << r;
+    }
+    EXPECT_EQ(controller(5).value(kSL), 30.0);
+}
+
+TEST_F(Engine, FirstSegmentWithZeroRateIsPassedOver) {
+    TempDir dir;
+    TrackingCurve curve;
+    curve.AddSegment();
+    curve.SetSegment(0, 0, 80, 1);
+    curve.AddSegment();
+    curve.SetSegment(1, 1, 25, 0);
+    curve.Save(dir / "c.lin");
+    ChannelInfo c = readChannel(kSL, 5);
+    c.downloadFlag = 1;
+    c.setCurvePath((dir / "c.lin").string());
+    work.channels = {c};
+    controller(5).setValue(kSL, 20.0);
+    start();
+    run(5000 * 4 + 500);
+    const std::vector<std::string> fields = selectFieldsTo(5);
+    ASSERT_GE(fields.size(), 4u);
+    EXPECT_EQ(fields[0], "20.00");
+    EXPECT_EQ(fields[1], "20.08") << "the later ramp moves it: 1 per minute";
+}
+
+TEST_F(Engine, CaptionOncePerSecond) {
+    work.channels = {readChannel(kPV, 0)};
+    start();
+    run(3000);
+    ASSERT_GE(captions.size(), 3u);
+    EXPECT_EQ(captions[0], "采集工作 - 2004/03/04 15:30:00");
+    EXPECT_EQ(captions[1], "采集工作 - 2004/03/04 15:30:01");
+    EXPECT_EQ(captions.size(), 3u);
+}
+
+TEST_F(Engine, CommandsAndTheirMessages) {
+    CommandOutcome out = engine().startSampling();
+    EXPECT_EQ(out.messages, std::vector<std::string>{"无记录项！！！"});
+    EXPECT_FALSE(out.running);
+    EXPECT_EQ(out.startTimerMs, 0);
+
+    work.channels = {readChannel(kPV, 0)};
+    out = engine().startRecording("/tmp/never.alt");
+    EXPECT_EQ(out.messages, std::vector<std::string>{"未打开记录，须先开始记录！！！"});
+    EXPECT_FALSE(out.recording);
+
+    start();
+    out = engine().startRecording();
+    EXPECT_EQ(out.ask, Ask::RecordPath);
+    EXPECT_EQ(out.proposedRecordName, "T040304153000.alt");
+    EXPECT_FALSE(out.recording) << "Cancel leaves the toolbar not recording";
+
+    TempDir dir;
+    out = engine().startRecording(dir / "r.alt");
+    EXPECT_TRUE(out.recording && out.running);
+    EXPECT_TRUE(out.messages.empty());
+
+    out = engine().stopSampling();
+    EXPECT_EQ(out.messages, std::vector<std::string>{"此时正在工作中，须先结束保存！！！"});
+    EXPECT_TRUE(out.running);
+    EXPECT_FALSE(out.stopTimer);
+
+    out = engine().stopRecording();
+    EXPECT_EQ(out.ask, Ask::StopQuestion);
+    EXPECT_TRUE(out.recording) << "Cancel keeps recording";
+    out = engine().stopRecording(false, true);
+    EXPECT_FALSE(out.recording);
+    out = engine().stopSampling();
+    EXPECT_FALSE(out.running);
+    EXPECT_TRUE(out.stopTimer);
+    EXPECT_FALSE(engine().tick().cycleCompleted) << "ticks after stopping do nothing";
+}
+
+TEST_F(Engine, ProtectedModeAsksForThePasswordFirst) {
+    work.channels = {readChannel(kPV, 0)};
+    engine().setProtectedMode(true);
+    start();
+    TempDir dir;
+    engine().startRecording(dir / "r.alt");
+    CommandOutcome out = engine().stopSampling();
+    EXPECT_EQ(out.ask, Ask::Password);
+    EXPECT_TRUE(out.messages.empty());
+    out = engine().stopSampling(true);
+    EXPECT_EQ(out.messages, std::vector<std::string>{"此时正在工作中，须先结束保存！！！"})
+        << "the password comes before the recording check";
+    out = engine().stopRecording();
+    EXPECT_EQ(out.ask, Ask::Password);
+    EXPECT_TRUE(out.recording);
+    out = engine().stopRecording(true);
+    EXPECT_EQ(out.ask, Ask::StopQuestion);
+    out = engine().stopRecording(true, true);
+    EXPECT_FALSE(out.recording);
+    out = engine().stopSampling(true);
+    EXPECT_FALSE(out.running);
+}
+
+TEST_F(Engine, RecordingRestartsTheRowsAndWritesEachCycle) {
+    TempDir dir;
+    work.channels = {readChannel(kSL, 0), readChannel(kPV, 1), readChannel(kSL, 2)};
+    EventInfo e;
+    e.type = 0;
+    e.compare = 0;
+    e.data1 = 0;
+    e.data2Constant = 24.0;
+    work.events = {e};
+    start();
+    run(6000);
+    ASSERT_EQ(engine().rows().rows(), 2u);
+    run(4250);  // up to 10.225 s: channel 0 of the third cycle
+    ASSERT_EQ(engine().currentChannel(), 1u);
+    CommandOutcome out = engine().startRecording(dir / "r.alt");
+    EXPECT_TRUE(out.recording);
+    EXPECT_EQ(engine().rows().rows(), 0u);
+    EXPECT_EQ(engine().currentChannel(), 0u) << "the half-done cycle is abandoned";
+    std::vector<uint8_t> bytes;
+    readWholeFile(dir / "r.alt", bytes);
+    EXPECT_EQ(bytes.size(), 580u) << "written at once, with no rows";
+
+    run(15'000);
+    Recording rec;
+    ASSERT_EQ(readRecording(dir / "r.alt", rec), FileStatus::Ok);
+    EXPECT_EQ(rec.rowCount(), engine().rows().rows());
+    EXPECT_EQ(rec.occurrences.size(), rec.rowCount()) << "25 > 24 in every cycle";
+    EXPECT_EQ(rec.times, std::vector<int32_t>(engine().rows().times(),
+                                              engine().rows().times() + rec.rowCount()));
+
+    const size_t recorded = rec.rowCount();
+    engine().stopRecording(false, true);
+    run(15'000);
+    ASSERT_EQ(readRecording(dir / "r.alt", rec), FileStatus::Ok);
+    EXPECT_EQ(rec.rowCount(), recorded) << "nothing more is written";
+    EXPECT_GT(engine().rows().rows(), recorded) << "while sampling goes on";
+}
+
+TEST_F(Engine, UnwritableRecordKeepsSamplingAndCatchesUp) {
+    TempDir dir;
+    const std::string folder = dir / "later";
+    work.channels = {readChannel(kSL, 0)};
+    start();
+    engine().startRecording(folder + "/r.alt");
+    run(12'000);
+    EXPECT_TRUE(engine().recording());
+    EXPECT_EQ(messages, std::vector<std::string>{}) << "the first failure came with the command";
+    EXPECT_EQ(engine().rows().rows(), 3u);
+
+    std::filesystem::create_directory(folder);
+    run(5000);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], recordWriteRecoveredText(folder + "/r.alt"));
+    Recording rec;
+    ASSERT_EQ(readRecording(folder + "/r.alt", rec), FileStatus::Ok);
+    EXPECT_EQ(rec.rowCount(), 4u) << "the whole recording, not just the last row";
+
+    std::filesystem::remove_all(folder);
+    run(10'000);
+    ASSERT_EQ(messages.size(), 2u) << "reported once per change";
+    EXPECT_EQ(messages[1], recordWriteFailedText(folder + "/r.alt"));
+}
+
+TEST_F(Engine, RecordingThatFailsAtOnceSaysSo) {
+    TempDir dir;
+    work.channels = {readChannel(kSL, 0)};
+    start();
+    CommandOutcome out = engine().startRecording(dir / "no" / "r.alt");
+    EXPECT_TRUE(out.recording);
+    EXPECT_EQ(out.messages, std::vector<std::string>{recordWriteFailedText(dir / "no" / "r.alt")});
+}
+
+TEST_F(Engine, MissingCurveFileIsReportedOnce) {
+    TempDir dir;
+    ChannelInfo c = readChannel(kSL, 5);
+    c.downloadFlag = 1;
+    c.setCurvePath((dir / "later.lin").string());
+    work.channels = {c};
+    start();
+    run(11'000);
+    ASSERT_EQ(messages, std::vector<std::string>{curveFileFailedText(dir / "later.lin")});
+    EXPECT_TRUE(isNoValue(engine().rows().value(0, 0)));
+    TrackingCurve flat;
+    flat.Save(dir / "later.lin");
+    run(10'000);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(engine().rows().value(engine().rows().rows() - 1, 0), 25.0)
+        << "an empty program holds the start value";
+    std::filesystem::remove(dir / "later.lin");
+    run(5000);
+    EXPECT_EQ(messages.size(), 2u);
+}
+
+TEST_F(Engine, RowsBeyondMemoryAreDroppedWithASystemError) {
+    work.channels = {readChannel(kSL, 0)};
+    work.timing.samplingPeriod = 0;
+    engine(SamplingEngine::Limits{.maxRows = 1000});
+    start();
+    run(125 * 1003);
+    EXPECT_EQ(engine().rows().rows(), 1000u);
+    EXPECT_EQ(engine().rows().capacity(), 1000u);
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back(), "系统错误！！！");
+    EXPECT_TRUE(engine().running()) << "sampling goes on";
+}
+
+TEST_F(Engine, StoreFollowsTheChannelCountBetweenRuns) {
+    work.channels = {readChannel(kSL, 0), readChannel(kSL, 1), readChannel(kSL, 2)};
+    start();
+    run(20'000);
+    engine().stopSampling();
+    work.channels.push_back(readChannel(kPV, 3));
+    work.channels.push_back(readChannel(kSL, 4));
+    controller(4).setValue(kSL, 77.0);
+    start();
+    run(20'000);
+    ASSERT_EQ(engine().rows().channels(), 5u);
+    EXPECT_EQ(engine().rows().value(3, 4), 77.0);
+    engine().stopSampling();
+    work.channels.resize(1);
+    start();
+    run(10'000);
+    EXPECT_EQ(engine().rows().value(1, 0), 25.0);
+}
+
+TEST_F(Engine, HoursOfSamplingInMilliseconds) {
+    work.channels = {readChannel(kSL, 0), readChannel(kPV, 1), readChannel(kSL, 2)};
+    start();
+    run(2 * 3600 * 1000);
+    EXPECT_EQ(engine().rows().rows(), 2u * 3600 / 5);
+    EXPECT_EQ(engine().rows().capacity(), 2000u);
+}
