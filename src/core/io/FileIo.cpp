@@ -1,6 +1,7 @@
 #include "io/FileIo.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,37 +90,72 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     return true;
 }
 
-bool writeFileAtomically(const std::string& chosen, const std::vector<uint8_t>& bytes) {
+AtomicFile::AtomicFile(const std::string& chosen) : m_path(chosen) {
     // A link keeps pointing where it pointed: the file it names is the one replaced.
-    std::string path = chosen;
     struct stat st {};
     if (lstat(chosen.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         if (char* target = realpath(chosen.c_str(), nullptr)) {
-            path = target;
+            m_path = target;
             free(target);
         }
     }
-    std::string temporary = path + ".XXXXXX";
-    Descriptor fd(mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.get() < 0) {
-        return false;
+    m_temporary = m_path + ".XXXXXX";
+    m_fd = mkostemp(m_temporary.data(), O_CLOEXEC);
+    if (m_fd < 0) {
+        return;
     }
     // The new file takes the usual permissions for a file the user creates.
     const mode_t mask = umask(0);
     umask(mask);
-    fchmod(fd.get(), 0666 & ~mask);
-    const bool written =
-        writeAll(fd.get(), bytes.data(), bytes.size()) && fdatasync(fd.get()) == 0 && fd.close();
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
+    fchmod(m_fd, 0666 & ~mask);
+}
+
+AtomicFile::~AtomicFile() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+    if (!m_committed && !m_temporary.empty()) {
+        ::unlink(m_temporary.c_str());
+    }
+}
+
+void AtomicFile::write(const void* data, size_t size) {
+    if (!ok()) {
+        return;
+    }
+    if (!writeAll(m_fd, static_cast<const uint8_t*>(data), size)) {
+        m_failed = true;
+        return;
+    }
+    // Start writing the new pages out now, so the final sync overlaps with producing the
+    // rest of the file instead of waiting for all of it.
+    sync_file_range(m_fd, static_cast<off_t>(m_written), static_cast<off_t>(size),
+                    SYNC_FILE_RANGE_WRITE);
+    m_written += size;
+}
+
+bool AtomicFile::commit() {
+    if (!ok() || fdatasync(m_fd) != 0) {
         return false;
     }
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0 || rename(m_temporary.c_str(), m_path.c_str()) != 0) {
+        return false;
+    }
+    m_committed = true;
     // The rename itself is made durable by syncing the directory that holds it.
-    Descriptor dir(::open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Descriptor dir(::open(directoryOf(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0) {
         fsync(dir.get());
     }
     return true;
+}
+
+bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+    AtomicFile file(path);
+    file.write(bytes.data(), bytes.size());
+    return file.commit();
 }
 
 }  // namespace tervo

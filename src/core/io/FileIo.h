@@ -9,6 +9,30 @@ namespace tervo {
 // The whole file into memory; false when it cannot be opened or read.
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& out);
 
+// A file written whole and then put in place of `path` at once: the bytes go to a sibling
+// temporary file, which commit() syncs to disk and renames over the target. A crash at any
+// moment leaves either the old file or the new one, never a torn one; an uncommitted or failed
+// file leaves the target untouched and removes the temporary.
+class AtomicFile {
+public:
+    explicit AtomicFile(const std::string& path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool ok() const { return m_fd >= 0 && !m_failed; }
+    void write(const void* data, size_t size);
+    bool commit();
+
+private:
+    std::string m_path;
+    std::string m_temporary;
+    int m_fd = -1;
+    size_t m_written = 0;
+    bool m_failed = false;
+    bool m_committed = false;
+};
+
 // Replaces the file at `path` with `bytes` so that a crash at any moment leaves either the old
 // file or the new one, never a torn one: a sibling temporary file is written, flushed to disk
 // and renamed over the target. False (with the target untouched) when any step fails.

@@ -183,14 +183,20 @@ FileStatus saveWorkTemplate(const std::string& path, const WorkDefinition& work)
                                                               : FileStatus::CannotWrite;
 }
 
-std::vector<uint8_t> recordFileBytes(const WorkDefinition& work, const int32_t* times,
-                                     const double* values, size_t rows,
-                                     const EventOccurrence* occurrences, size_t occurrenceCount) {
+namespace {
+
+// The record file layout, produced in chunks of about a megabyte so that even a week's file
+// never needs a second copy of itself in memory.
+template <typename Emit>
+void produceRecordFile(const WorkDefinition& work, const int32_t* times, const double* values,
+                       size_t rows, const EventOccurrence* occurrences, size_t occurrenceCount,
+                       Emit&& emit) {
+    constexpr size_t kChunk = 1 << 20;
     const size_t n = work.channels.size();
-    std::vector<uint8_t> bytes;
-    bytes.reserve(kRecordHead + n * ChannelInfo::kSize + work.events.size() * EventInfo::kSize +
-                  rows * (4 + 8 * n) + 8 * occurrenceCount);
-    ByteWriter w(bytes);
+    std::vector<uint8_t> chunk;
+    chunk.reserve(kChunk + kRecordHead + n * ChannelInfo::kSize +
+                  work.events.size() * EventInfo::kSize + 4 + 8 * n);
+    ByteWriter w(chunk);
     w.bytes(recordHeader().data(), kHeaderBytes);
     writeDefinitionHead(w, work);
     w.i32(static_cast<int32_t>(n));
@@ -201,11 +207,28 @@ std::vector<uint8_t> recordFileBytes(const WorkDefinition& work, const int32_t* 
     for (size_t row = 0; row < rows; ++row) {
         w.i32(times[row]);
         w.f64s(values + row * n, n);
+        if (chunk.size() >= kChunk) {
+            emit(chunk);
+            chunk.clear();
+        }
     }
     for (size_t k = 0; k < occurrenceCount; ++k) {
         w.i32(occurrences[k].time);
         w.i32(occurrences[k].event);
     }
+    emit(chunk);
+}
+
+}  // namespace
+
+std::vector<uint8_t> recordFileBytes(const WorkDefinition& work, const int32_t* times,
+                                     const double* values, size_t rows,
+                                     const EventOccurrence* occurrences, size_t occurrenceCount) {
+    std::vector<uint8_t> bytes;
+    produceRecordFile(work, times, values, rows, occurrences, occurrenceCount,
+                      [&](const std::vector<uint8_t>& chunk) {
+                          bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+                      });
     return bytes;
 }
 
@@ -213,9 +236,11 @@ FileStatus writeRecordFile(const std::string& path, const WorkDefinition& work,
                            const int32_t* times, const double* values, size_t rows,
                            const EventOccurrence* occurrences, size_t occurrenceCount) {
     try {
-        const std::vector<uint8_t> bytes =
-            recordFileBytes(work, times, values, rows, occurrences, occurrenceCount);
-        return writeFileAtomically(path, bytes) ? FileStatus::Ok : FileStatus::CannotWrite;
+        AtomicFile file(path);
+        produceRecordFile(
+            work, times, values, rows, occurrences, occurrenceCount,
+            [&](const std::vector<uint8_t>& chunk) { file.write(chunk.data(), chunk.size()); });
+        return file.commit() ? FileStatus::Ok : FileStatus::CannotWrite;
     } catch (const std::bad_alloc&) {
         return FileStatus::CannotWrite;
     }
