@@ -1,5 +1,8 @@
 #include "cli/Cli.h"
 
+#include "cli/CliCommon.h"
+#include "cli/WorkCommands.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,8 +29,6 @@ namespace tervo::cli {
 
 namespace {
 
-const char* const kCommError = "通信错误！！！";
-
 const char* const kUsage =
     "usage: tervo-cli COMMAND [OPTIONS]\n"
     "  read  [--port COMn] [--baud B] [--addr A] NAME...\n"
@@ -36,51 +37,10 @@ const char* const kUsage =
     "  watch [--port COMn] [--baud B] [--addr A[-B|,C...]] [--interval S] [--count N] [NAME...]\n"
     "Ports COM1..COM6 map to /dev/ttyUSB0..5 unless TERVO_COM1..TERVO_COM6 name another path.\n"
     "B is 300, 600, 1200, 2400, 4800, 9600 (default) or 19200; A is 0..99 (default 0).\n"
+    "  record WORK.awt --out FILE.alt [--cycles N | --seconds S]\n"
+    "  dump   FILE.awt | FILE.alt | FILE.lin\n"
+    "  export FILE.alt [--out FILE.csv]\n"
     "NAME is a two-character mnemonic (PV, SL, r1 ...).\n";
-
-struct Options {
-    std::map<std::string, std::string> flags;
-    std::vector<std::string> positional;
-};
-
-class UsageError {
-public:
-    explicit UsageError(std::string message) : m_message(std::move(message)) {}
-    const std::string& message() const { return m_message; }
-
-private:
-    std::string m_message;
-};
-
-Options parseOptions(const std::vector<std::string>& arguments, size_t from,
-                     const std::vector<std::string>& allowed) {
-    Options options;
-    for (size_t i = from; i < arguments.size(); ++i) {
-        const std::string& a = arguments[i];
-        if (a.size() > 2 && a.rfind("--", 0) == 0) {
-            if (std::find(allowed.begin(), allowed.end(), a) == allowed.end()) {
-                throw UsageError("unknown option " + a);
-            }
-            if (i + 1 >= arguments.size()) {
-                throw UsageError("missing value after " + a);
-            }
-            options.flags[a] = arguments[++i];
-        } else {
-            options.positional.push_back(a);
-        }
-    }
-    return options;
-}
-
-int parseInt(const std::string& text, const std::string& what) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end) {
-        throw UsageError("bad " + what + ": " + text);
-    }
-    return value;
-}
 
 uint8_t portOf(const Options& o) {
     auto it = o.flags.find("--port");
@@ -243,11 +203,7 @@ int commandWatch(const Options& o, std::ostream& out, std::ostream&) {
     }
     double interval = 1.0;
     if (auto it = o.flags.find("--interval"); it != o.flags.end()) {
-        char* end = nullptr;
-        interval = std::strtod(it->second.c_str(), &end);
-        if (it->second.empty() || *end != '\0' || !(interval >= 0.0) || interval > 86400.0) {
-            throw UsageError("bad interval: " + it->second);
-        }
+        interval = parseSeconds(it->second, "interval");
     }
     int count = 0;
     if (auto it = o.flags.find("--count"); it != o.flags.end()) {
@@ -332,6 +288,16 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
             return commandWatch(
                 parseOptions(arguments, 1, {"--port", "--baud", "--addr", "--interval", "--count"}),
                 out, err);
+        }
+        if (command == "record") {
+            return commandRecord(parseOptions(arguments, 1, {"--out", "--cycles", "--seconds"}),
+                                 out, err);
+        }
+        if (command == "dump") {
+            return commandDump(parseOptions(arguments, 1, {}), out, err);
+        }
+        if (command == "export") {
+            return commandExport(parseOptions(arguments, 1, {"--out"}), out, err);
         }
         throw UsageError("unknown command " + command);
     } catch (const UsageError& e) {

@@ -1,0 +1,48 @@
+#include "cli/CliCommon.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+
+namespace tervo::cli {
+
+Options parseOptions(const std::vector<std::string>& arguments, size_t from,
+                     const std::vector<std::string>& allowed) {
+    Options options;
+    for (size_t i = from; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (a.size() > 2 && a.rfind("--", 0) == 0) {
+            if (std::find(allowed.begin(), allowed.end(), a) == allowed.end()) {
+                throw UsageError("unknown option " + a);
+            }
+            if (i + 1 >= arguments.size()) {
+                throw UsageError("missing value after " + a);
+            }
+            options.flags[a] = arguments[++i];
+        } else {
+            options.positional.push_back(a);
+        }
+    }
+    return options;
+}
+
+int parseInt(const std::string& text, const std::string& what) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end) {
+        throw UsageError("bad " + what + ": " + text);
+    }
+    return value;
+}
+
+double parseSeconds(const std::string& text, const std::string& what) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(value >= 0.0) || value > 1e9) {
+        throw UsageError("bad " + what + ": " + text);
+    }
+    return value;
+}
+
+}  // namespace tervo::cli

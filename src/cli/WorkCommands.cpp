@@ -1,0 +1,390 @@
+#include "cli/WorkCommands.h"
+
+#include <charconv>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include "Clock.h"
+#include "curves/TrackingCurve.h"
+#include "link/ParameterTable.h"
+#include "link/PortMap.h"
+#include "text/Gbk.h"
+#include "text/TimeText.h"
+#include "text/ValueText.h"
+#include "work/SamplingEngine.h"
+#include "work/WorkFiles.h"
+
+namespace tervo::cli {
+
+namespace {
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+void requestStop(int) {
+    g_stopRequested = 1;
+}
+
+// Lets Ctrl-C (and a polite kill) end the recording between two ticks; the old handlers come
+// back when the recording ends.
+class StopSignals {
+public:
+    StopSignals() {
+        g_stopRequested = 0;
+        m_int = std::signal(SIGINT, requestStop);
+        m_term = std::signal(SIGTERM, requestStop);
+    }
+    ~StopSignals() {
+        std::signal(SIGINT, m_int);
+        std::signal(SIGTERM, m_term);
+    }
+
+private:
+    void (*m_int)(int);
+    void (*m_term)(int);
+};
+
+std::string cellText(double v) {
+    return isNoValue(v) ? "ERR_VAL" : valueText(v);
+}
+
+bool hasExtension(const std::string& path, const char* extension) {
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos) {
+        return false;
+    }
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return ext == extension;
+}
+
+std::string hex6(uint32_t colour) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", colour);
+    return text;
+}
+
+std::string number(double v) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+
+// The shortest text that reads back as the same double.
+std::string fullPrecision(double v) {
+    char text[64];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, v);
+    return std::string(text, end);
+}
+
+std::string channelLabel(const WorkDefinition& work, int64_t index) {
+    if (index < 0 || static_cast<size_t>(index) >= work.channels.size()) {
+        return "通道" + std::to_string(index) + "（无此通道）";
+    }
+    return "通道" + std::to_string(index) + "「" +
+           gbkToUtf8(work.channels[static_cast<size_t>(index)].nameGbk()) + "」";
+}
+
+std::string operandText(const WorkDefinition& work, int32_t selector, double constant) {
+    if (selector == 0 || selector == 255) {
+        return valueText(constant);
+    }
+    return channelLabel(work, int64_t{selector} - 1);
+}
+
+// An event in words: "通道0「炉温」 - 通道1「炉壁」 大于 5.00".
+std::string eventWords(const WorkDefinition& work, const EventInfo& e) {
+    const std::string v = channelLabel(work, e.data1);
+    const std::string b = operandText(work, e.data2, e.data2Constant);
+    const std::string c = operandText(work, e.data3, e.data3Constant);
+    std::string left;
+    std::string right = c;
+    switch (e.type) {
+        case 0:
+            left = v, right = b;
+            break;
+        case 1:
+            left = v + "的差分", right = b;
+            break;
+        case 2:
+            left = v + "的积分", right = b;
+            break;
+        case 3:
+            left = b + " + " + v;
+            break;
+        case 4:
+            left = v + " - " + b;
+            break;
+        case 5:
+            left = b + " × " + v;
+            break;
+        default:
+            left = v + " ÷ " + b;
+            break;
+    }
+    const std::string compare = compareTypeText(e.compare);
+    return std::string(eventTypeText(e.type)) + "：" + left + " " +
+           (compare.empty() ? "（比较类型" + std::to_string(e.compare) + "，永不触发）" : compare) +
+           " " + right;
+}
+
+void dumpDefinition(const WorkDefinition& w, std::ostream& out) {
+    out << "数值范围：" << valueText(w.valueMin) << " .. " << valueText(w.valueMax) << '\n';
+    out << "采样周期(s)：" << w.timing.samplingPeriod << "  显示周期(s)：" << w.timing.displayPeriod
+        << '\n';
+    out << "背景色 " << hex6(w.backgroundColour) << "  时间坐标色 " << hex6(w.timeAxisColour)
+        << "  时间标尺色 " << hex6(w.timeRulerColour) << "  值坐标色 " << hex6(w.valueAxisColour)
+        << "  值标尺色 " << hex6(w.valueRulerColour) << '\n';
+    out << "通道 " << w.channels.size() << '\n';
+    for (size_t i = 0; i < w.channels.size(); ++i) {
+        const ChannelInfo& c = w.channels[i];
+        out << "  " << i << " 「" << gbkToUtf8(c.nameGbk()) << "」 "
+            << parameterCodeDisplayUtf8(static_cast<uint32_t>(c.parameterCode)) << "  "
+            << (c.port < kPortCount ? portName(c.port) : "端口" + std::to_string(c.port)) << " "
+            << (c.baud < kBaudCount ? baudText(c.baud) : "?") << " 地址 " << int{c.address}
+            << "  显示系数：" << number(c.displayCoefficient) << "  平移系数："
+            << number(c.offsetCoefficient) << "  颜色 " << hex6(w.styles[i].colour) << " 线宽 "
+            << w.styles[i].penWidth;
+        if (c.isCurveChannel()) {
+            out << "  跟踪曲线：" << gbkToUtf8(c.curvePathText());
+        }
+        out << '\n';
+    }
+    out << "事件 " << w.events.size() << '\n';
+    for (size_t i = 0; i < w.events.size(); ++i) {
+        out << "  " << i << " 「" << gbkToUtf8(w.events[i].nameGbk()) << "」 "
+            << eventWords(w, w.events[i]) << '\n';
+    }
+}
+
+void dumpRow(const Recording& rec, size_t row, std::ostream& out) {
+    out << "  " << row << "  " << timeStampText(rec.times[row]);
+    for (size_t c = 0; c < rec.channelCount(); ++c) {
+        out << "  " << cellText(rec.value(row, c));
+    }
+    out << '\n';
+}
+
+std::string eventName(const WorkDefinition& work, int32_t index) {
+    if (index < 0 || static_cast<size_t>(index) >= work.events.size()) {
+        return "#" + std::to_string(index);
+    }
+    return gbkToUtf8(work.events[static_cast<size_t>(index)].nameGbk());
+}
+
+int reportFile(FileStatus status, const std::string& path, std::ostream& err) {
+    err << (status == FileStatus::CannotOpen ? "无法打开文件：" + path : std::string(kFileError))
+        << '\n';
+    return 1;
+}
+
+int dumpCurve(const std::string& path, std::ostream& out, std::ostream& err) {
+    TrackingCurve curve;
+    const CurveStatus status = curve.Load(path);
+    if (status != CurveStatus::Ok) {
+        err << (status == CurveStatus::CannotOpen ? "无法打开文件：" + path
+                                                  : std::string(kFileError))
+            << '\n';
+        return 1;
+    }
+    out << "跟踪曲线 " << path << '\n' << "段数 " << curve.count() << '\n';
+    for (int i = 0; i < curve.count(); ++i) {
+        const CurveSegment& s = curve.segments()[static_cast<size_t>(i)];
+        out << "  " << i + 1 << "  斜率值 " << number(s.rate) << "  设定值 " << number(s.level)
+            << "  平台时间 " << number(s.dwell) << '\n';
+    }
+    out << "总时间（起始值 0）：" << number(curve.TotalMinutes(0.0)) << " 分钟\n";
+    return 0;
+}
+
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (char c : text) {
+        quoted += c;
+        if (c == '"') {
+            quoted += '"';
+        }
+    }
+    return quoted + "\"";
+}
+
+std::string replaceExtension(const std::string& path, const std::string& extension) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+        return path.substr(0, dot) + extension;
+    }
+    return path + extension;
+}
+
+}  // namespace
+
+int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.positional.size() != 1) {
+        throw UsageError("record needs one WORK.awt");
+    }
+    auto outPath = o.flags.find("--out");
+    if (outPath == o.flags.end()) {
+        throw UsageError("record needs --out FILE.alt");
+    }
+    const bool byCycles = o.flags.count("--cycles") != 0;
+    const bool bySeconds = o.flags.count("--seconds") != 0;
+    if (byCycles && bySeconds) {
+        throw UsageError("give --cycles or --seconds, not both");
+    }
+    const int cycles = byCycles ? parseInt(o.flags.at("--cycles"), "cycle count") : 0;
+    if (byCycles && cycles <= 0) {
+        throw UsageError("bad cycle count: " + o.flags.at("--cycles"));
+    }
+    const double seconds = bySeconds ? parseSeconds(o.flags.at("--seconds"), "seconds") : 0.0;
+
+    WorkDefinition work;
+    if (FileStatus s = loadWorkTemplate(o.positional[0], work); s != FileStatus::Ok) {
+        return reportFile(s, o.positional[0], err);
+    }
+    SamplingEngine engine(work, systemClock());
+    StopSignals signals;
+    CommandOutcome started = engine.startSampling();
+    for (const std::string& m : started.messages) {
+        err << m << '\n';
+    }
+    if (!started.running) {
+        return 1;
+    }
+    CommandOutcome recording = engine.startRecording(outPath->second);
+    for (const std::string& m : recording.messages) {
+        err << m << '\n';
+    }
+    if (!recording.messages.empty()) {
+        return 1;  // nothing recorded yet and the file cannot be written: say so and stop
+    }
+
+    const auto begin = std::chrono::steady_clock::now();
+    auto nextTick = begin + std::chrono::milliseconds(started.startTimerMs);
+    size_t reported = 0;
+    while (!g_stopRequested) {
+        if (bySeconds &&
+            std::chrono::steady_clock::now() - begin >= std::chrono::duration<double>(seconds)) {
+            break;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now < nextTick) {
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                nextTick - now, std::chrono::milliseconds(20)));
+            continue;
+        }
+        const TickOutcome tick = engine.tick();
+        for (const std::string& m : tick.messages) {
+            err << m << '\n';
+        }
+        const RowStore& rows = engine.rows();
+        for (; reported < rows.rows(); ++reported) {
+            out << timeStampText(rows.times()[reported]);
+            for (size_t c = 0; c < rows.channels(); ++c) {
+                out << '\t' << cellText(rows.value(reported, c));
+            }
+            out << std::endl;
+        }
+        if (byCycles && reported >= static_cast<size_t>(cycles)) {
+            break;
+        }
+        nextTick =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(tick.nextIntervalMs);
+    }
+    // Every completed cycle is already in the file; stopping writes nothing more.
+    engine.stopRecording(true, true);
+    engine.stopSampling(true);
+    err << "已记录 " << engine.rows().rows() << " 行：" << outPath->second << '\n';
+    return 0;
+}
+
+int commandDump(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.positional.size() != 1) {
+        throw UsageError("dump needs one FILE");
+    }
+    const std::string& path = o.positional[0];
+    if (hasExtension(path, "lin")) {
+        return dumpCurve(path, out, err);
+    }
+    if (hasExtension(path, "awt")) {
+        WorkDefinition work;
+        if (FileStatus s = loadWorkTemplate(path, work); s != FileStatus::Ok) {
+            return reportFile(s, path, err);
+        }
+        out << "工作模板 " << path << '\n';
+        dumpDefinition(work, out);
+        return 0;
+    }
+    Recording rec;
+    if (FileStatus s = readRecording(path, rec); s != FileStatus::Ok) {
+        return reportFile(s, path, err);
+    }
+    out << "记录文件 " << path << '\n';
+    dumpDefinition(rec.definition, out);
+    out << "记录 " << rec.rowCount() << " 行\n";
+    if (rec.rowCount() > 0) {
+        dumpRow(rec, 0, out);
+        if (rec.rowCount() > 1) {
+            dumpRow(rec, rec.rowCount() - 1, out);
+        }
+    }
+    out << "事件发生 " << rec.occurrences.size() << " 次\n";
+    for (const EventOccurrence& occurrence : rec.occurrences) {
+        out << "  " << timeStampText(occurrence.time) << "  "
+            << eventName(rec.definition, occurrence.event) << '\n';
+    }
+    return 0;
+}
+
+int commandExport(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.positional.size() != 1) {
+        throw UsageError("export needs one FILE.alt");
+    }
+    const std::string& path = o.positional[0];
+    Recording rec;
+    if (FileStatus s = readRecording(path, rec); s != FileStatus::Ok) {
+        return reportFile(s, path, err);
+    }
+    const auto given = o.flags.find("--out");
+    const std::string csvPath =
+        given != o.flags.end() ? given->second : replaceExtension(path, ".csv");
+    const std::string eventsPath = replaceExtension(csvPath, "_events.csv");
+
+    std::ofstream csv(csvPath, std::ios::binary | std::ios::trunc);
+    csv << "时间";
+    for (const ChannelInfo& c : rec.definition.channels) {
+        csv << ',' << csvField(gbkToUtf8(c.nameGbk()));
+    }
+    csv << '\n';
+    for (size_t row = 0; row < rec.rowCount(); ++row) {
+        csv << timeStampText(rec.times[row]);
+        for (size_t c = 0; c < rec.channelCount(); ++c) {
+            const double v = rec.value(row, c);
+            csv << ',' << (isNoValue(v) ? std::string() : fullPrecision(v));
+        }
+        csv << '\n';
+    }
+    std::ofstream events(eventsPath, std::ios::binary | std::ios::trunc);
+    events << "时间,事件\n";
+    for (const EventOccurrence& occurrence : rec.occurrences) {
+        events << timeStampText(occurrence.time) << ','
+               << csvField(eventName(rec.definition, occurrence.event)) << '\n';
+    }
+    csv.close();
+    events.close();
+    if (!csv || !events) {
+        err << "无法写入：" << (!csv ? csvPath : eventsPath) << '\n';
+        return 1;
+    }
+    out << csvPath << '\n' << eventsPath << '\n';
+    return 0;
+}
+
+}  // namespace tervo::cli

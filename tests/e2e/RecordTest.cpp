@@ -1,0 +1,349 @@
+// tervo-cli record, dump and export checked against files built and read here from the byte
+// layouts alone, without Tervo's own readers and writers.
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "support/Process.h"
+#include "support/RawPty.h"
+
+using tervo::testing::Child;
+using tervo::testing::run;
+using tervo::testing::RunResult;
+using tervo::testing::TempDir;
+using tervo::testing::waitForPath;
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+constexpr uint64_t kMarkerBits = 0xC16312CFE0000000ull;
+
+std::string gbk(const std::string& utf8) {
+    iconv_t cd = iconv_open("GBK", "UTF-8");
+    std::string out(utf8.size() * 2, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    char* o = out.data();
+    size_t outLeft = out.size();
+    iconv(cd, &in, &inLeft, &o, &outLeft);
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+struct Out {
+    Bytes b;
+    void raw(const void* p, size_t n) {
+        b.insert(b.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
+    }
+    void le(uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        }
+    }
+    void i32(int32_t v) { le(static_cast<uint32_t>(v), 4); }
+    void f64(double v) { le(std::bit_cast<uint64_t>(v), 8); }
+    void text(const std::string& s, size_t field) {
+        std::string padded = s;
+        padded.resize(field, '\0');
+        raw(padded.data(), field);
+    }
+};
+
+struct In {
+    const Bytes& b;
+    size_t at = 0;
+    uint64_t le(int bytes) {
+        uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i) {
+            v |= uint64_t{b.at(at++)} << (8 * i);
+        }
+        return v;
+    }
+    int32_t i32() { return static_cast<int32_t>(le(4)); }
+    double f64() { return std::bit_cast<double>(le(8)); }
+};
+
+void channel(Out& o, const std::string& name, int32_t code, int address, bool curve,
+             const std::string& path) {
+    o.text(gbk(name), 12);
+    o.i32(code);
+    o.b.push_back(0);  // COM1
+    o.b.push_back(5);  // 9600
+    o.b.push_back(static_cast<uint8_t>(address));
+    o.raw("\x11\x22\x33\x44\x55", 5);  // reserved, kept as they are
+    o.f64(1.0);
+    o.f64(0.0);
+    o.b.push_back(curve ? 1 : 0);
+    o.text(path, 50);
+    o.raw("\x66\x77\x88\x99\xAA", 5);
+}
+
+// A one-second work of four channels on COM1: PV of 0, SL of 1, SL of the silent 3, and a
+// curve channel writing SL of 2; one event "SL of 1 above 20".
+Bytes workTemplate(const std::string& curvePath) {
+    Out o;
+    o.raw(gbk("Quorvex5工作模板").data(), 16);
+    o.f64(0.0);
+    o.f64(100.0);
+    o.i32(1);
+    o.i32(360);
+    for (uint32_t c : {0xFFFFD1u, 0xC6C8FFu, 0x8C8AFFu, 0xFFC8C6u, 0xFF9C9Fu}) {
+        o.le(c, 4);
+    }
+    for (int i = 0; i < 20; ++i) {
+        o.le(0x010101u * static_cast<uint32_t>(i), 4);
+        o.i32(i % 3);
+    }
+    o.i32(4);
+    o.i32(1);
+    channel(o, "炉温", 0, 0, false, "");
+    channel(o, "设定", 3, 1, false, "");
+    channel(o, "无应答", 3, 3, false, "");
+    channel(o, "曲线", 3, 2, true, curvePath);
+    o.text(gbk("超温"), 16);
+    o.i32(0);    // 数值比较
+    o.i32(0);    // 大于
+    o.i32(1);    // channel 1
+    o.i32(255);  // constant
+    o.f64(20.0);
+    o.i32(0);
+    o.raw("\0\0\0\0", 4);
+    o.f64(0.0);
+    return o.b;
+}
+
+Bytes curveFile() {
+    Out o;
+    o.raw(gbk("Quorvex5曲线").data(), 12);
+    o.i32(1);
+    o.f64(2.0);
+    o.f64(30.0);
+    o.f64(10.0);
+    return o.b;
+}
+
+void put(const std::string& path, const Bytes& b) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+}
+
+Bytes get(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Parsed {
+    bool ok = false;
+    uint32_t n = 0, e = 0, s = 0, k = 0;
+    std::vector<int32_t> times;
+    std::vector<std::vector<uint64_t>> bits;  // per row, per channel
+    std::vector<std::pair<int32_t, int32_t>> occurrences;
+};
+
+Parsed parseRecord(const Bytes& b) {
+    Parsed p;
+    if (b.size() < 236) {
+        return p;
+    }
+    In in{b, 220};
+    p.n = static_cast<uint32_t>(in.i32());
+    p.e = static_cast<uint32_t>(in.i32());
+    p.s = static_cast<uint32_t>(in.i32());
+    p.k = static_cast<uint32_t>(in.i32());
+    if (b.size() != 236 + 96 * p.n + 56 * p.e + p.s * (4 + 8 * p.n) + 8 * p.k) {
+        return p;
+    }
+    in.at = 236 + 96 * p.n + 56 * p.e;
+    for (uint32_t r = 0; r < p.s; ++r) {
+        p.times.push_back(in.i32());
+        p.bits.emplace_back();
+        for (uint32_t c = 0; c < p.n; ++c) {
+            p.bits.back().push_back(in.le(8));
+        }
+    }
+    for (uint32_t i = 0; i < p.k; ++i) {
+        const int32_t t = in.i32();
+        p.occurrences.emplace_back(t, in.i32());
+    }
+    p.ok = true;
+    return p;
+}
+
+std::string stamp(int32_t t) {
+    const time_t tt = t;
+    std::tm tm{};
+    localtime_r(&tt, &tm);
+    char text[32];
+    std::snprintf(text, sizeof text, "20%02d/%02d/%02d %02d:%02d:%02d", tm.tm_year % 100,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return text;
+}
+
+class Recorder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_emu = std::make_unique<Child>(
+            std::vector<std::string>{QT570_EMU, "--link", m_dir / "com1", "--addresses", "0-3",
+                                     "--fault", "3:silent"},
+            m_dir.path());
+        ASSERT_TRUE(waitForPath(m_dir / "com1"));
+        setenv("TERVO_COM1", (m_dir / "com1").c_str(), 1);
+        setenv("TZ", "Asia/Shanghai", 1);
+        tzset();
+        put(m_dir / "c.lin", curveFile());
+        m_template = workTemplate((m_dir / "c.lin").string());
+        put(m_dir / "w.awt", m_template);
+    }
+    void TearDown() override { unsetenv("TERVO_COM1"); }
+
+    RunResult cli(std::vector<std::string> args) {
+        args.insert(args.begin(), TERVO_CLI);
+        return run(args, m_dir.path());
+    }
+
+    TempDir m_dir;
+    std::unique_ptr<Child> m_emu;
+    Bytes m_template;
+};
+
+}  // namespace
+
+TEST_F(Recorder, RecordsDumpsAndExportsWhatTheLayoutSays) {
+    const RunResult r = cli({"record", m_dir / "w.awt", "--out", m_dir / "r.alt", "--cycles", "3"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes file = get(m_dir / "r.alt");
+    const Parsed p = parseRecord(file);
+    ASSERT_TRUE(p.ok) << file.size();
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 16), gbk("Quorvex5控制软件"));
+    // The definition is the template's, byte for byte, channels and reserved bytes included.
+    EXPECT_TRUE(std::equal(file.begin() + 16, file.begin() + 228, m_template.begin() + 16));
+    EXPECT_TRUE(
+        std::equal(file.begin() + 236, file.begin() + 236 + 4 * 96 + 56, m_template.begin() + 228));
+    ASSERT_EQ(p.s, 3u);
+    ASSERT_EQ(p.k, 3u) << "SL 25 > 20 in every cycle";
+
+    std::istringstream lines(r.out);
+    std::string line;
+    for (uint32_t row = 0; row < p.s; ++row) {
+        if (row > 0) {
+            EXPECT_GE(p.times[row], p.times[row - 1]);
+        }
+        EXPECT_EQ(std::bit_cast<double>(p.bits[row][1]), 25.0);
+        EXPECT_EQ(p.bits[row][2], kMarkerBits) << "the silent controller";
+        // The curve starts from SL of its controller (25) and climbs 2 per minute.
+        EXPECT_DOUBLE_EQ(std::bit_cast<double>(p.bits[row][3]), 25.0 + 2.0 * row / 60.0);
+        EXPECT_EQ(p.occurrences[row].second, 0);
+
+        ASSERT_TRUE(std::getline(lines, line));
+        char expected[256];
+        std::snprintf(expected, sizeof expected, "%s\t%0.2f\t25.00\tERR_VAL\t%0.2f",
+                      stamp(p.times[row]).c_str(), std::bit_cast<double>(p.bits[row][0]),
+                      std::bit_cast<double>(p.bits[row][3]));
+        EXPECT_EQ(line, expected);
+    }
+
+    const RunResult dump = cli({"dump", m_dir / "r.alt"});
+    EXPECT_EQ(dump.status, 0);
+    EXPECT_NE(dump.out.find("  3 「曲线」 SL 基本设定值  COM1 9600 地址 2"), std::string::npos)
+        << dump.out;
+    EXPECT_NE(dump.out.find("0 「超温」 数值比较：通道1「设定」 大于 20.00"), std::string::npos);
+    EXPECT_NE(dump.out.find("记录 3 行\n"), std::string::npos);
+    EXPECT_NE(dump.out.find("  " + stamp(p.occurrences[2].first) + "  超温\n"), std::string::npos);
+
+    const RunResult exported = cli({"export", m_dir / "r.alt", "--out", m_dir / "x.csv"});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    std::ifstream csv(m_dir / "x.csv");
+    std::getline(csv, line);
+    EXPECT_EQ(line, "时间,炉温,设定,无应答,曲线");
+    for (uint32_t row = 0; row < p.s; ++row) {
+        ASSERT_TRUE(std::getline(csv, line));
+        std::vector<std::string> cells;
+        std::stringstream fields(line);
+        for (std::string cell; std::getline(fields, cell, ',');) {
+            cells.push_back(cell);
+        }
+        cells.resize(5);
+        EXPECT_EQ(cells[0], stamp(p.times[row]));
+        EXPECT_EQ(std::strtod(cells[1].c_str(), nullptr), std::bit_cast<double>(p.bits[row][0]))
+            << "full precision";
+        EXPECT_EQ(cells[3], "") << "the marker is an empty cell";
+        EXPECT_EQ(std::strtod(cells[4].c_str(), nullptr), std::bit_cast<double>(p.bits[row][3]));
+    }
+    std::ifstream events(m_dir / "x_events.csv");
+    std::getline(events, line);
+    EXPECT_EQ(line, "时间,事件");
+    std::getline(events, line);
+    EXPECT_EQ(line, stamp(p.occurrences[0].first) + ",超温");
+
+    const RunResult work = cli({"dump", m_dir / "w.awt"});
+    EXPECT_EQ(work.status, 0);
+    EXPECT_NE(work.out.find("采样周期(s)：1  显示周期(s)：360"), std::string::npos) << work.out;
+    const RunResult curve = cli({"dump", m_dir / "c.lin"});
+    EXPECT_NE(curve.out.find("总时间（起始值 0）：25 分钟"), std::string::npos) << curve.out;
+}
+
+TEST_F(Recorder, CtrlCStopsCleanlyAndSigkillLeavesALoadableFile) {
+    Child recorder({TERVO_CLI, "record", m_dir / "w.awt", "--out", m_dir / "r.alt"}, m_dir.path());
+    // Wait for two completed cycles on file, then interrupt.
+    const auto until = std::chrono::steady_clock::now() + 20s;
+    while (parseRecord(get(m_dir / "r.alt")).s < 2 && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(50ms);
+    }
+    recorder.signal(SIGINT);
+    EXPECT_EQ(recorder.wait(), 0);
+    const Parsed interrupted = parseRecord(get(m_dir / "r.alt"));
+    ASSERT_TRUE(interrupted.ok);
+    EXPECT_GE(interrupted.s, 2u);
+    const std::string out = recorder.out();
+    EXPECT_EQ(static_cast<uint32_t>(std::count(out.begin(), out.end(), '\n')), interrupted.s)
+        << "every completed cycle printed is in the file";
+
+    Child killed({TERVO_CLI, "record", m_dir / "w.awt", "--out", m_dir / "k.alt"}, m_dir.path());
+    const auto until2 = std::chrono::steady_clock::now() + 20s;
+    while (parseRecord(get(m_dir / "k.alt")).s < 2 && std::chrono::steady_clock::now() < until2) {
+        std::this_thread::sleep_for(37ms);
+    }
+    killed.signal(SIGKILL);
+    killed.wait();
+    const Parsed afterKill = parseRecord(get(m_dir / "k.alt"));
+    EXPECT_TRUE(afterKill.ok) << "never a torn file";
+    EXPECT_GE(afterKill.s, 2u);
+    EXPECT_EQ(cli({"dump", m_dir / "k.alt"}).status, 0);
+}
+
+TEST_F(Recorder, RefusesWhatItCannotDo) {
+    put(m_dir / "bad.awt", Bytes(10, 0));
+    RunResult r = cli({"record", m_dir / "bad.awt", "--out", m_dir / "r.alt", "--cycles", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "文件错误！！！\n");
+
+    r = cli({"record", m_dir / "w.awt", "--out", m_dir / "nowhere" / "r.alt", "--cycles", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("记录文件无法写入"), std::string::npos) << r.err;
+
+    Bytes empty = workTemplate("");
+    empty[220] = 0;
+    empty[224] = 0;
+    empty.resize(228);
+    put(m_dir / "empty.awt", empty);
+    r = cli({"record", m_dir / "empty.awt", "--out", m_dir / "r.alt", "--cycles", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "无记录项！！！\n");
+
+    EXPECT_EQ(cli({"record", m_dir / "w.awt", "--cycles", "1"}).status, 2) << "no --out";
+    EXPECT_EQ(
+        cli({"record", m_dir / "w.awt", "--out", "x", "--cycles", "1", "--seconds", "2"}).status,
+        2);
+    EXPECT_EQ(cli({"dump", m_dir / "missing.alt"}).status, 1);
+    EXPECT_EQ(cli({"export", m_dir / "w.awt"}).err, "文件错误！！！\n")
+        << "a template is no record file";
+}
