@@ -1,0 +1,106 @@
+#include "app/CChildFrame.h"
+
+#include <QCloseEvent>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include "app/CTervoApp.h"
+#include "app/CommandIds.h"
+#include "app/ViewTemplate.h"
+
+namespace tervo::gui {
+
+ChildPlacement childPlacement(int kind) {
+    if (kind == kKindSet) {
+        return {{570, 420}, {209, 120}};
+    }
+    return {{1020, 670}, {0, 0}};
+}
+
+QString childTitle(int kind, const QString& filePath) {
+    switch (kind) {
+        case kKindWork:
+            return QStringLiteral("采集工作");
+        case kKindHistory:
+            return QStringLiteral("数据分析 --- ") + filePath;
+        case kKindTest:
+            return QStringLiteral("通信测试");
+        case kKindSimulation:
+            return QStringLiteral("仪表模拟 --- ") + filePath;
+        case kKindSet:
+            return QStringLiteral("仪表参数修改");
+        case kKindCurve:
+            return QStringLiteral("跟踪曲线设置");
+        default:
+            return {};
+    }
+}
+
+CChildFrame::CChildFrame(int kind, CTervoApp& app) : m_kind(kind), m_app(app) {
+    setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(app.windowIcon());
+    const ChildPlacement placement = childPlacement(kind);
+    setFixedSize(placement.size);
+    move(placement.position);
+
+    auto* body = new QWidget;
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_top = new QVBoxLayout;
+    m_middle = new QVBoxLayout;
+    m_bottom = new QVBoxLayout;
+    for (QVBoxLayout* part : {m_top, m_middle, m_bottom}) {
+        part->setContentsMargins(0, 0, 0, 0);
+        part->setSpacing(0);
+    }
+    layout->addLayout(m_top);
+    layout->addLayout(m_middle, 1);
+    layout->addLayout(m_bottom);
+    setWidget(body);
+}
+
+void CChildFrame::setView(QWidget* view) {
+    m_view = view;
+    m_middle->addWidget(view);
+}
+
+void CChildFrame::addTopBar(QWidget* bar) {
+    m_top->addWidget(bar);
+}
+
+void CChildFrame::addBottomBar(QWidget* bar) {
+    m_bottom->insertWidget(0, bar);
+}
+
+void CChildFrame::setFrameStatusBar(QStatusBar* bar) {
+    bar->setSizeGripEnabled(false);
+    m_bottom->addWidget(bar);
+}
+
+void CChildFrame::closeEvent(QCloseEvent* event) {
+    if (!m_app.closingAll() && !m_app.confirmClose(this)) {
+        event->ignore();
+        return;
+    }
+    QMdiSubWindow::closeEvent(event);
+    if (event->isAccepted()) {
+        emit closed(this);
+    }
+}
+
+void CChildFrame::changeEvent(QEvent* event) {
+    // The window keeps its size: a double click on the title or the system menu must not
+    // maximize or minimize it.
+    if (event->type() == QEvent::WindowStateChange &&
+        (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) != 0) {
+        QMdiSubWindow::changeEvent(event);
+        setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
+        return;
+    }
+    QMdiSubWindow::changeEvent(event);
+}
+
+}  // namespace tervo::gui

@@ -1,0 +1,112 @@
+#include "app/CPortMapDlg.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/CRegistryKey.h"
+#include "link/PortMap.h"
+#include "widgets/PickCombo.h"
+#include "widgets/Prompts.h"
+
+namespace tervo::gui {
+
+namespace {
+
+QString environmentPath(int portIndex) {
+    return qEnvironmentVariable(qPrintable(QStringLiteral("TERVO_COM%1").arg(portIndex + 1)));
+}
+
+// The longest path the settings store reads back.
+constexpr int kMaxPathBytes = CRegistryKey::kReadLimit - 1;
+
+}  // namespace
+
+QStringList presentSerialDevices(const QString& devRoot) {
+    QCollator natural;
+    natural.setNumericMode(true);
+    auto sorted = [&natural](QStringList names) {
+        std::sort(names.begin(), names.end(),
+                  [&natural](const QString& a, const QString& b) { return natural(a, b); });
+        return names;
+    };
+    QStringList devices;
+    const QDir dev(devRoot);
+    for (const char* pattern : {"ttyUSB*", "ttyACM*", "ttyS*"}) {
+        for (const QString& name :
+             sorted(dev.entryList({QString::fromLatin1(pattern)}, QDir::System | QDir::Files))) {
+            devices << dev.filePath(name);
+        }
+    }
+    const QDir byId(dev.filePath(QStringLiteral("serial/by-id")));
+    for (const QString& name : sorted(byId.entryList(QDir::System | QDir::Files))) {
+        devices << byId.filePath(name);
+    }
+    return devices;
+}
+
+CPortMapDlg::CPortMapDlg(QWidget* parent, const QStringList& devices) : QDialog(parent) {
+    setObjectName(QStringLiteral("portMapDialog"));
+    setWindowTitle(QStringLiteral("串口映射"));
+    auto* grid = new QGridLayout;
+    grid->setColumnMinimumWidth(1, 320);
+    for (int i = 0; i < kPortCount; ++i) {
+        grid->addWidget(
+            new QLabel(QString::fromStdString(portName(i)) + QStringLiteral("："), this), i, 0);
+        auto* field = new PickCombo(this);
+        field->setObjectName(QStringLiteral("com%1").arg(i + 1));
+        field->setEntries(QStringList{QString()} + devices);
+        field->setText(storedPortPath(i));
+        grid->addWidget(field, i, 1);
+        m_fields[i] = field;
+        const QString fromEnvironment = environmentPath(i);
+        auto* effective = new QLabel(this);
+        effective->setText(
+            fromEnvironment.isEmpty()
+                ? QStringLiteral("默认 ") + QString::fromStdString(defaultPortPath(i))
+                : QStringLiteral("环境变量 TERVO_COM%1 优先：%2").arg(i + 1).arg(fromEnvironment));
+        grid->addWidget(effective, i, 2);
+        m_effective[i] = effective;
+    }
+    auto* note =
+        new QLabel(QStringLiteral("为 COM1～COM6 选择或输入串口设备；留空使用默认设备。"), this);
+    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    ok->setObjectName(QStringLiteral("id1"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+    cancel->setObjectName(QStringLiteral("id2"));
+    connect(ok, &QPushButton::clicked, this, &CPortMapDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(note);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+}
+
+void CPortMapDlg::accept() {
+    // A path names a device from the root, and must fit what the settings store reads back.
+    for (PickCombo* field : m_fields) {
+        const QString path = field->text().trimmed();
+        if (!path.isEmpty() &&
+            (!path.startsWith(QLatin1Char('/')) || gbkLength(path) > kMaxPathBytes)) {
+            messageBox(this, QStringLiteral("输入错误！！！"));
+            field->setFocus();
+            return;
+        }
+    }
+    for (int i = 0; i < kPortCount; ++i) {
+        storePortPath(i, m_fields[i]->text().trimmed());
+    }
+    QDialog::accept();
+}
+
+}  // namespace tervo::gui

@@ -1,0 +1,139 @@
+#include "app/CSplashWnd.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "app/CPasswordDlg.h"
+#include "app/CRegistryKey.h"
+#include "widgets/Fonts.h"
+#include "widgets/Pictures.h"
+#include "widgets/Prompts.h"
+
+namespace tervo::gui {
+
+const QRect CSplashWnd::kEntryRepaint(QPoint(145, 583), QPoint(315, 666));
+const QRect CSplashWnd::kPasswordRepaint(QPoint(548, 586), QPoint(875, 672));
+
+namespace {
+
+const QRect kEntryPicture(146, 584, 170, 83);
+const QRect kPasswordPicture(549, 587, 327, 86);
+
+}  // namespace
+
+CSplashWnd::CSplashWnd(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("dialog207"));
+    setWindowTitle(QStringLiteral("温控仪控制系统"));
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(1024, 768);
+    m_title = readStartTitle();
+}
+
+bool CSplashWnd::inEntryArea(QPoint p) {
+    return p.x() > 145 && p.x() < 315 && p.y() > 583 && p.y() < 666;
+}
+
+bool CSplashWnd::inPasswordArea(QPoint p) {
+    return p.x() >= 549 && p.x() <= 874 && p.y() >= 587 && p.y() < 672;
+}
+
+void CSplashWnd::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    paintStartBackdrop(painter, rect());
+    painter.drawPixmap(0, 0, picture(kStartBackground));
+    const QFont font = songFont(50, 25);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const int ascent = QFontMetrics(font).ascent();
+    painter.drawText(QPoint(210, 450 + ascent), m_title);
+    painter.drawText(QPoint(350, 370 + ascent), QStringLiteral("QT570控制系统"));
+    switch (m_hover) {
+        case kHoverEntry:
+            blit(painter, kEntryPicture, picture(kStartEntry), {1, 1});
+            break;
+        case kPressEntry:
+            blit(painter, kEntryPicture, picture(kStartEntryPressed), {1, 1});
+            break;
+        case kHoverPassword:
+            blit(painter, kPasswordPicture, picture(kStartPassword), {1, 1});
+            break;
+        case kPressPassword:
+            blit(painter, kPasswordPicture, picture(kStartPasswordPressed), {1, 1});
+            break;
+        default:
+            break;
+    }
+}
+
+void CSplashWnd::setHover(int state) {
+    if (state != m_hover) {
+        m_hover = state;
+        update(kEntryRepaint);
+        update(kPasswordRepaint);
+    }
+}
+
+void CSplashWnd::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    // Pressed looks only while the left button alone is held.
+    const bool leftOnly =
+        event->buttons() == Qt::LeftButton && event->modifiers() == Qt::NoModifier;
+    if (inEntryArea(at)) {
+        setHover(leftOnly ? kPressEntry : kHoverEntry);
+    } else if (inPasswordArea(at)) {
+        setHover(leftOnly ? kPressPassword : kHoverPassword);
+    } else {
+        setHover(kHoverNone);
+    }
+}
+
+void CSplashWnd::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    setHover(inEntryArea(at) ? kPressEntry : inPasswordArea(at) ? kPressPassword : kHoverNone);
+}
+
+void CSplashWnd::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    if (inEntryArea(at)) {
+        enterPlainly();
+    } else if (inPasswordArea(at)) {
+        CPasswordDlg dialog(CPasswordDlg::Mode::Set, QString(), this);
+        if (prompts().runDialog(dialog) == QDialog::Accepted) {
+            m_protected = true;
+            m_password = dialog.password();
+            done(QDialog::Accepted);
+        }
+    }
+}
+
+void CSplashWnd::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            enterPlainly();
+            break;
+        default:
+            QDialog::keyPressEvent(event);
+    }
+}
+
+void CSplashWnd::reject() {
+    enterPlainly();
+}
+
+void CSplashWnd::enterPlainly() {
+    m_protected = false;
+    m_password.clear();
+    done(QDialog::Accepted);
+}
+
+}  // namespace tervo::gui

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QStringList>
+#include <array>
+#include <memory>
+
+#include "app/ViewTemplate.h"
+
+class QPrinter;
+class QWidget;
+
+namespace tervo::gui {
+
+class CMainFrame;
+
+struct StartOptions {
+    bool showStartWindow = true;
+    // Text of a permanent label at the right of the status bar (demo mode), or empty.
+    QString statusNote;
+    // Files named on the command line.
+    QStringList files;
+};
+
+// The application object: the values the views hand to each other, the view templates of the
+// six window kinds, and the start-up sequence. One exists per run, on the user-interface
+// thread; a QApplication must exist first.
+class CTervoApp : public QObject {
+    Q_OBJECT
+public:
+    CTervoApp();
+    ~CTervoApp() override;
+
+    static CTervoApp* instance();
+
+    // Start window, main window, command-line files, then the main window shown maximized.
+    void start(const StartOptions& options);
+    CMainFrame* mainFrame() const { return m_mainFrame.get(); }
+    // The main window without the start window and without showing it (for tests).
+    CMainFrame& createMainFrame(const QString& statusNote = QString());
+
+    // Application-wide values.
+    int windowKind = 0;
+    QString currentFilePath;
+    LinkSettings currentLink;
+    int openChildCount = 0;
+    int cycleIndex = 0;
+
+    bool protectedMode() const { return m_protected; }
+    const QString& entryPassword() const { return m_password; }
+    // Set once by the start window.
+    void setProtection(bool on, const QString& password);
+
+    // Close confirmation of child windows and the main window.
+    bool confirmClose(QWidget* parent);
+    // Protected mode only: the entry password asked in check mode; true when it was given.
+    bool checkPassword(QWidget* parent);
+    // True while the main window closes all its children (they do not ask again).
+    bool closingAll() const { return m_closingAll; }
+    void setClosingAll(bool on) { m_closingAll = on; }
+
+    // The view template of `kind`; kinds without one have their commands disabled.
+    void setTemplate(int kind, ViewTemplate view);
+    const ViewTemplate& viewTemplate(int kind) const;
+    bool hasTemplate(int kind) const;
+
+    QIcon windowIcon() const;
+    QPrinter& printer();
+
+signals:
+    void templatesChanged();
+
+private:
+    bool m_protected = false;
+    QString m_password;
+    bool m_closingAll = false;
+    std::array<ViewTemplate, 6> m_templates;
+    std::unique_ptr<CMainFrame> m_mainFrame;
+    std::unique_ptr<QPrinter> m_printer;
+};
+
+}  // namespace tervo::gui

@@ -1,0 +1,94 @@
+#include "tools/CCommSetDlg.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "link/CSerialLink.h"
+#include "link/PortMap.h"
+#include "widgets/PickCombo.h"
+#include "widgets/Prompts.h"
+
+namespace tervo::gui {
+
+QString twoDigitAddress(int address) {
+    if (address < 0) {
+        return QString::number(address);
+    }
+    return QString::number(address / 10) + QString::number(address % 10);
+}
+
+CCommSetDlg::CCommSetDlg(int portIndex, int baudIndex, int address, QWidget* parent)
+    : QDialog(parent), m_portIndex(portIndex), m_baudIndex(baudIndex), m_address(address) {
+    setObjectName(QStringLiteral("dialog182"));
+    setWindowTitle(QStringLiteral("通信设置"));
+
+    m_port = new PickCombo(this);
+    m_port->setObjectName(QStringLiteral("id1013"));
+    QStringList ports;
+    for (int i = 0; i < kPortCount; ++i) {
+        ports << QString::fromStdString(portName(i));
+    }
+    m_port->setEntries(ports);
+    m_port->setSelection(portIndex >= 0 && portIndex < kPortCount ? portIndex : 0);
+
+    m_baud = new PickCombo(this);
+    m_baud->setObjectName(QStringLiteral("id1014"));
+    QStringList bauds;
+    for (int i = 0; i < kBaudCount; ++i) {
+        bauds << QString::fromLatin1(baudText(i));
+    }
+    m_baud->setEntries(bauds);
+    m_baud->setSelection(baudIndex >= 0 && baudIndex < kBaudCount ? baudIndex : kDefaultBaudIndex);
+
+    m_addressCombo = new PickCombo(this);
+    m_addressCombo->setObjectName(QStringLiteral("id1015"));
+    m_addressCombo->setEntries(
+        {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
+    m_addressCombo->setText(twoDigitAddress(address));
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("通信端口："), this), 0, 0);
+    grid->addWidget(m_port, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("波特率："), this), 1, 0);
+    grid->addWidget(m_baud, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("仪表地址："), this), 2, 0);
+    grid->addWidget(m_addressCombo, 2, 1);
+    grid->setColumnMinimumWidth(1, 120);
+
+    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    ok->setObjectName(QStringLiteral("id1"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("取消退出"), this);
+    cancel->setObjectName(QStringLiteral("id2"));
+    connect(ok, &QPushButton::clicked, this, &CCommSetDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    buttons->addStretch();
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addSpacing(12);
+    layout->addLayout(buttons);
+    setFixedSize(sizeHint());
+}
+
+void CCommSetDlg::accept() {
+    const int port = m_port->selection();
+    const int baud = m_baud->selection();
+    const int address = m_addressCombo->value();
+    if (port < 0 || baud < 0 || address < 0 || address >= 100) {
+        messageBox(this, QStringLiteral("输入错误！！！"));
+        return;
+    }
+    m_portIndex = port;
+    m_baudIndex = baud;
+    m_address = address;
+    QDialog::accept();
+}
+
+}  // namespace tervo::gui

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QPoint>
+#include <QRect>
+
+class QPainter;
+
+namespace tervo::gui {
+
+// The pictures the views name by resource number, drawn in code at their stated sizes. There
+// are no image files: each picture is painted once, on first use, and kept.
+enum PictureId : int {
+    kToolbarMain = 128,           // main toolbar strip, nine 16 x 15 images
+    kToolbarTest = 146,           // serial test view, top: send, clear, reset counters
+    kToolbarTestBottom = 148,     // serial test view, bottom: one image
+    kIndicator = 151,             // 40 x 20: send indicator off (left) and on (right)
+    kToolbarSet = 152,            // parameter view: auto read, write
+    kTestPanel = 232,             // 191 x 768: left panel of the serial test view
+    kStartBackground = 247,       // 1024 x 768
+    kStartEntry = 248,            // 181 x 95
+    kStartEntryPressed = 249,     // 184 x 97
+    kStartPassword = 250,         // 329 x 87
+    kStartPasswordPressed = 251,  // 327 x 86
+};
+
+constexpr int kToolImageWidth = 16;
+constexpr int kToolImageHeight = 15;
+
+// The picture with that resource number; a null pixmap for a number that names none.
+const QPixmap& picture(int resource);
+// Image `index` of a toolbar strip.
+QIcon toolbarIcon(int resource, int index);
+// The application icon (32 x 32).
+QIcon applicationIcon();
+
+// The start window's backdrop beyond its 1024 x 768 picture, continuing the picture's bands.
+void paintStartBackdrop(QPainter& painter, const QRect& rect);
+
+// A block copy as the views make it: the part of `source` from `from` on, as much as fits both
+// `target` and the picture, unscaled.
+void blit(QPainter& painter, const QRect& target, const QPixmap& source, QPoint from);
+
+}  // namespace tervo::gui

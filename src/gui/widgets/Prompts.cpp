@@ -1,0 +1,144 @@
+#include "widgets/Prompts.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace tervo::gui {
+
+namespace {
+
+Prompts* g_installed = nullptr;
+
+QtPrompts& qtPrompts() {
+    static QtPrompts instance;
+    return instance;
+}
+
+QMessageBox::Icon qtIcon(PromptIcon icon) {
+    switch (icon) {
+        case PromptIcon::Information:
+            return QMessageBox::Information;
+        case PromptIcon::Question:
+            return QMessageBox::Question;
+        case PromptIcon::Exclamation:
+            return QMessageBox::Warning;
+        case PromptIcon::Stop:
+            return QMessageBox::Critical;
+        case PromptIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString runFileDialog(QWidget* parent, const FileDialogSpec& spec, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen && spec.mustExist ? QFileDialog::ExistingFile
+                                                                         : QFileDialog::AnyFile);
+    dialog.setNameFilters(qtFilters(spec.filter));
+    dialog.setDefaultSuffix(spec.defaultExtension);
+    // An initial name that is only a pattern ("*.awt") is what the filter already says.
+    if (!spec.initialName.isEmpty() && !spec.initialName.contains(QLatin1Char('*'))) {
+        dialog.selectFile(spec.initialName);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return withDefaultExtension(dialog.selectedFiles().constFirst(), spec.defaultExtension);
+}
+
+}  // namespace
+
+Prompts& prompts() {
+    return g_installed != nullptr ? *g_installed : qtPrompts();
+}
+
+void setPrompts(Prompts* replacement) {
+    g_installed = replacement;
+}
+
+int messageBox(QWidget* parent, const QString& text, PromptButtons buttons, PromptIcon icon,
+               const QString& caption) {
+    return prompts().message(parent, text, caption.isEmpty() ? QStringLiteral("提示") : caption,
+                             icon, buttons);
+}
+
+QStringList qtFilters(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty()) {
+            break;
+        }
+        QString name = parts[i];
+        // Qt reads the patterns from the name, so a name without them gets them appended.
+        if (!name.contains(QLatin1Char('('))) {
+            name += QStringLiteral(" (") + QString(parts[i + 1]).replace(';', ' ') + ')';
+        }
+        filters << name;
+    }
+    return filters;
+}
+
+QString withDefaultExtension(const QString& path, const QString& extension) {
+    if (path.isEmpty() || extension.isEmpty() || !QFileInfo(path).suffix().isEmpty()) {
+        return path;
+    }
+    return path + QLatin1Char('.') + extension;
+}
+
+int QtPrompts::message(QWidget* parent, const QString& text, const QString& caption,
+                       PromptIcon icon, PromptButtons buttons) {
+    QMessageBox box(qtIcon(icon), caption, text, QMessageBox::NoButton, parent);
+    struct Choice {
+        QMessageBox::StandardButton button;
+        const char* text;
+        int answer;
+    };
+    QList<Choice> choices;
+    switch (buttons) {
+        case PromptButtons::Ok:
+            choices = {{QMessageBox::Ok, "确定", kIdOk}};
+            break;
+        case PromptButtons::OkCancel:
+            choices = {{QMessageBox::Ok, "确定", kIdOk}, {QMessageBox::Cancel, "取消", kIdCancel}};
+            break;
+        case PromptButtons::YesNo:
+            choices = {{QMessageBox::Yes, "是", kIdYes}, {QMessageBox::No, "否", kIdNo}};
+            break;
+        case PromptButtons::YesNoCancel:
+            choices = {{QMessageBox::Yes, "是", kIdYes},
+                       {QMessageBox::No, "否", kIdNo},
+                       {QMessageBox::Cancel, "取消", kIdCancel}};
+            break;
+    }
+    for (const Choice& choice : choices) {
+        box.addButton(choice.button)->setText(QString::fromUtf8(choice.text));
+    }
+    box.setDefaultButton(QMessageBox::StandardButton(choices.front().button));
+    const auto pressed = QMessageBox::StandardButton(box.exec());
+    for (const Choice& choice : choices) {
+        if (choice.button == pressed) {
+            return choice.answer;
+        }
+    }
+    // Closed with Esc or the title bar: the answer of the last button, as for Cancel/No.
+    return buttons == PromptButtons::Ok ? kIdOk : choices.back().answer;
+}
+
+QString QtPrompts::openFileName(QWidget* parent, const FileDialogSpec& spec) {
+    return runFileDialog(parent, spec, QFileDialog::AcceptOpen);
+}
+
+QString QtPrompts::saveFileName(QWidget* parent, const FileDialogSpec& spec) {
+    return runFileDialog(parent, spec, QFileDialog::AcceptSave);
+}
+
+int QtPrompts::runDialog(QDialog& dialog) {
+    return dialog.exec();
+}
+
+}  // namespace tervo::gui

@@ -1,0 +1,138 @@
+// Draws every window of the shell and the instrument tools against demo-mode controllers and
+// saves each as a PNG: `tervo_screenshots DIR`. Run it under a real X server (xvfb-run) for
+// the pictures in docs/screenshots.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/CAboutDlg.h"
+#include "app/CChildFrame.h"
+#include "app/CMainFrame.h"
+#include "app/CPasswordDlg.h"
+#include "app/CPortMapDlg.h"
+#include "app/CSplashWnd.h"
+#include "app/CStartTitleDlg.h"
+#include "app/CTervoApp.h"
+#include "app/CommandIds.h"
+#include "app/DemoMode.h"
+#include "support/GuiTest.h"
+#include "support/ScriptedPrompts.h"
+#include "tools/CCommSetDlg.h"
+#include "tools/CSetView.h"
+#include "tools/CTestView.h"
+#include "widgets/PickCombo.h"
+
+using namespace tervo::gui;
+
+namespace {
+
+QString g_dir;
+
+void settle(int ms = 200) {
+    QTest::qWait(ms);
+}
+
+void save(QWidget& widget, const QString& name) {
+    settle();
+    const QPixmap shot = widget.grab();
+    const QString path = QDir(g_dir).filePath(name + QStringLiteral(".png"));
+    if (!shot.save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    }
+    std::printf("%s\n", qPrintable(path));
+}
+
+void saveScreen(const QString& name) {
+    settle(400);
+    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+    const QString path = QDir(g_dir).filePath(name + QStringLiteral(".png"));
+    shot.save(path);
+    std::printf("%s\n", qPrintable(path));
+}
+
+void dialogShot(QDialog& dialog, const QString& name) {
+    dialog.show();
+    save(dialog, name);
+    dialog.hide();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: tervo_screenshots DIR\n");
+        return 2;
+    }
+    g_dir = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(g_dir);
+    tervo::testing::IsolatedSettings settings;
+    tervo::testing::ScriptedPrompts prompts;
+
+    DemoMode demo;
+    QString error;
+    if (!demo.start(&error)) {
+        std::fprintf(stderr, "demo: %s\n", qPrintable(error));
+        return 1;
+    }
+    CTervoApp app;
+
+    {
+        CSplashWnd splash;
+        splash.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+        splash.show();
+        save(splash, QStringLiteral("start-window"));
+        QMouseEvent move(QEvent::MouseMove, QPointF(620, 620), QPointF(620, 620), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&splash, &move);
+        save(splash, QStringLiteral("start-window-hover"));
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(200, 620), QPointF(200, 620),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&splash, &press);
+        save(splash, QStringLiteral("start-window-pressed"));
+    }
+
+    CMainFrame& frame = app.createMainFrame(DemoMode::statusNote());
+    frame.showMaximized();
+    saveScreen(QStringLiteral("main-window"));
+
+    frame.command(kCmdSetView);
+    auto* setView = qobject_cast<CSetView*>(frame.activeChild()->view());
+    for (int i = 0; i < 12; ++i) {
+        setView->onTimer();
+    }
+    setView->list()->setCurrentRow(3);
+    setView->valueField()->setText(QStringLiteral("100"));
+    saveScreen(QStringLiteral("parameter-view"));
+
+    frame.command(kCmdTestView);
+    auto* testView = qobject_cast<CTestView*>(frame.activeChild()->view());
+    testView->sendOnce();
+    testView->hexCheck()->setChecked(true);
+    testView->sendOnce();
+    testView->sendCombo()->setSelection(1);
+    testView->sendOnce();
+    saveScreen(QStringLiteral("serial-test-view"));
+
+    CCommSetDlg comm(0, 5, 7);
+    dialogShot(comm, QStringLiteral("comm-settings"));
+    CPasswordDlg password(CPasswordDlg::Mode::Check, QString());
+    dialogShot(password, QStringLiteral("password"));
+    CStartTitleDlg title;
+    dialogShot(title, QStringLiteral("start-title"));
+    CAboutDlg about;
+    dialogShot(about, QStringLiteral("about"));
+    CPortMapDlg portMap;
+    dialogShot(portMap, QStringLiteral("port-map"));
+
+    app.setClosingAll(true);
+    frame.mdiArea()->closeAllSubWindows();
+    return 0;
+}
