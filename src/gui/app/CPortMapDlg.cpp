@@ -1,6 +1,5 @@
 #include "app/CPortMapDlg.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -25,14 +24,28 @@ QString environmentPath(int portIndex) {
 // The longest path the settings store reads back.
 constexpr int kMaxPathBytes = CRegistryKey::kReadLimit - 1;
 
+// "ttyUSB2" before "ttyUSB10": names compare by their text, then by their trailing number.
+bool naturallyBefore(const QString& a, const QString& b) {
+    auto split = [](const QString& name) {
+        qsizetype digits = name.size();
+        while (digits > 0 && name[digits - 1].isDigit()) {
+            --digits;
+        }
+        return std::pair<QString, qulonglong>(name.left(digits), name.mid(digits).toULongLong());
+    };
+    const auto [textA, numberA] = split(a);
+    const auto [textB, numberB] = split(b);
+    if (textA != textB) {
+        return textA < textB;
+    }
+    return numberA != numberB ? numberA < numberB : a < b;
+}
+
 }  // namespace
 
 QStringList presentSerialDevices(const QString& devRoot) {
-    QCollator natural;
-    natural.setNumericMode(true);
-    auto sorted = [&natural](QStringList names) {
-        std::sort(names.begin(), names.end(),
-                  [&natural](const QString& a, const QString& b) { return natural(a, b); });
+    auto sorted = [](QStringList names) {
+        std::sort(names.begin(), names.end(), naturallyBefore);
         return names;
     };
     QStringList devices;

@@ -7,20 +7,18 @@
 #include "app/CPasswordDlg.h"
 #include "app/CRegistryKey.h"
 #include "widgets/Fonts.h"
+#include "widgets/Geometry.h"
 #include "widgets/Pictures.h"
 #include "widgets/Prompts.h"
 
 namespace tervo::gui {
 
-const QRect CSplashWnd::kEntryRepaint(QPoint(145, 583), QPoint(315, 666));
-const QRect CSplashWnd::kPasswordRepaint(QPoint(548, 586), QPoint(875, 672));
-
-namespace {
-
-const QRect kEntryPicture(146, 584, 170, 83);
-const QRect kPasswordPicture(549, 587, 327, 86);
-
-}  // namespace
+const QRect CSplashWnd::kEntryPicture(146, 584, 170, 83);
+const QRect CSplashWnd::kPasswordPicture(549, 587, 327, 86);
+// The stated rectangles stop one pixel short of the pictures' last column and row; they are
+// widened to the pictures so that no line of a lit picture stays behind.
+const QRect CSplashWnd::kEntryRepaint = cornerRect(145, 583, 315, 666).united(kEntryPicture);
+const QRect CSplashWnd::kPasswordRepaint = cornerRect(548, 586, 875, 672).united(kPasswordPicture);
 
 CSplashWnd::CSplashWnd(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("dialog207"));

@@ -23,7 +23,10 @@ public:
 
     static bool inEntryArea(QPoint point);
     static bool inPasswordArea(QPoint point);
-    // The rectangles repainted when the hover state changes.
+    // Where the lit and pressed pictures go, and the rectangles repainted when the hover
+    // state changes.
+    static const QRect kEntryPicture;
+    static const QRect kPasswordPicture;
     static const QRect kEntryRepaint;
     static const QRect kPasswordRepaint;
 

@@ -12,6 +12,7 @@
 #include "tools/CCommSetDlg.h"
 #include "widgets/BarStrip.h"
 #include "widgets/Fonts.h"
+#include "widgets/Geometry.h"
 #include "widgets/LinkOpener.h"
 #include "widgets/PickCombo.h"
 #include "widgets/Pictures.h"
@@ -72,11 +73,11 @@ CSetView::CSetView(const ViewContext& context, QWidget* parent)
     m_mnemonic = new QLineEdit(QStringLiteral("参数名称："));
     m_mnemonic->setObjectName(QStringLiteral("mnemonicField"));
     m_mnemonic->setFont(m_font);
-    m_bar->place(m_mnemonic, QRect(QPoint(130, 2), QPoint(320, 23)));
+    m_bar->place(m_mnemonic, cornerRect(130, 2, 320, 23));
     m_value = new QLineEdit;
     m_value->setObjectName(QStringLiteral("valueField"));
     m_value->setFont(m_font);
-    m_bar->place(m_value, QRect(QPoint(330, 2), QPoint(430, 23)));
+    m_bar->place(m_value, cornerRect(330, 2, 430, 23));
     connect(m_bar, &BarStrip::command, this, [this](int id) {
         if (id == kCmdAutoRead) {
             toggleAutoRead();

@@ -16,6 +16,7 @@
 #include "text/HexText.h"
 #include "widgets/BarStrip.h"
 #include "widgets/Fonts.h"
+#include "widgets/Geometry.h"
 #include "widgets/LinkOpener.h"
 #include "widgets/PickCombo.h"
 #include "widgets/Pictures.h"
@@ -81,38 +82,38 @@ CTestView::CTestView(const ViewContext& context, QWidget* parent)
     m_port = lineCombo(this, "portCombo",
                        {QStringLiteral("COMM1"), QStringLiteral("COMM2"), QStringLiteral("COMM3"),
                         QStringLiteral("COMM4"), QStringLiteral("COMM5"), QStringLiteral("COMM6")},
-                       0, QRect(QPoint(70, 50), QPoint(170, 250)), m_font);
+                       0, cornerRect(70, 50, 170, 250), m_font);
     m_baud =
         lineCombo(this, "baudCombo",
                   {QStringLiteral("300 bps"), QStringLiteral("600 bps"), QStringLiteral("1200 bps"),
                    QStringLiteral("2400 bps"), QStringLiteral("4800 bps"),
                    QStringLiteral("9600 bps"), QStringLiteral("19200 bps")},
-                  5, QRect(QPoint(70, 100), QPoint(170, 300)), m_font);
+                  5, cornerRect(70, 100, 170, 300), m_font);
     m_dataBits = lineCombo(this, "dataBitsCombo",
                            {QStringLiteral("4位"), QStringLiteral("5位"), QStringLiteral("6位"),
                             QStringLiteral("7位"), QStringLiteral("8位")},
-                           3, QRect(QPoint(70, 150), QPoint(170, 350)), m_font);
+                           3, cornerRect(70, 150, 170, 350), m_font);
     m_parity =
         lineCombo(this, "parityCombo",
                   {QStringLiteral("无校验"), QStringLiteral("偶校验"), QStringLiteral("奇校验")}, 1,
-                  QRect(QPoint(70, 200), QPoint(170, 400)), m_font);
+                  cornerRect(70, 200, 170, 400), m_font);
     m_stopBits = lineCombo(this, "stopBitsCombo",
                            {QStringLiteral("1位"), QStringLiteral("1位半"), QStringLiteral("2位")},
-                           0, QRect(QPoint(70, 250), QPoint(170, 450)), m_font);
+                           0, cornerRect(70, 250, 170, 450), m_font);
     m_interval = lineCombo(this, "intervalCombo",
                            {QStringLiteral("100"), QStringLiteral("500"), QStringLiteral("1000")},
-                           1, QRect(QPoint(70, 380), QPoint(170, 580)), m_font);
+                           1, cornerRect(70, 380, 170, 580), m_font);
 
     m_hex = new QCheckBox(QStringLiteral("16进制显示"), this);
     m_hex->setObjectName(QStringLiteral("id504"));
     m_hex->setFont(m_font);
-    m_hex->setGeometry(QRect(QPoint(0, 300), QPoint(100, 320)));
+    m_hex->setGeometry(cornerRect(0, 300, 100, 320));
 
     m_autoButton = new QPushButton(QStringLiteral("自动发送"), this);
     m_autoButton->setObjectName(QStringLiteral("id514"));
     m_autoButton->setFont(m_font);
     m_autoButton->setCheckable(true);
-    m_autoButton->setGeometry(QRect(QPoint(0, 420), QPoint(100, 440)));
+    m_autoButton->setGeometry(cornerRect(0, 420, 100, 440));
     connect(m_autoButton, &QPushButton::clicked, this, &CTestView::toggleAutoSend);
 
     m_top = new BarStrip(kToolbarTest, 36);
@@ -126,7 +127,7 @@ CTestView::CTestView(const ViewContext& context, QWidget* parent)
     m_counters = new QLabel;
     m_counters->setObjectName(QStringLiteral("counterLabel"));
     m_counters->setFont(m_font);
-    m_top->place(m_counters, QRect(QPoint(400, 7), QPoint(800, 33)));
+    m_top->place(m_counters, cornerRect(400, 7, 800, 33));
     m_indicatorLight = new Indicator(m_indicator, nullptr);
     m_top->place(m_indicatorLight, QRect(900, 3, 20, 20));
     connect(m_top, &BarStrip::command, this, [this](int id) {
@@ -144,7 +145,7 @@ CTestView::CTestView(const ViewContext& context, QWidget* parent)
     m_bottom->addButton(kCmdBottom, 0)->setEnabled(false);
     auto* sendLabel = new QLabel(QStringLiteral("发送数据："));
     sendLabel->setFont(m_font);
-    m_bottom->place(sendLabel, QRect(QPoint(30, 5), QPoint(100, 23)));
+    m_bottom->place(sendLabel, cornerRect(30, 5, 100, 23));
     m_send = new PickCombo;
     m_send->setObjectName(QStringLiteral("sendCombo"));
     m_send->setFont(m_font);

@@ -1,0 +1,353 @@
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QRegularExpression>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "app/CChildFrame.h"
+#include "app/CMainFrame.h"
+#include "app/CTervoApp.h"
+#include "app/CommandIds.h"
+#include "emu/PtyBus.h"
+#include "link/ParameterTable.h"
+#include "link/PortMap.h"
+#include "support/GuiTest.h"
+#include "support/PtyResponder.h"
+#include "support/ScriptedPrompts.h"
+#include "tools/CSetView.h"
+#include "widgets/Geometry.h"
+#include "widgets/PickCombo.h"
+
+using namespace tervo;
+using namespace tervo::gui;
+using tervo::testing::ScriptedPrompts;
+
+namespace {
+
+QStringList rowTexts(const CSetView& view) {
+    QStringList texts;
+    for (int row = 0; row < view.list()->count(); ++row) {
+        texts << view.list()->item(row)->text();
+    }
+    return texts;
+}
+
+QStringList descriptions() {
+    QStringList texts;
+    for (int row = 0; row < kParameterCount; ++row) {
+        texts << QString::fromUtf8(parameterDescriptionUtf8(row).data(),
+                                   qsizetype(parameterDescriptionUtf8(row).size()));
+    }
+    return texts;
+}
+
+}  // namespace
+
+// The parameter view against emulated controllers at addresses 0, 1 and 5 on COM1.
+class SetViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        for (int i = 1; i <= 6; ++i) {
+            qunsetenv(qPrintable(QStringLiteral("TERVO_COM%1").arg(i)));
+        }
+        emu::BusOptions options;
+        options.linkPath = m_dir / "com1";
+        options.addresses = {0, 1, 5};
+        m_bus = std::make_unique<emu::PtyBus>(options);
+        std::string error;
+        QVERIFY2(m_bus->start(&error), error.c_str());
+        setPortPath(0, options.linkPath);
+        setPortPath(1, m_dir / "absent");
+    }
+
+    void init() {
+        for (int address : {0, 1, 5}) {
+            m_bus->setFaults(address, emu::Faults{});
+        }
+        m_prompts = std::make_unique<ScriptedPrompts>();
+        m_app = std::make_unique<CTervoApp>();
+        m_frame = &m_app->createMainFrame();
+    }
+
+    void cleanup() {
+        m_app->setClosingAll(true);
+        m_frame->mdiArea()->closeAllSubWindows();
+        m_app.reset();
+        m_prompts.reset();
+    }
+
+    void createdFromTheCurrentLinkSettings() {
+        m_app->currentLink = LinkSettings{1, 6, 5};
+        CSetView* view = open();
+        QCOMPARE(view->portCombo()->currentText(), QStringLiteral("COMM2"));
+        QCOMPARE(view->portCombo()->selection(), 1);
+        QCOMPARE(view->baudCombo()->currentText(), QStringLiteral("19200"));
+        QCOMPARE(view->addressCombo()->currentText(), QStringLiteral("05"));
+        QCOMPARE(view->addressCombo()->count(), 4);
+        QCOMPARE(view->portCombo()->count(), 6);
+        QCOMPARE(view->baudCombo()->count(), 7);
+        QCOMPARE(view->mnemonicField()->text(), QStringLiteral("参数名称："));
+        QCOMPARE(view->mnemonicField()->geometry(), cornerRect(130, 2, 320, 23));
+        QCOMPARE(view->valueField()->geometry(), cornerRect(330, 2, 430, 23));
+        QCOMPARE(view->portCombo()->geometry().topLeft(), QPoint(60, 2));
+        QCOMPARE(view->baudCombo()->geometry().topLeft(), QPoint(240, 2));
+        QCOMPARE(view->addressCombo()->geometry().topLeft(), QPoint(435, 2));
+        QCOMPARE(view->list()->size(), QSize(400, 300));
+        QCOMPARE(rowTexts(*view), descriptions());
+        QVERIFY(view->autoReadButton()->isChecked());
+        QVERIFY(view->timer().isActive());
+        QCOMPARE(view->timer().interval(), 500);
+        QVERIFY(view->timer().isSingleShot());
+
+        // The list sits in the middle of the view, but never above y 40.
+        m_frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame));
+        QCOMPARE(view->list()->pos(), QPoint(std::max(0, (view->width() - 400) / 2),
+                                             std::max(40, (view->height() - 300) / 2)));
+        // The labels at (0, 5), (180, 5) and (360, 5), left of their combos.
+        const QImage shown = view->grab().toImage();
+        auto dark = [&shown](int left, int right) {
+            int count = 0;
+            for (int y = 5; y < 19; ++y) {
+                for (int x = left; x < right; ++x) {
+                    count += qGray(shown.pixel(x, y)) < 100 ? 1 : 0;
+                }
+            }
+            return count;
+        };
+        QVERIFY(dark(0, 56) > 20);
+        QVERIFY(dark(180, 236) > 20);
+        QVERIFY(dark(360, 430) > 20);
+        QCOMPARE(dark(162, 178), 0);
+        QCOMPARE(dark(342, 358), 0);
+
+        view->resize(800, 600);
+        QCOMPARE(view->list()->pos(), QPoint(200, 150));
+        view->resize(300, 200);
+        QCOMPARE(view->list()->pos(), QPoint(0, 40));
+    }
+
+    void rowsFillWithTheControllersValues() {
+        m_bus->setValue(0, kSL, 123.4);
+        m_bus->setValue(0, segmentDwellIndex(8), -7.5);
+        CSetView* view = open();
+        const uint64_t heard = m_bus->framesHeard(0);
+        view->onTimer();
+        QVERIFY(view->timer().isActive());
+        QCOMPARE(view->timer().interval(), 500);
+        QVERIFY(rowTexts(*view)[0].startsWith(QStringLiteral("PV 测量值（只读）        ")));
+        QCOMPARE(view->list()->item(1)->text(), descriptions()[1]);
+        for (int row = 1; row < kParameterCount; ++row) {
+            view->onTimer();
+        }
+        QCOMPARE(view->nextRow(), 0);
+        QCOMPARE(m_bus->framesHeard(0), heard + 49);
+        // The description padded to 25 bytes (GBK), then "%0.2f".
+        QCOMPARE(view->list()->item(kSL)->text(),
+                 QStringLiteral("SL 基本设定值            123.40"));
+        QCOMPARE(view->list()->item(48)->text(), QStringLiteral("t8 平台8的运行时间       -7.50"));
+        QCOMPARE(view->list()->item(4)->text(), QStringLiteral("HA 上限报警值            200.00"));
+        // The measured value and the output move on their own; the rest stand still.
+        const QRegularExpression twoDecimals(QStringLiteral("^-?[0-9]+\\.[0-9][0-9]$"));
+        for (int row = 0; row < kParameterCount; ++row) {
+            const QString text = view->list()->item(row)->text();
+            if (row <= 1) {
+                QVERIFY(text.startsWith(CSetView::rowText(row)));
+                QVERIFY(twoDecimals.match(text.mid(CSetView::rowText(row).size())).hasMatch());
+            } else {
+                QCOMPARE(text, CSetView::rowText(row, m_bus->value(0, row)));
+            }
+        }
+        QCOMPARE(m_frame->activeChild()->windowTitle(), QStringLiteral("仪表参数修改"));
+    }
+
+    void aFailedReadStopsReadingUntilTheSelectionChanges() {
+        m_app->currentLink = LinkSettings{0, 5, 1};
+        CSetView* view = open();
+        CChildFrame* child = m_frame->activeChild();
+        view->onTimer();
+        QVERIFY(!view->communicationError());
+        m_bus->setFaults(1, emu::Faults{true});
+        view->onTimer();
+        QCOMPARE(child->windowTitle(), QStringLiteral("通信错误"));
+        QVERIFY(view->communicationError());
+        QVERIFY(!view->autoRead());
+        QVERIFY(!view->autoReadButton()->isChecked());
+        QVERIFY(view->timer().isActive());
+
+        // The controller answers again, but nothing is read until the selection changes,
+        // and the auto-read button does not bring reading back.
+        m_bus->setFaults(1, emu::Faults{});
+        const uint64_t heard = m_bus->framesHeard(1);
+        view->onTimer();
+        view->toggleAutoRead();
+        QVERIFY(view->autoReadButton()->isChecked());
+        view->onTimer();
+        QVERIFY(!view->autoReadButton()->isChecked());
+        view->toggleAutoRead();
+        view->onTimer();
+        QCOMPARE(m_bus->framesHeard(1), heard);
+        QCOMPARE(child->windowTitle(), QStringLiteral("通信错误"));
+        QCOMPARE(m_frame->windowTitle(), QStringLiteral("温控仪控制系统 - 仪表参数修改"));
+
+        // Address 01 to 00 and back: the list starts over with zeros and reading resumes.
+        view->list()->item(3)->setText(QStringLiteral("stale"));
+        view->addressCombo()->setText(QStringLiteral("00"));
+        view->onTimer();
+        QVERIFY(!view->communicationError());
+        QCOMPARE(child->windowTitle(), QStringLiteral("仪表参数修改"));
+        QVERIFY(view->autoRead());
+        QVERIFY(view->autoReadButton()->isChecked());
+        QCOMPARE(view->list()->item(3)->text(), descriptions()[3]);
+        QVERIFY(view->list()->item(0)->text() != descriptions()[0]);
+        QCOMPARE(view->nextRow(), 1);
+        view->addressCombo()->setText(QStringLiteral("01"));
+        view->onTimer();
+        QCOMPARE(m_bus->framesHeard(1), heard + 1);
+        QCOMPARE(view->nextRow(), 1);
+        // Stopped by the button, the view reads nothing at all.
+        view->toggleAutoRead();
+        QVERIFY(!view->timer().isActive());
+        QVERIFY(!view->autoReadButton()->isChecked());
+        view->toggleAutoRead();
+        QVERIFY(view->timer().isActive());
+    }
+
+    void aPortOrRateWithoutSelectionFails() {
+        CSetView* view = open();
+        view->portCombo()->setText(QStringLiteral("COMM9"));
+        QCOMPARE(view->portCombo()->selection(), -1);
+        view->onTimer();
+        QVERIFY(view->communicationError());
+        view->portCombo()->setSelection(0);
+        view->onTimer();
+        QVERIFY(!view->communicationError());
+    }
+
+    void writeReportsTheControllersAnswer() {
+        CSetView* view = open();
+        view->mnemonicField()->setText(QStringLiteral("SL"));
+        view->valueField()->setText(QStringLiteral("100"));
+        view->write();
+        QCOMPARE(m_bus->value(0, kSL), 100.0);
+        QCOMPARE(m_prompts->messages.size(), 1);
+        QCOMPARE(m_prompts->messages[0].text, QStringLiteral("修改成功！！！"));
+        QCOMPARE(m_prompts->messages[0].caption, QStringLiteral("提示"));
+        QCOMPARE(m_prompts->messages[0].icon, PromptIcon::Exclamation);
+        QCOMPARE(m_prompts->messages[0].buttons, PromptButtons::Ok);
+
+        emu::Faults refuse;
+        refuse.nakWrites = true;
+        m_bus->setFaults(0, refuse);
+        view->valueField()->setText(QStringLiteral("50"));
+        view->write();
+        QCOMPARE(m_prompts->lastText(), QStringLiteral("修改失败！！！"));
+        QCOMPARE(m_bus->value(0, kSL), 100.0);
+
+        m_bus->setFaults(0, emu::Faults{true});
+        view->write();
+        QCOMPARE(m_prompts->lastText(), QStringLiteral("通信错误！！！"));
+        QCOMPARE(m_prompts->messages.last().icon, PromptIcon::Exclamation);
+        m_bus->setFaults(0, emu::Faults{});
+
+        // Not two printable characters: nothing is sent and nothing said.
+        const uint64_t heard = m_bus->framesHeard(0);
+        for (const char* mnemonic : {"参数名称：", "", "S", " L", "S\tL", "{L"}) {
+            view->mnemonicField()->setText(QString::fromUtf8(mnemonic));
+            view->write();
+        }
+        QCOMPARE(m_prompts->messages.size(), 3);
+        QCOMPARE(m_bus->framesHeard(0), heard);
+
+        // An address the wire cannot carry reaches no controller.
+        view->addressCombo()->setText(QStringLiteral("105"));
+        view->mnemonicField()->setText(QStringLiteral("SL"));
+        view->valueField()->setText(QStringLiteral("77"));
+        view->write();
+        QCOMPARE(m_prompts->lastText(), QStringLiteral("通信错误！！！"));
+        QCOMPARE(m_bus->value(5, kSL), 25.0);
+        const uint64_t heardAt5 = m_bus->framesHeard(5);
+        view->onTimer();
+        QVERIFY(view->communicationError());
+        QCOMPARE(m_bus->framesHeard(5), heardAt5);
+    }
+
+    void aSelectedRowFillsTheFieldsAndIsReadAfterAWrite() {
+        CSetView* view = open();
+        for (int row = 0; row < 12; ++row) {
+            view->onTimer();
+        }
+        // "Hb PID上分离带" sends its own first two characters, "Hb".
+        view->list()->setCurrentRow(10);
+        QCOMPARE(view->mnemonicField()->text(), QStringLiteral("Hb PID上分离带"));
+        QCOMPARE(view->valueField()->text(), QStringLiteral("20.00"));
+        QCOMPARE(view->nextRow(), 10);
+        view->onTimer();
+        view->onTimer();
+        QCOMPARE(view->nextRow(), 12);
+        view->valueField()->setText(QStringLiteral("7"));
+        view->write();
+        QCOMPARE(m_prompts->lastText(), QStringLiteral("修改成功！！！"));
+        QCOMPARE(m_bus->value(0, 20), 7.0);
+        QCOMPARE(m_bus->value(0, 10), 20.0);
+        QCOMPARE(view->nextRow(), 10);
+
+        // Clicking the row again is a notification too.
+        view->onTimer();
+        view->list()->itemClicked(view->list()->item(10));
+        QCOMPARE(view->nextRow(), 10);
+    }
+
+    void theWriteFrameOnTheWire() {
+        tervo::testing::RawPty pty;
+        setPortPath(2, pty.path());
+        tervo::testing::PtyResponder responder(pty, {kACK});
+        CSetView* view = open();
+        view->toggleAutoRead();
+        view->portCombo()->setSelection(2);
+        view->addressCombo()->setText(QStringLiteral("37"));
+        view->mnemonicField()->setText(QStringLiteral("SL"));
+        view->valueField()->setText(QStringLiteral("100"));
+        view->write();
+        QCOMPARE(m_prompts->lastText(), QStringLiteral("修改成功！！！"));
+        const std::vector<std::vector<uint8_t>> requests = responder.requests();
+        QCOMPARE(requests.size(), size_t(1));
+        std::vector<uint8_t> expected = {0x04, '3', '3', '7', '7', 0x02, 'S',
+                                         'L',  '1', '0', '0', ' ', ' ',  0x03};
+        uint8_t bcc = 0;
+        for (size_t i = 6; i < expected.size(); ++i) {
+            bcc ^= expected[i];
+        }
+        expected.push_back(bcc);
+        QCOMPARE(requests[0], expected);
+        // Only the first ten characters of the value field count, and the link sends five.
+        view->valueField()->setText(QStringLiteral("-12.5"));
+        view->write();
+        const std::vector<std::vector<uint8_t>> both = responder.requests();
+        QCOMPARE(both.size(), size_t(2));
+        QCOMPARE(std::vector<uint8_t>(both[1].begin() + 8, both[1].begin() + 13),
+                 (std::vector<uint8_t>{'-', '1', '2', '.', '5'}));
+        setPortPath(2, std::string());
+    }
+
+private:
+    CSetView* open() {
+        m_frame->command(kCmdSetView);
+        CChildFrame* child = m_frame->activeChild();
+        return child != nullptr ? qobject_cast<CSetView*>(child->view()) : nullptr;
+    }
+
+    tervo::testing::IsolatedSettings m_settings;
+    tervo::testing::TempDir m_dir;
+    std::unique_ptr<emu::PtyBus> m_bus;
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+    std::unique_ptr<CTervoApp> m_app;
+    CMainFrame* m_frame = nullptr;
+};
+
+QTEST_MAIN(SetViewTest)
+#include "SetViewTest.moc"

@@ -1,0 +1,342 @@
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <memory>
+
+#include "app/CPasswordDlg.h"
+#include "app/CRegistryKey.h"
+#include "app/CSplashWnd.h"
+#include "app/CStartTitleDlg.h"
+#include "support/GuiTest.h"
+#include "support/ScriptedPrompts.h"
+#include "widgets/Fonts.h"
+#include "widgets/Pictures.h"
+
+using namespace tervo::gui;
+using tervo::testing::ScriptedPrompts;
+
+namespace {
+
+const QString kKey = QString::fromLatin1(kSettingsKeyPath);
+
+// What is stored in the settings, read without CRegistryKey.
+QVariant storedValue(const QString& name) {
+    return QSettings(QStringLiteral("ZMT"), QStringLiteral("Quorvex5")).value(name);
+}
+
+void store(const QString& name, const QVariant& value) {
+    QSettings settings(QStringLiteral("ZMT"), QStringLiteral("Quorvex5"));
+    settings.setValue(name, value);
+}
+
+void mouse(QWidget& widget, QEvent::Type type, QPoint at, Qt::MouseButton button,
+           Qt::MouseButtons held, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QMouseEvent event(type, QPointF(at), QPointF(widget.mapToGlobal(at)), button, held, modifiers);
+    QApplication::sendEvent(&widget, &event);
+}
+
+void moveTo(QWidget& widget, QPoint at, Qt::MouseButtons held = Qt::NoButton,
+            Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    mouse(widget, QEvent::MouseMove, at, Qt::NoButton, held, modifiers);
+}
+
+QImage region(QWidget& widget, const QRect& rect) {
+    return widget.grab(rect).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QImage pictureRegion(int resource, const QRect& rect) {
+    return picture(resource).toImage().copy(rect).convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace
+
+class StartTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        QSettings(QStringLiteral("ZMT"), QStringLiteral("Quorvex5")).clear();
+        m_prompts = std::make_unique<ScriptedPrompts>();
+    }
+    void cleanup() { m_prompts.reset(); }
+
+    void registryKeyReadsAtMost200BytesWithTheTerminator() {
+        CRegistryKey key;
+        QCOMPARE(key.Open(RegistryRoot::CurrentUser, kKey), long(kRegOk));
+        QString text = QStringLiteral("kept");
+        QCOMPARE(key.ReadString(QStringLiteral("StartTitle"), text), long(kRegNotFound));
+        QCOMPARE(text, QStringLiteral("kept"));
+
+        const QString ascii199(199, QLatin1Char('A'));
+        QCOMPARE(key.WriteString(QStringLiteral("StartTitle"), ascii199), long(kRegOk));
+        QCOMPARE(storedValue(QStringLiteral("StartTitle")).toString(), ascii199);
+        QCOMPARE(key.ReadString(QStringLiteral("StartTitle"), text), long(kRegOk));
+        QCOMPARE(text, ascii199);
+
+        text = QStringLiteral("kept");
+        key.WriteString(QStringLiteral("StartTitle"), ascii199 + QLatin1Char('B'));
+        QCOMPARE(key.ReadString(QStringLiteral("StartTitle"), text), long(kRegMoreData));
+        QCOMPARE(text, QStringLiteral("kept"));
+
+        // Bytes are counted in the GBK code page: 99 Chinese characters are 198 bytes.
+        const QString chinese99 = QString(99, QChar(0x6E29));  // 温
+        key.WriteString(QStringLiteral("StartTitle"), chinese99);
+        QCOMPARE(key.ReadString(QStringLiteral("StartTitle"), text), long(kRegOk));
+        QCOMPARE(text, chinese99);
+        key.WriteString(QStringLiteral("StartTitle"), chinese99 + QChar(0x6E29));
+        QCOMPARE(key.ReadString(QStringLiteral("StartTitle"), text), long(kRegMoreData));
+        QCOMPARE(text, chinese99);
+
+        // A value that is not a string is not read either.
+        store(QStringLiteral("Other"), QStringList{"a", "b"});
+        key.Close();
+        QCOMPARE(key.Open(RegistryRoot::CurrentUser, kKey), long(kRegOk));
+        QCOMPARE(key.ReadString(QStringLiteral("Other"), text), long(kRegInvalidData));
+        key.Close();
+        QCOMPARE(key.ReadString(QStringLiteral("StartTitle"), text), long(kRegInvalidHandle));
+
+        // The start title follows the same rule.
+        writeStartTitle(ascii199);
+        QCOMPARE(readStartTitle(), ascii199);
+        writeStartTitle(ascii199 + QLatin1Char('B'));
+        QCOMPARE(readStartTitle(), vendorLine());
+        CSplashWnd splash;
+        QCOMPARE(splash.title(), vendorLine());
+        writeStartTitle(QStringLiteral("第一车间"));
+        CSplashWnd again;
+        QCOMPARE(again.title(), QStringLiteral("第一车间"));
+    }
+
+    void aStoreThatCannotBeOpenedKeepsTheDefaults() {
+        // The store's directory lies under a plain file, so it can be neither read nor created.
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath(QStringLiteral("file")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           dir.filePath(QStringLiteral("file/below")));
+        CRegistryKey key;
+        QVERIFY(key.Open(RegistryRoot::CurrentUser, kKey) != kRegOk);
+        QVERIFY(!key.isOpen());
+        writeStartTitle(QStringLiteral("lost"));
+        QCOMPARE(readStartTitle(), vendorLine());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           m_settings.path() + QStringLiteral("/user"));
+    }
+
+    void startTitleDialogSavesOrDiscards() {
+        {
+            CStartTitleDlg dialog;
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("设置起始显示标题"));
+            QCOMPARE(dialog.title(), vendorLine());
+            QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("id1"))->text(),
+                     QStringLiteral("保存退出"));
+            QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("id2"))->text(),
+                     QStringLiteral("放弃退出"));
+            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("id1017"));
+            edit->setText(QStringLiteral("二号炉"));
+            dialog.reject();
+        }
+        QVERIFY(!storedValue(QStringLiteral("StartTitle")).isValid());
+        {
+            CStartTitleDlg dialog;
+            dialog.findChild<QLineEdit*>(QStringLiteral("id1017"))
+                ->setText(QStringLiteral("二号炉"));
+            dialog.findChild<QPushButton*>(QStringLiteral("id1"))->click();
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        }
+        QCOMPARE(storedValue(QStringLiteral("StartTitle")).toString(), QStringLiteral("二号炉"));
+        {
+            // The edit takes no more than the start window can read back.
+            CStartTitleDlg dialog;
+            QCOMPARE(dialog.title(), QStringLiteral("二号炉"));
+            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("id1017"));
+            edit->clear();
+            QTest::keyClicks(edit, QString(205, QLatin1Char('x')));
+            QCOMPARE(edit->text().size(), 199);
+            dialog.accept();
+        }
+        QCOMPARE(readStartTitle(), QString(199, QLatin1Char('x')));
+    }
+
+    void passwordDialogSetAndCheckModes() {
+        CPasswordDlg set(CPasswordDlg::Mode::Set, QString());
+        QCOMPARE(set.windowTitle(), QStringLiteral("密码输入"));
+        auto* setEdit = set.findChild<QLineEdit*>(QStringLiteral("id1017"));
+        QCOMPARE(setEdit->echoMode(), QLineEdit::Password);
+        QCOMPARE(set.findChild<QPushButton*>(QStringLiteral("id1"))->text(), QStringLiteral("OK"));
+        QCOMPARE(set.findChild<QPushButton*>(QStringLiteral("id2"))->text(),
+                 QStringLiteral("Cancel"));
+        set.accept();
+        QCOMPARE(set.result(), int(QDialog::Accepted));
+        QCOMPARE(set.password(), QString());
+
+        CPasswordDlg check(CPasswordDlg::Mode::Check, QStringLiteral("Abc温"));
+        auto* edit = check.findChild<QLineEdit*>(QStringLiteral("id1017"));
+        for (const char* wrong : {"abc温", "Abc", "Abc温 ", ""}) {
+            edit->setText(QString::fromUtf8(wrong));
+            check.findChild<QPushButton*>(QStringLiteral("id1"))->click();
+            QCOMPARE(check.result(), int(QDialog::Rejected));
+        }
+        QCOMPARE(m_prompts->messages.size(), 4);
+        for (const ScriptedPrompts::Message& message : m_prompts->messages) {
+            QCOMPARE(message.text, QStringLiteral("密码错误！！！"));
+            QCOMPARE(message.caption, QStringLiteral("提示"));
+            QCOMPARE(message.icon, PromptIcon::Exclamation);
+            QCOMPARE(message.buttons, PromptButtons::Ok);
+        }
+        edit->setText(QStringLiteral("Abc温"));
+        check.findChild<QPushButton*>(QStringLiteral("id1"))->click();
+        QCOMPARE(check.result(), int(QDialog::Accepted));
+        QCOMPARE(m_prompts->messages.size(), 4);
+    }
+
+    void startWindowHitAreas() {
+        struct Point {
+            int x, y;
+            bool entry, password;
+        };
+        const Point points[] = {
+            {145, 600, false, false}, {146, 600, true, false},  {314, 600, true, false},
+            {315, 600, false, false}, {200, 583, false, false}, {200, 584, true, false},
+            {200, 665, true, false},  {200, 666, false, false}, {548, 600, false, false},
+            {549, 600, false, true},  {874, 600, false, true},  {875, 600, false, false},
+            {700, 586, false, false}, {700, 587, false, true},  {700, 671, false, true},
+            {700, 672, false, false}, {400, 620, false, false},
+        };
+        for (const Point& p : points) {
+            QCOMPARE(CSplashWnd::inEntryArea({p.x, p.y}), p.entry);
+            QCOMPARE(CSplashWnd::inPasswordArea({p.x, p.y}), p.password);
+        }
+        // A state change repaints all of both pictures, so nothing of a lit one stays.
+        QVERIFY(CSplashWnd::kEntryRepaint.contains(CSplashWnd::kEntryPicture));
+        QVERIFY(CSplashWnd::kPasswordRepaint.contains(CSplashWnd::kPasswordPicture));
+        QCOMPARE(CSplashWnd::kEntryRepaint.topLeft(), QPoint(145, 583));
+        QCOMPARE(CSplashWnd::kPasswordRepaint.topLeft(), QPoint(548, 586));
+    }
+
+    void startWindowHoverAndPressLooks() {
+        CSplashWnd splash;
+        splash.resize(1024, 768);
+        const QRect entry(146, 584, 170, 83);
+        const QRect password(549, 587, 327, 86);
+        QCOMPARE(splash.hoverState(), 0);
+        QCOMPARE(region(splash, entry), pictureRegion(kStartBackground, entry));
+        QCOMPARE(region(splash, password), pictureRegion(kStartBackground, password));
+
+        moveTo(splash, {200, 600});
+        QCOMPARE(splash.hoverState(), 1);
+        QCOMPARE(region(splash, entry), pictureRegion(kStartEntry, QRect(1, 1, 170, 83)));
+        QCOMPARE(region(splash, password), pictureRegion(kStartBackground, password));
+        QVERIFY(region(splash, entry) != pictureRegion(kStartBackground, entry));
+
+        moveTo(splash, {200, 600}, Qt::LeftButton);
+        QCOMPARE(splash.hoverState(), 2);
+        QCOMPARE(region(splash, entry), pictureRegion(kStartEntryPressed, QRect(1, 1, 170, 83)));
+        // Another button or a modifier held with the left one is no press.
+        moveTo(splash, {200, 600}, Qt::LeftButton | Qt::RightButton);
+        QCOMPARE(splash.hoverState(), 1);
+        moveTo(splash, {200, 600}, Qt::LeftButton, Qt::ShiftModifier);
+        QCOMPARE(splash.hoverState(), 1);
+
+        moveTo(splash, {700, 620});
+        QCOMPARE(splash.hoverState(), 3);
+        QCOMPARE(region(splash, password), pictureRegion(kStartPassword, QRect(1, 1, 327, 86)));
+        QCOMPARE(region(splash, entry), pictureRegion(kStartBackground, entry));
+        moveTo(splash, {700, 620}, Qt::LeftButton);
+        QCOMPARE(splash.hoverState(), 4);
+        // Picture 251 is 327 x 86: from (1, 1) it covers all but the last column and row.
+        QCOMPARE(region(splash, QRect(549, 587, 326, 85)),
+                 pictureRegion(kStartPasswordPressed, QRect(1, 1, 326, 85)));
+
+        moveTo(splash, {400, 620});
+        QCOMPARE(splash.hoverState(), 0);
+        mouse(splash, QEvent::MouseButtonPress, {200, 600}, Qt::LeftButton, Qt::LeftButton);
+        QCOMPARE(splash.hoverState(), 2);
+        mouse(splash, QEvent::MouseButtonPress, {700, 600}, Qt::LeftButton, Qt::LeftButton);
+        QCOMPARE(splash.hoverState(), 4);
+        mouse(splash, QEvent::MouseButtonPress, {20, 20}, Qt::LeftButton, Qt::LeftButton);
+        QCOMPARE(splash.hoverState(), 0);
+    }
+
+    void startWindowTexts() {
+        writeStartTitle(QStringLiteral("ABC"));
+        CSplashWnd splash;
+        splash.resize(1024, 768);
+        const QImage shown = splash.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        // Black text over the light band, where the picture itself has none.
+        auto darkPixels = [&shown](const QRect& rect) {
+            int dark = 0;
+            for (int y = rect.top(); y <= rect.bottom(); ++y) {
+                for (int x = rect.left(); x <= rect.right(); ++x) {
+                    dark += qGray(shown.pixel(x, y)) < 60 ? 1 : 0;
+                }
+            }
+            return dark;
+        };
+        const int height = QFontMetrics(songFont(50, 25)).height();
+        QVERIFY(darkPixels(QRect(210, 450, 75, height)) > 100);  // "ABC", three 25-pixel cells
+        QCOMPARE(darkPixels(QRect(290, 450, 100, height)), 0);
+        QVERIFY(darkPixels(QRect(350, 370, 325, height)) > 500);  // "QT570控制系统"
+        QCOMPARE(darkPixels(QRect(100, 370, 240, height)), 0);
+    }
+
+    void startWindowEntries() {
+        {
+            CSplashWnd splash;
+            splash.resize(1024, 768);
+            // Outside both areas nothing happens.
+            mouse(splash, QEvent::MouseButtonRelease, {400, 620}, Qt::LeftButton, Qt::NoButton);
+            QCOMPARE(splash.result(), int(QDialog::Rejected));
+            mouse(splash, QEvent::MouseButtonRelease, {200, 600}, Qt::LeftButton, Qt::NoButton);
+            QCOMPARE(splash.result(), int(QDialog::Accepted));
+            QVERIFY(!splash.protectedMode());
+            QVERIFY(m_prompts->dialogsRun.isEmpty());
+        }
+        {
+            // Cancelling the password stays on the start window; OK enters protected mode.
+            CSplashWnd splash;
+            splash.resize(1024, 768);
+            m_prompts->dialogHandlers << [](QDialog& dialog) { dialog.reject(); };
+            mouse(splash, QEvent::MouseButtonRelease, {700, 620}, Qt::LeftButton, Qt::NoButton);
+            QCOMPARE(splash.result(), int(QDialog::Rejected));
+            QVERIFY(!splash.protectedMode());
+            m_prompts->dialogHandlers << [](QDialog& dialog) {
+                QCOMPARE(static_cast<CPasswordDlg&>(dialog).mode(), CPasswordDlg::Mode::Set);
+                dialog.findChild<QLineEdit*>(QStringLiteral("id1017"))
+                    ->setText(QStringLiteral("k9"));
+                dialog.accept();
+            };
+            mouse(splash, QEvent::MouseButtonRelease, {700, 620}, Qt::LeftButton, Qt::NoButton);
+            QCOMPARE(splash.result(), int(QDialog::Accepted));
+            QVERIFY(splash.protectedMode());
+            QCOMPARE(splash.entryPassword(), QStringLiteral("k9"));
+            QCOMPARE(m_prompts->dialogsRun, (QStringList{"dialog266", "dialog266"}));
+            QVERIFY(m_prompts->messages.isEmpty());
+        }
+        for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+            CSplashWnd splash;
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(&splash, &press);
+            QCOMPARE(splash.result(), int(QDialog::Accepted));
+            QVERIFY(!splash.protectedMode());
+        }
+        {
+            CSplashWnd splash;
+            splash.reject();
+            QCOMPARE(splash.result(), int(QDialog::Accepted));
+            QVERIFY(!splash.protectedMode());
+        }
+    }
+
+private:
+    tervo::testing::IsolatedSettings m_settings;
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+};
+
+QTEST_MAIN(StartTest)
+#include "StartTest.moc"

@@ -1,0 +1,397 @@
+#include <QCheckBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "app/CChildFrame.h"
+#include "app/CMainFrame.h"
+#include "app/CTervoApp.h"
+#include "app/CommandIds.h"
+#include "emu/PtyBus.h"
+#include "link/PortMap.h"
+#include "support/FakeSerial.h"
+#include "support/GuiTest.h"
+#include "support/RawPty.h"
+#include "support/ScriptedPrompts.h"
+#include "tools/CTestView.h"
+#include "tools/ReceiveScreen.h"
+#include "widgets/BarStrip.h"
+#include "widgets/Geometry.h"
+#include "widgets/LinkOpener.h"
+#include "widgets/PickCombo.h"
+#include "widgets/Pictures.h"
+
+using namespace tervo;
+using namespace tervo::gui;
+using tervo::testing::FakeOpener;
+using tervo::testing::ScriptedPrompts;
+using tervo::testing::waitFor;
+
+namespace {
+
+std::string text(const ReceiveScreen& screen, int line, int from, int count) {
+    return screen.line(line).substr(static_cast<size_t>(from), static_cast<size_t>(count));
+}
+
+}  // namespace
+
+class TestViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        for (int i = 1; i <= 6; ++i) {
+            qunsetenv(qPrintable(QStringLiteral("TERVO_COM%1").arg(i)));
+        }
+    }
+
+    void init() {
+        m_prompts = std::make_unique<ScriptedPrompts>();
+        m_app = std::make_unique<CTervoApp>();
+        m_frame = &m_app->createMainFrame();
+        m_frame->command(kCmdTestView);
+        m_view = qobject_cast<CTestView*>(m_frame->activeChild()->view());
+        QVERIFY(m_view != nullptr);
+    }
+
+    void cleanup() {
+        setLinkOpener(nullptr);
+        m_app->setClosingAll(true);
+        m_frame->mdiArea()->closeAllSubWindows();
+        m_app.reset();
+        QVERIFY(m_prompts->messages.isEmpty());
+        m_prompts.reset();
+    }
+
+    void controlsAtTheirPlaces() {
+        const struct {
+            PickCombo* combo;
+            QPoint at;
+            QStringList entries;
+            QString selected;
+        } combos[] = {
+            {m_view->portCombo(),
+             {70, 50},
+             {"COMM1", "COMM2", "COMM3", "COMM4", "COMM5", "COMM6"},
+             "COMM1"},
+            {m_view->baudCombo(),
+             {70, 100},
+             {"300 bps", "600 bps", "1200 bps", "2400 bps", "4800 bps", "9600 bps", "19200 bps"},
+             "9600 bps"},
+            {m_view->dataBitsCombo(), {70, 150}, {"4位", "5位", "6位", "7位", "8位"}, "7位"},
+            {m_view->parityCombo(), {70, 200}, {"无校验", "偶校验", "奇校验"}, "偶校验"},
+            {m_view->stopBitsCombo(), {70, 250}, {"1位", "1位半", "2位"}, "1位"},
+            {m_view->intervalCombo(), {70, 380}, {"100", "500", "1000"}, "500"},
+        };
+        for (const auto& c : combos) {
+            QCOMPARE(c.combo->geometry().topLeft(), c.at);
+            QCOMPARE(c.combo->width(), 100);
+            QStringList entries;
+            for (int i = 0; i < c.combo->count(); ++i) {
+                entries << c.combo->itemText(i);
+            }
+            QCOMPARE(entries, c.entries);
+            QCOMPARE(c.combo->currentText(), c.selected);
+            QVERIFY(c.combo->isEditable());
+        }
+        QCOMPARE(m_view->hexCheck()->text(), QStringLiteral("16进制显示"));
+        QCOMPARE(m_view->hexCheck()->geometry(), cornerRect(0, 300, 100, 320));
+        QVERIFY(!m_view->hexCheck()->isChecked());
+        QCOMPARE(m_view->autoSendButton()->text(), QStringLiteral("自动发送"));
+        QCOMPARE(m_view->autoSendButton()->geometry(), cornerRect(0, 420, 100, 440));
+        QCOMPARE(m_view->counterLabel()->geometry(), cornerRect(400, 7, 800, 33));
+        QCOMPARE(m_view->sendCombo()->itemText(0), QStringLiteral("04 30 30 30 30 50 56 05"));
+        QCOMPARE(m_view->sendCombo()->itemText(1), QStringLiteral("04 30 30 30 30 53 4C 05"));
+        QCOMPARE(m_view->sendCombo()->currentText(), QStringLiteral("04 30 30 30 30 50 56 05"));
+        QCOMPARE(m_view->sendCombo()->geometry().left(), 100);
+        QCOMPARE(m_view->sendCombo()->geometry().right(), 976);
+        QVERIFY(m_view->topBar()->button(32793) != nullptr);
+        QVERIFY(m_view->topBar()->button(32796) != nullptr);
+        QVERIFY(m_view->topBar()->button(32860) != nullptr);
+        QVERIFY(!m_view->bottomBar()->button(32790)->isEnabled());
+
+        // The left panel picture behind the controls, the screen blank.
+        m_frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame));
+        const QImage shown = m_view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage panel = picture(kTestPanel).toImage().convertToFormat(QImage::Format_RGB32);
+        for (QPoint p : {QPoint(150, 330), QPoint(5, 30), QPoint(185, 300), QPoint(120, 520)}) {
+            QCOMPARE(shown.pixel(p), panel.pixel(p));
+        }
+        QCOMPARE(shown.pixel(600, 200), qRgb(255, 255, 255));
+    }
+
+    void sendTextBecomesBytes() {
+        FakeOpener opener;
+        setLinkOpener(&opener);
+        const struct {
+            const char* text;
+            std::vector<uint8_t> bytes;
+        } cases[] = {
+            {"04 30 30 30 30 50 56 05", {0x04, 0x30, 0x30, 0x30, 0x30, 0x50, 0x56, 0x05}},
+            {"4 30", {0x04, 0x30}},
+            {"123", {0x12, 0x03}},
+            {"a,Bc;d", {0x0A, 0xBC, 0x0D}},
+            {"", {}},
+        };
+        for (const auto& c : cases) {
+            m_view->sendCombo()->setText(QString::fromLatin1(c.text));
+            QCOMPARE(m_view->transmitBytes(), c.bytes);
+            m_view->sendOnce();
+            QCOMPARE(opener.written.back(), c.bytes);
+        }
+        // An empty text still makes the exchange.
+        QCOMPARE(opener.opens, 5);
+        QCOMPARE(opener.portNames.back(), std::string("COM1"));
+        // The edit takes 99 characters, and no more are read.
+        m_view->sendCombo()->setText(QString(120, QLatin1Char('1')));
+        QCOMPARE(m_view->transmitBytes().size(), size_t(50));
+        QCOMPARE(m_view->transmitBytes().back(), uint8_t(0x01));
+    }
+
+    void lineFormatFromTheCombos() {
+        FakeOpener opener;
+        setLinkOpener(&opener);
+        m_view->sendOnce();
+        QCOMPARE(opener.line.baud, 9600u);
+        QCOMPARE(opener.line.dataBits, uint8_t(7));
+        QCOMPARE(opener.line.parity, uint8_t(2));
+        QCOMPARE(opener.line.stopBits, uint8_t(0));
+
+        m_view->portCombo()->setSelection(3);
+        m_view->baudCombo()->setSelection(6);
+        m_view->dataBitsCombo()->setSelection(4);
+        m_view->parityCombo()->setSelection(0);
+        m_view->stopBitsCombo()->setSelection(2);
+        m_view->sendOnce();
+        QCOMPARE(opener.portNames.back(), std::string("COM4"));
+        QCOMPARE(opener.line.baud, 19200u);
+        QCOMPARE(opener.line.dataBits, uint8_t(8));
+        QCOMPARE(opener.line.parity, uint8_t(0));
+        QCOMPARE(opener.line.stopBits, uint8_t(2));
+
+        m_view->parityCombo()->setSelection(2);
+        m_view->stopBitsCombo()->setSelection(1);
+        m_view->dataBitsCombo()->setSelection(0);
+        m_view->sendOnce();
+        QCOMPARE(opener.line.parity, uint8_t(1));
+        QCOMPARE(opener.line.stopBits, uint8_t(1));
+        QCOMPARE(opener.line.dataBits, uint8_t(4));
+
+        // Typed text instead of an entry in any line-format combo: nothing happens at all.
+        const int opens = opener.opens;
+        const QString counters = m_view->counterLabel()->text();
+        for (PickCombo* combo : {m_view->portCombo(), m_view->baudCombo(), m_view->dataBitsCombo(),
+                                 m_view->parityCombo(), m_view->stopBitsCombo()}) {
+            const int kept = combo->selection();
+            combo->setText(QStringLiteral("9位"));
+            m_view->sendOnce();
+            combo->setSelection(kept);
+        }
+        QCOMPARE(opener.opens, opens);
+        QCOMPARE(m_view->counterLabel()->text(), counters);
+    }
+
+    void countersAndTheReceivedBytes() {
+        FakeOpener opener;
+        setLinkOpener(&opener);
+        QCOMPARE(m_view->counterLabel()->text(),
+                 QStringLiteral("发送数据：      0         接收数据：      0"));
+        opener.replies.push_back(tervo::testing::readReply("PV", " 25.0"));
+        m_view->sendOnce();
+        QCOMPARE(m_view->counterLabel()->text(),
+                 QStringLiteral("发送数据：      8         接收数据：     10"));
+        // 0x02 shows as a space, the rest as characters.
+        QCOMPARE(text(m_view->screen(), 0, 0, 9), std::string(" PV 25.0 "));
+
+        // No answer: the sent counter still grows.
+        m_view->sendOnce();
+        QCOMPARE(m_view->counterLabel()->text(),
+                 QStringLiteral("发送数据：     16         接收数据：     10"));
+        opener.failAt = FakeOpener::kOpen;
+        m_view->sendOnce();
+        QCOMPARE(m_view->counterLabel()->text(),
+                 QStringLiteral("发送数据：     24         接收数据：     10"));
+        opener.failAt = FakeOpener::kNone;
+
+        // A reply of more than 20 bytes shows its first 20.
+        std::vector<uint8_t> longReply;
+        for (int i = 0; i < 25; ++i) {
+            longReply.push_back(static_cast<uint8_t>('a' + i));
+        }
+        opener.replies.push_back(longReply);
+        m_view->sendOnce();
+        QCOMPARE(text(m_view->screen(), 0, 10, 21), std::string("abcdefghijklmnopqrst "));
+        QCOMPARE(m_view->counterLabel()->text(),
+                 QStringLiteral("发送数据：     32         接收数据：     30"));
+
+        m_view->topBar()->button(32860)->click();
+        QCOMPARE(m_view->counterLabel()->text(),
+                 QStringLiteral("发送数据：      0         接收数据：      0"));
+        m_view->topBar()->button(32796)->click();
+        QCOMPARE(m_view->screen().line(0), std::string(79, ' '));
+        QCOMPARE(m_view->screen().cursorColumn(), 0);
+        QCOMPARE(m_view->screen().cursorLine(), 0);
+        m_view->topBar()->button(32793)->click();
+        QCOMPARE(opener.written.size(), size_t(4));
+    }
+
+    void hexadecimalDisplay() {
+        FakeOpener opener;
+        setLinkOpener(&opener);
+        opener.replies.push_back({0x02});
+        m_view->sendOnce();
+        QCOMPARE(text(m_view->screen(), 0, 0, 1), std::string(" "));
+        m_view->hexCheck()->setChecked(true);
+        opener.replies.push_back({0x02, 0xAF, 0x30});
+        m_view->sendOnce();
+        QCOMPARE(text(m_view->screen(), 0, 1, 9), std::string("02 AF 30 "));
+        QCOMPARE(m_view->screen().cursorColumn(), 10);
+    }
+
+    void theScreenWrapsAndClears() {
+        ReceiveScreen screen;
+        for (int i = 0; i < 1500; ++i) {
+            const ReceiveScreen::Damage damage = screen.putCharacter('A' + i % 26);
+            QVERIFY(!damage.whole);
+            QCOMPARE(damage.cells.size(), size_t(1));
+        }
+        QCOMPARE(screen.cursorLine(), 18);
+        QCOMPARE(screen.cursorColumn(), 78);
+        QCOMPARE(screen.at(1, 0), uint8_t('A' + 79 % 26));
+        QCOMPARE(screen.at(18, 77), uint8_t('A' + 1499 % 26));
+        // The 1501st character fills the last cell, and the whole screen clears at once.
+        const ReceiveScreen::Damage damage = screen.putCharacter('#');
+        QVERIFY(damage.whole);
+        for (int line = 0; line < ReceiveScreen::kLines; ++line) {
+            QCOMPARE(screen.line(line), std::string(79, ' '));
+        }
+        screen.putCharacter('Z');
+        QCOMPARE(screen.at(0, 0), uint8_t('Z'));
+        QCOMPARE(screen.cursorColumn(), 1);
+
+        // Control bytes up to 9 show as spaces; 10 and above as themselves.
+        screen.clear();
+        screen.putCharacter(9);
+        screen.putCharacter(10);
+        screen.putCharacter(0);
+        QCOMPARE(text(screen, 0, 0, 3), std::string(" \n "));
+
+        // Hexadecimal pairs never split: at the last column a space goes first.
+        screen.clear();
+        for (int i = 0; i < 26; ++i) {
+            screen.putHex(0x5A);
+        }
+        QCOMPARE(screen.cursorColumn(), 78);
+        screen.putHex(0x02);
+        QCOMPARE(text(screen, 0, 75, 4), std::string("5A  "));
+        QCOMPARE(text(screen, 1, 0, 3), std::string("02 "));
+        // A pair that ends on the last column wraps without a space.
+        screen.clear();
+        screen.putCharacter('x');
+        screen.putCharacter('y');
+        for (int i = 0; i < 25; ++i) {
+            screen.putHex(0x11);
+        }
+        QCOMPARE(screen.cursorColumn(), 77);
+        screen.putHex(0xC3);
+        QCOMPARE(text(screen, 0, 77, 2), std::string("C3"));
+        QCOMPARE(screen.cursorLine(), 1);
+        QCOMPARE(screen.cursorColumn(), 0);
+        screen.putHex(0x01);
+        QCOMPARE(text(screen, 1, 0, 3), std::string("01 "));
+    }
+
+    void anExchangeWithTheEmulatorShowsOnTheScreen() {
+        tervo::testing::TempDir dir;
+        emu::BusOptions options;
+        options.linkPath = dir / "com1";
+        options.addresses = {0};
+        emu::PtyBus bus(options);
+        std::string error;
+        QVERIFY2(bus.start(&error), error.c_str());
+        setPortPath(0, options.linkPath);
+        bus.setValue(0, kSL, 61.5);
+
+        m_frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame));
+        m_view->topBar()->button(32793)->click();
+        QCOMPARE(m_view->counterLabel()->text(),
+                 QStringLiteral("发送数据：      8         接收数据：     10"));
+        QVERIFY(text(m_view->screen(), 0, 0, 9).starts_with(" PV"));
+        m_view->hexCheck()->setChecked(true);
+        m_view->sendCombo()->setSelection(1);
+        m_view->sendOnce();
+        QCOMPARE(text(m_view->screen(), 0, 10, 24), std::string("02 53 4C 20 36 31 2E 35 "));
+        QCOMPARE(m_view->counterLabel()->text(),
+                 QStringLiteral("发送数据：     16         接收数据：     20"));
+        QCOMPARE(bus.framesHeard(0), 2u);
+
+        // On screen: ink in the first line's cells, none in the second line's.
+        QVERIFY(waitFor([&] {
+            const QImage shown = m_view->grab().toImage();
+            int inkFirst = 0;
+            int inkSecond = 0;
+            for (int x = kScreenLeft; x < kScreenLeft + 10 * 34; ++x) {
+                for (int y = 0; y < kCellHeight; ++y) {
+                    inkFirst += qGray(shown.pixel(x, kScreenTop + y)) < 128 ? 1 : 0;
+                    inkSecond += qGray(shown.pixel(x, kScreenTop + kCellHeight + y)) < 128 ? 1 : 0;
+                }
+            }
+            return inkFirst > 300 && inkSecond == 0;
+        }));
+        setPortPath(0, std::string());
+    }
+
+    void autoSendRepeatsAtTheInterval() {
+        FakeOpener opener;
+        setLinkOpener(&opener);
+        m_view->intervalCombo()->setSelection(0);
+        m_view->autoSendButton()->click();
+        QVERIFY(m_view->autoSending());
+        QVERIFY(m_view->autoSendButton()->isChecked());
+        QVERIFY(m_view->timer().isActive());
+        QCOMPARE(m_view->timer().interval(), 50);
+        QVERIFY(waitFor([&] { return opener.opens >= 3; }));
+        QCOMPARE(m_view->timer().interval(), 100);
+        const int indicator = m_view->indicatorState();
+        const int opens = opener.opens;
+        QVERIFY(waitFor([&] { return opener.opens > opens; }));
+        QCOMPARE(m_view->indicatorState(), (indicator + opener.opens - opens) % 2);
+
+        m_view->autoSendButton()->click();
+        QVERIFY(!m_view->autoSending());
+        QVERIFY(!m_view->autoSendButton()->isChecked());
+        QVERIFY(!m_view->timer().isActive());
+        const int stopped = opener.opens;
+        QTest::qWait(250);
+        QCOMPARE(opener.opens, stopped);
+
+        // An interval of 0 sends once and clears the button; the next press only switches
+        // auto sending off.
+        m_view->intervalCombo()->setText(QStringLiteral("0"));
+        m_view->autoSendButton()->click();
+        QVERIFY(waitFor([&] { return opener.opens == stopped + 1; }));
+        QVERIFY(waitFor([&] { return !m_view->autoSendButton()->isChecked(); }));
+        QVERIFY(!m_view->timer().isActive());
+        QVERIFY(m_view->autoSending());
+        m_view->autoSendButton()->click();
+        QVERIFY(!m_view->autoSending());
+        QVERIFY(!m_view->autoSendButton()->isChecked());
+        QVERIFY(!m_view->timer().isActive());
+        QCOMPARE(opener.opens, stopped + 1);
+    }
+
+private:
+    tervo::testing::IsolatedSettings m_settings;
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+    std::unique_ptr<CTervoApp> m_app;
+    CMainFrame* m_frame = nullptr;
+    CTestView* m_view = nullptr;
+};
+
+QTEST_MAIN(TestViewTest)
+#include "TestViewTest.moc"

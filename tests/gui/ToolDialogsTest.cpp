@@ -1,0 +1,198 @@
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <climits>
+#include <memory>
+
+#include "app/CPortMapDlg.h"
+#include "app/CRegistryKey.h"
+#include "link/PortMap.h"
+#include "support/GuiTest.h"
+#include "support/ScriptedPrompts.h"
+#include "tools/CCommSetDlg.h"
+#include "widgets/PickCombo.h"
+
+using namespace tervo;
+using namespace tervo::gui;
+using tervo::testing::ScriptedPrompts;
+
+class ToolDialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        for (int i = 1; i <= 6; ++i) {
+            qunsetenv(qPrintable(QStringLiteral("TERVO_COM%1").arg(i)));
+        }
+    }
+    void init() { m_prompts = std::make_unique<ScriptedPrompts>(); }
+    void cleanup() { m_prompts.reset(); }
+
+    void commSettingsOpenWithTheProposedValues() {
+        CCommSetDlg dialog(3, 9, 7);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("通信设置"));
+        QCOMPARE(dialog.portCombo()->currentText(), QStringLiteral("COM4"));
+        QCOMPARE(dialog.baudCombo()->currentText(), QStringLiteral("9600"));
+        QCOMPARE(dialog.addressCombo()->currentText(), QStringLiteral("07"));
+        QCOMPARE(dialog.portCombo()->count(), 6);
+        QCOMPARE(dialog.baudCombo()->itemText(0), QStringLiteral("300"));
+        QCOMPARE(dialog.baudCombo()->itemText(6), QStringLiteral("19200"));
+        QCOMPARE(dialog.addressCombo()->count(), 4);
+        QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("id1"))->text(),
+                 QStringLiteral("确定"));
+        QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("id2"))->text(),
+                 QStringLiteral("取消退出"));
+
+        CCommSetDlg outside(-1, -2, 45);
+        QCOMPARE(outside.portCombo()->currentText(), QStringLiteral("COM1"));
+        QCOMPARE(outside.baudCombo()->currentText(), QStringLiteral("9600"));
+        QCOMPARE(outside.addressCombo()->currentText(), QStringLiteral("45"));
+        CCommSetDlg last(5, 6, 0);
+        QCOMPARE(last.portCombo()->currentText(), QStringLiteral("COM6"));
+        QCOMPARE(last.baudCombo()->currentText(), QStringLiteral("19200"));
+        QCOMPARE(last.addressCombo()->currentText(), QStringLiteral("00"));
+    }
+
+    void commSettingsRefuseWhatIsNoPortRateOrAddress() {
+        CCommSetDlg dialog(0, 5, 0);
+        const struct {
+            const char* address;
+            bool accepted;
+            int value;
+        } addresses[] = {{"100", false, 0}, {"-1", false, 0}, {"abc", true, 0},
+                         {"99", true, 99},  {"5", true, 5},   {" 12x", true, 12}};
+        for (const auto& a : addresses) {
+            const int messages = int(m_prompts->messages.size());
+            dialog.setResult(QDialog::Rejected);
+            dialog.addressCombo()->setText(QString::fromLatin1(a.address));
+            dialog.findChild<QPushButton*>(QStringLiteral("id1"))->click();
+            QCOMPARE(dialog.result() == QDialog::Accepted, a.accepted);
+            if (a.accepted) {
+                QCOMPARE(dialog.address(), a.value);
+                QCOMPARE(int(m_prompts->messages.size()), messages);
+            } else {
+                QCOMPARE(int(m_prompts->messages.size()), messages + 1);
+                QCOMPARE(m_prompts->messages.last().text, QStringLiteral("输入错误！！！"));
+                QCOMPARE(m_prompts->messages.last().caption, QStringLiteral("提示"));
+                QCOMPARE(m_prompts->messages.last().icon, PromptIcon::Exclamation);
+            }
+        }
+        // The address typed last comes back as 5 and shows as 05 next time.
+        dialog.addressCombo()->setText(QStringLiteral("5"));
+        dialog.accept();
+        CCommSetDlg next(dialog.portIndex(), dialog.baudIndex(), dialog.address());
+        QCOMPARE(next.addressCombo()->currentText(), QStringLiteral("05"));
+
+        // Typed text that is no entry leaves no port or rate selected.
+        dialog.setResult(QDialog::Rejected);
+        dialog.portCombo()->setText(QStringLiteral("COM9"));
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(m_prompts->lastText(), QStringLiteral("输入错误！！！"));
+        dialog.portCombo()->setText(QStringLiteral("COM2"));
+        dialog.baudCombo()->setText(QStringLiteral("9601"));
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        dialog.baudCombo()->setSelection(2);
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.portIndex(), 1);
+        QCOMPARE(dialog.baudIndex(), 2);
+
+        // Cancel leaves the caller's values as they were proposed.
+        CCommSetDlg cancelled(2, 3, 4);
+        cancelled.addressCombo()->setText(QStringLiteral("50"));
+        cancelled.portCombo()->setSelection(0);
+        cancelled.findChild<QPushButton*>(QStringLiteral("id2"))->click();
+        QCOMPARE(cancelled.result(), int(QDialog::Rejected));
+        QCOMPARE(cancelled.portIndex(), 2);
+        QCOMPARE(cancelled.baudIndex(), 3);
+        QCOMPARE(cancelled.address(), 4);
+    }
+
+    void textsReadAsIntegers() {
+        QCOMPARE(integerValueOf(QStringLiteral("05")), 5);
+        QCOMPARE(integerValueOf(QStringLiteral("  -12abc")), -12);
+        QCOMPARE(integerValueOf(QStringLiteral("+7")), 7);
+        QCOMPARE(integerValueOf(QStringLiteral("x1")), 0);
+        QCOMPARE(integerValueOf(QString()), 0);
+        QCOMPARE(integerValueOf(QStringLiteral("99999999999")), INT_MAX);
+        QCOMPARE(integerValueOf(QStringLiteral("-99999999999")), INT_MIN);
+        QCOMPARE(gbkLength(QStringLiteral("SL 基本设定值")), 13);
+    }
+
+    void serialDevicesAreListedInNaturalOrder() {
+        QTemporaryDir dev;
+        QDir root(dev.path());
+        root.mkpath(QStringLiteral("serial/by-id"));
+        for (const char* name :
+             {"ttyUSB10", "ttyUSB2", "ttyUSB0", "ttyS1", "ttyS0", "ttyACM0", "tty1", "ttyprintk",
+              "null", "serial/by-id/usb-FTDI_FT232R_A1-if00-port0"}) {
+            QFile file(root.filePath(QString::fromLatin1(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const QString base = dev.path() + QLatin1Char('/');
+        QCOMPARE(presentSerialDevices(dev.path()),
+                 (QStringList{base + "ttyUSB0", base + "ttyUSB2", base + "ttyUSB10",
+                              base + "ttyACM0", base + "ttyS0", base + "ttyS1",
+                              base + "serial/by-id/usb-FTDI_FT232R_A1-if00-port0"}));
+    }
+
+    void portMapIsStoredAndTheEnvironmentStillWins() {
+        qputenv("TERVO_COM4", "/dev/from-environment");
+        {
+            CPortMapDlg dialog(nullptr,
+                               {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyS0")});
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("串口映射"));
+            QCOMPARE(dialog.pathField(0)->count(), 3);
+            QCOMPARE(dialog.pathField(0)->itemText(2), QStringLiteral("/dev/ttyS0"));
+            QCOMPARE(dialog.effectiveLabel(2)->text(), QStringLiteral("默认 /dev/ttyUSB2"));
+            QCOMPARE(dialog.effectiveLabel(3)->text(),
+                     QStringLiteral("环境变量 TERVO_COM4 优先：/dev/from-environment"));
+
+            dialog.pathField(2)->setText(QStringLiteral("dev/relative"));
+            dialog.accept();
+            QCOMPARE(dialog.result(), int(QDialog::Rejected));
+            QCOMPARE(m_prompts->lastText(), QStringLiteral("输入错误！！！"));
+            dialog.pathField(2)->setText(QLatin1Char('/') + QString(199, QLatin1Char('p')));
+            dialog.accept();
+            QCOMPARE(dialog.result(), int(QDialog::Rejected));
+            QCOMPARE(m_prompts->messages.size(), 2);
+            QCOMPARE(portPath(2), std::string("/dev/ttyUSB2"));
+
+            dialog.pathField(2)->setText(QStringLiteral("/dev/serial/by-id/usb-x"));
+            dialog.pathField(3)->setText(QStringLiteral("/dev/ttyACM1"));
+            dialog.accept();
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        }
+        QCOMPARE(portPath(2), std::string("/dev/serial/by-id/usb-x"));
+        QCOMPARE(portPath(3), std::string("/dev/from-environment"));
+        QCOMPARE(portPath(0), std::string("/dev/ttyUSB0"));
+
+        // The next run reads the map back from the settings.
+        for (int i = 0; i < kPortCount; ++i) {
+            setPortPath(i, std::string());
+        }
+        loadPortMapSettings();
+        QCOMPARE(portPath(2), std::string("/dev/serial/by-id/usb-x"));
+        qunsetenv("TERVO_COM4");
+        QCOMPARE(portPath(3), std::string("/dev/ttyACM1"));
+        CPortMapDlg again(nullptr, {});
+        QCOMPARE(again.pathField(2)->currentText(), QStringLiteral("/dev/serial/by-id/usb-x"));
+        QCOMPARE(again.pathField(0)->currentText(), QString());
+
+        // Emptied, a port goes back to its default.
+        again.pathField(2)->setText(QString());
+        again.accept();
+        QCOMPARE(portPath(2), std::string("/dev/ttyUSB2"));
+    }
+
+private:
+    tervo::testing::IsolatedSettings m_settings;
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+};
+
+QTEST_MAIN(ToolDialogsTest)
+#include "ToolDialogsTest.moc"
