@@ -49,11 +49,13 @@ void save(QWidget& widget, const QString& name) {
     std::printf("%s\n", qPrintable(path));
 }
 
-void saveScreen(const QString& name) {
+void save(QWidget& widget, const QString& name, const QRect& part) {
     settle(400);
-    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+    const QPixmap shot = widget.grab(part);
     const QString path = QDir(g_dir).filePath(name + QStringLiteral(".png"));
-    shot.save(path);
+    if (!shot.save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    }
     std::printf("%s\n", qPrintable(path));
 }
 
@@ -88,20 +90,21 @@ int main(int argc, char* argv[]) {
         CSplashWnd splash;
         splash.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
         splash.show();
-        save(splash, QStringLiteral("start-window"));
+        save(splash, QStringLiteral("start-window"), QRect(0, 0, 1024, 768));
         QMouseEvent move(QEvent::MouseMove, QPointF(620, 620), QPointF(620, 620), Qt::NoButton,
                          Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(&splash, &move);
-        save(splash, QStringLiteral("start-window-hover"));
+        save(splash, QStringLiteral("start-window-hover"), QRect(0, 0, 1024, 768));
         QMouseEvent press(QEvent::MouseButtonPress, QPointF(200, 620), QPointF(200, 620),
                           Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&splash, &press);
-        save(splash, QStringLiteral("start-window-pressed"));
+        save(splash, QStringLiteral("start-window-pressed"), QRect(0, 0, 1024, 768));
     }
 
     CMainFrame& frame = app.createMainFrame(DemoMode::statusNote());
+    frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     frame.showMaximized();
-    saveScreen(QStringLiteral("main-window"));
+    save(frame, QStringLiteral("main-window"), QRect(0, 0, 1024, 768));
 
     frame.command(kCmdSetView);
     auto* setView = qobject_cast<CSetView*>(frame.activeChild()->view());
@@ -110,7 +113,7 @@ int main(int argc, char* argv[]) {
     }
     setView->list()->setCurrentRow(3);
     setView->valueField()->setText(QStringLiteral("100"));
-    saveScreen(QStringLiteral("parameter-view"));
+    save(frame, QStringLiteral("parameter-view"), QRect(0, 0, 840, 620));
 
     frame.command(kCmdTestView);
     auto* testView = qobject_cast<CTestView*>(frame.activeChild()->view());
@@ -119,7 +122,7 @@ int main(int argc, char* argv[]) {
     testView->sendOnce();
     testView->sendCombo()->setSelection(1);
     testView->sendOnce();
-    saveScreen(QStringLiteral("serial-test-view"));
+    save(frame, QStringLiteral("serial-test-view"), QRect(0, 0, 1030, 740));
 
     CCommSetDlg comm(0, 5, 7);
     dialogShot(comm, QStringLiteral("comm-settings"));

@@ -268,7 +268,7 @@ private slots:
         QCOMPARE(m_frame->children().size(), 0);
         QCOMPARE(m_app->openChildCount, 0);
         QCOMPARE(m_prompts->fileRequests.size(), 1);
-        const FileDialogSpec history = m_prompts->fileRequests[0].spec;
+        const FileDialogRequest history = m_prompts->fileRequests[0].request;
         QCOMPARE(history.filter, QStringLiteral("采集文件(*.alt)|*.alt|所有文件(*.*)|*.*||"));
         QCOMPARE(history.defaultExtension, QStringLiteral("alt"));
         QCOMPARE(history.initialName, QStringLiteral("*.alt"));
@@ -286,9 +286,9 @@ private slots:
 
         m_prompts->fileAnswers = {QStringLiteral("/work/w.awt")};
         m_frame->command(kCmdOpenWork);
-        QCOMPARE(m_prompts->fileRequests.last().spec.filter,
+        QCOMPARE(m_prompts->fileRequests.last().request.filter,
                  QStringLiteral("采集文件(*.awt)|*.awt|所有文件(*.*)|*.*||"));
-        QCOMPARE(m_prompts->fileRequests.last().spec.initialName, QStringLiteral("*.awt"));
+        QCOMPARE(m_prompts->fileRequests.last().request.initialName, QStringLiteral("*.awt"));
         QCOMPARE(standInOf(m_frame->activeChild())->context.filePath,
                  QStringLiteral("/work/w.awt"));
         m_frame->command(kCmdNewWork);
@@ -297,9 +297,9 @@ private slots:
 
         m_prompts->fileAnswers = {QStringLiteral("/panels/p.sim")};
         m_frame->command(kCmdOpenTemplate);
-        QCOMPARE(m_prompts->fileRequests.last().spec.filter,
+        QCOMPARE(m_prompts->fileRequests.last().request.filter,
                  QStringLiteral("模板文件(*.sim)|*.sim|所有文件(*.*)|*.*||"));
-        QCOMPARE(m_prompts->fileRequests.last().spec.defaultExtension, QStringLiteral("sim"));
+        QCOMPARE(m_prompts->fileRequests.last().request.defaultExtension, QStringLiteral("sim"));
         QCOMPARE(m_frame->activeChild()->windowTitle(),
                  QStringLiteral("仪表模拟 --- /panels/p.sim"));
         m_frame->command(kCmdNewTemplate);
@@ -310,7 +310,8 @@ private slots:
         // leaves the current file path alone.
         m_prompts->fileAnswers = {QStringLiteral("/records/r2.alt")};
         m_frame->command(kCmdFileOpen);
-        QCOMPARE(m_prompts->fileRequests.last().spec.filter, QStringLiteral("所有文件(*.*)|*.*||"));
+        QCOMPARE(m_prompts->fileRequests.last().request.filter,
+                 QStringLiteral("所有文件(*.*)|*.*||"));
         QCOMPARE(m_frame->activeChild()->windowTitle(),
                  QStringLiteral("数据分析 --- /records/r2.alt"));
         QCOMPARE(standInOf(m_frame->activeChild())->context.filePath,

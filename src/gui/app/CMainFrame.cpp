@@ -123,7 +123,7 @@ const KindCommand kKindCommands[] = {
 };
 
 // A menu as a list of command ids; 0 is a separator.
-struct MenuSpec {
+struct MenuLayout {
     const char* title;
     std::initializer_list<int> items;
 };
@@ -181,7 +181,7 @@ void CMainFrame::createActions() {
 }
 
 void CMainFrame::createMenus() {
-    const MenuSpec menus128[] = {
+    const MenuLayout menus128[] = {
         {"系统服务", {kCmdStartTitle, kCmdPortMap, 0, kCmdPrintSetup, 0, kCmdExit}},
         {"通信测试", {kCmdTestView, 0, kCmdNewTemplate, kCmdOpenTemplate, 0, kCmdSetView}},
         {"实时记录", {kCmdNewWork, kCmdOpenWork, 0, kCmdCurveView, kCmdSaveCurve}},
@@ -189,7 +189,7 @@ void CMainFrame::createMenus() {
         {"查看(&V)", {kCmdToggleToolbar, kCmdToggleStatusBar}},
         {"帮助(&H)", {kCmdAbout, 0, kCmdHelp}},
     };
-    const MenuSpec menus129[] = {
+    const MenuLayout menus129[] = {
         {"系统服务",
          {kCmdStartTitle, kCmdPortMap, 0, kCmdPrint, kCmdPrintPreview, kCmdPrintSetup, 0,
           kCmdExit}},
@@ -200,9 +200,9 @@ void CMainFrame::createMenus() {
         {"界面切换", {kCmdArrangeIcons, kCmdCascade, kCmdTile}},
         {"帮助", {kCmdAbout, 0, kCmdHelp}},
     };
-    auto build = [this](const MenuSpec& spec, QList<QMenu*>& into) {
-        auto* menu = new QMenu(QString::fromUtf8(spec.title), this);
-        for (int id : spec.items) {
+    auto build = [this](const MenuLayout& request, QList<QMenu*>& into) {
+        auto* menu = new QMenu(QString::fromUtf8(request.title), this);
+        for (int id : request.items) {
             if (id == 0) {
                 menu->addSeparator();
             } else {
@@ -212,11 +212,11 @@ void CMainFrame::createMenus() {
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
         into.append(menu);
     };
-    for (const MenuSpec& spec : menus128) {
-        build(spec, m_menus128);
+    for (const MenuLayout& request : menus128) {
+        build(request, m_menus128);
     }
-    for (const MenuSpec& spec : menus129) {
-        build(spec, m_menus129);
+    for (const MenuLayout& request : menus129) {
+        build(request, m_menus129);
     }
 }
 
@@ -343,12 +343,12 @@ bool CMainFrame::openFrameworkFile(const QString& path) {
 }
 
 void CMainFrame::openFile(int kind, const QString& filter, const QString& extension) {
-    FileDialogSpec spec;
-    spec.filter = filter;
-    spec.defaultExtension = extension;
-    spec.initialName = QStringLiteral("*.") + extension;
-    spec.mustExist = true;
-    const QString path = prompts().openFileName(this, spec);
+    FileDialogRequest request;
+    request.filter = filter;
+    request.defaultExtension = extension;
+    request.initialName = QStringLiteral("*.") + extension;
+    request.mustExist = true;
+    const QString path = prompts().openFileName(this, request);
     if (path.isEmpty()) {
         return;
     }
@@ -484,9 +484,9 @@ void CMainFrame::command(int id) {
             break;
         case kCmdFileOpen:
             if (m_app.hasTemplate(kKindHistory)) {
-                FileDialogSpec spec;
-                spec.filter = QStringLiteral("所有文件(*.*)|*.*||");
-                const QString path = prompts().openFileName(this, spec);
+                FileDialogRequest request;
+                request.filter = QStringLiteral("所有文件(*.*)|*.*||");
+                const QString path = prompts().openFileName(this, request);
                 if (!path.isEmpty()) {
                     openFrameworkFile(path);
                 }

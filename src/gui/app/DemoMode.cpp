@@ -39,11 +39,11 @@ bool DemoMode::start(QString* error) {
         return false;
     }
     for (size_t i = 0; i < std::size(kBuses); ++i) {
-        const DemoBus& spec = kBuses[i];
+        const DemoBus& layout = kBuses[i];
         emu::BusOptions options;
-        options.linkPath = m_dir.filePath(QString::fromLatin1(spec.link)).toStdString();
-        options.addresses = spec.addresses;
-        options.baud = spec.baud;
+        options.linkPath = m_dir.filePath(QString::fromLatin1(layout.link)).toStdString();
+        options.addresses = layout.addresses;
+        options.baud = layout.baud;
         options.speed = kSpeed;
         auto bus = std::make_unique<emu::PtyBus>(options);
         std::string reason;
@@ -55,12 +55,12 @@ bool DemoMode::start(QString* error) {
             return false;
         }
         // Different set values so that the controllers are told apart at a glance.
-        for (int address : spec.addresses) {
+        for (int address : layout.addresses) {
             bus->setValue(address, kSL, 40.0 + 20.0 * (address % 4));
         }
-        m_hadEnvironment[i] = qEnvironmentVariableIsSet(spec.variable);
-        m_savedEnvironment[i] = qgetenv(spec.variable);
-        qputenv(spec.variable, QByteArray::fromStdString(options.linkPath));
+        m_hadEnvironment[i] = qEnvironmentVariableIsSet(layout.variable);
+        m_savedEnvironment[i] = qgetenv(layout.variable);
+        qputenv(layout.variable, QByteArray::fromStdString(options.linkPath));
         m_buses.push_back(std::move(bus));
     }
     return true;

@@ -33,21 +33,23 @@ QMessageBox::Icon qtIcon(PromptIcon icon) {
     return QMessageBox::NoIcon;
 }
 
-QString runFileDialog(QWidget* parent, const FileDialogSpec& spec, QFileDialog::AcceptMode mode) {
+QString runFileDialog(QWidget* parent, const FileDialogRequest& request,
+                      QFileDialog::AcceptMode mode) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen && spec.mustExist ? QFileDialog::ExistingFile
-                                                                         : QFileDialog::AnyFile);
-    dialog.setNameFilters(qtFilters(spec.filter));
-    dialog.setDefaultSuffix(spec.defaultExtension);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen && request.mustExist
+                           ? QFileDialog::ExistingFile
+                           : QFileDialog::AnyFile);
+    dialog.setNameFilters(qtFilters(request.filter));
+    dialog.setDefaultSuffix(request.defaultExtension);
     // An initial name that is only a pattern ("*.awt") is what the filter already says.
-    if (!spec.initialName.isEmpty() && !spec.initialName.contains(QLatin1Char('*'))) {
-        dialog.selectFile(spec.initialName);
+    if (!request.initialName.isEmpty() && !request.initialName.contains(QLatin1Char('*'))) {
+        dialog.selectFile(request.initialName);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
-    return withDefaultExtension(dialog.selectedFiles().constFirst(), spec.defaultExtension);
+    return withDefaultExtension(dialog.selectedFiles().constFirst(), request.defaultExtension);
 }
 
 }  // namespace
@@ -129,12 +131,12 @@ int QtPrompts::message(QWidget* parent, const QString& text, const QString& capt
     return buttons == PromptButtons::Ok ? kIdOk : choices.back().answer;
 }
 
-QString QtPrompts::openFileName(QWidget* parent, const FileDialogSpec& spec) {
-    return runFileDialog(parent, spec, QFileDialog::AcceptOpen);
+QString QtPrompts::openFileName(QWidget* parent, const FileDialogRequest& request) {
+    return runFileDialog(parent, request, QFileDialog::AcceptOpen);
 }
 
-QString QtPrompts::saveFileName(QWidget* parent, const FileDialogSpec& spec) {
-    return runFileDialog(parent, spec, QFileDialog::AcceptSave);
+QString QtPrompts::saveFileName(QWidget* parent, const FileDialogRequest& request) {
+    return runFileDialog(parent, request, QFileDialog::AcceptSave);
 }
 
 int QtPrompts::runDialog(QDialog& dialog) {

@@ -21,7 +21,7 @@ enum PromptAnswer : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 // A file dialog as the views describe it: a filter in the form
 // "采集文件(*.awt)|*.awt|所有文件(*.*)|*.*||", a default extension without the dot, the initial
 // file name, and whether the chosen file must exist.
-struct FileDialogSpec {
+struct FileDialogRequest {
     QString filter;
     QString defaultExtension;
     QString initialName;
@@ -35,8 +35,8 @@ public:
     virtual int message(QWidget* parent, const QString& text, const QString& caption,
                         PromptIcon icon, PromptButtons buttons) = 0;
     // The chosen path, or an empty string when the dialog was cancelled.
-    virtual QString openFileName(QWidget* parent, const FileDialogSpec& spec) = 0;
-    virtual QString saveFileName(QWidget* parent, const FileDialogSpec& spec) = 0;
+    virtual QString openFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+    virtual QString saveFileName(QWidget* parent, const FileDialogRequest& request) = 0;
     // Runs a modal dialog; QDialog::Accepted or QDialog::Rejected.
     virtual int runDialog(QDialog& dialog) = 0;
 };
@@ -58,8 +58,8 @@ class QtPrompts : public Prompts {
 public:
     int message(QWidget* parent, const QString& text, const QString& caption, PromptIcon icon,
                 PromptButtons buttons) override;
-    QString openFileName(QWidget* parent, const FileDialogSpec& spec) override;
-    QString saveFileName(QWidget* parent, const FileDialogSpec& spec) override;
+    QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
+    QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
     int runDialog(QDialog& dialog) override;
 };
 

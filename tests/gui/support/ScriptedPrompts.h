@@ -22,7 +22,7 @@ public:
     };
     struct FileRequest {
         bool save;
-        gui::FileDialogSpec spec;
+        gui::FileDialogRequest request;
     };
     using DialogHandler = std::function<void(QDialog&)>;
 
@@ -47,12 +47,12 @@ public:
                    ? gui::kIdYes
                    : gui::kIdOk;
     }
-    QString openFileName(QWidget*, const gui::FileDialogSpec& spec) override {
-        fileRequests.append({false, spec});
+    QString openFileName(QWidget*, const gui::FileDialogRequest& request) override {
+        fileRequests.append({false, request});
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
-    QString saveFileName(QWidget*, const gui::FileDialogSpec& spec) override {
-        fileRequests.append({true, spec});
+    QString saveFileName(QWidget*, const gui::FileDialogRequest& request) override {
+        fileRequests.append({true, request});
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
     // The handler acts on the dialog as an operator would (types, clicks); the run's result is
