@@ -245,12 +245,12 @@ private slots:
         m_bus->setFaults(0, refuse);
         view->valueField()->setText(QStringLiteral("50"));
         view->write();
-        QCOMPARE(m_prompts->lastText(), QStringLiteral("修改失败！！！"));
+        QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("修改失败！！！")));
         QCOMPARE(m_bus->value(0, kSL), 100.0);
 
         m_bus->setFaults(0, emu::Faults{true});
         view->write();
-        QCOMPARE(m_prompts->lastText(), QStringLiteral("通信错误！！！"));
+        QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("通信错误！！！")));
         QCOMPARE(m_prompts->messages.last().icon, PromptIcon::Exclamation);
         m_bus->setFaults(0, emu::Faults{});
 
@@ -268,7 +268,7 @@ private slots:
         view->mnemonicField()->setText(QStringLiteral("SL"));
         view->valueField()->setText(QStringLiteral("77"));
         view->write();
-        QCOMPARE(m_prompts->lastText(), QStringLiteral("通信错误！！！"));
+        QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("通信错误！！！")));
         QCOMPARE(m_bus->value(5, kSL), 25.0);
         const uint64_t heardAt5 = m_bus->framesHeard(5);
         view->onTimer();
@@ -291,7 +291,7 @@ private slots:
         QCOMPARE(view->nextRow(), 12);
         view->valueField()->setText(QStringLiteral("7"));
         view->write();
-        QCOMPARE(m_prompts->lastText(), QStringLiteral("修改成功！！！"));
+        QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("修改成功！！！")));
         QCOMPARE(m_bus->value(0, 20), 7.0);
         QCOMPARE(m_bus->value(0, 10), 20.0);
         QCOMPARE(view->nextRow(), 10);
@@ -313,7 +313,7 @@ private slots:
         view->mnemonicField()->setText(QStringLiteral("SL"));
         view->valueField()->setText(QStringLiteral("100"));
         view->write();
-        QCOMPARE(m_prompts->lastText(), QStringLiteral("修改成功！！！"));
+        QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("修改成功！！！")));
         const std::vector<std::vector<uint8_t>> requests = responder.requests();
         QCOMPARE(requests.size(), size_t(1));
         std::vector<uint8_t> expected = {0x04, '3', '3', '7', '7', 0x02, 'S',

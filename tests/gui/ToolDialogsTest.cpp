@@ -90,7 +90,7 @@ private slots:
         dialog.portCombo()->setText(QStringLiteral("COM9"));
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QCOMPARE(m_prompts->lastText(), QStringLiteral("输入错误！！！"));
+        QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("输入错误！！！")));
         dialog.portCombo()->setText(QStringLiteral("COM2"));
         dialog.baudCombo()->setText(QStringLiteral("9601"));
         dialog.accept();
@@ -155,7 +155,7 @@ private slots:
             dialog.pathField(2)->setText(QStringLiteral("dev/relative"));
             dialog.accept();
             QCOMPARE(dialog.result(), int(QDialog::Rejected));
-            QCOMPARE(m_prompts->lastText(), QStringLiteral("输入错误！！！"));
+            QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("输入错误！！！")));
             dialog.pathField(2)->setText(QLatin1Char('/') + QString(199, QLatin1Char('p')));
             dialog.accept();
             QCOMPARE(dialog.result(), int(QDialog::Rejected));

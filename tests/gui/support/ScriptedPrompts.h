@@ -66,7 +66,22 @@ public:
         return dialog.result();
     }
 
-    QString lastText() const { return messages.isEmpty() ? QString() : messages.last().text; }
+    // A message as one line, so that a comparison shows everything that differs.
+    static QString describe(const Message& m) {
+        static const char* icons[] = {"no icon", "information", "question", "exclamation", "stop"};
+        static const char* buttons[] = {"OK", "OK/Cancel", "Yes/No", "Yes/No/Cancel"};
+        return m.text + QStringLiteral(" [") + m.caption + QStringLiteral(", ") +
+               QLatin1String(icons[int(m.icon)]) + QStringLiteral(", ") +
+               QLatin1String(buttons[int(m.buttons)]) + QLatin1Char(']');
+    }
+    // The system's notice: caption "提示", exclamation icon, OK.
+    static QString notice(const QString& text) {
+        return describe(
+            {text, QStringLiteral("提示"), gui::PromptIcon::Exclamation, gui::PromptButtons::Ok});
+    }
+    QString last() const {
+        return messages.isEmpty() ? QStringLiteral("(no message)") : describe(messages.last());
+    }
 };
 
 }  // namespace tervo::testing
