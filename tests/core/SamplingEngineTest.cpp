@@ -48,6 +48,21 @@ protected:
 
     emu::Controller& controller(int address) { return *bus.port("COM1").controller(address); }
 
+    // A curve channel writing SL of `address` from a curve file of `segments`.
+    ChannelInfo curveChannel(uint8_t address, std::initializer_list<CurveSegment> segments) {
+        TrackingCurve curve;
+        for (const CurveSegment& s : segments) {
+            curve.AddSegment();
+            curve.SetSegment(curve.count() - 1, s.rate, s.level, s.dwell);
+        }
+        const std::string path = (curveDir / ("c" + std::to_string(++m_curves) + ".lin")).string();
+        curve.Save(path);
+        ChannelInfo c = readChannel(kSL, address);
+        c.downloadFlag = 1;
+        c.setCurvePath(path);
+        return c;
+    }
+
     SamplingEngine& engine(SamplingEngine::Limits limits = {}) {
         if (!m_engine) {
             m_engine = std::make_unique<SamplingEngine>(work, clock, bus, limits);
@@ -90,6 +105,7 @@ protected:
         return fields;
     }
 
+    TempDir curveDir;
     WorkDefinition work;
     UtcClock clock;
     InstantBus bus;
@@ -101,6 +117,7 @@ protected:
 private:
     std::unique_ptr<SamplingEngine> m_engine;
     int m_interval = 0;
+    int m_curves = 0;
 };
 
 }  // namespace
@@ -138,15 +155,8 @@ TEST_F(Engine, TwentyChannelsAtOneSecondRunBackToBack) {
 }
 
 TEST_F(Engine, FailuresHoldTheMarkerWithoutDisturbingOthers) {
-    TempDir dir;
-    TrackingCurve curve;
-    curve.AddSegment();
-    curve.SetSegment(0, 2, 30, 10);
-    curve.Save(dir / "c.lin");
-    ChannelInfo curveChannel = readChannel(kSL, 4);
-    curveChannel.downloadFlag = 1;
-    curveChannel.setCurvePath((dir / "c.lin").string());
-    work.channels = {readChannel(kSL, 0), readChannel(kSL, 3), curveChannel, readChannel(kSL, 42)};
+    work.channels = {readChannel(kSL, 0), readChannel(kSL, 3), curveChannel(4, {{2, 30, 10}}),
+                     readChannel(kSL, 42)};
     bus.port("COM1").setFaults(3, emu::Faults{.silent = true});
     bus.port("COM1").setFaults(4, emu::Faults{.nakWrites = true});
     start();
@@ -163,15 +173,7 @@ TEST_F(Engine, FailuresHoldTheMarkerWithoutDisturbingOthers) {
 }
 
 TEST_F(Engine, CurveChannelFollowsItsProgram) {
-    TempDir dir;
-    TrackingCurve curve;
-    curve.AddSegment();
-    curve.SetSegment(0, 2, 30, 10);
-    curve.Save(dir / "c.lin");
-    ChannelInfo c = readChannel(kSL, 5);
-    c.downloadFlag = 1;
-    c.setCurvePath((dir / "c.lin").string());
-    work.channels = {readChannel(kPV, 0), c};
+    work.channels = {readChannel(kPV, 0), curveChannel(5, {{2, 30, 10}})};
     controller(5).setValue(kSL, 20.0);
     start();
     EXPECT_EQ(engine().curveStartValue(), 20.0) << "read from the first curve channel";
@@ -191,17 +193,7 @@ TEST_F(Engine, CurveChannelFollowsItsProgram) {
 }
 
 TEST_F(Engine, FirstSegmentWithZeroRateIsPassedOver) {
-    TempDir dir;
-    TrackingCurve curve;
-    curve.AddSegment();
-    curve.SetSegment(0, 0, 80, 1);
-    curve.AddSegment();
-    curve.SetSegment(1, 1, 25, 0);
-    curve.Save(dir / "c.lin");
-    ChannelInfo c = readChannel(kSL, 5);
-    c.downloadFlag = 1;
-    c.setCurvePath((dir / "c.lin").string());
-    work.channels = {c};
+    work.channels = {curveChannel(5, {{0, 80, 1}, {1, 25, 0}})};
     controller(5).setValue(kSL, 20.0);
     start();
     run(5000 * 4 + 500);
