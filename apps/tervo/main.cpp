@@ -1,10 +1,43 @@
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QSocketNotifier>
+#include <csignal>
 #include <cstdio>
 
 #include "app/CTervoApp.h"
 #include "app/DemoMode.h"
 #include "widgets/Pictures.h"
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+bool g_quitRequested = false;
+
+void onSignal(int) {
+    const char byte = 1;
+    (void)!::write(g_signalPipe[1], &byte, 1);
+}
+
+// Ctrl-C or a kill ends the event loop like a normal quit, so the demo controllers are stopped
+// and their links removed on the way out.
+void quitOnSignals(QApplication& application) {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &application);
+    QObject::connect(notifier, &QSocketNotifier::activated, &application, [] {
+        g_quitRequested = true;
+        QApplication::exit(0);  // ends a modal loop (the start window's, say) as well
+    });
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGHUP, onSignal);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -23,6 +56,7 @@ int main(int argc, char* argv[]) {
     parser.addOption(demo);
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A record file to open."));
     parser.process(application);
+    quitOnSignals(application);
 
     tervo::gui::DemoMode demoMode;
     tervo::gui::StartOptions options;
@@ -39,5 +73,5 @@ int main(int argc, char* argv[]) {
     tervo::gui::CTervoApp tervo;
     application.setWindowIcon(tervo::gui::applicationIcon());
     tervo.start(options);
-    return application.exec();
+    return g_quitRequested ? 0 : application.exec();
 }
