@@ -51,9 +51,7 @@ class SetViewTest : public QObject {
 
 private slots:
     void initTestCase() {
-        for (int i = 1; i <= 6; ++i) {
-            qunsetenv(qPrintable(QStringLiteral("TERVO_COM%1").arg(i)));
-        }
+        tervo::testing::clearPortEnvironment();
         emu::BusOptions options;
         options.linkPath = m_dir / "com1";
         options.addresses = {0, 1, 5};

@@ -69,11 +69,7 @@ class ShellTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        for (int i = 1; i <= 6; ++i) {
-            qunsetenv(qPrintable(QStringLiteral("TERVO_COM%1").arg(i)));
-        }
-    }
+    void initTestCase() { tervo::testing::clearPortEnvironment(); }
 
     void init() {
         m_prompts = std::make_unique<ScriptedPrompts>();

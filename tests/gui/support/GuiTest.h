@@ -26,6 +26,14 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Forgets any TERVO_COM1..TERVO_COM6 of the environment the tests were started from, so the
+// ports are the ones each test maps itself.
+inline void clearPortEnvironment() {
+    for (int i = 1; i <= 6; ++i) {
+        qunsetenv(qPrintable(QStringLiteral("TERVO_COM%1").arg(i)));
+    }
+}
+
 // Waits up to `timeoutMs` for `condition`, processing events.
 template <typename Condition>
 bool waitFor(Condition condition, int timeoutMs = 10000) {
