@@ -7,7 +7,7 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/CTervoApp.h"
+#include "app/TervoApp.h"
 #include "app/DemoMode.h"
 #include "widgets/Pictures.h"
 
@@ -70,7 +70,7 @@ int main(int argc, char* argv[]) {
         options.statusNote = tervo::gui::DemoMode::statusNote();
     }
 
-    tervo::gui::CTervoApp tervo;
+    tervo::gui::TervoApp tervo;
     application.setWindowIcon(tervo::gui::applicationIcon());
     tervo.start(options);
     return g_quitRequested ? 0 : application.exec();

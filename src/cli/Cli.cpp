@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "link/AddressList.h"
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 #include "link/ParameterTable.h"
 #include "link/PortMap.h"
 #include "text/HexText.h"
@@ -103,9 +103,9 @@ int commandRead(const Options& o, std::ostream& out, std::ostream& err) {
     int status = kExitOk;
     for (size_t i = 0; i < codes.size(); ++i) {
         request.parameterCode = codes[i];
-        CSerialLink link(0);
+        SerialLink link(0);
         double value = 0.0;
-        if (link.ReadParam(request, value) == 0) {
+        if (link.readParam(request, value) == 0) {
             out << o.positional[i] << ' ' << valueText(value) << '\n';
         } else {
             err << o.positional[i] << ' ' << kCommError << '\n';
@@ -120,9 +120,9 @@ int commandWrite(const Options& o, std::ostream& out, std::ostream& err) {
         throw UsageError("write needs NAME and VALUE");
     }
     const uint32_t code = codeOfName(o.positional[0]);
-    CSerialLink link(0);
+    SerialLink link(0);
     const uint8_t reply =
-        link.WriteParam(portOf(o), baudOf(o), addressOf(o), code, padValueText(o.positional[1]));
+        link.writeParam(portOf(o), baudOf(o), addressOf(o), code, padValueText(o.positional[1]));
     if (reply == kACK) {
         out << "修改成功！！！\n";
         return kExitOk;
@@ -132,7 +132,7 @@ int commandWrite(const Options& o, std::ostream& out, std::ostream& err) {
 }
 
 // "7E1", "8N1", "8N2", "7O1.5": data bits 4..8, parity N/O/E/M/S, stop bits 1, 1.5 or 2.
-void applyFormat(const std::string& format, CSerialLink& link) {
+void applyFormat(const std::string& format, SerialLink& link) {
     const std::string bad = "bad line format (like 7E1, 8N1, 8N2): " + format;
     if (format.size() < 3 || format[0] < '4' || format[0] > '8') {
         throw UsageError(bad);
@@ -173,7 +173,7 @@ int commandRaw(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.positional.size() > 1) {
         throw UsageError("raw takes one HEXTEXT (quote it)");
     }
-    CSerialLink link(0);
+    SerialLink link(0);
     link.m_port = portOf(o);
     link.m_baud = baudOf(o);
     if (auto it = o.flags.find("--format"); it != o.flags.end()) {
@@ -181,7 +181,7 @@ int commandRaw(const Options& o, std::ostream& out, std::ostream& err) {
     }
     const std::vector<uint8_t> bytes =
         parseHexText(o.positional.empty() ? std::string() : o.positional[0]);
-    const ExchangeResult result = link.Exchange(bytes.data(), bytes.size());
+    const ExchangeResult result = link.exchange(bytes.data(), bytes.size());
     if (result.status != kLinkOk) {
         err << "link status " << result.status << ": " << statusMeaning(result.status) << '\n';
         return kExitFailed;
@@ -240,9 +240,9 @@ int commandWatch(const Options& o, std::ostream& out, std::ostream&) {
             table += rightAligned(std::to_string(address), 4);
             for (uint32_t code : codes) {
                 request.parameterCode = code;
-                CSerialLink link(0);
+                SerialLink link(0);
                 double value = 0.0;
-                const bool ok = link.ReadParam(request, value) == 0;
+                const bool ok = link.readParam(request, value) == 0;
                 anyFailed = anyFailed || !ok;
                 table += rightAligned(ok ? valueText(value) : "Err", 10);
             }

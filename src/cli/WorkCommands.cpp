@@ -184,7 +184,7 @@ int reportFile(FileStatus status, const std::string& path, std::ostream& err) {
 
 int dumpCurve(const std::string& path, std::ostream& out, std::ostream& err) {
     TrackingCurve curve;
-    const CurveStatus status = curve.Load(path);
+    const CurveStatus status = curve.load(path);
     if (status != CurveStatus::Ok) {
         err << (status == CurveStatus::CannotOpen ? "无法打开文件：" + path
                                                   : std::string(kFileError))
@@ -197,7 +197,7 @@ int dumpCurve(const std::string& path, std::ostream& out, std::ostream& err) {
         out << "  " << i + 1 << "  斜率值 " << number(s.rate) << "  设定值 " << number(s.level)
             << "  平台时间 " << number(s.dwell) << '\n';
     }
-    out << "总时间（起始值 0）：" << number(curve.TotalMinutes(0.0)) << " 分钟\n";
+    out << "总时间（起始值 0）：" << number(curve.totalMinutes(0.0)) << " 分钟\n";
     return 0;
 }
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "emu/ValueField.h"
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 
 namespace tervo::emu {
 

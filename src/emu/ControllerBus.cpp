@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 
 namespace tervo::emu {
 

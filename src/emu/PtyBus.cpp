@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 
 namespace tervo::emu {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "emu/PtyBus.h"
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 #include "link/ParameterTable.h"
 #include "support/RawPty.h"
 
@@ -34,9 +34,9 @@ void BM_ReadParam(benchmark::State& state) {
     int64_t failures = 0;
     const auto started = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        CSerialLink link(0);
+        SerialLink link(0);
         double value = 0.0;
-        failures += link.ReadParam(request, value);
+        failures += link.readParam(request, value);
         benchmark::DoNotOptimize(value);
     }
     const double charMs = 10.0 * 1000.0 / baud;

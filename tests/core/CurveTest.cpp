@@ -17,8 +17,8 @@ namespace {
 TrackingCurve curveOf(std::initializer_list<CurveSegment> segments) {
     TrackingCurve c;
     for (const CurveSegment& s : segments) {
-        c.AddSegment();
-        c.SetSegment(c.count() - 1, s.rate, s.level, s.dwell);
+        c.addSegment();
+        c.setSegment(c.count() - 1, s.rate, s.level, s.dwell);
     }
     return c;
 }
@@ -27,80 +27,80 @@ TrackingCurve curveOf(std::initializer_list<CurveSegment> segments) {
 
 TEST(TrackingCurve, ValueAtExamples) {
     const TrackingCurve empty;
-    EXPECT_EQ(empty.ValueAt(42.0, 0), 42.0);
-    EXPECT_EQ(empty.ValueAt(42.0, 100000), 42.0);
+    EXPECT_EQ(empty.valueAt(42.0, 0), 42.0);
+    EXPECT_EQ(empty.valueAt(42.0, 100000), 42.0);
 
     const TrackingCurve one = curveOf({{2, 30, 10}});
-    EXPECT_DOUBLE_EQ(one.ValueAt(20, 0), 20.0);
-    EXPECT_DOUBLE_EQ(one.ValueAt(20, 150), 25.0);
-    EXPECT_DOUBLE_EQ(one.ValueAt(20, 300), 30.0);
-    EXPECT_DOUBLE_EQ(one.ValueAt(20, 600), 30.0);
-    EXPECT_DOUBLE_EQ(one.ValueAt(20, 901), 30.0);
+    EXPECT_DOUBLE_EQ(one.valueAt(20, 0), 20.0);
+    EXPECT_DOUBLE_EQ(one.valueAt(20, 150), 25.0);
+    EXPECT_DOUBLE_EQ(one.valueAt(20, 300), 30.0);
+    EXPECT_DOUBLE_EQ(one.valueAt(20, 600), 30.0);
+    EXPECT_DOUBLE_EQ(one.valueAt(20, 901), 30.0);
 
-    EXPECT_DOUBLE_EQ(curveOf({{5, 30, 0}}).ValueAt(50, 120), 40.0) << "ramping down";
-    EXPECT_DOUBLE_EQ(curveOf({{0, 80, 5}}).ValueAt(20, 0), 80.0) << "a zero rate jumps";
+    EXPECT_DOUBLE_EQ(curveOf({{5, 30, 0}}).valueAt(50, 120), 40.0) << "ramping down";
+    EXPECT_DOUBLE_EQ(curveOf({{0, 80, 5}}).valueAt(20, 0), 80.0) << "a zero rate jumps";
 
     const TrackingCurve ended = curveOf({{-1, 80, 5}, {1, 90, 1}});
-    EXPECT_EQ(ended.ValueAt(20, 500), 20.0);
-    EXPECT_EQ(ended.TotalMinutes(20), 0.0);
-    EXPECT_EQ(ended.Points(20), (std::vector<std::pair<double, double>>{{0, 20}}));
+    EXPECT_EQ(ended.valueAt(20, 500), 20.0);
+    EXPECT_EQ(ended.totalMinutes(20), 0.0);
+    EXPECT_EQ(ended.points(20), (std::vector<std::pair<double, double>>{{0, 20}}));
 
     // Fractions of a ramp are dropped from the time consumed: 10 / 7 minutes is 85.7 s, of
     // which 85 count, so the next ramp starts at 85 + 60 s.
     const TrackingCurve fraction = curveOf({{7, 10, 1}, {1, 11, 0}});
-    EXPECT_DOUBLE_EQ(fraction.ValueAt(0, 145), 10.0);
-    EXPECT_NEAR(fraction.ValueAt(0, 175), 10.5, 1e-12);
+    EXPECT_DOUBLE_EQ(fraction.valueAt(0, 145), 10.0);
+    EXPECT_NEAR(fraction.valueAt(0, 175), 10.5, 1e-12);
 }
 
 TEST(TrackingCurve, SkippingEvaluationPassesOverNonPositiveRates) {
     const TrackingCurve c = curveOf({{0, 80, 5}, {-3, 10, 5}, {2, 30, 10}});
-    EXPECT_EQ(c.ValueAtSkipping(20, 0), 20.0) << "the zero-rate step is passed over";
-    EXPECT_EQ(c.ValueAtSkipping(20, 60), 20.0 + 2.0);
-    EXPECT_EQ(c.ValueAt(20, 0), 80.0) << "while the PC run jumps";
+    EXPECT_EQ(c.valueAtSkipping(20, 0), 20.0) << "the zero-rate step is passed over";
+    EXPECT_EQ(c.valueAtSkipping(20, 60), 20.0 + 2.0);
+    EXPECT_EQ(c.valueAt(20, 0), 80.0) << "while the PC run jumps";
 }
 
 TEST(TrackingCurve, DurationAndPoints) {
     const TrackingCurve c = curveOf({{1, 10, 2.9}, {2, 0, 0}});
-    EXPECT_DOUBLE_EQ(c.TotalMinutes(0), 17.0);
-    const auto points = c.Points(0);
+    EXPECT_DOUBLE_EQ(c.totalMinutes(0), 17.0);
+    const auto points = c.points(0);
     ASSERT_EQ(points.size(), 5u);
     EXPECT_DOUBLE_EQ(points.back().first, 17.9);
     EXPECT_EQ(points[1], std::make_pair(10.0, 10.0));
-    EXPECT_EQ(c.ValueRange(0), std::make_pair(0.0, 10.0));
+    EXPECT_EQ(c.valueRange(0), std::make_pair(0.0, 10.0));
     const TrackingCurve step = curveOf({{0, 50, 1}, {1, 60, -2}});
-    EXPECT_EQ(step.Points(20)[1], std::make_pair(0.0, 50.0)) << "a step lies above its start";
-    EXPECT_EQ(step.Points(20).back().first, 11.0) << "a negative dwell is no dwell";
-    EXPECT_EQ(step.ValueRange(70), std::make_pair(50.0, 70.0));
+    EXPECT_EQ(step.points(20)[1], std::make_pair(0.0, 50.0)) << "a step lies above its start";
+    EXPECT_EQ(step.points(20).back().first, 11.0) << "a negative dwell is no dwell";
+    EXPECT_EQ(step.valueRange(70), std::make_pair(50.0, 70.0));
 }
 
 TEST(TrackingCurve, EditingLimits) {
     TrackingCurve c;
-    c.DeleteSegment(0);
-    c.DeleteSegment(-1);
+    c.deleteSegment(0);
+    c.deleteSegment(-1);
     for (int i = 0; i < 100; ++i) {
-        ASSERT_EQ(c.AddSegment(), CurveStatus::Ok);
+        ASSERT_EQ(c.addSegment(), CurveStatus::Ok);
     }
-    EXPECT_EQ(c.AddSegment(), CurveStatus::Full);
+    EXPECT_EQ(c.addSegment(), CurveStatus::Full);
     EXPECT_EQ(c.count(), 100);
     EXPECT_EQ(c.segments()[0].rate, 1.0);
-    c.SetSegment(1, 7, 8, 9);
-    c.DeleteSegment(0);
+    c.setSegment(1, 7, 8, 9);
+    c.deleteSegment(0);
     EXPECT_EQ(c.segments()[0].level, 8.0);
-    EXPECT_EQ(c.SetSegment(99, 1, 1, 1), CurveStatus::BadIndex);
-    c.DeleteSegment(-1);
+    EXPECT_EQ(c.setSegment(99, 1, 1, 1), CurveStatus::BadIndex);
+    c.deleteSegment(-1);
     EXPECT_EQ(c.count(), 99);
 }
 
 TEST(CurveFile, LayoutAndReaders) {
     TempDir dir;
-    EXPECT_EQ(TrackingCurve().Save(dir / "e.lin"), CurveStatus::Ok);
+    EXPECT_EQ(TrackingCurve().save(dir / "e.lin"), CurveStatus::Ok);
     Bytes b;
     readWholeFile(dir / "e.lin", b);
     EXPECT_EQ(b.size(), 16u);
     EXPECT_EQ(std::string(b.begin(), b.begin() + 8), "Quorvex5");
 
     const TrackingCurve three = curveOf({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
-    three.Save(dir / "c.lin");
+    three.save(dir / "c.lin");
     readWholeFile(dir / "c.lin", b);
     ASSERT_EQ(b.size(), 88u);
     ByteReader at48(b.data() + 48, 8);
@@ -109,26 +109,26 @@ TEST(CurveFile, LayoutAndReaders) {
     Bytes other = b;
     other[0] = 'X';  // the header is never checked
     TrackingCurve loaded;
-    EXPECT_EQ(loaded.Parse(other, true), CurveStatus::Ok);
+    EXPECT_EQ(loaded.parse(other, true), CurveStatus::Ok);
     EXPECT_EQ(loaded.count(), 3);
 
     Bytes trailing = b;
     trailing.push_back(1);
-    EXPECT_EQ(loaded.Parse(trailing, false), CurveStatus::Ok) << "the settings reader ignores it";
-    EXPECT_EQ(loaded.Parse(trailing, true), CurveStatus::Trailing);
-    EXPECT_EQ(loaded.Parse(Bytes(b.begin(), b.end() - 1), false), CurveStatus::Short);
+    EXPECT_EQ(loaded.parse(trailing, false), CurveStatus::Ok) << "the settings reader ignores it";
+    EXPECT_EQ(loaded.parse(trailing, true), CurveStatus::Trailing);
+    EXPECT_EQ(loaded.parse(Bytes(b.begin(), b.end() - 1), false), CurveStatus::Short);
     Bytes count = b;
     count[12] = 101;
-    EXPECT_EQ(loaded.Parse(count, false), CurveStatus::BadCount);
+    EXPECT_EQ(loaded.parse(count, false), CurveStatus::BadCount);
     count[12] = count[13] = count[14] = count[15] = 0xFF;
-    EXPECT_EQ(loaded.Parse(count, false), CurveStatus::BadCount);
+    EXPECT_EQ(loaded.parse(count, false), CurveStatus::BadCount);
     EXPECT_EQ(loaded.count(), 3) << "untouched by a refused file";
-    EXPECT_EQ(loaded.Load(dir / "none.lin"), CurveStatus::CannotOpen);
+    EXPECT_EQ(loaded.load(dir / "none.lin"), CurveStatus::CannotOpen);
 }
 
 TEST(CurveFile, AcquisitionReading) {
     TempDir dir;
-    curveOf({{2, 30, 10}}).Save(dir / "one.lin");
+    curveOf({{2, 30, 10}}).save(dir / "one.lin");
     CurveStatus status;
     EXPECT_DOUBLE_EQ(curveFileValueForAcquisition(dir / "one.lin", 20, 150, status), 25.0);
     EXPECT_EQ(status, CurveStatus::Ok);

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 #include "link/ParameterTable.h"
 #include "support/FakeSerial.h"
 
-using tervo::CSerialLink;
+using tervo::SerialLink;
 using tervo::ReadRequest;
 using tervo::testing::FakeOpener;
 using tervo::testing::readReply;
@@ -29,48 +29,48 @@ TEST(Transact, EachFailingStepGivesItsStatusAndLeavesThePortClosed) {
         FakeOpener fake;
         fake.failAt = step;
         fake.replies.push_back(bytesOf("x"));
-        CSerialLink link(0, fake);
+        SerialLink link(0, fake);
         link.m_transmitLength = 3;
-        EXPECT_EQ(link.Transact(), status) << "step " << step;
+        EXPECT_EQ(link.transact(), status) << "step " << step;
         EXPECT_EQ(fake.openNow, 0);
         EXPECT_TRUE(fake.written.empty()) << "nothing is sent after a failed step";
     }
 
     FakeOpener silent;
-    CSerialLink link(0, silent);
+    SerialLink link(0, silent);
     link.m_transmitLength = 2;
-    EXPECT_EQ(link.Transact(), 5);
+    EXPECT_EQ(link.transact(), 5);
     EXPECT_EQ(silent.openNow, 0);
     EXPECT_EQ(silent.written.size(), 1u);
 
     FakeOpener answering;
     answering.replies.push_back(bytesOf("\x06"));
-    CSerialLink ok(0, answering);
-    EXPECT_EQ(ok.Transact(), 0);
+    SerialLink ok(0, answering);
+    EXPECT_EQ(ok.transact(), 0);
     EXPECT_EQ(ok.m_transferred, 1u);
     EXPECT_EQ(answering.openNow, 0);
 }
 
 TEST(Transact, BadPortOrBaudNeverTouchesTheDevice) {
     FakeOpener fake;
-    CSerialLink link(0, fake);
+    SerialLink link(0, fake);
     link.m_port = 6;
-    EXPECT_EQ(link.Transact(), 10);
+    EXPECT_EQ(link.transact(), 10);
     link.m_port = 5;
     link.m_baud = 7;
-    EXPECT_EQ(link.Transact(), 20);
+    EXPECT_EQ(link.transact(), 20);
     link.m_port = 6;  // the port is checked first
-    EXPECT_EQ(link.Transact(), 10);
+    EXPECT_EQ(link.transact(), 10);
     EXPECT_TRUE(fake.portNames.empty());
 }
 
 TEST(Transact, AppliesTimeoutsLineFormatAndReadsTwentyBytes) {
     FakeOpener fake;
     fake.replies.push_back(Bytes(30, 'a'));
-    CSerialLink link(0, fake);
+    SerialLink link(0, fake);
     link.m_port = 2;
     link.m_baud = 6;
-    EXPECT_EQ(link.Transact(), 0);
+    EXPECT_EQ(link.transact(), 0);
     EXPECT_EQ(fake.portNames, std::vector<std::string>{"COM3"});
     EXPECT_EQ(fake.timeouts.readInterval, 20u);
     EXPECT_EQ(fake.timeouts.readTotalMultiplier, 1u);
@@ -85,13 +85,13 @@ TEST(Transact, AppliesTimeoutsLineFormatAndReadsTwentyBytes) {
     EXPECT_EQ(link.m_transferred, 20u) << "a longer reply is cut at twenty bytes";
 }
 
-TEST(CSerialLinkConstruction, InterCharacterTimeoutNeverBelowTwenty) {
+TEST(SerialLinkConstruction, InterCharacterTimeoutNeverBelowTwenty) {
     FakeOpener fake;
-    EXPECT_EQ(CSerialLink(0, fake).m_interCharTimeout, 20);
-    EXPECT_EQ(CSerialLink(20, fake).m_interCharTimeout, 20);
-    EXPECT_EQ(CSerialLink(-5, fake).m_interCharTimeout, 20);
-    EXPECT_EQ(CSerialLink(21, fake).m_interCharTimeout, 21);
-    CSerialLink link(0, fake);
+    EXPECT_EQ(SerialLink(0, fake).m_interCharTimeout, 20);
+    EXPECT_EQ(SerialLink(20, fake).m_interCharTimeout, 20);
+    EXPECT_EQ(SerialLink(-5, fake).m_interCharTimeout, 20);
+    EXPECT_EQ(SerialLink(21, fake).m_interCharTimeout, 21);
+    SerialLink link(0, fake);
     EXPECT_EQ(link.m_dataBits, 7);
     EXPECT_EQ(link.m_parity, 2);
     EXPECT_EQ(link.m_stopBits, 0);
@@ -102,8 +102,8 @@ TEST(PollParam, AddressDigitsGoOutTwiceEach) {
                                                  {123, "2233"}, {7, "0077"},  {12, "1122"}};
     for (auto [address, digits] : cases) {
         FakeOpener fake;
-        CSerialLink link(0, fake);
-        EXPECT_EQ(link.PollParam(1, 5, static_cast<uint8_t>(address), 0), 5);
+        SerialLink link(0, fake);
+        EXPECT_EQ(link.pollParam(1, 5, static_cast<uint8_t>(address), 0), 5);
         ASSERT_EQ(fake.written.size(), 1u) << "one exchange, no retry";
         EXPECT_EQ(fake.written[0], bytesOf("\x04" + digits + "PV\x05")) << address;
         EXPECT_EQ(fake.portNames[0], "COM2");
@@ -113,20 +113,20 @@ TEST(PollParam, AddressDigitsGoOutTwiceEach) {
 TEST(PollParam, LeavesTheRawReplyUnvalidated) {
     FakeOpener fake;
     fake.replies.push_back(bytesOf("\x02SP 25.0\x03X"));  // wrong BCC, still handed back
-    CSerialLink link(0, fake);
-    EXPECT_EQ(link.PollParam(0, 5, 0, 2), 0);
+    SerialLink link(0, fake);
+    EXPECT_EQ(link.pollParam(0, 5, 0, 2), 0);
     EXPECT_EQ(fake.written[0], bytesOf("\x04"
                                        "0000SP\x05"));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(link.m_receive) + 3, 5), " 25.0");
-    EXPECT_EQ(link.PollParam(0, 5, 0, 49), 5) << "only table indices are polled";
+    EXPECT_EQ(link.pollParam(0, 5, 0, 49), 5) << "only table indices are polled";
     EXPECT_EQ(fake.written.size(), 1u);
 }
 
 TEST(WriteParam, SelectFrameForSlWithItsBlockCheck) {
     FakeOpener fake;
     fake.replies.push_back({0x06});
-    CSerialLink link(0, fake);
-    EXPECT_EQ(link.WriteParam(0, 5, 1, 3, "100.0     "), 0x06);
+    SerialLink link(0, fake);
+    EXPECT_EQ(link.writeParam(0, 5, 1, 3, "100.0     "), 0x06);
     const Bytes expectedBody = bytesOf("SL100.0\x03");
     uint8_t bcc = 0;
     for (uint8_t b : expectedBody) {
@@ -145,40 +145,40 @@ TEST(WriteParam, SelectFrameForSlWithItsBlockCheck) {
 TEST(WriteParam, RetriesOnlyTransportFailures) {
     FakeOpener nak;
     nak.replies.push_back({0x15});
-    CSerialLink link(0, nak);
-    EXPECT_EQ(link.WriteParam(0, 5, 0, 3, "1         "), 0x15);
+    SerialLink link(0, nak);
+    EXPECT_EQ(link.writeParam(0, 5, 0, 3, "1         "), 0x15);
     EXPECT_EQ(nak.written.size(), 1u) << "a NAK ends the loop at once";
 
     FakeOpener other;
     other.replies.push_back({'?', 0x06});
-    CSerialLink link2(0, other);
-    EXPECT_EQ(link2.WriteParam(0, 5, 0, 3, "1         "), '?');
+    SerialLink link2(0, other);
+    EXPECT_EQ(link2.writeParam(0, 5, 0, 3, "1         "), '?');
     EXPECT_EQ(other.written.size(), 1u);
 
     FakeOpener silent;
-    CSerialLink link3(0, silent);
+    SerialLink link3(0, silent);
     link3.m_receive[0] = 0x06;  // left over from an earlier exchange
-    EXPECT_EQ(link3.WriteParam(0, 5, 0, 3, "1         "), 0) << "byte 0 is cleared first";
+    EXPECT_EQ(link3.writeParam(0, 5, 0, 3, "1         "), 0) << "byte 0 is cleared first";
     EXPECT_EQ(silent.written.size(), 5u);
 
     FakeOpener late;
     late.replies = {{}, {}, {0x06}};
-    CSerialLink link4(0, late);
-    EXPECT_EQ(link4.WriteParam(0, 5, 0, 3, "1         "), 0x06);
+    SerialLink link4(0, late);
+    EXPECT_EQ(link4.writeParam(0, 5, 0, 3, "1         "), 0x06);
     EXPECT_EQ(late.written.size(), 3u);
 
     FakeOpener busy;
     busy.failAt = FakeOpener::kOpen;
-    CSerialLink link5(0, busy);
-    EXPECT_EQ(link5.WriteParam(0, 5, 0, 3, "1         "), 0);
+    SerialLink link5(0, busy);
+    EXPECT_EQ(link5.writeParam(0, 5, 0, 3, "1         "), 0);
     EXPECT_EQ(busy.portNames.size(), 5u);
 }
 
 TEST(WriteParam, ShortTextIsPaddedNotReadPast) {
     FakeOpener fake;
     fake.replies.push_back({0x06});
-    CSerialLink link(0, fake);
-    link.WriteParam(0, 5, 0, 3, "7");
+    SerialLink link(0, fake);
+    link.writeParam(0, 5, 0, 3, "7");
     EXPECT_EQ(Bytes(fake.written[0].begin() + 8, fake.written[0].begin() + 13), bytesOf("7    "));
 }
 
@@ -194,9 +194,9 @@ TEST(ReadParam, BadRepliesFailFiveTimesAndLeaveTheValue) {
         for (int i = 0; i < 6; ++i) {
             fake.replies.push_back(reply);
         }
-        CSerialLink link(0, fake);
+        SerialLink link(0, fake);
         double value = 42.0;
-        EXPECT_EQ(link.ReadParam(ReadRequest{0, 0, 5, 0}, value), 1);
+        EXPECT_EQ(link.readParam(ReadRequest{0, 0, 5, 0}, value), 1);
         EXPECT_EQ(value, 42.0);
         EXPECT_EQ(fake.written.size(), 5u);
         for (const Bytes& w : fake.written) {
@@ -211,9 +211,9 @@ TEST(ReadParam, AcceptsOddStxAndEchoWhenLengthAndBccAreRight) {
     Bytes reply = readReply("XX", "-12.5");
     reply[0] = 'Z';
     fake.replies.push_back(reply);
-    CSerialLink link(0, fake);
+    SerialLink link(0, fake);
     double value = 0.0;
-    EXPECT_EQ(link.ReadParam(ReadRequest{3, 0, 5, 0}, value), 0);
+    EXPECT_EQ(link.readParam(ReadRequest{3, 0, 5, 0}, value), 0);
     EXPECT_EQ(value, -12.5);
     EXPECT_EQ(fake.written[0], bytesOf("\x04"
                                        "0000SL\x05"));
@@ -222,9 +222,9 @@ TEST(ReadParam, AcceptsOddStxAndEchoWhenLengthAndBccAreRight) {
 TEST(ReadParam, SucceedsOnALaterAttempt) {
     FakeOpener fake;
     fake.replies = {{}, readReply("PV", "1234."), readReply("PV", "99999")};
-    CSerialLink link(0, fake);
+    SerialLink link(0, fake);
     double value = 0.0;
-    EXPECT_EQ(link.ReadParam(ReadRequest{0, 0, 5, 0}, value), 0);
+    EXPECT_EQ(link.readParam(ReadRequest{0, 0, 5, 0}, value), 0);
     EXPECT_EQ(value, 1234.0);
     EXPECT_EQ(fake.written.size(), 2u);
 }
@@ -235,7 +235,7 @@ TEST(ReadParam, ValueFieldRule) {
         {"     ", 0.0},   {"1.2.3", 1.23}, {">0002", 2.0},    {"ab9 1", 91.0},  {"-0.00", -0.0},
     };
     for (auto [field, expected] : cases) {
-        EXPECT_DOUBLE_EQ(CSerialLink::parseValueField(reinterpret_cast<const uint8_t*>(field)),
+        EXPECT_DOUBLE_EQ(SerialLink::parseValueField(reinterpret_cast<const uint8_t*>(field)),
                          expected)
             << field;
     }
@@ -243,12 +243,12 @@ TEST(ReadParam, ValueFieldRule) {
 
 TEST(ReadParam, MnemonicsFromTableOrLiteralCharacters) {
     FakeOpener fake;
-    CSerialLink link(0, fake);
+    SerialLink link(0, fake);
     double value = 0.0;
-    link.ReadParam(ReadRequest{tervo::literalCode('p', 'v'), 0, 5, 0}, value);
-    link.ReadParam(ReadRequest{10, 0, 5, 0}, value);
-    link.ReadParam(ReadRequest{20, 0, 5, 0}, value);
-    link.ReadParam(ReadRequest{21, 0, 5, 0}, value);
+    link.readParam(ReadRequest{tervo::literalCode('p', 'v'), 0, 5, 0}, value);
+    link.readParam(ReadRequest{10, 0, 5, 0}, value);
+    link.readParam(ReadRequest{20, 0, 5, 0}, value);
+    link.readParam(ReadRequest{21, 0, 5, 0}, value);
     ASSERT_EQ(fake.written.size(), 20u);
     EXPECT_EQ(fake.written[0], bytesOf("\x04"
                                        "0000pv\x05"));
@@ -264,11 +264,11 @@ TEST(ReadParam, CodesNamingNoParameterNeverReachTheWire) {
     for (uint32_t code : {49u, 200u, 255u, 256u}) {
         FakeOpener fake;
         fake.replies.push_back(readReply("PV", " 25.0"));
-        CSerialLink link(0, fake);
+        SerialLink link(0, fake);
         double value = 7.0;
-        EXPECT_EQ(link.ReadParam(ReadRequest{code, 0, 5, 0}, value), 1) << code;
+        EXPECT_EQ(link.readParam(ReadRequest{code, 0, 5, 0}, value), 1) << code;
         EXPECT_EQ(value, 7.0);
-        EXPECT_EQ(link.WriteParam(0, 5, 0, code, "1         "), 0) << code;
+        EXPECT_EQ(link.writeParam(0, 5, 0, code, "1         "), 0) << code;
         EXPECT_TRUE(fake.portNames.empty()) << code;
     }
 }
@@ -276,9 +276,9 @@ TEST(ReadParam, CodesNamingNoParameterNeverReachTheWire) {
 TEST(ReadParam, HeldPortFailsAfterFiveAttempts) {
     FakeOpener fake;
     fake.failAt = FakeOpener::kOpen;
-    CSerialLink link(0, fake);
+    SerialLink link(0, fake);
     double value = 1.0;
-    EXPECT_EQ(link.ReadParam(ReadRequest{0, 0, 5, 0}, value), 1);
+    EXPECT_EQ(link.readParam(ReadRequest{0, 0, 5, 0}, value), 1);
     EXPECT_EQ(fake.portNames.size(), 5u);
 }
 
@@ -287,15 +287,15 @@ TEST(Exchange, CopiesAtMost104BytesAndHandsBackTheReply) {
     fake.replies.push_back(
         bytesOf("\x02"
                 "abc"));
-    CSerialLink link(0, fake);
+    SerialLink link(0, fake);
     const Bytes big(200, 0x55);
-    auto result = link.Exchange(big.data(), big.size());
+    auto result = link.exchange(big.data(), big.size());
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.reply, bytesOf("\x02"
                                     "abc"));
     EXPECT_EQ(fake.written[0].size(), 104u);
 
-    auto silent = link.Exchange(nullptr, 0);
+    auto silent = link.exchange(nullptr, 0);
     EXPECT_EQ(silent.status, 5);
     EXPECT_TRUE(silent.reply.empty());
     EXPECT_TRUE(fake.written[1].empty()) << "an empty send still makes the exchange";

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <thread>
 
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 #include "link/PosixSerialDevice.h"
 #include "support/RawPty.h"
 
@@ -118,20 +118,20 @@ TEST(PosixSerial, LineFormatsTheLinkCanAskFor) {
 TEST(PosixSerial, LinkStatusesFromRealDevices) {
     TempDir dir;
     setenv("TERVO_COM4", (dir / "absent").c_str(), 1);
-    CSerialLink link(0);
+    SerialLink link(0);
     link.m_port = 3;
     link.m_transmitLength = 1;
-    EXPECT_EQ(link.Transact(), kLinkOpenFailed);
+    EXPECT_EQ(link.transact(), kLinkOpenFailed);
 
     std::ofstream(dir / "plain") << "not a serial port";
     setenv("TERVO_COM4", (dir / "plain").c_str(), 1);
-    EXPECT_EQ(link.Transact(), kLinkGetTimeoutsFailed);
+    EXPECT_EQ(link.transact(), kLinkGetTimeoutsFailed);
 
     RawPty pty;
     setenv("TERVO_COM4", pty.path().c_str(), 1);
-    EXPECT_EQ(link.Transact(), kLinkNoReply);
+    EXPECT_EQ(link.transact(), kLinkNoReply);
     link.m_dataBits = 4;
-    EXPECT_EQ(link.Transact(), kLinkSetStateFailed);
+    EXPECT_EQ(link.transact(), kLinkSetStateFailed);
     unsetenv("TERVO_COM4");
 }
 

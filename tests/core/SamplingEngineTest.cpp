@@ -52,11 +52,11 @@ protected:
     ChannelInfo curveChannel(uint8_t address, std::initializer_list<CurveSegment> segments) {
         TrackingCurve curve;
         for (const CurveSegment& s : segments) {
-            curve.AddSegment();
-            curve.SetSegment(curve.count() - 1, s.rate, s.level, s.dwell);
+            curve.addSegment();
+            curve.setSegment(curve.count() - 1, s.rate, s.level, s.dwell);
         }
         const std::string path = (curveDir / ("c" + std::to_string(++m_curves) + ".lin")).string();
-        curve.Save(path);
+        curve.save(path);
         ChannelInfo c = readChannel(kSL, address);
         c.downloadFlag = 1;
         c.setCurvePath(path);
@@ -357,7 +357,7 @@ TEST_F(Engine, MissingCurveFileIsReportedOnce) {
     ASSERT_EQ(messages, std::vector<std::string>{curveFileFailedText(dir / "later.lin")});
     EXPECT_TRUE(isNoValue(engine().rows().value(0, 0)));
     TrackingCurve flat;
-    flat.Save(dir / "later.lin");
+    flat.save(dir / "later.lin");
     run(10'000);
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(engine().rows().value(engine().rows().rows() - 1, 0), 25.0)

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "link/AddressList.h"
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 #include "link/PortMap.h"
 #include "text/Gbk.h"
 #include "text/HexText.h"

@@ -29,7 +29,7 @@ TEST(CorruptFiles, EveryReaderRefusesThemCleanly) {
             EXPECT_EQ(readRecording(path, rec), FileStatus::Bad) << path;
         } else if (ext == ".lin") {
             TrackingCurve curve;
-            EXPECT_NE(curve.Load(path), CurveStatus::Ok) << path;
+            EXPECT_NE(curve.load(path), CurveStatus::Ok) << path;
             CurveStatus status;
             const double v = curveFileValueForAcquisition(path, 20.0, 60, status);
             EXPECT_TRUE(isNoValue(v) || v == 20.0) << path;

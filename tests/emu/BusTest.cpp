@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "emu/PtyBus.h"
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 #include "link/ParameterTable.h"
 #include "support/RawPty.h"
 
@@ -34,12 +34,12 @@ protected:
     void TearDown() override { unsetenv("TERVO_COM1"); }
 
     int read(uint8_t address, uint32_t code, double& value, uint8_t baud = kDefaultBaudIndex) {
-        CSerialLink link(0);
-        return link.ReadParam(ReadRequest{code, 0, baud, address}, value);
+        SerialLink link(0);
+        return link.readParam(ReadRequest{code, 0, baud, address}, value);
     }
     uint8_t write(uint8_t address, uint32_t code, const std::string& text) {
-        CSerialLink link(0);
-        return link.WriteParam(0, kDefaultBaudIndex, address, code, text);
+        SerialLink link(0);
+        return link.writeParam(0, kDefaultBaudIndex, address, code, text);
     }
 
     TempDir m_dir;
@@ -79,8 +79,8 @@ TEST_F(Bus, RefusalsAndUnknownParameters) {
     EXPECT_EQ(value, 3.0);
     EXPECT_EQ(m_bus->framesHeard(0), 8u);
 
-    CSerialLink link(0);
-    EXPECT_EQ(link.PollParam(0, kDefaultBaudIndex, 0, kSL), kLinkOk);
+    SerialLink link(0);
+    EXPECT_EQ(link.pollParam(0, kDefaultBaudIndex, 0, kSL), kLinkOk);
     EXPECT_EQ(link.m_transferred, 10u);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(link.m_receive) + 3, 5), " 25.0");
 }
@@ -125,8 +125,8 @@ TEST_F(Bus, HeldPortGivesStatusFour) {
     const int holder = ::open(m_bus->options().linkPath.c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
-    CSerialLink link(0);
-    EXPECT_EQ(link.PollParam(0, kDefaultBaudIndex, 0, kPV), kLinkOpenFailed);
+    SerialLink link(0);
+    EXPECT_EQ(link.pollParam(0, kDefaultBaudIndex, 0, kPV), kLinkOpenFailed);
     double value = 0.0;
     EXPECT_EQ(read(0, kPV, value), 1);
     EXPECT_EQ(m_bus->framesHeard(0), 0u);
@@ -140,8 +140,8 @@ TEST_F(Bus, UnpluggedAdapterWorksAgainWhenItReturns) {
     double value = 0.0;
     ASSERT_EQ(read(0, kSL, value), 0);
     std::filesystem::remove(link);
-    CSerialLink gone(0);
-    EXPECT_EQ(gone.PollParam(0, kDefaultBaudIndex, 0, kSL), kLinkOpenFailed);
+    SerialLink gone(0);
+    EXPECT_EQ(gone.pollParam(0, kDefaultBaudIndex, 0, kSL), kLinkOpenFailed);
     EXPECT_EQ(read(0, kSL, value), 1);
     std::filesystem::create_symlink(m_bus->devicePath(), link);
     EXPECT_EQ(read(0, kSL, value), 0);

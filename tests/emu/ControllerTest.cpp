@@ -3,7 +3,7 @@
 #include "emu/Controller.h"
 #include "emu/EmuOptions.h"
 #include "emu/ValueField.h"
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 
 using namespace tervo;
 using namespace tervo::emu;
@@ -17,7 +17,7 @@ TEST(ValueField, ShownAsTheDisplayShowsIt) {
     };
     for (auto [value, field] : cases) {
         EXPECT_EQ(formatValueField(value), field) << value;
-        const auto parsed = CSerialLink::parseValueField(
+        const auto parsed = SerialLink::parseValueField(
             reinterpret_cast<const uint8_t*>(formatValueField(value).c_str()));
         EXPECT_NEAR(parsed, value, std::abs(value) < 1e5 ? 0.06 : 1e10) << value;
     }

@@ -12,21 +12,21 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "app/CAboutDlg.h"
-#include "app/CChildFrame.h"
-#include "app/CMainFrame.h"
-#include "app/CPasswordDlg.h"
-#include "app/CPortMapDlg.h"
-#include "app/CSplashWnd.h"
-#include "app/CStartTitleDlg.h"
-#include "app/CTervoApp.h"
+#include "app/AboutDialog.h"
+#include "app/ChildWindow.h"
+#include "app/MainWindow.h"
+#include "app/PasswordDialog.h"
+#include "app/PortMapDialog.h"
+#include "app/StartWindow.h"
+#include "app/StartTitleDialog.h"
+#include "app/TervoApp.h"
 #include "app/CommandIds.h"
 #include "app/DemoMode.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
-#include "tools/CCommSetDlg.h"
-#include "tools/CSetView.h"
-#include "tools/CTestView.h"
+#include "tools/LinkSettingsDialog.h"
+#include "tools/ParameterView.h"
+#include "tools/SerialTestView.h"
 #include "widgets/PickCombo.h"
 
 using namespace tervo::gui;
@@ -84,10 +84,10 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "demo: %s\n", qPrintable(error));
         return 1;
     }
-    CTervoApp app;
+    TervoApp app;
 
     {
-        CSplashWnd splash;
+        StartWindow splash;
         splash.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
         splash.show();
         save(splash, QStringLiteral("start-window"), QRect(0, 0, 1024, 768));
@@ -101,13 +101,13 @@ int main(int argc, char* argv[]) {
         save(splash, QStringLiteral("start-window-pressed"), QRect(0, 0, 1024, 768));
     }
 
-    CMainFrame& frame = app.createMainFrame(DemoMode::statusNote());
+    MainWindow& frame = app.createMainFrame(DemoMode::statusNote());
     frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     frame.showMaximized();
     save(frame, QStringLiteral("main-window"), QRect(0, 0, 1024, 768));
 
     frame.command(kCmdSetView);
-    auto* setView = qobject_cast<CSetView*>(frame.activeChild()->view());
+    auto* setView = qobject_cast<ParameterView*>(frame.activeChild()->view());
     for (int i = 0; i < 12; ++i) {
         setView->onTimer();
     }
@@ -116,7 +116,7 @@ int main(int argc, char* argv[]) {
     save(frame, QStringLiteral("parameter-view"), QRect(0, 0, 840, 620));
 
     frame.command(kCmdTestView);
-    auto* testView = qobject_cast<CTestView*>(frame.activeChild()->view());
+    auto* testView = qobject_cast<SerialTestView*>(frame.activeChild()->view());
     testView->sendOnce();
     testView->hexCheck()->setChecked(true);
     testView->sendOnce();
@@ -124,15 +124,15 @@ int main(int argc, char* argv[]) {
     testView->sendOnce();
     save(frame, QStringLiteral("serial-test-view"), QRect(0, 0, 1030, 740));
 
-    CCommSetDlg comm(0, 5, 7);
+    LinkSettingsDialog comm(0, 5, 7);
     dialogShot(comm, QStringLiteral("comm-settings"));
-    CPasswordDlg password(CPasswordDlg::Mode::Check, QString());
+    PasswordDialog password(PasswordDialog::Mode::Check, QString());
     dialogShot(password, QStringLiteral("password"));
-    CStartTitleDlg title;
+    StartTitleDialog title;
     dialogShot(title, QStringLiteral("start-title"));
-    CAboutDlg about;
+    AboutDialog about;
     dialogShot(about, QStringLiteral("about"));
-    CPortMapDlg portMap;
+    PortMapDialog portMap;
     dialogShot(portMap, QStringLiteral("port-map"));
 
     app.setClosingAll(true);

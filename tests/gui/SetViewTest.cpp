@@ -6,9 +6,9 @@
 #include <QToolButton>
 #include <memory>
 
-#include "app/CChildFrame.h"
-#include "app/CMainFrame.h"
-#include "app/CTervoApp.h"
+#include "app/ChildWindow.h"
+#include "app/MainWindow.h"
+#include "app/TervoApp.h"
 #include "app/CommandIds.h"
 #include "emu/PtyBus.h"
 #include "link/ParameterTable.h"
@@ -16,7 +16,7 @@
 #include "support/GuiTest.h"
 #include "support/PtyResponder.h"
 #include "support/ScriptedPrompts.h"
-#include "tools/CSetView.h"
+#include "tools/ParameterView.h"
 #include "widgets/Geometry.h"
 #include "widgets/PickCombo.h"
 
@@ -26,7 +26,7 @@ using tervo::testing::ScriptedPrompts;
 
 namespace {
 
-QStringList rowTexts(const CSetView& view) {
+QStringList rowTexts(const ParameterView& view) {
     QStringList texts;
     for (int row = 0; row < view.list()->count(); ++row) {
         texts << view.list()->item(row)->text();
@@ -67,7 +67,7 @@ private slots:
             m_bus->setFaults(address, emu::Faults{});
         }
         m_prompts = std::make_unique<ScriptedPrompts>();
-        m_app = std::make_unique<CTervoApp>();
+        m_app = std::make_unique<TervoApp>();
         m_frame = &m_app->createMainFrame();
     }
 
@@ -80,7 +80,7 @@ private slots:
 
     void createdFromTheCurrentLinkSettings() {
         m_app->currentLink = LinkSettings{1, 6, 5};
-        CSetView* view = open();
+        ParameterView* view = open();
         QCOMPARE(view->portCombo()->currentText(), QStringLiteral("COMM2"));
         QCOMPARE(view->portCombo()->selection(), 1);
         QCOMPARE(view->baudCombo()->currentText(), QStringLiteral("19200"));
@@ -132,7 +132,7 @@ private slots:
     void rowsFillWithTheControllersValues() {
         m_bus->setValue(0, kSL, 123.4);
         m_bus->setValue(0, segmentDwellIndex(8), -7.5);
-        CSetView* view = open();
+        ParameterView* view = open();
         const uint64_t heard = m_bus->framesHeard(0);
         view->onTimer();
         QVERIFY(view->timer().isActive());
@@ -154,10 +154,10 @@ private slots:
         for (int row = 0; row < kParameterCount; ++row) {
             const QString text = view->list()->item(row)->text();
             if (row <= 1) {
-                QVERIFY(text.startsWith(CSetView::rowText(row)));
-                QVERIFY(twoDecimals.match(text.mid(CSetView::rowText(row).size())).hasMatch());
+                QVERIFY(text.startsWith(ParameterView::rowText(row)));
+                QVERIFY(twoDecimals.match(text.mid(ParameterView::rowText(row).size())).hasMatch());
             } else {
-                QCOMPARE(text, CSetView::rowText(row, m_bus->value(0, row)));
+                QCOMPARE(text, ParameterView::rowText(row, m_bus->value(0, row)));
             }
         }
         QCOMPARE(m_frame->activeChild()->windowTitle(), QStringLiteral("仪表参数修改"));
@@ -165,8 +165,8 @@ private slots:
 
     void aFailedReadStopsReadingUntilTheSelectionChanges() {
         m_app->currentLink = LinkSettings{0, 5, 1};
-        CSetView* view = open();
-        CChildFrame* child = m_frame->activeChild();
+        ParameterView* view = open();
+        ChildWindow* child = m_frame->activeChild();
         view->onTimer();
         QVERIFY(!view->communicationError());
         m_bus->setFaults(1, emu::Faults{true});
@@ -216,7 +216,7 @@ private slots:
     }
 
     void aPortOrRateWithoutSelectionFails() {
-        CSetView* view = open();
+        ParameterView* view = open();
         view->portCombo()->setText(QStringLiteral("COMM9"));
         QCOMPARE(view->portCombo()->selection(), -1);
         view->onTimer();
@@ -227,7 +227,7 @@ private slots:
     }
 
     void writeReportsTheControllersAnswer() {
-        CSetView* view = open();
+        ParameterView* view = open();
         view->mnemonicField()->setText(QStringLiteral("SL"));
         view->valueField()->setText(QStringLiteral("100"));
         view->write();
@@ -275,7 +275,7 @@ private slots:
     }
 
     void aSelectedRowFillsTheFieldsAndIsReadAfterAWrite() {
-        CSetView* view = open();
+        ParameterView* view = open();
         for (int row = 0; row < 12; ++row) {
             view->onTimer();
         }
@@ -304,7 +304,7 @@ private slots:
         tervo::testing::RawPty pty;
         setPortPath(2, pty.path());
         tervo::testing::PtyResponder responder(pty, {kACK});
-        CSetView* view = open();
+        ParameterView* view = open();
         view->toggleAutoRead();
         view->portCombo()->setSelection(2);
         view->addressCombo()->setText(QStringLiteral("37"));
@@ -333,18 +333,18 @@ private slots:
     }
 
 private:
-    CSetView* open() {
+    ParameterView* open() {
         m_frame->command(kCmdSetView);
-        CChildFrame* child = m_frame->activeChild();
-        return child != nullptr ? qobject_cast<CSetView*>(child->view()) : nullptr;
+        ChildWindow* child = m_frame->activeChild();
+        return child != nullptr ? qobject_cast<ParameterView*>(child->view()) : nullptr;
     }
 
     tervo::testing::IsolatedSettings m_settings;
     tervo::testing::TempDir m_dir;
     std::unique_ptr<emu::PtyBus> m_bus;
     std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<CTervoApp> m_app;
-    CMainFrame* m_frame = nullptr;
+    std::unique_ptr<TervoApp> m_app;
+    MainWindow* m_frame = nullptr;
 };
 
 QTEST_MAIN(SetViewTest)

@@ -10,13 +10,13 @@
 #include <QToolBar>
 #include <memory>
 
-#include "app/CChildFrame.h"
-#include "app/CMainFrame.h"
-#include "app/CTervoApp.h"
+#include "app/ChildWindow.h"
+#include "app/MainWindow.h"
+#include "app/TervoApp.h"
 #include "app/CommandIds.h"
 #include "app/DemoMode.h"
 #include "app/LockIndicators.h"
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 #include "link/ParameterTable.h"
 #include "support/GuiTest.h"
 #include "support/RawPty.h"
@@ -36,7 +36,7 @@ struct MenuContents {
     QStringList texts;
 };
 
-QList<MenuContents> menusOf(const CMainFrame& frame) {
+QList<MenuContents> menusOf(const MainWindow& frame) {
     QList<MenuContents> menus;
     for (QAction* top : frame.menuBar()->actions()) {
         MenuContents contents{top->text(), {}, {}};
@@ -59,7 +59,7 @@ public:
     QList<int> commands;
 };
 
-StandIn* standInOf(CChildFrame* frame) {
+StandIn* standInOf(ChildWindow* frame) {
     return frame != nullptr ? dynamic_cast<StandIn*>(frame->view()) : nullptr;
 }
 
@@ -73,7 +73,7 @@ private slots:
 
     void init() {
         m_prompts = std::make_unique<ScriptedPrompts>();
-        m_app = std::make_unique<CTervoApp>();
+        m_app = std::make_unique<TervoApp>();
         m_frame = &m_app->createMainFrame();
         m_frame->show();
     }
@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(menus128[5].ids, (QList<int>{57664, 0, 32834}));
         QCOMPARE(menus128[5].texts, (QStringList{"关于 Tervo(&A)...", "-", "帮助"}));
 
-        CChildFrame* first = m_frame->openView(kKindSet);
+        ChildWindow* first = m_frame->openView(kKindSet);
         QVERIFY(first != nullptr);
         QCOMPARE(m_frame->menuResource(), 129);
         const QList<MenuContents> menus129 = menusOf(*m_frame);
@@ -131,7 +131,7 @@ private slots:
         QCOMPARE(menus129[5].title, QStringLiteral("帮助"));
         QCOMPARE(menus129[5].ids, (QList<int>{57664, 0, 32834}));
 
-        CChildFrame* second = m_frame->openView(kKindTest);
+        ChildWindow* second = m_frame->openView(kKindTest);
         m_prompts->answers = {kIdOk};
         QVERIFY(first->close());
         QCOMPARE(m_frame->menuResource(), 129);
@@ -199,7 +199,7 @@ private slots:
 
         // A view that handles printing gets the command while its window is active.
         m_app->setTemplate(kKindWork, [](const ViewContext& c) { return new StandIn(c); });
-        CChildFrame* work = m_frame->openView(kKindWork);
+        ChildWindow* work = m_frame->openView(kKindWork);
         QVERIFY(m_frame->action(kCmdPrint)->isEnabled());
         QVERIFY(!m_frame->action(kCmdPrintPreview)->isEnabled());
         m_frame->command(kCmdPrint);
@@ -225,7 +225,7 @@ private slots:
             {kKindCurve, {1020, 670}, {0, 0}, "跟踪曲线设置"},
         };
         for (const auto& k : kinds) {
-            CChildFrame* frame = m_frame->openView(k.kind);
+            ChildWindow* frame = m_frame->openView(k.kind);
             QVERIFY(frame != nullptr);
             QCOMPARE(m_app->windowKind, k.kind);
             QCOMPARE(frame->size(), k.size);
@@ -244,7 +244,7 @@ private slots:
         QCOMPARE(m_frame->children().size(), 6);
 
         // Two parameter windows at the same place; each close lowers the count.
-        CChildFrame* again = m_frame->openView(kKindSet);
+        ChildWindow* again = m_frame->openView(kKindSet);
         QCOMPARE(again->pos(), QPoint(209, 120));
         QCOMPARE(m_app->openChildCount, 7);
         m_prompts->answers = {kIdOk};
@@ -331,9 +331,9 @@ private slots:
 
     void captionFollowsTheActiveChild() {
         QCOMPARE(m_frame->windowTitle(), QStringLiteral("QT570控制软件"));
-        CChildFrame* set = m_frame->openView(kKindSet);
+        ChildWindow* set = m_frame->openView(kKindSet);
         QCOMPARE(m_frame->windowTitle(), QStringLiteral("温控仪控制系统 - 仪表参数修改"));
-        CChildFrame* test = m_frame->openView(kKindTest);
+        ChildWindow* test = m_frame->openView(kKindTest);
         QCOMPARE(m_frame->windowTitle(), QStringLiteral("温控仪控制系统 - 通信测试"));
         m_frame->mdiArea()->setActiveSubWindow(set);
         QCOMPARE(m_frame->windowTitle(), QStringLiteral("温控仪控制系统 - 仪表参数修改"));
@@ -354,7 +354,7 @@ private slots:
         QCOMPARE(m_frame->activeChild(), nullptr);
 
         m_app->setTemplate(kKindWork, [](const ViewContext& c) { return new StandIn(c); });
-        QList<CChildFrame*> opened;
+        QList<ChildWindow*> opened;
         for (int i = 0; i < 3; ++i) {
             opened << m_frame->openView(kKindWork);
         }
@@ -377,8 +377,8 @@ private slots:
     }
 
     void closingAChildAsksFirst() {
-        CChildFrame* child = m_frame->openView(kKindTest);
-        QPointer<CChildFrame> watch(child);
+        ChildWindow* child = m_frame->openView(kKindTest);
+        QPointer<ChildWindow> watch(child);
         m_prompts->answers = {kIdCancel};
         QVERIFY(!child->close());
         QCOMPARE(m_prompts->messages.size(), 1);
@@ -400,7 +400,7 @@ private slots:
 
     void closingInProtectedModeNeedsTheEntryPassword() {
         m_app->setProtection(true, QStringLiteral("密码1"));
-        CChildFrame* child = m_frame->openView(kKindTest);
+        ChildWindow* child = m_frame->openView(kKindTest);
 
         // A wrong password is refused in the dialog; Cancel then keeps the window.
         m_prompts->dialogHandlers << [](QDialog& dialog) {
@@ -542,16 +542,16 @@ private slots:
             QCOMPARE(qEnvironmentVariable("TERVO_COM1"), demo.linkPath(0));
             QCOMPARE(qEnvironmentVariable("TERVO_COM2"), demo.linkPath(1));
             double value = 0.0;
-            CSerialLink com1(0);
-            QCOMPARE(com1.ReadParam(ReadRequest{kSL, 0, kDefaultBaudIndex, 3}, value), 0);
+            SerialLink com1(0);
+            QCOMPARE(com1.readParam(ReadRequest{kSL, 0, kDefaultBaudIndex, 3}, value), 0);
             QCOMPARE(value, 100.0);
-            CSerialLink com2(0);
-            QCOMPARE(com2.ReadParam(ReadRequest{kSL, 1, 6, 5}, value), 0);
+            SerialLink com2(0);
+            QCOMPARE(com2.readParam(ReadRequest{kSL, 1, 6, 5}, value), 0);
             QCOMPARE(value, 60.0);
-            QCOMPARE(com2.ReadParam(ReadRequest{kSL, 1, kDefaultBaudIndex, 5}, value), 1);
+            QCOMPARE(com2.readParam(ReadRequest{kSL, 1, kDefaultBaudIndex, 5}, value), 1);
 
-            CTervoApp app;
-            CMainFrame& frame = app.createMainFrame(DemoMode::statusNote());
+            TervoApp app;
+            MainWindow& frame = app.createMainFrame(DemoMode::statusNote());
             frame.resize(1000, 600);
             frame.show();
             auto* note = frame.statusBar()->findChild<QLabel*>(QStringLiteral("statusNote"));
@@ -568,8 +568,8 @@ private slots:
 
 private:
     std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<CTervoApp> m_app;
-    CMainFrame* m_frame = nullptr;
+    std::unique_ptr<TervoApp> m_app;
+    MainWindow* m_frame = nullptr;
     tervo::testing::IsolatedSettings m_settings;
 };
 

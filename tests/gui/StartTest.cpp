@@ -7,10 +7,10 @@
 #include <QTest>
 #include <memory>
 
-#include "app/CPasswordDlg.h"
-#include "app/CRegistryKey.h"
-#include "app/CSplashWnd.h"
-#include "app/CStartTitleDlg.h"
+#include "app/PasswordDialog.h"
+#include "app/Settings.h"
+#include "app/StartWindow.h"
+#include "app/StartTitleDialog.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
 #include "widgets/Fonts.h"
@@ -23,7 +23,7 @@ namespace {
 
 const QString kKey = QString::fromLatin1(kSettingsKeyPath);
 
-// What is stored in the settings, read without CRegistryKey.
+// What is stored in the settings, read without Settings.
 QVariant storedValue(const QString& name) {
     return QSettings(QStringLiteral("ZMT"), QStringLiteral("Quorvex5")).value(name);
 }
@@ -65,7 +65,7 @@ private slots:
     void cleanup() { m_prompts.reset(); }
 
     void registryKeyReadsAtMost200BytesWithTheTerminator() {
-        CRegistryKey key;
+        Settings key;
         QCOMPARE(key.Open(RegistryRoot::CurrentUser, kKey), long(kRegOk));
         QString text = QStringLiteral("kept");
         QCOMPARE(key.ReadString(QStringLiteral("StartTitle"), text), long(kRegNotFound));
@@ -104,10 +104,10 @@ private slots:
         QCOMPARE(readStartTitle(), ascii199);
         writeStartTitle(ascii199 + QLatin1Char('B'));
         QCOMPARE(readStartTitle(), vendorLine());
-        CSplashWnd splash;
+        StartWindow splash;
         QCOMPARE(splash.title(), vendorLine());
         writeStartTitle(QStringLiteral("第一车间"));
-        CSplashWnd again;
+        StartWindow again;
         QCOMPARE(again.title(), QStringLiteral("第一车间"));
     }
 
@@ -119,7 +119,7 @@ private slots:
         blocker.close();
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            dir.filePath(QStringLiteral("file/below")));
-        CRegistryKey key;
+        Settings key;
         QVERIFY(key.Open(RegistryRoot::CurrentUser, kKey) != kRegOk);
         QVERIFY(!key.isOpen());
         writeStartTitle(QStringLiteral("lost"));
@@ -130,7 +130,7 @@ private slots:
 
     void startTitleDialogSavesOrDiscards() {
         {
-            CStartTitleDlg dialog;
+            StartTitleDialog dialog;
             QCOMPARE(dialog.windowTitle(), QStringLiteral("设置起始显示标题"));
             QCOMPARE(dialog.title(), vendorLine());
             QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("id1"))->text(),
@@ -143,7 +143,7 @@ private slots:
         }
         QVERIFY(!storedValue(QStringLiteral("StartTitle")).isValid());
         {
-            CStartTitleDlg dialog;
+            StartTitleDialog dialog;
             dialog.findChild<QLineEdit*>(QStringLiteral("id1017"))
                 ->setText(QStringLiteral("二号炉"));
             dialog.findChild<QPushButton*>(QStringLiteral("id1"))->click();
@@ -152,7 +152,7 @@ private slots:
         QCOMPARE(storedValue(QStringLiteral("StartTitle")).toString(), QStringLiteral("二号炉"));
         {
             // The edit takes no more than the start window can read back.
-            CStartTitleDlg dialog;
+            StartTitleDialog dialog;
             QCOMPARE(dialog.title(), QStringLiteral("二号炉"));
             auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("id1017"));
             edit->clear();
@@ -164,7 +164,7 @@ private slots:
     }
 
     void passwordDialogSetAndCheckModes() {
-        CPasswordDlg set(CPasswordDlg::Mode::Set, QString());
+        PasswordDialog set(PasswordDialog::Mode::Set, QString());
         QCOMPARE(set.windowTitle(), QStringLiteral("密码输入"));
         auto* setEdit = set.findChild<QLineEdit*>(QStringLiteral("id1017"));
         QCOMPARE(setEdit->echoMode(), QLineEdit::Password);
@@ -175,7 +175,7 @@ private slots:
         QCOMPARE(set.result(), int(QDialog::Accepted));
         QCOMPARE(set.password(), QString());
 
-        CPasswordDlg check(CPasswordDlg::Mode::Check, QStringLiteral("Abc温"));
+        PasswordDialog check(PasswordDialog::Mode::Check, QStringLiteral("Abc温"));
         auto* edit = check.findChild<QLineEdit*>(QStringLiteral("id1017"));
         for (const char* wrong : {"abc温", "Abc", "Abc温 ", ""}) {
             edit->setText(QString::fromUtf8(wrong));
@@ -209,18 +209,18 @@ private slots:
             {700, 672, false, false}, {400, 620, false, false},
         };
         for (const Point& p : points) {
-            QCOMPARE(CSplashWnd::inEntryArea({p.x, p.y}), p.entry);
-            QCOMPARE(CSplashWnd::inPasswordArea({p.x, p.y}), p.password);
+            QCOMPARE(StartWindow::inEntryArea({p.x, p.y}), p.entry);
+            QCOMPARE(StartWindow::inPasswordArea({p.x, p.y}), p.password);
         }
         // A state change repaints all of both pictures, so nothing of a lit one stays.
-        QVERIFY(CSplashWnd::kEntryRepaint.contains(CSplashWnd::kEntryPicture));
-        QVERIFY(CSplashWnd::kPasswordRepaint.contains(CSplashWnd::kPasswordPicture));
-        QCOMPARE(CSplashWnd::kEntryRepaint.topLeft(), QPoint(145, 583));
-        QCOMPARE(CSplashWnd::kPasswordRepaint.topLeft(), QPoint(548, 586));
+        QVERIFY(StartWindow::kEntryRepaint.contains(StartWindow::kEntryPicture));
+        QVERIFY(StartWindow::kPasswordRepaint.contains(StartWindow::kPasswordPicture));
+        QCOMPARE(StartWindow::kEntryRepaint.topLeft(), QPoint(145, 583));
+        QCOMPARE(StartWindow::kPasswordRepaint.topLeft(), QPoint(548, 586));
     }
 
     void startWindowHoverAndPressLooks() {
-        CSplashWnd splash;
+        StartWindow splash;
         splash.resize(1024, 768);
         const QRect entry(146, 584, 170, 83);
         const QRect password(549, 587, 327, 86);
@@ -265,7 +265,7 @@ private slots:
 
     void startWindowTexts() {
         writeStartTitle(QStringLiteral("ABC"));
-        CSplashWnd splash;
+        StartWindow splash;
         splash.resize(1024, 768);
         const QImage shown = splash.grab().toImage().convertToFormat(QImage::Format_RGB32);
         // Black text over the light band, where the picture itself has none.
@@ -287,7 +287,7 @@ private slots:
 
     void startWindowEntries() {
         {
-            CSplashWnd splash;
+            StartWindow splash;
             splash.resize(1024, 768);
             // Outside both areas nothing happens.
             mouse(splash, QEvent::MouseButtonRelease, {400, 620}, Qt::LeftButton, Qt::NoButton);
@@ -299,14 +299,14 @@ private slots:
         }
         {
             // Cancelling the password stays on the start window; OK enters protected mode.
-            CSplashWnd splash;
+            StartWindow splash;
             splash.resize(1024, 768);
             m_prompts->dialogHandlers << [](QDialog& dialog) { dialog.reject(); };
             mouse(splash, QEvent::MouseButtonRelease, {700, 620}, Qt::LeftButton, Qt::NoButton);
             QCOMPARE(splash.result(), int(QDialog::Rejected));
             QVERIFY(!splash.protectedMode());
             m_prompts->dialogHandlers << [](QDialog& dialog) {
-                QCOMPARE(static_cast<CPasswordDlg&>(dialog).mode(), CPasswordDlg::Mode::Set);
+                QCOMPARE(static_cast<PasswordDialog&>(dialog).mode(), PasswordDialog::Mode::Set);
                 dialog.findChild<QLineEdit*>(QStringLiteral("id1017"))
                     ->setText(QStringLiteral("k9"));
                 dialog.accept();
@@ -319,14 +319,14 @@ private slots:
             QVERIFY(m_prompts->messages.isEmpty());
         }
         for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-            CSplashWnd splash;
+            StartWindow splash;
             QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
             QApplication::sendEvent(&splash, &press);
             QCOMPARE(splash.result(), int(QDialog::Accepted));
             QVERIFY(!splash.protectedMode());
         }
         {
-            CSplashWnd splash;
+            StartWindow splash;
             splash.reject();
             QCOMPARE(splash.result(), int(QDialog::Accepted));
             QVERIFY(!splash.protectedMode());

@@ -6,9 +6,9 @@
 #include <QToolButton>
 #include <memory>
 
-#include "app/CChildFrame.h"
-#include "app/CMainFrame.h"
-#include "app/CTervoApp.h"
+#include "app/ChildWindow.h"
+#include "app/MainWindow.h"
+#include "app/TervoApp.h"
 #include "app/CommandIds.h"
 #include "emu/PtyBus.h"
 #include "link/PortMap.h"
@@ -16,7 +16,7 @@
 #include "support/GuiTest.h"
 #include "support/RawPty.h"
 #include "support/ScriptedPrompts.h"
-#include "tools/CTestView.h"
+#include "tools/SerialTestView.h"
 #include "tools/ReceiveScreen.h"
 #include "widgets/BarStrip.h"
 #include "widgets/Geometry.h"
@@ -46,10 +46,10 @@ private slots:
 
     void init() {
         m_prompts = std::make_unique<ScriptedPrompts>();
-        m_app = std::make_unique<CTervoApp>();
+        m_app = std::make_unique<TervoApp>();
         m_frame = &m_app->createMainFrame();
         m_frame->command(kCmdTestView);
-        m_view = qobject_cast<CTestView*>(m_frame->activeChild()->view());
+        m_view = qobject_cast<SerialTestView*>(m_frame->activeChild()->view());
         QVERIFY(m_view != nullptr);
     }
 
@@ -384,9 +384,9 @@ private slots:
 private:
     tervo::testing::IsolatedSettings m_settings;
     std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<CTervoApp> m_app;
-    CMainFrame* m_frame = nullptr;
-    CTestView* m_view = nullptr;
+    std::unique_ptr<TervoApp> m_app;
+    MainWindow* m_frame = nullptr;
+    SerialTestView* m_view = nullptr;
 };
 
 QTEST_MAIN(TestViewTest)

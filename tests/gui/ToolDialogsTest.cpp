@@ -6,12 +6,12 @@
 #include <climits>
 #include <memory>
 
-#include "app/CPortMapDlg.h"
-#include "app/CRegistryKey.h"
+#include "app/PortMapDialog.h"
+#include "app/Settings.h"
 #include "link/PortMap.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
-#include "tools/CCommSetDlg.h"
+#include "tools/LinkSettingsDialog.h"
 #include "widgets/PickCombo.h"
 
 using namespace tervo;
@@ -27,7 +27,7 @@ private slots:
     void cleanup() { m_prompts.reset(); }
 
     void commSettingsOpenWithTheProposedValues() {
-        CCommSetDlg dialog(3, 9, 7);
+        LinkSettingsDialog dialog(3, 9, 7);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("通信设置"));
         QCOMPARE(dialog.portCombo()->currentText(), QStringLiteral("COM4"));
         QCOMPARE(dialog.baudCombo()->currentText(), QStringLiteral("9600"));
@@ -41,18 +41,18 @@ private slots:
         QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("id2"))->text(),
                  QStringLiteral("取消退出"));
 
-        CCommSetDlg outside(-1, -2, 45);
+        LinkSettingsDialog outside(-1, -2, 45);
         QCOMPARE(outside.portCombo()->currentText(), QStringLiteral("COM1"));
         QCOMPARE(outside.baudCombo()->currentText(), QStringLiteral("9600"));
         QCOMPARE(outside.addressCombo()->currentText(), QStringLiteral("45"));
-        CCommSetDlg last(5, 6, 0);
+        LinkSettingsDialog last(5, 6, 0);
         QCOMPARE(last.portCombo()->currentText(), QStringLiteral("COM6"));
         QCOMPARE(last.baudCombo()->currentText(), QStringLiteral("19200"));
         QCOMPARE(last.addressCombo()->currentText(), QStringLiteral("00"));
     }
 
     void commSettingsRefuseWhatIsNoPortRateOrAddress() {
-        CCommSetDlg dialog(0, 5, 0);
+        LinkSettingsDialog dialog(0, 5, 0);
         const struct {
             const char* address;
             bool accepted;
@@ -78,7 +78,7 @@ private slots:
         // The address typed last comes back as 5 and shows as 05 next time.
         dialog.addressCombo()->setText(QStringLiteral("5"));
         dialog.accept();
-        CCommSetDlg next(dialog.portIndex(), dialog.baudIndex(), dialog.address());
+        LinkSettingsDialog next(dialog.portIndex(), dialog.baudIndex(), dialog.address());
         QCOMPARE(next.addressCombo()->currentText(), QStringLiteral("05"));
 
         // Typed text that is no entry leaves no port or rate selected.
@@ -98,7 +98,7 @@ private slots:
         QCOMPARE(dialog.baudIndex(), 2);
 
         // Cancel leaves the caller's values as they were proposed.
-        CCommSetDlg cancelled(2, 3, 4);
+        LinkSettingsDialog cancelled(2, 3, 4);
         cancelled.addressCombo()->setText(QStringLiteral("50"));
         cancelled.portCombo()->setSelection(0);
         cancelled.findChild<QPushButton*>(QStringLiteral("id2"))->click();
@@ -139,7 +139,7 @@ private slots:
     void portMapIsStoredAndTheEnvironmentStillWins() {
         qputenv("TERVO_COM4", "/dev/from-environment");
         {
-            CPortMapDlg dialog(nullptr,
+            PortMapDialog dialog(nullptr,
                                {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyS0")});
             QCOMPARE(dialog.windowTitle(), QStringLiteral("串口映射"));
             QCOMPARE(dialog.pathField(0)->count(), 3);
@@ -175,7 +175,7 @@ private slots:
         QCOMPARE(portPath(2), std::string("/dev/serial/by-id/usb-x"));
         qunsetenv("TERVO_COM4");
         QCOMPARE(portPath(3), std::string("/dev/ttyACM1"));
-        CPortMapDlg again(nullptr, {});
+        PortMapDialog again(nullptr, {});
         QCOMPARE(again.pathField(2)->currentText(), QStringLiteral("/dev/serial/by-id/usb-x"));
         QCOMPARE(again.pathField(0)->currentText(), QString());
 

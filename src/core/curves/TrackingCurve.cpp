@@ -60,7 +60,7 @@ double evaluate(const std::vector<CurveSegment>& segments, double start, int64_t
 
 }  // namespace
 
-CurveStatus TrackingCurve::AddSegment() {
+CurveStatus TrackingCurve::addSegment() {
     if (count() >= kMaxSegments) {
         return CurveStatus::Full;
     }
@@ -68,13 +68,13 @@ CurveStatus TrackingCurve::AddSegment() {
     return CurveStatus::Ok;
 }
 
-void TrackingCurve::DeleteSegment(int index) {
+void TrackingCurve::deleteSegment(int index) {
     if (index >= 0 && index < count()) {
         m_segments.erase(m_segments.begin() + index);
     }
 }
 
-CurveStatus TrackingCurve::SetSegment(int index, double rate, double level, double dwell) {
+CurveStatus TrackingCurve::setSegment(int index, double rate, double level, double dwell) {
     if (index < 0 || index >= count()) {
         return CurveStatus::BadIndex;
     }
@@ -82,7 +82,7 @@ CurveStatus TrackingCurve::SetSegment(int index, double rate, double level, doub
     return CurveStatus::Ok;
 }
 
-std::vector<uint8_t> TrackingCurve::Bytes() const {
+std::vector<uint8_t> TrackingCurve::bytes() const {
     std::vector<uint8_t> bytes;
     ByteWriter w(bytes);
     w.bytes(curveHeader().data(), kHeaderBytes);
@@ -95,11 +95,11 @@ std::vector<uint8_t> TrackingCurve::Bytes() const {
     return bytes;
 }
 
-CurveStatus TrackingCurve::Save(const std::string& path) const {
-    return writeFileAtomically(path, Bytes()) ? CurveStatus::Ok : CurveStatus::CannotWrite;
+CurveStatus TrackingCurve::save(const std::string& path) const {
+    return writeFileAtomically(path, bytes()) ? CurveStatus::Ok : CurveStatus::CannotWrite;
 }
 
-CurveStatus TrackingCurve::Parse(const std::vector<uint8_t>& bytes, bool strict) {
+CurveStatus TrackingCurve::parse(const std::vector<uint8_t>& bytes, bool strict) {
     ByteReader r(bytes);
     uint8_t header[kHeaderBytes];
     r.bytes(header, kHeaderBytes);  // never checked
@@ -126,19 +126,19 @@ CurveStatus TrackingCurve::Parse(const std::vector<uint8_t>& bytes, bool strict)
     return CurveStatus::Ok;
 }
 
-CurveStatus TrackingCurve::Load(const std::string& path) {
+CurveStatus TrackingCurve::load(const std::string& path) {
     std::vector<uint8_t> bytes;
     if (!readWholeFile(path, bytes)) {
         return CurveStatus::CannotOpen;
     }
-    return Parse(bytes, false);
+    return parse(bytes, false);
 }
 
-double TrackingCurve::ValueAt(double start, int64_t seconds) const {
+double TrackingCurve::valueAt(double start, int64_t seconds) const {
     return evaluate(m_segments, start, seconds, false);
 }
 
-double TrackingCurve::ValueAtSkipping(double start, int64_t seconds) const {
+double TrackingCurve::valueAtSkipping(double start, int64_t seconds) const {
     return evaluate(m_segments, start, seconds, true);
 }
 
@@ -148,7 +148,7 @@ size_t TrackingCurve::programLength() const {
     return static_cast<size_t>(end - m_segments.begin());
 }
 
-double TrackingCurve::TotalMinutes(double start) const {
+double TrackingCurve::totalMinutes(double start) const {
     double previous = start;
     double total = 0.0;
     for (size_t i = 0; i < programLength(); ++i) {
@@ -164,7 +164,7 @@ double TrackingCurve::TotalMinutes(double start) const {
     return total;
 }
 
-std::vector<std::pair<double, double>> TrackingCurve::Points(double start) const {
+std::vector<std::pair<double, double>> TrackingCurve::points(double start) const {
     std::vector<std::pair<double, double>> points{{0.0, start}};
     double previous = start;
     double minutes = 0.0;
@@ -181,7 +181,7 @@ std::vector<std::pair<double, double>> TrackingCurve::Points(double start) const
     return points;
 }
 
-std::pair<double, double> TrackingCurve::ValueRange(double start) const {
+std::pair<double, double> TrackingCurve::valueRange(double start) const {
     double low = start;
     double high = start;
     for (size_t i = 0; i < programLength(); ++i) {
@@ -199,10 +199,10 @@ double curveFileValueForAcquisition(const std::string& path, double start, int64
         return kNoValue;
     }
     TrackingCurve curve;
-    status = curve.Parse(bytes, true);
+    status = curve.parse(bytes, true);
     switch (status) {
         case CurveStatus::Ok:
-            return curve.ValueAtSkipping(start, seconds);
+            return curve.valueAtSkipping(start, seconds);
         case CurveStatus::BadCount:
             return kNoValue;
         default:

@@ -36,29 +36,29 @@ public:
     int count() const { return static_cast<int>(m_segments.size()); }
 
     // Appends (1, 1, 1); Full when the curve already holds 100 segments.
-    CurveStatus AddSegment();
+    CurveStatus addSegment();
     // Removes one segment; nothing happens for a negative index or an empty curve.
-    void DeleteSegment(int index);
-    CurveStatus SetSegment(int index, double rate, double level, double dwell);
+    void deleteSegment(int index);
+    CurveStatus setSegment(int index, double rate, double level, double dwell);
 
     // The curve settings reader: any header, a count of 0..100, bytes after the last segment
     // ignored. A file ending inside its counted segments is refused (Short).
-    CurveStatus Load(const std::string& path);
-    CurveStatus Save(const std::string& path) const;
-    std::vector<uint8_t> Bytes() const;
-    CurveStatus Parse(const std::vector<uint8_t>& bytes, bool strict);
+    CurveStatus load(const std::string& path);
+    CurveStatus save(const std::string& path) const;
+    std::vector<uint8_t> bytes() const;
+    CurveStatus parse(const std::vector<uint8_t>& bytes, bool strict);
 
     // The program value after `seconds` whole seconds, when the PC runs it: a negative rate
     // ends the program, a zero rate jumps to the level.
-    double ValueAt(double start, int64_t seconds) const;
+    double valueAt(double start, int64_t seconds) const;
     // The acquisition's evaluation: segments with a rate of 0 or below are passed over.
-    double ValueAtSkipping(double start, int64_t seconds) const;
+    double valueAtSkipping(double start, int64_t seconds) const;
     // The duration for a drawing's time scale, dwell minutes truncated.
-    double TotalMinutes(double start) const;
+    double totalMinutes(double start) const;
     // The program as (minutes, value) points, dwell minutes as stored.
-    std::vector<std::pair<double, double>> Points(double start) const;
+    std::vector<std::pair<double, double>> points(double start) const;
     // The least and greatest of the start value and the levels of the program's segments.
-    std::pair<double, double> ValueRange(double start) const;
+    std::pair<double, double> valueRange(double start) const;
 
 private:
     // The segments before the first negative rate.

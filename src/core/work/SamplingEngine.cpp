@@ -5,7 +5,7 @@
 #include <new>
 
 #include "curves/TrackingCurve.h"
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 #include "text/Gbk.h"
 #include "text/TimeText.h"
 #include "text/ValueText.h"
@@ -97,9 +97,9 @@ void SamplingEngine::takeCurveStartValue() {
     m_curveStart = 0.0;
     for (const ChannelInfo& channel : m_work.channels) {
         if (channel.isCurveChannel()) {
-            CSerialLink link(0, m_opener);
+            SerialLink link(0, m_opener);
             double value = 0.0;
-            if (link.ReadParam(channel.readRequest(), value) == 0) {
+            if (link.readParam(channel.readRequest(), value) == 0) {
                 m_curveStart = value;
             }
             return;
@@ -210,10 +210,10 @@ CommandOutcome SamplingEngine::stopRecording(bool passwordChecked, bool confirme
 
 double SamplingEngine::pollChannel(size_t c, std::vector<std::string>& messages) {
     const ChannelInfo& channel = m_work.channels[c];
-    CSerialLink link(0, m_opener);
+    SerialLink link(0, m_opener);
     if (!channel.isCurveChannel()) {
         double value = 0.0;
-        return link.ReadParam(channel.readRequest(), value) == 0 ? value : kNoValue;
+        return link.readParam(channel.readRequest(), value) == 0 ? value : kNoValue;
     }
     // The value the channel's program prescribes for the nominal time of the row being built.
     const int64_t t = int64_t{m_work.timing.samplingPeriod} * static_cast<int64_t>(m_rows.rows());
@@ -231,7 +231,7 @@ double SamplingEngine::pollChannel(size_t c, std::vector<std::string>& messages)
     char text[512];
     std::snprintf(text, sizeof text, "%f", v);
     const uint8_t reply =
-        link.WriteParam(channel.port, channel.baud, channel.address,
+        link.writeParam(channel.port, channel.baud, channel.address,
                         static_cast<uint32_t>(channel.parameterCode), padValueText(text));
     return reply == kACK ? v : kNoValue;
 }

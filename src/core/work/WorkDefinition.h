@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 
 namespace tervo {
 

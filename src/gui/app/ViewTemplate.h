@@ -6,13 +6,13 @@
 #include <cstdint>
 #include <functional>
 
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 
 class QWidget;
 
 namespace tervo::gui {
 
-class CChildFrame;
+class ChildWindow;
 
 // Port index, baud index and station address of one controller, as the views hand them on.
 struct LinkSettings {
@@ -28,7 +28,7 @@ struct ViewContext {
     int kind = 0;
     QString filePath;
     LinkSettings link;
-    CChildFrame* frame = nullptr;
+    ChildWindow* frame = nullptr;
 };
 
 // Creates the view of one window kind, or returns nullptr when it refuses (a bad file, say);

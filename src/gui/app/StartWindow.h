@@ -8,7 +8,7 @@ namespace tervo::gui {
 // The start window: the 1024 x 768 picture, the start title and "QT570控制系统", and two areas
 // to click: the entry area enters plainly, the password-entry area asks for the entry password
 // and enters in protected mode. Enter and Esc enter plainly.
-class CSplashWnd : public QDialog {
+class StartWindow : public QDialog {
     Q_OBJECT
 public:
     enum Hover : int {
@@ -19,7 +19,7 @@ public:
         kPressPassword = 4,
     };
 
-    explicit CSplashWnd(QWidget* parent = nullptr);
+    explicit StartWindow(QWidget* parent = nullptr);
 
     static bool inEntryArea(QPoint point);
     static bool inPasswordArea(QPoint point);

@@ -7,15 +7,15 @@ class QVBoxLayout;
 
 namespace tervo::gui {
 
-class CTervoApp;
+class TervoApp;
 
 // The child window around every view. Its size and position come from the window kind and do
 // not change (no maximize, minimize or sizing border). Closing asks first: for the entry
 // password in protected mode, "确实要退出程序！！！" otherwise.
-class CChildFrame : public QMdiSubWindow {
+class ChildWindow : public QMdiSubWindow {
     Q_OBJECT
 public:
-    CChildFrame(int kind, CTervoApp& app);
+    ChildWindow(int kind, TervoApp& app);
 
     int kind() const { return m_kind; }
     QWidget* view() const { return m_view; }
@@ -32,7 +32,7 @@ public:
     void setFrameTitle(const QString& title) { m_frameTitle = title; }
 
 signals:
-    void closed(CChildFrame* frame);
+    void closed(ChildWindow* frame);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -40,7 +40,7 @@ protected:
 
 private:
     int m_kind;
-    CTervoApp& m_app;
+    TervoApp& m_app;
     QWidget* m_view = nullptr;
     QString m_frameTitle;
     QVBoxLayout* m_top;

@@ -1,15 +1,15 @@
-#include "tools/CSetView.h"
+#include "tools/ParameterView.h"
 
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QToolButton>
 
-#include "app/CChildFrame.h"
+#include "app/ChildWindow.h"
 #include "app/CommandIds.h"
 #include "text/Gbk.h"
 #include "text/ValueText.h"
-#include "tools/CCommSetDlg.h"
+#include "tools/LinkSettingsDialog.h"
 #include "widgets/BarStrip.h"
 #include "widgets/Fonts.h"
 #include "widgets/Geometry.h"
@@ -37,18 +37,18 @@ bool isStationAddress(int address) {
 
 }  // namespace
 
-QString CSetView::rowText(int row) {
+QString ParameterView::rowText(int row) {
     const QString text = description(row);
     return text + QString(std::max(0, kDescriptionBytes - gbkLength(text)), QLatin1Char(' '));
 }
 
-QString CSetView::rowText(int row, double value) {
+QString ParameterView::rowText(int row, double value) {
     return rowText(row) + QString::fromStdString(valueText(value));
 }
 
-CSetView::CSetView(const ViewContext& context, QWidget* parent)
+ParameterView::ParameterView(const ViewContext& context, QWidget* parent)
     : QWidget(parent), m_context(context), m_font(songFont(14, 7)) {
-    setObjectName(QStringLiteral("CSetView"));
+    setObjectName(QStringLiteral("ParameterView"));
     setAutoFillBackground(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -97,7 +97,7 @@ CSetView::CSetView(const ViewContext& context, QWidget* parent)
     m_list->setFixedSize(400, 300);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    connect(m_list, &QListWidget::currentRowChanged, this, &CSetView::onListNotify);
+    connect(m_list, &QListWidget::currentRowChanged, this, &ParameterView::onListNotify);
     connect(m_list, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { onListNotify(m_list->row(item)); });
     connect(m_list, &QListWidget::itemActivated, this,
@@ -133,19 +133,19 @@ CSetView::CSetView(const ViewContext& context, QWidget* parent)
     fillList();
     showAutoRead(true);
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &CSetView::onTimer);
+    connect(&m_timer, &QTimer::timeout, this, &ParameterView::onTimer);
     m_timer.start(kInterval);
 }
 
-QToolButton* CSetView::autoReadButton() const {
+QToolButton* ParameterView::autoReadButton() const {
     return m_bar->button(kCmdAutoRead);
 }
 
-QToolButton* CSetView::writeButton() const {
+QToolButton* ParameterView::writeButton() const {
     return m_bar->button(kCmdWrite);
 }
 
-void CSetView::fillList() {
+void ParameterView::fillList() {
     const QSignalBlocker blocker(m_list);
     m_list->clear();
     for (int row = 0; row < kParameterCount; ++row) {
@@ -154,17 +154,17 @@ void CSetView::fillList() {
     m_values.fill(0.0);
 }
 
-void CSetView::showAutoRead(bool pressed) {
+void ParameterView::showAutoRead(bool pressed) {
     autoReadButton()->setChecked(pressed);
 }
 
-void CSetView::setCaption(const QString& caption) {
+void ParameterView::setCaption(const QString& caption) {
     if (m_context.frame != nullptr) {
         m_context.frame->setWindowTitle(caption);
     }
 }
 
-void CSetView::onTimer() {
+void ParameterView::onTimer() {
     m_timer.stop();
     const int address = m_address->value();
     const int port = m_port->selection();
@@ -188,8 +188,8 @@ void CSetView::onTimer() {
 
     m_request.parameterCode = static_cast<uint32_t>(m_row);
     double value = 0.0;
-    CSerialLink link(0, linkOpener());
-    if (m_commError || !isStationAddress(address) || link.ReadParam(m_request, value) != 0) {
+    SerialLink link(0, linkOpener());
+    if (m_commError || !isStationAddress(address) || link.readParam(m_request, value) != 0) {
         setCaption(QStringLiteral("通信错误"));
         showAutoRead(false);
         m_commError = true;
@@ -202,7 +202,7 @@ void CSetView::onTimer() {
     m_timer.start(kInterval);
 }
 
-void CSetView::onListNotify(int row) {
+void ParameterView::onListNotify(int row) {
     if (row < 0 || row >= kParameterCount) {
         return;
     }
@@ -212,7 +212,7 @@ void CSetView::onListNotify(int row) {
     m_row = row;
 }
 
-void CSetView::write() {
+void ParameterView::write() {
     const QString mnemonic = m_mnemonic->text();
     auto printable = [&mnemonic](qsizetype i) {
         return i < mnemonic.size() && mnemonic[i] >= QLatin1Char('!') &&
@@ -229,8 +229,8 @@ void CSetView::write() {
 
     uint8_t result = 0;
     if (isStationAddress(address)) {
-        CSerialLink link(0, linkOpener());
-        result = link.WriteParam(static_cast<uint8_t>(port), static_cast<uint8_t>(baud),
+        SerialLink link(0, linkOpener());
+        result = link.writeParam(static_cast<uint8_t>(port), static_cast<uint8_t>(baud),
                                  static_cast<uint8_t>(address), code, text);
     }
     if (result == kACK) {
@@ -245,7 +245,7 @@ void CSetView::write() {
     }
 }
 
-void CSetView::toggleAutoRead() {
+void ParameterView::toggleAutoRead() {
     if (m_autoRead) {
         m_autoRead = false;
         showAutoRead(false);
@@ -257,7 +257,7 @@ void CSetView::toggleAutoRead() {
     }
 }
 
-void CSetView::paintEvent(QPaintEvent*) {
+void ParameterView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setFont(m_font);
     painter.setPen(Qt::black);
@@ -267,7 +267,7 @@ void CSetView::paintEvent(QPaintEvent*) {
     painter.drawText(QPoint(360, 5 + ascent), QStringLiteral("仪表地址："));
 }
 
-void CSetView::resizeEvent(QResizeEvent* event) {
+void ParameterView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_list->move(std::max(0, (width() - 400) / 2), std::max(40, (height() - 300) / 2));
 }

@@ -35,7 +35,7 @@ uint32_t baudOfIndex(int baudIndex);  // 0 when the index is not 0..6
 int baudIndexOf(uint32_t baud);       // -1 when the rate is not in the table
 const char* baudText(int baudIndex);  // "300".."19200"
 
-// What ReadParam needs to know: the same four items a channel carries.
+// What readParam needs to know: the same four items a channel carries.
 struct ReadRequest {
     uint32_t parameterCode = 0;
     uint8_t port = 0;
@@ -51,24 +51,24 @@ struct ExchangeResult {
 // The one piece of code that talks to a serial port. Each exchange opens the port, sets the
 // timeouts and the line format, writes, reads one reply and closes again, so nothing holds a
 // port between exchanges. An object lives for one handler and is used from one thread.
-class CSerialLink {
+class SerialLink {
 public:
     static constexpr size_t kBufferSize = 104;
     static constexpr size_t kReadSize = 20;
 
     // The inter-character timeout is never below 20 ms.
-    explicit CSerialLink(int interCharTimeout = 0, SerialOpener& opener = defaultOpener());
-    virtual ~CSerialLink();
+    explicit SerialLink(int interCharTimeout = 0, SerialOpener& opener = defaultOpener());
+    virtual ~SerialLink();
 
-    int Transact();
-    int PollParam(uint8_t port, uint8_t baud, uint8_t address, int tableIndex);
+    int transact();
+    int pollParam(uint8_t port, uint8_t baud, uint8_t address, int tableIndex);
     // Returns the first reply byte (ACK 6, NAK 21, or whatever came), 0 when no exchange got
     // through. Value texts are padded to ten characters by callers; the first five are sent.
-    uint8_t WriteParam(uint8_t port, uint8_t baud, uint8_t address, uint32_t parameterCode,
+    uint8_t writeParam(uint8_t port, uint8_t baud, uint8_t address, uint32_t parameterCode,
                        std::string_view valueText);
     // 0 with the value stored, 1 with the value untouched.
-    int ReadParam(const ReadRequest& request, double& value);
-    ExchangeResult Exchange(const uint8_t* bytes, size_t length);
+    int readParam(const ReadRequest& request, double& value);
+    ExchangeResult exchange(const uint8_t* bytes, size_t length);
 
     // The value field rule: digits before and after '.', '-' anywhere negates, all else skipped.
     static double parseValueField(const uint8_t* field);

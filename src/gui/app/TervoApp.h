@@ -13,7 +13,7 @@ class QWidget;
 
 namespace tervo::gui {
 
-class CMainFrame;
+class MainWindow;
 
 struct StartOptions {
     bool showStartWindow = true;
@@ -26,19 +26,19 @@ struct StartOptions {
 // The application object: the values the views hand to each other, the view templates of the
 // six window kinds, and the start-up sequence. One exists per run, on the user-interface
 // thread; a QApplication must exist first.
-class CTervoApp : public QObject {
+class TervoApp : public QObject {
     Q_OBJECT
 public:
-    CTervoApp();
-    ~CTervoApp() override;
+    TervoApp();
+    ~TervoApp() override;
 
-    static CTervoApp* instance();
+    static TervoApp* instance();
 
     // Start window, main window, command-line files, then the main window shown maximized.
     void start(const StartOptions& options);
-    CMainFrame* mainFrame() const { return m_mainFrame.get(); }
+    MainWindow* mainFrame() const { return m_mainFrame.get(); }
     // The main window without the start window and without showing it (for tests).
-    CMainFrame& createMainFrame(const QString& statusNote = QString());
+    MainWindow& createMainFrame(const QString& statusNote = QString());
 
     // Application-wide values.
     int windowKind = 0;
@@ -76,7 +76,7 @@ private:
     QString m_password;
     bool m_closingAll = false;
     std::array<ViewTemplate, 6> m_templates;
-    std::unique_ptr<CMainFrame> m_mainFrame;
+    std::unique_ptr<MainWindow> m_mainFrame;
     std::unique_ptr<QPrinter> m_printer;
 };
 

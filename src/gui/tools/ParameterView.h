@@ -5,7 +5,7 @@
 #include <array>
 
 #include "app/ViewTemplate.h"
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 #include "link/ParameterTable.h"
 
 class QLineEdit;
@@ -20,13 +20,13 @@ class PickCombo;
 // "仪表参数修改": the 49 parameters of one controller, read one row per 500 ms tick, and a write
 // of a typed value to a typed or selected mnemonic. A failed read shows "通信错误" in the
 // window caption and stops reading until the port, baud rate or address changes.
-class CSetView : public QWidget {
+class ParameterView : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kInterval = 500;
     static constexpr int kDescriptionBytes = 25;
 
-    explicit CSetView(const ViewContext& context, QWidget* parent = nullptr);
+    explicit ParameterView(const ViewContext& context, QWidget* parent = nullptr);
 
     // The text of a row: the description padded to 25 bytes, then the value with "%0.2f".
     static QString rowText(int row, double value);

@@ -1,4 +1,4 @@
-#include "tools/CCommSetDlg.h"
+#include "tools/LinkSettingsDialog.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 #include "link/PortMap.h"
 #include "widgets/PickCombo.h"
 #include "widgets/Prompts.h"
@@ -20,7 +20,7 @@ QString twoDigitAddress(int address) {
     return QString::number(address / 10) + QString::number(address % 10);
 }
 
-CCommSetDlg::CCommSetDlg(int portIndex, int baudIndex, int address, QWidget* parent)
+LinkSettingsDialog::LinkSettingsDialog(int portIndex, int baudIndex, int address, QWidget* parent)
     : QDialog(parent), m_portIndex(portIndex), m_baudIndex(baudIndex), m_address(address) {
     setObjectName(QStringLiteral("dialog182"));
     setWindowTitle(QStringLiteral("通信设置"));
@@ -63,7 +63,7 @@ CCommSetDlg::CCommSetDlg(int portIndex, int baudIndex, int address, QWidget* par
     ok->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("取消退出"), this);
     cancel->setObjectName(QStringLiteral("id2"));
-    connect(ok, &QPushButton::clicked, this, &CCommSetDlg::accept);
+    connect(ok, &QPushButton::clicked, this, &LinkSettingsDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(ok);
@@ -77,7 +77,7 @@ CCommSetDlg::CCommSetDlg(int portIndex, int baudIndex, int address, QWidget* par
     setFixedSize(sizeHint());
 }
 
-void CCommSetDlg::accept() {
+void LinkSettingsDialog::accept() {
     const int port = m_port->selection();
     const int baud = m_baud->selection();
     const int address = m_addressCombo->value();

@@ -1,4 +1,4 @@
-#include "tools/CTestView.h"
+#include "tools/SerialTestView.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -9,8 +9,8 @@
 #include <QStatusBar>
 #include <QToolButton>
 
-#include "app/CChildFrame.h"
-#include "link/CSerialLink.h"
+#include "app/ChildWindow.h"
+#include "link/SerialLink.h"
 #include "link/PortMap.h"
 #include "text/Gbk.h"
 #include "text/HexText.h"
@@ -67,13 +67,13 @@ PickCombo* lineCombo(QWidget* parent, const char* name, const QStringList& entri
 
 }  // namespace
 
-QString CTestView::counterText(uint32_t sent, uint32_t received) {
+QString SerialTestView::counterText(uint32_t sent, uint32_t received) {
     return QString::asprintf("发送数据：%7u         接收数据：%7u", sent, received);
 }
 
-CTestView::CTestView(const ViewContext& context, QWidget* parent)
+SerialTestView::SerialTestView(const ViewContext& context, QWidget* parent)
     : QWidget(parent), m_context(context), m_font(songFont(14, 7)) {
-    setObjectName(QStringLiteral("CTestView"));
+    setObjectName(QStringLiteral("SerialTestView"));
     setAutoFillBackground(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -114,7 +114,7 @@ CTestView::CTestView(const ViewContext& context, QWidget* parent)
     m_autoButton->setFont(m_font);
     m_autoButton->setCheckable(true);
     m_autoButton->setGeometry(cornerRect(0, 420, 100, 440));
-    connect(m_autoButton, &QPushButton::clicked, this, &CTestView::toggleAutoSend);
+    connect(m_autoButton, &QPushButton::clicked, this, &SerialTestView::toggleAutoSend);
 
     m_top = new BarStrip(kToolbarTest, 36);
     m_top->setObjectName(QStringLiteral("toolbar146"));
@@ -158,7 +158,7 @@ CTestView::CTestView(const ViewContext& context, QWidget* parent)
     m_status = new QStatusBar;
     m_status->setObjectName(QStringLiteral("childStatusBar"));
     m_status->setFont(m_font);
-    connect(m_port, &QComboBox::currentIndexChanged, this, &CTestView::showPortPath);
+    connect(m_port, &QComboBox::currentIndexChanged, this, &SerialTestView::showPortPath);
 
     if (context.frame != nullptr) {
         context.frame->addTopBar(m_top);
@@ -171,12 +171,12 @@ CTestView::CTestView(const ViewContext& context, QWidget* parent)
     }
 
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &CTestView::onTimer);
+    connect(&m_timer, &QTimer::timeout, this, &SerialTestView::onTimer);
     updateCounters();
     showPortPath();
 }
 
-void CTestView::showPortPath() {
+void SerialTestView::showPortPath() {
     const int port = m_port->selection();
     if (port >= 0) {
         m_status->showMessage(QString::fromStdString(portName(port)) + QStringLiteral("：") +
@@ -184,7 +184,7 @@ void CTestView::showPortPath() {
     }
 }
 
-std::vector<uint8_t> CTestView::transmitBytes() const {
+std::vector<uint8_t> SerialTestView::transmitBytes() const {
     std::string text = utf8ToGbk(m_send->currentText().toStdString());
     if (text.size() > kMaxSendCharacters) {
         text.resize(kMaxSendCharacters);
@@ -192,7 +192,7 @@ std::vector<uint8_t> CTestView::transmitBytes() const {
     return parseHexText(text);
 }
 
-void CTestView::sendOnce() {
+void SerialTestView::sendOnce() {
     const int port = m_port->selection();
     const int baud = m_baud->selection();
     const int dataBits = m_dataBits->selection();
@@ -201,7 +201,7 @@ void CTestView::sendOnce() {
     if (port < 0 || baud < 0 || dataBits < 0 || parity < 0 || stopBits < 0) {
         return;
     }
-    CSerialLink link(0, linkOpener());
+    SerialLink link(0, linkOpener());
     link.m_port = static_cast<uint8_t>(port);
     link.m_baud = static_cast<uint8_t>(baud);
     link.m_dataBits = static_cast<uint8_t>(dataBits + 4);
@@ -212,7 +212,7 @@ void CTestView::sendOnce() {
     m_sent += static_cast<uint32_t>(bytes.size());
     std::copy(bytes.begin(), bytes.end(), link.m_transmit);
     link.m_transmitLength = static_cast<int32_t>(bytes.size());
-    if (link.Transact() == kLinkOk) {
+    if (link.transact() == kLinkOk) {
         for (uint32_t i = 0; i < link.m_transferred; ++i) {
             showReceived(link.m_receive[i]);
         }
@@ -221,11 +221,11 @@ void CTestView::sendOnce() {
     updateCounters();
 }
 
-void CTestView::showReceived(uint8_t byte) {
+void SerialTestView::showReceived(uint8_t byte) {
     repaintDamage(m_screen.put(byte, m_hex->isChecked()));
 }
 
-void CTestView::repaintDamage(const ReceiveScreen::Damage& damage) {
+void SerialTestView::repaintDamage(const ReceiveScreen::Damage& damage) {
     if (damage.whole) {
         update(QRect(kScreenLeft, kScreenTop, kCellWidth * ReceiveScreen::kColumns,
                      kCellHeight * ReceiveScreen::kLines));
@@ -239,22 +239,22 @@ void CTestView::repaintDamage(const ReceiveScreen::Damage& damage) {
     }
 }
 
-void CTestView::clearScreen() {
+void SerialTestView::clearScreen() {
     m_screen.clear();
     update();
 }
 
-void CTestView::resetCounters() {
+void SerialTestView::resetCounters() {
     m_sent = 0;
     m_received = 0;
     updateCounters();
 }
 
-void CTestView::updateCounters() {
+void SerialTestView::updateCounters() {
     m_counters->setText(counterText(m_sent, m_received));
 }
 
-void CTestView::toggleAutoSend() {
+void SerialTestView::toggleAutoSend() {
     if (!m_autoSend) {
         m_autoSend = true;
         m_autoButton->setChecked(true);
@@ -266,7 +266,7 @@ void CTestView::toggleAutoSend() {
     }
 }
 
-void CTestView::onTimer() {
+void SerialTestView::onTimer() {
     if (m_inStep) {
         return;
     }
@@ -284,7 +284,7 @@ void CTestView::onTimer() {
     m_inStep = false;
 }
 
-void CTestView::paintEvent(QPaintEvent*) {
+void SerialTestView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawPixmap(0, 0, picture(kTestPanel));
     paintReceiveScreen(painter, m_screen);

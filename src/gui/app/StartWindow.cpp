@@ -1,11 +1,11 @@
-#include "app/CSplashWnd.h"
+#include "app/StartWindow.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/CPasswordDlg.h"
-#include "app/CRegistryKey.h"
+#include "app/PasswordDialog.h"
+#include "app/Settings.h"
 #include "widgets/Fonts.h"
 #include "widgets/Geometry.h"
 #include "widgets/Pictures.h"
@@ -13,14 +13,14 @@
 
 namespace tervo::gui {
 
-const QRect CSplashWnd::kEntryPicture(146, 584, 170, 83);
-const QRect CSplashWnd::kPasswordPicture(549, 587, 327, 86);
+const QRect StartWindow::kEntryPicture(146, 584, 170, 83);
+const QRect StartWindow::kPasswordPicture(549, 587, 327, 86);
 // The stated rectangles stop one pixel short of the pictures' last column and row; they are
 // widened to the pictures so that no line of a lit picture stays behind.
-const QRect CSplashWnd::kEntryRepaint = cornerRect(145, 583, 315, 666).united(kEntryPicture);
-const QRect CSplashWnd::kPasswordRepaint = cornerRect(548, 586, 875, 672).united(kPasswordPicture);
+const QRect StartWindow::kEntryRepaint = cornerRect(145, 583, 315, 666).united(kEntryPicture);
+const QRect StartWindow::kPasswordRepaint = cornerRect(548, 586, 875, 672).united(kPasswordPicture);
 
-CSplashWnd::CSplashWnd(QWidget* parent) : QDialog(parent) {
+StartWindow::StartWindow(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("dialog207"));
     setWindowTitle(QStringLiteral("温控仪控制系统"));
     setMouseTracking(true);
@@ -29,15 +29,15 @@ CSplashWnd::CSplashWnd(QWidget* parent) : QDialog(parent) {
     m_title = readStartTitle();
 }
 
-bool CSplashWnd::inEntryArea(QPoint p) {
+bool StartWindow::inEntryArea(QPoint p) {
     return p.x() > 145 && p.x() < 315 && p.y() > 583 && p.y() < 666;
 }
 
-bool CSplashWnd::inPasswordArea(QPoint p) {
+bool StartWindow::inPasswordArea(QPoint p) {
     return p.x() >= 549 && p.x() <= 874 && p.y() >= 587 && p.y() < 672;
 }
 
-void CSplashWnd::paintEvent(QPaintEvent*) {
+void StartWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     paintStartBackdrop(painter, rect());
     painter.drawPixmap(0, 0, picture(kStartBackground));
@@ -65,7 +65,7 @@ void CSplashWnd::paintEvent(QPaintEvent*) {
     }
 }
 
-void CSplashWnd::setHover(int state) {
+void StartWindow::setHover(int state) {
     if (state != m_hover) {
         m_hover = state;
         update(kEntryRepaint);
@@ -73,7 +73,7 @@ void CSplashWnd::setHover(int state) {
     }
 }
 
-void CSplashWnd::mouseMoveEvent(QMouseEvent* event) {
+void StartWindow::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     // Pressed looks only while the left button alone is held.
     const bool leftOnly =
@@ -87,7 +87,7 @@ void CSplashWnd::mouseMoveEvent(QMouseEvent* event) {
     }
 }
 
-void CSplashWnd::mousePressEvent(QMouseEvent* event) {
+void StartWindow::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return;
     }
@@ -95,7 +95,7 @@ void CSplashWnd::mousePressEvent(QMouseEvent* event) {
     setHover(inEntryArea(at) ? kPressEntry : inPasswordArea(at) ? kPressPassword : kHoverNone);
 }
 
-void CSplashWnd::mouseReleaseEvent(QMouseEvent* event) {
+void StartWindow::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return;
     }
@@ -103,7 +103,7 @@ void CSplashWnd::mouseReleaseEvent(QMouseEvent* event) {
     if (inEntryArea(at)) {
         enterPlainly();
     } else if (inPasswordArea(at)) {
-        CPasswordDlg dialog(CPasswordDlg::Mode::Set, QString(), this);
+        PasswordDialog dialog(PasswordDialog::Mode::Set, QString(), this);
         if (prompts().runDialog(dialog) == QDialog::Accepted) {
             m_protected = true;
             m_password = dialog.password();
@@ -112,7 +112,7 @@ void CSplashWnd::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-void CSplashWnd::keyPressEvent(QKeyEvent* event) {
+void StartWindow::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
@@ -124,11 +124,11 @@ void CSplashWnd::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void CSplashWnd::reject() {
+void StartWindow::reject() {
     enterPlainly();
 }
 
-void CSplashWnd::enterPlainly() {
+void StartWindow::enterPlainly() {
     m_protected = false;
     m_password.clear();
     done(QDialog::Accepted);

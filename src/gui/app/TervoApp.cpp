@@ -1,16 +1,16 @@
-#include "app/CTervoApp.h"
+#include "app/TervoApp.h"
 
 #include <QApplication>
 #include <QPrinter>
 #include <QScreen>
 
-#include "app/CMainFrame.h"
-#include "app/CPasswordDlg.h"
-#include "app/CRegistryKey.h"
-#include "app/CSplashWnd.h"
+#include "app/MainWindow.h"
+#include "app/PasswordDialog.h"
+#include "app/Settings.h"
+#include "app/StartWindow.h"
 #include "app/CommandIds.h"
-#include "tools/CSetView.h"
-#include "tools/CTestView.h"
+#include "tools/ParameterView.h"
+#include "tools/SerialTestView.h"
 #include "widgets/Fonts.h"
 #include "widgets/Pictures.h"
 #include "widgets/Prompts.h"
@@ -19,41 +19,41 @@ namespace tervo::gui {
 
 namespace {
 
-CTervoApp* g_instance = nullptr;
+TervoApp* g_instance = nullptr;
 
 }  // namespace
 
-CTervoApp::CTervoApp() {
+TervoApp::TervoApp() {
     g_instance = this;
     installFontSubstitutions();
-    setTemplate(kKindTest, [](const ViewContext& context) { return new CTestView(context); });
-    setTemplate(kKindSet, [](const ViewContext& context) { return new CSetView(context); });
+    setTemplate(kKindTest, [](const ViewContext& context) { return new SerialTestView(context); });
+    setTemplate(kKindSet, [](const ViewContext& context) { return new ParameterView(context); });
 }
 
-CTervoApp::~CTervoApp() {
+TervoApp::~TervoApp() {
     m_mainFrame.reset();
     if (g_instance == this) {
         g_instance = nullptr;
     }
 }
 
-CTervoApp* CTervoApp::instance() {
+TervoApp* TervoApp::instance() {
     return g_instance;
 }
 
-void CTervoApp::start(const StartOptions& options) {
+void TervoApp::start(const StartOptions& options) {
     // The start window closes before the main window exists; that must not end the run.
     qApp->setQuitOnLastWindowClosed(false);
     loadPortMapSettings();
     if (options.showStartWindow) {
-        CSplashWnd splash;
+        StartWindow splash;
         // The geometry as well, for desktops without a window manager to maximize windows.
         splash.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
         splash.setWindowState(Qt::WindowMaximized);
         splash.exec();
         setProtection(splash.protectedMode(), splash.entryPassword());
     }
-    CMainFrame& frame = createMainFrame(options.statusNote);
+    MainWindow& frame = createMainFrame(options.statusNote);
     for (const QString& file : options.files) {
         if (!frame.openFrameworkFile(file)) {
             qWarning("tervo: %s was not opened: this build has no history view yet",
@@ -65,17 +65,17 @@ void CTervoApp::start(const StartOptions& options) {
     qApp->setQuitOnLastWindowClosed(true);
 }
 
-CMainFrame& CTervoApp::createMainFrame(const QString& statusNote) {
-    m_mainFrame = std::make_unique<CMainFrame>(*this, statusNote);
+MainWindow& TervoApp::createMainFrame(const QString& statusNote) {
+    m_mainFrame = std::make_unique<MainWindow>(*this, statusNote);
     return *m_mainFrame;
 }
 
-void CTervoApp::setProtection(bool on, const QString& password) {
+void TervoApp::setProtection(bool on, const QString& password) {
     m_protected = on;
     m_password = on ? password : QString();
 }
 
-bool CTervoApp::confirmClose(QWidget* parent) {
+bool TervoApp::confirmClose(QWidget* parent) {
     if (m_protected) {
         return checkPassword(parent);
     }
@@ -83,33 +83,33 @@ bool CTervoApp::confirmClose(QWidget* parent) {
            kIdOk;
 }
 
-bool CTervoApp::checkPassword(QWidget* parent) {
-    CPasswordDlg dialog(CPasswordDlg::Mode::Check, m_password, parent);
+bool TervoApp::checkPassword(QWidget* parent) {
+    PasswordDialog dialog(PasswordDialog::Mode::Check, m_password, parent);
     return prompts().runDialog(dialog) == QDialog::Accepted;
 }
 
-void CTervoApp::setTemplate(int kind, ViewTemplate view) {
+void TervoApp::setTemplate(int kind, ViewTemplate view) {
     if (kind >= 0 && kind < kKindCount) {
         m_templates[static_cast<size_t>(kind)] = std::move(view);
         emit templatesChanged();
     }
 }
 
-const ViewTemplate& CTervoApp::viewTemplate(int kind) const {
+const ViewTemplate& TervoApp::viewTemplate(int kind) const {
     static const ViewTemplate none;
     return hasTemplate(kind) ? m_templates[static_cast<size_t>(kind)] : none;
 }
 
-bool CTervoApp::hasTemplate(int kind) const {
+bool TervoApp::hasTemplate(int kind) const {
     return kind >= 0 && kind < kKindCount &&
            static_cast<bool>(m_templates[static_cast<size_t>(kind)]);
 }
 
-QIcon CTervoApp::windowIcon() const {
+QIcon TervoApp::windowIcon() const {
     return applicationIcon();
 }
 
-QPrinter& CTervoApp::printer() {
+QPrinter& TervoApp::printer() {
     if (!m_printer) {
         m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     }

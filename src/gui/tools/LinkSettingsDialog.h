@@ -9,10 +9,10 @@ class PickCombo;
 // "通信设置": port, baud rate and station address of one controller. The caller proposes the
 // three values and reads them back after OK; OK refuses a missing port or rate and an address
 // outside 0..99 with "输入错误！！！".
-class CCommSetDlg : public QDialog {
+class LinkSettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    CCommSetDlg(int portIndex, int baudIndex, int address, QWidget* parent = nullptr);
+    LinkSettingsDialog(int portIndex, int baudIndex, int address, QWidget* parent = nullptr);
 
     int portIndex() const { return m_portIndex; }
     int baudIndex() const { return m_baudIndex; }

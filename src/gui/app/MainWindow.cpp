@@ -1,4 +1,4 @@
-#include "app/CMainFrame.h"
+#include "app/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,11 +15,11 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "app/CAboutDlg.h"
-#include "app/CChildFrame.h"
-#include "app/CPortMapDlg.h"
-#include "app/CStartTitleDlg.h"
-#include "app/CTervoApp.h"
+#include "app/AboutDialog.h"
+#include "app/ChildWindow.h"
+#include "app/PortMapDialog.h"
+#include "app/StartTitleDialog.h"
+#include "app/TervoApp.h"
 #include "app/CommandIds.h"
 #include "app/LockIndicators.h"
 #include "widgets/Pictures.h"
@@ -132,7 +132,7 @@ const QString kAppTitle = QStringLiteral("温控仪控制系统");
 
 }  // namespace
 
-CMainFrame::CMainFrame(CTervoApp& app, const QString& statusNote) : m_app(app) {
+MainWindow::MainWindow(TervoApp& app, const QString& statusNote) : m_app(app) {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QStringLiteral("QT570控制软件"));
     setWindowIcon(app.windowIcon());
@@ -147,15 +147,15 @@ CMainFrame::CMainFrame(CTervoApp& app, const QString& statusNote) : m_app(app) {
         updateCaption(window);
         updateCommandStates();
     });
-    connect(&m_app, &CTervoApp::templatesChanged, this, &CMainFrame::updateCommandStates);
+    connect(&m_app, &TervoApp::templatesChanged, this, &MainWindow::updateCommandStates);
     switchMenus();
     updateCommandStates();
     resize(1024, 768);
 }
 
-CMainFrame::~CMainFrame() = default;
+MainWindow::~MainWindow() = default;
 
-void CMainFrame::createActions() {
+void MainWindow::createActions() {
     for (const CommandText& c : kCommands) {
         auto* action = new QAction(QString::fromUtf8(c.text), this);
         action->setData(c.id);
@@ -180,7 +180,7 @@ void CMainFrame::createActions() {
     }
 }
 
-void CMainFrame::createMenus() {
+void MainWindow::createMenus() {
     const MenuLayout menus128[] = {
         {"系统服务", {kCmdStartTitle, kCmdPortMap, 0, kCmdPrintSetup, 0, kCmdExit}},
         {"通信测试", {kCmdTestView, 0, kCmdNewTemplate, kCmdOpenTemplate, 0, kCmdSetView}},
@@ -209,7 +209,7 @@ void CMainFrame::createMenus() {
                 menu->addAction(m_actions[id]);
             }
         }
-        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
+        connect(menu, &QMenu::aboutToShow, this, &MainWindow::updateCommandStates);
         into.append(menu);
     };
     for (const MenuLayout& request : menus128) {
@@ -220,7 +220,7 @@ void CMainFrame::createMenus() {
     }
 }
 
-void CMainFrame::createToolBar() {
+void MainWindow::createToolBar() {
     m_toolBar = new QToolBar(QStringLiteral("工具栏"), this);
     m_toolBar->setObjectName(QStringLiteral("toolbar128"));
     m_toolBar->setIconSize(QSize(kToolImageWidth, kToolImageHeight));
@@ -240,7 +240,7 @@ void CMainFrame::createToolBar() {
             &QAction::setChecked);
 }
 
-void CMainFrame::createStatusBar(const QString& statusNote) {
+void MainWindow::createStatusBar(const QString& statusNote) {
     QStatusBar* bar = statusBar();
     auto* message = new QLabel(QStringLiteral("就绪"), bar);
     message->setObjectName(QStringLiteral("messagePane"));
@@ -256,7 +256,7 @@ void CMainFrame::createStatusBar(const QString& statusNote) {
     connect(m_actions[kCmdToggleStatusBar], &QAction::toggled, bar, &QStatusBar::setVisible);
 }
 
-void CMainFrame::switchMenus() {
+void MainWindow::switchMenus() {
     const int wanted = m_children.isEmpty() ? 128 : 129;
     if (wanted == m_menuResource) {
         return;
@@ -268,39 +268,39 @@ void CMainFrame::switchMenus() {
     }
 }
 
-CChildFrame* CMainFrame::activeChild() const {
-    auto* frame = qobject_cast<CChildFrame*>(m_mdi->currentSubWindow());
+ChildWindow* MainWindow::activeChild() const {
+    auto* frame = qobject_cast<ChildWindow*>(m_mdi->currentSubWindow());
     return m_children.contains(frame) ? frame : nullptr;
 }
 
-void CMainFrame::updateCaption(QMdiSubWindow* activated) {
+void MainWindow::updateCaption(QMdiSubWindow* activated) {
     // A window losing focus to a dialog "activates" nothing; the caption keeps its child then.
     if (activated == nullptr && !m_children.isEmpty()) {
         return;
     }
-    CChildFrame* child = activeChild();
+    ChildWindow* child = activeChild();
     setWindowTitle(child != nullptr ? kAppTitle + QStringLiteral(" - ") + child->frameTitle()
                                     : kAppTitle);
 }
 
-void CMainFrame::updateCommandStates() {
+void MainWindow::updateCommandStates() {
     for (const KindCommand& k : kKindCommands) {
         m_actions[k.id]->setEnabled(m_app.hasTemplate(k.kind));
     }
-    CChildFrame* child = activeChild();
+    ChildWindow* child = activeChild();
     auto* handler = child != nullptr ? dynamic_cast<ViewCommands*>(child->view()) : nullptr;
     for (int id : kViewCommands) {
         m_actions[id]->setEnabled(handler != nullptr && handler->isCommandEnabled(id));
     }
 }
 
-CChildFrame* CMainFrame::openView(int kind, std::optional<QString> filePath) {
+ChildWindow* MainWindow::openView(int kind, std::optional<QString> filePath) {
     if (!m_app.hasTemplate(kind)) {
         return nullptr;
     }
     m_app.windowKind = kind;
     const QString path = filePath.value_or(m_app.currentFilePath);
-    auto* frame = new CChildFrame(kind, m_app);
+    auto* frame = new ChildWindow(kind, m_app);
     ViewContext context;
     context.kind = kind;
     context.filePath = path;
@@ -316,7 +316,7 @@ CChildFrame* CMainFrame::openView(int kind, std::optional<QString> filePath) {
     frame->setWindowTitle(title);
     frame->setFrameTitle(title);
     m_children.append(frame);
-    connect(frame, &CChildFrame::closed, this, &CMainFrame::onChildClosed);
+    connect(frame, &ChildWindow::closed, this, &MainWindow::onChildClosed);
     m_mdi->addSubWindow(frame);
     frame->move(childPlacement(kind).position);
     switchMenus();
@@ -329,7 +329,7 @@ CChildFrame* CMainFrame::openView(int kind, std::optional<QString> filePath) {
     return frame;
 }
 
-void CMainFrame::onChildClosed(CChildFrame* frame) {
+void MainWindow::onChildClosed(ChildWindow* frame) {
     m_children.removeOne(frame);
     --m_app.openChildCount;
     m_app.cycleIndex = 0;
@@ -338,11 +338,11 @@ void CMainFrame::onChildClosed(CChildFrame* frame) {
     updateCommandStates();
 }
 
-bool CMainFrame::openFrameworkFile(const QString& path) {
+bool MainWindow::openFrameworkFile(const QString& path) {
     return openView(kKindHistory, path) != nullptr;
 }
 
-void CMainFrame::openFile(int kind, const QString& filter, const QString& extension) {
+void MainWindow::openFile(int kind, const QString& filter, const QString& extension) {
     FileDialogRequest request;
     request.filter = filter;
     request.defaultExtension = extension;
@@ -356,7 +356,7 @@ void CMainFrame::openFile(int kind, const QString& filter, const QString& extens
     openView(kind);
 }
 
-void CMainFrame::nextWindow() {
+void MainWindow::nextWindow() {
     ++m_app.cycleIndex;
     if (m_app.cycleIndex >= m_app.openChildCount) {
         m_app.cycleIndex = 0;
@@ -366,7 +366,7 @@ void CMainFrame::nextWindow() {
     }
 }
 
-void CMainFrame::arrangeIcons() {
+void MainWindow::arrangeIcons() {
     // Minimized windows in a row along the bottom edge; the others stay where they are.
     int x = 0;
     for (QMdiSubWindow* window : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
@@ -377,7 +377,7 @@ void CMainFrame::arrangeIcons() {
     }
 }
 
-void CMainFrame::forwardEdit(int id) {
+void MainWindow::forwardEdit(int id) {
     QWidget* focus = QApplication::focusWidget();
     auto* edit = qobject_cast<QLineEdit*>(focus);
     if (edit == nullptr) {
@@ -406,7 +406,7 @@ void CMainFrame::forwardEdit(int id) {
     }
 }
 
-void CMainFrame::printSetup() {
+void MainWindow::printSetup() {
     QPrinter& printer = m_app.printer();
     // Qt's page setup serves only system printers; without one (printing to PDF) the print
     // dialog chooses the printer, paper and orientation instead.
@@ -422,7 +422,7 @@ void CMainFrame::printSetup() {
     }
 }
 
-void CMainFrame::command(int id) {
+void MainWindow::command(int id) {
     switch (id) {
         case kCmdNewWork:
             m_app.currentFilePath.clear();
@@ -460,12 +460,12 @@ void CMainFrame::command(int id) {
                        PromptButtons::Ok, PromptIcon::Question, QStringLiteral("帮助"));
             break;
         case kCmdStartTitle: {
-            CStartTitleDlg dialog(this);
+            StartTitleDialog dialog(this);
             prompts().runDialog(dialog);
             break;
         }
         case kCmdPortMap: {
-            CPortMapDlg dialog(this);
+            PortMapDialog dialog(this);
             prompts().runDialog(dialog);
             break;
         }
@@ -473,7 +473,7 @@ void CMainFrame::command(int id) {
             nextWindow();
             break;
         case kCmdAbout: {
-            CAboutDlg dialog(this);
+            AboutDialog dialog(this);
             prompts().runDialog(dialog);
             break;
         }
@@ -500,7 +500,7 @@ void CMainFrame::command(int id) {
         case kCmdPrintPreview:
         case kCmdSaveTemplate:
         case kCmdSaveCurve:
-            if (CChildFrame* child = activeChild()) {
+            if (ChildWindow* child = activeChild()) {
                 if (auto* handler = dynamic_cast<ViewCommands*>(child->view());
                     handler != nullptr && handler->isCommandEnabled(id)) {
                     handler->onViewCommand(id);
@@ -540,7 +540,7 @@ void CMainFrame::command(int id) {
     }
 }
 
-void CMainFrame::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (!m_app.confirmClose(this)) {
         event->ignore();
         return;

@@ -1,10 +1,10 @@
-#include "app/CChildFrame.h"
+#include "app/ChildWindow.h"
 
 #include <QCloseEvent>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-#include "app/CTervoApp.h"
+#include "app/TervoApp.h"
 #include "app/CommandIds.h"
 #include "app/ViewTemplate.h"
 
@@ -36,7 +36,7 @@ QString childTitle(int kind, const QString& filePath) {
     }
 }
 
-CChildFrame::CChildFrame(int kind, CTervoApp& app) : m_kind(kind), m_app(app) {
+ChildWindow::ChildWindow(int kind, TervoApp& app) : m_kind(kind), m_app(app) {
     setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -62,25 +62,25 @@ CChildFrame::CChildFrame(int kind, CTervoApp& app) : m_kind(kind), m_app(app) {
     setWidget(body);
 }
 
-void CChildFrame::setView(QWidget* view) {
+void ChildWindow::setView(QWidget* view) {
     m_view = view;
     m_middle->addWidget(view);
 }
 
-void CChildFrame::addTopBar(QWidget* bar) {
+void ChildWindow::addTopBar(QWidget* bar) {
     m_top->addWidget(bar);
 }
 
-void CChildFrame::addBottomBar(QWidget* bar) {
+void ChildWindow::addBottomBar(QWidget* bar) {
     m_bottom->insertWidget(0, bar);
 }
 
-void CChildFrame::setFrameStatusBar(QStatusBar* bar) {
+void ChildWindow::setFrameStatusBar(QStatusBar* bar) {
     bar->setSizeGripEnabled(false);
     m_bottom->addWidget(bar);
 }
 
-void CChildFrame::closeEvent(QCloseEvent* event) {
+void ChildWindow::closeEvent(QCloseEvent* event) {
     if (!m_app.closingAll() && !m_app.confirmClose(this)) {
         event->ignore();
         return;
@@ -91,7 +91,7 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
     }
 }
 
-void CChildFrame::changeEvent(QEvent* event) {
+void ChildWindow::changeEvent(QEvent* event) {
     // The window keeps its size: a double click on the title or the system menu must not
     // maximize or minimize it.
     if (event->type() == QEvent::WindowStateChange &&

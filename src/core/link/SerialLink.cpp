@@ -1,4 +1,4 @@
-#include "link/CSerialLink.h"
+#include "link/SerialLink.h"
 
 #include <algorithm>
 #include <cstring>
@@ -44,16 +44,16 @@ const char* baudText(int baudIndex) {
     return baudIndex >= 0 && baudIndex < kBaudCount ? kBaudTexts[baudIndex] : "";
 }
 
-SerialOpener& CSerialLink::defaultOpener() {
+SerialOpener& SerialLink::defaultOpener() {
     return defaultSerialOpener();
 }
 
-CSerialLink::CSerialLink(int interCharTimeout, SerialOpener& opener)
+SerialLink::SerialLink(int interCharTimeout, SerialOpener& opener)
     : m_interCharTimeout(interCharTimeout <= 20 ? 20 : interCharTimeout), m_opener(opener) {}
 
-CSerialLink::~CSerialLink() = default;
+SerialLink::~SerialLink() = default;
 
-int CSerialLink::Transact() {
+int SerialLink::transact() {
     if (m_port > 5) {
         return kLinkBadPort;
     }
@@ -95,7 +95,7 @@ int CSerialLink::Transact() {
     return m_transferred == 0 ? kLinkNoReply : kLinkOk;
 }
 
-void CSerialLink::putAddress(uint8_t* out, uint8_t address) {
+void SerialLink::putAddress(uint8_t* out, uint8_t address) {
     const uint8_t tens = static_cast<uint8_t>('0' + (address / 10) % 10);
     const uint8_t units = static_cast<uint8_t>('0' + address % 10);
     out[0] = tens;
@@ -104,7 +104,7 @@ void CSerialLink::putAddress(uint8_t* out, uint8_t address) {
     out[3] = units;
 }
 
-bool CSerialLink::buildHeader(uint8_t address, uint32_t parameterCode, bool select) {
+bool SerialLink::buildHeader(uint8_t address, uint32_t parameterCode, bool select) {
     // Codes 49..256 name no parameter. Sending them would mean reading past the table, so no
     // frame is built and the operation fails as a silent controller would.
     const std::string mnemonic = mnemonicOfCode(parameterCode);
@@ -119,7 +119,7 @@ bool CSerialLink::buildHeader(uint8_t address, uint32_t parameterCode, bool sele
     return true;
 }
 
-int CSerialLink::PollParam(uint8_t port, uint8_t baud, uint8_t address, int tableIndex) {
+int SerialLink::pollParam(uint8_t port, uint8_t baud, uint8_t address, int tableIndex) {
     m_port = port;
     m_baud = baud;
     m_address = address;
@@ -129,10 +129,10 @@ int CSerialLink::PollParam(uint8_t port, uint8_t baud, uint8_t address, int tabl
     }
     m_transmit[7] = kENQ;
     m_transmitLength = 8;
-    return Transact();
+    return transact();
 }
 
-uint8_t CSerialLink::WriteParam(uint8_t port, uint8_t baud, uint8_t address, uint32_t parameterCode,
+uint8_t SerialLink::writeParam(uint8_t port, uint8_t baud, uint8_t address, uint32_t parameterCode,
                                 std::string_view valueText) {
     m_port = port;
     m_baud = baud;
@@ -150,14 +150,14 @@ uint8_t CSerialLink::WriteParam(uint8_t port, uint8_t baud, uint8_t address, uin
     m_transmitLength = 15;
     m_receive[0] = 0;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (Transact() == kLinkOk) {
+        if (transact() == kLinkOk) {
             break;
         }
     }
     return m_receive[0];
 }
 
-double CSerialLink::parseValueField(const uint8_t* field) {
+double SerialLink::parseValueField(const uint8_t* field) {
     double value = 0.0;
     double sign = 1.0;
     double weight = 0.1;
@@ -181,7 +181,7 @@ double CSerialLink::parseValueField(const uint8_t* field) {
     return sign * value;
 }
 
-int CSerialLink::ReadParam(const ReadRequest& request, double& value) {
+int SerialLink::readParam(const ReadRequest& request, double& value) {
     m_port = request.port;
     m_baud = request.baud;
     m_address = request.address;
@@ -191,7 +191,7 @@ int CSerialLink::ReadParam(const ReadRequest& request, double& value) {
     m_transmit[7] = kENQ;
     m_transmitLength = 8;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (Transact() != kLinkOk) {
+        if (transact() != kLinkOk) {
             continue;
         }
         if (m_transferred != 10 || xorOf(m_receive, 1, 8) != m_receive[9]) {
@@ -203,14 +203,14 @@ int CSerialLink::ReadParam(const ReadRequest& request, double& value) {
     return 1;
 }
 
-ExchangeResult CSerialLink::Exchange(const uint8_t* bytes, size_t length) {
+ExchangeResult SerialLink::exchange(const uint8_t* bytes, size_t length) {
     length = std::min(length, kBufferSize);
     if (length > 0) {
         std::memcpy(m_transmit, bytes, length);
     }
     m_transmitLength = static_cast<int32_t>(length);
     ExchangeResult result;
-    result.status = Transact();
+    result.status = transact();
     if (result.status == kLinkOk) {
         result.reply.assign(m_receive, m_receive + m_transferred);
     }

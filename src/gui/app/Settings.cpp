@@ -1,4 +1,4 @@
-#include "app/CRegistryKey.h"
+#include "app/Settings.h"
 
 #include <QSettings>
 #include <QStringList>
@@ -36,13 +36,13 @@ const QString kStartTitle = QStringLiteral("StartTitle");
 
 }  // namespace
 
-CRegistryKey::CRegistryKey() = default;
+Settings::Settings() = default;
 
-CRegistryKey::~CRegistryKey() {
+Settings::~Settings() {
     Close();
 }
 
-long CRegistryKey::Open(RegistryRoot, const QString& path) {
+long Settings::Open(RegistryRoot, const QString& path) {
     Close();
     m_path = path;
     StoreName name;
@@ -61,14 +61,14 @@ long CRegistryKey::Open(RegistryRoot, const QString& path) {
     return kRegOk;
 }
 
-void CRegistryKey::Close() {
+void Settings::Close() {
     if (m_key) {
         m_key->sync();
         m_key.reset();
     }
 }
 
-long CRegistryKey::ReadString(const QString& name, QString& text) {
+long Settings::ReadString(const QString& name, QString& text) {
     if (!m_key) {
         return kRegInvalidHandle;
     }
@@ -87,7 +87,7 @@ long CRegistryKey::ReadString(const QString& name, QString& text) {
     return kRegOk;
 }
 
-long CRegistryKey::WriteString(const QString& name, const QString& text) {
+long Settings::WriteString(const QString& name, const QString& text) {
     if (!m_key) {
         return kRegInvalidHandle;
     }
@@ -102,7 +102,7 @@ QString vendorLine() {
 
 QString readStartTitle() {
     QString title = vendorLine();
-    CRegistryKey key;
+    Settings key;
     if (key.Open(RegistryRoot::CurrentUser, QString::fromLatin1(kSettingsKeyPath)) == kRegOk) {
         key.ReadString(kStartTitle, title);
     }
@@ -110,14 +110,14 @@ QString readStartTitle() {
 }
 
 void writeStartTitle(const QString& title) {
-    CRegistryKey key;
+    Settings key;
     if (key.Open(RegistryRoot::CurrentUser, QString::fromLatin1(kSettingsKeyPath)) == kRegOk) {
         key.WriteString(kStartTitle, title);
     }
 }
 
 QString storedPortPath(int portIndex) {
-    CRegistryKey key;
+    Settings key;
     QString path;
     if (key.Open(RegistryRoot::CurrentUser,
                  QString::fromLatin1(kSettingsKeyPath) + QStringLiteral("\\PortMap")) == kRegOk) {
@@ -127,7 +127,7 @@ QString storedPortPath(int portIndex) {
 }
 
 void storePortPath(int portIndex, const QString& path) {
-    CRegistryKey key;
+    Settings key;
     if (key.Open(RegistryRoot::CurrentUser,
                  QString::fromLatin1(kSettingsKeyPath) + QStringLiteral("\\PortMap")) == kRegOk) {
         key.WriteString(QString::fromStdString(portName(portIndex)), path);

@@ -1,4 +1,4 @@
-#include "app/CStartTitleDlg.h"
+#include "app/StartTitleDialog.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
-#include "app/CRegistryKey.h"
+#include "app/Settings.h"
 #include "widgets/PickCombo.h"
 
 namespace tervo::gui {
@@ -27,7 +27,7 @@ private:
 
 }  // namespace
 
-CStartTitleDlg::CStartTitleDlg(QWidget* parent) : QDialog(parent) {
+StartTitleDialog::StartTitleDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("设置起始显示标题"));
     setObjectName(QStringLiteral("dialog246"));
     m_edit = new QLineEdit(this);
@@ -40,8 +40,8 @@ CStartTitleDlg::CStartTitleDlg(QWidget* parent) : QDialog(parent) {
     save->setDefault(true);
     auto* discard = new QPushButton(QStringLiteral("放弃退出"), this);
     discard->setObjectName(QStringLiteral("id2"));
-    connect(save, &QPushButton::clicked, this, &CStartTitleDlg::accept);
-    connect(discard, &QPushButton::clicked, this, &CStartTitleDlg::reject);
+    connect(save, &QPushButton::clicked, this, &StartTitleDialog::accept);
+    connect(discard, &QPushButton::clicked, this, &StartTitleDialog::reject);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -53,11 +53,11 @@ CStartTitleDlg::CStartTitleDlg(QWidget* parent) : QDialog(parent) {
     setFixedSize(sizeHint());
 }
 
-QString CStartTitleDlg::title() const {
+QString StartTitleDialog::title() const {
     return m_edit->text();
 }
 
-void CStartTitleDlg::accept() {
+void StartTitleDialog::accept() {
     writeStartTitle(m_edit->text());
     QDialog::accept();
 }

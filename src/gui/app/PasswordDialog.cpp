@@ -1,4 +1,4 @@
-#include "app/CPasswordDlg.h"
+#include "app/PasswordDialog.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -10,7 +10,7 @@
 
 namespace tervo::gui {
 
-CPasswordDlg::CPasswordDlg(Mode mode, const QString& entryPassword, QWidget* parent)
+PasswordDialog::PasswordDialog(Mode mode, const QString& entryPassword, QWidget* parent)
     : QDialog(parent), m_mode(mode), m_expected(entryPassword) {
     setWindowTitle(QStringLiteral("密码输入"));
     setObjectName(QStringLiteral("dialog266"));
@@ -23,8 +23,8 @@ CPasswordDlg::CPasswordDlg(Mode mode, const QString& entryPassword, QWidget* par
     ok->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("id2"));
-    connect(ok, &QPushButton::clicked, this, &CPasswordDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &CPasswordDlg::reject);
+    connect(ok, &QPushButton::clicked, this, &PasswordDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &PasswordDialog::reject);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -36,11 +36,11 @@ CPasswordDlg::CPasswordDlg(Mode mode, const QString& entryPassword, QWidget* par
     setFixedSize(sizeHint());
 }
 
-QString CPasswordDlg::password() const {
+QString PasswordDialog::password() const {
     return m_edit->text();
 }
 
-void CPasswordDlg::accept() {
+void PasswordDialog::accept() {
     if (m_mode == Mode::Check && m_edit->text() != m_expected) {
         messageBox(this, QStringLiteral("密码错误！！！"));
         m_edit->selectAll();

@@ -1,4 +1,4 @@
-#include "app/CPortMapDlg.h"
+#include "app/PortMapDialog.h"
 
 #include <QDir>
 #include <QGridLayout>
@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/CRegistryKey.h"
+#include "app/Settings.h"
 #include "link/PortMap.h"
 #include "widgets/PickCombo.h"
 #include "widgets/Prompts.h"
@@ -22,7 +22,7 @@ QString environmentPath(int portIndex) {
 }
 
 // The longest path the settings store reads back.
-constexpr int kMaxPathBytes = CRegistryKey::kReadLimit - 1;
+constexpr int kMaxPathBytes = Settings::kReadLimit - 1;
 
 // "ttyUSB2" before "ttyUSB10": names compare by their text, then by their trailing number.
 bool naturallyBefore(const QString& a, const QString& b) {
@@ -63,7 +63,7 @@ QStringList presentSerialDevices(const QString& devRoot) {
     return devices;
 }
 
-CPortMapDlg::CPortMapDlg(QWidget* parent, const QStringList& devices) : QDialog(parent) {
+PortMapDialog::PortMapDialog(QWidget* parent, const QStringList& devices) : QDialog(parent) {
     setObjectName(QStringLiteral("portMapDialog"));
     setWindowTitle(QStringLiteral("串口映射"));
     auto* grid = new QGridLayout;
@@ -93,7 +93,7 @@ CPortMapDlg::CPortMapDlg(QWidget* parent, const QStringList& devices) : QDialog(
     ok->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     cancel->setObjectName(QStringLiteral("id2"));
-    connect(ok, &QPushButton::clicked, this, &CPortMapDlg::accept);
+    connect(ok, &QPushButton::clicked, this, &PortMapDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -105,7 +105,7 @@ CPortMapDlg::CPortMapDlg(QWidget* parent, const QStringList& devices) : QDialog(
     layout->addLayout(buttons);
 }
 
-void CPortMapDlg::accept() {
+void PortMapDialog::accept() {
     // A path names a device from the root, and must fit what the settings store reads back.
     for (PickCombo* field : m_fields) {
         const QString path = field->text().trimmed();

@@ -17,10 +17,10 @@ QStringList presentSerialDevices(const QString& devRoot = QStringLiteral("/dev")
 // "串口映射": which device each of COM1..COM6 stands for on Linux. An empty field means the
 // default /dev/ttyUSB0../dev/ttyUSB5; a TERVO_COMn variable in the environment still wins and
 // is shown beside its port. The choice is kept in the settings store.
-class CPortMapDlg : public QDialog {
+class PortMapDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CPortMapDlg(QWidget* parent = nullptr,
+    explicit PortMapDialog(QWidget* parent = nullptr,
                          const QStringList& devices = presentSerialDevices());
 
     PickCombo* pathField(int portIndex) const { return m_fields[portIndex]; }

@@ -23,16 +23,16 @@ enum class RegistryRoot { CurrentUser };
 // of organisation "ZMT", application "Quorvex5" (on Windows exactly that registry key; on Linux
 // ~/.config/ZMT/Quorvex5.conf). Every user opens the key, reads or writes one value and closes
 // it again.
-class CRegistryKey {
+class Settings {
 public:
     // A value is read only if it fits 200 bytes with its terminating zero, counted in the
     // GBK code page in which the system keeps its texts.
     static constexpr int kReadLimit = 200;
 
-    CRegistryKey();
-    ~CRegistryKey();
-    CRegistryKey(const CRegistryKey&) = delete;
-    CRegistryKey& operator=(const CRegistryKey&) = delete;
+    Settings();
+    ~Settings();
+    Settings(const Settings&) = delete;
+    Settings& operator=(const Settings&) = delete;
 
     // Opens the key with full access, creating it when it does not exist.
     long Open(RegistryRoot root, const QString& path);

@@ -5,10 +5,10 @@
 namespace tervo::gui {
 
 // "关于 Tervo": the application icon, the version line and the button "确定".
-class CAboutDlg : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
 };
 
 }  // namespace tervo::gui

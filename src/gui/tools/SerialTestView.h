@@ -22,10 +22,10 @@ class PickCombo;
 // with the chosen line format; the reply is shown on a 19 x 79 screen as characters or
 // hexadecimal, with counters of bytes sent and received. Auto send repeats the exchange at
 // the chosen interval.
-class CTestView : public QWidget {
+class SerialTestView : public QWidget {
     Q_OBJECT
 public:
-    explicit CTestView(const ViewContext& context, QWidget* parent = nullptr);
+    explicit SerialTestView(const ViewContext& context, QWidget* parent = nullptr);
 
     // Command 32793.
     void sendOnce();

@@ -1,4 +1,4 @@
-#include "app/CAboutDlg.h"
+#include "app/AboutDialog.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -8,7 +8,7 @@
 
 namespace tervo::gui {
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("dialog100"));
     setWindowTitle(QStringLiteral("关于 Tervo"));
     auto* icon = new QLabel(this);
