@@ -7,8 +7,8 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/TervoApp.h"
 #include "app/DemoMode.h"
+#include "app/TervoApp.h"
 #include "widgets/Pictures.h"
 
 namespace {

@@ -18,9 +18,9 @@
 #include <thread>
 
 #include "link/AddressList.h"
-#include "link/SerialLink.h"
 #include "link/ParameterTable.h"
 #include "link/PortMap.h"
+#include "link/SerialLink.h"
 #include "text/HexText.h"
 #include "text/TimeText.h"
 #include "text/ValueText.h"
@@ -72,7 +72,7 @@ uint8_t addressOf(const Options& o) {
         return 0;
     }
     const int address = parseInt(it->second, "address");
-    if (address < 0 || address > 99) {
+    if (!isStationAddress(address)) {
         throw UsageError("bad address (0..99): " + it->second);
     }
     return static_cast<uint8_t>(address);
@@ -103,10 +103,8 @@ int commandRead(const Options& o, std::ostream& out, std::ostream& err) {
     int status = kExitOk;
     for (size_t i = 0; i < codes.size(); ++i) {
         request.parameterCode = codes[i];
-        SerialLink link(0);
-        double value = 0.0;
-        if (link.readParam(request, value) == 0) {
-            out << o.positional[i] << ' ' << valueText(value) << '\n';
+        if (const std::optional<double> value = SerialLink(0).readParam(request)) {
+            out << o.positional[i] << ' ' << valueText(*value) << '\n';
         } else {
             err << o.positional[i] << ' ' << kCommError << '\n';
             status = kExitFailed;
@@ -132,7 +130,7 @@ int commandWrite(const Options& o, std::ostream& out, std::ostream& err) {
 }
 
 // "7E1", "8N1", "8N2", "7O1.5": data bits 4..8, parity N/O/E/M/S, stop bits 1, 1.5 or 2.
-void applyFormat(const std::string& format, SerialLink& link) {
+void applyFormat(const std::string& format, LineFormat& line) {
     const std::string bad = "bad line format (like 7E1, 8N1, 8N2): " + format;
     if (format.size() < 3 || format[0] < '4' || format[0] > '8') {
         throw UsageError(bad);
@@ -143,47 +141,25 @@ void applyFormat(const std::string& format, SerialLink& link) {
     if (parity == std::string::npos || (stop != "1" && stop != "1.5" && stop != "2")) {
         throw UsageError(bad);
     }
-    link.m_dataBits = static_cast<uint8_t>(format[0] - '0');
-    link.m_parity = static_cast<uint8_t>(parity);
-    link.m_stopBits = stop == "1" ? 0 : stop == "1.5" ? 1 : 2;
-}
-
-const char* statusMeaning(int status) {
-    switch (status) {
-        case kLinkSetStateFailed:
-            return "the line settings could not be applied";
-        case kLinkGetStateFailed:
-            return "the line settings could not be read";
-        case kLinkGetTimeoutsFailed:
-            return "the port is not a serial device";
-        case kLinkOpenFailed:
-            return "the port is absent or in use";
-        case kLinkNoReply:
-            return "no reply within the timeouts";
-        case kLinkBadPort:
-            return "bad port";
-        case kLinkBadBaud:
-            return "bad baud rate";
-        default:
-            return "unknown";
-    }
+    line.dataBits = static_cast<uint8_t>(format[0] - '0');
+    line.parity = static_cast<uint8_t>(parity);
+    line.stopBits = stop == "1" ? 0 : stop == "1.5" ? 1 : 2;
 }
 
 int commandRaw(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.positional.size() > 1) {
         throw UsageError("raw takes one HEXTEXT (quote it)");
     }
-    SerialLink link(0);
-    link.m_port = portOf(o);
-    link.m_baud = baudOf(o);
+    LineFormat format{baudOf(o)};
     if (auto it = o.flags.find("--format"); it != o.flags.end()) {
-        applyFormat(it->second, link);
+        applyFormat(it->second, format);
     }
     const std::vector<uint8_t> bytes =
         parseHexText(o.positional.empty() ? std::string() : o.positional[0]);
-    const ExchangeResult result = link.exchange(bytes.data(), bytes.size());
-    if (result.status != kLinkOk) {
-        err << "link status " << result.status << ": " << statusMeaning(result.status) << '\n';
+    const ExchangeResult result = SerialLink(0).exchange(portOf(o), format, bytes);
+    if (result.status != LinkStatus::Ok) {
+        err << "link status " << statusNumber(result.status) << ": " << statusMeaning(result.status)
+            << '\n';
         return kExitFailed;
     }
     out << hexBytes(result.reply) << '\n';
@@ -240,11 +216,9 @@ int commandWatch(const Options& o, std::ostream& out, std::ostream&) {
             table += rightAligned(std::to_string(address), 4);
             for (uint32_t code : codes) {
                 request.parameterCode = code;
-                SerialLink link(0);
-                double value = 0.0;
-                const bool ok = link.readParam(request, value) == 0;
-                anyFailed = anyFailed || !ok;
-                table += rightAligned(ok ? valueText(value) : "Err", 10);
+                const std::optional<double> value = SerialLink(0).readParam(request);
+                anyFailed = anyFailed || !value;
+                table += rightAligned(value ? valueText(*value) : "Err", 10);
             }
             table += '\n';
         }

@@ -252,6 +252,9 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
     SamplingEngine engine(work, systemClock());
     StopSignals signals;
     CommandOutcome started = engine.startSampling();
+    if (started.ask == Ask::CurveStartValue) {
+        started = engine.startSampling(engine.performNow(*started.exchange));
+    }
     for (const std::string& m : started.messages) {
         err << m << '\n';
     }
@@ -259,6 +262,9 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
         return 1;
     }
     CommandOutcome recording = engine.startRecording(outPath->second);
+    if (recording.ask == Ask::CurveStartValue) {
+        recording = engine.startRecording(outPath->second, engine.performNow(*recording.exchange));
+    }
     for (const std::string& m : recording.messages) {
         err << m << '\n';
     }

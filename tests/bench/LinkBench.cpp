@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "emu/PtyBus.h"
-#include "link/SerialLink.h"
 #include "link/ParameterTable.h"
+#include "link/SerialLink.h"
 #include "support/RawPty.h"
 
 using namespace tervo;
@@ -34,9 +34,8 @@ void BM_ReadParam(benchmark::State& state) {
     int64_t failures = 0;
     const auto started = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        SerialLink link(0);
-        double value = 0.0;
-        failures += link.readParam(request, value);
+        const std::optional<double> value = SerialLink(0).readParam(request);
+        failures += value ? 0 : 1;
         benchmark::DoNotOptimize(value);
     }
     const double charMs = 10.0 * 1000.0 / baud;

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
-#include "link/SerialLink.h"
 #include "link/ParameterTable.h"
+#include "link/SerialLink.h"
 #include "support/FakeSerial.h"
 
-using tervo::SerialLink;
+using tervo::ExchangeResult;
+using tervo::LineFormat;
+using tervo::LinkStatus;
 using tervo::ReadRequest;
+using tervo::SerialLink;
+using tervo::statusNumber;
 using tervo::testing::FakeOpener;
 using tervo::testing::readReply;
 using Bytes = std::vector<uint8_t>;
@@ -18,59 +22,65 @@ Bytes bytesOf(const std::string& s) {
 
 }  // namespace
 
-TEST(Transact, EachFailingStepGivesItsStatusAndLeavesThePortClosed) {
-    const std::pair<FakeOpener::Step, int> cases[] = {
-        {FakeOpener::kOpen, 4},
-        {FakeOpener::kGetTimeouts, 3},
-        {FakeOpener::kGetLine, 2},
-        {FakeOpener::kSetLine, 1},
+TEST(Exchange, EachFailingStepGivesItsStatusAndLeavesThePortClosed) {
+    const std::pair<FakeOpener::Step, LinkStatus> cases[] = {
+        {FakeOpener::kOpen, LinkStatus::OpenFailed},
+        {FakeOpener::kGetTimeouts, LinkStatus::GetTimeoutsFailed},
+        {FakeOpener::kGetLine, LinkStatus::GetStateFailed},
+        {FakeOpener::kSetLine, LinkStatus::SetStateFailed},
     };
+    const Bytes three = bytesOf("abc");
     for (auto [step, status] : cases) {
         FakeOpener fake;
         fake.failAt = step;
         fake.replies.push_back(bytesOf("x"));
         SerialLink link(0, fake);
-        link.m_transmitLength = 3;
-        EXPECT_EQ(link.transact(), status) << "step " << step;
+        const ExchangeResult result = link.exchange(0, LineFormat{}, three);
+        EXPECT_EQ(result.status, status) << "step " << step;
+        EXPECT_TRUE(result.reply.empty());
         EXPECT_EQ(fake.openNow, 0);
         EXPECT_TRUE(fake.written.empty()) << "nothing is sent after a failed step";
     }
+    EXPECT_EQ(statusNumber(LinkStatus::OpenFailed), 4);
+    EXPECT_EQ(statusNumber(LinkStatus::GetTimeoutsFailed), 3);
+    EXPECT_EQ(statusNumber(LinkStatus::GetStateFailed), 2);
+    EXPECT_EQ(statusNumber(LinkStatus::SetStateFailed), 1);
 
     FakeOpener silent;
     SerialLink link(0, silent);
-    link.m_transmitLength = 2;
-    EXPECT_EQ(link.transact(), 5);
+    EXPECT_EQ(link.exchange(0, LineFormat{}, Bytes{1, 2}).status, LinkStatus::NoReply);
+    EXPECT_EQ(statusNumber(LinkStatus::NoReply), 5);
     EXPECT_EQ(silent.openNow, 0);
-    EXPECT_EQ(silent.written.size(), 1u);
+    EXPECT_EQ(silent.written, std::vector<Bytes>{Bytes({1, 2})});
 
     FakeOpener answering;
     answering.replies.push_back(bytesOf("\x06"));
     SerialLink ok(0, answering);
-    EXPECT_EQ(ok.transact(), 0);
-    EXPECT_EQ(ok.m_transferred, 1u);
+    const ExchangeResult result = ok.exchange(0, LineFormat{}, three);
+    EXPECT_EQ(result.status, LinkStatus::Ok);
+    EXPECT_EQ(result.reply, bytesOf("\x06"));
     EXPECT_EQ(answering.openNow, 0);
 }
 
-TEST(Transact, BadPortOrBaudNeverTouchesTheDevice) {
+TEST(Exchange, BadPortOrBaudNeverTouchesTheDevice) {
     FakeOpener fake;
     SerialLink link(0, fake);
-    link.m_port = 6;
-    EXPECT_EQ(link.transact(), 10);
-    link.m_port = 5;
-    link.m_baud = 7;
-    EXPECT_EQ(link.transact(), 20);
-    link.m_port = 6;  // the port is checked first
-    EXPECT_EQ(link.transact(), 10);
+    const Bytes one{1};
+    EXPECT_EQ(link.exchange(6, LineFormat{}, one).status, LinkStatus::BadPort);
+    EXPECT_EQ(link.exchange(5, LineFormat{7}, one).status, LinkStatus::BadBaud);
+    EXPECT_EQ(link.exchange(6, LineFormat{7}, one).status, LinkStatus::BadPort)
+        << "the port is checked first";
+    EXPECT_EQ(statusNumber(LinkStatus::BadPort), 10);
+    EXPECT_EQ(statusNumber(LinkStatus::BadBaud), 20);
     EXPECT_TRUE(fake.portNames.empty());
 }
 
-TEST(Transact, AppliesTimeoutsLineFormatAndReadsTwentyBytes) {
+TEST(Exchange, AppliesTimeoutsLineFormatAndReadsTwentyBytes) {
     FakeOpener fake;
     fake.replies.push_back(Bytes(30, 'a'));
     SerialLink link(0, fake);
-    link.m_port = 2;
-    link.m_baud = 6;
-    EXPECT_EQ(link.transact(), 0);
+    const ExchangeResult result = link.exchange(2, LineFormat{6}, bytesOf("x"));
+    EXPECT_EQ(result.status, LinkStatus::Ok);
     EXPECT_EQ(fake.portNames, std::vector<std::string>{"COM3"});
     EXPECT_EQ(fake.timeouts.readInterval, 20u);
     EXPECT_EQ(fake.timeouts.readTotalMultiplier, 1u);
@@ -78,23 +88,28 @@ TEST(Transact, AppliesTimeoutsLineFormatAndReadsTwentyBytes) {
     EXPECT_EQ(fake.timeouts.writeTotalMultiplier, 1u);
     EXPECT_EQ(fake.timeouts.writeTotalConstant, 50u);
     EXPECT_EQ(fake.line.baud, 19200u);
-    EXPECT_EQ(fake.line.dataBits, 7);
+    EXPECT_EQ(fake.line.dataBits, 7) << "7E1 unless told otherwise";
     EXPECT_EQ(fake.line.parity, 2);
     EXPECT_EQ(fake.line.stopBits, 0);
     EXPECT_EQ(fake.readSizes, std::vector<size_t>{20});
-    EXPECT_EQ(link.m_transferred, 20u) << "a longer reply is cut at twenty bytes";
+    EXPECT_EQ(result.reply.size(), 20u) << "a longer reply is cut at twenty bytes";
+
+    link.exchange(0, LineFormat{0, 8, 1, 2}, bytesOf("x"));
+    EXPECT_EQ(fake.line.baud, 300u);
+    EXPECT_EQ(fake.line.dataBits, 8);
+    EXPECT_EQ(fake.line.parity, 1);
+    EXPECT_EQ(fake.line.stopBits, 2);
 }
 
 TEST(SerialLinkConstruction, InterCharacterTimeoutNeverBelowTwenty) {
     FakeOpener fake;
-    EXPECT_EQ(SerialLink(0, fake).m_interCharTimeout, 20);
-    EXPECT_EQ(SerialLink(20, fake).m_interCharTimeout, 20);
-    EXPECT_EQ(SerialLink(-5, fake).m_interCharTimeout, 20);
-    EXPECT_EQ(SerialLink(21, fake).m_interCharTimeout, 21);
-    SerialLink link(0, fake);
-    EXPECT_EQ(link.m_dataBits, 7);
-    EXPECT_EQ(link.m_parity, 2);
-    EXPECT_EQ(link.m_stopBits, 0);
+    EXPECT_EQ(SerialLink(0, fake).interCharTimeout(), 20);
+    EXPECT_EQ(SerialLink(20, fake).interCharTimeout(), 20);
+    EXPECT_EQ(SerialLink(-5, fake).interCharTimeout(), 20);
+    EXPECT_EQ(SerialLink(21, fake).interCharTimeout(), 21);
+    fake.replies.push_back(bytesOf("x"));
+    SerialLink(35, fake).exchange(0, LineFormat{}, bytesOf("x"));
+    EXPECT_EQ(fake.timeouts.readInterval, 35u);
 }
 
 TEST(PollParam, AddressDigitsGoOutTwiceEach) {
@@ -103,7 +118,8 @@ TEST(PollParam, AddressDigitsGoOutTwiceEach) {
     for (auto [address, digits] : cases) {
         FakeOpener fake;
         SerialLink link(0, fake);
-        EXPECT_EQ(link.pollParam(1, 5, static_cast<uint8_t>(address), 0), 5);
+        EXPECT_EQ(link.pollParam(1, 5, static_cast<uint8_t>(address), 0).status,
+                  LinkStatus::NoReply);
         ASSERT_EQ(fake.written.size(), 1u) << "one exchange, no retry";
         EXPECT_EQ(fake.written[0], bytesOf("\x04" + digits + "PV\x05")) << address;
         EXPECT_EQ(fake.portNames[0], "COM2");
@@ -114,11 +130,13 @@ TEST(PollParam, LeavesTheRawReplyUnvalidated) {
     FakeOpener fake;
     fake.replies.push_back(bytesOf("\x02SP 25.0\x03X"));  // wrong BCC, still handed back
     SerialLink link(0, fake);
-    EXPECT_EQ(link.pollParam(0, 5, 0, 2), 0);
+    const ExchangeResult result = link.pollParam(0, 5, 0, 2);
+    EXPECT_EQ(result.status, LinkStatus::Ok);
     EXPECT_EQ(fake.written[0], bytesOf("\x04"
                                        "0000SP\x05"));
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(link.m_receive) + 3, 5), " 25.0");
-    EXPECT_EQ(link.pollParam(0, 5, 0, 49), 5) << "only table indices are polled";
+    EXPECT_EQ(result.reply, bytesOf("\x02SP 25.0\x03X"));
+    EXPECT_EQ(link.pollParam(0, 5, 0, 49).status, LinkStatus::NoReply)
+        << "only table indices are polled";
     EXPECT_EQ(fake.written.size(), 1u);
 }
 
@@ -156,10 +174,12 @@ TEST(WriteParam, RetriesOnlyTransportFailures) {
     EXPECT_EQ(other.written.size(), 1u);
 
     FakeOpener silent;
+    silent.replies.push_back({0x06});
     SerialLink link3(0, silent);
-    link3.m_receive[0] = 0x06;  // left over from an earlier exchange
-    EXPECT_EQ(link3.writeParam(0, 5, 0, 3, "1         "), 0) << "byte 0 is cleared first";
-    EXPECT_EQ(silent.written.size(), 5u);
+    EXPECT_EQ(link3.writeParam(0, 5, 0, 3, "1         "), 0x06);
+    EXPECT_EQ(link3.writeParam(0, 5, 0, 3, "1         "), 0)
+        << "the ACK left from the exchange before is cleared first";
+    EXPECT_EQ(silent.written.size(), 6u);
 
     FakeOpener late;
     late.replies = {{}, {}, {0x06}};
@@ -195,9 +215,7 @@ TEST(ReadParam, BadRepliesFailFiveTimesAndLeaveTheValue) {
             fake.replies.push_back(reply);
         }
         SerialLink link(0, fake);
-        double value = 42.0;
-        EXPECT_EQ(link.readParam(ReadRequest{0, 0, 5, 0}, value), 1);
-        EXPECT_EQ(value, 42.0);
+        EXPECT_EQ(link.readParam(ReadRequest{0, 0, 5, 0}), std::nullopt);
         EXPECT_EQ(fake.written.size(), 5u);
         for (const Bytes& w : fake.written) {
             EXPECT_EQ(w, bytesOf("\x04"
@@ -212,9 +230,7 @@ TEST(ReadParam, AcceptsOddStxAndEchoWhenLengthAndBccAreRight) {
     reply[0] = 'Z';
     fake.replies.push_back(reply);
     SerialLink link(0, fake);
-    double value = 0.0;
-    EXPECT_EQ(link.readParam(ReadRequest{3, 0, 5, 0}, value), 0);
-    EXPECT_EQ(value, -12.5);
+    EXPECT_EQ(link.readParam(ReadRequest{3, 0, 5, 0}), -12.5);
     EXPECT_EQ(fake.written[0], bytesOf("\x04"
                                        "0000SL\x05"));
 }
@@ -223,9 +239,7 @@ TEST(ReadParam, SucceedsOnALaterAttempt) {
     FakeOpener fake;
     fake.replies = {{}, readReply("PV", "1234."), readReply("PV", "99999")};
     SerialLink link(0, fake);
-    double value = 0.0;
-    EXPECT_EQ(link.readParam(ReadRequest{0, 0, 5, 0}, value), 0);
-    EXPECT_EQ(value, 1234.0);
+    EXPECT_EQ(link.readParam(ReadRequest{0, 0, 5, 0}), 1234.0);
     EXPECT_EQ(fake.written.size(), 2u);
 }
 
@@ -244,11 +258,10 @@ TEST(ReadParam, ValueFieldRule) {
 TEST(ReadParam, MnemonicsFromTableOrLiteralCharacters) {
     FakeOpener fake;
     SerialLink link(0, fake);
-    double value = 0.0;
-    link.readParam(ReadRequest{tervo::literalCode('p', 'v'), 0, 5, 0}, value);
-    link.readParam(ReadRequest{10, 0, 5, 0}, value);
-    link.readParam(ReadRequest{20, 0, 5, 0}, value);
-    link.readParam(ReadRequest{21, 0, 5, 0}, value);
+    link.readParam(ReadRequest{tervo::literalCode('p', 'v'), 0, 5, 0});
+    link.readParam(ReadRequest{10, 0, 5, 0});
+    link.readParam(ReadRequest{20, 0, 5, 0});
+    link.readParam(ReadRequest{21, 0, 5, 0});
     ASSERT_EQ(fake.written.size(), 20u);
     EXPECT_EQ(fake.written[0], bytesOf("\x04"
                                        "0000pv\x05"));
@@ -265,9 +278,7 @@ TEST(ReadParam, CodesNamingNoParameterNeverReachTheWire) {
         FakeOpener fake;
         fake.replies.push_back(readReply("PV", " 25.0"));
         SerialLink link(0, fake);
-        double value = 7.0;
-        EXPECT_EQ(link.readParam(ReadRequest{code, 0, 5, 0}, value), 1) << code;
-        EXPECT_EQ(value, 7.0);
+        EXPECT_EQ(link.readParam(ReadRequest{code, 0, 5, 0}), std::nullopt) << code;
         EXPECT_EQ(link.writeParam(0, 5, 0, code, "1         "), 0) << code;
         EXPECT_TRUE(fake.portNames.empty()) << code;
     }
@@ -277,8 +288,7 @@ TEST(ReadParam, HeldPortFailsAfterFiveAttempts) {
     FakeOpener fake;
     fake.failAt = FakeOpener::kOpen;
     SerialLink link(0, fake);
-    double value = 1.0;
-    EXPECT_EQ(link.readParam(ReadRequest{0, 0, 5, 0}, value), 1);
+    EXPECT_EQ(link.readParam(ReadRequest{0, 0, 5, 0}), std::nullopt);
     EXPECT_EQ(fake.portNames.size(), 5u);
 }
 
@@ -289,14 +299,14 @@ TEST(Exchange, CopiesAtMost104BytesAndHandsBackTheReply) {
                 "abc"));
     SerialLink link(0, fake);
     const Bytes big(200, 0x55);
-    auto result = link.exchange(big.data(), big.size());
-    EXPECT_EQ(result.status, 0);
+    auto result = link.exchange(0, LineFormat{}, big);
+    EXPECT_EQ(result.status, LinkStatus::Ok);
     EXPECT_EQ(result.reply, bytesOf("\x02"
                                     "abc"));
     EXPECT_EQ(fake.written[0].size(), 104u);
 
-    auto silent = link.exchange(nullptr, 0);
-    EXPECT_EQ(silent.status, 5);
+    auto silent = link.exchange(0, LineFormat{}, {});
+    EXPECT_EQ(silent.status, LinkStatus::NoReply);
     EXPECT_TRUE(silent.reply.empty());
     EXPECT_TRUE(fake.written[1].empty()) << "an empty send still makes the exchange";
 }

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <thread>
 
-#include "link/SerialLink.h"
 #include "link/PosixSerialDevice.h"
+#include "link/SerialLink.h"
 #include "support/RawPty.h"
 
 using namespace tervo;
@@ -119,19 +119,18 @@ TEST(PosixSerial, LinkStatusesFromRealDevices) {
     TempDir dir;
     setenv("TERVO_COM4", (dir / "absent").c_str(), 1);
     SerialLink link(0);
-    link.m_port = 3;
-    link.m_transmitLength = 1;
-    EXPECT_EQ(link.transact(), kLinkOpenFailed);
+    const std::vector<uint8_t> one{1};
+    EXPECT_EQ(link.exchange(3, LineFormat{}, one).status, LinkStatus::OpenFailed);
 
     std::ofstream(dir / "plain") << "not a serial port";
     setenv("TERVO_COM4", (dir / "plain").c_str(), 1);
-    EXPECT_EQ(link.transact(), kLinkGetTimeoutsFailed);
+    EXPECT_EQ(link.exchange(3, LineFormat{}, one).status, LinkStatus::GetTimeoutsFailed);
 
     RawPty pty;
     setenv("TERVO_COM4", pty.path().c_str(), 1);
-    EXPECT_EQ(link.transact(), kLinkNoReply);
-    link.m_dataBits = 4;
-    EXPECT_EQ(link.transact(), kLinkSetStateFailed);
+    EXPECT_EQ(link.exchange(3, LineFormat{}, one).status, LinkStatus::NoReply);
+    EXPECT_EQ(link.exchange(3, LineFormat{kDefaultBaudIndex, 4}, one).status,
+              LinkStatus::SetStateFailed);
     unsetenv("TERVO_COM4");
 }
 

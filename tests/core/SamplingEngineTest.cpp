@@ -88,8 +88,15 @@ protected:
         }
     }
 
+    // Starts sampling the way the view does: a work with a curve channel first has the curve
+    // start value read, then the command is given again with the result.
     void start() {
         CommandOutcome out = engine().startSampling();
+        if (out.ask == Ask::CurveStartValue) {
+            ASSERT_FALSE(out.running);
+            ASSERT_TRUE(out.exchange.has_value());
+            out = engine().startSampling(perform(*out.exchange, bus));
+        }
         ASSERT_TRUE(out.running);
         ASSERT_EQ(out.startTimerMs, 225);
         m_interval = out.startTimerMs;
@@ -405,4 +412,65 @@ TEST_F(Engine, HoursOfSamplingInMilliseconds) {
     run(2 * 3600 * 1000);
     EXPECT_EQ(engine().rows().rows(), 2u * 3600 / 5);
     EXPECT_EQ(engine().rows().capacity(), 2000u);
+}
+
+TEST_F(Engine, CurveStartValueIsAskedForBeforeTheCurvesStart) {
+    work.channels = {readChannel(kPV, 0), curveChannel(5, {{2, 30, 10}}),
+                     curveChannel(6, {{2, 30, 10}})};
+    controller(5).setValue(kSL, 20.0);
+    controller(6).setValue(kSL, 70.0);
+    CommandOutcome out = engine().startSampling();
+    EXPECT_EQ(out.ask, Ask::CurveStartValue);
+    EXPECT_FALSE(out.running);
+    EXPECT_EQ(out.startTimerMs, 0) << "nothing starts before the value is in";
+    ASSERT_TRUE(out.exchange.has_value());
+    EXPECT_EQ(out.exchange->kind, LinkRequest::Kind::Read);
+    EXPECT_EQ(out.exchange->address, 5) << "only the first curve channel is read";
+    EXPECT_EQ(out.exchange->parameterCode, static_cast<uint32_t>(kSL));
+    EXPECT_TRUE(bus.written["COM1"].empty()) << "the engine itself put nothing on the line";
+
+    out = engine().startSampling(LinkResult{});
+    EXPECT_TRUE(out.running);
+    EXPECT_EQ(engine().curveStartValue(), 0.0) << "a failed read starts the curves from 0";
+}
+
+TEST_F(Engine, ATickSplitsIntoItsExchangeAndItsResult) {
+    work.channels = {readChannel(kPV, 0), readChannel(kPV, 1)};
+    work.timing.samplingPeriod = 1;
+    start();
+    clock.advance(225);
+    TickPlan plan = engine().beginTick();
+    ASSERT_TRUE(plan.exchange.has_value());
+    EXPECT_EQ(plan.exchange->address, 0);
+    EXPECT_TRUE(bus.written["COM1"].empty());
+    LinkResult reading;
+    reading.value = 12.5;
+    TickOutcome out = engine().finishTick(plan.id, reading);
+    EXPECT_FALSE(out.discarded);
+    EXPECT_FALSE(out.cycleCompleted);
+    EXPECT_EQ(out.nextIntervalMs, 125);
+
+    // The operator stops and starts again while the second channel's exchange is under way:
+    // its result belongs to the old run and must not land in the new one.
+    plan = engine().beginTick();
+    ASSERT_TRUE(plan.exchange.has_value());
+    EXPECT_EQ(plan.exchange->address, 1);
+    engine().stopSampling();
+    start();
+    out = engine().finishTick(plan.id, reading);
+    EXPECT_TRUE(out.discarded);
+    EXPECT_EQ(engine().currentChannel(), 0u);
+
+    clock.advance(225);
+    plan = engine().beginTick();
+    EXPECT_EQ(plan.exchange->address, 0);
+    EXPECT_FALSE(engine().finishTick(plan.id, LinkResult{}).discarded);
+    plan = engine().beginTick();
+    reading.value = 7.0;
+    out = engine().finishTick(plan.id, reading);
+    EXPECT_TRUE(out.cycleCompleted);
+    ASSERT_EQ(engine().rows().rows(), 1u);
+    EXPECT_TRUE(isNoValue(engine().rows().value(0, 0))) << "a failed reading is the marker";
+    EXPECT_EQ(engine().rows().value(0, 1), 7.0);
+    EXPECT_TRUE(engine().finishTick(plan.id, reading).discarded) << "a result counts once";
 }

@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "link/AddressList.h"
-#include "link/SerialLink.h"
 #include "link/PortMap.h"
+#include "link/SerialLink.h"
 #include "text/Gbk.h"
 #include "text/HexText.h"
 #include "text/TimeText.h"

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "emu/PtyBus.h"
-#include "link/SerialLink.h"
 #include "link/ParameterTable.h"
+#include "link/SerialLink.h"
 #include "support/RawPty.h"
 
 using namespace tervo;
@@ -34,8 +34,11 @@ protected:
     void TearDown() override { unsetenv("TERVO_COM1"); }
 
     int read(uint8_t address, uint32_t code, double& value, uint8_t baud = kDefaultBaudIndex) {
-        SerialLink link(0);
-        return link.readParam(ReadRequest{code, 0, baud, address}, value);
+        const std::optional<double> read = SerialLink(0).readParam({code, 0, baud, address});
+        if (read) {
+            value = *read;
+        }
+        return read ? 0 : 1;
     }
     uint8_t write(uint8_t address, uint32_t code, const std::string& text) {
         SerialLink link(0);
@@ -80,9 +83,10 @@ TEST_F(Bus, RefusalsAndUnknownParameters) {
     EXPECT_EQ(m_bus->framesHeard(0), 8u);
 
     SerialLink link(0);
-    EXPECT_EQ(link.pollParam(0, kDefaultBaudIndex, 0, kSL), kLinkOk);
-    EXPECT_EQ(link.m_transferred, 10u);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(link.m_receive) + 3, 5), " 25.0");
+    const ExchangeResult poll = link.pollParam(0, kDefaultBaudIndex, 0, kSL);
+    EXPECT_EQ(poll.status, LinkStatus::Ok);
+    ASSERT_EQ(poll.reply.size(), 10u);
+    EXPECT_EQ(std::string(poll.reply.begin() + 3, poll.reply.begin() + 8), " 25.0");
 }
 
 TEST_F(Bus, SilentAddressesCostFiveAttempts) {
@@ -126,7 +130,7 @@ TEST_F(Bus, HeldPortGivesStatusFour) {
     ASSERT_GE(holder, 0);
     ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
     SerialLink link(0);
-    EXPECT_EQ(link.pollParam(0, kDefaultBaudIndex, 0, kPV), kLinkOpenFailed);
+    EXPECT_EQ(link.pollParam(0, kDefaultBaudIndex, 0, kPV).status, LinkStatus::OpenFailed);
     double value = 0.0;
     EXPECT_EQ(read(0, kPV, value), 1);
     EXPECT_EQ(m_bus->framesHeard(0), 0u);
@@ -141,7 +145,7 @@ TEST_F(Bus, UnpluggedAdapterWorksAgainWhenItReturns) {
     ASSERT_EQ(read(0, kSL, value), 0);
     std::filesystem::remove(link);
     SerialLink gone(0);
-    EXPECT_EQ(gone.pollParam(0, kDefaultBaudIndex, 0, kSL), kLinkOpenFailed);
+    EXPECT_EQ(gone.pollParam(0, kDefaultBaudIndex, 0, kSL).status, LinkStatus::OpenFailed);
     EXPECT_EQ(read(0, kSL, value), 1);
     std::filesystem::create_symlink(m_bus->devicePath(), link);
     EXPECT_EQ(read(0, kSL, value), 0);

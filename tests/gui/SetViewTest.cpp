@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "app/ChildWindow.h"
+#include "app/CommandIds.h"
 #include "app/MainWindow.h"
 #include "app/TervoApp.h"
-#include "app/CommandIds.h"
 #include "emu/PtyBus.h"
 #include "link/ParameterTable.h"
 #include "link/PortMap.h"

@@ -11,13 +11,13 @@
 #include <memory>
 
 #include "app/ChildWindow.h"
-#include "app/MainWindow.h"
-#include "app/TervoApp.h"
 #include "app/CommandIds.h"
 #include "app/DemoMode.h"
 #include "app/LockIndicators.h"
-#include "link/SerialLink.h"
+#include "app/MainWindow.h"
+#include "app/TervoApp.h"
 #include "link/ParameterTable.h"
+#include "link/SerialLink.h"
 #include "support/GuiTest.h"
 #include "support/RawPty.h"
 #include "support/ScriptedPrompts.h"
@@ -541,14 +541,13 @@ private slots:
             QVERIFY2(demo.start(&error), qPrintable(error));
             QCOMPARE(qEnvironmentVariable("TERVO_COM1"), demo.linkPath(0));
             QCOMPARE(qEnvironmentVariable("TERVO_COM2"), demo.linkPath(1));
-            double value = 0.0;
             SerialLink com1(0);
-            QCOMPARE(com1.readParam(ReadRequest{kSL, 0, kDefaultBaudIndex, 3}, value), 0);
-            QCOMPARE(value, 100.0);
+            QCOMPARE(com1.readParam(ReadRequest{kSL, 0, kDefaultBaudIndex, 3}),
+                     std::optional<double>(100.0));
             SerialLink com2(0);
-            QCOMPARE(com2.readParam(ReadRequest{kSL, 1, 6, 5}, value), 0);
-            QCOMPARE(value, 60.0);
-            QCOMPARE(com2.readParam(ReadRequest{kSL, 1, kDefaultBaudIndex, 5}, value), 1);
+            QCOMPARE(com2.readParam(ReadRequest{kSL, 1, 6, 5}), std::optional<double>(60.0));
+            QCOMPARE(com2.readParam(ReadRequest{kSL, 1, kDefaultBaudIndex, 5}),
+                     std::optional<double>());
 
             TervoApp app;
             MainWindow& frame = app.createMainFrame(DemoMode::statusNote());

@@ -9,8 +9,8 @@
 
 #include "app/PasswordDialog.h"
 #include "app/Settings.h"
-#include "app/StartWindow.h"
 #include "app/StartTitleDialog.h"
+#include "app/StartWindow.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
 #include "widgets/Fonts.h"

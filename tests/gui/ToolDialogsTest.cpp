@@ -140,7 +140,7 @@ private slots:
         qputenv("TERVO_COM4", "/dev/from-environment");
         {
             PortMapDialog dialog(nullptr,
-                               {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyS0")});
+                                 {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyS0")});
             QCOMPARE(dialog.windowTitle(), QStringLiteral("串口映射"));
             QCOMPARE(dialog.pathField(0)->count(), 3);
             QCOMPARE(dialog.pathField(0)->itemText(2), QStringLiteral("/dev/ttyS0"));

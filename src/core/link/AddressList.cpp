@@ -34,7 +34,7 @@ bool parseAddressList(const std::string& text, std::vector<int>& addresses) {
                    !parseInt(item.substr(dash + 1), last)) {
             return false;
         }
-        if (first < 0 || last > 99 || first > last) {
+        if (!isStationAddress(first) || !isStationAddress(last) || first > last) {
             return false;
         }
         for (int a = first; a <= last; ++a) {

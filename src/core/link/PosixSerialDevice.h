@@ -16,7 +16,4 @@ public:
     static std::unique_ptr<SerialDevice> openPath(const std::string& path);
 };
 
-// The opener every link uses unless a test hands it another one.
-SerialOpener& defaultSerialOpener();
-
 }  // namespace tervo

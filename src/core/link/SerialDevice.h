@@ -52,4 +52,8 @@ public:
     virtual std::unique_ptr<SerialDevice> open(const std::string& portName) = 0;
 };
 
+// The opener every link uses unless a test hands it another one: the platform's serial ports
+// through the port map.
+SerialOpener& defaultSerialOpener();
+
 }  // namespace tervo

@@ -1,12 +1,10 @@
 #include "link/SerialLink.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "link/ParameterTable.h"
 #include "link/PortMap.h"
-#include "link/PosixSerialDevice.h"
 
 namespace tervo {
 
@@ -44,29 +42,46 @@ const char* baudText(int baudIndex) {
     return baudIndex >= 0 && baudIndex < kBaudCount ? kBaudTexts[baudIndex] : "";
 }
 
-SerialOpener& SerialLink::defaultOpener() {
-    return defaultSerialOpener();
+const char* statusMeaning(LinkStatus status) {
+    switch (status) {
+        case LinkStatus::Ok:
+            return "exchange done";
+        case LinkStatus::SetStateFailed:
+            return "the line settings could not be applied";
+        case LinkStatus::GetStateFailed:
+            return "the line settings could not be read";
+        case LinkStatus::GetTimeoutsFailed:
+            return "the port is not a serial device";
+        case LinkStatus::OpenFailed:
+            return "the port is absent or in use";
+        case LinkStatus::NoReply:
+            return "no reply within the timeouts";
+        case LinkStatus::BadPort:
+            return "bad port";
+        case LinkStatus::BadBaud:
+            return "bad baud rate";
+    }
+    return "unknown";
 }
 
 SerialLink::SerialLink(int interCharTimeout, SerialOpener& opener)
-    : m_interCharTimeout(interCharTimeout <= 20 ? 20 : interCharTimeout), m_opener(opener) {}
+    : m_opener(opener), m_interCharTimeout(interCharTimeout <= 20 ? 20 : interCharTimeout) {}
 
-SerialLink::~SerialLink() = default;
-
-int SerialLink::transact() {
-    if (m_port > 5) {
-        return kLinkBadPort;
+LinkStatus SerialLink::transact(uint8_t port, const LineFormat& format, size_t length) {
+    m_transferred = 0;
+    if (port > 5) {
+        return LinkStatus::BadPort;
     }
-    if (m_baud > 6) {
-        return kLinkBadBaud;
+    if (format.baud > 6) {
+        return LinkStatus::BadBaud;
     }
-    std::unique_ptr<SerialDevice> device = m_opener.open(portName(m_port));
+    std::unique_ptr<SerialDevice> device = m_opener.open(portName(port));
     if (!device) {
-        return kLinkOpenFailed;
+        return LinkStatus::OpenFailed;
     }
     SerialTimeouts timeouts;
     if (!device->getTimeouts(timeouts)) {
-        return kLinkGetTimeoutsFailed;
+        return LinkStatus::GetTimeoutsFailed;
     }
     timeouts.readInterval = static_cast<uint32_t>(m_interCharTimeout);
     timeouts.readTotalMultiplier = 1;
@@ -77,22 +92,20 @@ int SerialLink::transact() {
 
     LineSettings line;
     if (!device->getLineSettings(line)) {
-        return kLinkGetStateFailed;
+        return LinkStatus::GetStateFailed;
     }
-    line.baud = kBauds[m_baud];
-    line.dataBits = m_dataBits;
-    line.parity = m_parity;
-    line.stopBits = m_stopBits;
+    line.baud = kBauds[format.baud];
+    line.dataBits = format.dataBits;
+    line.parity = format.parity;
+    line.stopBits = format.stopBits;
     if (!device->setLineSettings(line)) {
-        return kLinkSetStateFailed;
+        return LinkStatus::SetStateFailed;
     }
 
-    const size_t length =
-        static_cast<size_t>(std::clamp<int32_t>(m_transmitLength, 0, kBufferSize));
-    device->write(m_transmit, length);
-    m_transferred = static_cast<uint32_t>(device->read(m_receive, kReadSize));
+    device->write(m_transmit, std::min(length, kBufferSize));
+    m_transferred = device->read(m_receive, kReadSize);
     device.reset();
-    return m_transferred == 0 ? kLinkNoReply : kLinkOk;
+    return m_transferred == 0 ? LinkStatus::NoReply : LinkStatus::Ok;
 }
 
 void SerialLink::putAddress(uint8_t* out, uint8_t address) {
@@ -119,24 +132,23 @@ bool SerialLink::buildHeader(uint8_t address, uint32_t parameterCode, bool selec
     return true;
 }
 
-int SerialLink::pollParam(uint8_t port, uint8_t baud, uint8_t address, int tableIndex) {
-    m_port = port;
-    m_baud = baud;
-    m_address = address;
+ExchangeResult SerialLink::pollParam(uint8_t port, uint8_t baud, uint8_t address, int tableIndex) {
+    ExchangeResult result;
     const auto code = static_cast<uint32_t>(tableIndex);
     if (!isTableIndex(code) || !buildHeader(address, code, false)) {
-        return kLinkNoReply;  // only table indices are polled; nothing else goes on the wire
+        result.status = LinkStatus::NoReply;  // only table indices are polled
+        return result;
     }
     m_transmit[7] = kENQ;
-    m_transmitLength = 8;
-    return transact();
+    result.status = transact(port, LineFormat{baud}, 8);
+    if (result.status == LinkStatus::Ok) {
+        result.reply.assign(m_receive, m_receive + m_transferred);
+    }
+    return result;
 }
 
 uint8_t SerialLink::writeParam(uint8_t port, uint8_t baud, uint8_t address, uint32_t parameterCode,
-                                std::string_view valueText) {
-    m_port = port;
-    m_baud = baud;
-    m_address = address;
+                               std::string_view valueText) {
     if (!buildHeader(address, parameterCode, true)) {
         return 0;
     }
@@ -147,10 +159,9 @@ uint8_t SerialLink::writeParam(uint8_t port, uint8_t baud, uint8_t address, uint
     }
     m_transmit[13] = kETX;
     m_transmit[14] = xorOf(m_transmit, 6, 13);
-    m_transmitLength = 15;
     m_receive[0] = 0;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (transact() == kLinkOk) {
+        if (transact(port, LineFormat{baud}, 15) == LinkStatus::Ok) {
             break;
         }
     }
@@ -181,37 +192,30 @@ double SerialLink::parseValueField(const uint8_t* field) {
     return sign * value;
 }
 
-int SerialLink::readParam(const ReadRequest& request, double& value) {
-    m_port = request.port;
-    m_baud = request.baud;
-    m_address = request.address;
+std::optional<double> SerialLink::readParam(const ReadRequest& request) {
     if (!buildHeader(request.address, request.parameterCode, false)) {
-        return 1;
+        return std::nullopt;
     }
     m_transmit[7] = kENQ;
-    m_transmitLength = 8;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (transact() != kLinkOk) {
+        if (transact(request.port, LineFormat{request.baud}, 8) != LinkStatus::Ok) {
             continue;
         }
         if (m_transferred != 10 || xorOf(m_receive, 1, 8) != m_receive[9]) {
             continue;
         }
-        value = parseValueField(m_receive + 3);
-        return 0;
+        return parseValueField(m_receive + 3);
     }
-    return 1;
+    return std::nullopt;
 }
 
-ExchangeResult SerialLink::exchange(const uint8_t* bytes, size_t length) {
-    length = std::min(length, kBufferSize);
-    if (length > 0) {
-        std::memcpy(m_transmit, bytes, length);
-    }
-    m_transmitLength = static_cast<int32_t>(length);
+ExchangeResult SerialLink::exchange(uint8_t port, const LineFormat& format,
+                                    std::span<const uint8_t> bytes) {
+    const size_t length = std::min(bytes.size(), kBufferSize);
+    std::copy_n(bytes.begin(), length, m_transmit);
     ExchangeResult result;
-    result.status = transact();
-    if (result.status == kLinkOk) {
+    result.status = transact(port, format, length);
+    if (result.status == LinkStatus::Ok) {
         result.reply.assign(m_receive, m_receive + m_transferred);
     }
     return result;

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -9,17 +11,24 @@
 
 namespace tervo {
 
-// Link status, the result of one exchange.
-enum LinkStatus : int {
-    kLinkOk = 0,  // exchange done, at least one reply byte received
-    kLinkSetStateFailed = 1,
-    kLinkGetStateFailed = 2,
-    kLinkGetTimeoutsFailed = 3,
-    kLinkOpenFailed = 4,  // absent, or held by any other handle
-    kLinkNoReply = 5,
-    kLinkBadPort = 10,
-    kLinkBadBaud = 20,
+// The result of one exchange. The numbers are the ones operators and the command line see.
+enum class LinkStatus : int {
+    Ok = 0,  // exchange done, at least one reply byte received
+    SetStateFailed = 1,
+    GetStateFailed = 2,
+    GetTimeoutsFailed = 3,
+    OpenFailed = 4,  // absent, or held by any other handle
+    NoReply = 5,
+    BadPort = 10,
+    BadBaud = 20,
 };
+
+constexpr int statusNumber(LinkStatus status) {
+    return static_cast<int>(status);
+}
+
+// What a status means, in a few English words for the command line.
+const char* statusMeaning(LinkStatus status);
 
 // Control characters of the controller protocol.
 constexpr uint8_t kEOT = 0x04;
@@ -35,6 +44,17 @@ uint32_t baudOfIndex(int baudIndex);  // 0 when the index is not 0..6
 int baudIndexOf(uint32_t baud);       // -1 when the rate is not in the table
 const char* baudText(int baudIndex);  // "300".."19200"
 
+// The line an exchange runs on. Parity: 0 none, 1 odd, 2 even, 3 mark, 4 space. Stop bits:
+// 0 one, 1 one and a half, 2 two. The controllers speak 7E1, the default.
+struct LineFormat {
+    uint8_t baud = kDefaultBaudIndex;  // index into the baud table
+    uint8_t dataBits = 7;
+    uint8_t parity = 2;
+    uint8_t stopBits = 0;
+
+    bool operator==(const LineFormat&) const = default;
+};
+
 // What readParam needs to know: the same four items a channel carries.
 struct ReadRequest {
     uint32_t parameterCode = 0;
@@ -44,54 +64,52 @@ struct ReadRequest {
 };
 
 struct ExchangeResult {
-    int status = kLinkOk;
-    std::vector<uint8_t> reply;  // empty unless status is 0
+    LinkStatus status = LinkStatus::Ok;
+    std::vector<uint8_t> reply;  // empty unless status is Ok
 };
 
 // The one piece of code that talks to a serial port. Each exchange opens the port, sets the
 // timeouts and the line format, writes, reads one reply and closes again, so nothing holds a
-// port between exchanges. An object lives for one handler and is used from one thread.
+// port between exchanges. An object is used from one thread at a time.
 class SerialLink {
 public:
-    static constexpr size_t kBufferSize = 104;
-    static constexpr size_t kReadSize = 20;
+    static constexpr size_t kBufferSize = 104;  // the most one exchange sends
+    static constexpr size_t kReadSize = 20;     // the most one exchange reads
 
     // The inter-character timeout is never below 20 ms.
-    explicit SerialLink(int interCharTimeout = 0, SerialOpener& opener = defaultOpener());
-    virtual ~SerialLink();
+    explicit SerialLink(int interCharTimeout = 0, SerialOpener& opener = defaultSerialOpener());
 
-    int transact();
-    int pollParam(uint8_t port, uint8_t baud, uint8_t address, int tableIndex);
+    // One exchange of raw bytes on port 0..5 ("COM1".."COM6"). Bytes beyond 104 are not sent.
+    ExchangeResult exchange(uint8_t port, const LineFormat& format, std::span<const uint8_t> bytes);
+    // One poll of table index `tableIndex` in 7E1, the reply as it came (not checked). A code
+    // that is not a table index puts nothing on the wire and gives NoReply.
+    ExchangeResult pollParam(uint8_t port, uint8_t baud, uint8_t address, int tableIndex);
     // Returns the first reply byte (ACK 6, NAK 21, or whatever came), 0 when no exchange got
-    // through. Value texts are padded to ten characters by callers; the first five are sent.
+    // through in five attempts. Value texts are padded to ten characters by callers; the first
+    // five are sent.
     uint8_t writeParam(uint8_t port, uint8_t baud, uint8_t address, uint32_t parameterCode,
                        std::string_view valueText);
-    // 0 with the value stored, 1 with the value untouched.
-    int readParam(const ReadRequest& request, double& value);
-    ExchangeResult exchange(const uint8_t* bytes, size_t length);
+    // The value, after up to five attempts each checked for length and block check; nullopt
+    // when none was good.
+    std::optional<double> readParam(const ReadRequest& request);
+
+    int interCharTimeout() const { return m_interCharTimeout; }
 
     // The value field rule: digits before and after '.', '-' anywhere negates, all else skipped.
     static double parseValueField(const uint8_t* field);
     static void putAddress(uint8_t* out, uint8_t address);
 
-    uint8_t m_port = 0;
-    uint8_t m_baud = kDefaultBaudIndex;
-    uint8_t m_parity = 2;
-    uint8_t m_stopBits = 0;
-    uint8_t m_dataBits = 7;
-    uint8_t m_address = 0;
-    int32_t m_interCharTimeout = 20;
-    uint8_t m_transmit[kBufferSize] = {};
-    uint8_t m_receive[kBufferSize] = {};
-    int32_t m_transmitLength = 0;
-    uint32_t m_transferred = 0;
-
 private:
-    static SerialOpener& defaultOpener();
+    // Sends the first `length` bytes of the transmit buffer and reads into the receive buffer.
+    LinkStatus transact(uint8_t port, const LineFormat& format, size_t length);
     // Fills bytes 0..4 and the mnemonic; false for a code that names no parameter.
     bool buildHeader(uint8_t address, uint32_t parameterCode, bool select);
 
     SerialOpener& m_opener;
+    int m_interCharTimeout;
+    uint8_t m_transmit[kBufferSize] = {};
+    uint8_t m_receive[kBufferSize] = {};
+    size_t m_transferred = 0;
 };
 
 }  // namespace tervo

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "curves/TrackingCurve.h"
-#include "link/SerialLink.h"
 #include "text/Gbk.h"
 #include "text/TimeText.h"
 #include "text/ValueText.h"
@@ -92,19 +91,30 @@ CommandOutcome SamplingEngine::states() const {
     return outcome;
 }
 
-void SamplingEngine::takeCurveStartValue() {
-    // Only the first curve channel is read; every curve channel starts from its value.
-    m_curveStart = 0.0;
+const ChannelInfo* SamplingEngine::firstCurveChannel() const {
     for (const ChannelInfo& channel : m_work.channels) {
         if (channel.isCurveChannel()) {
-            SerialLink link(0, m_opener);
-            double value = 0.0;
-            if (link.readParam(channel.readRequest(), value) == 0) {
-                m_curveStart = value;
-            }
-            return;
+            return &channel;
         }
     }
+    return nullptr;
+}
+
+bool SamplingEngine::needsCurveStart(const std::optional<LinkResult>& curveStart,
+                                     CommandOutcome& outcome) const {
+    const ChannelInfo* channel = firstCurveChannel();
+    if (channel == nullptr || curveStart) {
+        return false;
+    }
+    outcome.ask = Ask::CurveStartValue;
+    outcome.exchange = LinkRequest::read(channel->readRequest());
+    return true;
+}
+
+void SamplingEngine::takeCurveStartValue(const std::optional<LinkResult>& curveStart) {
+    // Only the first curve channel is read; every curve channel starts from its value, and
+    // from 0 when the read failed.
+    m_curveStart = curveStart && curveStart->value ? *curveStart->value : 0.0;
 }
 
 void SamplingEngine::restartCycle(uint32_t now) {
@@ -115,9 +125,10 @@ void SamplingEngine::restartCycle(uint32_t now) {
     m_startTick = now;
     m_cycleStartTick = now;
     m_occurrences.clear();
+    m_openTick = 0;  // a result still under way belongs to the run before
 }
 
-CommandOutcome SamplingEngine::startSampling() {
+CommandOutcome SamplingEngine::startSampling(const std::optional<LinkResult>& curveStart) {
     const size_t n = m_work.channels.size();
     if (n == 0) {
         CommandOutcome outcome = states();
@@ -126,7 +137,10 @@ CommandOutcome SamplingEngine::startSampling() {
     }
     CommandOutcome outcome;
     if (!m_running) {
-        takeCurveStartValue();
+        if (needsCurveStart(curveStart, outcome)) {
+            return outcome;
+        }
+        takeCurveStartValue(curveStart);
         m_running = true;
         restartCycle(m_clock.tickMs());
         m_current.assign(n, 0.0);
@@ -152,13 +166,15 @@ CommandOutcome SamplingEngine::stopSampling(bool passwordChecked) {
     }
     if (m_running) {
         m_running = false;
+        m_openTick = 0;
         outcome.stopTimer = true;
     }
     outcome.running = false;
     return outcome;
 }
 
-CommandOutcome SamplingEngine::startRecording(const std::optional<std::string>& recordPath) {
+CommandOutcome SamplingEngine::startRecording(const std::optional<std::string>& recordPath,
+                                              const std::optional<LinkResult>& curveStart) {
     CommandOutcome outcome = states();
     if (!m_running) {
         outcome.messages.push_back(kNotRunningText);
@@ -177,7 +193,11 @@ CommandOutcome SamplingEngine::startRecording(const std::optional<std::string>& 
                 "T" + fileStampText(m_clock.localTime(m_clock.calendarSeconds())) + ".alt";
             return outcome;
         }
-        takeCurveStartValue();
+        if (needsCurveStart(curveStart, outcome)) {
+            outcome.recording = false;
+            return outcome;
+        }
+        takeCurveStartValue(curveStart);
         m_recording = true;
         m_recordPath = *recordPath;
         m_recordFailed = false;
@@ -208,12 +228,11 @@ CommandOutcome SamplingEngine::stopRecording(bool passwordChecked, bool confirme
     return outcome;
 }
 
-double SamplingEngine::pollChannel(size_t c, std::vector<std::string>& messages) {
+std::optional<LinkRequest> SamplingEngine::channelExchange(size_t c,
+                                                           std::vector<std::string>& messages) {
     const ChannelInfo& channel = m_work.channels[c];
-    SerialLink link(0, m_opener);
     if (!channel.isCurveChannel()) {
-        double value = 0.0;
-        return link.readParam(channel.readRequest(), value) == 0 ? value : kNoValue;
+        return LinkRequest::read(channel.readRequest());
     }
     // The value the channel's program prescribes for the nominal time of the row being built.
     const int64_t t = int64_t{m_work.timing.samplingPeriod} * static_cast<int64_t>(m_rows.rows());
@@ -226,14 +245,21 @@ double SamplingEngine::pollChannel(size_t c, std::vector<std::string>& messages)
     }
     m_curveFailed[c] = cannotOpen;
     if (isNoValue(v)) {
-        return kNoValue;
+        m_current[c] = kNoValue;
+        return std::nullopt;
     }
+    m_curveValue = v;
     char text[512];
     std::snprintf(text, sizeof text, "%f", v);
-    const uint8_t reply =
-        link.writeParam(channel.port, channel.baud, channel.address,
-                        static_cast<uint32_t>(channel.parameterCode), padValueText(text));
-    return reply == kACK ? v : kNoValue;
+    return LinkRequest::write(channel.port, channel.baud, channel.address,
+                              static_cast<uint32_t>(channel.parameterCode), padValueText(text));
+}
+
+double SamplingEngine::channelValue(size_t c, const LinkResult& result) const {
+    if (!m_work.channels[c].isCurveChannel()) {
+        return result.value.value_or(kNoValue);
+    }
+    return result.writeReply == kACK ? m_curveValue : kNoValue;
 }
 
 void SamplingEngine::writeRecord(std::vector<std::string>& messages) {
@@ -262,18 +288,21 @@ void SamplingEngine::completeCycle(std::vector<std::string>& messages) {
     }
 }
 
-TickOutcome SamplingEngine::tick() {
-    TickOutcome outcome;
-    outcome.nextIntervalMs = kIntervalMs;
+TickPlan SamplingEngine::beginTick() {
+    TickPlan plan;
+    m_tickOutcome = TickOutcome{};
+    m_tickOutcome.nextIntervalMs = kIntervalMs;
+    m_tickPolls = false;
+    plan.id = m_openTick = ++m_lastTickId;
     if (!m_running) {
-        return outcome;
+        return plan;
     }
-    const uint32_t now = m_clock.tickMs();
+    const uint32_t now = m_tickNow = m_clock.tickMs();
     m_elapsed = static_cast<int32_t>((now - m_startTick) / 1000);
     if (m_elapsed % 10 != m_lastSecondDigit) {
         m_lastSecondDigit = m_elapsed % 10;
-        outcome.secondChanged = true;
-        outcome.caption =
+        m_tickOutcome.secondChanged = true;
+        m_tickOutcome.caption =
             "采集工作 - " + timeStampText(m_clock.localTime(m_clock.calendarSeconds()));
     }
     if (!m_cycleDue &&
@@ -281,9 +310,28 @@ TickOutcome SamplingEngine::tick() {
         m_cycleDue = true;
     }
     const size_t n = std::min(m_current.size(), m_work.channels.size());
+    if (!m_cycleDone && m_currentChannel < n) {
+        plan.exchange = channelExchange(m_currentChannel, m_tickOutcome.messages);
+        m_tickPolls = plan.exchange.has_value();
+    }
+    return plan;
+}
+
+TickOutcome SamplingEngine::finishTick(uint64_t id, const LinkResult& result) {
+    if (id == 0 || id != m_openTick) {
+        TickOutcome stale;
+        stale.discarded = true;
+        return stale;
+    }
+    m_openTick = 0;
+    TickOutcome outcome = std::move(m_tickOutcome);
+    if (!m_running) {
+        return outcome;
+    }
+    const size_t n = std::min(m_current.size(), m_work.channels.size());
     if (!m_cycleDone) {
-        if (m_currentChannel < n) {
-            m_current[m_currentChannel] = pollChannel(m_currentChannel, outcome.messages);
+        if (m_tickPolls && m_currentChannel < n) {
+            m_current[m_currentChannel] = channelValue(m_currentChannel, result);
         }
         if (++m_currentChannel >= n) {
             m_cycleDone = true;
@@ -295,9 +343,14 @@ TickOutcome SamplingEngine::tick() {
         m_cycleDue = false;
         m_cycleDone = false;
         m_currentChannel = 0;
-        m_cycleStartTick = now;
+        m_cycleStartTick = m_tickNow;
     }
     return outcome;
+}
+
+TickOutcome SamplingEngine::tick() {
+    const TickPlan plan = beginTick();
+    return finishTick(plan.id, plan.exchange ? perform(*plan.exchange, m_opener) : LinkResult{});
 }
 
 }  // namespace tervo

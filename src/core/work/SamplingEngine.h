@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Clock.h"
-#include "link/PosixSerialDevice.h"
+#include "link/LinkRequest.h"
 #include "work/Events.h"
 #include "work/WorkDefinition.h"
 
@@ -63,12 +63,16 @@ enum class Ask {
     Password,      // the entry password check (protected mode)
     RecordPath,    // the record-file save dialog, proposing `proposedRecordName`
     StopQuestion,  // kStopQuestionText with OK and Cancel
+    // The first curve channel's controller value, read before the curves start: carry out
+    // `exchange` and call again with its result.
+    CurveStartValue,
 };
 
 struct CommandOutcome {
     Ask ask = Ask::Nothing;
-    std::vector<std::string> messages;  // to show, in order
-    std::string proposedRecordName;     // "T040304153000.alt"
+    std::vector<std::string> messages;    // to show, in order
+    std::string proposedRecordName;       // "T040304153000.alt"
+    std::optional<LinkRequest> exchange;  // with Ask::CurveStartValue
     bool running = false;    // the toolbar shows "开始运行" pressed, else "停止运行"
     bool recording = false;  // "开始保存" pressed, else "结束保存"
     int startTimerMs = 0;    // arm timer 1 with this interval when above 0
@@ -81,11 +85,24 @@ struct TickOutcome {
     std::string caption;          // "采集工作 - 2004/03/04 15:30:00"
     bool cycleCompleted = false;  // a row was appended: redraw the chart area
     std::vector<std::string> messages;
+    // The result belonged to a tick of an earlier run (sampling was stopped or restarted while
+    // its exchange was under way): nothing was done and no timer is to be armed for it.
+    bool discarded = false;
+};
+
+// The first half of a tick: the exchange it needs, nullopt when it needs none (not running,
+// the cycle already complete, a curve channel whose file gives no value).
+struct TickPlan {
+    uint64_t id = 0;  // hand back to finishTick
+    std::optional<LinkRequest> exchange;
 };
 
 // The sampling engine of a live work: one channel per tick, a row per completed cycle, events
 // and a rewrite of the record file after each cycle while recording. It has no timer of its
-// own: the view arms its timer as the outcomes say and calls tick().
+// own and never waits on the line itself: the caller arms its timer as the outcomes say, and
+// each tick is beginTick(), the exchange it names carried out wherever the caller likes, then
+// finishTick() with the result. The next tick is armed only once the result is in, so a
+// silent controller stretches a tick by its attempts as it would on the line directly.
 class SamplingEngine {
 public:
     static constexpr int kFirstIntervalMs = 225;
@@ -104,11 +121,21 @@ public:
 
     void setProtectedMode(bool on) { m_protectedMode = on; }
 
-    CommandOutcome startSampling();
+    // With a curve channel the commands first ask for the curve start value.
+    CommandOutcome startSampling(const std::optional<LinkResult>& curveStart = std::nullopt);
     CommandOutcome stopSampling(bool passwordChecked = false);
-    CommandOutcome startRecording(const std::optional<std::string>& recordPath = std::nullopt);
+    CommandOutcome startRecording(const std::optional<std::string>& recordPath = std::nullopt,
+                                  const std::optional<LinkResult>& curveStart = std::nullopt);
     CommandOutcome stopRecording(bool passwordChecked = false, bool confirmed = false);
+
+    TickPlan beginTick();
+    // A result for any id but the open tick's is discarded.
+    TickOutcome finishTick(uint64_t id, const LinkResult& result);
+    // Both halves, the exchange carried out here on the engine's opener: for callers that may
+    // wait on the line (the command line, tests).
     TickOutcome tick();
+    // Answers a CurveStartValue question here on the engine's opener, for the same callers.
+    LinkResult performNow(const LinkRequest& request) { return perform(request, m_opener); }
 
     bool running() const { return m_running; }
     bool recording() const { return m_recording; }
@@ -122,9 +149,15 @@ public:
 
 private:
     CommandOutcome states() const;
-    void takeCurveStartValue();
+    const ChannelInfo* firstCurveChannel() const;
+    // Asks for the curve start value when the work has a curve channel and no reading came.
+    bool needsCurveStart(const std::optional<LinkResult>& curveStart,
+                         CommandOutcome& outcome) const;
+    void takeCurveStartValue(const std::optional<LinkResult>& curveStart);
     void restartCycle(uint32_t now);
-    double pollChannel(size_t channel, std::vector<std::string>& messages);
+    // The exchange for `channel`, or nullopt with the value already stored in m_current.
+    std::optional<LinkRequest> channelExchange(size_t channel, std::vector<std::string>& messages);
+    double channelValue(size_t channel, const LinkResult& result) const;
     void completeCycle(std::vector<std::string>& messages);
     void writeRecord(std::vector<std::string>& messages);
 
@@ -142,6 +175,13 @@ private:
     bool m_cycleDue = false;
     bool m_cycleDone = false;
     size_t m_currentChannel = 0;
+    // The open tick: its id (0 when none), its start time and what it has found so far.
+    uint64_t m_openTick = 0;
+    uint64_t m_lastTickId = 0;
+    uint32_t m_tickNow = 0;
+    bool m_tickPolls = false;
+    double m_curveValue = 0.0;  // what a curve channel's write sends, stored on ACK
+    TickOutcome m_tickOutcome;
     std::vector<double> m_current;
     EventMemory m_eventMemory;
     RowStore m_rows;

@@ -4,8 +4,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-#include "app/TervoApp.h"
 #include "app/CommandIds.h"
+#include "app/TervoApp.h"
 #include "app/ViewTemplate.h"
 
 namespace tervo::gui {

@@ -17,11 +17,11 @@
 
 #include "app/AboutDialog.h"
 #include "app/ChildWindow.h"
+#include "app/CommandIds.h"
+#include "app/LockIndicators.h"
 #include "app/PortMapDialog.h"
 #include "app/StartTitleDialog.h"
 #include "app/TervoApp.h"
-#include "app/CommandIds.h"
-#include "app/LockIndicators.h"
 #include "widgets/Pictures.h"
 #include "widgets/Prompts.h"
 

@@ -21,7 +21,7 @@ class PortMapDialog : public QDialog {
     Q_OBJECT
 public:
     explicit PortMapDialog(QWidget* parent = nullptr,
-                         const QStringList& devices = presentSerialDevices());
+                           const QStringList& devices = presentSerialDevices());
 
     PickCombo* pathField(int portIndex) const { return m_fields[portIndex]; }
     QLabel* effectiveLabel(int portIndex) const { return m_effective[portIndex]; }

@@ -4,11 +4,11 @@
 #include <QPrinter>
 #include <QScreen>
 
+#include "app/CommandIds.h"
 #include "app/MainWindow.h"
 #include "app/PasswordDialog.h"
 #include "app/Settings.h"
 #include "app/StartWindow.h"
-#include "app/CommandIds.h"
 #include "tools/ParameterView.h"
 #include "tools/SerialTestView.h"
 #include "widgets/Fonts.h"

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "link/SerialLink.h"
 #include "link/PortMap.h"
+#include "link/SerialLink.h"
 #include "widgets/PickCombo.h"
 #include "widgets/Prompts.h"
 

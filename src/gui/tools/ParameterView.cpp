@@ -7,6 +7,8 @@
 
 #include "app/ChildWindow.h"
 #include "app/CommandIds.h"
+#include "link/AddressList.h"
+#include "link/SerialLink.h"
 #include "text/Gbk.h"
 #include "text/ValueText.h"
 #include "tools/LinkSettingsDialog.h"
@@ -28,11 +30,6 @@ constexpr int kCmdWrite = 32798;
 QString description(int row) {
     return QString::fromUtf8(parameterDescriptionUtf8(row).data(),
                              static_cast<qsizetype>(parameterDescriptionUtf8(row).size()));
-}
-
-// Addresses are two digits on the wire; anything else would reach another controller.
-bool isStationAddress(int address) {
-    return address >= 0 && address <= 99;
 }
 
 }  // namespace
@@ -187,16 +184,18 @@ void ParameterView::onTimer() {
     }
 
     m_request.parameterCode = static_cast<uint32_t>(m_row);
-    double value = 0.0;
-    SerialLink link(0, linkOpener());
-    if (m_commError || !isStationAddress(address) || link.readParam(m_request, value) != 0) {
+    std::optional<double> value;
+    if (!m_commError && isStationAddress(address)) {
+        value = SerialLink(0, linkOpener()).readParam(m_request);
+    }
+    if (!value) {
         setCaption(QStringLiteral("通信错误"));
         showAutoRead(false);
         m_commError = true;
         m_autoRead = false;
     } else {
-        m_list->item(m_row)->setText(rowText(m_row, value));
-        m_values[static_cast<size_t>(m_row)] = value;
+        m_list->item(m_row)->setText(rowText(m_row, *value));
+        m_values[static_cast<size_t>(m_row)] = *value;
     }
     m_row = (m_row + 1) % kParameterCount;
     m_timer.start(kInterval);

@@ -5,8 +5,8 @@
 #include <array>
 
 #include "app/ViewTemplate.h"
-#include "link/SerialLink.h"
 #include "link/ParameterTable.h"
+#include "link/SerialLink.h"
 
 class QLineEdit;
 class QListWidget;

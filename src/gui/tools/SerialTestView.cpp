@@ -10,8 +10,8 @@
 #include <QToolButton>
 
 #include "app/ChildWindow.h"
-#include "link/SerialLink.h"
 #include "link/PortMap.h"
+#include "link/SerialLink.h"
 #include "text/Gbk.h"
 #include "text/HexText.h"
 #include "widgets/BarStrip.h"
@@ -201,22 +201,17 @@ void SerialTestView::sendOnce() {
     if (port < 0 || baud < 0 || dataBits < 0 || parity < 0 || stopBits < 0) {
         return;
     }
-    SerialLink link(0, linkOpener());
-    link.m_port = static_cast<uint8_t>(port);
-    link.m_baud = static_cast<uint8_t>(baud);
-    link.m_dataBits = static_cast<uint8_t>(dataBits + 4);
-    link.m_parity = kParityCodes[parity];
-    link.m_stopBits = kStopBitCodes[stopBits];
-
+    const LineFormat format{static_cast<uint8_t>(baud), static_cast<uint8_t>(dataBits + 4),
+                            kParityCodes[parity], kStopBitCodes[stopBits]};
     const std::vector<uint8_t> bytes = transmitBytes();
     m_sent += static_cast<uint32_t>(bytes.size());
-    std::copy(bytes.begin(), bytes.end(), link.m_transmit);
-    link.m_transmitLength = static_cast<int32_t>(bytes.size());
-    if (link.transact() == kLinkOk) {
-        for (uint32_t i = 0; i < link.m_transferred; ++i) {
-            showReceived(link.m_receive[i]);
+    const ExchangeResult result =
+        SerialLink(0, linkOpener()).exchange(static_cast<uint8_t>(port), format, bytes);
+    if (result.status == LinkStatus::Ok) {
+        for (uint8_t byte : result.reply) {
+            showReceived(byte);
         }
-        m_received += link.m_transferred;
+        m_received += static_cast<uint32_t>(result.reply.size());
     }
     updateCounters();
 }
