@@ -2,15 +2,16 @@
 
 #include <array>
 #include <cstdlib>
+#include <mutex>
 
 namespace tervo {
 
 namespace {
 
-std::array<std::string, kPortCount>& applicationPaths() {
-    static std::array<std::string, kPortCount> paths;
-    return paths;
-}
+// Set on the user-interface thread (settings, demo mode) and read wherever a port is opened
+// (the link threads among them).
+std::mutex g_pathsMutex;
+std::array<std::string, kPortCount> g_paths;
 
 bool inRange(int portIndex) {
     return portIndex >= 0 && portIndex < kPortCount;
@@ -44,13 +45,18 @@ std::string portPath(int portIndex) {
         fromEnvironment != nullptr && *fromEnvironment != '\0') {
         return fromEnvironment;
     }
-    const std::string& chosen = applicationPaths()[portIndex];
+    std::string chosen;
+    {
+        const std::lock_guard<std::mutex> lock(g_pathsMutex);
+        chosen = g_paths[static_cast<size_t>(portIndex)];
+    }
     return chosen.empty() ? defaultPortPath(portIndex) : chosen;
 }
 
 void setPortPath(int portIndex, const std::string& path) {
     if (inRange(portIndex)) {
-        applicationPaths()[portIndex] = path;
+        const std::lock_guard<std::mutex> lock(g_pathsMutex);
+        g_paths[static_cast<size_t>(portIndex)] = path;
     }
 }
 
