@@ -6,9 +6,11 @@
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
-#include "app/DemoMode.h"
+#include "Views.h"
 #include "app/TervoApp.h"
+#include "demo/DemoMode.h"
 #include "widgets/Pictures.h"
 
 namespace {
@@ -37,25 +39,48 @@ void quitOnSignals(QApplication& application) {
     std::signal(SIGHUP, onSignal);
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tervo"));
-    QApplication::setOrganizationName(QStringLiteral("ZMT"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
-
-    QCommandLineParser parser;
+void describe(QCoreApplication& application, QCommandLineParser& parser,
+              const QCommandLineOption& demo) {
+    QCoreApplication::setApplicationName(QStringLiteral("Tervo"));
+    QCoreApplication::setOrganizationName(QStringLiteral("ZMT"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TERVO_VERSION));
     parser.setApplicationDescription(QStringLiteral("QT570 temperature controller software"));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption(demo);
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A record file to open."));
+    parser.process(application);
+}
+
+// --help and --version answer on the terminal, also where there is no display to open.
+bool asksForHelpOrVersion(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        for (const char* option : {"-h", "-?", "--help", "--help-all", "-v", "--version"}) {
+            if (std::strcmp(argv[i], option) == 0) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
     const QCommandLineOption demo(
         QStringLiteral("demo"),
         QStringLiteral("Run against emulated controllers: COM1 (addresses 0-3, 9600 baud) and "
                        "COM2 (address 5, 19200 baud)."));
-    parser.addOption(demo);
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A record file to open."));
-    parser.process(application);
+    if (asksForHelpOrVersion(argc, argv)) {
+        QCoreApplication terminal(argc, argv);
+        QCommandLineParser parser;
+        describe(terminal, parser, demo);  // prints and ends the program
+        return 0;
+    }
+
+    QApplication application(argc, argv);
+    QCommandLineParser parser;
+    describe(application, parser, demo);
     quitOnSignals(application);
 
     tervo::gui::DemoMode demoMode;
@@ -71,6 +96,7 @@ int main(int argc, char* argv[]) {
     }
 
     tervo::gui::TervoApp tervo;
+    tervo::gui::registerViews(tervo);
     application.setWindowIcon(tervo::gui::applicationIcon());
     tervo.start(options);
     return g_quitRequested ? 0 : application.exec();

@@ -12,16 +12,16 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "Views.h"
 #include "app/AboutDialog.h"
 #include "app/ChildWindow.h"
-#include "app/CommandIds.h"
-#include "app/DemoMode.h"
 #include "app/MainWindow.h"
 #include "app/PasswordDialog.h"
 #include "app/PortMapDialog.h"
 #include "app/StartTitleDialog.h"
 #include "app/StartWindow.h"
 #include "app/TervoApp.h"
+#include "demo/DemoMode.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
 #include "tools/LinkSettingsDialog.h"
@@ -85,6 +85,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     TervoApp app;
+    registerViews(app);
 
     {
         StartWindow splash;
@@ -101,27 +102,32 @@ int main(int argc, char* argv[]) {
         save(splash, QStringLiteral("start-window-pressed"), QRect(0, 0, 1024, 768));
     }
 
-    MainWindow& frame = app.createMainFrame(DemoMode::statusNote());
+    MainWindow& frame = app.createMainWindow(DemoMode::statusNote());
     frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     frame.showMaximized();
     save(frame, QStringLiteral("main-window"), QRect(0, 0, 1024, 768));
 
-    frame.command(kCmdSetView);
+    frame.actions().parameters->trigger();
     auto* setView = qobject_cast<ParameterView*>(frame.activeChild()->view());
     for (int i = 0; i < 12; ++i) {
         setView->onTimer();
+        tervo::testing::waitFor([setView] { return !setView->tickUnderway(); });
     }
     setView->list()->setCurrentRow(3);
     setView->valueField()->setText(QStringLiteral("100"));
     save(frame, QStringLiteral("parameter-view"), QRect(0, 0, 840, 620));
 
-    frame.command(kCmdTestView);
+    frame.actions().serialTest->trigger();
     auto* testView = qobject_cast<SerialTestView*>(frame.activeChild()->view());
-    testView->sendOnce();
+    auto send = [testView] {
+        testView->sendOnce();
+        tervo::testing::waitFor([testView] { return testView->sendsUnderway() == 0; });
+    };
+    send();
     testView->hexCheck()->setChecked(true);
-    testView->sendOnce();
+    send();
     testView->sendCombo()->setSelection(1);
-    testView->sendOnce();
+    send();
     save(frame, QStringLiteral("serial-test-view"), QRect(0, 0, 1030, 740));
 
     LinkSettingsDialog comm(0, 5, 7);

@@ -6,14 +6,15 @@
 #include <QToolButton>
 #include <memory>
 
+#include "Views.h"
 #include "app/ChildWindow.h"
-#include "app/CommandIds.h"
 #include "app/MainWindow.h"
 #include "app/TervoApp.h"
 #include "emu/PtyBus.h"
 #include "link/ParameterTable.h"
 #include "link/PortMap.h"
 #include "support/GuiTest.h"
+#include "support/LinkFakes.h"
 #include "support/PtyResponder.h"
 #include "support/ScriptedPrompts.h"
 #include "tools/ParameterView.h"
@@ -23,6 +24,7 @@
 using namespace tervo;
 using namespace tervo::gui;
 using tervo::testing::ScriptedPrompts;
+using tervo::testing::waitFor;
 
 namespace {
 
@@ -41,6 +43,23 @@ QStringList descriptions() {
                                    qsizetype(parameterDescriptionUtf8(row).size()));
     }
     return texts;
+}
+
+// One tick of timer 1, until its read has come back. A tick the view's own timer began is
+// let finish first, so the tick reads what the controls say now.
+bool tick(ParameterView* view) {
+    auto done = [view] { return !view->tickUnderway(); };
+    if (!waitFor(done)) {
+        return false;
+    }
+    view->onTimer();
+    return waitFor(done);
+}
+
+// The write button, until the controller's answer is in.
+bool write(ParameterView* view) {
+    view->write();
+    return waitFor([view] { return !view->writeUnderway(); });
 }
 
 }  // namespace
@@ -68,7 +87,8 @@ private slots:
         }
         m_prompts = std::make_unique<ScriptedPrompts>();
         m_app = std::make_unique<TervoApp>();
-        m_frame = &m_app->createMainFrame();
+        registerViews(*m_app);
+        m_frame = &m_app->createMainWindow();
     }
 
     void cleanup() {
@@ -96,10 +116,12 @@ private slots:
         QCOMPARE(view->addressCombo()->geometry().topLeft(), QPoint(435, 2));
         QCOMPARE(view->list()->size(), QSize(400, 300));
         QCOMPARE(rowTexts(*view), descriptions());
-        QVERIFY(view->autoReadButton()->isChecked());
+        QVERIFY(view->autoReadAction()->isChecked());
         QVERIFY(view->timer().isActive());
         QCOMPARE(view->timer().interval(), 500);
         QVERIFY(view->timer().isSingleShot());
+        QCOMPARE(view->objectName(), QStringLiteral("parameterView"));
+        QCOMPARE(view->findChild<QListWidget*>(QStringLiteral("parameterList")), view->list());
 
         // The list sits in the middle of the view, but never above y 40.
         m_frame->show();
@@ -127,6 +149,18 @@ private slots:
         QCOMPARE(view->list()->pos(), QPoint(200, 150));
         view->resize(300, 200);
         QCOMPARE(view->list()->pos(), QPoint(0, 40));
+
+        // The two buttons have one text each: a prompt in the status bar, no tip.
+        ChildWindow* child = m_frame->activeChild();
+        auto* autoRead = child->findChild<QToolButton*>(QStringLiteral("autoReadButton"));
+        auto* writeButton = child->findChild<QToolButton*>(QStringLiteral("writeButton"));
+        QCOMPARE(autoRead->defaultAction(), view->autoReadAction());
+        QCOMPARE(writeButton->defaultAction(), view->writeAction());
+        QCOMPARE(view->autoReadAction()->statusTip(), QStringLiteral("开关自动下载功能"));
+        QCOMPARE(view->writeAction()->statusTip(),
+                 QStringLiteral("按此键，下载修改设置数据到仪表"));
+        QCOMPARE(tervo::testing::shownToolTip(autoRead), QString());
+        QCOMPARE(tervo::testing::shownToolTip(writeButton), QString());
     }
 
     void rowsFillWithTheControllersValues() {
@@ -134,13 +168,13 @@ private slots:
         m_bus->setValue(0, segmentDwellIndex(8), -7.5);
         ParameterView* view = open();
         const uint64_t heard = m_bus->framesHeard(0);
-        view->onTimer();
+        QVERIFY(tick(view));
         QVERIFY(view->timer().isActive());
         QCOMPARE(view->timer().interval(), 500);
         QVERIFY(rowTexts(*view)[0].startsWith(QStringLiteral("PV 测量值（只读）        ")));
         QCOMPARE(view->list()->item(1)->text(), descriptions()[1]);
         for (int row = 1; row < kParameterCount; ++row) {
-            view->onTimer();
+            QVERIFY(tick(view));
         }
         QCOMPARE(view->nextRow(), 0);
         QCOMPARE(m_bus->framesHeard(0), heard + 49);
@@ -167,27 +201,27 @@ private slots:
         m_app->currentLink = LinkSettings{0, 5, 1};
         ParameterView* view = open();
         ChildWindow* child = m_frame->activeChild();
-        view->onTimer();
+        QVERIFY(tick(view));
         QVERIFY(!view->communicationError());
         m_bus->setFaults(1, emu::Faults{true});
-        view->onTimer();
+        QVERIFY(tick(view));
         QCOMPARE(child->windowTitle(), QStringLiteral("通信错误"));
         QVERIFY(view->communicationError());
         QVERIFY(!view->autoRead());
-        QVERIFY(!view->autoReadButton()->isChecked());
+        QVERIFY(!view->autoReadAction()->isChecked());
         QVERIFY(view->timer().isActive());
 
         // The controller answers again, but nothing is read until the selection changes,
         // and the auto-read button does not bring reading back.
         m_bus->setFaults(1, emu::Faults{});
         const uint64_t heard = m_bus->framesHeard(1);
-        view->onTimer();
+        QVERIFY(tick(view));
         view->toggleAutoRead();
-        QVERIFY(view->autoReadButton()->isChecked());
-        view->onTimer();
-        QVERIFY(!view->autoReadButton()->isChecked());
+        QVERIFY(view->autoReadAction()->isChecked());
+        QVERIFY(tick(view));
+        QVERIFY(!view->autoReadAction()->isChecked());
         view->toggleAutoRead();
-        view->onTimer();
+        QVERIFY(tick(view));
         QCOMPARE(m_bus->framesHeard(1), heard);
         QCOMPARE(child->windowTitle(), QStringLiteral("通信错误"));
         QCOMPARE(m_frame->windowTitle(), QStringLiteral("温控仪控制系统 - 仪表参数修改"));
@@ -195,34 +229,35 @@ private slots:
         // Address 01 to 00 and back: the list starts over with zeros and reading resumes.
         view->list()->item(3)->setText(QStringLiteral("stale"));
         view->addressCombo()->setText(QStringLiteral("00"));
-        view->onTimer();
+        QVERIFY(tick(view));
         QVERIFY(!view->communicationError());
         QCOMPARE(child->windowTitle(), QStringLiteral("仪表参数修改"));
         QVERIFY(view->autoRead());
-        QVERIFY(view->autoReadButton()->isChecked());
+        QVERIFY(view->autoReadAction()->isChecked());
         QCOMPARE(view->list()->item(3)->text(), descriptions()[3]);
         QVERIFY(view->list()->item(0)->text() != descriptions()[0]);
         QCOMPARE(view->nextRow(), 1);
         view->addressCombo()->setText(QStringLiteral("01"));
-        view->onTimer();
+        QVERIFY(tick(view));
         QCOMPARE(m_bus->framesHeard(1), heard + 1);
         QCOMPARE(view->nextRow(), 1);
         // Stopped by the button, the view reads nothing at all.
-        view->toggleAutoRead();
+        view->autoReadAction()->trigger();
         QVERIFY(!view->timer().isActive());
-        QVERIFY(!view->autoReadButton()->isChecked());
-        view->toggleAutoRead();
+        QVERIFY(!view->autoReadAction()->isChecked());
+        view->autoReadAction()->trigger();
         QVERIFY(view->timer().isActive());
+        QVERIFY(view->autoReadAction()->isChecked());
     }
 
     void aPortOrRateWithoutSelectionFails() {
         ParameterView* view = open();
         view->portCombo()->setText(QStringLiteral("COMM9"));
         QCOMPARE(view->portCombo()->selection(), -1);
-        view->onTimer();
+        QVERIFY(tick(view));
         QVERIFY(view->communicationError());
         view->portCombo()->setSelection(0);
-        view->onTimer();
+        QVERIFY(tick(view));
         QVERIFY(!view->communicationError());
     }
 
@@ -230,7 +265,7 @@ private slots:
         ParameterView* view = open();
         view->mnemonicField()->setText(QStringLiteral("SL"));
         view->valueField()->setText(QStringLiteral("100"));
-        view->write();
+        QVERIFY(write(view));
         QCOMPARE(m_bus->value(0, kSL), 100.0);
         QCOMPARE(m_prompts->messages.size(), 1);
         QCOMPARE(m_prompts->messages[0].text, QStringLiteral("修改成功！！！"));
@@ -242,12 +277,13 @@ private slots:
         refuse.nakWrites = true;
         m_bus->setFaults(0, refuse);
         view->valueField()->setText(QStringLiteral("50"));
-        view->write();
+        view->writeAction()->trigger();
+        QVERIFY(waitFor([view] { return !view->writeUnderway(); }));
         QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("修改失败！！！")));
         QCOMPARE(m_bus->value(0, kSL), 100.0);
 
         m_bus->setFaults(0, emu::Faults{true});
-        view->write();
+        QVERIFY(write(view));
         QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("通信错误！！！")));
         QCOMPARE(m_prompts->messages.last().icon, PromptIcon::Exclamation);
         m_bus->setFaults(0, emu::Faults{});
@@ -256,7 +292,7 @@ private slots:
         const uint64_t heard = m_bus->framesHeard(0);
         for (const char* mnemonic : {"参数名称：", "", "S", " L", "S\tL", "{L"}) {
             view->mnemonicField()->setText(QString::fromUtf8(mnemonic));
-            view->write();
+            QVERIFY(write(view));
         }
         QCOMPARE(m_prompts->messages.size(), 3);
         QCOMPARE(m_bus->framesHeard(0), heard);
@@ -265,11 +301,11 @@ private slots:
         view->addressCombo()->setText(QStringLiteral("105"));
         view->mnemonicField()->setText(QStringLiteral("SL"));
         view->valueField()->setText(QStringLiteral("77"));
-        view->write();
+        QVERIFY(write(view));
         QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("通信错误！！！")));
         QCOMPARE(m_bus->value(5, kSL), 25.0);
         const uint64_t heardAt5 = m_bus->framesHeard(5);
-        view->onTimer();
+        QVERIFY(tick(view));
         QVERIFY(view->communicationError());
         QCOMPARE(m_bus->framesHeard(5), heardAt5);
     }
@@ -277,25 +313,43 @@ private slots:
     void aSelectedRowFillsTheFieldsAndIsReadAfterAWrite() {
         ParameterView* view = open();
         for (int row = 0; row < 12; ++row) {
-            view->onTimer();
+            QVERIFY(tick(view));
         }
-        // "Hb PID上分离带" sends its own first two characters, "Hb".
+        // "Hb PID上分离带" is the row of "HB": written from the list, it changes that
+        // parameter, not "Hb" (自动暂停带, row 20).
         view->list()->setCurrentRow(10);
         QCOMPARE(view->mnemonicField()->text(), QStringLiteral("Hb PID上分离带"));
         QCOMPARE(view->valueField()->text(), QStringLiteral("20.00"));
         QCOMPARE(view->nextRow(), 10);
-        view->onTimer();
-        view->onTimer();
+        QVERIFY(tick(view));
+        QVERIFY(tick(view));
         QCOMPARE(view->nextRow(), 12);
+        const double pauseBand = m_bus->value(0, 20);
         view->valueField()->setText(QStringLiteral("7"));
-        view->write();
+        QVERIFY(write(view));
         QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("修改成功！！！")));
-        QCOMPARE(m_bus->value(0, 20), 7.0);
-        QCOMPARE(m_bus->value(0, 10), 20.0);
+        QCOMPARE(m_bus->value(0, 10), 7.0);
+        QCOMPARE(m_bus->value(0, 20), pauseBand);
         QCOMPARE(view->nextRow(), 10);
+        QVERIFY(tick(view));
+        QCOMPARE(view->list()->item(10)->text(), ParameterView::rowText(10, 7.0));
+
+        // "LC 曲线程序循环次数" writes "Lc", which the controller knows.
+        view->list()->setCurrentRow(21);
+        view->valueField()->setText(QStringLiteral("3"));
+        QVERIFY(write(view));
+        QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("修改成功！！！")));
+        QCOMPARE(m_bus->value(0, 21), 3.0);
+
+        // Typed by the operator, two characters go out as they stand.
+        view->mnemonicField()->setText(QStringLiteral("Hb"));
+        view->valueField()->setText(QStringLiteral("9"));
+        QVERIFY(write(view));
+        QCOMPARE(m_bus->value(0, 20), 9.0);
+        QCOMPARE(m_bus->value(0, 10), 7.0);
 
         // Clicking the row again is a notification too.
-        view->onTimer();
+        QVERIFY(tick(view));
         view->list()->itemClicked(view->list()->item(10));
         QCOMPARE(view->nextRow(), 10);
     }
@@ -310,7 +364,7 @@ private slots:
         view->addressCombo()->setText(QStringLiteral("37"));
         view->mnemonicField()->setText(QStringLiteral("SL"));
         view->valueField()->setText(QStringLiteral("100"));
-        view->write();
+        QVERIFY(write(view));
         QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("修改成功！！！")));
         const std::vector<std::vector<uint8_t>> requests = responder.requests();
         QCOMPARE(requests.size(), size_t(1));
@@ -324,7 +378,7 @@ private slots:
         QCOMPARE(requests[0], expected);
         // Only the first ten characters of the value field count, and the link sends five.
         view->valueField()->setText(QStringLiteral("-12.5"));
-        view->write();
+        QVERIFY(write(view));
         const std::vector<std::vector<uint8_t>> both = responder.requests();
         QCOMPARE(both.size(), size_t(2));
         QCOMPARE(std::vector<uint8_t>(both[1].begin() + 8, both[1].begin() + 13),
@@ -332,9 +386,75 @@ private slots:
         setPortPath(2, std::string());
     }
 
+    void theWindowNeverWaitsOnTheLine() {
+        tervo::testing::LockedOpener opener;
+        opener.hold(true);
+        ParameterView* view = open();
+        // The tick hands its read to the link thread and returns while the read is held; the
+        // timer stays stopped until the read has come back.
+        view->onTimer();
+        QVERIFY(view->tickUnderway());
+        QVERIFY(!view->timer().isActive());
+        QVERIFY(waitFor([&] { return opener.waiting() == 1; }));
+        // Meanwhile the window goes on: the operator selects a row and writes.
+        view->list()->setCurrentRow(3);
+        view->valueField()->setText(QStringLiteral("55"));
+        view->write();
+        QVERIFY(view->writeUnderway());
+        QTest::qWait(50);
+        QCOMPARE(opener.opens(), 1);  // the write waits for the read on the same port
+        opener.reply(tervo::testing::readReply("PV", " 21.5"));
+        opener.reply({kACK});
+        opener.hold(false);
+        QVERIFY(waitFor([&] { return !view->tickUnderway() && !view->writeUnderway(); }));
+        QCOMPARE(view->list()->item(0)->text(), ParameterView::rowText(0, 21.5));
+        QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("修改成功！！！")));
+        QVERIFY(view->timer().isActive());
+        QCOMPARE(view->timer().interval(), 500);
+        // The row selected during the read is the next one read.
+        QCOMPARE(view->nextRow(), 3);
+        QCOMPARE(opener.mostOpenAtOnce("COM1"), 1);
+
+        // A window closed while its read is under way is gone; the result finds nobody.
+        opener.hold(true);
+        view->onTimer();
+        QVERIFY(waitFor([&] { return opener.waiting() == 1; }));
+        QPointer<ChildWindow> child(m_frame->activeChild());
+        m_prompts->answers = {PromptAnswer::Ok};
+        QVERIFY(child->close());
+        QVERIFY(waitFor([&] { return child.isNull(); }));
+        opener.hold(false);
+        QVERIFY(waitFor([&] { return opener.waiting() == 0; }));
+        QTest::qWait(50);
+        QCOMPARE(m_prompts->messages.size(), 2);
+    }
+
+    void twoWindowsOnOnePortTakeTurns() {
+        m_app->currentLink = LinkSettings{0, 5, 0};
+        ParameterView* first = open();
+        m_app->currentLink = LinkSettings{0, 5, 1};
+        ParameterView* second = open();
+        // Both timers run at the same moment, again and again: every read reaches its
+        // controller, and neither window sees a communication error.
+        const uint64_t heard0 = m_bus->framesHeard(0);
+        const uint64_t heard1 = m_bus->framesHeard(1);
+        auto done = [&] { return !first->tickUnderway() && !second->tickUnderway(); };
+        for (int i = 0; i < 8; ++i) {
+            QVERIFY(waitFor(done));
+            first->onTimer();
+            second->onTimer();
+            QVERIFY(waitFor(done));
+        }
+        QVERIFY(!first->communicationError());
+        QVERIFY(!second->communicationError());
+        QCOMPARE(m_bus->framesHeard(0), heard0 + 8);
+        QCOMPARE(m_bus->framesHeard(1), heard1 + 8);
+        QCOMPARE(m_app->links().startedThreads(), 1);
+    }
+
 private:
     ParameterView* open() {
-        m_frame->command(kCmdSetView);
+        m_frame->actions().parameters->trigger();
         ChildWindow* child = m_frame->activeChild();
         return child != nullptr ? qobject_cast<ParameterView*>(child->view()) : nullptr;
     }

@@ -10,12 +10,12 @@
 #include <QToolBar>
 #include <memory>
 
+#include "Views.h"
 #include "app/ChildWindow.h"
-#include "app/CommandIds.h"
-#include "app/DemoMode.h"
 #include "app/LockIndicators.h"
 #include "app/MainWindow.h"
 #include "app/TervoApp.h"
+#include "demo/DemoMode.h"
 #include "link/ParameterTable.h"
 #include "link/SerialLink.h"
 #include "support/GuiTest.h"
@@ -29,10 +29,10 @@ using tervo::testing::waitFor;
 
 namespace {
 
-// A menu as "title: id id - id" (a dash for each separator), with each item's text.
+// A menu: its title, its commands by name and their texts ("-" for each separator).
 struct MenuContents {
     QString title;
-    QList<int> ids;  // 0 for a separator
+    QStringList commands;
     QStringList texts;
 };
 
@@ -41,7 +41,7 @@ QList<MenuContents> menusOf(const MainWindow& frame) {
     for (QAction* top : frame.menuBar()->actions()) {
         MenuContents contents{top->text(), {}, {}};
         for (QAction* item : top->menu()->actions()) {
-            contents.ids << (item->isSeparator() ? 0 : item->data().toInt());
+            contents.commands << (item->isSeparator() ? QStringLiteral("-") : item->objectName());
             contents.texts << (item->isSeparator() ? QStringLiteral("-") : item->text());
         }
         menus << contents;
@@ -49,14 +49,24 @@ QList<MenuContents> menusOf(const MainWindow& frame) {
     return menus;
 }
 
+QStringList names(const QList<QAction*>& actions) {
+    QStringList list;
+    for (QAction* action : actions) {
+        list << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
+    }
+    return list;
+}
+
 // A view that only records what it was given, standing in for the views of later work.
 class StandIn : public QWidget, public ViewCommands {
 public:
     explicit StandIn(const ViewContext& context) : context(context) {}
-    bool isCommandEnabled(int id) const override { return id == kCmdPrint; }
-    void onViewCommand(int id) override { commands << id; }
+    bool isCommandEnabled(ViewCommand command) const override {
+        return command == ViewCommand::Print;
+    }
+    void onViewCommand(ViewCommand command) override { commands << command; }
     ViewContext context;
-    QList<int> commands;
+    QList<ViewCommand> commands;
 };
 
 StandIn* standInOf(ChildWindow* frame) {
@@ -74,7 +84,8 @@ private slots:
     void init() {
         m_prompts = std::make_unique<ScriptedPrompts>();
         m_app = std::make_unique<TervoApp>();
-        m_frame = &m_app->createMainFrame();
+        registerViews(*m_app);
+        m_frame = &m_app->createMainWindow();
         m_frame->show();
     }
 
@@ -86,143 +97,167 @@ private slots:
     }
 
     void menusSwitchWithTheFirstAndLastChild() {
-        QCOMPARE(m_frame->menuResource(), 128);
-        const QList<MenuContents> menus128 = menusOf(*m_frame);
-        QCOMPARE(menus128.size(), 6);
-        QCOMPARE(menus128[0].title, QStringLiteral("系统服务"));
-        QCOMPARE(menus128[0].ids, (QList<int>{32883, 32899, 0, 57606, 0, 57665}));
-        QCOMPARE(menus128[0].texts, (QStringList{"设置起始标题", "串口映射", "-", "打印设置(&R)...",
-                                                 "-", "退出(&X)"}));
-        QCOMPARE(menus128[1].title, QStringLiteral("通信测试"));
-        QCOMPARE(menus128[1].ids, (QList<int>{32773, 0, 32850, 32849, 0, 32772}));
-        QCOMPARE(menus128[1].texts, (QStringList{"串口测试", "-", "新建仪表模板", "打开仪表模板",
-                                                 "-", "仪表参数修改"}));
-        QCOMPARE(menus128[2].title, QStringLiteral("实时记录"));
-        QCOMPARE(menus128[2].ids, (QList<int>{32852, 32851, 0, 32835, 32888}));
-        QCOMPARE(menus128[2].texts,
+        QVERIFY(!m_frame->showsChildMenus());
+        const QList<MenuContents> without = menusOf(*m_frame);
+        QCOMPARE(without.size(), 6);
+        QCOMPARE(without[0].title, QStringLiteral("系统服务"));
+        QCOMPARE(without[0].commands, (QStringList{"startTitleAction", "portMapAction", "-",
+                                                   "printSetupAction", "-", "exitAction"}));
+        QCOMPARE(without[0].texts, (QStringList{"设置起始标题", "串口映射", "-", "打印设置(&R)...",
+                                                "-", "退出(&X)"}));
+        QCOMPARE(without[1].title, QStringLiteral("通信测试"));
+        QCOMPARE(without[1].commands, (QStringList{"serialTestAction", "-", "newTemplateAction",
+                                                   "openTemplateAction", "-", "parametersAction"}));
+        QCOMPARE(without[1].texts, (QStringList{"串口测试", "-", "新建仪表模板", "打开仪表模板",
+                                                "-", "仪表参数修改"}));
+        QCOMPARE(without[2].title, QStringLiteral("实时记录"));
+        QCOMPARE(without[2].commands, (QStringList{"newWorkAction", "openWorkAction", "-",
+                                                   "curvesAction", "saveCurveAction"}));
+        QCOMPARE(without[2].texts,
                  (QStringList{"新建工作界面", "打开工作界面", "-", "跟踪曲线设置", "保存曲线"}));
-        QCOMPARE(menus128[3].title, QStringLiteral("历史记录分析"));
-        QCOMPARE(menus128[3].ids, (QList<int>{32775}));
-        QCOMPARE(menus128[3].texts, (QStringList{"打开历史记录"}));
-        QCOMPARE(menus128[4].title, QStringLiteral("查看(&V)"));
-        QCOMPARE(menus128[4].ids, (QList<int>{59392, 59393}));
-        QCOMPARE(menus128[4].texts, (QStringList{"工具栏(&T)", "状态栏(&S)"}));
-        QCOMPARE(menus128[5].title, QStringLiteral("帮助(&H)"));
-        QCOMPARE(menus128[5].ids, (QList<int>{57664, 0, 32834}));
-        QCOMPARE(menus128[5].texts, (QStringList{"关于 Tervo(&A)...", "-", "帮助"}));
+        QCOMPARE(without[3].title, QStringLiteral("历史记录分析"));
+        QCOMPARE(without[3].commands, (QStringList{"openHistoryAction"}));
+        QCOMPARE(without[3].texts, (QStringList{"打开历史记录"}));
+        QCOMPARE(without[4].title, QStringLiteral("查看(&V)"));
+        QCOMPARE(without[4].commands, (QStringList{"toolBarAction", "statusBarAction"}));
+        QCOMPARE(without[4].texts, (QStringList{"工具栏(&T)", "状态栏(&S)"}));
+        QCOMPARE(without[5].title, QStringLiteral("帮助(&H)"));
+        QCOMPARE(without[5].commands, (QStringList{"aboutAction", "-", "helpAction"}));
+        QCOMPARE(without[5].texts, (QStringList{"关于 Tervo(&A)...", "-", "帮助"}));
 
-        ChildWindow* first = m_frame->openView(kKindSet);
+        ChildWindow* first = m_frame->openView(WindowKind::Parameters);
         QVERIFY(first != nullptr);
-        QCOMPARE(m_frame->menuResource(), 129);
-        const QList<MenuContents> menus129 = menusOf(*m_frame);
-        QCOMPARE(menus129.size(), 6);
-        QCOMPARE(menus129[0].title, QStringLiteral("系统服务"));
-        QCOMPARE(menus129[0].ids, (QList<int>{32883, 32899, 0, 57607, 57609, 57606, 0, 57665}));
-        QCOMPARE(menus129[0].texts,
-                 (QStringList{"设置起始标题", "串口映射", "-", "打印(&P)...\tCtrl+P",
-                              "打印预览(&V)", "打印设置(&R)...", "-", "退出(&X)"}));
-        QCOMPARE(menus129[1].ids, (QList<int>{32773, 0, 32850, 32849, 32859, 0, 32772}));
-        QCOMPARE(menus129[1].texts[4], QStringLiteral("保存仪表模板"));
-        QCOMPARE(menus129[2].ids, menus128[2].ids);
-        QCOMPARE(menus129[3].ids, menus128[3].ids);
-        QCOMPARE(menus129[4].title, QStringLiteral("界面切换"));
-        QCOMPARE(menus129[4].ids, (QList<int>{57649, 57650, 57651}));
-        QCOMPARE(menus129[4].texts, (QStringList{"排列图标(&A)", "层叠(&C)", "平铺(&T)"}));
-        QCOMPARE(menus129[5].title, QStringLiteral("帮助"));
-        QCOMPARE(menus129[5].ids, (QList<int>{57664, 0, 32834}));
+        QVERIFY(m_frame->showsChildMenus());
+        const QList<MenuContents> with = menusOf(*m_frame);
+        QCOMPARE(with.size(), 6);
+        QCOMPARE(with[0].title, QStringLiteral("系统服务"));
+        QCOMPARE(with[0].commands,
+                 (QStringList{"startTitleAction", "portMapAction", "-", "printAction",
+                              "printPreviewAction", "printSetupAction", "-", "exitAction"}));
+        QCOMPARE(with[0].texts, (QStringList{"设置起始标题", "串口映射", "-", "打印(&P)...\tCtrl+P",
+                                             "打印预览(&V)", "打印设置(&R)...", "-", "退出(&X)"}));
+        QCOMPARE(with[1].commands,
+                 (QStringList{"serialTestAction", "-", "newTemplateAction", "openTemplateAction",
+                              "saveTemplateAction", "-", "parametersAction"}));
+        QCOMPARE(with[1].texts[4], QStringLiteral("保存仪表模板"));
+        QCOMPARE(with[2].commands, without[2].commands);
+        QCOMPARE(with[3].commands, without[3].commands);
+        QCOMPARE(with[4].title, QStringLiteral("界面切换"));
+        QCOMPARE(with[4].commands,
+                 (QStringList{"arrangeIconsAction", "cascadeAction", "tileAction"}));
+        QCOMPARE(with[4].texts, (QStringList{"排列图标(&A)", "层叠(&C)", "平铺(&T)"}));
+        QCOMPARE(with[5].title, QStringLiteral("帮助"));
+        QCOMPARE(with[5].commands, (QStringList{"aboutAction", "-", "helpAction"}));
+        // The menus share the main window's actions.
+        QCOMPARE(m_frame->menuBar()->actions()[1]->menu()->actions().last(),
+                 m_frame->actions().parameters);
 
-        ChildWindow* second = m_frame->openView(kKindTest);
-        m_prompts->answers = {kIdOk};
+        ChildWindow* second = m_frame->openView(WindowKind::SerialTest);
+        m_prompts->answers = {PromptAnswer::Ok};
         QVERIFY(first->close());
-        QCOMPARE(m_frame->menuResource(), 129);
-        m_prompts->answers = {kIdOk};
+        QVERIFY(m_frame->showsChildMenus());
+        m_prompts->answers = {PromptAnswer::Ok};
         QVERIFY(second->close());
-        QCOMPARE(m_frame->menuResource(), 128);
+        QVERIFY(!m_frame->showsChildMenus());
         QCOMPARE(menusOf(*m_frame)[4].title, QStringLiteral("查看(&V)"));
     }
 
     void toolbarPromptsAndAccelerators() {
-        QList<int> ids;
+        const MainActions& a = m_frame->actions();
+        QCOMPARE(names(m_frame->mainToolBar()->actions()),
+                 (QStringList{"serialTestAction", "openTemplateAction", "parametersAction",
+                              "openWorkAction", "openHistoryAction", "curvesAction", "-",
+                              "printAction", "-", "aboutAction", "-", "nextWindowAction"}));
         for (QAction* action : m_frame->mainToolBar()->actions()) {
-            ids << (action->isSeparator() ? 0 : action->data().toInt());
             if (!action->isSeparator()) {
                 QCOMPARE(action->icon().availableSizes().value(0), QSize(16, 15));
             }
         }
-        QCOMPARE(ids, (QList<int>{32773, 32849, 32772, 32851, 32775, 32835, 0, 57607, 0, 57664, 0,
-                                  32898}));
         QCOMPARE(m_frame->mainToolBar()->iconSize(), QSize(16, 15));
 
+        // A command with one text has it as its prompt and shows no tip; only a prompt / tip
+        // pair shows a tip.
         const struct {
-            int id;
-            const char* status;
+            QAction* action;
+            const char* prompt;
             const char* tip;
         } prompts[] = {
-            {32772, "开始仪表参数设置工作", "开始仪表参数设置工作"},
-            {32773, "开始通信测试程序", "开始通信测试程序"},
-            {32775, "数据分析", "数据分析"},
-            {32834, "帮助文件", "帮助文件"},
-            {32835, "进入曲线跟踪设置", "曲线跟踪设置"},
-            {32849, "打开仪表模拟模板", "打开仪表模拟模板"},
-            {32851, "打开工作模板", "打开工作模板"},
-            {32888, "保存曲线", "保存曲线"},
-            {57664, "显示程序信息，版本号和版权", "关于"},
+            {a.parameters, "开始仪表参数设置工作", ""},
+            {a.serialTest, "开始通信测试程序", ""},
+            {a.openHistory, "数据分析", ""},
+            {a.help, "帮助文件", ""},
+            {a.curves, "进入曲线跟踪设置", "曲线跟踪设置"},
+            {a.openTemplate, "打开仪表模拟模板", ""},
+            {a.openWork, "打开工作模板", ""},
+            {a.saveCurve, "保存曲线", ""},
+            {a.about, "显示程序信息，版本号和版权", "关于"},
+            {a.print, "打印活动文档", "打印"},
+            {a.nextWindow, "切换到下一个窗口", "切换窗口"},
         };
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame));
         for (const auto& p : prompts) {
-            QCOMPARE(m_frame->action(p.id)->statusTip(), QString::fromUtf8(p.status));
-            QCOMPARE(m_frame->action(p.id)->toolTip(), QString::fromUtf8(p.tip));
+            QCOMPARE(p.action->statusTip(), QString::fromUtf8(p.prompt));
+            if (QWidget* button = m_frame->mainToolBar()->widgetForAction(p.action)) {
+                QCOMPARE(tervo::testing::shownToolTip(button), QString::fromUtf8(p.tip));
+            }
         }
+        QToolTip::hideText();
 
         // Views that come later keep their commands, disabled.
-        for (int id : {32851, 32852, 32775, 32850, 32849, 32835, 57600, 57601, 57607, 57609, 57603,
-                       32859, 32888}) {
-            QVERIFY2(!m_frame->action(id)->isEnabled(), qPrintable(QString::number(id)));
+        for (QAction* action : {a.openWork, a.newWork, a.openHistory, a.newTemplate, a.openTemplate,
+                                a.curves, a.fileNew, a.fileOpen, a.print, a.printPreview, a.save,
+                                a.saveTemplate, a.saveCurve}) {
+            QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
         }
-        for (int id : {32773, 32772, 57664, 32898, 32834, 32883, 57606, 57665}) {
-            QVERIFY2(m_frame->action(id)->isEnabled(), qPrintable(QString::number(id)));
+        for (QAction* action : {a.serialTest, a.parameters, a.about, a.nextWindow, a.help,
+                                a.startTitle, a.printSetup, a.exit}) {
+            QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
         }
-        m_app->setTemplate(kKindHistory, [](const ViewContext& c) { return new StandIn(c); });
-        QVERIFY(m_frame->action(32775)->isEnabled());
-        QVERIFY(m_frame->action(57601)->isEnabled());
+        m_app->setTemplate(WindowKind::History,
+                           [](const ViewContext& c) { return new StandIn(c); });
+        QVERIFY(a.openHistory->isEnabled());
+        QVERIFY(a.fileOpen->isEnabled());
 
         const struct {
             const char* keys;
-            int id;
-        } accelerators[] = {{"Ctrl+N", 57600},    {"Ctrl+O", 57601},   {"Ctrl+S", 57603},
-                            {"Ctrl+P", 57607},    {"Ctrl+Z", 57643},   {"Ctrl+X", 57635},
-                            {"Ctrl+C", 57634},    {"Ctrl+V", 57637},   {"Alt+Backspace", 57643},
-                            {"Shift+Del", 57635}, {"Ctrl+Ins", 57634}, {"Shift+Ins", 57637},
-                            {"F6", 57680},        {"Shift+F6", 57681}};
-        for (const auto& a : accelerators) {
-            QVERIFY2(m_frame->action(a.id)->shortcuts().contains(QKeySequence(a.keys)), a.keys);
+            QAction* action;
+        } accelerators[] = {
+            {"Ctrl+N", a.fileNew}, {"Ctrl+O", a.fileOpen},      {"Ctrl+S", a.save},
+            {"Ctrl+P", a.print},   {"Ctrl+Z", a.undo},          {"Ctrl+X", a.cut},
+            {"Ctrl+C", a.copy},    {"Ctrl+V", a.paste},         {"Alt+Backspace", a.undo},
+            {"Shift+Del", a.cut},  {"Ctrl+Ins", a.copy},        {"Shift+Ins", a.paste},
+            {"F6", a.nextPane},    {"Shift+F6", a.previousPane}};
+        for (const auto& k : accelerators) {
+            QVERIFY2(k.action->shortcuts().contains(QKeySequence(k.keys)), k.keys);
         }
 
         // A view that handles printing gets the command while its window is active.
-        m_app->setTemplate(kKindWork, [](const ViewContext& c) { return new StandIn(c); });
-        ChildWindow* work = m_frame->openView(kKindWork);
-        QVERIFY(m_frame->action(kCmdPrint)->isEnabled());
-        QVERIFY(!m_frame->action(kCmdPrintPreview)->isEnabled());
-        m_frame->command(kCmdPrint);
-        QCOMPARE(standInOf(work)->commands, QList<int>{kCmdPrint});
+        m_app->setTemplate(WindowKind::Work, [](const ViewContext& c) { return new StandIn(c); });
+        ChildWindow* work = m_frame->openView(WindowKind::Work);
+        QVERIFY(a.print->isEnabled());
+        QVERIFY(!a.printPreview->isEnabled());
+        a.print->trigger();
+        QCOMPARE(standInOf(work)->commands, QList<ViewCommand>{ViewCommand::Print});
     }
 
     void childWindowsTakeTheSizePositionAndTitleOfTheirKind() {
-        for (int kind : {kKindWork, kKindHistory, kKindSimulation, kKindCurve}) {
+        for (WindowKind kind :
+             {WindowKind::Work, WindowKind::History, WindowKind::Simulation, WindowKind::Curves}) {
             m_app->setTemplate(kind, [](const ViewContext& c) { return new StandIn(c); });
         }
         m_app->currentFilePath = QStringLiteral("/data/a.alt");
         const struct {
-            int kind;
+            WindowKind kind;
             QSize size;
             QPoint position;
             const char* title;
         } kinds[] = {
-            {kKindWork, {1020, 670}, {0, 0}, "采集工作"},
-            {kKindHistory, {1020, 670}, {0, 0}, "数据分析 --- /data/a.alt"},
-            {kKindTest, {1020, 670}, {0, 0}, "通信测试"},
-            {kKindSimulation, {1020, 670}, {0, 0}, "仪表模拟 --- /data/a.alt"},
-            {kKindSet, {570, 420}, {209, 120}, "仪表参数修改"},
-            {kKindCurve, {1020, 670}, {0, 0}, "跟踪曲线设置"},
+            {WindowKind::Work, {1020, 670}, {0, 0}, "采集工作"},
+            {WindowKind::History, {1020, 670}, {0, 0}, "数据分析 --- /data/a.alt"},
+            {WindowKind::SerialTest, {1020, 670}, {0, 0}, "通信测试"},
+            {WindowKind::Simulation, {1020, 670}, {0, 0}, "仪表模拟 --- /data/a.alt"},
+            {WindowKind::Parameters, {570, 420}, {209, 120}, "仪表参数修改"},
+            {WindowKind::Curves, {1020, 670}, {0, 0}, "跟踪曲线设置"},
         };
         for (const auto& k : kinds) {
             ChildWindow* frame = m_frame->openView(k.kind);
@@ -244,35 +279,35 @@ private slots:
         QCOMPARE(m_frame->children().size(), 6);
 
         // Two parameter windows at the same place; each close lowers the count.
-        ChildWindow* again = m_frame->openView(kKindSet);
+        ChildWindow* again = m_frame->openView(WindowKind::Parameters);
         QCOMPARE(again->pos(), QPoint(209, 120));
         QCOMPARE(m_app->openChildCount, 7);
-        m_prompts->answers = {kIdOk};
+        m_prompts->answers = {PromptAnswer::Ok};
         QVERIFY(again->close());
         QCOMPARE(m_app->openChildCount, 6);
         QCOMPARE(m_app->cycleIndex, 0);
     }
 
     void fileCommandsAskForTheirFileAndHandItToTheView() {
-        for (int kind : {kKindWork, kKindHistory, kKindSimulation}) {
+        for (WindowKind kind : {WindowKind::Work, WindowKind::History, WindowKind::Simulation}) {
             m_app->setTemplate(kind, [](const ViewContext& c) { return new StandIn(c); });
         }
         m_app->currentLink = LinkSettings{2, 3, 44};
 
         // Cancelling opens nothing and changes nothing.
-        m_frame->command(kCmdOpenHistory);
+        const MainActions& a = m_frame->actions();
+        a.openHistory->trigger();
         QCOMPARE(m_frame->children().size(), 0);
         QCOMPARE(m_app->openChildCount, 0);
         QCOMPARE(m_prompts->fileRequests.size(), 1);
         const FileDialogRequest history = m_prompts->fileRequests[0].request;
-        QCOMPARE(history.filter, QStringLiteral("采集文件(*.alt)|*.alt|所有文件(*.*)|*.*||"));
+        QCOMPARE(history.filter, QStringLiteral("采集文件(*.alt);;所有文件(*.*)"));
         QCOMPARE(history.defaultExtension, QStringLiteral("alt"));
         QCOMPARE(history.initialName, QStringLiteral("*.alt"));
         QVERIFY(history.mustExist);
-        QCOMPARE(qtFilters(history.filter), (QStringList{"采集文件(*.alt)", "所有文件(*.*)"}));
 
         m_prompts->fileAnswers = {QStringLiteral("/records/r1.alt")};
-        m_frame->command(kCmdOpenHistory);
+        a.openHistory->trigger();
         QCOMPARE(m_frame->activeChild()->windowTitle(),
                  QStringLiteral("数据分析 --- /records/r1.alt"));
         QCOMPARE(standInOf(m_frame->activeChild())->context.filePath,
@@ -281,33 +316,32 @@ private slots:
         QCOMPARE(m_app->currentFilePath, QStringLiteral("/records/r1.alt"));
 
         m_prompts->fileAnswers = {QStringLiteral("/work/w.awt")};
-        m_frame->command(kCmdOpenWork);
+        a.openWork->trigger();
         QCOMPARE(m_prompts->fileRequests.last().request.filter,
-                 QStringLiteral("采集文件(*.awt)|*.awt|所有文件(*.*)|*.*||"));
+                 QStringLiteral("采集文件(*.awt);;所有文件(*.*)"));
         QCOMPARE(m_prompts->fileRequests.last().request.initialName, QStringLiteral("*.awt"));
         QCOMPARE(standInOf(m_frame->activeChild())->context.filePath,
                  QStringLiteral("/work/w.awt"));
-        m_frame->command(kCmdNewWork);
+        a.newWork->trigger();
         QCOMPARE(standInOf(m_frame->activeChild())->context.filePath, QString());
         QCOMPARE(m_frame->activeChild()->windowTitle(), QStringLiteral("采集工作"));
 
         m_prompts->fileAnswers = {QStringLiteral("/panels/p.sim")};
-        m_frame->command(kCmdOpenTemplate);
+        a.openTemplate->trigger();
         QCOMPARE(m_prompts->fileRequests.last().request.filter,
-                 QStringLiteral("模板文件(*.sim)|*.sim|所有文件(*.*)|*.*||"));
+                 QStringLiteral("模板文件(*.sim);;所有文件(*.*)"));
         QCOMPARE(m_prompts->fileRequests.last().request.defaultExtension, QStringLiteral("sim"));
         QCOMPARE(m_frame->activeChild()->windowTitle(),
                  QStringLiteral("仪表模拟 --- /panels/p.sim"));
-        m_frame->command(kCmdNewTemplate);
+        a.newTemplate->trigger();
         QCOMPARE(m_frame->activeChild()->windowTitle(), QStringLiteral("仪表模拟 --- "));
         QCOMPARE(standInOf(m_frame->activeChild())->context.filePath, QString());
 
         // The framework's own Open goes to the history template with the chosen file and
         // leaves the current file path alone.
         m_prompts->fileAnswers = {QStringLiteral("/records/r2.alt")};
-        m_frame->command(kCmdFileOpen);
-        QCOMPARE(m_prompts->fileRequests.last().request.filter,
-                 QStringLiteral("所有文件(*.*)|*.*||"));
+        a.fileOpen->trigger();
+        QCOMPARE(m_prompts->fileRequests.last().request.filter, QStringLiteral("所有文件(*.*)"));
         QCOMPARE(m_frame->activeChild()->windowTitle(),
                  QStringLiteral("数据分析 --- /records/r2.alt"));
         QCOMPARE(standInOf(m_frame->activeChild())->context.filePath,
@@ -320,20 +354,20 @@ private slots:
     }
 
     void aRefusedViewOpensNothing() {
-        m_app->setTemplate(kKindHistory, [](const ViewContext&) { return nullptr; });
+        m_app->setTemplate(WindowKind::History, [](const ViewContext&) { return nullptr; });
         m_prompts->fileAnswers = {QStringLiteral("/records/bad.alt")};
-        m_frame->command(kCmdOpenHistory);
+        m_frame->actions().openHistory->trigger();
         QCOMPARE(m_frame->children().size(), 0);
         QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 0);
         QCOMPARE(m_app->openChildCount, 0);
-        QCOMPARE(m_frame->menuResource(), 128);
+        QVERIFY(!m_frame->showsChildMenus());
     }
 
     void captionFollowsTheActiveChild() {
         QCOMPARE(m_frame->windowTitle(), QStringLiteral("QT570控制软件"));
-        ChildWindow* set = m_frame->openView(kKindSet);
+        ChildWindow* set = m_frame->openView(WindowKind::Parameters);
         QCOMPARE(m_frame->windowTitle(), QStringLiteral("温控仪控制系统 - 仪表参数修改"));
-        ChildWindow* test = m_frame->openView(kKindTest);
+        ChildWindow* test = m_frame->openView(WindowKind::SerialTest);
         QCOMPARE(m_frame->windowTitle(), QStringLiteral("温控仪控制系统 - 通信测试"));
         m_frame->mdiArea()->setActiveSubWindow(set);
         QCOMPARE(m_frame->windowTitle(), QStringLiteral("温控仪控制系统 - 仪表参数修改"));
@@ -342,7 +376,7 @@ private slots:
         m_frame->mdiArea()->setActiveSubWindow(test);
         m_frame->mdiArea()->setActiveSubWindow(set);
         QCOMPARE(m_frame->windowTitle(), QStringLiteral("温控仪控制系统 - 仪表参数修改"));
-        m_prompts->answers = {kIdOk, kIdOk};
+        m_prompts->answers = {PromptAnswer::Ok, PromptAnswer::Ok};
         set->close();
         test->close();
         QCOMPARE(m_frame->windowTitle(), QStringLiteral("温控仪控制系统"));
@@ -350,36 +384,37 @@ private slots:
 
     void switchWindowCyclesThroughTheOpenWindows() {
         // With nothing open the button does nothing.
-        m_frame->command(kCmdNextWindow);
+        QAction* next = m_frame->actions().nextWindow;
+        next->trigger();
         QCOMPARE(m_frame->activeChild(), nullptr);
 
-        m_app->setTemplate(kKindWork, [](const ViewContext& c) { return new StandIn(c); });
+        m_app->setTemplate(WindowKind::Work, [](const ViewContext& c) { return new StandIn(c); });
         QList<ChildWindow*> opened;
         for (int i = 0; i < 3; ++i) {
-            opened << m_frame->openView(kKindWork);
+            opened << m_frame->openView(WindowKind::Work);
         }
         QCOMPARE(m_app->cycleIndex, 2);
         QCOMPARE(m_app->openChildCount, 3);
         QCOMPARE(m_frame->activeChild(), opened[2]);
         for (int expected : {0, 1, 2, 0, 1}) {
-            m_frame->command(kCmdNextWindow);
+            next->trigger();
             QCOMPARE(m_app->cycleIndex, expected);
             QCOMPARE(m_frame->activeChild(), opened[expected]);
         }
         // Closing one starts over at the first window.
-        m_prompts->answers = {kIdOk};
+        m_prompts->answers = {PromptAnswer::Ok};
         opened[2]->close();
         QCOMPARE(m_app->cycleIndex, 0);
-        m_frame->command(kCmdNextWindow);
+        next->trigger();
         QCOMPARE(m_frame->activeChild(), opened[1]);
-        m_frame->command(kCmdNextWindow);
+        next->trigger();
         QCOMPARE(m_frame->activeChild(), opened[0]);
     }
 
     void closingAChildAsksFirst() {
-        ChildWindow* child = m_frame->openView(kKindTest);
+        ChildWindow* child = m_frame->openView(WindowKind::SerialTest);
         QPointer<ChildWindow> watch(child);
-        m_prompts->answers = {kIdCancel};
+        m_prompts->answers = {PromptAnswer::Cancel};
         QVERIFY(!child->close());
         QCOMPARE(m_prompts->messages.size(), 1);
         const ScriptedPrompts::Message asked = m_prompts->messages[0];
@@ -390,7 +425,7 @@ private slots:
         QCOMPARE(m_app->openChildCount, 1);
         QCOMPARE(m_frame->children().size(), 1);
 
-        m_prompts->answers = {kIdOk};
+        m_prompts->answers = {PromptAnswer::Ok};
         QVERIFY(child->close());
         QCOMPARE(m_app->openChildCount, 0);
         QVERIFY(waitFor([&] { return watch.isNull(); }));
@@ -400,18 +435,18 @@ private slots:
 
     void closingInProtectedModeNeedsTheEntryPassword() {
         m_app->setProtection(true, QStringLiteral("密码1"));
-        ChildWindow* child = m_frame->openView(kKindTest);
+        ChildWindow* child = m_frame->openView(WindowKind::SerialTest);
 
         // A wrong password is refused in the dialog; Cancel then keeps the window.
         m_prompts->dialogHandlers << [](QDialog& dialog) {
-            dialog.findChild<QLineEdit*>(QStringLiteral("id1017"))
+            dialog.findChild<QLineEdit*>(QStringLiteral("passwordEdit"))
                 ->setText(QStringLiteral("密码2"));
             dialog.accept();
             QCOMPARE(dialog.result(), int(QDialog::Rejected));
             dialog.reject();
         };
         QVERIFY(!child->close());
-        QCOMPARE(m_prompts->dialogsRun, QStringList{"dialog266"});
+        QCOMPARE(m_prompts->dialogsRun, QStringList{"passwordDialog"});
         QCOMPARE(m_prompts->messages.size(), 1);
         QCOMPARE(m_prompts->messages[0].text, QStringLiteral("密码错误！！！"));
         QCOMPARE(m_prompts->messages[0].caption, QStringLiteral("提示"));
@@ -420,7 +455,7 @@ private slots:
 
         // Wrong, then right: the window closes, and no question is asked besides.
         m_prompts->dialogHandlers << [](QDialog& dialog) {
-            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("id1017"));
+            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("passwordEdit"));
             QCOMPARE(edit->echoMode(), QLineEdit::Password);
             edit->setText(QStringLiteral("密码"));
             dialog.accept();
@@ -433,9 +468,9 @@ private slots:
 
         // An empty entry password accepts only an empty entry.
         m_app->setProtection(true, QString());
-        child = m_frame->openView(kKindTest);
+        child = m_frame->openView(WindowKind::SerialTest);
         m_prompts->dialogHandlers << [](QDialog& dialog) {
-            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("id1017"));
+            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("passwordEdit"));
             edit->setText(QStringLiteral(" "));
             dialog.accept();
             edit->clear();
@@ -446,14 +481,14 @@ private slots:
     }
 
     void closingTheMainWindowClosesEverythingAfterOneQuestion() {
-        m_frame->openView(kKindTest);
-        m_frame->openView(kKindSet);
-        m_prompts->answers = {kIdCancel};
+        m_frame->openView(WindowKind::SerialTest);
+        m_frame->openView(WindowKind::Parameters);
+        m_prompts->answers = {PromptAnswer::Cancel};
         QVERIFY(!m_frame->close());
         QVERIFY(m_frame->isVisible());
         QCOMPARE(m_frame->children().size(), 2);
 
-        m_prompts->answers = {kIdOk};
+        m_prompts->answers = {PromptAnswer::Ok};
         QVERIFY(m_frame->close());
         QCOMPARE(m_prompts->messages.size(), 2);
         QCOMPARE(m_prompts->messages[1].text, QStringLiteral("确实要退出程序！！！"));
@@ -462,12 +497,13 @@ private slots:
         // In protected mode the main window wants the password too.
         m_frame->show();
         m_app->setProtection(true, QStringLiteral("x"));
-        m_frame->openView(kKindTest);
+        m_frame->openView(WindowKind::SerialTest);
         m_prompts->dialogHandlers << [](QDialog& dialog) { dialog.reject(); };
         QVERIFY(!m_frame->close());
         QCOMPARE(m_frame->children().size(), 1);
         m_prompts->dialogHandlers << [](QDialog& dialog) {
-            dialog.findChild<QLineEdit*>(QStringLiteral("id1017"))->setText(QStringLiteral("x"));
+            dialog.findChild<QLineEdit*>(QStringLiteral("passwordEdit"))
+                ->setText(QStringLiteral("x"));
             dialog.accept();
         };
         QVERIFY(m_frame->close());
@@ -477,7 +513,8 @@ private slots:
     }
 
     void helpAboutAndTheDialogCommands() {
-        m_frame->command(kCmdHelp);
+        const MainActions& a = m_frame->actions();
+        a.help->trigger();
         QCOMPARE(m_prompts->messages.size(), 1);
         QCOMPARE(
             m_prompts->messages[0].text,
@@ -491,15 +528,16 @@ private slots:
             QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("versionLine"))->text(),
                      QStringLiteral("QT570温控仪控制软件 1.0 版"));
             QVERIFY(!dialog.findChild<QLabel*>(QStringLiteral("secondLine"))->text().isEmpty());
-            QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("id1"))->text(),
+            QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->text(),
                      QStringLiteral("确定"));
+            QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("cancelButton")) == nullptr);
         };
-        m_frame->command(kCmdAbout);
-        m_frame->command(kCmdStartTitle);
-        m_frame->command(kCmdPortMap);
-        m_frame->command(kCmdPrintSetup);
-        QCOMPARE(m_prompts->dialogsRun,
-                 (QStringList{"dialog100", "dialog246", "portMapDialog", "printSetup"}));
+        a.about->trigger();
+        a.startTitle->trigger();
+        a.portMap->trigger();
+        a.printSetup->trigger();
+        QCOMPARE(m_prompts->dialogsRun, (QStringList{"aboutDialog", "startTitleDialog",
+                                                     "portMapDialog", "printSetupDialog"}));
         QVERIFY(m_prompts->dialogHandlers.isEmpty());
     }
 
@@ -550,7 +588,7 @@ private slots:
                      std::optional<double>());
 
             TervoApp app;
-            MainWindow& frame = app.createMainFrame(DemoMode::statusNote());
+            MainWindow& frame = app.createMainWindow(DemoMode::statusNote());
             frame.resize(1000, 600);
             frame.show();
             auto* note = frame.statusBar()->findChild<QLabel*>(QStringLiteral("statusNote"));

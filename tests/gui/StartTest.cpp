@@ -1,3 +1,4 @@
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -20,8 +21,6 @@ using namespace tervo::gui;
 using tervo::testing::ScriptedPrompts;
 
 namespace {
-
-const QString kKey = QString::fromLatin1(kSettingsKeyPath);
 
 // What is stored in the settings, read without Settings.
 QVariant storedValue(const QString& name) {
@@ -64,54 +63,52 @@ private slots:
     }
     void cleanup() { m_prompts.reset(); }
 
-    void registryKeyReadsAtMost200BytesWithTheTerminator() {
-        Settings key;
-        QCOMPARE(key.Open(RegistryRoot::CurrentUser, kKey), long(kRegOk));
-        QString text = QStringLiteral("kept");
-        QCOMPARE(key.ReadString(QStringLiteral("StartTitle"), text), long(kRegNotFound));
-        QCOMPARE(text, QStringLiteral("kept"));
+    void settingsReadTextsOfAtMost200BytesWithTheTerminator() {
+        QVERIFY(Settings().isWritable());
+        QCOMPARE(Settings().storedStartTitle(), std::nullopt);
+        QCOMPARE(Settings().startTitle(), Settings::vendorLine());
 
         const QString ascii199(199, QLatin1Char('A'));
-        QCOMPARE(key.WriteString(QStringLiteral("StartTitle"), ascii199), long(kRegOk));
+        Settings().setStartTitle(ascii199);
         QCOMPARE(storedValue(QStringLiteral("StartTitle")).toString(), ascii199);
-        QCOMPARE(key.ReadString(QStringLiteral("StartTitle"), text), long(kRegOk));
-        QCOMPARE(text, ascii199);
+        QCOMPARE(Settings().storedStartTitle(), std::optional<QString>(ascii199));
+        QCOMPARE(Settings().startTitle(), ascii199);
 
-        text = QStringLiteral("kept");
-        key.WriteString(QStringLiteral("StartTitle"), ascii199 + QLatin1Char('B'));
-        QCOMPARE(key.ReadString(QStringLiteral("StartTitle"), text), long(kRegMoreData));
-        QCOMPARE(text, QStringLiteral("kept"));
+        // 200 bytes and the terminator do not fit: the value reads as absent.
+        Settings().setStartTitle(ascii199 + QLatin1Char('B'));
+        QCOMPARE(storedValue(QStringLiteral("StartTitle")).toString(), ascii199 + 'B');
+        QCOMPARE(Settings().storedStartTitle(), std::nullopt);
+        QCOMPARE(Settings().startTitle(), Settings::vendorLine());
 
         // Bytes are counted in the GBK code page: 99 Chinese characters are 198 bytes.
         const QString chinese99 = QString(99, QChar(0x6E29));  // 温
-        key.WriteString(QStringLiteral("StartTitle"), chinese99);
-        QCOMPARE(key.ReadString(QStringLiteral("StartTitle"), text), long(kRegOk));
-        QCOMPARE(text, chinese99);
-        key.WriteString(QStringLiteral("StartTitle"), chinese99 + QChar(0x6E29));
-        QCOMPARE(key.ReadString(QStringLiteral("StartTitle"), text), long(kRegMoreData));
-        QCOMPARE(text, chinese99);
+        Settings().setStartTitle(chinese99);
+        QCOMPARE(Settings().startTitle(), chinese99);
+        Settings().setStartTitle(chinese99 + QChar(0x6E29));
+        QCOMPARE(Settings().startTitle(), Settings::vendorLine());
 
-        // A value that is not a string is not read either.
-        store(QStringLiteral("Other"), QStringList{"a", "b"});
-        key.Close();
-        QCOMPARE(key.Open(RegistryRoot::CurrentUser, kKey), long(kRegOk));
-        QCOMPARE(key.ReadString(QStringLiteral("Other"), text), long(kRegInvalidData));
-        key.Close();
-        QCOMPARE(key.ReadString(QStringLiteral("StartTitle"), text), long(kRegInvalidHandle));
+        // A value that is not a text is not read either.
+        store(QStringLiteral("StartTitle"), QStringList{"a", "b"});
+        QCOMPARE(Settings().storedStartTitle(), std::nullopt);
 
-        // The start title follows the same rule.
-        writeStartTitle(ascii199);
-        QCOMPARE(readStartTitle(), ascii199);
-        writeStartTitle(ascii199 + QLatin1Char('B'));
-        QCOMPARE(readStartTitle(), vendorLine());
+        // The port map obeys the same rule.
+        Settings().setPortPath(2, QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(storedValue(QStringLiteral("PortMap/COM3")).toString(),
+                 QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(Settings().portPath(2), QStringLiteral("/dev/ttyACM0"));
+        store(QStringLiteral("PortMap/COM3"), QLatin1Char('/') + QString(199, QLatin1Char('p')));
+        QCOMPARE(Settings().portPath(2), QString());
+        QCOMPARE(Settings().portPath(0), QString());
+
+        Settings().setStartTitle(QStringLiteral("第一车间"));
         StartWindow splash;
-        QCOMPARE(splash.title(), vendorLine());
-        writeStartTitle(QStringLiteral("第一车间"));
+        QCOMPARE(splash.title(), QStringLiteral("第一车间"));
+        Settings().setStartTitle(ascii199 + QLatin1Char('B'));
         StartWindow again;
-        QCOMPARE(again.title(), QStringLiteral("第一车间"));
+        QCOMPARE(again.title(), Settings::vendorLine());
     }
 
-    void aStoreThatCannotBeOpenedKeepsTheDefaults() {
+    void aStoreThatCannotBeWrittenKeepsTheDefaults() {
         // The store's directory lies under a plain file, so it can be neither read nor created.
         QTemporaryDir dir;
         QFile blocker(dir.filePath(QStringLiteral("file")));
@@ -119,11 +116,11 @@ private slots:
         blocker.close();
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            dir.filePath(QStringLiteral("file/below")));
-        Settings key;
-        QVERIFY(key.Open(RegistryRoot::CurrentUser, kKey) != kRegOk);
-        QVERIFY(!key.isOpen());
-        writeStartTitle(QStringLiteral("lost"));
-        QCOMPARE(readStartTitle(), vendorLine());
+        QVERIFY(!Settings().isWritable());
+        Settings().setStartTitle(QStringLiteral("lost"));
+        Settings().setPortPath(0, QStringLiteral("/dev/lost"));
+        QCOMPARE(Settings().startTitle(), Settings::vendorLine());
+        QCOMPARE(Settings().portPath(0), QString());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            m_settings.path() + QStringLiteral("/user"));
     }
@@ -132,21 +129,22 @@ private slots:
         {
             StartTitleDialog dialog;
             QCOMPARE(dialog.windowTitle(), QStringLiteral("设置起始显示标题"));
-            QCOMPARE(dialog.title(), vendorLine());
-            QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("id1"))->text(),
+            QCOMPARE(dialog.title(), Settings::vendorLine());
+            QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->text(),
                      QStringLiteral("保存退出"));
-            QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("id2"))->text(),
+            QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("cancelButton"))->text(),
                      QStringLiteral("放弃退出"));
-            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("id1017"));
+            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("titleEdit"));
+            QCOMPARE(dialog.findChild<QDialogButtonBox*>()->buttons().size(), 2);
             edit->setText(QStringLiteral("二号炉"));
             dialog.reject();
         }
         QVERIFY(!storedValue(QStringLiteral("StartTitle")).isValid());
         {
             StartTitleDialog dialog;
-            dialog.findChild<QLineEdit*>(QStringLiteral("id1017"))
+            dialog.findChild<QLineEdit*>(QStringLiteral("titleEdit"))
                 ->setText(QStringLiteral("二号炉"));
-            dialog.findChild<QPushButton*>(QStringLiteral("id1"))->click();
+            dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
             QCOMPARE(dialog.result(), int(QDialog::Accepted));
         }
         QCOMPARE(storedValue(QStringLiteral("StartTitle")).toString(), QStringLiteral("二号炉"));
@@ -154,32 +152,35 @@ private slots:
             // The edit takes no more than the start window can read back.
             StartTitleDialog dialog;
             QCOMPARE(dialog.title(), QStringLiteral("二号炉"));
-            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("id1017"));
+            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("titleEdit"));
             edit->clear();
             QTest::keyClicks(edit, QString(205, QLatin1Char('x')));
             QCOMPARE(edit->text().size(), 199);
             dialog.accept();
         }
-        QCOMPARE(readStartTitle(), QString(199, QLatin1Char('x')));
+        QCOMPARE(Settings().startTitle(), QString(199, QLatin1Char('x')));
     }
 
     void passwordDialogSetAndCheckModes() {
         PasswordDialog set(PasswordDialog::Mode::Set, QString());
         QCOMPARE(set.windowTitle(), QStringLiteral("密码输入"));
-        auto* setEdit = set.findChild<QLineEdit*>(QStringLiteral("id1017"));
+        auto* setEdit = set.findChild<QLineEdit*>(QStringLiteral("passwordEdit"));
         QCOMPARE(setEdit->echoMode(), QLineEdit::Password);
-        QCOMPARE(set.findChild<QPushButton*>(QStringLiteral("id1"))->text(), QStringLiteral("OK"));
-        QCOMPARE(set.findChild<QPushButton*>(QStringLiteral("id2"))->text(),
+        QCOMPARE(set.findChild<QPushButton*>(QStringLiteral("okButton"))->text(),
+                 QStringLiteral("OK"));
+        QCOMPARE(set.findChild<QPushButton*>(QStringLiteral("cancelButton"))->text(),
                  QStringLiteral("Cancel"));
+        set.findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+        QCOMPARE(set.result(), int(QDialog::Rejected));
         set.accept();
         QCOMPARE(set.result(), int(QDialog::Accepted));
         QCOMPARE(set.password(), QString());
 
         PasswordDialog check(PasswordDialog::Mode::Check, QStringLiteral("Abc温"));
-        auto* edit = check.findChild<QLineEdit*>(QStringLiteral("id1017"));
+        auto* edit = check.findChild<QLineEdit*>(QStringLiteral("passwordEdit"));
         for (const char* wrong : {"abc温", "Abc", "Abc温 ", ""}) {
             edit->setText(QString::fromUtf8(wrong));
-            check.findChild<QPushButton*>(QStringLiteral("id1"))->click();
+            check.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
             QCOMPARE(check.result(), int(QDialog::Rejected));
         }
         QCOMPARE(m_prompts->messages.size(), 4);
@@ -190,7 +191,7 @@ private slots:
             QCOMPARE(message.buttons, PromptButtons::Ok);
         }
         edit->setText(QStringLiteral("Abc温"));
-        check.findChild<QPushButton*>(QStringLiteral("id1"))->click();
+        check.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
         QCOMPARE(check.result(), int(QDialog::Accepted));
         QCOMPARE(m_prompts->messages.size(), 4);
     }
@@ -264,7 +265,7 @@ private slots:
     }
 
     void startWindowTexts() {
-        writeStartTitle(QStringLiteral("ABC"));
+        Settings().setStartTitle(QStringLiteral("ABC"));
         StartWindow splash;
         splash.resize(1024, 768);
         const QImage shown = splash.grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -307,7 +308,7 @@ private slots:
             QVERIFY(!splash.protectedMode());
             m_prompts->dialogHandlers << [](QDialog& dialog) {
                 QCOMPARE(static_cast<PasswordDialog&>(dialog).mode(), PasswordDialog::Mode::Set);
-                dialog.findChild<QLineEdit*>(QStringLiteral("id1017"))
+                dialog.findChild<QLineEdit*>(QStringLiteral("passwordEdit"))
                     ->setText(QStringLiteral("k9"));
                 dialog.accept();
             };
@@ -315,7 +316,7 @@ private slots:
             QCOMPARE(splash.result(), int(QDialog::Accepted));
             QVERIFY(splash.protectedMode());
             QCOMPARE(splash.entryPassword(), QStringLiteral("k9"));
-            QCOMPARE(m_prompts->dialogsRun, (QStringList{"dialog266", "dialog266"}));
+            QCOMPARE(m_prompts->dialogsRun, (QStringList{"passwordDialog", "passwordDialog"}));
             QVERIFY(m_prompts->messages.isEmpty());
         }
         for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {

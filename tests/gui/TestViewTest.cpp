@@ -6,27 +6,28 @@
 #include <QToolButton>
 #include <memory>
 
+#include "Views.h"
 #include "app/ChildWindow.h"
-#include "app/CommandIds.h"
 #include "app/MainWindow.h"
 #include "app/TervoApp.h"
 #include "emu/PtyBus.h"
 #include "link/PortMap.h"
-#include "support/FakeSerial.h"
 #include "support/GuiTest.h"
+#include "support/LinkFakes.h"
 #include "support/RawPty.h"
 #include "support/ScriptedPrompts.h"
-#include "tools/ReceiveScreen.h"
+#include "tools/ParameterView.h"
+#include "tools/ReceiveScreenWidget.h"
 #include "tools/SerialTestView.h"
 #include "widgets/BarStrip.h"
 #include "widgets/Geometry.h"
-#include "widgets/LinkOpener.h"
 #include "widgets/PickCombo.h"
 #include "widgets/Pictures.h"
 
 using namespace tervo;
 using namespace tervo::gui;
 using tervo::testing::FakeOpener;
+using tervo::testing::LockedOpener;
 using tervo::testing::ScriptedPrompts;
 using tervo::testing::waitFor;
 
@@ -34,6 +35,12 @@ namespace {
 
 std::string text(const ReceiveScreen& screen, int line, int from, int count) {
     return screen.line(line).substr(static_cast<size_t>(from), static_cast<size_t>(count));
+}
+
+// One send, until its reply has come back.
+bool send(SerialTestView* view) {
+    view->sendOnce();
+    return waitFor([view] { return view->sendsUnderway() == 0; });
 }
 
 }  // namespace
@@ -47,14 +54,14 @@ private slots:
     void init() {
         m_prompts = std::make_unique<ScriptedPrompts>();
         m_app = std::make_unique<TervoApp>();
-        m_frame = &m_app->createMainFrame();
-        m_frame->command(kCmdTestView);
+        registerViews(*m_app);
+        m_frame = &m_app->createMainWindow();
+        m_frame->actions().serialTest->trigger();
         m_view = qobject_cast<SerialTestView*>(m_frame->activeChild()->view());
         QVERIFY(m_view != nullptr);
     }
 
     void cleanup() {
-        setLinkOpener(nullptr);
         m_app->setClosingAll(true);
         m_frame->mdiArea()->closeAllSubWindows();
         m_app.reset();
@@ -104,10 +111,18 @@ private slots:
         QCOMPARE(m_view->sendCombo()->currentText(), QStringLiteral("04 30 30 30 30 50 56 05"));
         QCOMPARE(m_view->sendCombo()->geometry().left(), 100);
         QCOMPARE(m_view->sendCombo()->geometry().right(), 976);
-        QVERIFY(m_view->topBar()->button(32793) != nullptr);
-        QVERIFY(m_view->topBar()->button(32796) != nullptr);
-        QVERIFY(m_view->topBar()->button(32860) != nullptr);
-        QVERIFY(!m_view->bottomBar()->button(32790)->isEnabled());
+        auto* sendButton = m_view->commandBar()->findChild<QToolButton*>("sendButton");
+        QCOMPARE(sendButton->defaultAction(), m_view->sendAction());
+        QCOMPARE(sendButton->geometry(), QRect(4, 7, 23, 22));
+        QCOMPARE(m_view->commandBar()->findChild<QToolButton*>("clearButton")->defaultAction(),
+                 m_view->clearAction());
+        QCOMPARE(
+            m_view->commandBar()->findChild<QToolButton*>("resetCountersButton")->defaultAction(),
+            m_view->resetCountersAction());
+        QVERIFY(!m_view->sendBar()->findChild<QToolButton*>("idleButton")->isEnabled());
+        QCOMPARE(m_view->findChild<QCheckBox*>("hexCheck"), m_view->hexCheck());
+        QCOMPARE(m_view->findChild<QPushButton*>("autoSendButton"), m_view->autoSendButton());
+        QCOMPARE(m_view->findChild<QWidget*>("receiveScreen")->geometry(), QRect(200, 7, 790, 475));
 
         // The left panel picture behind the controls, the screen blank.
         m_frame->show();
@@ -118,11 +133,15 @@ private slots:
             QCOMPARE(shown.pixel(p), panel.pixel(p));
         }
         QCOMPARE(shown.pixel(600, 200), qRgb(255, 255, 255));
+
+        // The send button has one text: its prompt, and no tip.
+        QCOMPARE(m_view->sendAction()->statusTip(), QStringLiteral("发送输入数据"));
+        QCOMPARE(m_view->clearAction()->statusTip(), QStringLiteral("清除显示"));
+        QCOMPARE(tervo::testing::shownToolTip(sendButton), QString());
     }
 
     void sendTextBecomesBytes() {
-        FakeOpener opener;
-        setLinkOpener(&opener);
+        LockedOpener opener;
         const struct {
             const char* text;
             std::vector<uint8_t> bytes;
@@ -135,170 +154,117 @@ private slots:
         };
         for (const auto& c : cases) {
             m_view->sendCombo()->setText(QString::fromLatin1(c.text));
-            QCOMPARE(m_view->transmitBytes(), c.bytes);
-            m_view->sendOnce();
-            QCOMPARE(opener.written.back(), c.bytes);
+            QVERIFY(send(m_view));
+            QCOMPARE(opener.written().back(), c.bytes);
         }
         // An empty text still makes the exchange.
-        QCOMPARE(opener.opens, 5);
-        QCOMPARE(opener.portNames.back(), std::string("COM1"));
+        QCOMPARE(opener.opens(), 5);
+        QCOMPARE(opener.portNames().back(), std::string("COM1"));
         // The edit takes 99 characters, and no more are read.
         m_view->sendCombo()->setText(QString(120, QLatin1Char('1')));
-        QCOMPARE(m_view->transmitBytes().size(), size_t(50));
-        QCOMPARE(m_view->transmitBytes().back(), uint8_t(0x01));
+        QVERIFY(send(m_view));
+        QCOMPARE(opener.written().back().size(), size_t(50));
+        QCOMPARE(opener.written().back().back(), uint8_t(0x01));
     }
 
     void lineFormatFromTheCombos() {
-        FakeOpener opener;
-        setLinkOpener(&opener);
-        m_view->sendOnce();
-        QCOMPARE(opener.line.baud, 9600u);
-        QCOMPARE(opener.line.dataBits, uint8_t(7));
-        QCOMPARE(opener.line.parity, uint8_t(2));
-        QCOMPARE(opener.line.stopBits, uint8_t(0));
+        LockedOpener opener;
+        QVERIFY(send(m_view));
+        QCOMPARE(opener.line().baud, 9600u);
+        QCOMPARE(opener.line().dataBits, uint8_t(7));
+        QCOMPARE(opener.line().parity, uint8_t(2));
+        QCOMPARE(opener.line().stopBits, uint8_t(0));
 
         m_view->portCombo()->setSelection(3);
         m_view->baudCombo()->setSelection(6);
         m_view->dataBitsCombo()->setSelection(4);
         m_view->parityCombo()->setSelection(0);
         m_view->stopBitsCombo()->setSelection(2);
-        m_view->sendOnce();
-        QCOMPARE(opener.portNames.back(), std::string("COM4"));
-        QCOMPARE(opener.line.baud, 19200u);
-        QCOMPARE(opener.line.dataBits, uint8_t(8));
-        QCOMPARE(opener.line.parity, uint8_t(0));
-        QCOMPARE(opener.line.stopBits, uint8_t(2));
+        QVERIFY(send(m_view));
+        QCOMPARE(opener.portNames().back(), std::string("COM4"));
+        QCOMPARE(opener.line().baud, 19200u);
+        QCOMPARE(opener.line().dataBits, uint8_t(8));
+        QCOMPARE(opener.line().parity, uint8_t(0));
+        QCOMPARE(opener.line().stopBits, uint8_t(2));
 
         m_view->parityCombo()->setSelection(2);
         m_view->stopBitsCombo()->setSelection(1);
         m_view->dataBitsCombo()->setSelection(0);
-        m_view->sendOnce();
-        QCOMPARE(opener.line.parity, uint8_t(1));
-        QCOMPARE(opener.line.stopBits, uint8_t(1));
-        QCOMPARE(opener.line.dataBits, uint8_t(4));
+        QVERIFY(send(m_view));
+        QCOMPARE(opener.line().parity, uint8_t(1));
+        QCOMPARE(opener.line().stopBits, uint8_t(1));
+        QCOMPARE(opener.line().dataBits, uint8_t(4));
 
         // Typed text instead of an entry in any line-format combo: nothing happens at all.
-        const int opens = opener.opens;
+        const int opens = opener.opens();
         const QString counters = m_view->counterLabel()->text();
         for (PickCombo* combo : {m_view->portCombo(), m_view->baudCombo(), m_view->dataBitsCombo(),
                                  m_view->parityCombo(), m_view->stopBitsCombo()}) {
             const int kept = combo->selection();
             combo->setText(QStringLiteral("9位"));
             m_view->sendOnce();
+            QCOMPARE(m_view->sendsUnderway(), 0);
             combo->setSelection(kept);
         }
-        QCOMPARE(opener.opens, opens);
+        QTest::qWait(20);
+        QCOMPARE(opener.opens(), opens);
         QCOMPARE(m_view->counterLabel()->text(), counters);
     }
 
     void countersAndTheReceivedBytes() {
-        FakeOpener opener;
-        setLinkOpener(&opener);
+        LockedOpener opener;
         QCOMPARE(m_view->counterLabel()->text(),
                  QStringLiteral("发送数据：      0         接收数据：      0"));
-        opener.replies.push_back(tervo::testing::readReply("PV", " 25.0"));
-        m_view->sendOnce();
+        opener.reply(tervo::testing::readReply("PV", " 25.0"));
+        QVERIFY(send(m_view));
         QCOMPARE(m_view->counterLabel()->text(),
                  QStringLiteral("发送数据：      8         接收数据：     10"));
         // 0x02 shows as a space, the rest as characters.
         QCOMPARE(text(m_view->screen(), 0, 0, 9), std::string(" PV 25.0 "));
 
         // No answer: the sent counter still grows.
-        m_view->sendOnce();
+        QVERIFY(send(m_view));
         QCOMPARE(m_view->counterLabel()->text(),
                  QStringLiteral("发送数据：     16         接收数据：     10"));
-        opener.failAt = FakeOpener::kOpen;
-        m_view->sendOnce();
+        opener.failAt(FakeOpener::kOpen);
+        QVERIFY(send(m_view));
         QCOMPARE(m_view->counterLabel()->text(),
                  QStringLiteral("发送数据：     24         接收数据：     10"));
-        opener.failAt = FakeOpener::kNone;
+        opener.failAt(FakeOpener::kNone);
 
         // A reply of more than 20 bytes shows its first 20.
         std::vector<uint8_t> longReply;
         for (int i = 0; i < 25; ++i) {
             longReply.push_back(static_cast<uint8_t>('a' + i));
         }
-        opener.replies.push_back(longReply);
-        m_view->sendOnce();
+        opener.reply(longReply);
+        QVERIFY(send(m_view));
         QCOMPARE(text(m_view->screen(), 0, 10, 21), std::string("abcdefghijklmnopqrst "));
         QCOMPARE(m_view->counterLabel()->text(),
                  QStringLiteral("发送数据：     32         接收数据：     30"));
 
-        m_view->topBar()->button(32860)->click();
+        m_view->commandBar()->findChild<QToolButton*>("resetCountersButton")->click();
         QCOMPARE(m_view->counterLabel()->text(),
                  QStringLiteral("发送数据：      0         接收数据：      0"));
-        m_view->topBar()->button(32796)->click();
+        m_view->commandBar()->findChild<QToolButton*>("clearButton")->click();
         QCOMPARE(m_view->screen().line(0), std::string(79, ' '));
         QCOMPARE(m_view->screen().cursorColumn(), 0);
         QCOMPARE(m_view->screen().cursorLine(), 0);
-        m_view->topBar()->button(32793)->click();
-        QCOMPARE(opener.written.size(), size_t(4));
+        m_view->commandBar()->findChild<QToolButton*>("sendButton")->click();
+        QVERIFY(waitFor([&] { return m_view->sendsUnderway() == 0; }));
+        QCOMPARE(opener.written().size(), size_t(4));
     }
 
     void hexadecimalDisplay() {
-        FakeOpener opener;
-        setLinkOpener(&opener);
-        opener.replies.push_back({0x02});
-        m_view->sendOnce();
+        LockedOpener opener;
+        opener.reply({0x02});
+        QVERIFY(send(m_view));
         QCOMPARE(text(m_view->screen(), 0, 0, 1), std::string(" "));
         m_view->hexCheck()->setChecked(true);
-        opener.replies.push_back({0x02, 0xAF, 0x30});
-        m_view->sendOnce();
+        opener.reply({0x02, 0xAF, 0x30});
+        QVERIFY(send(m_view));
         QCOMPARE(text(m_view->screen(), 0, 1, 9), std::string("02 AF 30 "));
         QCOMPARE(m_view->screen().cursorColumn(), 10);
-    }
-
-    void theScreenWrapsAndClears() {
-        ReceiveScreen screen;
-        for (int i = 0; i < 1500; ++i) {
-            const ReceiveScreen::Damage damage = screen.putCharacter('A' + i % 26);
-            QVERIFY(!damage.whole);
-            QCOMPARE(damage.cells.size(), size_t(1));
-        }
-        QCOMPARE(screen.cursorLine(), 18);
-        QCOMPARE(screen.cursorColumn(), 78);
-        QCOMPARE(screen.at(1, 0), uint8_t('A' + 79 % 26));
-        QCOMPARE(screen.at(18, 77), uint8_t('A' + 1499 % 26));
-        // The 1501st character fills the last cell, and the whole screen clears at once.
-        const ReceiveScreen::Damage damage = screen.putCharacter('#');
-        QVERIFY(damage.whole);
-        for (int line = 0; line < ReceiveScreen::kLines; ++line) {
-            QCOMPARE(screen.line(line), std::string(79, ' '));
-        }
-        screen.putCharacter('Z');
-        QCOMPARE(screen.at(0, 0), uint8_t('Z'));
-        QCOMPARE(screen.cursorColumn(), 1);
-
-        // Control bytes up to 9 show as spaces; 10 and above as themselves.
-        screen.clear();
-        screen.putCharacter(9);
-        screen.putCharacter(10);
-        screen.putCharacter(0);
-        QCOMPARE(text(screen, 0, 0, 3), std::string(" \n "));
-
-        // Hexadecimal pairs never split: at the last column a space goes first.
-        screen.clear();
-        for (int i = 0; i < 26; ++i) {
-            screen.putHex(0x5A);
-        }
-        QCOMPARE(screen.cursorColumn(), 78);
-        screen.putHex(0x02);
-        QCOMPARE(text(screen, 0, 75, 4), std::string("5A  "));
-        QCOMPARE(text(screen, 1, 0, 3), std::string("02 "));
-        // A pair that ends on the last column wraps without a space.
-        screen.clear();
-        screen.putCharacter('x');
-        screen.putCharacter('y');
-        for (int i = 0; i < 25; ++i) {
-            screen.putHex(0x11);
-        }
-        QCOMPARE(screen.cursorColumn(), 77);
-        screen.putHex(0xC3);
-        QCOMPARE(text(screen, 0, 77, 2), std::string("C3"));
-        QCOMPARE(screen.cursorLine(), 1);
-        QCOMPARE(screen.cursorColumn(), 0);
-        screen.putHex(0x01);
-        QCOMPARE(text(screen, 1, 0, 3), std::string("01 "));
     }
 
     void anExchangeWithTheEmulatorShowsOnTheScreen() {
@@ -314,13 +280,14 @@ private slots:
 
         m_frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_frame));
-        m_view->topBar()->button(32793)->click();
+        m_view->commandBar()->findChild<QToolButton*>("sendButton")->click();
+        QVERIFY(waitFor([&] { return m_view->sendsUnderway() == 0; }));
         QCOMPARE(m_view->counterLabel()->text(),
                  QStringLiteral("发送数据：      8         接收数据：     10"));
         QVERIFY(text(m_view->screen(), 0, 0, 9).starts_with(" PV"));
         m_view->hexCheck()->setChecked(true);
         m_view->sendCombo()->setSelection(1);
-        m_view->sendOnce();
+        QVERIFY(send(m_view));
         QCOMPARE(text(m_view->screen(), 0, 10, 24), std::string("02 53 4C 20 36 31 2E 35 "));
         QCOMPARE(m_view->counterLabel()->text(),
                  QStringLiteral("发送数据：     16         接收数据：     20"));
@@ -343,42 +310,93 @@ private slots:
     }
 
     void autoSendRepeatsAtTheInterval() {
-        FakeOpener opener;
-        setLinkOpener(&opener);
+        LockedOpener opener;
+        // Every send has come back: the number of sends so far, and the indicator with it.
+        auto settled = [&] { return m_view->sendsUnderway() == 0; };
         m_view->intervalCombo()->setSelection(0);
         m_view->autoSendButton()->click();
         QVERIFY(m_view->autoSending());
         QVERIFY(m_view->autoSendButton()->isChecked());
         QVERIFY(m_view->timer().isActive());
         QCOMPARE(m_view->timer().interval(), 50);
-        QVERIFY(waitFor([&] { return opener.opens >= 3; }));
+        QVERIFY(waitFor([&] { return opener.opens() >= 3 && settled(); }));
         QCOMPARE(m_view->timer().interval(), 100);
         const int indicator = m_view->indicatorState();
-        const int opens = opener.opens;
-        QVERIFY(waitFor([&] { return opener.opens > opens; }));
-        QCOMPARE(m_view->indicatorState(), (indicator + opener.opens - opens) % 2);
+        const int opens = opener.opens();
+        QVERIFY(waitFor([&] { return opener.opens() > opens && settled(); }));
+        QCOMPARE(m_view->indicatorState(), (indicator + opener.opens() - opens) % 2);
 
         m_view->autoSendButton()->click();
         QVERIFY(!m_view->autoSending());
         QVERIFY(!m_view->autoSendButton()->isChecked());
         QVERIFY(!m_view->timer().isActive());
-        const int stopped = opener.opens;
+        QVERIFY(waitFor(settled));
+        const int stopped = opener.opens();
         QTest::qWait(250);
-        QCOMPARE(opener.opens, stopped);
+        QCOMPARE(opener.opens(), stopped);
+        QVERIFY(!m_view->timer().isActive());
 
         // An interval of 0 sends once and clears the button; the next press only switches
         // auto sending off.
         m_view->intervalCombo()->setText(QStringLiteral("0"));
         m_view->autoSendButton()->click();
-        QVERIFY(waitFor([&] { return opener.opens == stopped + 1; }));
-        QVERIFY(waitFor([&] { return !m_view->autoSendButton()->isChecked(); }));
+        QVERIFY(waitFor([&] { return opener.opens() == stopped + 1 && settled(); }));
+        QVERIFY(!m_view->autoSendButton()->isChecked());
         QVERIFY(!m_view->timer().isActive());
         QVERIFY(m_view->autoSending());
         m_view->autoSendButton()->click();
         QVERIFY(!m_view->autoSending());
         QVERIFY(!m_view->autoSendButton()->isChecked());
         QVERIFY(!m_view->timer().isActive());
-        QCOMPARE(opener.opens, stopped + 1);
+        QCOMPARE(opener.opens(), stopped + 1);
+
+        // Switched off while a send is under way, the step's end arms nothing; the next send
+        // goes out only when the operator asks.
+        m_view->intervalCombo()->setSelection(0);
+        opener.hold(true);
+        m_view->autoSendButton()->click();
+        QVERIFY(waitFor([&] { return opener.waiting() == 1; }));
+        m_view->autoSendButton()->click();
+        QVERIFY(!m_view->autoSending());
+        opener.hold(false);
+        QVERIFY(waitFor(settled));
+        QTest::qWait(250);
+        QVERIFY(!m_view->timer().isActive());
+        QCOMPARE(opener.opens(), stopped + 2);
+        QCOMPARE(m_view->counterLabel()->text(),
+                 QString::fromStdString(SerialTestRules::counterText(8 * (stopped + 2), 0)));
+    }
+
+    void aSendOnAPortInUseWaitsItsTurn() {
+        // A parameter window and the serial test share COM1 on the emulator: the test view's
+        // auto send and the parameter reads take turns, and none of them fails.
+        tervo::testing::TempDir dir;
+        emu::BusOptions options;
+        options.linkPath = dir / "com1";
+        options.addresses = {0, 1};
+        emu::PtyBus bus(options);
+        std::string error;
+        QVERIFY2(bus.start(&error), error.c_str());
+        setPortPath(0, options.linkPath);
+        m_app->currentLink = LinkSettings{0, 5, 1};
+        m_frame->actions().parameters->trigger();
+        auto* parameters = qobject_cast<ParameterView*>(m_frame->activeChild()->view());
+        m_view->intervalCombo()->setSelection(0);
+        m_view->autoSendButton()->click();
+        for (int i = 0; i < 6; ++i) {
+            parameters->onTimer();
+            QVERIFY(waitFor([&] { return !parameters->tickUnderway(); }));
+        }
+        m_view->autoSendButton()->click();
+        QVERIFY(waitFor([&] { return m_view->sendsUnderway() == 0; }));
+        QVERIFY(!parameters->communicationError());
+        QVERIFY(bus.framesHeard(1) >= 6);
+        // Every poll the test view sent came back with the controller's ten bytes.
+        const int sends = int(bus.framesHeard(0));
+        QVERIFY(sends >= 2);
+        QCOMPARE(m_view->counterLabel()->text(),
+                 QString::fromStdString(SerialTestRules::counterText(8 * sends, 10 * sends)));
+        setPortPath(0, std::string());
     }
 
 private:

@@ -36,9 +36,14 @@ private slots:
         QCOMPARE(dialog.baudCombo()->itemText(0), QStringLiteral("300"));
         QCOMPARE(dialog.baudCombo()->itemText(6), QStringLiteral("19200"));
         QCOMPARE(dialog.addressCombo()->count(), 4);
-        QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("id1"))->text(),
+        QCOMPARE(dialog.objectName(), QStringLiteral("linkSettingsDialog"));
+        QCOMPARE(dialog.findChild<PickCombo*>(QStringLiteral("portCombo")), dialog.portCombo());
+        QCOMPARE(dialog.findChild<PickCombo*>(QStringLiteral("baudCombo")), dialog.baudCombo());
+        QCOMPARE(dialog.findChild<PickCombo*>(QStringLiteral("addressCombo")),
+                 dialog.addressCombo());
+        QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->text(),
                  QStringLiteral("确定"));
-        QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("id2"))->text(),
+        QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("cancelButton"))->text(),
                  QStringLiteral("取消退出"));
 
         LinkSettingsDialog outside(-1, -2, 45);
@@ -63,7 +68,7 @@ private slots:
             const int messages = int(m_prompts->messages.size());
             dialog.setResult(QDialog::Rejected);
             dialog.addressCombo()->setText(QString::fromLatin1(a.address));
-            dialog.findChild<QPushButton*>(QStringLiteral("id1"))->click();
+            dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
             QCOMPARE(dialog.result() == QDialog::Accepted, a.accepted);
             if (a.accepted) {
                 QCOMPARE(dialog.address(), a.value);
@@ -101,7 +106,7 @@ private slots:
         LinkSettingsDialog cancelled(2, 3, 4);
         cancelled.addressCombo()->setText(QStringLiteral("50"));
         cancelled.portCombo()->setSelection(0);
-        cancelled.findChild<QPushButton*>(QStringLiteral("id2"))->click();
+        cancelled.findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
         QCOMPARE(cancelled.result(), int(QDialog::Rejected));
         QCOMPARE(cancelled.portIndex(), 2);
         QCOMPARE(cancelled.baudIndex(), 3);
@@ -171,7 +176,7 @@ private slots:
         for (int i = 0; i < kPortCount; ++i) {
             setPortPath(i, std::string());
         }
-        loadPortMapSettings();
+        applyPortMap(Settings());
         QCOMPARE(portPath(2), std::string("/dev/serial/by-id/usb-x"));
         qunsetenv("TERVO_COM4");
         QCOMPARE(portPath(3), std::string("/dev/ttyACM1"));

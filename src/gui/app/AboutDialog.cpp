@@ -1,15 +1,16 @@
 #include "app/AboutDialog.h"
 
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
-#include <QPushButton>
 
+#include "widgets/DialogButtons.h"
 #include "widgets/Pictures.h"
 
 namespace tervo::gui {
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("dialog100"));
+    setObjectName(QStringLiteral("aboutDialog"));
     setWindowTitle(QStringLiteral("关于 Tervo"));
     auto* icon = new QLabel(this);
     icon->setPixmap(applicationIcon().pixmap(32, 32));
@@ -18,17 +19,14 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     auto* second =
         new QLabel(QStringLiteral("RS-485 总线温控仪的通信测试、参数设置与采样记录"), this);
     second->setObjectName(QStringLiteral("secondLine"));
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("id1"));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto* buttons = dialogButtons(this, QStringLiteral("确定"), QString(), Qt::Vertical);
 
     auto* layout = new QGridLayout(this);
     layout->setHorizontalSpacing(16);
     layout->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
     layout->addWidget(version, 0, 1);
     layout->addWidget(second, 1, 1);
-    layout->addWidget(ok, 0, 2);
+    layout->addWidget(buttons, 0, 2, 2, 1, Qt::AlignTop);
     setFixedSize(sizeHint());
 }
 

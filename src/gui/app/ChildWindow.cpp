@@ -4,39 +4,37 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-#include "app/CommandIds.h"
 #include "app/TervoApp.h"
 #include "app/ViewTemplate.h"
 
 namespace tervo::gui {
 
-ChildPlacement childPlacement(int kind) {
-    if (kind == kKindSet) {
+ChildPlacement childPlacement(WindowKind kind) {
+    if (kind == WindowKind::Parameters) {
         return {{570, 420}, {209, 120}};
     }
     return {{1020, 670}, {0, 0}};
 }
 
-QString childTitle(int kind, const QString& filePath) {
+QString childTitle(WindowKind kind, const QString& filePath) {
     switch (kind) {
-        case kKindWork:
+        case WindowKind::Work:
             return QStringLiteral("采集工作");
-        case kKindHistory:
+        case WindowKind::History:
             return QStringLiteral("数据分析 --- ") + filePath;
-        case kKindTest:
+        case WindowKind::SerialTest:
             return QStringLiteral("通信测试");
-        case kKindSimulation:
+        case WindowKind::Simulation:
             return QStringLiteral("仪表模拟 --- ") + filePath;
-        case kKindSet:
+        case WindowKind::Parameters:
             return QStringLiteral("仪表参数修改");
-        case kKindCurve:
+        case WindowKind::Curves:
             return QStringLiteral("跟踪曲线设置");
-        default:
-            return {};
     }
+    return {};
 }
 
-ChildWindow::ChildWindow(int kind, TervoApp& app) : m_kind(kind), m_app(app) {
+ChildWindow::ChildWindow(WindowKind kind, TervoApp& app) : m_kind(kind), m_app(app) {
     setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);

@@ -2,6 +2,8 @@
 
 #include <QMdiSubWindow>
 
+#include "app/ViewTemplate.h"
+
 class QStatusBar;
 class QVBoxLayout;
 
@@ -15,9 +17,9 @@ class TervoApp;
 class ChildWindow : public QMdiSubWindow {
     Q_OBJECT
 public:
-    ChildWindow(int kind, TervoApp& app);
+    ChildWindow(WindowKind kind, TervoApp& app);
 
-    int kind() const { return m_kind; }
+    WindowKind kind() const { return m_kind; }
     QWidget* view() const { return m_view; }
     void setView(QWidget* view);
 
@@ -39,7 +41,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    int m_kind;
+    WindowKind m_kind;
     TervoApp& m_app;
     QWidget* m_view = nullptr;
     QString m_frameTitle;

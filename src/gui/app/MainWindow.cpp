@@ -14,14 +14,15 @@
 #include <QPrinter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "app/AboutDialog.h"
 #include "app/ChildWindow.h"
-#include "app/CommandIds.h"
 #include "app/LockIndicators.h"
 #include "app/PortMapDialog.h"
 #include "app/StartTitleDialog.h"
 #include "app/TervoApp.h"
+#include "widgets/Commands.h"
 #include "widgets/Pictures.h"
 #include "widgets/Prompts.h"
 
@@ -29,111 +30,12 @@ namespace tervo::gui {
 
 namespace {
 
-struct CommandText {
-    int id;
-    const char* text;       // menu text; empty for commands only on the toolbar or keyboard
-    const char* statusTip;  // the status bar's prompt
-    const char* toolTip;
-};
-
-// Menu texts and prompts. Where the string table has one text it serves as both prompt and tip.
-const CommandText kCommands[] = {
-    {kCmdSetView, "仪表参数修改", "开始仪表参数设置工作", "开始仪表参数设置工作"},
-    {kCmdTestView, "串口测试", "开始通信测试程序", "开始通信测试程序"},
-    {kCmdOpenHistory, "打开历史记录", "数据分析", "数据分析"},
-    {kCmdHelp, "帮助", "帮助文件", "帮助文件"},
-    {kCmdCurveView, "跟踪曲线设置", "进入曲线跟踪设置", "曲线跟踪设置"},
-    {kCmdOpenTemplate, "打开仪表模板", "打开仪表模拟模板", "打开仪表模拟模板"},
-    {kCmdNewTemplate, "新建仪表模板", "", ""},
-    {kCmdOpenWork, "打开工作界面", "打开工作模板", "打开工作模板"},
-    {kCmdNewWork, "新建工作界面", "", ""},
-    {kCmdSaveTemplate, "保存仪表模板", "", ""},
-    {kCmdStartTitle, "设置起始标题", "", ""},
-    {kCmdSaveCurve, "保存曲线", "保存曲线", "保存曲线"},
-    {kCmdNextWindow, "", "切换到下一个窗口", "切换窗口"},
-    {kCmdPortMap, "串口映射", "设置 COM1～COM6 所对应的串口设备", "串口映射"},
-    {kCmdFileNew, "", "建立新文档", "新建"},
-    {kCmdFileOpen, "", "打开一个现有文档", "打开"},
-    {kCmdFileSave, "", "保存活动文档", "保存"},
-    {kCmdPrintSetup, "打印设置(&R)...", "更改打印机及打印选项", "打印设置"},
-    {kCmdPrint, "打印(&P)...\tCtrl+P", "打印活动文档", "打印"},
-    {kCmdPrintPreview, "打印预览(&V)", "显示整页", "打印预览"},
-    {kCmdEditCopy, "", "复制选定内容并将其放到剪贴板上", "复制"},
-    {kCmdEditCut, "", "剪切选定内容并将其放到剪贴板上", "剪切"},
-    {kCmdEditPaste, "", "插入剪贴板内容", "粘贴"},
-    {kCmdEditUndo, "", "撤消最后一个操作", "撤消"},
-    {kCmdArrangeIcons, "排列图标(&A)", "将图标排列在窗口底部", "排列图标"},
-    {kCmdCascade, "层叠(&C)", "以互相重叠方式排列窗口", "层叠窗口"},
-    {kCmdTile, "平铺(&T)", "以互不重叠方式排列窗口", "平铺窗口"},
-    {kCmdAbout, "关于 Tervo(&A)...", "显示程序信息，版本号和版权", "关于"},
-    {kCmdExit, "退出(&X)", "退出应用程序；提示保存文档", "退出"},
-    {kCmdNextPane, "", "切换到下一个窗格", "下一窗格"},
-    {kCmdPrevPane, "", "切换回前一个窗格", "前一窗格"},
-    {kCmdToggleToolbar, "工具栏(&T)", "显示或隐藏工具栏", "切换工具栏"},
-    {kCmdToggleStatusBar, "状态栏(&S)", "显示或隐藏状态栏", "切换状态栏"},
-};
-
-struct Accelerator {
-    const char* keys;
-    int id;
-};
-
-const Accelerator kAccelerators[] = {
-    {"Ctrl+N", kCmdFileNew},    {"Ctrl+O", kCmdFileOpen},   {"Ctrl+S", kCmdFileSave},
-    {"Ctrl+P", kCmdPrint},      {"Ctrl+Z", kCmdEditUndo},   {"Ctrl+X", kCmdEditCut},
-    {"Ctrl+C", kCmdEditCopy},   {"Ctrl+V", kCmdEditPaste},  {"Alt+Backspace", kCmdEditUndo},
-    {"Shift+Del", kCmdEditCut}, {"Ctrl+Ins", kCmdEditCopy}, {"Shift+Ins", kCmdEditPaste},
-    {"F6", kCmdNextPane},       {"Shift+F6", kCmdPrevPane},
-};
-
-// The main toolbar: command id and image in strip 128; 0 is a separator.
-const int kToolbarButtons[] = {kCmdTestView,
-                               kCmdOpenTemplate,
-                               kCmdSetView,
-                               kCmdOpenWork,
-                               kCmdOpenHistory,
-                               kCmdCurveView,
-                               0,
-                               kCmdPrint,
-                               0,
-                               kCmdAbout,
-                               0,
-                               kCmdNextWindow};
-
-// Commands the active view handles.
-const int kViewCommands[] = {kCmdFileSave, kCmdPrint, kCmdPrintPreview, kCmdSaveTemplate,
-                             kCmdSaveCurve};
-
-// Which window kind's template a command needs.
-struct KindCommand {
-    int id;
-    int kind;
-};
-const KindCommand kKindCommands[] = {
-    {kCmdNewWork, kKindWork},
-    {kCmdOpenWork, kKindWork},
-    {kCmdOpenHistory, kKindHistory},
-    {kCmdFileNew, kKindHistory},
-    {kCmdFileOpen, kKindHistory},
-    {kCmdTestView, kKindTest},
-    {kCmdNewTemplate, kKindSimulation},
-    {kCmdOpenTemplate, kKindSimulation},
-    {kCmdSetView, kKindSet},
-    {kCmdCurveView, kKindCurve},
-};
-
-// A menu as a list of command ids; 0 is a separator.
-struct MenuLayout {
-    const char* title;
-    std::initializer_list<int> items;
-};
-
 const QString kAppTitle = QStringLiteral("温控仪控制系统");
 
 }  // namespace
 
 MainWindow::MainWindow(TervoApp& app, const QString& statusNote) : m_app(app) {
-    setObjectName(QStringLiteral("mainFrame"));
+    setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("QT570控制软件"));
     setWindowIcon(app.windowIcon());
     m_mdi = new QMdiArea(this);
@@ -156,88 +58,206 @@ MainWindow::MainWindow(TervoApp& app, const QString& statusNote) : m_app(app) {
 MainWindow::~MainWindow() = default;
 
 void MainWindow::createActions() {
-    for (const CommandText& c : kCommands) {
-        auto* action = new QAction(QString::fromUtf8(c.text), this);
-        action->setData(c.id);
-        action->setObjectName(QStringLiteral("command%1").arg(c.id));
-        action->setStatusTip(QString::fromUtf8(c.statusTip));
-        action->setToolTip(QString::fromUtf8(c.toolTip));
-        connect(action, &QAction::triggered, this, [this, id = c.id] { command(id); });
-        m_actions.insert(c.id, action);
-        // Accelerators work whichever menu is shown.
+    MainActions& a = m_actions;
+    auto command = [this](const char* name, const char* text, const char* prompt = "",
+                          const char* tip = "") {
+        QAction* action = makeCommand(this, QString::fromLatin1(name), QString::fromUtf8(text),
+                                      QString::fromUtf8(prompt), QString::fromUtf8(tip));
+        // Shortcuts work whichever menu is shown.
         addAction(action);
-    }
-    QMap<int, QList<QKeySequence>> keys;
-    for (const Accelerator& a : kAccelerators) {
-        keys[a.id].append(QKeySequence(QString::fromLatin1(a.keys)));
-    }
-    for (auto it = keys.cbegin(); it != keys.cend(); ++it) {
-        m_actions[it.key()]->setShortcuts(it.value());
-    }
-    for (int id : {kCmdToggleToolbar, kCmdToggleStatusBar}) {
-        m_actions[id]->setCheckable(true);
-        m_actions[id]->setChecked(true);
+        return action;
+    };
+    a.startTitle = command("startTitleAction", "设置起始标题");
+    a.portMap =
+        command("portMapAction", "串口映射", "设置 COM1～COM6 所对应的串口设备", "串口映射");
+    a.print = command("printAction", "打印(&P)...\tCtrl+P", "打印活动文档", "打印");
+    a.printPreview = command("printPreviewAction", "打印预览(&V)", "显示整页", "打印预览");
+    a.printSetup =
+        command("printSetupAction", "打印设置(&R)...", "更改打印机及打印选项", "打印设置");
+    a.exit = command("exitAction", "退出(&X)", "退出应用程序；提示保存文档", "退出");
+    a.serialTest = command("serialTestAction", "串口测试", "开始通信测试程序");
+    a.newTemplate = command("newTemplateAction", "新建仪表模板");
+    a.openTemplate = command("openTemplateAction", "打开仪表模板", "打开仪表模拟模板");
+    a.saveTemplate = command("saveTemplateAction", "保存仪表模板");
+    a.parameters = command("parametersAction", "仪表参数修改", "开始仪表参数设置工作");
+    a.newWork = command("newWorkAction", "新建工作界面");
+    a.openWork = command("openWorkAction", "打开工作界面", "打开工作模板");
+    a.curves = command("curvesAction", "跟踪曲线设置", "进入曲线跟踪设置", "曲线跟踪设置");
+    a.saveCurve = command("saveCurveAction", "保存曲线", "保存曲线");
+    a.openHistory = command("openHistoryAction", "打开历史记录", "数据分析");
+    a.toolBar = command("toolBarAction", "工具栏(&T)", "显示或隐藏工具栏", "切换工具栏");
+    a.statusBar = command("statusBarAction", "状态栏(&S)", "显示或隐藏状态栏", "切换状态栏");
+    a.arrangeIcons =
+        command("arrangeIconsAction", "排列图标(&A)", "将图标排列在窗口底部", "排列图标");
+    a.cascade = command("cascadeAction", "层叠(&C)", "以互相重叠方式排列窗口", "层叠窗口");
+    a.tile = command("tileAction", "平铺(&T)", "以互不重叠方式排列窗口", "平铺窗口");
+    a.about = command("aboutAction", "关于 Tervo(&A)...", "显示程序信息，版本号和版权", "关于");
+    a.help = command("helpAction", "帮助", "帮助文件");
+    a.nextWindow = command("nextWindowAction", "", "切换到下一个窗口", "切换窗口");
+    a.fileNew = command("fileNewAction", "", "建立新文档", "新建");
+    a.fileOpen = command("fileOpenAction", "", "打开一个现有文档", "打开");
+    a.save = command("saveAction", "", "保存活动文档", "保存");
+    a.undo = command("undoAction", "", "撤消最后一个操作", "撤消");
+    a.cut = command("cutAction", "", "剪切选定内容并将其放到剪贴板上", "剪切");
+    a.copy = command("copyAction", "", "复制选定内容并将其放到剪贴板上", "复制");
+    a.paste = command("pasteAction", "", "插入剪贴板内容", "粘贴");
+    a.nextPane = command("nextPaneAction", "", "切换到下一个窗格", "下一窗格");
+    a.previousPane = command("previousPaneAction", "", "切换回前一个窗格", "前一窗格");
+
+    a.fileNew->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+    a.fileOpen->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    a.save->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+    a.print->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
+    a.undo->setShortcuts(
+        {QKeySequence(QStringLiteral("Ctrl+Z")), QKeySequence(QStringLiteral("Alt+Backspace"))});
+    a.cut->setShortcuts(
+        {QKeySequence(QStringLiteral("Ctrl+X")), QKeySequence(QStringLiteral("Shift+Del"))});
+    a.copy->setShortcuts(
+        {QKeySequence(QStringLiteral("Ctrl+C")), QKeySequence(QStringLiteral("Ctrl+Ins"))});
+    a.paste->setShortcuts(
+        {QKeySequence(QStringLiteral("Ctrl+V")), QKeySequence(QStringLiteral("Shift+Ins"))});
+    a.nextPane->setShortcut(QKeySequence(QStringLiteral("F6")));
+    a.previousPane->setShortcut(QKeySequence(QStringLiteral("Shift+F6")));
+    a.toolBar->setCheckable(true);
+    a.toolBar->setChecked(true);
+    a.statusBar->setCheckable(true);
+    a.statusBar->setChecked(true);
+
+    connect(a.startTitle, &QAction::triggered, this, &MainWindow::setStartTitle);
+    connect(a.portMap, &QAction::triggered, this, &MainWindow::mapPorts);
+    connect(a.printSetup, &QAction::triggered, this, &MainWindow::printSetup);
+    connect(a.exit, &QAction::triggered, this, &MainWindow::close);
+    connect(a.serialTest, &QAction::triggered, this, &MainWindow::openSerialTest);
+    connect(a.newTemplate, &QAction::triggered, this, &MainWindow::newTemplate);
+    connect(a.openTemplate, &QAction::triggered, this, &MainWindow::openTemplate);
+    connect(a.parameters, &QAction::triggered, this, &MainWindow::openParameters);
+    connect(a.newWork, &QAction::triggered, this, &MainWindow::newWork);
+    connect(a.openWork, &QAction::triggered, this, &MainWindow::openWork);
+    connect(a.curves, &QAction::triggered, this, &MainWindow::openCurves);
+    connect(a.openHistory, &QAction::triggered, this, &MainWindow::openHistory);
+    connect(a.arrangeIcons, &QAction::triggered, this, &MainWindow::arrangeIcons);
+    connect(a.cascade, &QAction::triggered, m_mdi, &QMdiArea::cascadeSubWindows);
+    connect(a.tile, &QAction::triggered, m_mdi, &QMdiArea::tileSubWindows);
+    connect(a.about, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(a.help, &QAction::triggered, this, &MainWindow::showHelp);
+    connect(a.nextWindow, &QAction::triggered, this, &MainWindow::nextWindow);
+    connect(a.fileNew, &QAction::triggered, this, &MainWindow::fileNew);
+    connect(a.fileOpen, &QAction::triggered, this, &MainWindow::fileOpen);
+    connect(a.nextPane, &QAction::triggered, m_mdi, &QMdiArea::activateNextSubWindow);
+    connect(a.previousPane, &QAction::triggered, m_mdi, &QMdiArea::activatePreviousSubWindow);
+    // The edit commands act on the line edit with the focus.
+    connect(a.undo, &QAction::triggered, this, [] {
+        if (QLineEdit* edit = focusedEdit()) {
+            edit->undo();
+        }
+    });
+    connect(a.cut, &QAction::triggered, this, [] {
+        if (QLineEdit* edit = focusedEdit()) {
+            edit->cut();
+        }
+    });
+    connect(a.copy, &QAction::triggered, this, [] {
+        if (QLineEdit* edit = focusedEdit()) {
+            edit->copy();
+        }
+    });
+    connect(a.paste, &QAction::triggered, this, [] {
+        if (QLineEdit* edit = focusedEdit()) {
+            edit->paste();
+        }
+    });
+
+    m_kindActions = {
+        {a.newWork, WindowKind::Work},           {a.openWork, WindowKind::Work},
+        {a.openHistory, WindowKind::History},    {a.fileNew, WindowKind::History},
+        {a.fileOpen, WindowKind::History},       {a.serialTest, WindowKind::SerialTest},
+        {a.newTemplate, WindowKind::Simulation}, {a.openTemplate, WindowKind::Simulation},
+        {a.parameters, WindowKind::Parameters},  {a.curves, WindowKind::Curves},
+    };
+    m_viewActions = {
+        {a.save, ViewCommand::Save},
+        {a.print, ViewCommand::Print},
+        {a.printPreview, ViewCommand::PrintPreview},
+        {a.saveTemplate, ViewCommand::SaveTemplate},
+        {a.saveCurve, ViewCommand::SaveCurve},
+    };
+    for (const auto& [action, viewCommand] : m_viewActions) {
+        connect(action, &QAction::triggered, this,
+                [this, viewCommand] { runViewCommand(viewCommand); });
     }
 }
 
 void MainWindow::createMenus() {
-    const MenuLayout menus128[] = {
-        {"系统服务", {kCmdStartTitle, kCmdPortMap, 0, kCmdPrintSetup, 0, kCmdExit}},
-        {"通信测试", {kCmdTestView, 0, kCmdNewTemplate, kCmdOpenTemplate, 0, kCmdSetView}},
-        {"实时记录", {kCmdNewWork, kCmdOpenWork, 0, kCmdCurveView, kCmdSaveCurve}},
-        {"历史记录分析", {kCmdOpenHistory}},
-        {"查看(&V)", {kCmdToggleToolbar, kCmdToggleStatusBar}},
-        {"帮助(&H)", {kCmdAbout, 0, kCmdHelp}},
+    const MainActions& a = m_actions;
+    struct MenuLayout {
+        const char* title;
+        QList<QAction*> items;  // nullptr is a separator
     };
-    const MenuLayout menus129[] = {
+    const MenuLayout withoutChild[] = {
+        {"系统服务", {a.startTitle, a.portMap, nullptr, a.printSetup, nullptr, a.exit}},
+        {"通信测试", {a.serialTest, nullptr, a.newTemplate, a.openTemplate, nullptr, a.parameters}},
+        {"实时记录", {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve}},
+        {"历史记录分析", {a.openHistory}},
+        {"查看(&V)", {a.toolBar, a.statusBar}},
+        {"帮助(&H)", {a.about, nullptr, a.help}},
+    };
+    const MenuLayout withChild[] = {
         {"系统服务",
-         {kCmdStartTitle, kCmdPortMap, 0, kCmdPrint, kCmdPrintPreview, kCmdPrintSetup, 0,
-          kCmdExit}},
+         {a.startTitle, a.portMap, nullptr, a.print, a.printPreview, a.printSetup, nullptr,
+          a.exit}},
         {"通信测试",
-         {kCmdTestView, 0, kCmdNewTemplate, kCmdOpenTemplate, kCmdSaveTemplate, 0, kCmdSetView}},
-        {"实时记录", {kCmdNewWork, kCmdOpenWork, 0, kCmdCurveView, kCmdSaveCurve}},
-        {"历史记录分析", {kCmdOpenHistory}},
-        {"界面切换", {kCmdArrangeIcons, kCmdCascade, kCmdTile}},
-        {"帮助", {kCmdAbout, 0, kCmdHelp}},
+         {a.serialTest, nullptr, a.newTemplate, a.openTemplate, a.saveTemplate, nullptr,
+          a.parameters}},
+        {"实时记录", {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve}},
+        {"历史记录分析", {a.openHistory}},
+        {"界面切换", {a.arrangeIcons, a.cascade, a.tile}},
+        {"帮助", {a.about, nullptr, a.help}},
     };
-    auto build = [this](const MenuLayout& request, QList<QMenu*>& into) {
-        auto* menu = new QMenu(QString::fromUtf8(request.title), this);
-        for (int id : request.items) {
-            if (id == 0) {
+    auto build = [this](const MenuLayout& layout, QList<QMenu*>& into) {
+        auto* menu = new QMenu(QString::fromUtf8(layout.title), this);
+        for (QAction* item : layout.items) {
+            if (item == nullptr) {
                 menu->addSeparator();
             } else {
-                menu->addAction(m_actions[id]);
+                menu->addAction(item);
             }
         }
         connect(menu, &QMenu::aboutToShow, this, &MainWindow::updateCommandStates);
         into.append(menu);
     };
-    for (const MenuLayout& request : menus128) {
-        build(request, m_menus128);
+    for (const MenuLayout& layout : withoutChild) {
+        build(layout, m_menusWithoutChild);
     }
-    for (const MenuLayout& request : menus129) {
-        build(request, m_menus129);
+    for (const MenuLayout& layout : withChild) {
+        build(layout, m_menusWithChild);
     }
 }
 
 void MainWindow::createToolBar() {
+    const MainActions& a = m_actions;
     m_toolBar = new QToolBar(QStringLiteral("工具栏"), this);
-    m_toolBar->setObjectName(QStringLiteral("toolbar128"));
+    m_toolBar->setObjectName(QStringLiteral("mainToolBar"));
     m_toolBar->setIconSize(QSize(kToolImageWidth, kToolImageHeight));
     m_toolBar->setFloatable(false);
+    // The buttons in order, each with its image in the strip; nullptr is a separator.
+    QAction* const buttons[] = {a.serialTest,  a.openTemplate, a.parameters, a.openWork,
+                                a.openHistory, a.curves,       nullptr,      a.print,
+                                nullptr,       a.about,        nullptr,      a.nextWindow};
     int image = 0;
-    for (int id : kToolbarButtons) {
-        if (id == 0) {
+    for (QAction* action : buttons) {
+        if (action == nullptr) {
             m_toolBar->addSeparator();
             continue;
         }
-        m_actions[id]->setIcon(toolbarIcon(kToolbarMain, image++));
-        m_toolBar->addAction(m_actions[id]);
+        action->setIcon(toolbarIcon(kToolbarMain, image++));
+        m_toolBar->addAction(action);
+        if (auto* tool = qobject_cast<QToolButton*>(m_toolBar->widgetForAction(action))) {
+            showGivenTipOnly(tool);
+        }
     }
     addToolBar(Qt::TopToolBarArea, m_toolBar);
-    connect(m_actions[kCmdToggleToolbar], &QAction::toggled, m_toolBar, &QToolBar::setVisible);
-    connect(m_toolBar, &QToolBar::visibilityChanged, m_actions[kCmdToggleToolbar],
-            &QAction::setChecked);
+    connect(a.toolBar, &QAction::toggled, m_toolBar, &QToolBar::setVisible);
+    connect(m_toolBar, &QToolBar::visibilityChanged, a.toolBar, &QAction::setChecked);
 }
 
 void MainWindow::createStatusBar(const QString& statusNote) {
@@ -253,17 +273,18 @@ void MainWindow::createStatusBar(const QString& statusNote) {
         note->setFrameShadow(QFrame::Sunken);
         bar->addPermanentWidget(note);
     }
-    connect(m_actions[kCmdToggleStatusBar], &QAction::toggled, bar, &QStatusBar::setVisible);
+    connect(m_actions.statusBar, &QAction::toggled, bar, &QStatusBar::setVisible);
 }
 
 void MainWindow::switchMenus() {
-    const int wanted = m_children.isEmpty() ? 128 : 129;
-    if (wanted == m_menuResource) {
+    const bool withChild = !m_children.isEmpty();
+    if (m_menusBuilt && withChild == m_childMenus) {
         return;
     }
-    m_menuResource = wanted;
+    m_menusBuilt = true;
+    m_childMenus = withChild;
     menuBar()->clear();
-    for (QMenu* menu : wanted == 128 ? m_menus128 : m_menus129) {
+    for (QMenu* menu : withChild ? m_menusWithChild : m_menusWithoutChild) {
         menuBar()->addMenu(menu);
     }
 }
@@ -283,18 +304,29 @@ void MainWindow::updateCaption(QMdiSubWindow* activated) {
                                     : kAppTitle);
 }
 
-void MainWindow::updateCommandStates() {
-    for (const KindCommand& k : kKindCommands) {
-        m_actions[k.id]->setEnabled(m_app.hasTemplate(k.kind));
-    }
+ViewCommands* MainWindow::activeViewCommands() const {
     ChildWindow* child = activeChild();
-    auto* handler = child != nullptr ? dynamic_cast<ViewCommands*>(child->view()) : nullptr;
-    for (int id : kViewCommands) {
-        m_actions[id]->setEnabled(handler != nullptr && handler->isCommandEnabled(id));
+    return child != nullptr ? dynamic_cast<ViewCommands*>(child->view()) : nullptr;
+}
+
+void MainWindow::updateCommandStates() {
+    for (const auto& [action, kind] : m_kindActions) {
+        action->setEnabled(m_app.hasTemplate(kind));
+    }
+    ViewCommands* handler = activeViewCommands();
+    for (const auto& [action, command] : m_viewActions) {
+        action->setEnabled(handler != nullptr && handler->isCommandEnabled(command));
     }
 }
 
-ChildWindow* MainWindow::openView(int kind, std::optional<QString> filePath) {
+void MainWindow::runViewCommand(ViewCommand command) {
+    if (ViewCommands* handler = activeViewCommands();
+        handler != nullptr && handler->isCommandEnabled(command)) {
+        handler->onViewCommand(command);
+    }
+}
+
+ChildWindow* MainWindow::openView(WindowKind kind, std::optional<QString> filePath) {
     if (!m_app.hasTemplate(kind)) {
         return nullptr;
     }
@@ -306,6 +338,7 @@ ChildWindow* MainWindow::openView(int kind, std::optional<QString> filePath) {
     context.filePath = path;
     context.link = m_app.currentLink;
     context.frame = frame;
+    context.links = &m_app.links();
     QWidget* view = m_app.viewTemplate(kind)(context);
     if (view == nullptr) {
         delete frame;
@@ -339,10 +372,10 @@ void MainWindow::onChildClosed(ChildWindow* frame) {
 }
 
 bool MainWindow::openFrameworkFile(const QString& path) {
-    return openView(kKindHistory, path) != nullptr;
+    return openView(WindowKind::History, path) != nullptr;
 }
 
-void MainWindow::openFile(int kind, const QString& filter, const QString& extension) {
+void MainWindow::openFile(WindowKind kind, const QString& filter, const QString& extension) {
     FileDialogRequest request;
     request.filter = filter;
     request.defaultExtension = extension;
@@ -354,6 +387,81 @@ void MainWindow::openFile(int kind, const QString& filter, const QString& extens
     }
     m_app.currentFilePath = path;
     openView(kind);
+}
+
+void MainWindow::newWork() {
+    m_app.currentFilePath.clear();
+    openView(WindowKind::Work);
+}
+
+void MainWindow::openWork() {
+    openFile(WindowKind::Work, QStringLiteral("采集文件(*.awt);;所有文件(*.*)"),
+             QStringLiteral("awt"));
+}
+
+void MainWindow::openHistory() {
+    openFile(WindowKind::History, QStringLiteral("采集文件(*.alt);;所有文件(*.*)"),
+             QStringLiteral("alt"));
+}
+
+void MainWindow::openSerialTest() {
+    openView(WindowKind::SerialTest);
+}
+
+void MainWindow::newTemplate() {
+    m_app.currentFilePath.clear();
+    openView(WindowKind::Simulation);
+}
+
+void MainWindow::openTemplate() {
+    openFile(WindowKind::Simulation, QStringLiteral("模板文件(*.sim);;所有文件(*.*)"),
+             QStringLiteral("sim"));
+}
+
+void MainWindow::openParameters() {
+    openView(WindowKind::Parameters);
+}
+
+void MainWindow::openCurves() {
+    openView(WindowKind::Curves);
+}
+
+void MainWindow::showHelp() {
+    messageBox(this,
+               QStringLiteral("本软件适用于QT570温控仪。\n") +
+                   QStringLiteral("能完成通信测试、参数设置修改、及简单的采样工作。"),
+               PromptButtons::Ok, PromptIcon::Question, QStringLiteral("帮助"));
+}
+
+void MainWindow::setStartTitle() {
+    StartTitleDialog dialog(this);
+    prompts().runDialog(dialog);
+}
+
+void MainWindow::mapPorts() {
+    PortMapDialog dialog(this);
+    prompts().runDialog(dialog);
+}
+
+void MainWindow::showAbout() {
+    AboutDialog dialog(this);
+    prompts().runDialog(dialog);
+}
+
+void MainWindow::fileNew() {
+    openView(WindowKind::History, QString());
+}
+
+void MainWindow::fileOpen() {
+    if (!m_app.hasTemplate(WindowKind::History)) {
+        return;
+    }
+    FileDialogRequest request;
+    request.filter = QStringLiteral("所有文件(*.*)");
+    const QString path = prompts().openFileName(this, request);
+    if (!path.isEmpty()) {
+        openFrameworkFile(path);
+    }
 }
 
 void MainWindow::nextWindow() {
@@ -377,33 +485,13 @@ void MainWindow::arrangeIcons() {
     }
 }
 
-void MainWindow::forwardEdit(int id) {
+QLineEdit* MainWindow::focusedEdit() {
     QWidget* focus = QApplication::focusWidget();
-    auto* edit = qobject_cast<QLineEdit*>(focus);
-    if (edit == nullptr) {
-        if (auto* combo = qobject_cast<QComboBox*>(focus)) {
-            edit = combo->lineEdit();
-        }
+    if (auto* edit = qobject_cast<QLineEdit*>(focus)) {
+        return edit;
     }
-    if (edit == nullptr) {
-        return;
-    }
-    switch (id) {
-        case kCmdEditCopy:
-            edit->copy();
-            break;
-        case kCmdEditCut:
-            edit->cut();
-            break;
-        case kCmdEditPaste:
-            edit->paste();
-            break;
-        case kCmdEditUndo:
-            edit->undo();
-            break;
-        default:
-            break;
-    }
+    auto* combo = qobject_cast<QComboBox*>(focus);
+    return combo != nullptr ? combo->lineEdit() : nullptr;
 }
 
 void MainWindow::printSetup() {
@@ -412,131 +500,13 @@ void MainWindow::printSetup() {
     // dialog chooses the printer, paper and orientation instead.
     if (printer.outputFormat() == QPrinter::NativeFormat) {
         QPageSetupDialog dialog(&printer, this);
-        dialog.setObjectName(QStringLiteral("printSetup"));
+        dialog.setObjectName(QStringLiteral("printSetupDialog"));
         prompts().runDialog(dialog);
     } else {
         QPrintDialog dialog(&printer, this);
-        dialog.setObjectName(QStringLiteral("printSetup"));
+        dialog.setObjectName(QStringLiteral("printSetupDialog"));
         dialog.setWindowTitle(QStringLiteral("打印设置"));
         prompts().runDialog(dialog);
-    }
-}
-
-void MainWindow::command(int id) {
-    switch (id) {
-        case kCmdNewWork:
-            m_app.currentFilePath.clear();
-            openView(kKindWork);
-            break;
-        case kCmdOpenWork:
-            openFile(kKindWork, QStringLiteral("采集文件(*.awt)|*.awt|所有文件(*.*)|*.*||"),
-                     QStringLiteral("awt"));
-            break;
-        case kCmdOpenHistory:
-            openFile(kKindHistory, QStringLiteral("采集文件(*.alt)|*.alt|所有文件(*.*)|*.*||"),
-                     QStringLiteral("alt"));
-            break;
-        case kCmdTestView:
-            openView(kKindTest);
-            break;
-        case kCmdNewTemplate:
-            m_app.currentFilePath.clear();
-            openView(kKindSimulation);
-            break;
-        case kCmdOpenTemplate:
-            openFile(kKindSimulation, QStringLiteral("模板文件(*.sim)|*.sim|所有文件(*.*)|*.*||"),
-                     QStringLiteral("sim"));
-            break;
-        case kCmdSetView:
-            openView(kKindSet);
-            break;
-        case kCmdCurveView:
-            openView(kKindCurve);
-            break;
-        case kCmdHelp:
-            messageBox(this,
-                       QStringLiteral("本软件适用于QT570温控仪。\n") +
-                           QStringLiteral("能完成通信测试、参数设置修改、及简单的采样工作。"),
-                       PromptButtons::Ok, PromptIcon::Question, QStringLiteral("帮助"));
-            break;
-        case kCmdStartTitle: {
-            StartTitleDialog dialog(this);
-            prompts().runDialog(dialog);
-            break;
-        }
-        case kCmdPortMap: {
-            PortMapDialog dialog(this);
-            prompts().runDialog(dialog);
-            break;
-        }
-        case kCmdNextWindow:
-            nextWindow();
-            break;
-        case kCmdAbout: {
-            AboutDialog dialog(this);
-            prompts().runDialog(dialog);
-            break;
-        }
-        case kCmdFileNew:
-            if (m_app.hasTemplate(kKindHistory)) {
-                openView(kKindHistory, QString());
-            }
-            break;
-        case kCmdFileOpen:
-            if (m_app.hasTemplate(kKindHistory)) {
-                FileDialogRequest request;
-                request.filter = QStringLiteral("所有文件(*.*)|*.*||");
-                const QString path = prompts().openFileName(this, request);
-                if (!path.isEmpty()) {
-                    openFrameworkFile(path);
-                }
-            }
-            break;
-        case kCmdPrintSetup:
-            printSetup();
-            break;
-        case kCmdFileSave:
-        case kCmdPrint:
-        case kCmdPrintPreview:
-        case kCmdSaveTemplate:
-        case kCmdSaveCurve:
-            if (ChildWindow* child = activeChild()) {
-                if (auto* handler = dynamic_cast<ViewCommands*>(child->view());
-                    handler != nullptr && handler->isCommandEnabled(id)) {
-                    handler->onViewCommand(id);
-                }
-            }
-            break;
-        case kCmdEditCopy:
-        case kCmdEditCut:
-        case kCmdEditPaste:
-        case kCmdEditUndo:
-            forwardEdit(id);
-            break;
-        case kCmdNextPane:
-            m_mdi->activateNextSubWindow();
-            break;
-        case kCmdPrevPane:
-            m_mdi->activatePreviousSubWindow();
-            break;
-        case kCmdArrangeIcons:
-            arrangeIcons();
-            break;
-        case kCmdCascade:
-            m_mdi->cascadeSubWindows();
-            break;
-        case kCmdTile:
-            m_mdi->tileSubWindows();
-            break;
-        case kCmdExit:
-            close();
-            break;
-        case kCmdToggleToolbar:
-        case kCmdToggleStatusBar:
-            // The checkable actions act through their toggled signal.
-            break;
-        default:
-            break;
     }
 }
 

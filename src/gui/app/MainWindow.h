@@ -2,10 +2,12 @@
 
 #include <QList>
 #include <QMainWindow>
-#include <QMap>
 #include <optional>
 
-class QLabel;
+#include "app/ViewTemplate.h"
+
+class QAction;
+class QLineEdit;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -17,7 +19,52 @@ class ChildWindow;
 class TervoApp;
 class LockIndicators;
 
-// The main window: menus 128 (no child window open) and 129 (one or more open), the main
+// The main window's commands. The menus, the main toolbar and the keyboard share them; each
+// is connected to its slot, and its enabled and checked states live on it.
+struct MainActions {
+    // 系统服务
+    QAction* startTitle;
+    QAction* portMap;
+    QAction* print;
+    QAction* printPreview;
+    QAction* printSetup;
+    QAction* exit;
+    // 通信测试
+    QAction* serialTest;
+    QAction* newTemplate;
+    QAction* openTemplate;
+    QAction* saveTemplate;
+    QAction* parameters;
+    // 实时记录
+    QAction* newWork;
+    QAction* openWork;
+    QAction* curves;
+    QAction* saveCurve;
+    // 历史记录分析
+    QAction* openHistory;
+    // 查看(&V) while no child window is open, 界面切换 while one is
+    QAction* toolBar;
+    QAction* statusBar;
+    QAction* arrangeIcons;
+    QAction* cascade;
+    QAction* tile;
+    // 帮助
+    QAction* about;
+    QAction* help;
+    // Toolbar and keyboard only
+    QAction* nextWindow;
+    QAction* fileNew;
+    QAction* fileOpen;
+    QAction* save;
+    QAction* undo;
+    QAction* cut;
+    QAction* copy;
+    QAction* paste;
+    QAction* nextPane;
+    QAction* previousPane;
+};
+
+// The main window: the menus shown while no child window is open and while one is, the main
 // toolbar, the status bar and the area in which every view runs in its own child window.
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -25,23 +72,40 @@ public:
     explicit MainWindow(TervoApp& app, const QString& statusNote = QString());
     ~MainWindow() override;
 
-    QAction* action(int id) const { return m_actions.value(id); }
+    const MainActions& actions() const { return m_actions; }
     QMdiArea* mdiArea() const { return m_mdi; }
     QToolBar* mainToolBar() const { return m_toolBar; }
-    // 128 or 129: which menu the menu bar shows.
-    int menuResource() const { return m_menuResource; }
+    // True while some child window is open: the menu bar shows the menus for that case.
+    bool showsChildMenus() const { return m_childMenus; }
     // The open child windows in the order they were opened.
     const QList<ChildWindow*>& children() const { return m_children; }
     ChildWindow* activeChild() const;
 
-    // Carries out a menu, toolbar or accelerator command.
-    void command(int id);
     // Opens a child window of `kind` with a view from its template; nullptr when the kind has
     // no view yet or the view refused. `filePath` is what the view is given instead of the
     // current file path (a file opened by the framework's own commands).
-    ChildWindow* openView(int kind, std::optional<QString> filePath = std::nullopt);
+    ChildWindow* openView(WindowKind kind, std::optional<QString> filePath = std::nullopt);
     // A file named on the command line: opened by the history template when there is one.
     bool openFrameworkFile(const QString& path);
+
+public slots:
+    void newWork();
+    void openWork();
+    void openHistory();
+    void openSerialTest();
+    void newTemplate();
+    void openTemplate();
+    void openParameters();
+    void openCurves();
+    void showHelp();
+    void setStartTitle();
+    void mapPorts();
+    void nextWindow();
+    void showAbout();
+    void fileNew();
+    void fileOpen();
+    void printSetup();
+    void arrangeIcons();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -55,19 +119,22 @@ private:
     void updateCaption(QMdiSubWindow* activated);
     void updateCommandStates();
     void onChildClosed(ChildWindow* frame);
-    void openFile(int kind, const QString& filter, const QString& extension);
-    void nextWindow();
-    void arrangeIcons();
-    void printSetup();
-    void forwardEdit(int id);
+    void openFile(WindowKind kind, const QString& filter, const QString& extension);
+    void runViewCommand(ViewCommand command);
+    ViewCommands* activeViewCommands() const;
+    // The line edit with the focus (also the edit of a combo box), for the edit commands.
+    static QLineEdit* focusedEdit();
 
     TervoApp& m_app;
     QMdiArea* m_mdi;
     QToolBar* m_toolBar = nullptr;
-    QMap<int, QAction*> m_actions;
-    QList<QMenu*> m_menus128;
-    QList<QMenu*> m_menus129;
-    int m_menuResource = 0;
+    MainActions m_actions{};
+    QList<QPair<QAction*, WindowKind>> m_kindActions;
+    QList<QPair<QAction*, ViewCommand>> m_viewActions;
+    QList<QMenu*> m_menusWithoutChild;
+    QList<QMenu*> m_menusWithChild;
+    bool m_childMenus = false;
+    bool m_menusBuilt = false;
     QList<ChildWindow*> m_children;
     LockIndicators* m_locks = nullptr;
 };

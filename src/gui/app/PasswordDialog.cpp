@@ -1,10 +1,10 @@
 #include "app/PasswordDialog.h"
 
-#include <QHBoxLayout>
+#include <QDialogButtonBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
+#include "widgets/DialogButtons.h"
 #include "widgets/Fonts.h"
 #include "widgets/Prompts.h"
 
@@ -13,26 +13,15 @@ namespace tervo::gui {
 PasswordDialog::PasswordDialog(Mode mode, const QString& entryPassword, QWidget* parent)
     : QDialog(parent), m_mode(mode), m_expected(entryPassword) {
     setWindowTitle(QStringLiteral("密码输入"));
-    setObjectName(QStringLiteral("dialog266"));
+    setObjectName(QStringLiteral("passwordDialog"));
     m_edit = new QLineEdit(this);
-    m_edit->setObjectName(QStringLiteral("id1017"));
+    m_edit->setObjectName(QStringLiteral("passwordEdit"));
     m_edit->setEchoMode(QLineEdit::Password);
     m_edit->setMinimumWidth(220);
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("id1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("id2"));
-    connect(ok, &QPushButton::clicked, this, &PasswordDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &PasswordDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    auto* buttons = dialogButtons(this, QStringLiteral("OK"), QStringLiteral("Cancel"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_edit);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
     setFixedSize(sizeHint());
 }
 

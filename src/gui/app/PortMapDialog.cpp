@@ -1,15 +1,15 @@
 #include "app/PortMapDialog.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/Settings.h"
 #include "link/PortMap.h"
+#include "widgets/DialogButtons.h"
 #include "widgets/PickCombo.h"
 #include "widgets/Prompts.h"
 
@@ -66,6 +66,7 @@ QStringList presentSerialDevices(const QString& devRoot) {
 PortMapDialog::PortMapDialog(QWidget* parent, const QStringList& devices) : QDialog(parent) {
     setObjectName(QStringLiteral("portMapDialog"));
     setWindowTitle(QStringLiteral("串口映射"));
+    const Settings stored;
     auto* grid = new QGridLayout;
     grid->setColumnMinimumWidth(1, 320);
     for (int i = 0; i < kPortCount; ++i) {
@@ -74,7 +75,7 @@ PortMapDialog::PortMapDialog(QWidget* parent, const QStringList& devices) : QDia
         auto* field = new PickCombo(this);
         field->setObjectName(QStringLiteral("com%1").arg(i + 1));
         field->setEntries(QStringList{QString()} + devices);
-        field->setText(storedPortPath(i));
+        field->setText(stored.portPath(i));
         grid->addWidget(field, i, 1);
         m_fields[i] = field;
         const QString fromEnvironment = environmentPath(i);
@@ -88,21 +89,11 @@ PortMapDialog::PortMapDialog(QWidget* parent, const QStringList& devices) : QDia
     }
     auto* note =
         new QLabel(QStringLiteral("为 COM1～COM6 选择或输入串口设备；留空使用默认设备。"), this);
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("id1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    cancel->setObjectName(QStringLiteral("id2"));
-    connect(ok, &QPushButton::clicked, this, &PortMapDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    auto* buttons = dialogButtons(this, QStringLiteral("确定"), QStringLiteral("取消"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(note);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
 }
 
 void PortMapDialog::accept() {
@@ -116,9 +107,11 @@ void PortMapDialog::accept() {
             return;
         }
     }
+    Settings settings;
     for (int i = 0; i < kPortCount; ++i) {
-        storePortPath(i, m_fields[i]->text().trimmed());
+        settings.setPortPath(i, m_fields[i]->text().trimmed());
     }
+    applyPortMap(settings);
     QDialog::accept();
 }
 

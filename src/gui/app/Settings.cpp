@@ -1,8 +1,5 @@
 #include "app/Settings.h"
 
-#include <QSettings>
-#include <QStringList>
-
 #include "link/PortMap.h"
 #include "widgets/PickCombo.h"
 
@@ -10,134 +7,66 @@ namespace tervo::gui {
 
 namespace {
 
-// "SOFTWARE\Organisation\Application[\Group...]" as QSettings names a store.
-struct StoreName {
-    QString organisation;
-    QString application;
-    QString group;
-};
-
-bool storeNameOf(const QString& path, StoreName& name) {
-    QStringList parts = path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
-    if (!parts.isEmpty() &&
-        parts.front().compare(QLatin1String("SOFTWARE"), Qt::CaseInsensitive) == 0) {
-        parts.removeFirst();
-    }
-    if (parts.size() < 2) {
-        return false;
-    }
-    name.organisation = parts.takeFirst();
-    name.application = parts.takeFirst();
-    name.group = parts.join(QLatin1Char('/'));
-    return true;
-}
-
 const QString kStartTitle = QStringLiteral("StartTitle");
+
+QString portKey(int portIndex) {
+    return QStringLiteral("PortMap/") + QString::fromStdString(portName(portIndex));
+}
 
 }  // namespace
 
-Settings::Settings() = default;
+Settings::Settings() : m_store(QStringLiteral("ZMT"), QStringLiteral("Quorvex5")) {}
 
-Settings::~Settings() {
-    Close();
-}
-
-long Settings::Open(RegistryRoot, const QString& path) {
-    Close();
-    m_path = path;
-    StoreName name;
-    if (!storeNameOf(path, name)) {
-        return kRegNotFound;
-    }
-    auto key = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                           name.organisation, name.application);
-    if (!key->isWritable() || key->status() != QSettings::NoError) {
-        return kRegAccessDenied;
-    }
-    if (!name.group.isEmpty()) {
-        key->beginGroup(name.group);
-    }
-    m_key = std::move(key);
-    return kRegOk;
-}
-
-void Settings::Close() {
-    if (m_key) {
-        m_key->sync();
-        m_key.reset();
-    }
-}
-
-long Settings::ReadString(const QString& name, QString& text) {
-    if (!m_key) {
-        return kRegInvalidHandle;
-    }
-    const QVariant value = m_key->value(name);
-    if (!value.isValid()) {
-        return kRegNotFound;
-    }
-    if (value.typeId() != QMetaType::QString) {
-        return kRegInvalidData;
-    }
-    const QString stored = value.toString();
-    if (gbkLength(stored) + 1 > kReadLimit) {
-        return kRegMoreData;
-    }
-    text = stored;
-    return kRegOk;
-}
-
-long Settings::WriteString(const QString& name, const QString& text) {
-    if (!m_key) {
-        return kRegInvalidHandle;
-    }
-    m_key->setValue(name, text);
-    m_key->sync();
-    return m_key->status() == QSettings::NoError ? kRegOk : kRegAccessDenied;
-}
-
-QString vendorLine() {
+QString Settings::vendorLine() {
     return QStringLiteral("ZMT 智能温控仪表有限公司");
 }
 
-QString readStartTitle() {
-    QString title = vendorLine();
-    Settings key;
-    if (key.Open(RegistryRoot::CurrentUser, QString::fromLatin1(kSettingsKeyPath)) == kRegOk) {
-        key.ReadString(kStartTitle, title);
-    }
-    return title;
+bool Settings::isWritable() const {
+    return m_store.isWritable() && m_store.status() == QSettings::NoError;
 }
 
-void writeStartTitle(const QString& title) {
-    Settings key;
-    if (key.Open(RegistryRoot::CurrentUser, QString::fromLatin1(kSettingsKeyPath)) == kRegOk) {
-        key.WriteString(kStartTitle, title);
+std::optional<QString> Settings::text(const QString& key) const {
+    const QVariant value = m_store.value(key);
+    if (!value.isValid() || value.typeId() != QMetaType::QString) {
+        return std::nullopt;
+    }
+    const QString stored = value.toString();
+    if (gbkLength(stored) + 1 > kReadLimit) {
+        return std::nullopt;
+    }
+    return stored;
+}
+
+void Settings::setText(const QString& key, const QString& text) {
+    if (isWritable()) {
+        m_store.setValue(key, text);
+        m_store.sync();
     }
 }
 
-QString storedPortPath(int portIndex) {
-    Settings key;
-    QString path;
-    if (key.Open(RegistryRoot::CurrentUser,
-                 QString::fromLatin1(kSettingsKeyPath) + QStringLiteral("\\PortMap")) == kRegOk) {
-        key.ReadString(QString::fromStdString(portName(portIndex)), path);
-    }
-    return path;
+std::optional<QString> Settings::storedStartTitle() const {
+    return text(kStartTitle);
 }
 
-void storePortPath(int portIndex, const QString& path) {
-    Settings key;
-    if (key.Open(RegistryRoot::CurrentUser,
-                 QString::fromLatin1(kSettingsKeyPath) + QStringLiteral("\\PortMap")) == kRegOk) {
-        key.WriteString(QString::fromStdString(portName(portIndex)), path);
-    }
-    setPortPath(portIndex, path.toStdString());
+QString Settings::startTitle() const {
+    return storedStartTitle().value_or(vendorLine());
 }
 
-void loadPortMapSettings() {
+void Settings::setStartTitle(const QString& title) {
+    setText(kStartTitle, title);
+}
+
+QString Settings::portPath(int portIndex) const {
+    return text(portKey(portIndex)).value_or(QString());
+}
+
+void Settings::setPortPath(int portIndex, const QString& path) {
+    setText(portKey(portIndex), path);
+}
+
+void applyPortMap(const Settings& settings) {
     for (int i = 0; i < kPortCount; ++i) {
-        setPortPath(i, storedPortPath(i).toStdString());
+        tervo::setPortPath(i, settings.portPath(i).toStdString());
     }
 }
 

@@ -1,12 +1,12 @@
 #include "app/StartTitleDialog.h"
 
-#include <QHBoxLayout>
+#include <QDialogButtonBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 #include <QValidator>
 
 #include "app/Settings.h"
+#include "widgets/DialogButtons.h"
 #include "widgets/PickCombo.h"
 
 namespace tervo::gui {
@@ -29,27 +29,16 @@ private:
 
 StartTitleDialog::StartTitleDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("设置起始显示标题"));
-    setObjectName(QStringLiteral("dialog246"));
+    setObjectName(QStringLiteral("startTitleDialog"));
     m_edit = new QLineEdit(this);
-    m_edit->setObjectName(QStringLiteral("id1017"));
+    m_edit->setObjectName(QStringLiteral("titleEdit"));
     m_edit->setMinimumWidth(360);
     m_edit->setValidator(new ByteLimit(kMaxTitleBytes, m_edit));
-    m_edit->setText(readStartTitle());
-    auto* save = new QPushButton(QStringLiteral("保存退出"), this);
-    save->setObjectName(QStringLiteral("id1"));
-    save->setDefault(true);
-    auto* discard = new QPushButton(QStringLiteral("放弃退出"), this);
-    discard->setObjectName(QStringLiteral("id2"));
-    connect(save, &QPushButton::clicked, this, &StartTitleDialog::accept);
-    connect(discard, &QPushButton::clicked, this, &StartTitleDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(save);
-    buttons->addWidget(discard);
+    m_edit->setText(Settings().startTitle());
+    auto* buttons = dialogButtons(this, QStringLiteral("保存退出"), QStringLiteral("放弃退出"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_edit);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
     setFixedSize(sizeHint());
 }
 
@@ -58,7 +47,7 @@ QString StartTitleDialog::title() const {
 }
 
 void StartTitleDialog::accept() {
-    writeStartTitle(m_edit->text());
+    Settings().setStartTitle(m_edit->text());
     QDialog::accept();
 }
 

@@ -21,12 +21,12 @@ const QRect StartWindow::kEntryRepaint = cornerRect(145, 583, 315, 666).united(k
 const QRect StartWindow::kPasswordRepaint = cornerRect(548, 586, 875, 672).united(kPasswordPicture);
 
 StartWindow::StartWindow(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("dialog207"));
+    setObjectName(QStringLiteral("startWindow"));
     setWindowTitle(QStringLiteral("温控仪控制系统"));
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(1024, 768);
-    m_title = readStartTitle();
+    m_title = Settings().startTitle();
 }
 
 bool StartWindow::inEntryArea(QPoint p) {

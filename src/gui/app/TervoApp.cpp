@@ -4,13 +4,10 @@
 #include <QPrinter>
 #include <QScreen>
 
-#include "app/CommandIds.h"
 #include "app/MainWindow.h"
 #include "app/PasswordDialog.h"
 #include "app/Settings.h"
 #include "app/StartWindow.h"
-#include "tools/ParameterView.h"
-#include "tools/SerialTestView.h"
 #include "widgets/Fonts.h"
 #include "widgets/Pictures.h"
 #include "widgets/Prompts.h"
@@ -26,12 +23,10 @@ TervoApp* g_instance = nullptr;
 TervoApp::TervoApp() {
     g_instance = this;
     installFontSubstitutions();
-    setTemplate(kKindTest, [](const ViewContext& context) { return new SerialTestView(context); });
-    setTemplate(kKindSet, [](const ViewContext& context) { return new ParameterView(context); });
 }
 
 TervoApp::~TervoApp() {
-    m_mainFrame.reset();
+    m_mainWindow.reset();
     if (g_instance == this) {
         g_instance = nullptr;
     }
@@ -44,7 +39,7 @@ TervoApp* TervoApp::instance() {
 void TervoApp::start(const StartOptions& options) {
     // The start window closes before the main window exists; that must not end the run.
     qApp->setQuitOnLastWindowClosed(false);
-    loadPortMapSettings();
+    applyPortMap(Settings());
     if (options.showStartWindow) {
         StartWindow splash;
         // The geometry as well, for desktops without a window manager to maximize windows.
@@ -53,7 +48,7 @@ void TervoApp::start(const StartOptions& options) {
         splash.exec();
         setProtection(splash.protectedMode(), splash.entryPassword());
     }
-    MainWindow& frame = createMainFrame(options.statusNote);
+    MainWindow& frame = createMainWindow(options.statusNote);
     for (const QString& file : options.files) {
         if (!frame.openFrameworkFile(file)) {
             qWarning("tervo: %s was not opened: this build has no history view yet",
@@ -65,9 +60,9 @@ void TervoApp::start(const StartOptions& options) {
     qApp->setQuitOnLastWindowClosed(true);
 }
 
-MainWindow& TervoApp::createMainFrame(const QString& statusNote) {
-    m_mainFrame = std::make_unique<MainWindow>(*this, statusNote);
-    return *m_mainFrame;
+MainWindow& TervoApp::createMainWindow(const QString& statusNote) {
+    m_mainWindow = std::make_unique<MainWindow>(*this, statusNote);
+    return *m_mainWindow;
 }
 
 void TervoApp::setProtection(bool on, const QString& password) {
@@ -80,7 +75,7 @@ bool TervoApp::confirmClose(QWidget* parent) {
         return checkPassword(parent);
     }
     return messageBox(parent, QStringLiteral("确实要退出程序！！！"), PromptButtons::OkCancel) ==
-           kIdOk;
+           PromptAnswer::Ok;
 }
 
 bool TervoApp::checkPassword(QWidget* parent) {
@@ -88,21 +83,17 @@ bool TervoApp::checkPassword(QWidget* parent) {
     return prompts().runDialog(dialog) == QDialog::Accepted;
 }
 
-void TervoApp::setTemplate(int kind, ViewTemplate view) {
-    if (kind >= 0 && kind < kKindCount) {
-        m_templates[static_cast<size_t>(kind)] = std::move(view);
-        emit templatesChanged();
-    }
+void TervoApp::setTemplate(WindowKind kind, ViewTemplate view) {
+    m_templates[static_cast<size_t>(kind)] = std::move(view);
+    emit templatesChanged();
 }
 
-const ViewTemplate& TervoApp::viewTemplate(int kind) const {
-    static const ViewTemplate none;
-    return hasTemplate(kind) ? m_templates[static_cast<size_t>(kind)] : none;
+const ViewTemplate& TervoApp::viewTemplate(WindowKind kind) const {
+    return m_templates[static_cast<size_t>(kind)];
 }
 
-bool TervoApp::hasTemplate(int kind) const {
-    return kind >= 0 && kind < kKindCount &&
-           static_cast<bool>(m_templates[static_cast<size_t>(kind)]);
+bool TervoApp::hasTemplate(WindowKind kind) const {
+    return static_cast<bool>(m_templates[static_cast<size_t>(kind)]);
 }
 
 QIcon TervoApp::windowIcon() const {

@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 
+#include "app/LinkThreads.h"
 #include "app/ViewTemplate.h"
 
 class QPrinter;
@@ -36,12 +37,12 @@ public:
 
     // Start window, main window, command-line files, then the main window shown maximized.
     void start(const StartOptions& options);
-    MainWindow* mainFrame() const { return m_mainFrame.get(); }
+    MainWindow* mainWindow() const { return m_mainWindow.get(); }
     // The main window without the start window and without showing it (for tests).
-    MainWindow& createMainFrame(const QString& statusNote = QString());
+    MainWindow& createMainWindow(const QString& statusNote = QString());
 
     // Application-wide values.
-    int windowKind = 0;
+    WindowKind windowKind = WindowKind::Work;
     QString currentFilePath;
     LinkSettings currentLink;
     int openChildCount = 0;
@@ -60,10 +61,14 @@ public:
     bool closingAll() const { return m_closingAll; }
     void setClosingAll(bool on) { m_closingAll = on; }
 
-    // The view template of `kind`; kinds without one have their commands disabled.
-    void setTemplate(int kind, ViewTemplate view);
-    const ViewTemplate& viewTemplate(int kind) const;
-    bool hasTemplate(int kind) const;
+    // The view template of `kind`; kinds without one have their commands disabled. The
+    // executable registers the views (registerViews).
+    void setTemplate(WindowKind kind, ViewTemplate view);
+    const ViewTemplate& viewTemplate(WindowKind kind) const;
+    bool hasTemplate(WindowKind kind) const;
+
+    // The link threads that carry out every window's exchanges.
+    LinkThreads& links() { return m_links; }
 
     QIcon windowIcon() const;
     QPrinter& printer();
@@ -75,8 +80,10 @@ private:
     bool m_protected = false;
     QString m_password;
     bool m_closingAll = false;
-    std::array<ViewTemplate, 6> m_templates;
-    std::unique_ptr<MainWindow> m_mainFrame;
+    std::array<ViewTemplate, kWindowKindCount> m_templates;
+    // Declared before the main window, so the windows are gone before the threads stop.
+    LinkThreads m_links;
+    std::unique_ptr<MainWindow> m_mainWindow;
     std::unique_ptr<QPrinter> m_printer;
 };
 

@@ -1,13 +1,13 @@
 #include "tools/LinkSettingsDialog.h"
 
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 #include "link/PortMap.h"
 #include "link/SerialLink.h"
+#include "widgets/DialogButtons.h"
 #include "widgets/PickCombo.h"
 #include "widgets/Prompts.h"
 
@@ -22,11 +22,11 @@ QString twoDigitAddress(int address) {
 
 LinkSettingsDialog::LinkSettingsDialog(int portIndex, int baudIndex, int address, QWidget* parent)
     : QDialog(parent), m_portIndex(portIndex), m_baudIndex(baudIndex), m_address(address) {
-    setObjectName(QStringLiteral("dialog182"));
+    setObjectName(QStringLiteral("linkSettingsDialog"));
     setWindowTitle(QStringLiteral("通信设置"));
 
     m_port = new PickCombo(this);
-    m_port->setObjectName(QStringLiteral("id1013"));
+    m_port->setObjectName(QStringLiteral("portCombo"));
     QStringList ports;
     for (int i = 0; i < kPortCount; ++i) {
         ports << QString::fromStdString(portName(i));
@@ -35,7 +35,7 @@ LinkSettingsDialog::LinkSettingsDialog(int portIndex, int baudIndex, int address
     m_port->setSelection(portIndex >= 0 && portIndex < kPortCount ? portIndex : 0);
 
     m_baud = new PickCombo(this);
-    m_baud->setObjectName(QStringLiteral("id1014"));
+    m_baud->setObjectName(QStringLiteral("baudCombo"));
     QStringList bauds;
     for (int i = 0; i < kBaudCount; ++i) {
         bauds << QString::fromLatin1(baudText(i));
@@ -44,7 +44,7 @@ LinkSettingsDialog::LinkSettingsDialog(int portIndex, int baudIndex, int address
     m_baud->setSelection(baudIndex >= 0 && baudIndex < kBaudCount ? baudIndex : kDefaultBaudIndex);
 
     m_addressCombo = new PickCombo(this);
-    m_addressCombo->setObjectName(QStringLiteral("id1015"));
+    m_addressCombo->setObjectName(QStringLiteral("addressCombo"));
     m_addressCombo->setEntries(
         {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
     m_addressCombo->setText(twoDigitAddress(address));
@@ -58,22 +58,12 @@ LinkSettingsDialog::LinkSettingsDialog(int portIndex, int baudIndex, int address
     grid->addWidget(m_addressCombo, 2, 1);
     grid->setColumnMinimumWidth(1, 120);
 
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("id1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("取消退出"), this);
-    cancel->setObjectName(QStringLiteral("id2"));
-    connect(ok, &QPushButton::clicked, this, &LinkSettingsDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addStretch();
-
+    auto* buttons =
+        dialogButtons(this, QStringLiteral("确定"), QStringLiteral("取消退出"), Qt::Vertical);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(grid);
     layout->addSpacing(12);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons, 0, Qt::AlignTop);
     setFixedSize(sizeHint());
 }
 

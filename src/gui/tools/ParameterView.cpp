@@ -1,21 +1,17 @@
 #include "tools/ParameterView.h"
 
+#include <QAction>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
-#include <QToolButton>
 
 #include "app/ChildWindow.h"
-#include "app/CommandIds.h"
-#include "link/AddressList.h"
-#include "link/SerialLink.h"
-#include "text/Gbk.h"
-#include "text/ValueText.h"
+#include "app/LinkThreads.h"
 #include "tools/LinkSettingsDialog.h"
 #include "widgets/BarStrip.h"
+#include "widgets/Commands.h"
 #include "widgets/Fonts.h"
 #include "widgets/Geometry.h"
-#include "widgets/LinkOpener.h"
 #include "widgets/PickCombo.h"
 #include "widgets/Pictures.h"
 #include "widgets/Prompts.h"
@@ -23,9 +19,6 @@
 namespace tervo::gui {
 
 namespace {
-
-constexpr int kCmdAutoRead = 32806;
-constexpr int kCmdWrite = 32798;
 
 QString description(int row) {
     return QString::fromUtf8(parameterDescriptionUtf8(row).data(),
@@ -35,38 +28,46 @@ QString description(int row) {
 }  // namespace
 
 QString ParameterView::rowText(int row) {
-    const QString text = description(row);
-    return text + QString(std::max(0, kDescriptionBytes - gbkLength(text)), QLatin1Char(' '));
+    return QString::fromStdString(ParameterRules::rowText(row));
 }
 
 QString ParameterView::rowText(int row, double value) {
-    return rowText(row) + QString::fromStdString(valueText(value));
+    return QString::fromStdString(ParameterRules::rowText(row, value));
 }
 
 ParameterView::ParameterView(const ViewContext& context, QWidget* parent)
-    : QWidget(parent), m_context(context), m_font(songFont(14, 7)) {
-    setObjectName(QStringLiteral("ParameterView"));
+    : QWidget(parent),
+      m_context(context),
+      m_rules(LinkSelection{context.link.port, context.link.baud, context.link.address}),
+      m_font(songFont(14, 7)) {
+    setObjectName(QStringLiteral("parameterView"));
     setAutoFillBackground(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
 
-    m_request.port = context.link.port;
-    m_request.baud = context.link.baud;
-    m_request.address = context.link.address;
-    m_lastPort = context.link.port;
-    m_lastBaud = context.link.baud;
-    m_lastAddress = context.link.address;
+    m_reads = new LinkClient(*context.links, this);
+    connect(m_reads, &LinkClient::finished, this,
+            [this](const LinkResult& result) { finishTick(result); });
+    m_writes = new LinkClient(*context.links, this);
+    connect(m_writes, &LinkClient::finished, this, &ParameterView::finishWrite);
+
+    m_autoReadAction =
+        makeCommand(this, QStringLiteral("autoReadAction"), QStringLiteral("开关自动下载功能"),
+                    QStringLiteral("开关自动下载功能"));
+    m_autoReadAction->setCheckable(true);
+    connect(m_autoReadAction, &QAction::triggered, this, &ParameterView::toggleAutoRead);
+    m_writeAction = makeCommand(this, QStringLiteral("writeAction"),
+                                QStringLiteral("按此键，下载修改设置数据到仪表"),
+                                QStringLiteral("按此键，下载修改设置数据到仪表"));
+    connect(m_writeAction, &QAction::triggered, this, &ParameterView::write);
 
     m_bar = new BarStrip(kToolbarSet, 28);
-    m_bar->setObjectName(QStringLiteral("toolbar152"));
+    m_bar->setObjectName(QStringLiteral("parameterBar"));
     m_bar->setFont(m_font);
-    QToolButton* autoRead = m_bar->addButton(kCmdAutoRead, 0, QStringLiteral("开关自动下载功能"),
-                                             QStringLiteral("开关自动下载功能"));
-    autoRead->setCheckable(true);
+    m_bar->addButton(m_autoReadAction, 0, QStringLiteral("autoReadButton"));
     m_bar->addSeparator();
-    m_bar->addButton(kCmdWrite, 1, QStringLiteral("按此键，下载修改设置数据到仪表"),
-                     QStringLiteral("按此键，下载修改设置数据到仪表"));
+    m_bar->addButton(m_writeAction, 1, QStringLiteral("writeButton"));
     m_mnemonic = new QLineEdit(QStringLiteral("参数名称："));
     m_mnemonic->setObjectName(QStringLiteral("mnemonicField"));
     m_mnemonic->setFont(m_font);
@@ -75,13 +76,6 @@ ParameterView::ParameterView(const ViewContext& context, QWidget* parent)
     m_value->setObjectName(QStringLiteral("valueField"));
     m_value->setFont(m_font);
     m_bar->place(m_value, cornerRect(330, 2, 430, 23));
-    connect(m_bar, &BarStrip::command, this, [this](int id) {
-        if (id == kCmdAutoRead) {
-            toggleAutoRead();
-        } else if (id == kCmdWrite) {
-            write();
-        }
-    });
     if (context.frame != nullptr) {
         context.frame->addTopBar(m_bar);
     } else {
@@ -89,7 +83,7 @@ ParameterView::ParameterView(const ViewContext& context, QWidget* parent)
     }
 
     m_list = new QListWidget(this);
-    m_list->setObjectName(QStringLiteral("list501"));
+    m_list->setObjectName(QStringLiteral("parameterList"));
     m_list->setFont(m_font);
     m_list->setFixedSize(400, 300);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -128,18 +122,14 @@ ParameterView::ParameterView(const ViewContext& context, QWidget* parent)
     m_address->setGeometry(435, 2, 100, 22);
 
     fillList();
-    showAutoRead(true);
+    m_autoReadAction->setChecked(true);
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &ParameterView::onTimer);
     m_timer.start(kInterval);
 }
 
-QToolButton* ParameterView::autoReadButton() const {
-    return m_bar->button(kCmdAutoRead);
-}
-
-QToolButton* ParameterView::writeButton() const {
-    return m_bar->button(kCmdWrite);
+LinkSelection ParameterView::selection() const {
+    return {m_port->selection(), m_baud->selection(), m_address->value()};
 }
 
 void ParameterView::fillList() {
@@ -148,11 +138,6 @@ void ParameterView::fillList() {
     for (int row = 0; row < kParameterCount; ++row) {
         m_list->addItem(description(row));
     }
-    m_values.fill(0.0);
-}
-
-void ParameterView::showAutoRead(bool pressed) {
-    autoReadButton()->setChecked(pressed);
 }
 
 void ParameterView::setCaption(const QString& caption) {
@@ -162,97 +147,67 @@ void ParameterView::setCaption(const QString& caption) {
 }
 
 void ParameterView::onTimer() {
+    if (m_rules.tickUnderway()) {
+        return;
+    }
     m_timer.stop();
-    const int address = m_address->value();
-    const int port = m_port->selection();
-    const int baud = m_baud->selection();
-    m_request.port = static_cast<uint8_t>(port);
-    m_request.baud = static_cast<uint8_t>(baud);
-    m_request.address = static_cast<uint8_t>(address);
-
-    if (port != m_lastPort || baud != m_lastBaud || address != m_lastAddress) {
-        m_lastPort = port;
-        m_lastBaud = baud;
-        m_lastAddress = address;
+    const ParameterTickPlan plan = m_rules.beginTick(selection());
+    if (plan.resetList) {
         fillList();
-        m_commError = false;
         // Reading resumes, so the caption and the button say so again.
-        m_autoRead = true;
-        setCaption(childTitle(kKindSet, QString()));
-        showAutoRead(true);
-        m_row = 0;
+        setCaption(childTitle(WindowKind::Parameters, QString()));
+        m_autoReadAction->setChecked(true);
     }
-
-    m_request.parameterCode = static_cast<uint32_t>(m_row);
-    std::optional<double> value;
-    if (!m_commError && isStationAddress(address)) {
-        value = SerialLink(0, linkOpener()).readParam(m_request);
-    }
-    if (!value) {
-        setCaption(QStringLiteral("通信错误"));
-        showAutoRead(false);
-        m_commError = true;
-        m_autoRead = false;
+    if (plan.read) {
+        m_reads->post(*plan.read);
     } else {
-        m_list->item(m_row)->setText(rowText(m_row, *value));
-        m_values[static_cast<size_t>(m_row)] = *value;
+        finishTick(std::nullopt);
     }
-    m_row = (m_row + 1) % kParameterCount;
-    m_timer.start(kInterval);
+}
+
+void ParameterView::finishTick(const std::optional<LinkResult>& result) {
+    const ParameterTickOutcome outcome = m_rules.finishTick(result);
+    if (outcome.failed) {
+        setCaption(QString::fromUtf8(kLinkErrorCaption));
+        m_autoReadAction->setChecked(false);
+    } else if (outcome.row >= 0) {
+        m_list->item(outcome.row)->setText(rowText(outcome.row, outcome.value));
+    }
+    if (outcome.armTimer) {
+        m_timer.start(kInterval);
+    }
 }
 
 void ParameterView::onListNotify(int row) {
-    if (row < 0 || row >= kParameterCount) {
+    const RowPick pick = m_rules.selectRow(row);
+    if (pick.mnemonicText.empty()) {
         return;
     }
-    m_value->setText(QString::fromStdString(valueText(m_values[static_cast<size_t>(row)])));
-    m_mnemonic->setText(description(row));
-    m_selectedRow = row;
-    m_row = row;
+    m_value->setText(QString::fromStdString(pick.valueText));
+    m_mnemonic->setText(QString::fromStdString(pick.mnemonicText));
 }
 
 void ParameterView::write() {
-    const QString mnemonic = m_mnemonic->text();
-    auto printable = [&mnemonic](qsizetype i) {
-        return i < mnemonic.size() && mnemonic[i] >= QLatin1Char('!') &&
-               mnemonic[i] <= QLatin1Char('z');
-    };
-    if (!printable(0) || !printable(1)) {
-        return;
-    }
-    const uint32_t code = literalCode(mnemonic[0].toLatin1(), mnemonic[1].toLatin1());
-    const int address = m_address->value();
-    const int port = m_port->selection();
-    const int baud = m_baud->selection();
-    const std::string text = padValueText(utf8ToGbk(m_value->text().toStdString()).substr(0, 10));
-
-    uint8_t result = 0;
-    if (isStationAddress(address)) {
-        SerialLink link(0, linkOpener());
-        result = link.writeParam(static_cast<uint8_t>(port), static_cast<uint8_t>(baud),
-                                 static_cast<uint8_t>(address), code, text);
-    }
-    if (result == kACK) {
-        if (m_selectedRow >= 0) {
-            m_row = m_selectedRow;
-        }
-        messageBox(this, QStringLiteral("修改成功！！！"));
-    } else if (result == kNAK) {
-        messageBox(this, QStringLiteral("修改失败！！！"));
-    } else {
-        messageBox(this, QStringLiteral("通信错误！！！"));
+    const WritePlan plan = m_rules.beginWrite(m_mnemonic->text().toStdString(),
+                                              m_value->text().toStdString(), selection());
+    if (plan.write) {
+        m_writes->post(*plan.write);
+    } else if (!plan.message.empty()) {
+        messageBox(this, QString::fromStdString(plan.message));
     }
 }
 
+void ParameterView::finishWrite(const LinkResult& result) {
+    messageBox(this, QString::fromStdString(m_rules.finishWrite(result)));
+}
+
 void ParameterView::toggleAutoRead() {
-    if (m_autoRead) {
-        m_autoRead = false;
-        showAutoRead(false);
-        m_timer.stop();
-    } else {
-        m_autoRead = true;
-        showAutoRead(true);
+    const AutoReadOutcome outcome = m_rules.toggleAutoRead();
+    m_autoReadAction->setChecked(outcome.pressed);
+    if (outcome.timer == TimerAction::Start) {
         m_timer.start(kInterval);
+    } else if (outcome.timer == TimerAction::Stop) {
+        m_timer.stop();
     }
 }
 

@@ -2,29 +2,30 @@
 
 #include <QTimer>
 #include <QWidget>
-#include <array>
+#include <optional>
 
 #include "app/ViewTemplate.h"
-#include "link/ParameterTable.h"
-#include "link/SerialLink.h"
+#include "tools/ParameterRules.h"
 
+class QAction;
 class QLineEdit;
 class QListWidget;
-class QToolButton;
 
 namespace tervo::gui {
 
 class BarStrip;
+class LinkClient;
 class PickCombo;
 
 // "仪表参数修改": the 49 parameters of one controller, read one row per 500 ms tick, and a write
 // of a typed value to a typed or selected mnemonic. A failed read shows "通信错误" in the
-// window caption and stops reading until the port, baud rate or address changes.
+// window caption and stops reading until the port, baud rate or address changes. The reads
+// and writes run on the port's link thread; a tick ends, and the timer is armed again, when
+// its read has come back.
 class ParameterView : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kInterval = 500;
-    static constexpr int kDescriptionBytes = 25;
+    static constexpr int kInterval = ParameterRules::kIntervalMs;
 
     explicit ParameterView(const ViewContext& context, QWidget* parent = nullptr);
 
@@ -34,9 +35,9 @@ public:
 
     // Timer 1: reads the next row.
     void onTimer();
-    // Command 32798: writes the value field to the mnemonic field's parameter.
+    // The write button: writes the value field to the mnemonic field's parameter.
     void write();
-    // Command 32806: switches automatic reading on or off.
+    // The auto-read button: switches automatic reading on or off.
     void toggleAutoRead();
 
     QListWidget* list() const { return m_list; }
@@ -45,26 +46,35 @@ public:
     PickCombo* addressCombo() const { return m_address; }
     QLineEdit* mnemonicField() const { return m_mnemonic; }
     QLineEdit* valueField() const { return m_value; }
-    QToolButton* autoReadButton() const;
-    QToolButton* writeButton() const;
+    QAction* autoReadAction() const { return m_autoReadAction; }
+    QAction* writeAction() const { return m_writeAction; }
     const QTimer& timer() const { return m_timer; }
-    bool autoRead() const { return m_autoRead; }
-    bool communicationError() const { return m_commError; }
-    int nextRow() const { return m_row; }
+    bool autoRead() const { return m_rules.autoRead(); }
+    bool communicationError() const { return m_rules.communicationError(); }
+    int nextRow() const { return m_rules.nextRow(); }
+    // From the start of a tick until its read has come back.
+    bool tickUnderway() const { return m_rules.tickUnderway(); }
+    // From the write button until the controller's answer is in.
+    bool writeUnderway() const { return m_rules.writeUnderway(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    LinkSelection selection() const;
+    void finishTick(const std::optional<LinkResult>& result);
+    void finishWrite(const LinkResult& result);
     void fillList();
     void onListNotify(int row);
-    void showAutoRead(bool pressed);
     void setCaption(const QString& caption);
 
     ViewContext m_context;
+    ParameterRules m_rules;
     QFont m_font;
     BarStrip* m_bar;
+    QAction* m_autoReadAction;
+    QAction* m_writeAction;
     PickCombo* m_port;
     PickCombo* m_baud;
     PickCombo* m_address;
@@ -72,16 +82,8 @@ private:
     QLineEdit* m_mnemonic;
     QLineEdit* m_value;
     QTimer m_timer;
-
-    ReadRequest m_request;
-    int m_lastPort;
-    int m_lastBaud;
-    int m_lastAddress;
-    std::array<double, kParameterCount> m_values{};
-    int m_row = 0;
-    int m_selectedRow = -1;
-    bool m_commError = false;
-    bool m_autoRead = true;
+    LinkClient* m_reads;
+    LinkClient* m_writes;
 };
 
 }  // namespace tervo::gui

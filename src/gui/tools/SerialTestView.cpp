@@ -1,5 +1,6 @@
 #include "tools/SerialTestView.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,17 +8,16 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QToolButton>
 
 #include "app/ChildWindow.h"
+#include "app/LinkThreads.h"
 #include "link/PortMap.h"
-#include "link/SerialLink.h"
 #include "text/Gbk.h"
-#include "text/HexText.h"
+#include "tools/ReceiveScreenWidget.h"
 #include "widgets/BarStrip.h"
+#include "widgets/Commands.h"
 #include "widgets/Fonts.h"
 #include "widgets/Geometry.h"
-#include "widgets/LinkOpener.h"
 #include "widgets/PickCombo.h"
 #include "widgets/Pictures.h"
 
@@ -25,33 +25,19 @@ namespace tervo::gui {
 
 namespace {
 
-constexpr int kCmdSend = 32793;
-constexpr int kCmdClear = 32796;
-constexpr int kCmdResetCounters = 32860;
-constexpr int kCmdBottom = 32790;
-
-// Line-setting codes of the parity entries (none, even, odd) and the stop-bit entries
-// (1, 1.5, 2).
-constexpr uint8_t kParityCodes[] = {0, 2, 1};
-constexpr uint8_t kStopBitCodes[] = {0, 1, 2};
-
-constexpr int kMaxSendCharacters = 99;
-
 // The 20 x 20 send indicator: the left or the right half of picture 151.
 class Indicator : public QWidget {
 public:
-    Indicator(const int& state, QWidget* parent) : QWidget(parent), m_state(state) {
-        setFixedSize(20, 20);
-    }
+    explicit Indicator(const SerialTestRules& rules) : m_rules(rules) { setFixedSize(20, 20); }
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        blit(painter, rect(), picture(kIndicator), {m_state == 0 ? 0 : 20, 0});
+        blit(painter, rect(), picture(kIndicator), {m_rules.indicator() == 0 ? 0 : 20, 0});
     }
 
 private:
-    const int& m_state;
+    const SerialTestRules& m_rules;
 };
 
 PickCombo* lineCombo(QWidget* parent, const char* name, const QStringList& entries, int selected,
@@ -67,13 +53,9 @@ PickCombo* lineCombo(QWidget* parent, const char* name, const QStringList& entri
 
 }  // namespace
 
-QString SerialTestView::counterText(uint32_t sent, uint32_t received) {
-    return QString::asprintf("发送数据：%7u         接收数据：%7u", sent, received);
-}
-
 SerialTestView::SerialTestView(const ViewContext& context, QWidget* parent)
     : QWidget(parent), m_context(context), m_font(songFont(14, 7)) {
-    setObjectName(QStringLiteral("SerialTestView"));
+    setObjectName(QStringLiteral("serialTestView"));
     setAutoFillBackground(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -105,44 +87,58 @@ SerialTestView::SerialTestView(const ViewContext& context, QWidget* parent)
                            1, cornerRect(70, 380, 170, 580), m_font);
 
     m_hex = new QCheckBox(QStringLiteral("16进制显示"), this);
-    m_hex->setObjectName(QStringLiteral("id504"));
+    m_hex->setObjectName(QStringLiteral("hexCheck"));
     m_hex->setFont(m_font);
     m_hex->setGeometry(cornerRect(0, 300, 100, 320));
 
     m_autoButton = new QPushButton(QStringLiteral("自动发送"), this);
-    m_autoButton->setObjectName(QStringLiteral("id514"));
+    m_autoButton->setObjectName(QStringLiteral("autoSendButton"));
     m_autoButton->setFont(m_font);
     m_autoButton->setCheckable(true);
     m_autoButton->setGeometry(cornerRect(0, 420, 100, 440));
     connect(m_autoButton, &QPushButton::clicked, this, &SerialTestView::toggleAutoSend);
 
+    m_screen = new ReceiveScreenWidget(m_rules.screen(), this);
+
+    m_sends = new LinkClient(*context.links, this);
+    connect(m_sends, &LinkClient::finished, this, &SerialTestView::showReply);
+    m_autoSends = new LinkClient(*context.links, this);
+    connect(m_autoSends, &LinkClient::finished, this, [this](const LinkResult& result) {
+        showReply(result);
+        finishAutoStep();
+    });
+
+    m_sendAction = makeCommand(this, QStringLiteral("sendAction"), QStringLiteral("发送输入数据"),
+                               QStringLiteral("发送输入数据"));
+    connect(m_sendAction, &QAction::triggered, this, &SerialTestView::sendOnce);
+    m_clearAction = makeCommand(this, QStringLiteral("clearAction"), QStringLiteral("清除显示"),
+                                QStringLiteral("清除显示"));
+    connect(m_clearAction, &QAction::triggered, this, &SerialTestView::clearScreen);
+    m_resetAction = makeCommand(this, QStringLiteral("resetCountersAction"),
+                                QStringLiteral("计数器清零"), QStringLiteral("计数器清零"));
+    connect(m_resetAction, &QAction::triggered, this, &SerialTestView::resetCounters);
+
     m_top = new BarStrip(kToolbarTest, 36);
-    m_top->setObjectName(QStringLiteral("toolbar146"));
-    m_top->addButton(kCmdSend, 0, QStringLiteral("发送输入数据"), QStringLiteral("发送输入数据"));
+    m_top->setObjectName(QStringLiteral("commandBar"));
+    m_top->addButton(m_sendAction, 0, QStringLiteral("sendButton"));
     m_top->addSeparator();
-    m_top->addButton(kCmdClear, 1, QStringLiteral("清除显示"), QStringLiteral("清除显示"));
+    m_top->addButton(m_clearAction, 1, QStringLiteral("clearButton"));
     m_top->addSeparator();
-    m_top->addButton(kCmdResetCounters, 2, QStringLiteral("计数器清零"),
-                     QStringLiteral("计数器清零"));
+    m_top->addButton(m_resetAction, 2, QStringLiteral("resetCountersButton"));
     m_counters = new QLabel;
     m_counters->setObjectName(QStringLiteral("counterLabel"));
     m_counters->setFont(m_font);
     m_top->place(m_counters, cornerRect(400, 7, 800, 33));
-    m_indicatorLight = new Indicator(m_indicator, nullptr);
+    m_indicatorLight = new Indicator(m_rules);
+    m_indicatorLight->setObjectName(QStringLiteral("sendIndicator"));
     m_top->place(m_indicatorLight, QRect(900, 3, 20, 20));
-    connect(m_top, &BarStrip::command, this, [this](int id) {
-        if (id == kCmdSend) {
-            sendOnce();
-        } else if (id == kCmdClear) {
-            clearScreen();
-        } else if (id == kCmdResetCounters) {
-            resetCounters();
-        }
-    });
 
+    // The bottom bar's one button has no command and stays disabled.
+    QAction* idle = makeCommand(this, QStringLiteral("idleAction"), QString());
+    idle->setEnabled(false);
     m_bottom = new BarStrip(kToolbarTestBottom, 26);
-    m_bottom->setObjectName(QStringLiteral("toolbar148"));
-    m_bottom->addButton(kCmdBottom, 0)->setEnabled(false);
+    m_bottom->setObjectName(QStringLiteral("sendBar"));
+    m_bottom->addButton(idle, 0, QStringLiteral("idleButton"));
     auto* sendLabel = new QLabel(QStringLiteral("发送数据："));
     sendLabel->setFont(m_font);
     m_bottom->place(sendLabel, cornerRect(30, 5, 100, 23));
@@ -152,7 +148,7 @@ SerialTestView::SerialTestView(const ViewContext& context, QWidget* parent)
     m_send->setEntries(
         {QStringLiteral("04 30 30 30 30 50 56 05"), QStringLiteral("04 30 30 30 30 53 4C 05")});
     m_send->setSelection(0);
-    m_send->lineEdit()->setMaxLength(kMaxSendCharacters);
+    m_send->lineEdit()->setMaxLength(static_cast<int>(SerialTestRules::kMaxSendCharacters));
     m_bottom->place(m_send, QRect(100, 2, 877, 22));
 
     m_status = new QStatusBar;
@@ -172,7 +168,7 @@ SerialTestView::SerialTestView(const ViewContext& context, QWidget* parent)
 
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &SerialTestView::onTimer);
-    updateCounters();
+    m_counters->setText(QString::fromStdString(SerialTestRules::counterText(0, 0)));
     showPortPath();
 }
 
@@ -184,105 +180,76 @@ void SerialTestView::showPortPath() {
     }
 }
 
-std::vector<uint8_t> SerialTestView::transmitBytes() const {
-    std::string text = utf8ToGbk(m_send->currentText().toStdString());
-    if (text.size() > kMaxSendCharacters) {
-        text.resize(kMaxSendCharacters);
-    }
-    return parseHexText(text);
+int SerialTestView::sendsUnderway() const {
+    return m_sends->pending() + m_autoSends->pending();
+}
+
+LineSelection SerialTestView::selection() const {
+    return {m_port->selection(), m_baud->selection(), m_dataBits->selection(),
+            m_parity->selection(), m_stopBits->selection()};
+}
+
+std::string SerialTestView::sendText() const {
+    return utf8ToGbk(m_send->currentText().toStdString());
 }
 
 void SerialTestView::sendOnce() {
-    const int port = m_port->selection();
-    const int baud = m_baud->selection();
-    const int dataBits = m_dataBits->selection();
-    const int parity = m_parity->selection();
-    const int stopBits = m_stopBits->selection();
-    if (port < 0 || baud < 0 || dataBits < 0 || parity < 0 || stopBits < 0) {
-        return;
+    if (const std::optional<LinkRequest> request = m_rules.send(selection(), sendText())) {
+        m_sends->post(*request);
     }
-    const LineFormat format{static_cast<uint8_t>(baud), static_cast<uint8_t>(dataBits + 4),
-                            kParityCodes[parity], kStopBitCodes[stopBits]};
-    const std::vector<uint8_t> bytes = transmitBytes();
-    m_sent += static_cast<uint32_t>(bytes.size());
-    const ExchangeResult result =
-        SerialLink(0, linkOpener()).exchange(static_cast<uint8_t>(port), format, bytes);
-    if (result.status == LinkStatus::Ok) {
-        for (uint8_t byte : result.reply) {
-            showReceived(byte);
-        }
-        m_received += static_cast<uint32_t>(result.reply.size());
-    }
-    updateCounters();
 }
 
-void SerialTestView::showReceived(uint8_t byte) {
-    repaintDamage(m_screen.put(byte, m_hex->isChecked()));
-}
-
-void SerialTestView::repaintDamage(const ReceiveScreen::Damage& damage) {
-    if (damage.whole) {
-        update(QRect(kScreenLeft, kScreenTop, kCellWidth * ReceiveScreen::kColumns,
-                     kCellHeight * ReceiveScreen::kLines));
-        return;
-    }
-    for (const auto& [line, column] : damage.cells) {
-        // A cell may complete a Chinese character begun in the cell before it.
-        const int first = column > 0 ? column - 1 : column;
-        update(QRect(kScreenLeft + kCellWidth * first, kScreenTop + kCellHeight * line,
-                     kCellWidth * (column - first + 1), kCellHeight));
-    }
+void SerialTestView::showReply(const LinkResult& result) {
+    const SendOutcome outcome = m_rules.finishSend(result, m_hex->isChecked());
+    m_screen->repaintDamage(outcome.damage);
+    m_counters->setText(QString::fromStdString(outcome.counters));
 }
 
 void SerialTestView::clearScreen() {
-    m_screen.clear();
-    update();
+    m_rules.clearScreen();
+    m_screen->update();
 }
 
 void SerialTestView::resetCounters() {
-    m_sent = 0;
-    m_received = 0;
-    updateCounters();
-}
-
-void SerialTestView::updateCounters() {
-    m_counters->setText(counterText(m_sent, m_received));
+    m_counters->setText(QString::fromStdString(m_rules.resetCounters()));
 }
 
 void SerialTestView::toggleAutoSend() {
-    if (!m_autoSend) {
-        m_autoSend = true;
-        m_autoButton->setChecked(true);
-        m_timer.start(50);
-    } else {
-        m_autoSend = false;
+    const AutoSendToggle toggle = m_rules.toggleAutoSend();
+    m_autoButton->setChecked(toggle.checked);
+    if (toggle.timer == TimerAction::Start) {
+        m_timer.start(toggle.timerMs);
+    } else if (toggle.timer == TimerAction::Stop) {
         m_timer.stop();
-        m_autoButton->setChecked(false);
     }
 }
 
 void SerialTestView::onTimer() {
-    if (m_inStep) {
+    if (!m_rules.beginAutoStep(m_interval->value())) {
         return;
     }
-    m_inStep = true;
-    const int interval = m_interval->value();
     m_timer.stop();
-    sendOnce();
-    m_indicator = m_indicator == 0 ? 1 : 0;
-    m_indicatorLight->update();
-    if (interval <= 0) {
-        m_autoButton->setChecked(false);
+    if (const std::optional<LinkRequest> request = m_rules.send(selection(), sendText())) {
+        m_autoSends->post(*request);
     } else {
-        m_timer.start(interval);
+        finishAutoStep();
     }
-    m_inStep = false;
+}
+
+void SerialTestView::finishAutoStep() {
+    const AutoStepOutcome outcome = m_rules.finishAutoStep();
+    m_indicatorLight->update();
+    if (outcome.clearButton) {
+        m_autoButton->setChecked(false);
+    }
+    if (outcome.timer == TimerAction::Start) {
+        m_timer.start(outcome.timerMs);
+    }
 }
 
 void SerialTestView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawPixmap(0, 0, picture(kTestPanel));
-    paintReceiveScreen(painter, m_screen);
 }
 
 }  // namespace tervo::gui

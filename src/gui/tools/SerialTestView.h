@@ -2,12 +2,12 @@
 
 #include <QTimer>
 #include <QWidget>
-#include <cstdint>
-#include <vector>
+#include <string>
 
 #include "app/ViewTemplate.h"
-#include "tools/ReceiveScreen.h"
+#include "tools/SerialTestRules.h"
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QPushButton;
@@ -16,36 +16,31 @@ class QStatusBar;
 namespace tervo::gui {
 
 class BarStrip;
+class LinkClient;
 class PickCombo;
+class ReceiveScreenWidget;
 
 // "通信测试": a raw serial terminal. The bytes typed as hexadecimal text go out in one exchange
-// with the chosen line format; the reply is shown on a 19 x 79 screen as characters or
-// hexadecimal, with counters of bytes sent and received. Auto send repeats the exchange at
-// the chosen interval.
+// with the chosen line format, on the port's link thread; the reply is shown on a 19 x 79
+// screen as characters or hexadecimal, with counters of bytes sent and received. Auto send
+// repeats the exchange at the chosen interval after each one has come back.
 class SerialTestView : public QWidget {
     Q_OBJECT
 public:
     explicit SerialTestView(const ViewContext& context, QWidget* parent = nullptr);
 
-    // Command 32793.
+    // The send button.
     void sendOnce();
-    // Command 32796.
+    // The clear button.
     void clearScreen();
-    // Command 32860.
+    // The counter reset button.
     void resetCounters();
-    // Button 514.
+    // The auto-send button.
     void toggleAutoSend();
     // Timer 1: one auto-send step.
     void onTimer();
 
-    // A received byte on the screen, as hexadecimal or as a character per "16进制显示".
-    void showReceived(uint8_t byte);
-    // The bytes the send text stands for (at most its first 99 characters are read).
-    std::vector<uint8_t> transmitBytes() const;
-
-    static QString counterText(uint32_t sent, uint32_t received);
-
-    const ReceiveScreen& screen() const { return m_screen; }
+    const ReceiveScreen& screen() const { return m_rules.screen(); }
     PickCombo* portCombo() const { return m_port; }
     PickCombo* baudCombo() const { return m_baud; }
     PickCombo* dataBitsCombo() const { return m_dataBits; }
@@ -56,25 +51,36 @@ public:
     QCheckBox* hexCheck() const { return m_hex; }
     QPushButton* autoSendButton() const { return m_autoButton; }
     QLabel* counterLabel() const { return m_counters; }
-    BarStrip* topBar() const { return m_top; }
-    BarStrip* bottomBar() const { return m_bottom; }
+    QAction* sendAction() const { return m_sendAction; }
+    QAction* clearAction() const { return m_clearAction; }
+    QAction* resetCountersAction() const { return m_resetAction; }
+    BarStrip* commandBar() const { return m_top; }
+    BarStrip* sendBar() const { return m_bottom; }
     const QTimer& timer() const { return m_timer; }
-    bool autoSending() const { return m_autoSend; }
-    int indicatorState() const { return m_indicator; }
+    bool autoSending() const { return m_rules.autoSending(); }
+    int indicatorState() const { return m_rules.indicator(); }
+    // Sends whose replies have not come back yet.
+    int sendsUnderway() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void repaintDamage(const ReceiveScreen::Damage& damage);
-    void updateCounters();
+    LineSelection selection() const;
+    std::string sendText() const;
+    void showReply(const LinkResult& result);
+    void finishAutoStep();
     void showPortPath();
 
     ViewContext m_context;
+    SerialTestRules m_rules;
     QFont m_font;
     BarStrip* m_top;
     BarStrip* m_bottom;
     QStatusBar* m_status;
+    QAction* m_sendAction;
+    QAction* m_clearAction;
+    QAction* m_resetAction;
     PickCombo* m_port;
     PickCombo* m_baud;
     PickCombo* m_dataBits;
@@ -86,14 +92,10 @@ private:
     QPushButton* m_autoButton;
     QLabel* m_counters;
     QWidget* m_indicatorLight;
+    ReceiveScreenWidget* m_screen;
     QTimer m_timer;
-
-    ReceiveScreen m_screen;
-    uint32_t m_sent = 0;
-    uint32_t m_received = 0;
-    bool m_autoSend = false;
-    int m_indicator = 0;
-    bool m_inStep = false;
+    LinkClient* m_sends;
+    LinkClient* m_autoSends;
 };
 
 }  // namespace tervo::gui

@@ -1,8 +1,10 @@
 #include "widgets/BarStrip.h"
 
+#include <QAction>
 #include <QPainter>
 #include <QToolButton>
 
+#include "widgets/Commands.h"
 #include "widgets/Pictures.h"
 
 namespace tervo::gui {
@@ -13,20 +15,17 @@ BarStrip::BarStrip(int resource, int height, QWidget* parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
-QToolButton* BarStrip::addButton(int id, int imageIndex, const QString& statusTip,
-                                 const QString& toolTip) {
+QToolButton* BarStrip::addButton(QAction* action, int imageIndex, const QString& buttonName) {
+    action->setIcon(toolbarIcon(m_resource, imageIndex));
     auto* button = new QToolButton(this);
-    button->setIcon(toolbarIcon(m_resource, imageIndex));
+    button->setObjectName(buttonName);
+    button->setDefaultAction(action);
     button->setIconSize(QSize(kToolImageWidth, kToolImageHeight));
     button->setAutoRaise(true);
-    button->setStatusTip(statusTip);
-    button->setToolTip(toolTip);
     button->setFocusPolicy(Qt::NoFocus);
-    button->setProperty("commandId", id);
     button->setGeometry(m_nextX, (height() - kButtonHeight) / 2, kButtonWidth, kButtonHeight);
+    showGivenTipOnly(button);
     m_nextX += kButtonWidth;
-    connect(button, &QToolButton::clicked, this, [this, id] { emit command(id); });
-    m_buttons.insert(id, button);
     return button;
 }
 

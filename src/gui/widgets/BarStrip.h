@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QMap>
 #include <QWidget>
 
+class QAction;
 class QToolButton;
 
 namespace tervo::gui {
@@ -18,16 +18,12 @@ public:
 
     BarStrip(int resource, int height, QWidget* parent = nullptr);
 
-    // The button for command `id`, showing image `imageIndex` of the strip. The status text
-    // goes to the status bar while the mouse is over the button, the tool tip beside it.
-    QToolButton* addButton(int id, int imageIndex, const QString& statusTip = QString(),
-                           const QString& toolTip = QString());
+    // The next button: it carries out `action` and shows image `imageIndex` of the strip.
+    // Its prompt goes to the status bar while the mouse is over it; a tip shows only when the
+    // action was given one.
+    QToolButton* addButton(QAction* action, int imageIndex, const QString& buttonName);
     void addSeparator();
     void place(QWidget* child, const QRect& rect);
-    QToolButton* button(int id) const { return m_buttons.value(id); }
-
-signals:
-    void command(int id);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -35,7 +31,6 @@ protected:
 private:
     int m_resource;
     int m_nextX = 4;
-    QMap<int, QToolButton*> m_buttons;
 };
 
 }  // namespace tervo::gui

@@ -1,21 +1,23 @@
 #include "widgets/LinkOpener.h"
 
-#include "link/PosixSerialDevice.h"
+#include <atomic>
 
 namespace tervo::gui {
 
 namespace {
 
-SerialOpener* g_opener = nullptr;
+// Read on the link threads, set by tests on the user-interface thread.
+std::atomic<SerialOpener*> g_opener{nullptr};
 
 }  // namespace
 
 SerialOpener& linkOpener() {
-    return g_opener != nullptr ? *g_opener : defaultSerialOpener();
+    SerialOpener* opener = g_opener.load();
+    return opener != nullptr ? *opener : defaultSerialOpener();
 }
 
 void setLinkOpener(SerialOpener* opener) {
-    g_opener = opener;
+    g_opener.store(opener);
 }
 
 }  // namespace tervo::gui

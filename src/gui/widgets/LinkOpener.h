@@ -4,8 +4,9 @@
 
 namespace tervo::gui {
 
-// The serial opener the views build their links with: the platform's, unless a test installed
-// a scripted one (not owned; nullptr goes back to the platform's).
+// The serial opener the link threads carry out every window's exchanges with: the platform's,
+// unless a test installed another one (not owned; nullptr goes back to the platform's). It is
+// used from the link threads, so an installed opener must be safe to use from any thread.
 SerialOpener& linkOpener();
 void setLinkOpener(SerialOpener* opener);
 

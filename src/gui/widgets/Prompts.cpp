@@ -40,7 +40,7 @@ QString runFileDialog(QWidget* parent, const FileDialogRequest& request,
     dialog.setFileMode(mode == QFileDialog::AcceptOpen && request.mustExist
                            ? QFileDialog::ExistingFile
                            : QFileDialog::AnyFile);
-    dialog.setNameFilters(qtFilters(request.filter));
+    dialog.setNameFilter(request.filter);
     dialog.setDefaultSuffix(request.defaultExtension);
     // An initial name that is only a pattern ("*.awt") is what the filter already says.
     if (!request.initialName.isEmpty() && !request.initialName.contains(QLatin1Char('*'))) {
@@ -62,27 +62,10 @@ void setPrompts(Prompts* replacement) {
     g_installed = replacement;
 }
 
-int messageBox(QWidget* parent, const QString& text, PromptButtons buttons, PromptIcon icon,
-               const QString& caption) {
+PromptAnswer messageBox(QWidget* parent, const QString& text, PromptButtons buttons,
+                        PromptIcon icon, const QString& caption) {
     return prompts().message(parent, text, caption.isEmpty() ? QStringLiteral("提示") : caption,
                              icon, buttons);
-}
-
-QStringList qtFilters(const QString& filter) {
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList filters;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty()) {
-            break;
-        }
-        QString name = parts[i];
-        // Qt reads the patterns from the name, so a name without them gets them appended.
-        if (!name.contains(QLatin1Char('('))) {
-            name += QStringLiteral(" (") + QString(parts[i + 1]).replace(';', ' ') + ')';
-        }
-        filters << name;
-    }
-    return filters;
 }
 
 QString withDefaultExtension(const QString& path, const QString& extension) {
@@ -92,29 +75,31 @@ QString withDefaultExtension(const QString& path, const QString& extension) {
     return path + QLatin1Char('.') + extension;
 }
 
-int QtPrompts::message(QWidget* parent, const QString& text, const QString& caption,
-                       PromptIcon icon, PromptButtons buttons) {
+PromptAnswer QtPrompts::message(QWidget* parent, const QString& text, const QString& caption,
+                                PromptIcon icon, PromptButtons buttons) {
     QMessageBox box(qtIcon(icon), caption, text, QMessageBox::NoButton, parent);
     struct Choice {
         QMessageBox::StandardButton button;
         const char* text;
-        int answer;
+        PromptAnswer answer;
     };
     QList<Choice> choices;
     switch (buttons) {
         case PromptButtons::Ok:
-            choices = {{QMessageBox::Ok, "确定", kIdOk}};
+            choices = {{QMessageBox::Ok, "确定", PromptAnswer::Ok}};
             break;
         case PromptButtons::OkCancel:
-            choices = {{QMessageBox::Ok, "确定", kIdOk}, {QMessageBox::Cancel, "取消", kIdCancel}};
+            choices = {{QMessageBox::Ok, "确定", PromptAnswer::Ok},
+                       {QMessageBox::Cancel, "取消", PromptAnswer::Cancel}};
             break;
         case PromptButtons::YesNo:
-            choices = {{QMessageBox::Yes, "是", kIdYes}, {QMessageBox::No, "否", kIdNo}};
+            choices = {{QMessageBox::Yes, "是", PromptAnswer::Yes},
+                       {QMessageBox::No, "否", PromptAnswer::No}};
             break;
         case PromptButtons::YesNoCancel:
-            choices = {{QMessageBox::Yes, "是", kIdYes},
-                       {QMessageBox::No, "否", kIdNo},
-                       {QMessageBox::Cancel, "取消", kIdCancel}};
+            choices = {{QMessageBox::Yes, "是", PromptAnswer::Yes},
+                       {QMessageBox::No, "否", PromptAnswer::No},
+                       {QMessageBox::Cancel, "取消", PromptAnswer::Cancel}};
             break;
     }
     for (const Choice& choice : choices) {
@@ -128,7 +113,7 @@ int QtPrompts::message(QWidget* parent, const QString& text, const QString& capt
         }
     }
     // Closed with Esc or the title bar: the answer of the last button, as for Cancel/No.
-    return buttons == PromptButtons::Ok ? kIdOk : choices.back().answer;
+    return buttons == PromptButtons::Ok ? PromptAnswer::Ok : choices.back().answer;
 }
 
 QString QtPrompts::openFileName(QWidget* parent, const FileDialogRequest& request) {

@@ -1,10 +1,13 @@
 #pragma once
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QHelpEvent>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
+#include <QWidget>
 
 namespace tervo::testing {
 
@@ -46,6 +49,17 @@ bool waitFor(Condition condition, int timeoutMs = 10000) {
         QTest::qWait(10);
     }
     return true;
+}
+
+// The tool tip `widget` shows when the mouse rests on it; empty when it shows none.
+inline QString shownToolTip(QWidget* widget) {
+    // A tip goes away a moment after it is told to.
+    QToolTip::hideText();
+    waitFor([] { return !QToolTip::isVisible(); }, 3000);
+    const QPoint at(widget->width() / 2, widget->height() / 2);
+    QHelpEvent event(QEvent::ToolTip, at, widget->mapToGlobal(at));
+    QApplication::sendEvent(widget, &event);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
 }
 
 }  // namespace tervo::testing

@@ -33,19 +33,19 @@ public:
     QList<FileRequest> fileRequests;
     QStringList dialogsRun;  // object names of the dialogs run
 
-    QList<int> answers;                   // next message answers
+    QList<gui::PromptAnswer> answers;     // next message answers
     QStringList fileAnswers;              // next file dialog answers ("" = cancelled)
     QList<DialogHandler> dialogHandlers;  // next dialog runs
 
-    int message(QWidget*, const QString& text, const QString& caption, gui::PromptIcon icon,
-                gui::PromptButtons buttons) override {
+    gui::PromptAnswer message(QWidget*, const QString& text, const QString& caption,
+                              gui::PromptIcon icon, gui::PromptButtons buttons) override {
         messages.append({text, caption, icon, buttons});
         if (!answers.isEmpty()) {
             return answers.takeFirst();
         }
         return buttons == gui::PromptButtons::YesNo || buttons == gui::PromptButtons::YesNoCancel
-                   ? gui::kIdYes
-                   : gui::kIdOk;
+                   ? gui::PromptAnswer::Yes
+                   : gui::PromptAnswer::Ok;
     }
     QString openFileName(QWidget*, const gui::FileDialogRequest& request) override {
         fileRequests.append({false, request});

@@ -1,4 +1,4 @@
-#include "app/DemoMode.h"
+#include "demo/DemoMode.h"
 
 #include "emu/PtyBus.h"
 #include "link/ParameterTable.h"

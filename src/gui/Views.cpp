@@ -1,0 +1,16 @@
+#include "Views.h"
+
+#include "app/TervoApp.h"
+#include "tools/ParameterView.h"
+#include "tools/SerialTestView.h"
+
+namespace tervo::gui {
+
+void registerViews(TervoApp& app) {
+    app.setTemplate(WindowKind::SerialTest,
+                    [](const ViewContext& context) { return new SerialTestView(context); });
+    app.setTemplate(WindowKind::Parameters,
+                    [](const ViewContext& context) { return new ParameterView(context); });
+}
+
+}  // namespace tervo::gui

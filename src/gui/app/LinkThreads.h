@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <array>
+#include <atomic>
+
+#include "link/LinkRequest.h"
+
+class QThread;
+
+namespace tervo::gui {
+
+class LinkClient;
+
+// The application's link threads: one per serial port "COM1".."COM6", each started when a
+// window first asks for its port. Every exchange a window makes is carried out on the thread
+// of the request's port with `perform(request, linkOpener())`, so exchanges on one port never
+// overlap, whichever windows ask, and no window waits on the line. Results come back on the
+// user-interface thread, in the order the requests were posted to each port.
+class LinkThreads : public QObject {
+    Q_OBJECT
+public:
+    explicit LinkThreads(QObject* parent = nullptr);
+    // Waits for the exchanges under way; requests still queued are dropped.
+    ~LinkThreads() override;
+
+    // The threads started so far (for tests).
+    int startedThreads() const;
+
+private:
+    friend class LinkClient;
+    void post(LinkClient* client, const LinkRequest& request);
+    void deliver(quint64 ticket, const LinkResult& result);
+
+    std::array<QThread*, 6> m_threads{};
+    std::array<QObject*, 6> m_workers{};  // living in the threads: the posted exchanges' context
+    QHash<quint64, QPointer<LinkClient>> m_waiting;
+    std::atomic<bool> m_closing{false};
+    quint64 m_nextTicket = 0;
+};
+
+// A window's access to the link threads: post a request, and `finished` brings its result back
+// on the user-interface thread. Parent it to the view; results for a client that has been
+// destroyed meanwhile (its window closed during an exchange) are dropped.
+class LinkClient : public QObject {
+    Q_OBJECT
+public:
+    LinkClient(LinkThreads& threads, QObject* parent);
+
+    void post(const LinkRequest& request);
+    // Requests posted whose results have not come back yet.
+    int pending() const { return m_pending; }
+
+signals:
+    void finished(const tervo::LinkResult& result);
+
+private:
+    friend class LinkThreads;
+    void deliver(const LinkResult& result);
+
+    LinkThreads& m_threads;
+    int m_pending = 0;
+};
+
+}  // namespace tervo::gui
