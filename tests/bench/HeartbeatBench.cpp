@@ -32,8 +32,7 @@ namespace {
 bool startBus(emu::PtyBus& bus) {
     std::string error;
     if (!bus.start(&error)) {
-        std::fprintf(stderr, "gui_heartbeat_bench: cannot start the emulator: %s\n",
-                     error.c_str());
+        std::fprintf(stderr, "gui_heartbeat_bench: cannot start the emulator: %s\n", error.c_str());
         return false;
     }
     return true;
@@ -130,10 +129,11 @@ int main(int argc, char* argv[]) {
 
     std::printf("heartbeat: longest gap %.1f ms over %lld beats of 10 ms (target <= 30 ms)\n",
                 static_cast<double>(longestGap) / 1e6, static_cast<long long>(beats));
-    std::printf("parameter window: %d reads of a silent controller (%llu frames), the longest "
-                "under way %.0f ms\n",
-                silentReads, static_cast<unsigned long long>(silentFrames),
-                static_cast<double>(longestRead) / 1e6);
+    std::printf(
+        "parameter window: %d reads of a silent controller (%llu frames), the longest "
+        "under way %.0f ms\n",
+        silentReads, static_cast<unsigned long long>(silentFrames),
+        static_cast<double>(longestRead) / 1e6);
     std::printf("serial test window: %llu polls answered by the live controller\n",
                 static_cast<unsigned long long>(sends));
     if (beats < 10 || silentReads == 0 || silentFrames == 0 || sends == 0) {
