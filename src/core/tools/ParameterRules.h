@@ -7,6 +7,7 @@
 
 #include "link/LinkRequest.h"
 #include "link/ParameterTable.h"
+#include "tools/TimerAction.h"
 
 namespace tervo {
 
@@ -25,9 +26,6 @@ struct LinkSelection {
 
     bool operator==(const LinkSelection&) const = default;
 };
-
-// What the timer asks of the window. Keep leaves the timer as it is.
-enum class TimerAction { Keep, Start, Stop };
 
 // The first half of a tick of timer 1.
 struct ParameterTickPlan {

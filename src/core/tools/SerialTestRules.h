@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "link/LinkRequest.h"
-#include "tools/ParameterRules.h"
 #include "tools/ReceiveScreen.h"
+#include "tools/TimerAction.h"
 
 namespace tervo {
 
