@@ -272,7 +272,7 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         }
         if (command == "dump") {
             const Options options = parseOptions(arguments, 1, {});
-            if (options.positional.size() == 1 && options.positional[0].ends_with(".sim")) {
+            if (options.positional.size() == 1 && isTemplatePath(options.positional[0])) {
                 return dumpTemplate(options.positional[0], out, err);
             }
             return commandDump(options, out, err);

@@ -2,6 +2,8 @@
 
 #include "cli/Cli.h"
 
+#include <cctype>
+
 #include "link/PortMap.h"
 #include "link/SerialLink.h"
 #include "sim/SimTemplate.h"
@@ -48,6 +50,17 @@ int baudEntry(const Options& o) {
 }
 
 }  // namespace
+
+bool isTemplatePath(const std::string& path) {
+    if (path.size() < 4) {
+        return false;
+    }
+    std::string ext = path.substr(path.size() - 4);
+    for (char& c : ext) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return ext == ".sim";
+}
 
 int commandSearch(const Options& o, std::ostream& out, std::ostream& err) {
     if (!o.positional.empty()) {

@@ -345,6 +345,12 @@ private slots:
         QCOMPARE(bytes.size(), size_t(56));
         QCOMPARE(int(bytes[28 + 10]), 0);  // the address of the panel that stayed
         QCOMPARE(int(bytes[28]), 0xD8);    // x -40
+        // A file that cannot be created is reported; the template stays open.
+        m_prompts->fileAnswers = {dir.filePath(QStringLiteral("no-such-dir/x.sim"))};
+        m_frame->actions().saveTemplate->trigger();
+        QCOMPARE(ScriptedPrompts::describe(m_prompts->messages.last()),
+                 ScriptedPrompts::notice(QStringLiteral("文件错误！！！")));
+        QCOMPARE(activeView(), view);
 
         // A file with a byte too many opens no window.
         bytes.push_back(0);
@@ -356,6 +362,12 @@ private slots:
         QCOMPARE(m_frame->children().size(), windows);
         QCOMPARE(ScriptedPrompts::describe(m_prompts->messages.last()),
                  ScriptedPrompts::notice(QStringLiteral("文件错误！！！")));
+        // So does a file that is not there.
+        const int messages = m_prompts->messages.size();
+        m_prompts->fileAnswers = {dir.filePath(QStringLiteral("gone.sim"))};
+        m_frame->actions().openTemplate->trigger();
+        QCOMPARE(m_frame->children().size(), windows);
+        QCOMPARE(m_prompts->messages.size(), messages + 1);
     }
 
 private:
