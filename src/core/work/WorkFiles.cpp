@@ -1,5 +1,7 @@
 #include "work/WorkFiles.h"
 
+#include "work/RecordWriter.h"
+
 #include <cstring>
 #include <new>
 
@@ -303,7 +305,10 @@ FileStatus parseRecording(const std::vector<uint8_t>& bytes, Recording& out) {
 FileStatus readRecording(const std::string& path, Recording& out) {
     std::vector<uint8_t> bytes;
     try {
-        if (!readWholeFile(path, bytes)) {
+        // An update that a crash cut short is undone on disk where we may, and in what is
+        // read in any case, so the file reads as its last complete image.
+        recoverRecordFile(path);
+        if (!readRecordImage(path, bytes)) {
             return FileStatus::CannotOpen;
         }
     } catch (const std::bad_alloc&) {
