@@ -21,6 +21,10 @@ int main(int argc, char** argv) {
         std::fputs(tervo::emu::kEmuUsage, stdout);
         return 0;
     }
+    if (arguments.size() == 1 && arguments[0] == "--version") {
+        std::puts("qt570-emu " TERVO_VERSION);
+        return 0;
+    }
     tervo::emu::BusOptions options;
     std::string error;
     if (!tervo::emu::parseEmuArguments(arguments, options, error)) {
