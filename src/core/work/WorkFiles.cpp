@@ -145,6 +145,10 @@ FileStatus loadWorkTemplate(const std::string& path, WorkDefinition& out) {
     if (!readWholeFile(path, bytes)) {
         return FileStatus::CannotOpen;
     }
+    return parseWorkTemplate(bytes, out);
+}
+
+FileStatus parseWorkTemplate(const std::vector<uint8_t>& bytes, WorkDefinition& out) {
     ByteReader r(bytes);
     std::string header(kHeaderBytes, '\0');
     r.bytes(header.data(), kHeaderBytes);
@@ -239,6 +243,11 @@ FileStatus writeRecordFile(const std::string& path, const WorkDefinition& work,
                            const EventOccurrence* occurrences, size_t occurrenceCount) {
     try {
         AtomicFile file(path);
+        // A file that cannot even be created is not worth laying out a long recording for,
+        // cycle after cycle, while the operator sees to the disk.
+        if (!file.ok()) {
+            return FileStatus::CannotWrite;
+        }
         produceRecordFile(
             work, times, values, rows, occurrences, occurrenceCount,
             [&](const std::vector<uint8_t>& chunk) { file.write(chunk.data(), chunk.size()); });
