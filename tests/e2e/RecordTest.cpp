@@ -6,7 +6,9 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -346,4 +348,39 @@ TEST_F(Recorder, RefusesWhatItCannotDo) {
     EXPECT_EQ(cli({"dump", m_dir / "missing.alt"}).status, 1);
     EXPECT_EQ(cli({"export", m_dir / "w.awt"}).err, "文件错误！！！\n")
         << "a template is no record file";
+}
+
+TEST_F(Recorder, KilledAtRandomMomentsTheFileHoldsEveryCompletedCycle) {
+    std::random_device seedSource;
+    const unsigned seed = seedSource();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> moment(300, 2300);
+    for (int kill = 0; kill < 20; ++kill) {
+        const int afterMs = moment(random);
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", kill " + std::to_string(kill) + " after " +
+                     std::to_string(afterMs) + " ms");
+        const std::string path = m_dir / ("k" + std::to_string(kill) + ".alt");
+        Child recorder({TERVO_CLI, "record", m_dir / "w.awt", "--out", path}, m_dir.path());
+        std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+        recorder.signal(SIGKILL);
+        recorder.wait();
+        if (!std::filesystem::exists(path)) {
+            EXPECT_TRUE(recorder.out().empty()) << "a cycle was reported but never written";
+            continue;
+        }
+        // Reading recovers an update the kill cut short; the file is then whole on disk.
+        ASSERT_EQ(cli({"dump", path}).status, 0);
+        EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+        const Parsed p = parseRecord(get(path));
+        ASSERT_TRUE(p.ok) << "never a torn file";
+        const std::string out = recorder.out();
+        const auto printed = static_cast<uint32_t>(std::count(out.begin(), out.end(), '\n'));
+        EXPECT_GE(p.s, printed) << "every cycle reported is in the file";
+        EXPECT_LE(p.s, printed + 1) << "at most the cycle being reported when killed";
+        std::istringstream lines(out);
+        std::string line;
+        for (uint32_t r = 0; r < printed && std::getline(lines, line); ++r) {
+            EXPECT_EQ(line.substr(0, 19), stamp(p.times[r])) << "row " << r;
+        }
+    }
 }

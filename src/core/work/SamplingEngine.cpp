@@ -8,6 +8,7 @@
 #include "text/Gbk.h"
 #include "text/TimeText.h"
 #include "text/ValueText.h"
+#include "work/RecordWriter.h"
 #include "work/WorkFiles.h"
 
 namespace tervo {
@@ -83,6 +84,8 @@ SamplingEngine::SamplingEngine(WorkDefinition& work, Clock& clock, SerialOpener&
       m_occurrences(limits.maxOccurrences) {
     m_startTick = m_cycleStartTick = clock.tickMs();
 }
+
+SamplingEngine::~SamplingEngine() = default;
 
 CommandOutcome SamplingEngine::states() const {
     CommandOutcome outcome;
@@ -201,6 +204,7 @@ CommandOutcome SamplingEngine::startRecording(const std::optional<std::string>& 
         m_recording = true;
         m_recordPath = *recordPath;
         m_recordFailed = false;
+        m_recordWriter = std::make_unique<RecordWriter>(m_recordPath);
         m_rows.reset(m_work.channels.size());
         restartCycle(m_clock.tickMs());
         writeRecord(outcome.messages);
@@ -224,6 +228,7 @@ CommandOutcome SamplingEngine::stopRecording(bool passwordChecked, bool confirme
     }
     // The file keeps the last completed cycle; nothing more is written.
     m_recording = false;
+    m_recordWriter.reset();
     outcome.recording = false;
     return outcome;
 }
@@ -264,8 +269,8 @@ double SamplingEngine::channelValue(size_t c, const LinkResult& result) const {
 
 void SamplingEngine::writeRecord(std::vector<std::string>& messages) {
     const FileStatus status =
-        writeRecordFile(m_recordPath, m_work, m_rows.times(), m_rows.values(), m_rows.rows(),
-                        m_occurrences.data(), m_occurrences.count());
+        m_recordWriter->write(m_work, m_rows.times(), m_rows.values(), m_rows.rows(),
+                              m_occurrences.data(), m_occurrences.count());
     const bool failed = status != FileStatus::Ok;
     if (failed != m_recordFailed) {
         messages.push_back(failed ? recordWriteFailedText(m_recordPath)

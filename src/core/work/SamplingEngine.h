@@ -14,6 +14,8 @@
 
 namespace tervo {
 
+class RecordWriter;
+
 // Texts the engine hands its caller to show, each in a box captioned "提示" with the
 // exclamation icon.
 inline constexpr const char* kNoChannelsText = "无记录项！！！";
@@ -118,6 +120,7 @@ public:
     SamplingEngine(WorkDefinition& work, Clock& clock,
                    SerialOpener& opener = defaultSerialOpener());
     SamplingEngine(WorkDefinition& work, Clock& clock, SerialOpener& opener, Limits limits);
+    ~SamplingEngine();
 
     void setProtectedMode(bool on) { m_protectedMode = on; }
 
@@ -188,6 +191,7 @@ private:
     OccurrenceStore m_occurrences;
     double m_curveStart = 0.0;
     std::string m_recordPath;
+    std::unique_ptr<RecordWriter> m_recordWriter;  // while recording
     bool m_recordFailed = false;
     std::vector<bool> m_curveFailed;
 };

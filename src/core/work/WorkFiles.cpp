@@ -1,5 +1,7 @@
 #include "work/WorkFiles.h"
 
+#include "work/RecordWriter.h"
+
 #include <cstring>
 #include <new>
 
@@ -143,6 +145,10 @@ FileStatus loadWorkTemplate(const std::string& path, WorkDefinition& out) {
     if (!readWholeFile(path, bytes)) {
         return FileStatus::CannotOpen;
     }
+    return parseWorkTemplate(bytes, out);
+}
+
+FileStatus parseWorkTemplate(const std::vector<uint8_t>& bytes, WorkDefinition& out) {
     ByteReader r(bytes);
     std::string header(kHeaderBytes, '\0');
     r.bytes(header.data(), kHeaderBytes);
@@ -237,6 +243,11 @@ FileStatus writeRecordFile(const std::string& path, const WorkDefinition& work,
                            const EventOccurrence* occurrences, size_t occurrenceCount) {
     try {
         AtomicFile file(path);
+        // A file that cannot even be created is not worth laying out a long recording for,
+        // cycle after cycle, while the operator sees to the disk.
+        if (!file.ok()) {
+            return FileStatus::CannotWrite;
+        }
         produceRecordFile(
             work, times, values, rows, occurrences, occurrenceCount,
             [&](const std::vector<uint8_t>& chunk) { file.write(chunk.data(), chunk.size()); });
@@ -303,7 +314,10 @@ FileStatus parseRecording(const std::vector<uint8_t>& bytes, Recording& out) {
 FileStatus readRecording(const std::string& path, Recording& out) {
     std::vector<uint8_t> bytes;
     try {
-        if (!readWholeFile(path, bytes)) {
+        // An update that a crash cut short is undone on disk where we may, and in what is
+        // read in any case, so the file reads as its last complete image.
+        recoverRecordFile(path);
+        if (!readRecordImage(path, bytes)) {
             return FileStatus::CannotOpen;
         }
     } catch (const std::bad_alloc&) {

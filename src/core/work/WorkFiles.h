@@ -20,6 +20,7 @@ enum class FileStatus {
 // Loads the template. Bad: another header, a count above 20, or fewer bytes than the counted
 // channels and events need. Bytes after the events are ignored. `out` is untouched on failure.
 FileStatus loadWorkTemplate(const std::string& path, WorkDefinition& out);
+FileStatus parseWorkTemplate(const std::vector<uint8_t>& bytes, WorkDefinition& out);
 std::vector<uint8_t> workTemplateBytes(const WorkDefinition& work);
 FileStatus saveWorkTemplate(const std::string& path, const WorkDefinition& work);
 

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "work/WorkFiles.h"
+
+namespace tervo {
+
+// Writes the record file of a recording after every cycle. The first write puts the whole
+// image in place atomically. Every later one touches only what changed: the new rows, the
+// occurrence block that follows them, and the counts in the header, so a cycle costs the same
+// at the end of a month as at its start. A redo journal beside the file ("-journal") makes
+// that safe; one cycle's update is
+//
+//   1. its entry appended to the journal: where the new bytes go, the bytes themselves (rows
+//      and occurrence block), the new counts and length, and a checksum
+//   2. the journal synced (from here on the update survives a crash)
+//   3. the new rows and occurrence block written into the file
+//   4. the new counts written
+//
+// and every 64 cycles (or 1 MB of journal) a checkpoint:
+//
+//   5. the file synced
+//   6. the journal emptied
+//
+// One sync a cycle. After a crash the file is brought to its last complete image by
+// replaying the journal's whole entries in order (a torn last entry is ignored); until then a
+// program that reads the file directly may see the rows of the last cycles missing or half
+// written. Anything unexpected (the file changed behind our back, the definition changed, a
+// short write) makes that cycle a whole atomic replace instead. The bytes on disk after each
+// successful write are exactly recordFileBytes() of the same data.
+class RecordWriter {
+public:
+    explicit RecordWriter(std::string path);
+    ~RecordWriter();  // a last checkpoint, then the journal is removed
+    RecordWriter(const RecordWriter&) = delete;
+    RecordWriter& operator=(const RecordWriter&) = delete;
+
+    FileStatus write(const WorkDefinition& work, const int32_t* times, const double* values,
+                     size_t rows, const EventOccurrence* occurrences, size_t occurrenceCount);
+
+    enum class Method { None, Whole, InPlace };
+    Method lastMethod() const { return m_lastMethod; }
+    // Bytes the last write handed to the file system, the journal's included.
+    uint64_t lastBytesWritten() const { return m_lastBytes; }
+
+    // For tests. A checkpoint every `cycles` in-place updates.
+    void setCheckpointEvery(int cycles) { m_checkpointEvery = cycles; }
+    // The next in-place update stops dead after step `step` (0: half of its journal entry
+    // written; 1..6 as above), as a crash would: file and journal stay as they are, write()
+    // reports CannotWrite and the writer does nothing more, not even on destruction.
+    void stopAfterStep(int step) { m_stopAfterStep = step; }
+
+private:
+    struct Image {
+        bool valid = false;
+        std::vector<uint8_t> prefix;  // the bytes before the rows, with S and K as zero
+        uint32_t rows = 0;
+        uint32_t occurrences = 0;
+        uint64_t length = 0;
+        uint64_t device = 0;
+        uint64_t inode = 0;
+    };
+
+    FileStatus writeWhole(const WorkDefinition& work, const int32_t* times, const double* values,
+                          size_t rows, const EventOccurrence* occurrences, size_t occurrenceCount);
+    // False when the update could not be made in place; the caller then writes it whole.
+    bool writeInPlace(const std::vector<uint8_t>& prefix, size_t channels, const int32_t* times,
+                      const double* values, size_t rows, const EventOccurrence* occurrences,
+                      size_t occurrenceCount);
+    bool openJournal();
+    // Starts the journal afresh for the file as it is now (m_image's device and inode).
+    bool resetJournal();
+    bool checkpoint(int fileFd);
+    bool stop(int step);
+
+    std::string m_path;
+    std::string m_journalPath;
+    int m_journal = -1;
+    uint64_t m_journalSize = 0;
+    uint64_t m_sequence = 0;
+    int m_sinceCheckpoint = 0;
+    int m_checkpointEvery = 64;
+    bool m_dead = false;
+    Image m_image;
+    Method m_lastMethod = Method::None;
+    uint64_t m_lastBytes = 0;
+    int m_stopAfterStep = -1;
+};
+
+std::string recordJournalPath(const std::string& recordPath);
+
+// Brings a record file whose recorder died to its last complete image by replaying the
+// journal beside it, then removes the journal; nothing happens while a live writer holds the
+// journal. False when a journal could not be applied (the file is read-only, say); readers
+// then apply it in memory.
+bool recoverRecordFile(const std::string& path);
+
+// The file's bytes as its last complete image: what is on disk with the journal's entries
+// applied in memory. Reading is repeated while a live writer changes the file under it.
+// False when the file cannot be read.
+bool readRecordImage(const std::string& path, std::vector<uint8_t>& out);
+
+}  // namespace tervo

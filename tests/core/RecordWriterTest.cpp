@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "io/FileIo.h"
+#include "support/RawPty.h"
+#include "work/RecordWriter.h"
+#include "work/WorkFiles.h"
+
+using namespace tervo;
+using tervo::testing::TempDir;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+Bytes fileBytes(const std::string& path) {
+    Bytes b;
+    EXPECT_TRUE(readWholeFile(path, b)) << path;
+    return b;
+}
+
+// A recording growing cycle by cycle, as the sampling engine holds it.
+struct Growing {
+    WorkDefinition work;
+    std::vector<int32_t> times;
+    std::vector<double> values;
+    std::vector<EventOccurrence> occurrences;
+
+    Growing() {
+        work.channels.resize(3);
+        work.events.resize(2);
+    }
+    // One cycle; every third cycle fires event 1, every fifth also event 0.
+    void cycle() {
+        const int32_t t = 1'700'000'000 + 5 * static_cast<int32_t>(times.size());
+        times.push_back(t);
+        for (int c = 0; c < 3; ++c) {
+            values.push_back(20.0 + static_cast<double>(times.size()) / 10.0 + c);
+        }
+        if (times.size() % 5 == 0) {
+            occurrences.push_back({t, 0});
+        }
+        if (times.size() % 3 == 0) {
+            occurrences.push_back({t, 1});
+        }
+    }
+    Bytes image() const {
+        return recordFileBytes(work, times.data(), values.data(), times.size(), occurrences.data(),
+                               occurrences.size());
+    }
+    FileStatus writeWith(RecordWriter& writer) const {
+        return writer.write(work, times.data(), values.data(), times.size(), occurrences.data(),
+                            occurrences.size());
+    }
+};
+
+}  // namespace
+
+TEST(RecordWriter, EachCycleTouchesOnlyWhatChangedAndLeavesTheWholeImage) {
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    Growing rec;
+    RecordWriter writer(path);
+    writer.setCheckpointEvery(8);
+    ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+    EXPECT_EQ(writer.lastMethod(), RecordWriter::Method::Whole) << "the start is written whole";
+    EXPECT_EQ(fileBytes(path), rec.image());
+    for (int i = 0; i < 40; ++i) {
+        rec.cycle();
+        ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok) << i;
+        EXPECT_EQ(writer.lastMethod(), RecordWriter::Method::InPlace) << i;
+        ASSERT_EQ(fileBytes(path), rec.image()) << "cycle " << i;
+        const uint64_t row = 4 + 8 * 3;
+        const uint64_t block = 8 * rec.occurrences.size();
+        EXPECT_LE(writer.lastBytesWritten(), row + 2 * block + 8192) << i;
+        if (i % 8 == 7) {
+            EXPECT_EQ(std::filesystem::file_size(recordJournalPath(path)), 40u)
+                << "a checkpoint empties the journal";
+        } else {
+            EXPECT_GT(std::filesystem::file_size(recordJournalPath(path)), 40u);
+        }
+    }
+    EXPECT_TRUE(std::filesystem::exists(recordJournalPath(path)));
+    Recording read;
+    ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
+    EXPECT_EQ(read.rowCount(), 40u);
+    EXPECT_EQ(read.occurrences.size(), rec.occurrences.size());
+
+    // Two cycles at once (a write that failed in between) still land in place.
+    rec.cycle();
+    rec.cycle();
+    ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+    EXPECT_EQ(writer.lastMethod(), RecordWriter::Method::InPlace);
+    EXPECT_EQ(fileBytes(path), rec.image());
+}
+
+TEST(RecordWriter, AnythingUnexpectedMakesTheCycleAWholeReplace) {
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    Growing rec;
+    RecordWriter writer(path);
+    rec.cycle();
+    ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+
+    // Another program appended to the file.
+    std::ofstream(path, std::ios::binary | std::ios::app) << 'x';
+    rec.cycle();
+    ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+    EXPECT_EQ(writer.lastMethod(), RecordWriter::Method::Whole);
+    EXPECT_EQ(fileBytes(path), rec.image());
+
+    // The chart colours changed while recording: the definition ahead of the rows differs.
+    rec.work.backgroundColour ^= 0xFF;
+    rec.cycle();
+    ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+    EXPECT_EQ(writer.lastMethod(), RecordWriter::Method::Whole);
+    EXPECT_EQ(fileBytes(path), rec.image());
+
+    // The file was replaced by another one of the same length.
+    Bytes now = fileBytes(path);
+    now[20] ^= 0x01;
+    std::filesystem::remove(path);
+    ASSERT_TRUE(writeFileAtomically(path, now));
+    rec.cycle();
+    ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+    EXPECT_EQ(writer.lastMethod(), RecordWriter::Method::Whole);
+    EXPECT_EQ(fileBytes(path), rec.image());
+
+    rec.cycle();
+    ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+    EXPECT_EQ(writer.lastMethod(), RecordWriter::Method::InPlace) << "and then in place again";
+    EXPECT_EQ(fileBytes(path), rec.image());
+}
+
+TEST(RecordWriter, ACrashAtAnyStepRecoversTheLastCompleteImage) {
+    // Step 0 tears the journal entry itself; from step 1 on the entry is whole, and from then
+    // on the update belongs to the last complete image. Steps 5 and 6 are the checkpoint.
+    for (int step = 0; step <= 6; ++step) {
+        SCOPED_TRACE("stopped after step " + std::to_string(step));
+        TempDir dir;
+        const std::string path = dir / "r.alt";
+        Growing rec;
+        for (int i = 0; i < 7; ++i) {
+            rec.cycle();
+        }
+        Bytes before;
+        Bytes after;
+        const Bytes& expected = step == 0 ? before : after;
+        {
+            RecordWriter writer(path);
+            writer.setCheckpointEvery(2);
+            ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+            rec.cycle();
+            ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+            ASSERT_EQ(writer.lastMethod(), RecordWriter::Method::InPlace);
+            before = rec.image();
+            rec.cycle();
+            rec.cycle();  // two rows and new occurrences in this update
+            after = rec.image();
+            writer.stopAfterStep(step);
+            EXPECT_EQ(rec.writeWith(writer), FileStatus::CannotWrite);
+
+            // The writer still holds its journal: others read the last complete image and
+            // leave the file alone.
+            Bytes seen;
+            ASSERT_TRUE(readRecordImage(path, seen));
+            EXPECT_EQ(seen, expected);
+            const Bytes onDisk = fileBytes(path);
+            EXPECT_TRUE(recoverRecordFile(path));
+            EXPECT_EQ(fileBytes(path), onDisk) << "a live writer's file is not touched";
+        }  // the process dies here: the journal stays behind
+
+        Bytes seen;
+        ASSERT_TRUE(readRecordImage(path, seen));
+        EXPECT_EQ(seen, expected) << "read in memory, before any recovery";
+        Recording read;
+        ASSERT_EQ(readRecording(path, read), FileStatus::Ok) << "the reader recovers";
+        EXPECT_EQ(fileBytes(path), expected);
+        EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+    }
+}
+
+TEST(RecordWriter, AJournalLeftBehindIsRecoveredAtTheNextWriteAndIgnoredWhenForeign) {
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    Growing rec;
+    rec.cycle();
+    {
+        RecordWriter writer(path);
+        ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+        rec.cycle();
+        writer.stopAfterStep(2);
+        rec.writeWith(writer);
+    }
+    ASSERT_TRUE(std::filesystem::exists(recordJournalPath(path)));
+    // The next recording into the same file starts from a clean slate.
+    Growing next;
+    RecordWriter writer(path);
+    ASSERT_EQ(next.writeWith(writer), FileStatus::Ok);
+    EXPECT_EQ(fileBytes(path), next.image());
+    next.cycle();
+    ASSERT_EQ(next.writeWith(writer), FileStatus::Ok);
+    EXPECT_EQ(fileBytes(path), next.image());
+
+    // A torn journal (cut while it was written) says nothing and is removed.
+    const std::string other = dir / "o.alt";
+    ASSERT_TRUE(writeFileAtomically(other, rec.image()));
+    Bytes garbage(50, 0x54);
+    std::ofstream(recordJournalPath(other), std::ios::binary)
+        .write(reinterpret_cast<const char*>(garbage.data()), 50);
+    Recording read;
+    ASSERT_EQ(readRecording(other, read), FileStatus::Ok);
+    EXPECT_EQ(fileBytes(other), rec.image());
+    EXPECT_FALSE(std::filesystem::exists(recordJournalPath(other)));
+}
+
+TEST(RecordWriter, StoppingTheRecordingRemovesTheJournal) {
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    Growing rec;
+    {
+        RecordWriter writer(path);
+        rec.writeWith(writer);
+        rec.cycle();
+        rec.writeWith(writer);
+        EXPECT_TRUE(std::filesystem::exists(recordJournalPath(path)));
+    }
+    EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+    EXPECT_EQ(fileBytes(path), rec.image());
+}

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# package-test.sh BUILD_DIR: cpack's .deb holds the three programs, their man pages, the
+# desktop entry and the icon, declares its dependencies, and its programs run from an unpacked
+# root.
+set -euo pipefail
+build=$1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "package-test: $*" >&2; exit 1; }
+
+(cd "$build" && cpack -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1) ||
+  { cat "$scratch/cpack.log" >&2; fail "cpack failed"; }
+deb=$(ls "$scratch"/out/tervo_*.deb)
+version=$(dpkg-deb -f "$deb" Version)
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "package: $(basename "$deb"), Depends: $depends"
+for needed in libqt6widgets6 libqt6printsupport6 libc6 libstdc++6 fonts-arphic-uming; do
+  [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed"
+done
+
+dpkg-deb -x "$deb" "$scratch/root"
+usr=$scratch/root/usr
+for f in bin/tervo bin/tervo-cli bin/qt570-emu \
+         share/man/man1/tervo.1.gz share/man/man1/tervo-cli.1.gz share/man/man1/qt570-emu.1.gz \
+         share/applications/tervo.desktop share/icons/hicolor/scalable/apps/tervo.svg; do
+  [ -f "$usr/$f" ] || fail "missing /usr/$f"
+done
+grep -qx 'Exec=tervo %f' "$usr/share/applications/tervo.desktop" || fail "desktop entry Exec"
+grep -qx 'Icon=tervo' "$usr/share/applications/tervo.desktop" || fail "desktop entry Icon"
+zcat "$usr/share/man/man1/tervo-cli.1.gz" | grep -q 'record' || fail "tervo-cli man page"
+zcat "$usr/share/man/man1/qt570-emu.1.gz" | grep -q 'addresses' || fail "qt570-emu man page"
+
+"$usr/bin/tervo-cli" --help | grep -q '^usage: tervo-cli' || fail "tervo-cli --help"
+"$usr/bin/qt570-emu" --help | grep -q '^usage: qt570-emu' || fail "qt570-emu --help"
+[ "$("$usr/bin/tervo-cli" --version)" = "tervo-cli $version" ] || fail "tervo-cli --version"
+[ "$("$usr/bin/qt570-emu" --version)" = "qt570-emu $version" ] || fail "qt570-emu --version"
+QT_QPA_PLATFORM=offscreen "$usr/bin/tervo" --version | grep -q "$version" || fail "tervo --version"
+echo "package-test: ok"
