@@ -163,6 +163,22 @@ TEST(SimTemplate, HitTestPrefersTheCurrentPanelWithItsEdges) {
     EXPECT_EQ(t.hitPanel(50, 0), -1);
     EXPECT_EQ(t.hitPanel(50, 50), 0);
     EXPECT_EQ(t.hitPanel(400, 50), -1);
+
+    // Origins from a file may lie at the ends of the 32-bit range.
+    t.panel(0).x = 0x7FFFFFFF;
+    t.panel(0).y = 0x7FFFFFFF;
+    t.setCurrent(0);
+    EXPECT_EQ(t.hitPanel(0x7FFFFFFF, 0x7FFFFFFF), 0);
+    EXPECT_EQ(t.hitPanel(-0x7FFFFFFF - 1, 0), -1);
+    t.panel(1).x = 800;
+    t.panel(1).y = 0x7FFFFFF0;
+    t.addInstrument({0, 5, 9});
+    EXPECT_EQ(t.panel(2).y, 0x7FFFFFFF);  // a row below the last, as far as there is room
+    PanelRules rules(t);
+    rules.mouseDown(10, 0x7FFFFFFF);  // panel 2, current, by its edge
+    rules.mouseMove(-0x7FFFFFFF - 1, 5);
+    EXPECT_EQ(rules.simTemplate().panel(2).x, -0x7FFFFFFF - 1);
+    EXPECT_EQ(rules.simTemplate().panel(2).y, 5);
 }
 
 TEST(SimTemplate, FileLayoutAndItsChecks) {

@@ -321,6 +321,7 @@ private slots:
         t.addInstrument({0, 5, 2});
         t.addInstrument({0, 5, 0});
         t.panel(1).x = -40;
+        t.panel(0).y = 0x7FFFFFFF;  // far below the canvas
         QCOMPARE(t.save(good.toStdString()), SimStatus::Ok);
         m_prompts->fileAnswers = {good};
         m_frame->actions().openTemplate->trigger();
@@ -328,6 +329,11 @@ private slots:
         QVERIFY(view != nullptr);
         QCOMPARE(view->rules().simTemplate().count(), 2);
         QCOMPARE(view->rules().simTemplate().panel(1).x, -40);
+        QCOMPARE(view->rules().simTemplate().panel(0).y, 0x7FFFFFFF);
+        // Panel 1 shows at x -40; of panel 0 nothing is drawn.
+        const QImage shown = view->canvas();
+        QCOMPARE(shown.pixelColor(100, 170), QColor(0x1c, 0x1c, 0x1c));
+        QCOMPARE(shown.pixelColor(300, 100), QColor(Qt::white));
 
         // Remove the current panel (0 after loading), then save under a new name.
         view->removeAction()->trigger();

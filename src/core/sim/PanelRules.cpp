@@ -54,8 +54,8 @@ const KeyArea& keyArea(PanelKey key) {
 }
 
 PanelKey keyAt(const SimInstrument& panel, int px, int py) {
-    const int dx = px - panel.x;
-    const int dy = py - panel.y;
+    const int64_t dx = int64_t{px} - panel.x;
+    const int64_t dy = int64_t{py} - panel.y;
     for (int k = 1; k <= 4; ++k) {
         const KeyArea& a = kKeys[k - 1];
         if (dx >= a.left && dx <= a.right && dy >= a.top && dy <= a.bottom) {
@@ -187,8 +187,8 @@ MouseOutcome PanelRules::mouseMove(int px, int py) {
     if (m_mode == MouseMode::Dragging) {
         if (m_template.isPanel(m_template.current())) {
             SimInstrument& p = m_template.panel(m_template.current());
-            p.x = px - m_dragX;
-            p.y = py - m_dragY;
+            p.x = clampToInt32(px - m_dragX);
+            p.y = clampToInt32(py - m_dragY);
             outcome.redrawAll = true;
         }
         return outcome;
@@ -227,8 +227,8 @@ MouseOutcome PanelRules::mouseDown(int px, int py) {
     const PanelKey key = keyAt(p, px, py);
     if (key == PanelKey::None) {
         m_mode = MouseMode::Dragging;
-        m_dragX = px - p.x;
-        m_dragY = py - p.y;
+        m_dragX = int64_t{px} - p.x;
+        m_dragY = int64_t{py} - p.y;
         return outcome;
     }
     m_mode = MouseMode::KeyHeld;

@@ -140,8 +140,8 @@ private:
     PanelKey m_hovered = PanelKey::None;
     PanelKey m_held = PanelKey::None;
     MouseMode m_mode = MouseMode::Idle;
-    int m_dragX = 0;
-    int m_dragY = 0;
+    int64_t m_dragX = 0;
+    int64_t m_dragY = 0;
 };
 
 }  // namespace tervo

@@ -1,6 +1,8 @@
 #include "sim/SimTemplate.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 #include "io/ByteIo.h"
@@ -25,6 +27,11 @@ const std::string& templateHeader() {
 
 }  // namespace
 
+int32_t clampToInt32(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
 DisplayText displayText(const char* fiveCharacters) {
     DisplayText text{};
     std::memcpy(text.data(), fiveCharacters, text.size());
@@ -44,7 +51,7 @@ int SimTemplate::addInstrument(const PanelLink& link) {
             panel.y = last.y;
         } else {
             panel.x = 0;
-            panel.y = last.y + SimInstrument::kHeight;
+            panel.y = clampToInt32(int64_t{last.y} + SimInstrument::kHeight);
         }
     }
     panel.port = link.port;
@@ -90,17 +97,20 @@ void SimTemplate::rearrange() {
 }
 
 int SimTemplate::hitPanel(int px, int py) const {
+    // Origins read from a file may lie anywhere in the 32-bit range.
+    const int64_t x = px;
+    const int64_t y = py;
     if (isPanel(m_current)) {
         const SimInstrument& p = panel(m_current);
-        if (px >= p.x && px <= p.x + SimInstrument::kWidth && py >= p.y &&
-            py <= p.y + SimInstrument::kHeight) {
+        if (x >= p.x && x <= int64_t{p.x} + SimInstrument::kWidth && y >= p.y &&
+            y <= int64_t{p.y} + SimInstrument::kHeight) {
             return m_current;
         }
     }
     for (int i = count() - 1; i >= 0; --i) {
         const SimInstrument& p = panel(i);
-        if (px > p.x && px < p.x + SimInstrument::kWidth && py > p.y &&
-            py < p.y + SimInstrument::kHeight) {
+        if (x > p.x && x < int64_t{p.x} + SimInstrument::kWidth && y > p.y &&
+            y < int64_t{p.y} + SimInstrument::kHeight) {
             return i;
         }
     }

@@ -13,6 +13,8 @@ using DisplayText = std::array<char, 5>;
 
 DisplayText displayText(const char* fiveCharacters);
 std::string toString(const DisplayText& text);
+// Canvas arithmetic on origins read from a file stays within the 32-bit range.
+int32_t clampToInt32(int64_t value);
 
 // What a panel shows before its controller has answered.
 inline constexpr const char* kUnpolledText = "8888.";

@@ -37,7 +37,20 @@ void paintDisplay(QPainter& painter, int x, int y, const DisplayText& text, Disp
     }
 }
 
+// A panel dragged or loaded wholly off the canvas shows nothing; its origin may lie anywhere
+// in the 32-bit range, so nothing is computed from it then.
+bool onCanvas(int x, int y, int width, int height) {
+    return x > -width && x < PanelView::kCanvasWidth && y > -height && y < PanelView::kCanvasHeight;
+}
+
+bool onCanvas(const SimInstrument& panel) {
+    return onCanvas(panel.x, panel.y, SimInstrument::kWidth, SimInstrument::kHeight);
+}
+
 void paintPanel(QPainter& painter, const SimInstrument& panel, bool current, const QFont& font) {
+    if (!onCanvas(panel)) {
+        return;
+    }
     painter.drawPixmap(panel.x, panel.y,
                        panelPicture(current ? PanelPicture::CurrentPanel : PanelPicture::Panel));
     painter.setFont(font);
@@ -82,7 +95,7 @@ void paintPanelCanvas(QPainter& painter, const PanelRules& rules, const QFont& a
     if (t.isPanel(t.current())) {
         paintPanel(painter, t.panel(t.current()), true, addressFont);
     }
-    if (!t.isPanel(rules.activePanel())) {
+    if (!t.isPanel(rules.activePanel()) || !onCanvas(t.panel(rules.activePanel()))) {
         return;
     }
     const SimInstrument& active = t.panel(rules.activePanel());
@@ -186,7 +199,7 @@ void PanelView::paintEvent(QPaintEvent* event) {
 void PanelView::redraw(const std::optional<CanvasRect>& rect, bool all) {
     if (all) {
         update();
-    } else if (rect) {
+    } else if (rect && onCanvas(rect->x, rect->y, rect->width, rect->height)) {
         update(QRect(rect->x, rect->y, rect->width, rect->height));
     }
 }
