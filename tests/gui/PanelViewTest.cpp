@@ -109,6 +109,22 @@ private slots:
             QVERIFY2(button != nullptr, name);
             QCOMPARE(button->width(), 67);
         }
+        QCOMPARE(panelToolbar().size(), QSize(4 * kToolbarImageWidth, kToolbarImageHeight));
+        // The twelve pictures at their sizes.
+        QCOMPARE(panelPicture(PanelPicture::Panel).size(), QSize(200, 180));
+        QCOMPARE(panelPicture(PanelPicture::CurrentPanel).size(), QSize(200, 180));
+        QCOMPARE(panelPicture(PanelPicture::RedStrip).size(), QSize(382, 41));
+        QCOMPARE(panelPicture(PanelPicture::GreenStrip).size(), QSize(240, 30));
+        for (int key = 1; key <= 4; ++key) {
+            for (bool pressed : {false, true}) {
+                QCOMPARE(keyPicture(key, pressed).size(), QSize(key <= 2 ? 39 : 19, 17));
+            }
+        }
+        // The current panel differs by its red frame.
+        const QImage current = panelPicture(PanelPicture::CurrentPanel).toImage();
+        QCOMPARE(current.pixelColor(1, 90), QColor(0xff, 0, 0));
+        QVERIFY(panelPicture(PanelPicture::Panel).toImage().pixelColor(1, 90) !=
+                QColor(0xff, 0, 0));
         QCOMPARE(view->addAction()->text(), QStringLiteral("添加仪表"));
         QCOMPARE(view->removeAction()->text(), QStringLiteral("删除仪表"));
         QCOMPARE(view->rearrangeAction()->text(), QStringLiteral("重新排列"));

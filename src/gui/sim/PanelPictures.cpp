@@ -207,7 +207,60 @@ QPixmap draw(PanelPicture picture) {
     return {};
 }
 
+// The toolbar strip: a small sign and the caption in each image.
+QPixmap toolbarStrip() {
+    static const char* const captions[] = {"添加仪表", "删除仪表", "重新排列", "自动搜索"};
+    QPixmap strip(4 * kToolbarImageWidth, kToolbarImageHeight);
+    strip.fill(Qt::transparent);
+    QPainter p(&strip);
+    p.setRenderHint(QPainter::Antialiasing);
+    for (int i = 0; i < 4; ++i) {
+        const int x = i * kToolbarImageWidth;
+        const QRect sign(x + 1, 2, 13, 13);
+        p.setPen(Qt::NoPen);
+        switch (i) {
+            case 0:  // a green plus
+                p.setBrush(kGreenLit.darker(160));
+                p.drawRect(sign.left() + 5, sign.top(), 3, 13);
+                p.drawRect(sign.left(), sign.top() + 5, 13, 3);
+                break;
+            case 1:  // a red bar
+                p.setBrush(kRedLit.darker(130));
+                p.drawRect(sign.left(), sign.top() + 5, 13, 3);
+                break;
+            case 2:  // four small panels
+                p.setBrush(QColor(0x30, 0x30, 0x30));
+                for (int k = 0; k < 4; ++k) {
+                    p.drawRect(sign.left() + (k % 2) * 7, sign.top() + (k / 2) * 7, 6, 6);
+                }
+                break;
+            default:  // a magnifier
+                p.setPen(QPen(QColor(0x1f, 0x4e, 0x9e), 2));
+                p.setBrush(Qt::NoBrush);
+                p.drawEllipse(QRectF(sign.left() + 1, sign.top() + 1, 8, 8));
+                p.drawLine(QPointF(sign.left() + 8, sign.top() + 8),
+                           QPointF(sign.left() + 12.5, sign.top() + 12.5));
+                break;
+        }
+        p.setPen(Qt::black);
+        p.setFont(songFont(12, 6));
+        p.drawText(QRect(x + 15, 0, kToolbarImageWidth - 15, kToolbarImageHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(captions[i]));
+    }
+    return strip;
+}
+
 }  // namespace
+
+const QPixmap& panelToolbar() {
+    static const QPixmap strip = toolbarStrip();
+    return strip;
+}
+
+QPixmap panelToolbarImage(int index) {
+    return panelToolbar().copy(index * kToolbarImageWidth, 0, kToolbarImageWidth,
+                               kToolbarImageHeight);
+}
 
 const QPixmap& panelPicture(PanelPicture picture) {
     static QMap<PanelPicture, QPixmap> drawn;

@@ -26,6 +26,14 @@ enum class PanelPicture {
 };
 
 const QPixmap& panelPicture(PanelPicture picture);
+
+// The toolbar strip (bitmap 224): four images of kToolbarImageWidth x kToolbarImageHeight with
+// their captions, "添加仪表", "删除仪表", "重新排列", "自动搜索", for buttons 67 pixels wide.
+constexpr int kToolbarImageWidth = 63;
+constexpr int kToolbarImageHeight = 18;
+const QPixmap& panelToolbar();
+// Image `index` (0..3) of the toolbar strip.
+QPixmap panelToolbarImage(int index);
 // The highlight (or pressed) image of key 1..4.
 const QPixmap& keyPicture(int key, bool pressed);
 

@@ -152,13 +152,16 @@ PanelView::PanelView(const ViewContext& context, SimTemplate simTemplate, QWidge
                                                         {m_removeAction, "removePanelButton"},
                                                         {m_rearrangeAction, "rearrangeButton"},
                                                         {m_searchAction, "searchButton"}};
+    int image = 0;
     for (const auto& [action, name] : buttons) {
+        // The captions are part of the images.
+        action->setIcon(QIcon(panelToolbarImage(image++)));
         auto* button = new QToolButton(bar);
         button->setObjectName(QLatin1String(name));
         button->setDefaultAction(action);
-        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        button->setIconSize(QSize(kToolbarImageWidth, kToolbarImageHeight));
         button->setFixedSize(67, 24);
-        button->setFont(songFont(12, 6));
         showGivenTipOnly(button);
         row->addWidget(button);
     }
