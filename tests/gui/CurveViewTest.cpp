@@ -24,6 +24,7 @@
 #include "link/ParameterTable.h"
 #include "support/GuiTest.h"
 #include "support/InstantBus.h"
+#include "support/LinkFakes.h"
 #include "support/ScriptedPrompts.h"
 #include "tools/LinkSettingsDialog.h"
 #include "widgets/Geometry.h"
@@ -381,6 +382,34 @@ private slots:
         QCOMPARE(m_bus->writes(), (QStringList{"02 OS>0000", "01 OS>0000"}));
         view->action(QStringLiteral("pcControlAction"))->trigger();
         QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("进入PC机控制模式！")));
+    }
+
+    // A controller that takes its time holds neither the window nor its timer.
+    void aSlowControllerDoesNotHoldTheWindow() {
+        m_prompts->dialogHandlers = {chooseOpen(1)};
+        m_frame->actions().curves->trigger();
+        auto* view = qobject_cast<CurveView*>(m_frame->activeChild()->view());
+        view->addSegment();
+        tervo::testing::LockedOpener slow;
+        for (int i = 0; i < 3; ++i) {
+            slow.reply({kACK});
+        }
+        slow.hold(true);
+        view->download();
+        QVERIFY(waitFor([&slow] { return slow.waiting() == 1; }));
+        int beats = 0;
+        QTimer heartbeat;
+        connect(&heartbeat, &QTimer::timeout, [&beats] { ++beats; });
+        heartbeat.start(10);
+        QTest::qWait(200);
+        QVERIFY(beats >= 10);
+        QVERIFY(view->rules().exchangeUnderway());
+        view->download();  // a second download while the first is under way does nothing
+        QVERIFY(m_prompts->messages.isEmpty());
+        slow.hold(false);
+        QVERIFY(idle(view));
+        QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("修改成功！！！")));
+        QCOMPARE(slow.written().size(), size_t(3));
     }
 
     void uploadFromAController() {
