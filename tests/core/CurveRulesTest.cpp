@@ -343,6 +343,30 @@ TEST(CurveRules, InstrumentControlCommands) {
     EXPECT_EQ(rules.setPcControl(true).message, "进入PC机控制模式！");
 }
 
+// The end of a program pauses only a PC-controlled run: a stopped window and a run of the
+// controllers' own programs keep their state whatever elapsed time the last PC run left.
+TEST(CurveRules, OnlyARunningPcProgramEnds) {
+    CurveRules rules(curveOf({{0, 50, 0}}));
+    rules.run(boxes("1", "60秒"));
+    rules.startRun(StartChoice::Typed, 20);
+    rules.tick();
+    while (rules.nextRequest()) {
+        rules.finishRequest(reply(kACK));
+    }
+    EXPECT_EQ(rules.state(), CurveRunState::Paused);
+    EXPECT_TRUE(rules.programOver());
+    rules.stop();
+    EXPECT_EQ(rules.state(), CurveRunState::Stopped);
+    rules.setPcControl(false);
+    rules.run(boxes("1"));
+    while (rules.nextRequest()) {
+        rules.finishRequest(reply(kACK));
+    }
+    EXPECT_EQ(rules.state(), CurveRunState::Running);
+    EXPECT_EQ(rules.pause().timer, TimerAction::Keep);
+    EXPECT_EQ(rules.state(), CurveRunState::Running);
+}
+
 TEST(CurveRules, ProgramsThatNeverEnd) {
     for (const TrackingCurve& curve : {TrackingCurve(), curveOf({{-1, 80, 1}, {1, 90, 1}})}) {
         CurveRules rules(curve);
