@@ -20,6 +20,8 @@
 #include "curves/CurveDialogs.h"
 #include "curves/CurveUploadDialog.h"
 #include "curves/CurveView.h"
+#include "demo/DemoMode.h"
+#include "emu/PtyBus.h"
 #include "io/FileIo.h"
 #include "link/ParameterTable.h"
 #include "support/GuiTest.h"
@@ -463,6 +465,76 @@ private slots:
             return 0;
         });
         QCOMPARE(polled, (QStringList{"r1", "l1", "t1", "r2", "l2", "t2"}));
+    }
+
+    // The operator's round trip on demo-mode controllers (pseudo-terminals at 9600 baud): a
+    // three-segment curve downloaded to controllers 1 and 2, run from the PC with their SL
+    // following, then taken back from controller 2 into a new window.
+    void roundTripInDemoMode() {
+        setLinkOpener(nullptr);
+        DemoMode demo;
+        QString error;
+        QVERIFY2(demo.start(&error), qPrintable(error));
+        emu::PtyBus& bus = *demo.bus(0);
+
+        m_prompts->dialogHandlers = {chooseOpen(1)};
+        m_frame->actions().curves->trigger();
+        auto* view = qobject_cast<CurveView*>(m_frame->activeChild()->view());
+        const double segments[3][3] = {{30, 50, 2}, {10, 40, 3}, {15, 70, 1}};
+        for (const auto& s : segments) {
+            view->addSegment();
+            view->selectNext();
+            view->rateEdit()->setText(QString::number(s[0]));
+            view->levelEdit()->setText(QString::number(s[1]));
+            view->dwellEdit()->setText(QString::number(s[2]));
+            view->modifySegment();
+        }
+        view->addressCombo()->setText(QStringLiteral("1,2"));
+        view->download();
+        QVERIFY(idle(view));
+        QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("修改成功！！！")));
+        for (int address : {1, 2}) {
+            for (int i = 0; i < 9; ++i) {
+                QCOMPARE(bus.value(address, 25 + i), segments[i / 3][i % 3]);
+            }
+        }
+
+        m_prompts->dialogHandlers = {[](QDialog& dialog) {
+            auto& start = dynamic_cast<StartPointDialog&>(dialog);
+            start.radio(2)->setChecked(true);
+            start.valueEdit()->setText(QStringLiteral("20"));
+            start.accept();
+        }};
+        view->run();
+        for (int tick = 0; tick < 4; ++tick) {
+            view->onTimer();
+            QVERIFY(idle(view));
+            const double expected = 20.0 + 0.5 * tick;  // 30 degrees a minute
+            QCOMPARE(bus.value(1, kSL), expected);
+            QCOMPARE(bus.value(2, kSL), expected);
+        }
+        view->stop();
+
+        m_prompts->dialogHandlers = {
+            chooseOpen(2),
+            [](QDialog& dialog) {
+                dynamic_cast<SegmentCountDialog&>(dialog).countEdit()->setText(QStringLiteral("3"));
+                dialog.accept();
+            },
+            [](QDialog& dialog) {
+                dynamic_cast<LinkSettingsDialog&>(dialog).addressCombo()->setText(
+                    QStringLiteral("2"));
+                dialog.accept();
+            },
+            [](QDialog& dialog) {
+                waitFor([&dialog] { return dialog.result() == QDialog::Accepted; });
+            }};
+        m_frame->actions().curves->trigger();
+        auto* uploaded = qobject_cast<CurveView*>(m_frame->activeChild()->view());
+        QVERIFY(uploaded != view);
+        QCOMPARE(uploaded->rules().curve().bytes(), view->rules().curve().bytes());
+        m_app->setClosingAll(true);
+        m_frame->mdiArea()->closeAllSubWindows();
     }
 
     void uploadThatFails() {
