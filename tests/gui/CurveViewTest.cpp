@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <memory>
 #include <mutex>
 
@@ -29,6 +30,7 @@
 #include "support/LinkFakes.h"
 #include "support/ScriptedPrompts.h"
 #include "tools/LinkSettingsDialog.h"
+#include "widgets/BarStrip.h"
 #include "widgets/Geometry.h"
 #include "widgets/LinkOpener.h"
 #include "widgets/PickCombo.h"
@@ -218,6 +220,13 @@ private slots:
         QCOMPARE(view->addressCombo()->geometry(), cornerRect(810, 2, 980, 24));
         QCOMPARE(view->addressCombo()->currentText(), QStringLiteral("00"));
         QCOMPARE(view->addressCombo()->itemText(4), QStringLiteral("可输入多地址,由逗号隔开"));
+        // Buttons 61 and 49 pixels wide from x 4, with 8-pixel separators.
+        QCOMPARE(
+            view->curveBar()->findChild<QToolButton*>(QStringLiteral("downloadButton"))->geometry(),
+            QRect(195, 2, 61, 22));
+        QCOMPARE(
+            view->runBar()->findChild<QToolButton*>(QStringLiteral("pcControlButton"))->geometry(),
+            QRect(159, 3, 49, 22));
         QVERIFY(view->action(QStringLiteral("pcControlAction"))->isChecked());
         QVERIFY(view->action(QStringLiteral("stopAction"))->isChecked());
         QVERIFY(!view->action(QStringLiteral("runAction"))->isChecked());

@@ -44,6 +44,19 @@ QIcon captionImage(const QString& caption, int buttonWidth) {
     return QIcon(pixmap);
 }
 
+// A button of the curve toolbars at its toolbar coordinates, its image the caption.
+void placeButton(BarStrip* bar, QAction* action, const QString& name, const QRect& rect) {
+    action->setIcon(captionImage(action->text(), rect.width()));
+    auto* button = new QToolButton;
+    button->setObjectName(name);
+    button->setDefaultAction(action);
+    button->setIconSize(QSize(rect.width() - 6, 16));
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    showGivenTipOnly(button);
+    bar->place(button, rect);
+}
+
 QColor penColor(ChartPen pen) {
     switch (pen) {
         case ChartPen::LevelGrid:
@@ -229,15 +242,8 @@ void CurveView::buildCurveBar() {
         }
         const QString name = QString::fromLatin1(b.name);
         QAction* a = command(name + QStringLiteral("Action"), QString::fromUtf8(b.caption), b.slot);
-        a->setIcon(captionImage(a->text(), kCurveButtonWidth));
-        auto* button = new QToolButton;
-        button->setObjectName(name + QStringLiteral("Button"));
-        button->setDefaultAction(a);
-        button->setIconSize(QSize(kCurveButtonWidth - 6, 16));
-        button->setAutoRaise(true);
-        button->setFocusPolicy(Qt::NoFocus);
-        showGivenTipOnly(button);
-        m_curveBar->place(button, QRect(x, 2, kCurveButtonWidth, kButtonHeight));
+        placeButton(m_curveBar, a, name + QStringLiteral("Button"),
+                    QRect(x, 2, kCurveButtonWidth, kButtonHeight));
         x += kCurveButtonWidth;
     }
 
@@ -277,9 +283,11 @@ void CurveView::buildRunBar() {
         void (CurveView::*slot)();
     };
     const Button buttons[] = {
-        {"run", "运行曲线", &CurveView::run},   {"pause", "暂停曲线", &CurveView::pause},
-        {"stop", "停止曲线", &CurveView::stop}, {nullptr, nullptr, nullptr},
-        {"pcControl", "PC控制", nullptr},
+        {"run", "运行曲线", &CurveView::run},
+        {"pause", "暂停曲线", &CurveView::pause},
+        {"stop", "停止曲线", &CurveView::stop},
+        {nullptr, nullptr, nullptr},
+        {"pcControl", "PC控制", &CurveView::togglePcControl},
     };
     int x = 4;
     for (const Button& b : buttons) {
@@ -288,24 +296,10 @@ void CurveView::buildRunBar() {
             continue;
         }
         const QString name = QString::fromLatin1(b.name);
-        QAction* a =
-            b.slot != nullptr
-                ? command(name + QStringLiteral("Action"), QString::fromUtf8(b.caption), b.slot)
-                : makeCommand(this, name + QStringLiteral("Action"), QString::fromUtf8(b.caption));
-        if (b.slot == nullptr) {
-            connect(a, &QAction::triggered, this, &CurveView::setPcControl);
-            m_actions.append(a);
-        }
+        QAction* a = command(name + QStringLiteral("Action"), QString::fromUtf8(b.caption), b.slot);
         a->setCheckable(true);
-        a->setIcon(captionImage(a->text(), kRunButtonWidth));
-        auto* button = new QToolButton;
-        button->setObjectName(name + QStringLiteral("Button"));
-        button->setDefaultAction(a);
-        button->setIconSize(QSize(kRunButtonWidth - 6, 16));
-        button->setAutoRaise(true);
-        button->setFocusPolicy(Qt::NoFocus);
-        showGivenTipOnly(button);
-        m_runBar->place(button, QRect(x, 3, kRunButtonWidth, kButtonHeight));
+        placeButton(m_runBar, a, name + QStringLiteral("Button"),
+                    QRect(x, 3, kRunButtonWidth, kButtonHeight));
         x += kRunButtonWidth;
     }
 
@@ -471,8 +465,8 @@ void CurveView::stop() {
     apply(m_rules.stop());
 }
 
-void CurveView::setPcControl(bool on) {
-    apply(m_rules.setPcControl(on));
+void CurveView::togglePcControl() {
+    apply(m_rules.setPcControl(action(QStringLiteral("pcControlAction"))->isChecked()));
 }
 
 void CurveView::onTimer() {

@@ -45,7 +45,8 @@ public:
     void run();
     void pause();
     void stop();
-    void setPcControl(bool on);
+    // "PC控制": the button has toggled itself; the mode follows it while stopped.
+    void togglePcControl();
     // Timer 1 under PC control.
     void onTimer();
 
