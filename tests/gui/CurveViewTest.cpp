@@ -120,11 +120,13 @@ int colourCount(const QImage& image, const QRect& area, QColor colour) {
     return count;
 }
 
+// Pixels dark in every channel: black text, not the coloured lines.
 int darkCount(const QImage& image, const QRect& area) {
     int count = 0;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
-            count += qGray(image.pixel(x, y)) < 100 ? 1 : 0;
+            const QColor c = image.pixelColor(x, y);
+            count += c.red() < 100 && c.green() < 100 && c.blue() < 100 ? 1 : 0;
         }
     }
     return count;
@@ -466,6 +468,12 @@ private slots:
         QCOMPARE(view->rules().curve().count(), 2);
         QCOMPARE(view->rules().curve().segments()[1].level, 30.0);
         QCOMPARE(view->addressCombo()->currentText(), QStringLiteral("01"));
+        // Nothing run and nothing selected: the program in the blue 1-pixel pen only.
+        const QImage image = picture(*view);
+        QVERIFY(colourCount(image, QRect(15, 10, 961, 501), QColor(0, 0, 255)) > 300);
+        QCOMPARE(colourCount(image, QRect(15, 10, 961, 501), QColor(255, 0, 0)), 0);
+        QCOMPARE(colourCount(image, QRect(15, 10, 961, 501), QColor(0, 255, 0)), 0);
+        QCOMPARE(darkCount(image, QRect(400, 400, 300, 75)), 0);  // no current value yet
         QStringList polled;
         m_bus->with([&polled](testing::InstantBus& b) {
             for (const auto& f : b.written["COM1"]) {
