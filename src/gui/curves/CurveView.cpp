@@ -8,6 +8,7 @@
 
 #include "app/ChildWindow.h"
 #include "app/LinkThreads.h"
+#include "app/MainWindow.h"
 #include "app/TervoApp.h"
 #include "curves/CurveChart.h"
 #include "curves/CurveDialogs.h"
@@ -137,7 +138,10 @@ void paintCurveView(QPainter& painter, const CurveRules& rules) {
 }
 
 CurveView* CurveView::create(const ViewContext& context) {
-    CurveOpenDialog open(CurveOpenDialog::OpenFile);
+    // The window does not exist yet: the dialogs stand over the main window.
+    TervoApp* app = TervoApp::instance();
+    QWidget* parent = app != nullptr ? app->mainWindow() : nullptr;
+    CurveOpenDialog open(CurveOpenDialog::OpenFile, parent);
     if (prompts().runDialog(open) != QDialog::Accepted) {
         return nullptr;
     }
@@ -149,16 +153,16 @@ CurveView* CurveView::create(const ViewContext& context) {
         request.defaultExtension = QStringLiteral("lin");
         request.initialName = QStringLiteral("*.lin");
         request.mustExist = true;
-        const QString path = prompts().openFileName(nullptr, request);
+        const QString path = prompts().openFileName(parent, request);
         if (path.isEmpty()) {
             return nullptr;
         }
         if (curve.load(path.toStdString()) != CurveStatus::Ok) {
-            messageBox(nullptr, QString::fromUtf8(kCurveFileErrorText));
+            messageBox(parent, QString::fromUtf8(kCurveFileErrorText));
             return nullptr;
         }
     } else if (open.choice() == CurveOpenDialog::FromInstrument) {
-        std::optional<UploadedCurve> uploaded = uploadCurve(nullptr, *context.links);
+        std::optional<UploadedCurve> uploaded = uploadCurve(parent, *context.links);
         if (!uploaded) {
             return nullptr;
         }
