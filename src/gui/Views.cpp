@@ -1,6 +1,7 @@
 #include "Views.h"
 
 #include "app/TervoApp.h"
+#include "curves/CurveView.h"
 #include "tools/ParameterView.h"
 #include "tools/SerialTestView.h"
 
@@ -11,6 +12,8 @@ void registerViews(TervoApp& app) {
                     [](const ViewContext& context) { return new SerialTestView(context); });
     app.setTemplate(WindowKind::Parameters,
                     [](const ViewContext& context) { return new ParameterView(context); });
+    app.setTemplate(WindowKind::Curves,
+                    [](const ViewContext& context) { return CurveView::create(context); });
 }
 
 }  // namespace tervo::gui

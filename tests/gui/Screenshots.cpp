@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMouseEvent>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -21,6 +22,9 @@
 #include "app/StartTitleDialog.h"
 #include "app/StartWindow.h"
 #include "app/TervoApp.h"
+#include "curves/CurveDialogs.h"
+#include "curves/CurveUploadDialog.h"
+#include "curves/CurveView.h"
 #include "demo/DemoMode.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
@@ -129,6 +133,52 @@ int main(int argc, char* argv[]) {
     testView->sendCombo()->setSelection(1);
     send();
     save(frame, QStringLiteral("serial-test-view"), QRect(0, 0, 1030, 740));
+
+    // A three-segment curve downloaded to controllers 1 and 2 and run from the PC.
+    prompts.dialogHandlers = {[](QDialog& dialog) {
+        dynamic_cast<CurveOpenDialog&>(dialog).radio(CurveOpenDialog::NewCurve)->setChecked(true);
+        dialog.accept();
+    }};
+    frame.actions().curves->trigger();
+    auto* curveView = qobject_cast<CurveView*>(frame.activeChild()->view());
+    const double segments[3][3] = {{20, 60, 2}, {10, 40, 3}, {30, 90, 2}};
+    for (const auto& s : segments) {
+        curveView->addSegment();
+        curveView->selectNext();
+        curveView->rateEdit()->setText(QString::number(s[0]));
+        curveView->levelEdit()->setText(QString::number(s[1]));
+        curveView->dwellEdit()->setText(QString::number(s[2]));
+        curveView->modifySegment();
+    }
+    curveView->addressCombo()->setText(QStringLiteral("1,2"));
+    curveView->download();
+    tervo::testing::waitFor([curveView] { return curveView->rules().idle(); });
+    prompts.dialogHandlers = {[](QDialog& dialog) {
+        auto& start = dynamic_cast<StartPointDialog&>(dialog);
+        start.radio(2)->setChecked(true);
+        start.valueEdit()->setText(QStringLiteral("20"));
+        start.accept();
+    }};
+    curveView->run();
+    for (int i = 0; i < 150; ++i) {
+        curveView->onTimer();
+        tervo::testing::waitFor([curveView] { return curveView->rules().idle(); });
+    }
+    save(frame, QStringLiteral("curve-view"), QRect(0, 0, 1030, 740));
+    curveView->stop();
+
+    CurveOpenDialog curveOpen;
+    dialogShot(curveOpen, QStringLiteral("curve-open"));
+    StartPointDialog startPoint(0, 0.0);
+    dialogShot(startPoint, QStringLiteral("start-point"));
+    SegmentCountDialog segmentCount;
+    dialogShot(segmentCount, QStringLiteral("segment-count"));
+    CurveUploadDialog upload(3, LinkSettings{0, 5, 1}, app.links());
+    upload.show();
+    tervo::testing::waitFor([&upload] { return upload.result() == QDialog::Accepted; });
+    upload.setResult(QDialog::Rejected);
+    save(upload, QStringLiteral("curve-upload"));
+    upload.hide();
 
     LinkSettingsDialog comm(0, 5, 7);
     dialogShot(comm, QStringLiteral("comm-settings"));
