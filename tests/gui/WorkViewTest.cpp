@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -273,6 +274,129 @@ private slots:
         QCOMPARE(marks(image, QRect(600, 30 + 30 * 16, 351, 11), eventsPaper), 0);
     }
 
+    void oneReportPage() {
+        Chart chart(2, 50, 50.0);
+        chart.input.options =
+            DisplayOptions{false, false, false, false, false, false, true, true, true};
+        chart.input.work = &chart.work;
+        chart.render();  // fills the input
+        // At 60 dots per inch the report's 1/600-inch units shrink tenfold.
+        QImage page(500, 700, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        {
+            QPainter painter(&page);
+            paintWorkReport(painter, chart.input, 60);
+        }
+        // The title near (198, 20), the chart stretched to (12, 60) + 450 x 246.
+        QVERIFY(marks(page, QRect(198, 20, 80, 20), qRgb(255, 255, 255)) > 0);
+        QCOMPARE(page.pixel(14, 62), rgbOf(chart.work.backgroundColour));
+        QCOMPARE(page.pixel(460, 304), rgbOf(chart.work.backgroundColour));
+        // No legend on paper: where the first colour box (800, 20)-(850, 40) would be, the
+        // background; on screen it is there.
+        QCOMPARE(chart.render().pixel(825, 30), rgbOf(chart.work.styles[0].colour));
+        QCOMPARE(page.pixel(400, 74), rgbOf(chart.work.backgroundColour));
+        // A colour box and the name of each channel below the chart.
+        QCOMPARE(page.pixel(18, 328), rgbOf(chart.work.styles[0].colour));
+        QCOMPARE(page.pixel(18, 336), rgbOf(chart.work.styles[1].colour));
+        QCOMPARE(page.pixel(18, 345), qRgb(255, 255, 255));
+    }
+
+    void mouseOnTheLegendAndTheChart() {
+        WorkDefinition work;
+        work.channels.push_back(channel("a", 0));
+        work.channels.push_back(channel("b", 1));
+        const QString path = QString::fromStdString((m_dir / "mouse.awt").string());
+        saveWorkTemplate(path.toStdString(), work);
+        WorkView* view = open(path);
+        // A release on channel 1's box hides it; again shows it.
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(820, 39 + 30 + 10));
+        QVERIFY(!view->rules().visible(1));
+        QVERIFY(view->rules().visible(0));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(820, 39 + 30 + 10));
+        QVERIFY(view->rules().visible(1));
+        // A double-click on the colour box edits that channel's colour.
+        m_prompts->dialogHandlers << [](QDialog& dialog) {
+            auto& colours = static_cast<ColorDialog&>(dialog);
+            QCOMPARE(colours.colour(), 0x00FF00u);  // channel 1's default green
+            colours.bar(0)->triggerAction(QAbstractSlider::SliderPageStepAdd);
+            colours.accept();
+        };
+        QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(850, 39 + 30 + 5));
+        QCOMPARE(m_prompts->dialogsRun.last(), QStringLiteral("colorDialog"));
+        QCOMPARE(view->work().styles[1].colour, 0x00FF0Au);
+        QCOMPARE(view->chart().pixel(825, 55), colourOf(0x00FF0A).rgb());
+        // Elsewhere in the chart: the display settings, without the expand period in mode 0.
+        m_prompts->dialogHandlers << [](QDialog& dialog) {
+            auto& display = static_cast<DisplayDialog&>(dialog);
+            QVERIFY(display.periodEdit()->isHidden());
+            QCOMPARE(display.settings().channelCount, 2);
+            QCOMPARE(display.settings().names[0], std::string("a"));
+            QVERIFY(!display.settings().coordinatesOffered);
+        };
+        QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(400, 300));
+        QCOMPARE(m_prompts->dialogsRun.last(), QStringLiteral("displayDialog"));
+        // In the ring chart the period is offered; a period of 0 and an empty range are taken.
+        view->setMode(DisplayMode::Ring);
+        m_prompts->dialogHandlers << [](QDialog& dialog) {
+            auto& display = static_cast<DisplayDialog&>(dialog);
+            QVERIFY(!display.periodEdit()->isHidden());
+            display.periodEdit()->setText(QStringLiteral("0"));
+            display.minimumEdit()->setText(QStringLiteral("100"));
+            display.accept();
+        };
+        view->action(QStringLiteral("displaySettingsAction"))->trigger();
+        QCOMPARE(view->work().timing.displayPeriod, 0);
+        QCOMPARE(view->work().valueMin, 100.0);
+        QVERIFY(!view->chart().isNull());
+        view->setMode(DisplayMode::Period);
+        QVERIFY(!view->chart().isNull());
+    }
+
+    void protectedModeAsksForThePassword() {
+        m_app->setProtection(true, QStringLiteral("abc"));
+        WorkDefinition work;
+        work.channels.push_back(channel("a", 0));
+        const QString path = QString::fromStdString((m_dir / "protected.awt").string());
+        saveWorkTemplate(path.toStdString(), work);
+        WorkView* view = open(path);
+        view->action(QStringLiteral("startSamplingAction"))->trigger();
+        QVERIFY(view->engine().running());
+        // The password dialog cancelled: sampling goes on and the toolbar says so.
+        m_prompts->dialogHandlers << [](QDialog& dialog) { dialog.reject(); };
+        view->action(QStringLiteral("stopSamplingAction"))->trigger();
+        QCOMPARE(m_prompts->dialogsRun.last(), QStringLiteral("passwordDialog"));
+        QVERIFY(view->engine().running());
+        QVERIFY(view->action(QStringLiteral("startSamplingAction"))->isChecked());
+        QVERIFY(!view->action(QStringLiteral("stopSamplingAction"))->isChecked());
+        m_prompts->dialogHandlers << [](QDialog& dialog) {
+            dialog.findChild<QLineEdit*>(QStringLiteral("passwordEdit"))
+                ->setText(QStringLiteral("abc"));
+            dialog.accept();
+        };
+        view->action(QStringLiteral("stopSamplingAction"))->trigger();
+        QVERIFY(!view->engine().running());
+        QVERIFY(view->action(QStringLiteral("stopSamplingAction"))->isChecked());
+    }
+
+    // A curve channel's start value is read through the link thread before sampling starts.
+    void curveStartValueThroughTheLinkThread() {
+        WorkDefinition work;
+        ChannelInfo curve = channel("curve", 1);
+        curve.downloadFlag = 1;
+        curve.setCurvePath((m_dir / "absent.lin").string());
+        work.channels.push_back(curve);
+        const QString path = QString::fromStdString((m_dir / "curve.awt").string());
+        saveWorkTemplate(path.toStdString(), work);
+        m_bus->setValue(1, 0, 33.0);
+        WorkView* view = open(path);
+        view->action(QStringLiteral("startSamplingAction"))->trigger();
+        QVERIFY(!view->engine().running());  // the reading is under way
+        QVERIFY(waitFor([view] { return view->engine().running(); }));
+        QVERIFY(view->action(QStringLiteral("startSamplingAction"))->isChecked());
+        QVERIFY(std::abs(view->engine().curveStartValue() - 33.0) < 1.0);
+        view->action(QStringLiteral("stopSamplingAction"))->trigger();
+    }
+
     void creationToolbarAndRefusals() {
         WorkDefinition bad;
         const std::string badPath = (m_dir / "bad.awt").string();
@@ -381,6 +505,7 @@ private slots:
             d.addChannel();
             d.findChild<QLineEdit*>(QStringLiteral("addressEdit"))->setText(QStringLiteral("100"));
             d.addChannel();
+            d.chooseCurveFile();
             QCOMPARE(d.tree()->topLevelItemCount(), 2);
             QCOMPARE(d.tree()->topLevelItem(0)->child(4)->text(0), QStringLiteral("通信选择  SL"));
         };
@@ -392,6 +517,12 @@ private slots:
         QCOMPARE(said, (QStringList{"添加成功！！！", "输入错误！！！", "文件名太长！！！",
                                     "添加成功！！！", "请输入一个在 0 和 99 之间的整数。"}));
         QCOMPARE(view->work().channels.size(), size_t(2));
+        const ScriptedPrompts::FileRequest curveFile = m_prompts->fileRequests.last();
+        QVERIFY(!curveFile.save);
+        QCOMPARE(curveFile.request.filter, QStringLiteral("采集文件(*.lin);;所有文件(*.*)"));
+        QCOMPARE(curveFile.request.initialName, QStringLiteral("*.lin"));
+        QCOMPARE(curveFile.request.defaultExtension, QStringLiteral("lin"));
+        QVERIFY(curveFile.request.mustExist);
         QCOMPARE(view->work().channels[0].parameterCode, 0x4C53);
         QCOMPARE(int(view->work().channels[0].port), 1);
 
