@@ -1,10 +1,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QPainter>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -301,6 +303,21 @@ private slots:
         QCOMPARE(page.pixel(18, 345), qRgb(255, 255, 255));
     }
 
+    void printAndPreview() {
+        WorkView* view = open(QString());
+        QVERIFY(view->isCommandEnabled(ViewCommand::Print));
+        QVERIFY(view->isCommandEnabled(ViewCommand::PrintPreview));
+        QVERIFY(view->isCommandEnabled(ViewCommand::SaveTemplate));
+        view->onViewCommand(ViewCommand::PrintPreview);
+        QCOMPARE(m_prompts->dialogsRun.last(), QStringLiteral("printPreviewDialog"));
+        QPrinter pdf(QPrinter::HighResolution);
+        pdf.setOutputFormat(QPrinter::PdfFormat);
+        const QString file = QString::fromStdString((m_dir / "report.pdf").string());
+        pdf.setOutputFileName(file);
+        view->printReport(pdf);
+        QVERIFY(QFileInfo(file).size() > 1000);
+    }
+
     void mouseOnTheLegendAndTheChart() {
         WorkDefinition work;
         work.channels.push_back(channel("a", 0));
@@ -421,6 +438,7 @@ private slots:
         for (QToolButton* button : buttons) {
             if (button->defaultAction() != nullptr && button->iconSize() == QSize(49, 15)) {
                 found << button->defaultAction()->text();
+                QCOMPARE(button->accessibleName(), button->defaultAction()->text());
             }
         }
         QCOMPARE(found, texts);

@@ -151,6 +151,8 @@ void WorkView::buildToolbar() {
         button->setDefaultAction(action);
         button->setIconSize(QSize(kWorkButtonWidth, kWorkButtonHeight));
         button->setFocusPolicy(Qt::NoFocus);
+        // The caption is painted; screen readers and test tools find the button by its name.
+        button->setAccessibleName(action->text());
         showGivenTipOnly(button);
         m_bar->place(button, QRect(x, 3, kWorkButtonWidth + 7, kWorkButtonHeight + 7));
         x += kWorkButtonWidth + 7 + (entry.separatorAfter ? 8 : 0);
