@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -35,6 +36,7 @@
 #include "work/ChannelDialog.h"
 #include "work/EventDialog.h"
 #include "work/SamplingDialog.h"
+#include "work/WorkChart.h"
 #include "work/WorkFiles.h"
 #include "work/WorkView.h"
 
@@ -184,6 +186,16 @@ int main(int argc, char* argv[]) {
     save(frame, QStringLiteral("work-list"), workArea);
     workView->setMode(tervo::DisplayMode::Events);
     save(frame, QStringLiteral("work-events"), workArea);
+    {
+        // The printed page at 100 dots per inch (A4).
+        workView->setMode(tervo::DisplayMode::Curves);
+        QImage page(827, 1169, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        paintWorkReport(painter, workView->chartInput(), 100);
+        painter.end();
+        page.save(QDir(g_dir).filePath(QStringLiteral("work-report.png")));
+    }
     prompts.answers << PromptAnswer::Ok;
     workView->stopRecording();
     workView->stopSampling();
