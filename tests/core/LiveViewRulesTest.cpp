@@ -185,8 +185,16 @@ TEST(LiveViewRules, ZoomScrollAndModes) {
     rules.releaseArrow();
     EXPECT_EQ(rules.scroll(), 190);
     EXPECT_TRUE(rules.setMode(DisplayMode::Period));
+    EXPECT_EQ(rules.scroll(), 0);
+    rules.pressArrow(1);
+    rules.releaseArrow();
     EXPECT_EQ(rules.scroll(), 190);  // the period chart scrolls too
     EXPECT_FALSE(rules.setMode(DisplayMode::Period));
+    EXPECT_EQ(rules.scroll(), 0);  // chosen again: back to the newest rows
+    rules.pressArrow(1);
+    rules.releaseArrow();
+    EXPECT_TRUE(rules.setMode(DisplayMode::Curves));
+    EXPECT_EQ(rules.scroll(), 190);
     EXPECT_TRUE(rules.setMode(DisplayMode::Ring));
     EXPECT_EQ(rules.scroll(), 0);
     EXPECT_TRUE(rules.visible(19));

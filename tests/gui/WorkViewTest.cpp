@@ -677,6 +677,7 @@ private slots:
                  ScriptedPrompts::notice(QStringLiteral("正在记录中，不能修改设置！！！")));
         QVERIFY(waitFor([view] { return view->engine().rows().rows() >= 1; }));
         QVERIFY(m_frame->activeChild()->windowTitle().startsWith(QStringLiteral("采集工作 - 20")));
+        QCOMPARE(view->timer().interval(), 125);  // re-armed after each tick
 
         const QString recordPath = QString::fromStdString((m_dir / "run").string());
         m_prompts->fileAnswers << recordPath;

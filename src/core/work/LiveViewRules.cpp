@@ -209,7 +209,7 @@ void LiveViewRules::toggleVisible(size_t channel) {
 bool LiveViewRules::setMode(DisplayMode mode) {
     const bool changed = mode != m_mode;
     m_mode = mode;
-    if (mode != DisplayMode::Curves && mode != DisplayMode::Period) {
+    if (mode != DisplayMode::Curves) {
         m_scroll = 0;
     }
     return changed;

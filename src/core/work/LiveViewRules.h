@@ -127,8 +127,8 @@ public:
     void setVisible(size_t channel, bool on);
     void toggleVisible(size_t channel);
 
-    // True when the mode changed; modes other than the curve and period charts also go back
-    // to the newest rows.
+    // True when the mode changed; every mode but the curve chart also goes back to the newest
+    // rows (the period chart may scroll again afterwards).
     bool setMode(DisplayMode mode);
     // "放大显示": zoom - 1 from 2 on; false at zoom 1.
     bool zoomIn();

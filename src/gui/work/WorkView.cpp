@@ -378,7 +378,8 @@ void WorkView::redraw() {
 
 void WorkView::setMode(DisplayMode mode) {
     m_modes->actions().at(static_cast<int>(mode))->setChecked(true);
-    if (m_rules.setMode(mode)) {
+    const int64_t scroll = m_rules.scroll();
+    if (m_rules.setMode(mode) || m_rules.scroll() != scroll) {
         refreshLabels();
         redraw();
     }
