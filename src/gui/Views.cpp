@@ -4,12 +4,15 @@
 #include "curves/CurveView.h"
 #include "tools/ParameterView.h"
 #include "tools/SerialTestView.h"
+#include "work/WorkView.h"
 
 namespace tervo::gui {
 
 void registerViews(TervoApp& app) {
     app.setTemplate(WindowKind::SerialTest,
                     [](const ViewContext& context) { return new SerialTestView(context); });
+    app.setTemplate(WindowKind::Work,
+                    [](const ViewContext& context) { return WorkView::create(context); });
     app.setTemplate(WindowKind::Parameters,
                     [](const ViewContext& context) { return new ParameterView(context); });
     app.setTemplate(WindowKind::Curves,

@@ -4,10 +4,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
@@ -28,10 +30,19 @@
 #include "demo/DemoMode.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
+#include "text/Gbk.h"
 #include "tools/LinkSettingsDialog.h"
 #include "tools/ParameterView.h"
 #include "tools/SerialTestView.h"
+#include "widgets/ColorDialog.h"
+#include "widgets/DisplayDialog.h"
 #include "widgets/PickCombo.h"
+#include "work/ChannelDialog.h"
+#include "work/EventDialog.h"
+#include "work/SamplingDialog.h"
+#include "work/WorkChart.h"
+#include "work/WorkFiles.h"
+#include "work/WorkView.h"
 
 using namespace tervo::gui;
 
@@ -190,6 +201,80 @@ int main(int argc, char* argv[]) {
     dialogShot(about, QStringLiteral("about"));
     PortMapDialog portMap;
     dialogShot(portMap, QStringLiteral("port-map"));
+
+    // A work on the demo controllers at COM1 addresses 0..2, with one event.
+    tervo::WorkDefinition work;
+    work.timing.samplingPeriod = 1;
+    work.timing.displayPeriod = 30;
+    const char* names[] = {"炉温一", "炉温二", "炉温三"};
+    for (uint8_t a = 0; a < 3; ++a) {
+        tervo::ChannelInfo c;
+        c.setNameGbk(tervo::utf8ToGbk(names[a]));
+        c.address = a;
+        work.channels.push_back(c);
+    }
+    tervo::EventInfo event;
+    event.setNameGbk(tervo::utf8ToGbk("超温"));
+    event.data2Constant = 20.0;
+    work.events.push_back(event);
+    const QString workPath = QDir(g_dir).filePath(QStringLiteral("demo-work.awt"));
+    tervo::saveWorkTemplate(workPath.toStdString(), work);
+    ChildWindow* workChild = frame.openView(WindowKind::Work, workPath);
+    QFile::remove(workPath);
+    auto* workView = qobject_cast<WorkView*>(workChild->view());
+    workView->startSampling();
+    prompts.fileAnswers << QDir(g_dir).filePath(QStringLiteral("demo-run.alt"));
+    workView->startRecording();
+    tervo::testing::waitFor([workView] { return workView->engine().rows().rows() >= 40; }, 120000);
+    const QRect workArea(0, 0, 1030, 700);
+    save(frame, QStringLiteral("work-curves"), workArea);
+    workView->setMode(tervo::DisplayMode::Ring);
+    save(frame, QStringLiteral("work-ring"), workArea);
+    workView->setMode(tervo::DisplayMode::Period);
+    save(frame, QStringLiteral("work-period"), workArea);
+    workView->setMode(tervo::DisplayMode::List);
+    save(frame, QStringLiteral("work-list"), workArea);
+    workView->setMode(tervo::DisplayMode::Events);
+    save(frame, QStringLiteral("work-events"), workArea);
+    {
+        // The printed page at 100 dots per inch (A4).
+        workView->setMode(tervo::DisplayMode::Curves);
+        QImage page(827, 1169, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        paintWorkReport(painter, workView->chartInput(), 100);
+        painter.end();
+        page.save(QDir(g_dir).filePath(QStringLiteral("work-report.png")));
+    }
+    prompts.answers << PromptAnswer::Ok;
+    workView->stopRecording();
+    workView->stopSampling();
+    QFile::remove(QDir(g_dir).filePath(QStringLiteral("demo-run.alt")));
+
+    ChannelDialog channels(work);
+    dialogShot(channels, QStringLiteral("channel-dialog"));
+    EventDialog events(work);
+    dialogShot(events, QStringLiteral("event-dialog"));
+    SamplingDialog sampling(work.timing);
+    dialogShot(sampling, QStringLiteral("sampling-dialog"));
+    tervo::DisplaySettings display;
+    display.channelCount = 3;
+    for (size_t i = 0; i < 3; ++i) {
+        display.names[i] = names[i];
+        display.colours[i] = work.styles[i].colour;
+        display.visible[i] = true;
+    }
+    display.backgroundColour = work.backgroundColour;
+    display.valueAxisColour = work.valueAxisColour;
+    display.valueRulerColour = work.valueRulerColour;
+    display.timeAxisColour = work.timeAxisColour;
+    display.timeRulerColour = work.timeRulerColour;
+    display.period = 360;
+    display.periodMode = true;
+    DisplayDialog displayDialog(display);
+    dialogShot(displayDialog, QStringLiteral("display-dialog"));
+    ColorDialog colour(0x3F7F00);
+    dialogShot(colour, QStringLiteral("color-dialog"));
 
     app.setClosingAll(true);
     frame.mdiArea()->closeAllSubWindows();
