@@ -1,17 +1,23 @@
 #include "Views.h"
 
 #include "app/TervoApp.h"
+#include "curves/CurveView.h"
 #include "sim/PanelView.h"
 #include "tools/ParameterView.h"
 #include "tools/SerialTestView.h"
+#include "work/WorkView.h"
 
 namespace tervo::gui {
 
 void registerViews(TervoApp& app) {
     app.setTemplate(WindowKind::SerialTest,
                     [](const ViewContext& context) { return new SerialTestView(context); });
+    app.setTemplate(WindowKind::Work,
+                    [](const ViewContext& context) { return WorkView::create(context); });
     app.setTemplate(WindowKind::Parameters,
                     [](const ViewContext& context) { return new ParameterView(context); });
+    app.setTemplate(WindowKind::Curves,
+                    [](const ViewContext& context) { return CurveView::create(context); });
     app.setTemplate(WindowKind::Simulation,
                     [](const ViewContext& context) { return PanelView::create(context); });
 }

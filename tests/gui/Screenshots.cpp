@@ -4,10 +4,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
@@ -21,15 +24,27 @@
 #include "app/StartTitleDialog.h"
 #include "app/StartWindow.h"
 #include "app/TervoApp.h"
+#include "curves/CurveDialogs.h"
+#include "curves/CurveUploadDialog.h"
+#include "curves/CurveView.h"
 #include "demo/DemoMode.h"
 #include "sim/PanelView.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
+#include "text/Gbk.h"
 #include "tools/AutoSearchDialog.h"
 #include "tools/LinkSettingsDialog.h"
 #include "tools/ParameterView.h"
 #include "tools/SerialTestView.h"
+#include "widgets/ColorDialog.h"
+#include "widgets/DisplayDialog.h"
 #include "widgets/PickCombo.h"
+#include "work/ChannelDialog.h"
+#include "work/EventDialog.h"
+#include "work/SamplingDialog.h"
+#include "work/WorkChart.h"
+#include "work/WorkFiles.h"
+#include "work/WorkView.h"
 
 using namespace tervo::gui;
 
@@ -132,6 +147,52 @@ int main(int argc, char* argv[]) {
     send();
     save(frame, QStringLiteral("serial-test-view"), QRect(0, 0, 1030, 740));
 
+    // A three-segment curve downloaded to controllers 1 and 2 and run from the PC.
+    prompts.dialogHandlers = {[](QDialog& dialog) {
+        dynamic_cast<CurveOpenDialog&>(dialog).radio(CurveOpenDialog::NewCurve)->setChecked(true);
+        dialog.accept();
+    }};
+    frame.actions().curves->trigger();
+    auto* curveView = qobject_cast<CurveView*>(frame.activeChild()->view());
+    const double segments[3][3] = {{20, 60, 2}, {10, 40, 3}, {30, 90, 2}};
+    for (const auto& s : segments) {
+        curveView->addSegment();
+        curveView->selectNext();
+        curveView->rateEdit()->setText(QString::number(s[0]));
+        curveView->levelEdit()->setText(QString::number(s[1]));
+        curveView->dwellEdit()->setText(QString::number(s[2]));
+        curveView->modifySegment();
+    }
+    curveView->addressCombo()->setText(QStringLiteral("1,2"));
+    curveView->download();
+    tervo::testing::waitFor([curveView] { return curveView->rules().idle(); });
+    prompts.dialogHandlers = {[](QDialog& dialog) {
+        auto& start = dynamic_cast<StartPointDialog&>(dialog);
+        start.radio(2)->setChecked(true);
+        start.valueEdit()->setText(QStringLiteral("20"));
+        start.accept();
+    }};
+    curveView->run();
+    for (int i = 0; i < 150; ++i) {
+        curveView->onTimer();
+        tervo::testing::waitFor([curveView] { return curveView->rules().idle(); });
+    }
+    save(frame, QStringLiteral("curve-view"), QRect(0, 0, 1030, 740));
+    curveView->stop();
+
+    CurveOpenDialog curveOpen;
+    dialogShot(curveOpen, QStringLiteral("curve-open"));
+    StartPointDialog startPoint(0, 0.0);
+    dialogShot(startPoint, QStringLiteral("start-point"));
+    SegmentCountDialog segmentCount;
+    dialogShot(segmentCount, QStringLiteral("segment-count"));
+    CurveUploadDialog upload(3, LinkSettings{0, 5, 1}, app.links());
+    upload.show();
+    tervo::testing::waitFor([&upload] { return upload.result() == QDialog::Accepted; });
+    upload.setResult(QDialog::Rejected);
+    save(upload, QStringLiteral("curve-upload"));
+    upload.hide();
+
     // The simulation view filled by an automatic search of COM1 at 9600.
     prompts.dialogHandlers = {[](QDialog& dialog) {
         auto& search = static_cast<AutoSearchDialog&>(dialog);
@@ -160,6 +221,80 @@ int main(int argc, char* argv[]) {
     dialogShot(about, QStringLiteral("about"));
     PortMapDialog portMap;
     dialogShot(portMap, QStringLiteral("port-map"));
+
+    // A work on the demo controllers at COM1 addresses 0..2, with one event.
+    tervo::WorkDefinition work;
+    work.timing.samplingPeriod = 1;
+    work.timing.displayPeriod = 30;
+    const char* names[] = {"炉温一", "炉温二", "炉温三"};
+    for (uint8_t a = 0; a < 3; ++a) {
+        tervo::ChannelInfo c;
+        c.setNameGbk(tervo::utf8ToGbk(names[a]));
+        c.address = a;
+        work.channels.push_back(c);
+    }
+    tervo::EventInfo event;
+    event.setNameGbk(tervo::utf8ToGbk("超温"));
+    event.data2Constant = 20.0;
+    work.events.push_back(event);
+    const QString workPath = QDir(g_dir).filePath(QStringLiteral("demo-work.awt"));
+    tervo::saveWorkTemplate(workPath.toStdString(), work);
+    ChildWindow* workChild = frame.openView(WindowKind::Work, workPath);
+    QFile::remove(workPath);
+    auto* workView = qobject_cast<WorkView*>(workChild->view());
+    workView->startSampling();
+    prompts.fileAnswers << QDir(g_dir).filePath(QStringLiteral("demo-run.alt"));
+    workView->startRecording();
+    tervo::testing::waitFor([workView] { return workView->engine().rows().rows() >= 40; }, 120000);
+    const QRect workArea(0, 0, 1030, 700);
+    save(frame, QStringLiteral("work-curves"), workArea);
+    workView->setMode(tervo::DisplayMode::Ring);
+    save(frame, QStringLiteral("work-ring"), workArea);
+    workView->setMode(tervo::DisplayMode::Period);
+    save(frame, QStringLiteral("work-period"), workArea);
+    workView->setMode(tervo::DisplayMode::List);
+    save(frame, QStringLiteral("work-list"), workArea);
+    workView->setMode(tervo::DisplayMode::Events);
+    save(frame, QStringLiteral("work-events"), workArea);
+    {
+        // The printed page at 100 dots per inch (A4).
+        workView->setMode(tervo::DisplayMode::Curves);
+        QImage page(827, 1169, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        paintWorkReport(painter, workView->chartInput(), 100);
+        painter.end();
+        page.save(QDir(g_dir).filePath(QStringLiteral("work-report.png")));
+    }
+    prompts.answers << PromptAnswer::Ok;
+    workView->stopRecording();
+    workView->stopSampling();
+    QFile::remove(QDir(g_dir).filePath(QStringLiteral("demo-run.alt")));
+
+    ChannelDialog channels(work);
+    dialogShot(channels, QStringLiteral("channel-dialog"));
+    EventDialog events(work);
+    dialogShot(events, QStringLiteral("event-dialog"));
+    SamplingDialog sampling(work.timing);
+    dialogShot(sampling, QStringLiteral("sampling-dialog"));
+    tervo::DisplaySettings display;
+    display.channelCount = 3;
+    for (size_t i = 0; i < 3; ++i) {
+        display.names[i] = names[i];
+        display.colours[i] = work.styles[i].colour;
+        display.visible[i] = true;
+    }
+    display.backgroundColour = work.backgroundColour;
+    display.valueAxisColour = work.valueAxisColour;
+    display.valueRulerColour = work.valueRulerColour;
+    display.timeAxisColour = work.timeAxisColour;
+    display.timeRulerColour = work.timeRulerColour;
+    display.period = 360;
+    display.periodMode = true;
+    DisplayDialog displayDialog(display);
+    dialogShot(displayDialog, QStringLiteral("display-dialog"));
+    ColorDialog colour(0x3F7F00);
+    dialogShot(colour, QStringLiteral("color-dialog"));
 
     app.setClosingAll(true);
     frame.mdiArea()->closeAllSubWindows();

@@ -419,6 +419,88 @@ QPixmap applicationIconPicture() {
     return pixmap;
 }
 
+QPixmap checkBox(bool checked) {
+    QPixmap pixmap(12, 12);
+    pixmap.fill(Qt::white);
+    QPainter p(&pixmap);
+    p.setPen(QColor(0x80, 0x80, 0x80));
+    p.drawRect(0, 0, 11, 11);
+    p.setPen(kInk);
+    p.drawLine(1, 1, 10, 1);
+    p.drawLine(1, 1, 1, 10);
+    if (checked) {
+        p.setPen(QPen(kInk, 2));
+        p.drawPolyline(QPolygon({{3, 6}, {5, 8}, {9, 3}}));
+    }
+    return pixmap;
+}
+
+QPixmap workToolbar() {
+    const QStringList captions = workToolbarCaptions();
+    QPixmap pixmap(kWorkButtonWidth * static_cast<int>(captions.size()), kWorkButtonHeight);
+    pixmap.fill(QColor(0xd4, 0xd0, 0xc8));
+    QPainter p(&pixmap);
+    p.setFont(songFont(12, 6));
+    p.setPen(kInk);
+    for (int i = 0; i < captions.size(); ++i) {
+        p.drawText(QRect(i * kWorkButtonWidth, 0, kWorkButtonWidth, kWorkButtonHeight),
+                   Qt::AlignCenter, captions[i]);
+    }
+    return pixmap;
+}
+
+// A 10 x 19 arrow button: raised, sunk while held, greyed when there is nothing to go to.
+QPixmap arrow(bool left, bool held, bool greyed) {
+    QPixmap pixmap(10, 19);
+    pixmap.fill(QColor(0xd4, 0xd0, 0xc8));
+    QPainter p(&pixmap);
+    p.setPen(held ? QColor(0x80, 0x80, 0x80) : Qt::white);
+    p.drawLine(0, 0, 9, 0);
+    p.drawLine(0, 0, 0, 18);
+    p.setPen(held ? Qt::white : QColor(0x40, 0x40, 0x40));
+    p.drawLine(9, 0, 9, 18);
+    p.drawLine(0, 18, 9, 18);
+    const int shift = held ? 1 : 0;
+    p.setPen(Qt::NoPen);
+    p.setBrush(greyed ? QColor(0x80, 0x80, 0x80) : kInk);
+    const QPolygon shape =
+        left ? QPolygon({{6, 5}, {6, 13}, {2, 9}}) : QPolygon({{3, 5}, {3, 13}, {7, 9}});
+    p.drawPolygon(shape.translated(shift, shift));
+    return pixmap;
+}
+
+// Nine 16 x 16 tree images: folders, documents, a channel plug, an event flag and more.
+QPixmap treeImages() {
+    QPixmap pixmap(16 * 9, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    const QColor colours[] = {kBlue, kGreen, kRed, kYellow, kBlue, kGreen, kRed, kBlue, kRed};
+    for (int i = 0; i < 9; ++i) {
+        const int x = 16 * i;
+        p.setPen(kInk);
+        p.setBrush(colours[i]);
+        switch (i) {
+            case 3:  // a record
+                p.drawRect(x + 2, 2, 11, 11);
+                p.drawLine(x + 4, 5, x + 11, 5);
+                p.drawLine(x + 4, 8, x + 11, 8);
+                break;
+            case 7:  // a channel detail: a plug
+                p.drawEllipse(x + 4, 4, 8, 8);
+                p.drawLine(x + 8, 12, x + 8, 15);
+                break;
+            case 8:  // an event detail: a flag
+                p.drawLine(x + 4, 2, x + 4, 14);
+                p.drawPolygon(QPolygon({{x + 5, 2}, {x + 13, 5}, {x + 5, 8}}));
+                break;
+            default:
+                p.drawRoundedRect(x + 3, 3, 10, 10, 2, 2);
+                break;
+        }
+    }
+    return pixmap;
+}
+
 QPixmap draw(int resource) {
     switch (resource) {
         case kToolbarMain:
@@ -450,6 +532,25 @@ QPixmap draw(int resource) {
                                       QStringLiteral("密码进入"), 2);
         case kApplicationIconPicture:
             return applicationIconPicture();
+        case kTreeImages:
+            return treeImages();
+        case kBoxChecked:
+            return checkBox(true);
+        case kBoxUnchecked:
+            return checkBox(false);
+        case kToolbarWork:
+            return workToolbar();
+        case kArrowLeftHeld:
+            return arrow(true, true, false);
+        case kArrowLeft:
+        case kArrowLeftUp:
+            return arrow(true, false, false);
+        case kArrowRightHeld:
+            return arrow(false, true, false);
+        case kArrowRightNewest:
+            return arrow(false, false, true);
+        case kArrowRight:
+            return arrow(false, false, false);
         default:
             return {};
     }
@@ -481,6 +582,19 @@ const QPixmap& picture(int resource) {
 QIcon toolbarIcon(int resource, int index) {
     const QPixmap& source = picture(resource);
     return QIcon(source.copy(index * kToolImageWidth, 0, kToolImageWidth, kToolImageHeight));
+}
+
+QStringList workToolbarCaptions() {
+    return {QStringLiteral("开始运行"), QStringLiteral("停止运行"), QStringLiteral("开始保存"),
+            QStringLiteral("结束保存"), QStringLiteral("曲线图"),   QStringLiteral("环形图"),
+            QStringLiteral("周期图"),   QStringLiteral("列表显示"), QStringLiteral("实时事件"),
+            QStringLiteral("通道设置"), QStringLiteral("事件设置"), QStringLiteral("采样参数"),
+            QStringLiteral("显示设置"), QStringLiteral("保存设置"), QStringLiteral("放大显示"),
+            QStringLiteral("缩小显示")};
+}
+
+QIcon treeIcon(int index) {
+    return QIcon(picture(kTreeImages).copy(index * 16, 0, 16, 16));
 }
 
 QIcon applicationIcon() {

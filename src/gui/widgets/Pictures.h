@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
+#include <QStringList>
 
 class QPainter;
 
@@ -12,12 +13,22 @@ namespace tervo::gui {
 // The pictures the views name by resource number, drawn in code at their stated sizes. There
 // are no image files: each picture is painted once, on first use, and kept.
 enum PictureId : int {
-    kToolbarMain = 128,           // main toolbar strip, nine 16 x 15 images
-    kToolbarTest = 146,           // serial test view, top: send, clear, reset counters
-    kToolbarTestBottom = 148,     // serial test view, bottom: one image
-    kIndicator = 151,             // 40 x 20: send indicator off (left) and on (right)
-    kToolbarSet = 152,            // parameter view: auto read, write
-    kTestPanel = 232,             // 191 x 768: left panel of the serial test view
+    kToolbarMain = 128,        // main toolbar strip, nine 16 x 15 images
+    kToolbarTest = 146,        // serial test view, top: send, clear, reset counters
+    kToolbarTestBottom = 148,  // serial test view, bottom: one image
+    kIndicator = 151,          // 40 x 20: send indicator off (left) and on (right)
+    kToolbarSet = 152,         // parameter view: auto read, write
+    kTestPanel = 232,          // 191 x 768: left panel of the serial test view
+    kTreeImages = 165,         // 165..173: the settings trees' nine 16 x 16 images, as one strip
+    kBoxChecked = 234,         // 12 x 12 check box, checked
+    kBoxUnchecked = 235,       // 12 x 12 check box, clear
+    kToolbarWork = 238,        // live work view: sixteen 49 x 15 buttons with captions
+    kArrowLeftHeld = 254,      // 10 x 19 scroll arrows of the live work chart
+    kArrowLeft = 255,          //   (255 is the left arrow's spare image)
+    kArrowLeftUp = 256,
+    kArrowRightHeld = 257,
+    kArrowRightNewest = 258,
+    kArrowRight = 259,
     kStartBackground = 247,       // 1024 x 768
     kStartEntry = 248,            // 181 x 95
     kStartEntryPressed = 249,     // 184 x 97
@@ -27,11 +38,17 @@ enum PictureId : int {
 
 constexpr int kToolImageWidth = 16;
 constexpr int kToolImageHeight = 15;
+constexpr int kWorkButtonWidth = 49;
+constexpr int kWorkButtonHeight = 15;
+// The captions of the live work toolbar's buttons, in strip order.
+QStringList workToolbarCaptions();
 
 // The picture with that resource number; a null pixmap for a number that names none.
 const QPixmap& picture(int resource);
 // Image `index` of a toolbar strip.
 QIcon toolbarIcon(int resource, int index);
+// Image `index` (0..8) of the settings trees' image list.
+QIcon treeIcon(int index);
 // The application icon (32 x 32).
 QIcon applicationIcon();
 

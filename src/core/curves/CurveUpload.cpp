@@ -1,0 +1,50 @@
+#include "curves/CurveUpload.h"
+
+#include <cstdio>
+
+namespace tervo {
+
+CurveUpload::CurveUpload(int count, uint8_t port, uint8_t baud, uint8_t address)
+    : m_count(isUploadSegmentCount(count) ? count : 0),
+      m_port(port),
+      m_baud(baud),
+      m_address(address) {}
+
+UploadStep CurveUpload::beginTick() const {
+    const uint32_t code = static_cast<uint32_t>(25 + 3 * m_segment + m_field);
+    return {3 * m_segment + m_field,
+            LinkRequest::read(ReadRequest{code, m_port, m_baud, m_address})};
+}
+
+UploadOutcome CurveUpload::finishTick(const LinkResult& result) {
+    UploadOutcome outcome;
+    if (m_segment >= m_count) {
+        outcome.done = true;
+        return outcome;
+    }
+    if (!result.value) {
+        outcome.failed = true;
+        return outcome;
+    }
+    m_fields[m_field] = *result.value;
+    if (++m_field == 3) {
+        m_curve.addSegment();
+        m_curve.setSegment(m_segment, m_fields[0], m_fields[1], m_fields[2]);
+        outcome.listLine = listLine(m_segment + 1, m_curve.segments().back());
+        m_field = 0;
+        ++m_segment;
+    }
+    outcome.done = m_segment >= m_count;
+    outcome.armTimer = !outcome.done;
+    return outcome;
+}
+
+std::string CurveUpload::listLine(int number, const CurveSegment& segment) {
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "第%d条曲线  斜率：%6.2f     设定值：%6.2f     平台运行时间：%6.2f", number,
+                  segment.rate, segment.level, segment.dwell);
+    return line;
+}
+
+}  // namespace tervo

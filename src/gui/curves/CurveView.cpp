@@ -1,0 +1,501 @@
+#include "curves/CurveView.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QToolButton>
+
+#include "app/ChildWindow.h"
+#include "app/LinkThreads.h"
+#include "app/MainWindow.h"
+#include "app/TervoApp.h"
+#include "curves/CurveChart.h"
+#include "curves/CurveDialogs.h"
+#include "curves/CurveUploadDialog.h"
+#include "link/PortMap.h"
+#include "tools/LinkSettingsDialog.h"
+#include "widgets/BarStrip.h"
+#include "widgets/Commands.h"
+#include "widgets/Fonts.h"
+#include "widgets/Geometry.h"
+#include "widgets/PickCombo.h"
+#include "widgets/Prompts.h"
+#include "work/WorkDefinition.h"
+
+namespace tervo::gui {
+
+namespace {
+
+constexpr int kCurveButtonWidth = 61;  // the curve toolbar's strip (bitmap 204)
+constexpr int kRunButtonWidth = 49;    // the run toolbar's strip (bitmap 268)
+constexpr int kButtonHeight = 22;
+
+const QString kCurveFilter = QStringLiteral("采集文件(*.lin);;所有文件(*.*)");
+
+// A button image of the two curve toolbars: the caption is part of the picture.
+QIcon captionImage(const QString& caption, int buttonWidth) {
+    QPixmap pixmap(buttonWidth - 6, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    QFont font = songFont(11, 5);
+    painter.setFont(font);
+    painter.setPen(QColor(0x20, 0x20, 0x20));
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, caption);
+    return QIcon(pixmap);
+}
+
+// A button of the curve toolbars at its toolbar coordinates, its image the caption.
+void placeButton(BarStrip* bar, QAction* action, const QString& name, const QRect& rect) {
+    action->setIcon(captionImage(action->text(), rect.width()));
+    auto* button = new QToolButton;
+    button->setObjectName(name);
+    button->setDefaultAction(action);
+    button->setIconSize(QSize(rect.width() - 6, 16));
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    showGivenTipOnly(button);
+    bar->place(button, rect);
+}
+
+QColor penColor(ChartPen pen) {
+    switch (pen) {
+        case ChartPen::LevelGrid:
+            return QColor(150, 255, 150);
+        case ChartPen::TimeGrid:
+            return QColor(150, 150, 255);
+        case ChartPen::Run:
+            return QColor(255, 0, 0);
+        case ChartPen::NotRun:
+            return QColor(0, 0, 255);
+        case ChartPen::NotRunSelected:
+            return QColor(0, 255, 0);
+    }
+    return Qt::black;
+}
+
+int penWidth(ChartPen pen) {
+    return pen == ChartPen::Run || pen == ChartPen::NotRunSelected ? 2 : 1;
+}
+
+// Text whose top-left corner lies at (x, y), as the view places its texts.
+void textAt(QPainter& painter, int x, int y, const QString& text) {
+    painter.drawText(x, y + painter.fontMetrics().ascent(), text);
+}
+
+QString printed(const char* format, double value) {
+    return QString::asprintf(format, value);
+}
+
+}  // namespace
+
+void paintCurveView(QPainter& painter, const CurveRules& rules) {
+    const QFont small = songFont(14, 7);
+    const QFont large = songFont(25, 12);
+    painter.fillRect(
+        cornerRect(CurvePlot::kLeft, CurvePlot::kTop, CurvePlot::kRight, CurvePlot::kBottom),
+        QColor(240, 250, 255));
+    painter.setPen(Qt::black);
+    if (!isNoValue(rules.currentValue())) {
+        const int64_t elapsed = rules.elapsedSeconds();
+        painter.setFont(large);
+        textAt(painter, 400, 400, printed("当前值：  %0.2f", rules.currentValue()));
+        textAt(painter, 400, 450,
+               QString::asprintf("当前时间：%02d:%02d:%02d", int(elapsed / 3600),
+                                 int(elapsed / 60 % 60), int(elapsed % 60)));
+        painter.setFont(small);
+        textAt(painter, 800, 100, QString::asprintf("发送间隔:  %d秒", rules.intervalSeconds()));
+        textAt(painter, 800, 130,
+               QStringLiteral("串口号:  ") + QString::fromStdString(portName(rules.port())));
+        textAt(painter, 800, 160,
+               QStringLiteral("波特率:  %1BPS").arg(QString::fromLatin1(baudText(rules.baud()))));
+        for (int i = 0; i < static_cast<int>(rules.addresses().size()); ++i) {
+            textAt(painter, 800, 190 + 30 * i,
+                   QString::asprintf("地址%02d:  %02d", i, rules.addresses()[size_t(i)]));
+        }
+    }
+    painter.setFont(small);
+    textAt(painter, 945, 495, QStringLiteral("分钟"));
+    textAt(painter, 932, 15, QStringLiteral("摄氏度"));
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRect(14, 9, 976 - 14 - 1, 511 - 9 - 1));
+
+    const CurveChart chart = layoutCurveChart(rules.curve(), rules.startValue(),
+                                              rules.elapsedSeconds(), rules.selected());
+    for (const auto* lines : {&chart.grid, &chart.program}) {
+        for (const ChartLine& line : *lines) {
+            painter.setPen(QPen(penColor(line.pen), penWidth(line.pen)));
+            painter.drawLine(line.x1, line.y1, line.x2, line.y2);
+        }
+        if (lines == &chart.grid) {
+            for (const ChartText& label : chart.labels) {
+                painter.setPen(penColor(label.pen));
+                textAt(painter, label.x, label.y, QString::fromStdString(label.text));
+            }
+        }
+    }
+}
+
+CurveView* CurveView::create(const ViewContext& context) {
+    // The window does not exist yet: the dialogs stand over the main window.
+    TervoApp* app = TervoApp::instance();
+    QWidget* parent = app != nullptr ? app->mainWindow() : nullptr;
+    CurveOpenDialog open(CurveOpenDialog::OpenFile, parent);
+    if (prompts().runDialog(open) != QDialog::Accepted) {
+        return nullptr;
+    }
+    LinkSettings link;
+    TrackingCurve curve;
+    if (open.choice() == CurveOpenDialog::OpenFile) {
+        FileDialogRequest request;
+        request.filter = kCurveFilter;
+        request.defaultExtension = QStringLiteral("lin");
+        request.initialName = QStringLiteral("*.lin");
+        request.mustExist = true;
+        const QString path = prompts().openFileName(parent, request);
+        if (path.isEmpty()) {
+            return nullptr;
+        }
+        if (curve.load(path.toStdString()) != CurveStatus::Ok) {
+            messageBox(parent, QString::fromUtf8(kCurveFileErrorText));
+            return nullptr;
+        }
+    } else if (open.choice() == CurveOpenDialog::FromInstrument) {
+        std::optional<UploadedCurve> uploaded = uploadCurve(parent, *context.links);
+        if (!uploaded) {
+            return nullptr;
+        }
+        curve = uploaded->curve;
+        link = uploaded->link;
+    }
+    return new CurveView(context, std::move(curve), link);
+}
+
+CurveView::CurveView(const ViewContext& context, TrackingCurve curve, const LinkSettings& link)
+    : m_context(context),
+      m_rules(std::move(curve), link.port, link.baud, link.address),
+      m_font(songFont(14, 7)) {
+    setObjectName(QStringLiteral("curveView"));
+    setAutoFillBackground(true);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+
+    m_link = new LinkClient(*context.links, this);
+    connect(m_link, &LinkClient::finished, this, &CurveView::finishRequest);
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &CurveView::onTimer);
+
+    buildCurveBar();
+    buildRunBar();
+    if (context.frame != nullptr) {
+        context.frame->addTopBar(m_curveBar);
+        context.frame->addTopBar(m_runBar);
+    } else {
+        m_curveBar->setParent(this);
+        m_runBar->setParent(this);
+        m_curveBar->setGeometry(0, 0, 1010, m_curveBar->height());
+        m_runBar->setGeometry(0, m_curveBar->height(), 1010, m_runBar->height());
+    }
+    action(QStringLiteral("pcControlAction"))->setChecked(true);
+    refresh();
+}
+
+QAction* CurveView::command(const QString& name, const QString& caption,
+                            void (CurveView::*slot)()) {
+    QAction* action = makeCommand(this, name, caption);
+    connect(action, &QAction::triggered, this, slot);
+    m_actions.append(action);
+    return action;
+}
+
+QAction* CurveView::action(const QString& name) const {
+    for (QAction* a : m_actions) {
+        if (a->objectName() == name) {
+            return a;
+        }
+    }
+    return nullptr;
+}
+
+void CurveView::buildCurveBar() {
+    m_curveBar = new BarStrip(0, 26);
+    m_curveBar->setObjectName(QStringLiteral("curveBar"));
+    m_curveBar->setFont(m_font);
+    struct Button {
+        const char* name;
+        const char* caption;
+        void (CurveView::*slot)();
+    };
+    const Button buttons[] = {
+        {"addSegment", "添加工作点", &CurveView::addSegment},
+        {"deleteSegment", "删除工作点", &CurveView::deleteSegment},
+        {nullptr, nullptr, nullptr},
+        {"saveCurve", "保存曲线", &CurveView::save},
+        {"download", "下载曲线", &CurveView::download},
+        {nullptr, nullptr, nullptr},
+        {"selectSegment", "选择曲线点", &CurveView::selectNext},
+        {"modifySegment", "修改曲线点", &CurveView::modifySegment},
+    };
+    int x = 4;
+    for (const Button& b : buttons) {
+        if (b.name == nullptr) {
+            x += 8;
+            continue;
+        }
+        const QString name = QString::fromLatin1(b.name);
+        QAction* a = command(name + QStringLiteral("Action"), QString::fromUtf8(b.caption), b.slot);
+        placeButton(m_curveBar, a, name + QStringLiteral("Button"),
+                    QRect(x, 2, kCurveButtonWidth, kButtonHeight));
+        x += kCurveButtonWidth;
+    }
+
+    auto label = [this](const QString& text, const QString& name, const QRect& rect) {
+        auto* l = new QLabel(text);
+        l->setObjectName(name);
+        l->setFont(m_font);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        m_curveBar->place(l, rect);
+        return l;
+    };
+    auto edit = [this](const QString& name, const QRect& rect) {
+        auto* e = new QLineEdit;
+        e->setObjectName(name);
+        e->setFont(m_font);
+        m_curveBar->place(e, rect);
+        return e;
+    };
+    m_rateLabel =
+        label(QStringLiteral("斜率值："), QStringLiteral("rateLabel"), cornerRect(490, 3, 560, 20));
+    m_rateEdit = edit(QStringLiteral("rateEdit"), cornerRect(560, 1, 640, 20));
+    m_levelLabel = label(QStringLiteral("设定值："), QStringLiteral("levelLabel"),
+                         cornerRect(650, 3, 720, 20));
+    m_levelEdit = edit(QStringLiteral("levelEdit"), cornerRect(720, 1, 805, 20));
+    m_dwellLabel = label(QStringLiteral("平台时间："), QStringLiteral("dwellLabel"),
+                         cornerRect(810, 3, 900, 20));
+    m_dwellEdit = edit(QStringLiteral("dwellEdit"), cornerRect(900, 1, 980, 20));
+}
+
+void CurveView::buildRunBar() {
+    m_runBar = new BarStrip(0, 28);
+    m_runBar->setObjectName(QStringLiteral("runBar"));
+    m_runBar->setFont(m_font);
+    struct Button {
+        const char* name;
+        const char* caption;
+        void (CurveView::*slot)();
+    };
+    const Button buttons[] = {
+        {"run", "运行曲线", &CurveView::run},
+        {"pause", "暂停曲线", &CurveView::pause},
+        {"stop", "停止曲线", &CurveView::stop},
+        {nullptr, nullptr, nullptr},
+        {"pcControl", "PC控制", &CurveView::togglePcControl},
+    };
+    int x = 4;
+    for (const Button& b : buttons) {
+        if (b.name == nullptr) {
+            x += 8;
+            continue;
+        }
+        const QString name = QString::fromLatin1(b.name);
+        QAction* a = command(name + QStringLiteral("Action"), QString::fromUtf8(b.caption), b.slot);
+        a->setCheckable(true);
+        placeButton(m_runBar, a, name + QStringLiteral("Button"),
+                    QRect(x, 3, kRunButtonWidth, kButtonHeight));
+        x += kRunButtonWidth;
+    }
+
+    auto label = [this](const QString& text, const QRect& rect) {
+        auto* l = new QLabel(text);
+        l->setFont(m_font);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        m_runBar->place(l, rect);
+    };
+    auto combo = [this](const QString& name, const QStringList& entries, int left, int right) {
+        auto* c = new PickCombo;
+        c->setObjectName(name);
+        c->setFont(m_font);
+        c->setEntries(entries);
+        m_runBar->place(c, cornerRect(left, 2, right, 24));
+        return c;
+    };
+    label(QStringLiteral("发送间隔："), cornerRect(250, 5, 330, 23));
+    m_interval = combo(QStringLiteral("intervalCombo"),
+                       {QStringLiteral("1秒"), QStringLiteral("5秒"), QStringLiteral("10秒"),
+                        QStringLiteral("60秒")},
+                       330, 410);
+    m_interval->setSelection(0);
+    label(QStringLiteral("串口号："), cornerRect(410, 5, 490, 23));
+    QStringList ports;
+    for (int i = 1; i <= kPortCount; ++i) {
+        ports << QStringLiteral("COMM%1").arg(i);
+    }
+    m_port = combo(QStringLiteral("portCombo"), ports, 490, 570);
+    m_port->setSelection(m_rules.port() < kPortCount ? m_rules.port() : -1);
+    label(QStringLiteral("波特率："), cornerRect(570, 5, 650, 23));
+    QStringList bauds;
+    for (int i = 0; i < kBaudCount; ++i) {
+        bauds << QString::fromLatin1(baudText(i));
+    }
+    m_baud = combo(QStringLiteral("baudCombo"), bauds, 650, 730);
+    m_baud->setSelection(m_rules.baud() < kBaudCount ? m_rules.baud() : -1);
+    label(QStringLiteral("仪表地址："), cornerRect(730, 5, 810, 23));
+    m_address = combo(QStringLiteral("addressCombo"),
+                      {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"),
+                       QStringLiteral("3"), QStringLiteral("可输入多地址,由逗号隔开")},
+                      810, 980);
+    m_address->setText(twoDigitAddress(m_rules.firstAddress()));
+}
+
+CurveBoxes CurveView::boxes() const {
+    return CurveBoxes{m_port->selection(), m_baud->selection(), m_address->text().toStdString(),
+                      m_interval->text().toStdString()};
+}
+
+void CurveView::refresh() {
+    const CurveRunState state = m_rules.state();
+    const bool stopped = state == CurveRunState::Stopped;
+    action(QStringLiteral("runAction"))->setChecked(state == CurveRunState::Running);
+    action(QStringLiteral("pauseAction"))->setChecked(state == CurveRunState::Paused);
+    action(QStringLiteral("stopAction"))->setChecked(stopped);
+    action(QStringLiteral("pcControlAction"))->setChecked(m_rules.pcControl());
+    for (const char* name : {"addSegmentAction", "deleteSegmentAction", "modifySegmentAction",
+                             "downloadAction", "pcControlAction"}) {
+        action(QString::fromLatin1(name))->setEnabled(stopped);
+    }
+}
+
+void CurveView::apply(const CurveOutcome& outcome) {
+    if (outcome.timer == TimerAction::Start) {
+        m_timer.start(outcome.intervalMs);
+    } else if (outcome.timer == TimerAction::Stop) {
+        m_timer.stop();
+    }
+    refresh();
+    update();
+    sendNext();
+    if (!outcome.message.empty()) {
+        messageBox(this, QString::fromStdString(outcome.message));
+    }
+}
+
+void CurveView::sendNext() {
+    if (std::optional<LinkRequest> request = m_rules.nextRequest()) {
+        m_link->post(*request);
+    }
+}
+
+void CurveView::finishRequest(const LinkResult& result) {
+    apply(m_rules.finishRequest(result));
+}
+
+void CurveView::addSegment() {
+    apply(m_rules.addSegment());
+}
+
+void CurveView::deleteSegment() {
+    m_rules.deleteSegment();
+    update();
+}
+
+void CurveView::selectNext() {
+    m_rules.selectNext();
+    const int selected = m_rules.selected();
+    if (selected >= 0) {
+        const CurveSegment& s = m_rules.curve().segments()[size_t(selected)];
+        m_rateLabel->setText(QStringLiteral("斜率值r%1：").arg(selected + 1));
+        m_levelLabel->setText(QStringLiteral("设定值L%1：").arg(selected + 1));
+        m_dwellLabel->setText(QStringLiteral("平台时间d%1：").arg(selected + 1));
+        m_rateEdit->setText(printed("%0.2f", s.rate));
+        m_levelEdit->setText(printed("%0.2f", s.level));
+        m_dwellEdit->setText(printed("%0.2f", s.dwell));
+    }
+    update();
+}
+
+void CurveView::modifySegment() {
+    m_rules.modifySegment(m_rateEdit->text().toStdString(), m_levelEdit->text().toStdString(),
+                          m_dwellEdit->text().toStdString());
+    update();
+}
+
+void CurveView::save() {
+    FileDialogRequest request;
+    request.filter = kCurveFilter;
+    request.defaultExtension = QStringLiteral("lin");
+    request.initialName = QStringLiteral("*.lin");
+    request.mustExist = false;
+    const QString path =
+        withDefaultExtension(prompts().saveFileName(this, request), request.defaultExtension);
+    if (path.isEmpty()) {
+        return;
+    }
+    if (m_rules.curve().save(path.toStdString()) != CurveStatus::Ok) {
+        messageBox(this, QString::fromUtf8(kCurveFileErrorText));
+    }
+}
+
+void CurveView::download() {
+    apply(m_rules.download(boxes()));
+}
+
+void CurveView::run() {
+    CurveOutcome outcome = m_rules.run(boxes());
+    if (outcome.askStartPoint) {
+        StartPointDialog dialog(0, 0.0, this);
+        prompts().runDialog(dialog);
+        outcome = m_rules.startRun(static_cast<StartChoice>(dialog.choice()), dialog.value());
+    }
+    apply(outcome);
+}
+
+void CurveView::pause() {
+    TervoApp* app = TervoApp::instance();
+    if (app != nullptr && app->protectedMode() && !app->checkPassword(this)) {
+        refresh();
+        return;
+    }
+    apply(m_rules.pause());
+}
+
+void CurveView::stop() {
+    TervoApp* app = TervoApp::instance();
+    if (app != nullptr && app->protectedMode() && !app->checkPassword(this)) {
+        refresh();
+        return;
+    }
+    apply(m_rules.stop());
+}
+
+void CurveView::togglePcControl() {
+    apply(m_rules.setPcControl(action(QStringLiteral("pcControlAction"))->isChecked()));
+}
+
+void CurveView::onTimer() {
+    m_timer.stop();
+    apply(m_rules.tick());
+}
+
+bool CurveView::isCommandEnabled(ViewCommand command) const {
+    return command == ViewCommand::SaveCurve;
+}
+
+void CurveView::onViewCommand(ViewCommand command) {
+    if (command == ViewCommand::SaveCurve) {
+        save();
+    }
+}
+
+void CurveView::paintEvent(QPaintEvent*) {
+    QImage image(size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        paintCurveView(painter, m_rules);
+    }
+    QPainter(this).drawImage(0, 0, image);
+}
+
+}  // namespace tervo::gui

@@ -1,0 +1,648 @@
+#include "work/WorkView.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QSlider>
+#include <QToolButton>
+
+#include "app/ChildWindow.h"
+#include "app/LinkThreads.h"
+#include "app/TervoApp.h"
+#include "text/TimeText.h"
+#include "widgets/BarStrip.h"
+#include "widgets/ColorDialog.h"
+#include "widgets/Commands.h"
+#include "widgets/DisplayDialog.h"
+#include "widgets/Fonts.h"
+#include "widgets/Geometry.h"
+#include "widgets/Pictures.h"
+#include "widgets/Prompts.h"
+#include "work/ChannelDialog.h"
+#include "work/EventDialog.h"
+#include "work/SamplingDialog.h"
+#include "work/WorkFiles.h"
+
+namespace tervo::gui {
+
+namespace {
+
+Clock* g_clock = nullptr;
+
+const QColor kMarginColour = colourOf(0xD8ECE9);
+const QRect kLeftArrow = cornerRect(30, 0, 40, 19);
+const QRect kRightArrow = cornerRect(970, 0, 980, 19);
+const QString kRefusedWhileRunning = QStringLiteral("正在记录中，不能修改设置！！！");
+
+QString utf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+TervoApp* app() {
+    return TervoApp::instance();
+}
+
+}  // namespace
+
+void WorkView::setClock(Clock* clock) {
+    g_clock = clock;
+}
+
+Clock& WorkView::clock() const {
+    return g_clock != nullptr ? *g_clock : systemClock();
+}
+
+WorkView* WorkView::create(const ViewContext& context) {
+    WorkDefinition work;
+    if (!context.filePath.isEmpty() &&
+        loadWorkTemplate(context.filePath.toStdString(), work) != FileStatus::Ok) {
+        messageBox(nullptr, QStringLiteral("文件错误！！！"));
+        return nullptr;
+    }
+    return new WorkView(context, work, context.filePath);
+}
+
+WorkView::WorkView(const ViewContext& context, const WorkDefinition& work,
+                   const QString& templatePath)
+    : m_context(context),
+      m_work(work),
+      m_templatePath(templatePath),
+      m_engine(m_work, g_clock != nullptr ? *g_clock : systemClock()) {
+    setObjectName(QStringLiteral("workView"));
+    if (app() != nullptr) {
+        m_engine.setProtectedMode(app()->protectedMode());
+    }
+    buildToolbar();
+    buildControls();
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &WorkView::onTimer);
+    showStates(false, false);
+    refreshLabels();
+}
+
+WorkView::~WorkView() = default;
+
+QAction* WorkView::addCommand(const QString& name, const QString& text, void (WorkView::*slot)()) {
+    QAction* action = makeCommand(this, name, text);
+    connect(action, &QAction::triggered, this, slot);
+    return action;
+}
+
+void WorkView::buildToolbar() {
+    struct Entry {
+        const char* name;
+        const char* text;
+        void (WorkView::*slot)();
+        bool separatorAfter;
+    };
+    const Entry entries[] = {
+        {"startSampling", "开始运行", &WorkView::startSampling, false},
+        {"stopSampling", "停止运行", &WorkView::stopSampling, true},
+        {"startRecording", "开始保存", &WorkView::startRecording, false},
+        {"stopRecording", "结束保存", &WorkView::stopRecording, true},
+        {"curvesMode", "曲线图", nullptr, false},
+        {"ringMode", "环形图", nullptr, false},
+        {"periodMode", "周期图", nullptr, false},
+        {"listMode", "列表显示", nullptr, false},
+        {"eventsMode", "实时事件", nullptr, true},
+        {"channelSettings", "通道设置", &WorkView::openChannelSettings, false},
+        {"eventSettings", "事件设置", &WorkView::openEventSettings, false},
+        {"samplingSettings", "采样参数", &WorkView::openSamplingSettings, false},
+        {"displaySettings", "显示设置", &WorkView::openDisplaySettings, false},
+        {"saveTemplate", "保存设置", &WorkView::saveTemplate, true},
+        {"zoomIn", "放大显示", &WorkView::zoomIn, false},
+        {"zoomOut", "缩小显示", &WorkView::zoomOut, false},
+    };
+    m_bar = new BarStrip(kToolbarWork, 28);
+    m_bar->setObjectName(QStringLiteral("workBar"));
+    m_modes = new QActionGroup(this);
+    m_modes->setExclusive(true);
+    int x = 4;
+    int index = 0;
+    int mode = 0;
+    for (const Entry& entry : entries) {
+        const QString name = QString::fromLatin1(entry.name);
+        QAction* action = nullptr;
+        if (entry.slot != nullptr) {
+            action = addCommand(name + QStringLiteral("Action"), QString::fromUtf8(entry.text),
+                                entry.slot);
+        } else {
+            action =
+                makeCommand(this, name + QStringLiteral("Action"), QString::fromUtf8(entry.text));
+            const auto displayMode = static_cast<DisplayMode>(mode++);
+            action->setCheckable(true);
+            m_modes->addAction(action);
+            connect(action, &QAction::triggered, this,
+                    [this, displayMode] { setMode(displayMode); });
+        }
+        if (index < 4) {
+            action->setCheckable(true);
+        }
+        action->setIcon(
+            QIcon(picture(kToolbarWork)
+                      .copy(index * kWorkButtonWidth, 0, kWorkButtonWidth, kWorkButtonHeight)));
+        auto* button = new QToolButton;
+        button->setObjectName(name + QStringLiteral("Button"));
+        button->setDefaultAction(action);
+        button->setIconSize(QSize(kWorkButtonWidth, kWorkButtonHeight));
+        button->setFocusPolicy(Qt::NoFocus);
+        // The caption is painted; screen readers and test tools find the button by its name.
+        button->setAccessibleName(action->text());
+        showGivenTipOnly(button);
+        m_bar->place(button, QRect(x, 3, kWorkButtonWidth + 7, kWorkButtonHeight + 7));
+        x += kWorkButtonWidth + 7 + (entry.separatorAfter ? 8 : 0);
+        ++index;
+    }
+    action(QStringLiteral("curvesModeAction"))->setChecked(true);
+    if (m_context.frame != nullptr) {
+        m_context.frame->addTopBar(m_bar);
+    } else {
+        m_bar->setParent(this);
+        m_bar->hide();
+    }
+}
+
+void WorkView::buildControls() {
+    m_timeSlider = new QSlider(Qt::Horizontal, this);
+    m_timeSlider->setObjectName(QStringLiteral("timeSlider"));
+    m_timeSlider->setGeometry(cornerRect(16, 550, 994, 582));
+    m_timeSlider->setRange(0, kChartLastX);
+    m_timeSlider->setSingleStep(1);
+    m_timeSlider->setPageStep(95);
+    m_timeSlider->setTickInterval(190);
+    m_timeSlider->setTickPosition(QSlider::TicksAbove);
+    m_timeSlider->setValue(300);
+    connect(m_timeSlider, &QSlider::valueChanged, this, [this] {
+        refreshLabels();
+        redraw();
+    });
+
+    m_valueSlider = new QSlider(Qt::Vertical, this);
+    m_valueSlider->setObjectName(QStringLiteral("valueSlider"));
+    m_valueSlider->setGeometry(cornerRect(10, 10, 30, 549));
+    m_valueSlider->setRange(0, kChartLastY);
+    m_valueSlider->setSingleStep(1);
+    m_valueSlider->setPageStep(52);
+    m_valueSlider->setTickInterval(52);
+    m_valueSlider->setTickPosition(QSlider::TicksBothSides);
+    // Position 0 at the top, as the chart's y runs.
+    m_valueSlider->setInvertedAppearance(true);
+    m_valueSlider->setInvertedControls(true);
+    m_valueSlider->setValue(260);
+    connect(m_valueSlider, &QSlider::valueChanged, this, &WorkView::redraw);
+
+    const QFont labelFont = songFont(14, 7);
+    m_newestLabel = new QLabel(this);
+    m_newestLabel->setObjectName(QStringLiteral("newestTimeLabel"));
+    m_cursorLabel = new QLabel(this);
+    m_cursorLabel->setObjectName(QStringLiteral("cursorTimeLabel"));
+    for (QLabel* label : {m_newestLabel, m_cursorLabel}) {
+        label->setFont(labelFont);
+        label->setFrameShape(QFrame::Box);
+        label->setAlignment(Qt::AlignCenter);
+    }
+    m_newestLabel->setGeometry(cornerRect(5, 583, 77, 600));
+    m_cursorLabel->setGeometry(cornerRect(294, 583, 366, 600));
+}
+
+QAction* WorkView::action(const QString& objectName) const {
+    return findChild<QAction*>(objectName);
+}
+
+void WorkView::showStates(bool running, bool recording) {
+    action(QStringLiteral("startSamplingAction"))->setChecked(running);
+    action(QStringLiteral("stopSamplingAction"))->setChecked(!running);
+    action(QStringLiteral("startRecordingAction"))->setChecked(recording);
+    action(QStringLiteral("stopRecordingAction"))->setChecked(!recording);
+}
+
+void WorkView::apply(const CommandOutcome& outcome) {
+    for (const std::string& message : outcome.messages) {
+        messageBox(this, utf8(message));
+    }
+    showStates(outcome.running, outcome.recording);
+    if (outcome.stopTimer) {
+        m_timer.stop();
+    }
+    if (outcome.startTimerMs > 0) {
+        m_timer.start(outcome.startTimerMs);
+    }
+    refreshLabels();
+    redraw();
+}
+
+// The first curve channel's controller value, read on its link thread before the command
+// goes on; the toolbar keeps its look meanwhile.
+void WorkView::askCurveStart(const LinkRequest& request, bool recording, const QString& path) {
+    auto* client = new LinkClient(*m_context.links, this);
+    connect(client, &LinkClient::finished, this,
+            [this, client, recording, path](const LinkResult& result) {
+                client->deleteLater();
+                const CommandOutcome outcome =
+                    recording ? m_engine.startRecording(path.toStdString(), result)
+                              : m_engine.startSampling(result);
+                if (outcome.ask == Ask::Nothing) {
+                    apply(outcome);
+                }
+            });
+    client->post(request);
+}
+
+void WorkView::startSampling() {
+    const CommandOutcome outcome = m_engine.startSampling();
+    if (outcome.ask == Ask::CurveStartValue && outcome.exchange) {
+        showStates(m_engine.running(), m_engine.recording());
+        askCurveStart(*outcome.exchange, false, QString());
+        return;
+    }
+    apply(outcome);
+}
+
+void WorkView::stopSampling() {
+    CommandOutcome outcome = m_engine.stopSampling();
+    if (outcome.ask == Ask::Password) {
+        const bool given = app() != nullptr && app()->checkPassword(this);
+        if (!given) {
+            showStates(m_engine.running(), m_engine.recording());
+            return;
+        }
+        outcome = m_engine.stopSampling(true);
+    }
+    apply(outcome);
+}
+
+void WorkView::startRecording() {
+    CommandOutcome outcome = m_engine.startRecording();
+    if (outcome.ask == Ask::RecordPath) {
+        FileDialogRequest request;
+        request.filter = QStringLiteral("采集文件(*.alt);;工作文件(*.whp);;所有文件(*.*)");
+        request.defaultExtension = QStringLiteral("alt");
+        request.initialName = utf8(outcome.proposedRecordName);
+        request.mustExist = false;
+        const QString path = prompts().saveFileName(this, request);
+        if (path.isEmpty()) {
+            showStates(m_engine.running(), m_engine.recording());
+            return;
+        }
+        const QString chosen = withDefaultExtension(path, QStringLiteral("alt"));
+        outcome = m_engine.startRecording(chosen.toStdString());
+        if (outcome.ask == Ask::CurveStartValue && outcome.exchange) {
+            showStates(m_engine.running(), m_engine.recording());
+            askCurveStart(*outcome.exchange, true, chosen);
+            return;
+        }
+    }
+    apply(outcome);
+}
+
+void WorkView::stopRecording() {
+    bool passwordChecked = false;
+    CommandOutcome outcome = m_engine.stopRecording();
+    if (outcome.ask == Ask::Password) {
+        passwordChecked = app() != nullptr && app()->checkPassword(this);
+        if (!passwordChecked) {
+            showStates(m_engine.running(), m_engine.recording());
+            return;
+        }
+        outcome = m_engine.stopRecording(true);
+    }
+    if (outcome.ask == Ask::StopQuestion) {
+        const bool confirmed =
+            messageBox(this, utf8(kStopQuestionText), PromptButtons::OkCancel) == PromptAnswer::Ok;
+        outcome = m_engine.stopRecording(passwordChecked, confirmed);
+    }
+    apply(outcome);
+}
+
+void WorkView::onTimer() {
+    m_timer.stop();
+    const TickPlan plan = m_engine.beginTick();
+    if (!plan.exchange) {
+        finishTick(plan.id, LinkResult{});
+        return;
+    }
+    // One client per tick, so a result that comes back after sampling restarted names its
+    // own tick and the engine discards it.
+    auto* client = new LinkClient(*m_context.links, this);
+    ++m_ticksUnderway;
+    const uint64_t id = plan.id;
+    connect(client, &LinkClient::finished, this, [this, client, id](const LinkResult& result) {
+        client->deleteLater();
+        --m_ticksUnderway;
+        finishTick(id, result);
+    });
+    client->post(*plan.exchange);
+}
+
+void WorkView::finishTick(uint64_t id, const LinkResult& result) {
+    const TickOutcome outcome = m_engine.finishTick(id, result);
+    if (outcome.discarded) {
+        return;
+    }
+    for (const std::string& message : outcome.messages) {
+        messageBox(this, utf8(message));
+    }
+    if (outcome.secondChanged) {
+        refreshLabels();
+        if (m_context.frame != nullptr) {
+            m_context.frame->setWindowTitle(utf8(outcome.caption));
+        }
+    }
+    if (outcome.cycleCompleted) {
+        redraw();
+    }
+    if (m_engine.running()) {
+        m_timer.start(outcome.nextIntervalMs);
+    }
+}
+
+void WorkView::refreshLabels() {
+    const TimeLabels labels =
+        m_rules.timeLabels(m_work.timing, m_engine.elapsedSeconds(), clock().calendarSeconds(),
+                           m_timeSlider->value(), clock());
+    m_newestLabel->setText(utf8(labels.left));
+    m_cursorLabel->setText(utf8(labels.right));
+    m_cursorLabel->move(cursorLabelX(m_timeSlider->value()), 583);
+}
+
+void WorkView::redraw() {
+    update(QRect(kChartLeft, kChartTop, kChartWidth, kChartHeight));
+    update(kLeftArrow);
+    update(kRightArrow);
+}
+
+void WorkView::setMode(DisplayMode mode) {
+    m_modes->actions().at(static_cast<int>(mode))->setChecked(true);
+    const int64_t scroll = m_rules.scroll();
+    if (m_rules.setMode(mode) || m_rules.scroll() != scroll) {
+        refreshLabels();
+        redraw();
+    }
+}
+
+void WorkView::zoomIn() {
+    if (m_rules.zoomIn()) {
+        refreshLabels();
+        redraw();
+    }
+}
+
+void WorkView::zoomOut() {
+    m_rules.zoomOut();
+    refreshLabels();
+    redraw();
+}
+
+bool WorkView::refusedWhileRunning() {
+    if (m_engine.running() || m_engine.recording()) {
+        messageBox(this, kRefusedWhileRunning);
+        return true;
+    }
+    return false;
+}
+
+void WorkView::openChannelSettings() {
+    if (refusedWhileRunning()) {
+        return;
+    }
+    ChannelDialog dialog(m_work, this);
+    prompts().runDialog(dialog);
+    redraw();
+}
+
+void WorkView::openEventSettings() {
+    if (refusedWhileRunning()) {
+        return;
+    }
+    if (m_work.channels.empty()) {
+        messageBox(this, QStringLiteral("无记录通道，无法修改事件！！！"));
+        return;
+    }
+    EventDialog dialog(m_work, this);
+    prompts().runDialog(dialog);
+    redraw();
+}
+
+void WorkView::openSamplingSettings() {
+    if (refusedWhileRunning()) {
+        return;
+    }
+    SamplingDialog dialog(m_work.timing, this);
+    if (prompts().runDialog(dialog) == QDialog::Accepted) {
+        m_work.timing = dialog.timing();
+    }
+    refreshLabels();
+    update();
+}
+
+void WorkView::openDisplaySettings() {
+    DisplaySettings settings;
+    const size_t n = std::min<size_t>(m_work.channels.size(), kMaxChannels);
+    settings.channelCount = static_cast<int>(n);
+    for (size_t i = 0; i < n; ++i) {
+        settings.names[i] = gbkText(m_work.channels[i].nameGbk()).toStdString();
+        settings.colours[i] = m_work.styles[i].colour;
+        settings.visible[i] = m_rules.visible(i);
+        settings.widths[i] = penWidthOf(m_work.styles[i].penWidth);
+    }
+    settings.backgroundColour = m_work.backgroundColour;
+    settings.valueAxisColour = m_work.valueAxisColour;
+    settings.valueRulerColour = m_work.valueRulerColour;
+    settings.timeAxisColour = m_work.timeAxisColour;
+    settings.timeRulerColour = m_work.timeRulerColour;
+    settings.options = m_rules.options();
+    settings.period = static_cast<uint32_t>(m_work.timing.displayPeriod);
+    settings.minimum = m_work.valueMin;
+    settings.maximum = m_work.valueMax;
+    settings.periodMode =
+        m_rules.mode() == DisplayMode::Ring || m_rules.mode() == DisplayMode::Period;
+    settings.coordinatesOffered = false;
+    DisplayDialog dialog(settings, this);
+    if (prompts().runDialog(dialog) != QDialog::Accepted) {
+        return;
+    }
+    const DisplaySettings& chosen = dialog.settings();
+    for (size_t i = 0; i < n; ++i) {
+        m_work.styles[i].colour = chosen.colours[i];
+        m_work.styles[i].penWidth = chosen.widths[i];
+        m_rules.setVisible(i, chosen.visible[i]);
+    }
+    m_work.backgroundColour = chosen.backgroundColour;
+    m_work.valueAxisColour = chosen.valueAxisColour;
+    m_work.valueRulerColour = chosen.valueRulerColour;
+    m_work.timeAxisColour = chosen.timeAxisColour;
+    m_work.timeRulerColour = chosen.timeRulerColour;
+    m_rules.setOptions(chosen.options);
+    m_work.timing.displayPeriod =
+        static_cast<int32_t>(std::min<uint32_t>(chosen.period, INT32_MAX));
+    m_work.valueMin = chosen.minimum;
+    m_work.valueMax = chosen.maximum;
+    refreshLabels();
+    update();
+}
+
+void WorkView::editColour(int channel) {
+    ColorDialog dialog(m_work.styles[static_cast<size_t>(channel)].colour, this);
+    if (prompts().runDialog(dialog) == QDialog::Accepted) {
+        m_work.styles[static_cast<size_t>(channel)].colour = dialog.colour();
+        redraw();
+    }
+}
+
+void WorkView::saveTemplate() {
+    FileDialogRequest request;
+    request.filter = QStringLiteral("采集文件(*.awt);;所有文件(*.*)");
+    request.defaultExtension = QStringLiteral("awt");
+    request.initialName = QStringLiteral("*.awt");
+    request.mustExist = false;
+    const QString chosen = prompts().saveFileName(this, request);
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const QString path = withDefaultExtension(chosen, QStringLiteral("awt"));
+    if (saveWorkTemplate(path.toStdString(), m_work) != FileStatus::Ok) {
+        // Sound behaviour for a file that cannot be written: say so rather than confirm.
+        messageBox(this, QStringLiteral("保存失败！！！"));
+        return;
+    }
+    m_templatePath = path;
+    messageBox(this, QStringLiteral("保存成功！！！"));
+}
+
+bool WorkView::isCommandEnabled(ViewCommand command) const {
+    return command == ViewCommand::SaveTemplate || command == ViewCommand::Print ||
+           command == ViewCommand::PrintPreview;
+}
+
+void WorkView::onViewCommand(ViewCommand command) {
+    if (app() == nullptr && !m_printer) {
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    }
+    QPrinter& printer = app() != nullptr ? app()->printer() : *m_printer;
+    printer.setFromTo(1, 1);
+    if (command == ViewCommand::SaveTemplate) {
+        saveTemplate();
+    } else if (command == ViewCommand::Print) {
+        QPrintDialog dialog(&printer, this);
+        dialog.setObjectName(QStringLiteral("printDialog"));
+        dialog.setMinMax(1, 1);
+        if (prompts().runDialog(dialog) == QDialog::Accepted) {
+            printReport(printer);
+        }
+    } else if (command == ViewCommand::PrintPreview) {
+        QPrintPreviewDialog dialog(&printer, this);
+        dialog.setObjectName(QStringLiteral("printPreviewDialog"));
+        connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+                [this](QPrinter* target) { printReport(*target); });
+        prompts().runDialog(dialog);
+    }
+}
+
+void WorkView::printReport(QPrinter& printer) {
+    QPainter painter(&printer);
+    WorkChartInput input = chartInput();
+    input.printing = true;
+    paintWorkReport(painter, input, printer.resolution());
+}
+
+WorkChartInput WorkView::chartInput() const {
+    WorkChartInput in;
+    in.work = &m_work;
+    const RowStore& rows = m_engine.rows();
+    in.times = rows.times();
+    in.values = rows.values();
+    in.rows = rows.rows();
+    in.channels = rows.channels();
+    if (in.channels < m_work.channels.size()) {
+        // Channels were added since the last run: the rows hold none of them.
+        in.rows = 0;
+    }
+    in.occurrences = m_engine.occurrences().data();
+    in.occurrenceCount = m_engine.occurrences().count();
+    in.mode = m_rules.mode();
+    in.zoom = m_rules.zoom();
+    in.scroll = m_rules.scroll();
+    in.options = m_rules.options();
+    for (size_t i = 0; i < kMaxChannels; ++i) {
+        in.visible[i] = m_rules.visible(i);
+    }
+    in.timeCursor = m_timeSlider->value();
+    in.valueCursor = m_valueSlider->value();
+    in.now = clock().calendarSeconds();
+    in.clock = &clock();
+    return in;
+}
+
+QImage WorkView::chart() const {
+    return renderWorkChart(chartInput());
+}
+
+void WorkView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(cornerRect(0, 0, 30, 768), kMarginColour);
+    painter.fillRect(cornerRect(981, 0, 1024, 768), kMarginColour);
+    painter.fillRect(cornerRect(0, 540, 1024, 768), kMarginColour);
+    painter.fillRect(cornerRect(40, 0, 970, 19), kMarginColour);
+    const int left = m_rules.arrow() == 1 ? kArrowLeftHeld : kArrowLeftUp;
+    const int right = m_rules.arrow() == 2    ? kArrowRightHeld
+                      : m_rules.scroll() == 0 ? kArrowRightNewest
+                                              : kArrowRight;
+    painter.drawPixmap(kLeftArrow.topLeft(), picture(left));
+    painter.drawPixmap(kRightArrow.topLeft(), picture(right));
+    painter.drawImage(kChartLeft, kChartTop, chart());
+}
+
+void WorkView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    if (kLeftArrow.contains(at)) {
+        m_rules.pressArrow(1);
+    } else if (kRightArrow.contains(at)) {
+        m_rules.pressArrow(2);
+    } else {
+        return;
+    }
+    grabMouse();
+    redraw();
+}
+
+void WorkView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    if (m_rules.arrow() != 0) {
+        m_rules.releaseArrow();
+        releaseMouse();
+        refreshLabels();
+        redraw();
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    const LegendHit hit = legendBoxAt(at.x(), at.y(), static_cast<int>(m_work.channels.size()));
+    if (hit.hit) {
+        m_rules.toggleVisible(static_cast<size_t>(hit.channel));
+        redraw();
+    }
+}
+
+void WorkView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    const LegendHit hit = legendColourAt(at.x(), at.y(), static_cast<int>(m_work.channels.size()));
+    if (hit.hit) {
+        editColour(hit.channel);
+    } else if (inChartArea(at.x(), at.y())) {
+        openDisplaySettings();
+    }
+}
+
+}  // namespace tervo::gui

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QFont>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+#include "app/ViewTemplate.h"
+#include "work/LiveViewRules.h"
+#include "work/SamplingEngine.h"
+#include "work/WorkChart.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QPrinter;
+class QSlider;
+
+namespace tervo::gui {
+
+class BarStrip;
+class LinkClient;
+
+// "采集工作": one work's definition and sampling engine, its rows shown live in five display
+// modes, its toolbar driving the engine, the settings dialogs and the template. Every
+// exchange goes through the port's link thread; timer 1 is armed again only when a tick's
+// result is back, with the interval the engine returns.
+class WorkView : public QWidget, public ViewCommands {
+    Q_OBJECT
+public:
+    // Loads the template named by the context (none for a new work); on a bad file it says
+    // "文件错误！！！" and returns nullptr, so no window opens.
+    static WorkView* create(const ViewContext& context);
+    // The clock of every work view (tests move a fake one); nullptr goes back to the system's.
+    static void setClock(Clock* clock);
+
+    WorkView(const ViewContext& context, const WorkDefinition& work, const QString& templatePath);
+    ~WorkView() override;
+
+    // The toolbar's commands.
+    void startSampling();
+    void stopSampling();
+    void startRecording();
+    void stopRecording();
+    void setMode(DisplayMode mode);
+    void openChannelSettings();
+    void openEventSettings();
+    void openSamplingSettings();
+    void openDisplaySettings();
+    void saveTemplate();
+    void zoomIn();
+    void zoomOut();
+    // Timer 1.
+    void onTimer();
+
+    bool isCommandEnabled(ViewCommand command) const override;
+    void onViewCommand(ViewCommand command) override;
+    // The one-page report on `printer`.
+    void printReport(QPrinter& printer);
+
+    const WorkDefinition& work() const { return m_work; }
+    const SamplingEngine& engine() const { return m_engine; }
+    const LiveViewRules& rules() const { return m_rules; }
+    const QString& templatePath() const { return m_templatePath; }
+    const QTimer& timer() const { return m_timer; }
+    QAction* action(const QString& objectName) const;
+    QSlider* timeSlider() const { return m_timeSlider; }
+    QSlider* valueSlider() const { return m_valueSlider; }
+    QLabel* newestLabel() const { return m_newestLabel; }
+    QLabel* cursorLabel() const { return m_cursorLabel; }
+    // Ticks whose exchange is still with the link thread.
+    int ticksUnderway() const { return m_ticksUnderway; }
+    // The chart as drawn now.
+    QImage chart() const;
+    WorkChartInput chartInput() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    void buildToolbar();
+    void buildControls();
+    QAction* addCommand(const QString& name, const QString& text, void (WorkView::*slot)());
+    void apply(const CommandOutcome& outcome);
+    void showStates(bool running, bool recording);
+    void askCurveStart(const LinkRequest& request, bool recording, const QString& path);
+    void finishTick(uint64_t id, const LinkResult& result);
+    void refreshLabels();
+    void redraw();
+    bool refusedWhileRunning();
+    void editColour(int channel);
+    Clock& clock() const;
+
+    ViewContext m_context;
+    WorkDefinition m_work;
+    QString m_templatePath;
+    SamplingEngine m_engine;
+    LiveViewRules m_rules;
+    QTimer m_timer;
+    int m_ticksUnderway = 0;
+    BarStrip* m_bar = nullptr;
+    QActionGroup* m_modes = nullptr;
+    QSlider* m_timeSlider = nullptr;
+    QSlider* m_valueSlider = nullptr;
+    QLabel* m_newestLabel = nullptr;
+    QLabel* m_cursorLabel = nullptr;
+    std::unique_ptr<QPrinter> m_printer;  // without an application object only
+};
+
+}  // namespace tervo::gui

@@ -1,0 +1,481 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "curves/CurveChart.h"
+#include "curves/CurveRules.h"
+#include "curves/CurveUpload.h"
+#include "link/ParameterTable.h"
+#include "support/FakeSerial.h"
+#include "support/InstantBus.h"
+#include "work/WorkDefinition.h"
+
+using namespace tervo;
+using tervo::testing::InstantBus;
+
+namespace {
+
+TrackingCurve curveOf(std::initializer_list<CurveSegment> segments) {
+    TrackingCurve c;
+    for (const CurveSegment& s : segments) {
+        c.addSegment();
+        c.setSegment(c.count() - 1, s.rate, s.level, s.dwell);
+    }
+    return c;
+}
+
+// A select frame as "address mnemonic field", e.g. "01 SL20.00".
+std::string describeWrite(const std::vector<uint8_t>& frame) {
+    if (frame.size() != 15 || frame[0] != kEOT || frame[5] != kSTX) {
+        return "(not a write)";
+    }
+    return std::string{char(frame[1]), char(frame[3]), ' '} +
+           std::string(frame.begin() + 6, frame.begin() + 13);
+}
+
+// Every write on COM1 since the last call, described.
+std::vector<std::string> takeWrites(InstantBus& bus) {
+    std::vector<std::string> out;
+    for (const auto& frame : bus.written["COM1"]) {
+        if (frame.size() == 15) {
+            out.push_back(describeWrite(frame));
+        }
+    }
+    bus.written["COM1"].clear();
+    return out;
+}
+
+// Carries out every exchange the rules have queued, as the link thread would, and returns the
+// outcomes of their results in order.
+std::vector<CurveOutcome> pump(CurveRules& rules, SerialOpener& opener) {
+    std::vector<CurveOutcome> outcomes;
+    while (auto request = rules.nextRequest()) {
+        outcomes.push_back(rules.finishRequest(perform(*request, opener)));
+    }
+    return outcomes;
+}
+
+LinkResult reply(uint8_t byte) {
+    LinkResult r;
+    r.writeReply = byte;
+    return r;
+}
+
+CurveBoxes boxes(const std::string& addresses, const std::string& interval = "1秒") {
+    return CurveBoxes{0, kDefaultBaudIndex, addresses, interval};
+}
+
+}  // namespace
+
+TEST(CurveRules, AddressListAndNumbers) {
+    EXPECT_EQ(curveAddressList("1, 2,3"), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(curveAddressList("12,,34"), (std::vector<int>{12, 34}));
+    EXPECT_EQ(curveAddressList("101"), (std::vector<int>{1}));
+    EXPECT_EQ(curveAddressList("99999999999999999999"), (std::vector<int>{99}));
+    EXPECT_TRUE(curveAddressList("可输入多地址,由逗号隔开").empty());
+    EXPECT_EQ(curveAddressList("地址7"), (std::vector<int>{7}));
+    // Only the first 99 characters count.
+    EXPECT_EQ(curveAddressList(std::string(98, ' ') + "123"), (std::vector<int>{1}));
+
+    EXPECT_EQ(leadingNumber("12.5abc"), 12.5);
+    EXPECT_EQ(leadingNumber("  -3"), -3.0);
+    EXPECT_EQ(leadingNumber("+.5"), 0.5);
+    EXPECT_EQ(leadingNumber("abc"), 0.0);
+    EXPECT_EQ(leadingNumber("inf"), 0.0);
+    EXPECT_EQ(leadingNumber("1e999"), 0.0);
+    EXPECT_EQ(leadingNumber("1234567890123", 9), 123456789.0);
+    EXPECT_EQ(leadingInteger("10秒"), 10);
+    EXPECT_EQ(leadingInteger("秒"), 0);
+    EXPECT_EQ(leadingInteger(" -5秒"), -5);
+}
+
+TEST(CurveRules, Editing) {
+    CurveRules rules;
+    rules.selectNext();
+    EXPECT_EQ(rules.selected(), -1) << "nothing to select in an empty curve";
+    rules.deleteSegment();
+    rules.modifySegment("5", "5", "5");
+    EXPECT_EQ(rules.curve().count(), 0);
+
+    rules.addSegment();
+    rules.addSegment();
+    rules.selectNext();
+    rules.selectNext();
+    EXPECT_EQ(rules.selected(), 1);
+    rules.selectNext();
+    EXPECT_EQ(rules.selected(), 0) << "wraps after the last";
+    rules.modifySegment("12.3456789xyz", "abc", "-2.5分钟");
+    EXPECT_EQ(rules.curve().segments()[0].rate, 12.345678) << "nine characters";
+    EXPECT_EQ(rules.curve().segments()[0].level, 0.0);
+    EXPECT_EQ(rules.curve().segments()[0].dwell, -2.5);
+
+    rules.deleteSegment();
+    rules.deleteSegment();
+    EXPECT_EQ(rules.curve().count(), 0);
+    EXPECT_EQ(rules.selected(), 0) << "the selection stays 0 after the last one went";
+    rules.selectNext();
+    EXPECT_EQ(rules.selected(), -1);
+
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(rules.addSegment().message.empty());
+    }
+    EXPECT_EQ(rules.addSegment().message, "曲线最多100段！！！");
+    EXPECT_EQ(rules.curve().count(), 100);
+}
+
+TEST(CurveRules, DownloadWritesEachAddressSegmentBySegment) {
+    InstantBus bus;
+    bus.addPort("COM1", {1, 2, 3});
+    CurveRules rules(curveOf({{5, 123.456, 0.5}, {-1, 2, 3}}));
+
+    EXPECT_EQ(rules.download(CurveBoxes{-1, 5, "1", ""}).message, "输入错误！！！");
+    EXPECT_EQ(rules.download(CurveBoxes{0, -1, "1", ""}).message, "输入错误！！！");
+    EXPECT_EQ(rules.download(boxes("可输入多地址,由逗号隔开")).message, "无有效地址");
+    EXPECT_TRUE(rules.idle()) << "nothing sent after a refusal";
+
+    EXPECT_TRUE(rules.download(boxes("1, 2,3")).message.empty());
+    const std::vector<CurveOutcome> outcomes = pump(rules, bus);
+    ASSERT_EQ(outcomes.size(), 18u);
+    EXPECT_EQ(outcomes.back().message, "修改成功！！！");
+    const std::vector<std::string> one{"01 r15.00 ", "01 l1123.4", "01 t10.50 ",
+                                       "01 r2-1.00", "01 l22.00 ", "01 t23.00 "};
+    std::vector<std::string> expected = one;
+    for (char a : {'2', '3'}) {
+        for (std::string w : one) {
+            w[1] = a;
+            expected.push_back(w);
+        }
+    }
+    EXPECT_EQ(takeWrites(bus), expected);
+    EXPECT_EQ(bus.port("COM1").controller(3)->value(26), 123.4);
+
+    // A refusal stops the whole download; values already written stay.
+    emu::Faults nak;
+    nak.nakWrites = true;
+    bus.port("COM1").setFaults(2, nak);
+    rules.download(boxes("1,2,3"));
+    std::vector<CurveOutcome> refused = pump(rules, bus);
+    ASSERT_EQ(refused.size(), 7u);
+    EXPECT_EQ(refused.back().message, "修改失败！！！");
+    EXPECT_EQ(takeWrites(bus).size(), 7u);
+
+    emu::Faults silent;
+    silent.silent = true;
+    bus.port("COM1").setFaults(2, silent);
+    rules.download(boxes("2,1"));
+    std::vector<CurveOutcome> failed = pump(rules, bus);
+    ASSERT_EQ(failed.size(), 1u);
+    EXPECT_EQ(failed.back().message, "通信错误！！！");
+
+    CurveRules empty;
+    EXPECT_EQ(empty.download(boxes("1")).message, "修改成功！！！");
+    EXPECT_FALSE(empty.nextRequest()) << "an empty curve writes nothing";
+
+    CurveRules nine;
+    for (int i = 0; i < 9; ++i) {
+        nine.addSegment();
+    }
+    EXPECT_EQ(nine.download(boxes("1")).message, "仪表最多8段曲线！！！");
+    EXPECT_TRUE(nine.idle());
+}
+
+// Start 20 typed, "1秒", one segment (r 60, L 80, t 1): SL 20, 21, 22 ... one per second, 80
+// from elapsed 60, and the run pauses when the elapsed time passes 120 s.
+TEST(CurveRules, PcControlRunAgainstTheEmulator) {
+    InstantBus bus;
+    bus.addPort("COM1", {1, 2});
+    CurveRules rules(curveOf({{60, 80, 1}}));
+    EXPECT_EQ(rules.currentValue(), kNoValue);
+
+    EXPECT_EQ(rules.run(boxes("1,2", "秒")).message, "发送间隔错误！！！");
+    EXPECT_EQ(rules.run(boxes("1,2", "0秒")).message, "发送间隔错误！！！");
+    EXPECT_EQ(rules.run(boxes("1,2", "99999999秒")).message, "发送间隔错误！！！");
+    EXPECT_EQ(rules.state(), CurveRunState::Stopped);
+
+    const CurveOutcome asked = rules.run(boxes("1,2"));
+    EXPECT_TRUE(asked.askStartPoint);
+    const CurveOutcome started = rules.startRun(StartChoice::Typed, 20.0);
+    EXPECT_EQ(started.timer, TimerAction::Start);
+    EXPECT_EQ(started.intervalMs, 1000);
+    EXPECT_EQ(rules.state(), CurveRunState::Running);
+    EXPECT_TRUE(rules.idle()) << "the first tick comes one interval after the start";
+
+    std::vector<double> sent;
+    int ticks = 0;
+    while (rules.state() == CurveRunState::Running && ticks < 1000) {
+        rules.tick();
+        const std::vector<CurveOutcome> outcomes = pump(rules, bus);
+        ++ticks;
+        sent.push_back(bus.port("COM1").controller(2)->value(kSL));
+        ASSERT_EQ(takeWrites(bus).size(), 2u);
+        if (rules.state() == CurveRunState::Running) {
+            ASSERT_EQ(outcomes.back().timer, TimerAction::Start);
+            ASSERT_EQ(outcomes.back().intervalMs, 1000);
+        } else {
+            EXPECT_EQ(outcomes.back().timer, TimerAction::Stop);
+        }
+    }
+    EXPECT_EQ(rules.state(), CurveRunState::Paused);
+    EXPECT_EQ(rules.elapsedSeconds(), 121);
+    ASSERT_EQ(ticks, 121);
+    EXPECT_EQ(sent[0], 20.0);
+    EXPECT_EQ(sent[1], 21.0);
+    EXPECT_EQ(sent[2], 22.0);
+    EXPECT_EQ(sent[30], 50.0);
+    EXPECT_EQ(sent[60], 80.0);
+    EXPECT_EQ(sent[120], 80.0);
+    EXPECT_EQ(rules.currentValue(), 80.0);
+
+    // The "%f" text: five characters of it go out.
+    rules.stop();
+    CurveRules fraction(curveOf({{7, 10, 1}}));
+    fraction.run(boxes("1"));
+    fraction.startRun(StartChoice::Typed, 123.456);
+    fraction.tick();
+    pump(fraction, bus);
+    EXPECT_EQ(takeWrites(bus), (std::vector<std::string>{"01 SL123.4"}));
+}
+
+TEST(CurveRules, PauseResumeStopAndStartPoints) {
+    InstantBus bus;
+    bus.addPort("COM1", {1, 2});
+    bus.port("COM1").controller(1)->setValue(kSL, 33.0);
+    CurveRules rules(curveOf({{1, 100, 10}}));
+
+    rules.run(boxes("1"));
+    rules.startRun(StartChoice::SetValue, 0);
+    EXPECT_EQ(rules.state(), CurveRunState::Stopped) << "until the start value is in";
+    const std::vector<CurveOutcome> read = pump(rules, bus);
+    EXPECT_EQ(rules.state(), CurveRunState::Running);
+    EXPECT_EQ(rules.startValue(), 33.0);
+    EXPECT_EQ(read.back().timer, TimerAction::Start);
+    for (int i = 0; i < 5; ++i) {
+        rules.tick();
+        pump(rules, bus);
+    }
+    EXPECT_EQ(rules.elapsedSeconds(), 5);
+
+    EXPECT_EQ(rules.pause().timer, TimerAction::Stop);
+    EXPECT_EQ(rules.state(), CurveRunState::Paused);
+    EXPECT_TRUE(rules.tick().message.empty());
+    EXPECT_TRUE(rules.idle()) << "no tick while paused";
+    const CurveOutcome resumed = rules.run(boxes("", "5秒"));
+    EXPECT_EQ(resumed.intervalMs, 5000) << "the interval is read again";
+    EXPECT_EQ(rules.elapsedSeconds(), 5);
+    EXPECT_EQ(rules.startValue(), 33.0);
+    rules.tick();
+    pump(rules, bus);
+    EXPECT_EQ(rules.elapsedSeconds(), 10);
+
+    EXPECT_EQ(rules.stop().timer, TimerAction::Stop);
+    EXPECT_EQ(rules.state(), CurveRunState::Stopped);
+    EXPECT_EQ(rules.elapsedSeconds(), 10) << "kept until the next start";
+    takeWrites(bus);
+
+    // A silent controller: the start value is 0, without a message.
+    emu::Faults silent;
+    silent.silent = true;
+    bus.port("COM1").setFaults(2, silent);
+    rules.run(boxes("2,1"));
+    rules.startRun(StartChoice::ProcessValue, 0);
+    const std::vector<CurveOutcome> failed = pump(rules, bus);
+    EXPECT_TRUE(failed.back().message.empty());
+    EXPECT_EQ(rules.startValue(), 0.0);
+    EXPECT_EQ(rules.elapsedSeconds(), 0) << "a new run starts at 0";
+    EXPECT_EQ(rules.firstAddress(), 2);
+
+    // A stop while the start value is being read cancels the start.
+    rules.stop();
+    rules.run(boxes("1"));
+    rules.startRun(StartChoice::ProcessValue, 0);
+    auto request = rules.nextRequest();
+    ASSERT_TRUE(request);
+    rules.stop();
+    rules.finishRequest(perform(*request, bus));
+    EXPECT_EQ(rules.state(), CurveRunState::Stopped);
+
+    // A stop and a new run while a tick's writes are under way: the old tick moves nothing.
+    rules.run(boxes("1"));
+    rules.startRun(StartChoice::Typed, 50);
+    rules.tick();
+    request = rules.nextRequest();
+    rules.stop();
+    rules.run(boxes("1"));
+    rules.startRun(StartChoice::Typed, 60);
+    EXPECT_EQ(rules.finishRequest(perform(*request, bus)).timer, TimerAction::Keep);
+    EXPECT_EQ(rules.elapsedSeconds(), 0);
+    EXPECT_EQ(rules.startValue(), 60.0);
+}
+
+TEST(CurveRules, InstrumentControlCommands) {
+    InstantBus bus;
+    bus.addPort("COM1", {1, 2});
+    CurveRules rules(curveOf({{1, 100, 10}}));
+    EXPECT_EQ(rules.setPcControl(false).message, "进入下位机控制模式！");
+    rules.download(boxes("1,2"));
+    pump(rules, bus);
+    takeWrites(bus);
+
+    const CurveOutcome run = rules.run(boxes("1, 2"));
+    EXPECT_FALSE(run.askStartPoint);
+    EXPECT_EQ(run.timer, TimerAction::Keep) << "no timer";
+    EXPECT_EQ(rules.state(), CurveRunState::Running);
+    EXPECT_TRUE(rules.setPcControl(true).message.empty()) << "the mode changes only stopped";
+    pump(rules, bus);
+    EXPECT_EQ(takeWrites(bus), (std::vector<std::string>{"01 OS>0002", "02 OS>0002"}));
+    EXPECT_EQ(bus.port("COM1").controller(2)->programState(),
+              emu::Controller::ProgramState::Running);
+
+    rules.pause();
+    EXPECT_EQ(rules.state(), CurveRunState::Running) << "the controllers hold, the view runs";
+    pump(rules, bus);
+    EXPECT_EQ(takeWrites(bus), (std::vector<std::string>{"01 OS>0003", "02 OS>0003"}));
+    EXPECT_EQ(bus.port("COM1").controller(1)->programState(), emu::Controller::ProgramState::Held);
+
+    rules.stop();
+    pump(rules, bus);
+    EXPECT_EQ(takeWrites(bus), (std::vector<std::string>{"01 OS>0000", "02 OS>0000"}));
+    EXPECT_EQ(rules.state(), CurveRunState::Stopped);
+    rules.stop();
+    pump(rules, bus);
+    EXPECT_EQ(takeWrites(bus).size(), 2u) << "stop writes whatever the state";
+    EXPECT_EQ(rules.setPcControl(true).message, "进入PC机控制模式！");
+}
+
+// The end of a program pauses only a PC-controlled run: a stopped window and a run of the
+// controllers' own programs keep their state whatever elapsed time the last PC run left.
+TEST(CurveRules, OnlyARunningPcProgramEnds) {
+    CurveRules rules(curveOf({{0, 50, 0}}));
+    rules.run(boxes("1", "60秒"));
+    rules.startRun(StartChoice::Typed, 20);
+    rules.tick();
+    while (rules.nextRequest()) {
+        rules.finishRequest(reply(kACK));
+    }
+    EXPECT_EQ(rules.state(), CurveRunState::Paused);
+    EXPECT_TRUE(rules.programOver());
+    rules.stop();
+    EXPECT_EQ(rules.state(), CurveRunState::Stopped);
+    rules.setPcControl(false);
+    rules.run(boxes("1"));
+    while (rules.nextRequest()) {
+        rules.finishRequest(reply(kACK));
+    }
+    EXPECT_EQ(rules.state(), CurveRunState::Running);
+    EXPECT_EQ(rules.pause().timer, TimerAction::Keep);
+    EXPECT_EQ(rules.state(), CurveRunState::Running);
+}
+
+TEST(CurveRules, ProgramsThatNeverEnd) {
+    for (const TrackingCurve& curve : {TrackingCurve(), curveOf({{-1, 80, 1}, {1, 90, 1}})}) {
+        CurveRules rules(curve);
+        rules.run(boxes("1", "60秒"));
+        rules.startRun(StartChoice::Typed, 20);
+        for (int i = 0; i < 10; ++i) {
+            rules.tick();
+            while (auto request = rules.nextRequest()) {
+                rules.finishRequest(reply(0));
+            }
+        }
+        EXPECT_EQ(rules.state(), CurveRunState::Running);
+        EXPECT_EQ(rules.elapsedSeconds(), 600);
+        EXPECT_EQ(rules.currentValue(), 20.0);
+    }
+}
+
+TEST(CurveUpload, ReadsSegmentsInOrder) {
+    InstantBus bus;
+    bus.addPort("COM1", {4});
+    emu::Controller& c = *bus.port("COM1").controller(4);
+    const double values[6] = {1.5, 80, 10, 2, 30, 0};
+    for (int i = 0; i < 6; ++i) {
+        c.setValue(25 + i, values[i]);
+    }
+    EXPECT_FALSE(isUploadSegmentCount(0));
+    EXPECT_FALSE(isUploadSegmentCount(9));
+    EXPECT_TRUE(isUploadSegmentCount(8));
+
+    CurveUpload upload(2, 0, kDefaultBaudIndex, 4);
+    EXPECT_EQ(upload.progressMaximum(), 6);
+    std::vector<int> progress;
+    std::vector<std::string> lines;
+    UploadOutcome outcome;
+    do {
+        const UploadStep step = upload.beginTick();
+        progress.push_back(step.progress);
+        outcome = upload.finishTick(perform(step.read, bus));
+        if (!outcome.listLine.empty()) {
+            lines.push_back(outcome.listLine);
+        }
+    } while (outcome.armTimer);
+    EXPECT_TRUE(outcome.done);
+    EXPECT_EQ(progress, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    std::vector<std::string> polled;
+    for (const auto& frame : bus.written["COM1"]) {
+        polled.emplace_back(frame.begin() + 5, frame.begin() + 7);
+    }
+    EXPECT_EQ(polled, (std::vector<std::string>{"r1", "l1", "t1", "r2", "l2", "t2"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "第1条曲线  斜率：  1.50     设定值： 80.00     平台运行时间： 10.00",
+                         "第2条曲线  斜率：  2.00     设定值： 30.00     平台运行时间：  0.00"}));
+    ASSERT_EQ(upload.curve().count(), 2);
+    EXPECT_EQ(upload.curve().segments()[0].level, 80.0);
+
+    // A controller that stops answering at l2.
+    CurveUpload broken(2, 0, kDefaultBaudIndex, 4);
+    lines.clear();
+    for (int tick = 0;; ++tick) {
+        if (tick == 4) {
+            emu::Faults silent;
+            silent.silent = true;
+            bus.port("COM1").setFaults(4, silent);
+        }
+        outcome = broken.finishTick(perform(broken.beginTick().read, bus));
+        if (!outcome.listLine.empty()) {
+            lines.push_back(outcome.listLine);
+        }
+        if (!outcome.armTimer) {
+            break;
+        }
+    }
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_FALSE(outcome.done);
+    EXPECT_EQ(lines.size(), 1u) << "segment 1 was listed";
+}
+
+TEST(CurveChart, PensScalesAndDegenerateRanges) {
+    // Start 20, (r 60, L 80, t 1): ramp 0..1 min, dwell 1..2 min; total 2 minutes.
+    const TrackingCurve curve = curveOf({{60, 80, 1}});
+    CurveChart chart = layoutCurveChart(curve, 20, 0, -1);
+    ASSERT_EQ(chart.program.size(), 2u);
+    EXPECT_EQ(chart.program[0], (ChartLine{15, 510, 495, 10, ChartPen::NotRun}));
+    EXPECT_EQ(chart.program[1], (ChartLine{495, 10, 975, 10, ChartPen::NotRun}));
+    EXPECT_EQ(chart.grid.front(), (ChartLine{15, 510, 975, 510, ChartPen::LevelGrid}));
+    ASSERT_EQ(chart.labels.size(), 3u);
+    EXPECT_EQ(chart.labels[0].text, "80.00");
+    EXPECT_EQ(chart.labels[1].text, "1.0");
+    EXPECT_EQ(chart.labels[1].x, 485);
+    EXPECT_EQ(chart.labels[1].y, 530) << "a ramp end";
+    EXPECT_EQ(chart.labels[2].y, 515) << "a dwell end";
+
+    // Half way up the ramp: red to x 255, the rest blue; selected: green.
+    chart = layoutCurveChart(curve, 20, 30, 0);
+    ASSERT_EQ(chart.program.size(), 3u);
+    EXPECT_EQ(chart.program[0], (ChartLine{15, 510, 255, 260, ChartPen::Run}));
+    EXPECT_EQ(chart.program[1], (ChartLine{255, 260, 495, 10, ChartPen::NotRunSelected}));
+    EXPECT_EQ(chart.program[2].pen, ChartPen::NotRunSelected);
+    chart = layoutCurveChart(curve, 20, 120, 0);
+    EXPECT_EQ(chart.program[0].pen, ChartPen::Run);
+    EXPECT_EQ(chart.program[1].pen, ChartPen::Run);
+
+    // All levels at the start value, and a program of no duration, draw inside the area.
+    chart = layoutCurveChart(curveOf({{0, 20, 0}}), 20, 0, -1);
+    for (const ChartLine& line : chart.program) {
+        EXPECT_EQ(line.y1, 260);
+        EXPECT_EQ(line.x1, 15);
+    }
+    chart = layoutCurveChart(TrackingCurve(), 20, 0, -1);
+    EXPECT_TRUE(chart.program.empty());
+    EXPECT_EQ(chart.grid.size(), 1u);
+}
