@@ -204,13 +204,13 @@ private slots:
         QToolTip::hideText();
 
         // Views that come later keep their commands, disabled.
-        for (QAction* action :
-             {a.openHistory, a.newTemplate, a.openTemplate, a.fileNew, a.fileOpen, a.print,
-              a.printPreview, a.save, a.saveTemplate, a.saveCurve}) {
+        for (QAction* action : {a.newTemplate, a.openTemplate, a.print, a.printPreview, a.save,
+                                a.saveTemplate, a.saveCurve}) {
             QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
         }
-        for (QAction* action : {a.serialTest, a.parameters, a.curves, a.newWork, a.openWork,
-                                a.about, a.nextWindow, a.help, a.startTitle, a.printSetup, a.exit}) {
+        for (QAction* action :
+             {a.serialTest, a.parameters, a.curves, a.newWork, a.openWork, a.openHistory, a.fileNew,
+              a.fileOpen, a.about, a.nextWindow, a.help, a.startTitle, a.printSetup, a.exit}) {
             QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
         }
         m_app->setTemplate(WindowKind::History,
