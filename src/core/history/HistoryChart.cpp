@@ -79,6 +79,7 @@ double plotted(const PathInput& in, size_t row) {
 
 Path scrollingCurvePath(const PathInput& in) {
     Path path;
+    path.reserve(std::min<size_t>(in.recording->rowCount(), 1u << 24) + 2);
     const size_t rows = in.recording->rowCount();
     if (in.offset < 0 || static_cast<uint64_t>(in.offset) >= rows) {
         return path;
@@ -102,6 +103,7 @@ Path scrollingCurvePath(const PathInput& in) {
 
 Path fullScreenCurvePath(const PathInput& in) {
     Path path;
+    path.reserve(std::min<size_t>(in.recording->rowCount(), 1u << 24) + 2);
     const size_t rows = in.recording->rowCount();
     if (rows == 0) {
         return path;
@@ -129,6 +131,7 @@ Path fullScreenCurvePath(const PathInput& in) {
 
 Path periodChartPath(const PathInput& in) {
     Path path;
+    path.reserve(std::min<size_t>(in.recording->rowCount(), 1u << 24) + 2);
     const size_t rows = in.recording->rowCount();
     if (rows == 0) {
         return path;
@@ -136,12 +139,43 @@ Path periodChartPath(const PathInput& in) {
     HeightScale height(in.lo, in.hi);
     const int h0 = height(plotted(in, 0));
     path.push_back({static_cast<int>(std::trunc(h0 / 2.0 + 475.0)), 260, false});
+    // The angle of row r = qT + k is (q + k / T) turns of 6.2832: one table of the T angles
+    // within a turn and one cosine and sine per turn spare a cosine and sine per row.
+    const uint32_t turn = in.period;
+    const bool table = turn > 0 && turn <= (1u << 20) && rows > turn;
+    std::vector<double> cosK;
+    std::vector<double> sinK;
+    if (table) {
+        cosK.resize(turn);
+        sinK.resize(turn);
+        for (uint32_t k = 0; k < turn; ++k) {
+            const double a = static_cast<double>(k) / turn * 2.0 * 3.1416;
+            cosK[k] = std::cos(a);
+            sinK[k] = std::sin(a);
+        }
+    }
+    double cosQ = 1.0;
+    double sinQ = 0.0;
     for (size_t row = 0; row < rows; ++row) {
         const int h = height(plotted(in, row));
-        const double angle =
-            in.period == 0 ? 0.0 : static_cast<double>(row) / in.period * 2.0 * 3.1416;
-        const int x = static_cast<int>(std::trunc(h * std::cos(angle) / 2.0 + 475.0));
-        const int y = static_cast<int>(std::trunc(h * std::sin(angle) / 2.0 + 260.0));
+        double c = 1.0;
+        double s = 0.0;
+        if (table) {
+            const size_t k = row % turn;
+            if (k == 0) {
+                const double a = static_cast<double>(row / turn) * 2.0 * 3.1416;
+                cosQ = std::cos(a);
+                sinQ = std::sin(a);
+            }
+            c = cosQ * cosK[k] - sinQ * sinK[k];
+            s = sinQ * cosK[k] + cosQ * sinK[k];
+        } else if (turn > 0) {
+            const double a = static_cast<double>(row) / turn * 2.0 * 3.1416;
+            c = std::cos(a);
+            s = std::sin(a);
+        }
+        const int x = static_cast<int>(std::trunc(h * c / 2.0 + 475.0));
+        const int y = static_cast<int>(std::trunc(h * s / 2.0 + 260.0));
         const PathStep& last = path.back();
         if (path.size() > 1 && last.x == x && last.y == y) {
             continue;
@@ -153,6 +187,7 @@ Path periodChartPath(const PathInput& in) {
 
 Path periodCurvePath(const PathInput& in, int32_t samplingPeriod) {
     Path path;
+    path.reserve(std::min<size_t>(in.recording->rowCount(), 1u << 24) + 2);
     const size_t rows = in.recording->rowCount();
     if (rows == 0) {
         return path;

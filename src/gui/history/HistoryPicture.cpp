@@ -1,8 +1,10 @@
 #include "history/HistoryPicture.h"
 
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPolygon>
 #include <cmath>
+#include <cstdlib>
 
 #include "link/ParameterTable.h"
 #include "widgets/Fonts.h"
@@ -44,7 +46,58 @@ int64_t firstRowTime(const HistoryPictureInput& in) {
     return in.history->rowCount() > 0 ? in.history->times[0] : 0;
 }
 
+// A one-pixel line straight into the picture's pixels, both ends included, as Qt's cosmetic
+// pen draws it; pixels outside the picture are left alone.
+void plotLine(QImage& image, int x0, int y0, int x1, int y1, QRgb colour) {
+    const int w = image.width();
+    const int h = image.height();
+    auto* bits = reinterpret_cast<QRgb*>(image.bits());
+    const qsizetype stride = image.bytesPerLine() / 4;
+    const int dx = std::abs(x1 - x0);
+    const int dy = -std::abs(y1 - y0);
+    const int sx = x0 < x1 ? 1 : -1;
+    const int sy = y0 < y1 ? 1 : -1;
+    int err = dx + dy;
+    for (;;) {
+        if (x0 >= 0 && x0 < w && y0 >= 0 && y0 < h) {
+            bits[y0 * stride + x0] = colour;
+        }
+        if (x0 == x1 && y0 == y1) {
+            return;
+        }
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x0 += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y0 += sy;
+        }
+    }
+}
+
+// The million-row period pictures would spend seconds in the general stroker: a one-pixel pen
+// on the picture's own image is drawn straight into its pixels instead.
+QImage* directTarget(QPainter& p) {
+    if (p.device() == nullptr || p.device()->devType() != QInternal::Image ||
+        !p.transform().isIdentity() || p.pen().width() > 1) {
+        return nullptr;
+    }
+    auto* image = static_cast<QImage*>(p.device());
+    return image->format() == QImage::Format_RGB32 ? image : nullptr;
+}
+
 void drawPath(QPainter& p, const Path& path) {
+    if (QImage* image = directTarget(p)) {
+        const QRgb colour = p.pen().color().rgb();
+        for (size_t i = 1; i < path.size(); ++i) {
+            if (path[i].line) {
+                plotLine(*image, path[i - 1].x, path[i - 1].y, path[i].x, path[i].y, colour);
+            }
+        }
+        return;
+    }
     QPolygon run;
     auto flush = [&] {
         if (run.size() == 2 && run[0] == run[1]) {
