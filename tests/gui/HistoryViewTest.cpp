@@ -16,6 +16,7 @@
 #include "Views.h"
 #include "app/ChildWindow.h"
 #include "app/MainWindow.h"
+#include "app/Settings.h"
 #include "app/TervoApp.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryPicture.h"
@@ -86,6 +87,9 @@ private slots:
     void init() {
         qputenv("TZ", "UTC");
         m_prompts = std::make_unique<ScriptedPrompts>();
+        if (!m_keepRecentFiles) {
+            Settings().setRecentFiles({});
+        }
         m_app = std::make_unique<TervoApp>();
         registerViews(*m_app);
         m_frame = &m_app->createMainWindow();
@@ -325,6 +329,36 @@ private slots:
                  2);
     }
 
+    void recentFilesAreKeptAndPruned() {
+        const QString first = save(makeHistory(3, 1), QStringLiteral("r1.alt"));
+        const QString second = save(makeHistory(3, 1), QStringLiteral("r2.alt"));
+        QVERIFY(openHistory(first) != nullptr);
+        QVERIFY(openHistory(second) != nullptr);
+        QVERIFY(openHistory(first) != nullptr);
+        QAction* top = m_frame->recentFileAction(0);
+        QVERIFY(top->isVisible());
+        QCOMPARE(top->text(), QStringLiteral("&1 ") + first);
+        QCOMPARE(m_frame->recentFileAction(1)->text(), QStringLiteral("&2 ") + second);
+        QVERIFY(!m_frame->recentFileAction(2)->isVisible());
+        // The next run reads the list back from the settings.
+        cleanup();
+        m_keepRecentFiles = true;
+        init();
+        m_keepRecentFiles = false;
+        QCOMPARE(m_frame->recentFileAction(1)->text(), QStringLiteral("&2 ") + second);
+        // An entry whose file has gone says so and leaves the list.
+        QFile::remove(second);
+        m_frame->recentFileAction(1)->trigger();
+        QCOMPARE(ScriptedPrompts::describe(m_prompts->messages.last()),
+                 ScriptedPrompts::notice(QStringLiteral("文件错误！！！")));
+        QVERIFY(!m_frame->recentFileAction(1)->isVisible());
+        QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 0);
+        // An entry that is there opens its history.
+        m_prompts->dialogHandlers << finishLoading;
+        m_frame->recentFileAction(0)->trigger();
+        QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 1);
+    }
+
     void exportsTheCliCsvWithBom() {
         Recording rec = makeHistory(3, 2);
         rec.values[1] = kNoValue;
@@ -360,6 +394,8 @@ private:
         return qobject_cast<HistoryView*>(qobject_cast<ChildWindow*>(windows.last())->view());
     }
 
+    tervo::testing::IsolatedSettings m_settings;
+    bool m_keepRecentFiles = false;
     QTemporaryDir m_dir;
     std::unique_ptr<ScriptedPrompts> m_prompts;
     std::unique_ptr<TervoApp> m_app;

@@ -41,6 +41,9 @@ QList<MenuContents> menusOf(const MainWindow& frame) {
     for (QAction* top : frame.menuBar()->actions()) {
         MenuContents contents{top->text(), {}, {}};
         for (QAction* item : top->menu()->actions()) {
+            if (!item->isVisible()) {
+                continue;  // the recent-file entries while the list is empty
+            }
             contents.commands << (item->isSeparator() ? QStringLiteral("-") : item->objectName());
             contents.texts << (item->isSeparator() ? QStringLiteral("-") : item->text());
         }

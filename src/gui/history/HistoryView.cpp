@@ -13,6 +13,7 @@
 #include <QToolButton>
 
 #include "app/ChildWindow.h"
+#include "app/MainWindow.h"
 #include "app/TervoApp.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReport.h"
@@ -320,6 +321,9 @@ void HistoryView::saveAs() {
     }
     m_path = withDefaultExtension(chosen, QStringLiteral("alt"));
     writeBack();
+    if (TervoApp* app = TervoApp::instance(); app != nullptr && app->mainWindow() != nullptr) {
+        app->mainWindow()->noteRecentFile(m_path);
+    }
 }
 
 void HistoryView::exportCsv() {
