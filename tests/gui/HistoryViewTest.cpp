@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +26,7 @@
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
 #include "text/Gbk.h"
+#include "widgets/ColorDialog.h"
 #include "work/WorkChart.h"
 
 using namespace tervo;
@@ -357,6 +359,36 @@ private slots:
         m_prompts->dialogHandlers << finishLoading;
         m_frame->recentFileAction(0)->trigger();
         QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 1);
+    }
+
+    void colourEditWritesBackAndListsFollowResize() {
+        const QString path = save(makeHistory(4, 2), QStringLiteral("colour.alt"));
+        // Opened as a file named on the command line is.
+        QVERIFY(m_frame->openFrameworkFile(path) == false);  // no wait run scripted: cancelled
+        m_prompts->dialogHandlers << finishLoading;
+        QVERIFY(m_frame->openFrameworkFile(path));
+        auto* view = qobject_cast<HistoryView*>(
+            qobject_cast<ChildWindow*>(m_frame->mdiArea()->subWindowList().last())->view());
+        QVERIFY(view != nullptr);
+        // A double click on the second swatch edits its colour; OK stores it in the file.
+        m_prompts->dialogHandlers << [](QDialog& d) {
+            auto& colour = dynamic_cast<ColorDialog&>(d);
+            colour.bar(0)->triggerAction(QAbstractSlider::SliderPageStepAdd);    // red 0 -> 10
+            colour.bar(1)->triggerAction(QAbstractSlider::SliderPageStepSub);    // 255 -> 245
+            colour.bar(2)->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // 0 -> 1
+            d.accept();
+        };
+        QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(850, 39 + 30 + 5));
+        Recording back;
+        QCOMPARE(readRecording(path.toStdString(), back), FileStatus::Ok);
+        QCOMPARE(back.definition.styles[1].colour, uint32_t(0x01F50A));
+        // The lists are centred in the view in the list modes.
+        view->resize(1200, 700);
+        view->setMode(HistoryMode::Table);
+        QCOMPARE(view->tableList()->geometry(), QRect(106, 84, 988, 532));
+        view->resize(900, 500);
+        view->setMode(HistoryMode::EventTable);
+        QCOMPARE(view->eventList()->geometry(), QRect(0, 0, 988, 532));
     }
 
     void exportsTheCliCsvWithBom() {
