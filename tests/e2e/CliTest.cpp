@@ -12,7 +12,6 @@ using tervo::testing::RawPty;
 using tervo::testing::run;
 using tervo::testing::RunResult;
 using tervo::testing::TempDir;
-using tervo::testing::waitForPath;
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
@@ -36,7 +35,7 @@ protected:
                                      "--speed", "60", "--fault", "3:silent"},
             m_dir.path());
         ASSERT_TRUE(m_emu->started());
-        ASSERT_TRUE(waitForPath(m_dir / "com1"));
+        ASSERT_TRUE(m_emu->waitForOutput("qt570-emu: controllers")) << m_emu->err();
         setenv("TERVO_COM1", (m_dir / "com1").c_str(), 1);
     }
     void TearDown() override { unsetenv("TERVO_COM1"); }
@@ -105,6 +104,24 @@ TEST_F(EmulatedBus, StoppingTheEmulatorRemovesItsLink) {
     m_emu->signal(SIGTERM);
     EXPECT_EQ(m_emu->wait(), 0);
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(m_dir / "com1")));
+}
+
+// A stop that comes the moment the link appears, before the emulator has said it is ready,
+// still ends it cleanly: the link never outlives the emulator.
+TEST(EmulatorStart, AStopAsSoonAsTheLinkAppearsRemovesIt) {
+    TempDir dir;
+    for (int i = 0; i < 30; ++i) {
+        const std::filesystem::path link = dir / ("com" + std::to_string(i));
+        Child emu({QT570_EMU, "--link", link, "--addresses", "0"}, dir.path());
+        ASSERT_TRUE(emu.started());
+        const auto until = std::chrono::steady_clock::now() + 10s;
+        while (!std::filesystem::exists(std::filesystem::symlink_status(link)) &&
+               std::chrono::steady_clock::now() < until) {
+        }
+        emu.signal(SIGTERM);
+        EXPECT_EQ(emu.wait(), 0) << "run " << i;
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link))) << "run " << i;
+    }
 }
 
 TEST(CliUsage, ErrorsExitTwo) {

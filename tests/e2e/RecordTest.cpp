@@ -20,7 +20,6 @@ using tervo::testing::Child;
 using tervo::testing::run;
 using tervo::testing::RunResult;
 using tervo::testing::TempDir;
-using tervo::testing::waitForPath;
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
@@ -197,7 +196,7 @@ protected:
             std::vector<std::string>{QT570_EMU, "--link", m_dir / "com1", "--addresses", "0-3",
                                      "--fault", "3:silent"},
             m_dir.path());
-        ASSERT_TRUE(waitForPath(m_dir / "com1"));
+        ASSERT_TRUE(m_emu->waitForOutput("qt570-emu: controllers")) << m_emu->err();
         setenv("TERVO_COM1", (m_dir / "com1").c_str(), 1);
         setenv("TZ", "Asia/Shanghai", 1);
         tzset();
