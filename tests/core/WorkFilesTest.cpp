@@ -272,6 +272,19 @@ TEST(RecordFile, RefusedFilesAndAnyHeader) {
     EXPECT_EQ(readRecording(dir / "missing.alt", out), FileStatus::CannotOpen);
 }
 
+TEST(RecordFile, NoChannelsWithRowsReadsBack) {
+    TempDir dir;
+    const WorkDefinition empty;
+    const std::vector<int32_t> times{10, 20, 30};
+    ASSERT_EQ(writeRecordFile(dir / "e.alt", empty, times.data(), nullptr, 3, nullptr, 0),
+              FileStatus::Ok);
+    EXPECT_EQ(fileBytes(dir / "e.alt").size(), 236u + 3 * 4) << "each row is its time stamp";
+    Recording rec;
+    ASSERT_EQ(readRecording(dir / "e.alt", rec), FileStatus::Ok);
+    EXPECT_EQ(rec.times, times);
+    EXPECT_TRUE(rec.values.empty());
+}
+
 TEST(AtomicWrite, ReplacesWholeAndLeavesNothingBehind) {
     TempDir dir;
     ASSERT_TRUE(writeFileAtomically(dir / "f", Bytes{1, 2, 3}));
