@@ -23,6 +23,11 @@ TrackingCurve curveOf(std::initializer_list<CurveSegment> segments) {
     return c;
 }
 
+void put(const std::string& path, const Bytes& b) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+}
+
 }  // namespace
 
 TEST(TrackingCurve, ValueAtExamples) {
@@ -115,6 +120,9 @@ TEST(CurveFile, LayoutAndReaders) {
     Bytes trailing = b;
     trailing.push_back(1);
     EXPECT_EQ(loaded.parse(trailing, false), CurveStatus::Ok) << "the settings reader ignores it";
+    EXPECT_EQ(loaded.parse(trailing, true), CurveStatus::Ok) << "less than a value to read";
+    trailing.insert(trailing.end(), {2, 3, 4});
+    EXPECT_EQ(loaded.parse(trailing, false), CurveStatus::Ok);
     EXPECT_EQ(loaded.parse(trailing, true), CurveStatus::Trailing);
     EXPECT_EQ(loaded.parse(Bytes(b.begin(), b.end() - 1), false), CurveStatus::Short);
     Bytes count = b;
@@ -135,19 +143,17 @@ TEST(CurveFile, AcquisitionReading) {
 
     Bytes b;
     readWholeFile(dir / "one.lin", b);
-    b.push_back(0);
-    {
-        std::ofstream(dir / "long.lin", std::ios::binary)
-            .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    // One to three stray bytes are ignored; a fourth makes the file malformed.
+    for (int extra = 1; extra <= 4; ++extra) {
+        b.push_back(0);
+        put(dir / "long.lin", b);
+        EXPECT_DOUBLE_EQ(curveFileValueForAcquisition(dir / "long.lin", 20, 150, status),
+                         extra < 4 ? 25.0 : 20.0)
+            << extra << " bytes after the last segment";
     }
-    EXPECT_EQ(curveFileValueForAcquisition(dir / "long.lin", 20, 150, status), 20.0)
-        << "malformed: the start value";
+    b.resize(b.size() - 4);
     b[12] = 101;
-    b.pop_back();
-    {
-        std::ofstream(dir / "many.lin", std::ios::binary)
-            .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-    }
+    put(dir / "many.lin", b);
     EXPECT_TRUE(isNoValue(curveFileValueForAcquisition(dir / "many.lin", 20, 150, status)));
     EXPECT_TRUE(isNoValue(curveFileValueForAcquisition(dir / "gone.lin", 20, 150, status)));
     EXPECT_EQ(status, CurveStatus::CannotOpen);
