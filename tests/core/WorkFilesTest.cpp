@@ -284,20 +284,3 @@ TEST(RecordFile, NoChannelsWithRowsReadsBack) {
     EXPECT_EQ(rec.times, times);
     EXPECT_TRUE(rec.values.empty());
 }
-
-TEST(AtomicWrite, ReplacesWholeAndLeavesNothingBehind) {
-    TempDir dir;
-    ASSERT_TRUE(writeFileAtomically(dir / "f", Bytes{1, 2, 3}));
-    ASSERT_TRUE(writeFileAtomically(dir / "f", Bytes{4}));
-    EXPECT_EQ(fileBytes(dir / "f"), Bytes{4});
-    std::filesystem::create_symlink(dir / "f", dir / "link");
-    ASSERT_TRUE(writeFileAtomically(dir / "link", Bytes{5, 6}));
-    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link")) << "the link still points there";
-    EXPECT_EQ(fileBytes(dir / "f"), (Bytes{5, 6}));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                            std::filesystem::directory_iterator()),
-              2)
-        << "no temporary files left";
-    EXPECT_FALSE(writeFileAtomically(dir / "f" / "inside", Bytes{1}));
-    EXPECT_FALSE(writeFileAtomically(dir / "no-such-dir" / "x", Bytes{1}));
-}
