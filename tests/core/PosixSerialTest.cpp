@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 
 #include <fstream>
@@ -38,6 +41,76 @@ std::unique_ptr<SerialDevice> openConfigured(const std::string& path, LineSettin
         EXPECT_TRUE(device->setLineSettings(line));
     }
     return device;
+}
+
+// A second process on the same port, holding it the way `Hold` says until it is let go or
+// `holdMs` have passed.
+class OtherProcess {
+public:
+    enum Hold {
+        Plain,             // open, nothing more
+        ExclusiveProgram,  // another program's exclusive mode (TIOCEXCL), kept when it ends
+        AnotherTervo,      // a Tervo exchange: flock and exclusive mode, both given back
+    };
+
+    OtherProcess(const std::string& path, Hold hold, int holdMs) {
+        EXPECT_EQ(pipe(m_ready), 0);
+        EXPECT_EQ(pipe(m_release), 0);
+        m_pid = fork();
+        if (m_pid == 0) {
+            const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+            if (hold == AnotherTervo) {
+                flock(fd, LOCK_EX);
+            }
+            if (hold != Plain) {
+                ioctl(fd, TIOCEXCL);
+            }
+            (void)!::write(m_ready[1], "r", 1);
+            pollfd p{m_release[0], POLLIN, 0};
+            poll(&p, 1, holdMs);
+            if (hold == AnotherTervo) {
+                ioctl(fd, TIOCNXCL);
+            }
+            _exit(0);
+        }
+        char c;
+        EXPECT_EQ(::read(m_ready[0], &c, 1), 1);
+    }
+    ~OtherProcess() { letGo(); }
+
+    pid_t pid() const { return m_pid; }
+    void letGo() {
+        if (m_pid > 0) {
+            (void)!::write(m_release[1], "x", 1);
+            waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+            for (int fd : {m_ready[0], m_ready[1], m_release[0], m_release[1]}) {
+                ::close(fd);
+            }
+        }
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_ready[2] = {-1, -1};
+    int m_release[2] = {-1, -1};
+};
+
+bool exclusiveMode(const RawPty& pty) {
+    int exclusive = 0;
+    ioctl(pty.slave(), TIOCGEXCL, &exclusive);
+    return exclusive != 0;
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+using Ms = std::chrono::milliseconds;
+
+Ms since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - start);
 }
 
 }  // namespace
@@ -148,4 +221,87 @@ TEST(PosixSerial, AHeldPortCannotBeOpened) {
     }
     EXPECT_TRUE(PosixSerialOpener::openPath(pty.path())) << "released on close";
     ::close(holder);
+}
+
+TEST(PortExclusivity, AnotherProgramsExclusiveModeIsRefusedAndLeftAlone) {
+    RawPty pty;
+    {
+        OtherProcess other(pty.path(), OtherProcess::ExclusiveProgram, 10'000);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(PosixSerialOpener::openPath(pty.path()));
+        if (geteuid() == 0) {
+            EXPECT_LT(since(start), Ms(150)) << "another program's hold is no exchange to wait for";
+        }
+        EXPECT_TRUE(exclusiveMode(pty)) << "not ours to clear";
+
+        setenv("TERVO_COM5", pty.path().c_str(), 1);
+        const std::vector<uint8_t> frame{0x04, '0', '0', '0', '0', 'P', 'V', 0x05};
+        EXPECT_EQ(SerialLink(0).exchange(4, LineFormat{}, frame).status, LinkStatus::OpenFailed);
+        unsetenv("TERVO_COM5");
+        EXPECT_TRUE(pty.receive(20ms).empty()) << "nothing went out on the line";
+        EXPECT_TRUE(exclusiveMode(pty));
+    }
+    // The program has ended; the line is still exclusive because the test keeps it open.
+    ioctl(pty.slave(), TIOCNXCL);
+    {
+        auto device = PosixSerialOpener::openPath(pty.path());
+        ASSERT_TRUE(device);
+        EXPECT_TRUE(exclusiveMode(pty)) << "ours while we have it";
+    }
+    EXPECT_FALSE(exclusiveMode(pty)) << "and cleared again";
+}
+
+TEST(PortExclusivity, UucpLockFilesAreHonouredAndTaken) {
+    TempDir locks;
+    setenv("TERVO_LOCK_DIR", locks.path().c_str(), 1);
+    RawPty pty;
+    ASSERT_EQ(pty.path().rfind("/dev/pts/", 0), 0u);
+    const std::string lockFile = locks / ("LCK..pts_" + pty.path().substr(9));
+    char ours[16];
+    std::snprintf(ours, sizeof ours, "%10d\n", static_cast<int>(getpid()));
+    {
+        OtherProcess other(pty.path(), OtherProcess::Plain, 10'000);
+        char theirs[16];
+        std::snprintf(theirs, sizeof theirs, "%10d\n", static_cast<int>(other.pid()));
+        std::ofstream(lockFile) << theirs;
+        EXPECT_FALSE(PosixSerialOpener::openPath(pty.path())) << "a live program's lock";
+        EXPECT_EQ(fileText(lockFile), theirs) << "left as it was";
+        std::ofstream(lockFile) << other.pid() << "\n";
+        EXPECT_FALSE(PosixSerialOpener::openPath(pty.path())) << "without the padding too";
+        other.letGo();
+        // Its process has ended: the lock is stale and goes.
+        auto device = PosixSerialOpener::openPath(pty.path());
+        ASSERT_TRUE(device);
+        EXPECT_EQ(fileText(lockFile), ours) << "ours while we have the port";
+    }
+    EXPECT_FALSE(std::filesystem::exists(lockFile)) << "removed when the port is closed";
+
+    // Another program that made its lock while we had the port keeps it.
+    {
+        auto device = PosixSerialOpener::openPath(pty.path());
+        ASSERT_TRUE(device);
+        std::ofstream(lockFile) << "         1\n";
+    }
+    EXPECT_EQ(fileText(lockFile), "         1\n");
+    EXPECT_FALSE(PosixSerialOpener::openPath(pty.path())) << "process 1 always runs";
+    unsetenv("TERVO_LOCK_DIR");
+}
+
+TEST(PortExclusivity, AnotherTervoExchangeIsWaitedForABoundedTime) {
+    RawPty pty;
+    {
+        OtherProcess other(pty.path(), OtherProcess::AnotherTervo, 100);
+        const auto start = std::chrono::steady_clock::now();
+        auto device = PosixSerialOpener::openPath(pty.path());
+        EXPECT_TRUE(device) << "the other exchange ended within the wait";
+        EXPECT_GE(since(start), Ms(80));
+    }
+    {
+        OtherProcess other(pty.path(), OtherProcess::AnotherTervo, 5000);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(PosixSerialOpener::openPath(pty.path()));
+        EXPECT_GE(since(start), Ms(PosixSerialOpener::kBusyWaitMs - 10));
+        EXPECT_LT(since(start), Ms(2000)) << "the wait is bounded";
+    }
+    EXPECT_FALSE(exclusiveMode(pty));
 }
