@@ -321,6 +321,28 @@ TEST_F(Recorder, CtrlCStopsCleanlyAndSigkillLeavesALoadableFile) {
     EXPECT_EQ(cli({"dump", m_dir / "k.alt"}).status, 0);
 }
 
+// Two Tervo processes on one port take turns: a watch beside a recording that polls a silent
+// controller (five attempts back to back) loses no reading, and neither does the recording.
+TEST_F(Recorder, AWatchBesideARecordingTakesTurns) {
+    Child recorder(
+        {TERVO_CLI, "record", m_dir / "w.awt", "--out", m_dir / "r.alt", "--cycles", "6"},
+        m_dir.path());
+    const RunResult watch =
+        cli({"watch", "--addr", "0-2", "--count", "10", "--interval", "0.3", "PV", "SL"});
+    EXPECT_EQ(watch.status, 0) << watch.out;
+    EXPECT_EQ(watch.out.find("Err"), std::string::npos) << watch.out;
+    ASSERT_EQ(recorder.wait(), 0) << recorder.err();
+    const Parsed p = parseRecord(get(m_dir / "r.alt"));
+    ASSERT_TRUE(p.ok);
+    ASSERT_EQ(p.s, 6u);
+    for (uint32_t row = 0; row < p.s; ++row) {
+        for (uint32_t c : {0u, 1u, 3u}) {
+            EXPECT_NE(p.bits[row][c], kMarkerBits) << "row " << row << " channel " << c;
+        }
+        EXPECT_EQ(p.bits[row][2], kMarkerBits) << "the silent controller";
+    }
+}
+
 TEST_F(Recorder, RefusesWhatItCannotDo) {
     put(m_dir / "bad.awt", Bytes(10, 0));
     RunResult r = cli({"record", m_dir / "bad.awt", "--out", m_dir / "r.alt", "--cycles", "1"});
