@@ -76,6 +76,9 @@ TEST(TrackingCurve, DurationAndPoints) {
     EXPECT_EQ(step.points(20)[1], std::make_pair(0.0, 50.0)) << "a step lies above its start";
     EXPECT_EQ(step.points(20).back().first, 11.0) << "a negative dwell is no dwell";
     EXPECT_EQ(step.valueRange(70), std::make_pair(50.0, 70.0));
+    const TrackingCurve ended = curveOf({{1, 40, 1}, {-1, 200, 1}, {1, -100, 1}});
+    EXPECT_EQ(ended.valueRange(20), std::make_pair(20.0, 40.0))
+        << "the segments after the end marker are not part of the program";
 }
 
 TEST(TrackingCurve, EditingLimits) {
@@ -132,6 +135,30 @@ TEST(CurveFile, LayoutAndReaders) {
     EXPECT_EQ(loaded.parse(count, false), CurveStatus::BadCount);
     EXPECT_EQ(loaded.count(), 3) << "untouched by a refused file";
     EXPECT_EQ(loaded.load(dir / "none.lin"), CurveStatus::CannotOpen);
+}
+
+TEST(CurveFile, AHundredSegmentsAreTheLimitNotBeyond) {
+    TempDir dir;
+    TrackingCurve full;
+    for (int i = 0; i < 100; ++i) {
+        full.addSegment();
+        full.setSegment(i, 60.0, i + 1.0, 0.0);  // a degree a second to each level
+    }
+    ASSERT_EQ(full.save(dir / "full.lin"), CurveStatus::Ok);
+    TrackingCurve loaded;
+    ASSERT_EQ(loaded.load(dir / "full.lin"), CurveStatus::Ok);
+    EXPECT_EQ(loaded.count(), 100);
+    EXPECT_EQ(loaded.segments()[99].level, 100.0);
+    CurveStatus status;
+    EXPECT_EQ(curveFileValueForAcquisition(dir / "full.lin", 0, 1000, status), 100.0);
+    EXPECT_EQ(status, CurveStatus::Ok);
+
+    Bytes over = full.bytes();
+    over[12] = 101;
+    over.insert(over.end(), 24, 0);
+    put(dir / "over.lin", over);
+    EXPECT_EQ(loaded.load(dir / "over.lin"), CurveStatus::BadCount);
+    EXPECT_TRUE(isNoValue(curveFileValueForAcquisition(dir / "over.lin", 0, 1000, status)));
 }
 
 TEST(CurveFile, AcquisitionReading) {

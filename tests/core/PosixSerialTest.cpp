@@ -188,6 +188,57 @@ TEST(PosixSerial, LineFormatsTheLinkCanAskFor) {
     }
 }
 
+// Pseudo-terminals force eight bits without parity, so only the conversion itself shows the
+// character format a real adapter gets.
+TEST(LineSettingsToTermios, EachFormatAndEverythingElseKept) {
+    termios start{};
+    start.c_cflag = CS8 | PARODD | CSTOPB | CRTSCTS | HUPCL;
+    start.c_iflag = IXON | IXOFF | ICRNL | ISTRIP;
+    start.c_oflag = OPOST | ONLCR;
+    start.c_lflag = ECHO | ICANON | ISIG;
+    start.c_cc[VMIN] = 1;
+    start.c_cc[VTIME] = 5;
+    const auto converted = [&](LineSettings line) {
+        termios t = start;
+        EXPECT_TRUE(applyLineSettings(t, line));
+        return t;
+    };
+    const auto format = [](const termios& t) {
+        return t.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
+    };
+
+    const termios e71 = converted({9600, 7, 2, 0});
+    EXPECT_EQ(format(e71), tcflag_t{CS7 | PARENB}) << "7E1: even parity is PARENB without PARODD";
+    EXPECT_EQ(cfgetospeed(&e71), speed_t{B9600});
+    EXPECT_EQ(cfgetispeed(&e71), speed_t{B9600});
+    EXPECT_EQ(e71.c_cflag & (CRTSCTS | HUPCL), tcflag_t{CRTSCTS | HUPCL}) << "flow control kept";
+    EXPECT_EQ(e71.c_iflag, tcflag_t{IXON | IXOFF}) << "software flow control kept, no translation";
+    EXPECT_EQ(e71.c_oflag & OPOST, 0u);
+    EXPECT_EQ(e71.c_lflag & (ECHO | ICANON | ISIG), 0u);
+    EXPECT_EQ(e71.c_cflag & (CREAD | CLOCAL), tcflag_t{CREAD | CLOCAL});
+    EXPECT_EQ(e71.c_cc[VMIN], 0);
+    EXPECT_EQ(e71.c_cc[VTIME], 0);
+
+    EXPECT_EQ(format(converted({9600, 8, 0, 0})), tcflag_t{CS8});
+    EXPECT_EQ(format(converted({9600, 7, 1, 0})), tcflag_t{CS7 | PARENB | PARODD});
+    EXPECT_EQ(format(converted({9600, 8, 3, 0})), tcflag_t{CS8 | PARENB | CMSPAR | PARODD})
+        << "mark";
+    EXPECT_EQ(format(converted({9600, 8, 4, 0})), tcflag_t{CS8 | PARENB | CMSPAR}) << "space";
+    EXPECT_EQ(format(converted({9600, 5, 0, 2})), tcflag_t{CS5 | CSTOPB});
+    EXPECT_EQ(format(converted({9600, 6, 0, 1})), tcflag_t{CS6 | CSTOPB}) << "1.5 goes out as 2";
+    const std::pair<uint32_t, speed_t> bauds[] = {{300, B300},   {600, B600},   {1200, B1200},
+                                                  {2400, B2400}, {4800, B4800}, {19200, B19200}};
+    for (const auto& [baud, speed] : bauds) {
+        const termios t = converted({baud, 7, 2, 0});
+        EXPECT_EQ(cfgetospeed(&t), speed) << baud;
+    }
+    for (LineSettings bad : {LineSettings{9600, 4, 2, 0}, LineSettings{9600, 7, 5, 0},
+                             LineSettings{9600, 7, 2, 3}, LineSettings{12345, 7, 2, 0}}) {
+        termios t = start;
+        EXPECT_FALSE(applyLineSettings(t, bad));
+    }
+}
+
 TEST(PosixSerial, LinkStatusesFromRealDevices) {
     TempDir dir;
     setenv("TERVO_COM4", (dir / "absent").c_str(), 1);
