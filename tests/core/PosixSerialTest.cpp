@@ -326,6 +326,12 @@ TEST(PortExclusivity, UucpLockFilesAreHonouredAndTaken) {
         EXPECT_EQ(fileText(lockFile), ours) << "ours while we have the port";
     }
     EXPECT_FALSE(std::filesystem::exists(lockFile)) << "removed when the port is closed";
+    {
+        std::filesystem::create_symlink(pty.path(), locks / "by-id");
+        auto device = PosixSerialOpener::openPath(locks / "by-id");
+        ASSERT_TRUE(device);
+        EXPECT_EQ(fileText(lockFile), ours) << "named for the device a link leads to";
+    }
 
     // Another program that made its lock while we had the port keeps it.
     {
