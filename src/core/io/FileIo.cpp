@@ -209,9 +209,9 @@ AtomicFile::AtomicFile(const std::string& chosen) : m_path(followLinks(chosen)) 
     if (m_fd < 0 || !exists) {
         return;
     }
-    // The new file is the old one's successor: same owner where we may set it, same mode
-    // (after the owner, which would clear set-id bits).
-    // Only a privileged process may give a file away; without that right the file is ours.
+    // The new file is the old one's successor: the same owner where we may set it (only a
+    // privileged process may give a file away), then the same mode (set after the owner,
+    // whose change clears set-id bits).
     (void)!fchown(m_fd, target.st_uid, target.st_gid);
     if (fchmod(m_fd, target.st_mode & 07777) != 0) {
         m_failed = true;
