@@ -45,6 +45,8 @@ const char* const kUsage =
     "         (defaults COM1, 9600, auto; auto ports are COM1 and COM2)\n"
     "NAME is a two-character mnemonic (PV, SL, r1 ...).\n";
 
+constexpr size_t kValueFieldSize = 5;
+
 uint8_t portOf(const Options& o) {
     auto it = o.flags.find("--port");
     if (it == o.flags.end()) {
@@ -121,9 +123,16 @@ int commandWrite(const Options& o, std::ostream& out, std::ostream& err) {
         throw UsageError("write needs NAME and VALUE");
     }
     const uint32_t code = codeOfName(o.positional[0]);
+    // The controller's value field is five characters wide; the link would send only the
+    // first five of a longer text, which is another value ("1000.5" would go out as "1000.").
+    const std::string& value = o.positional[1];
+    if (value.empty() || value.size() > kValueFieldSize) {
+        throw UsageError("a value is one to " + std::to_string(kValueFieldSize) +
+                         " characters (the controller's value field): \"" + value + "\"");
+    }
     SerialLink link(0);
     const uint8_t reply =
-        link.writeParam(portOf(o), baudOf(o), addressOf(o), code, padValueText(o.positional[1]));
+        link.writeParam(portOf(o), baudOf(o), addressOf(o), code, padValueText(value));
     if (reply == kACK) {
         out << "修改成功！！！\n";
         return kExitOk;
@@ -157,8 +166,20 @@ int commandRaw(const Options& o, std::ostream& out, std::ostream& err) {
     if (auto it = o.flags.find("--format"); it != o.flags.end()) {
         applyFormat(it->second, format);
     }
-    const std::vector<uint8_t> bytes =
-        parseHexText(o.positional.empty() ? std::string() : o.positional[0]);
+    const std::string text = o.positional.empty() ? std::string() : o.positional[0];
+    const size_t bad = text.find_first_not_of("0123456789abcdefABCDEF \t");
+    if (bad != std::string::npos) {
+        throw UsageError("HEXTEXT holds hexadecimal digits and blanks only, not '" +
+                         text.substr(bad, 1) + "': " + text);
+    }
+    const std::vector<uint8_t> bytes = parseHexText(text);
+    if (bytes.empty()) {
+        throw UsageError("raw needs at least one byte to send");
+    }
+    if (bytes.size() > SerialLink::kBufferSize) {
+        throw UsageError("raw sends at most " + std::to_string(SerialLink::kBufferSize) +
+                         " bytes in one exchange, not " + std::to_string(bytes.size()));
+    }
     const ExchangeResult result = SerialLink(0).exchange(portOf(o), format, bytes);
     if (result.status != LinkStatus::Ok) {
         err << "link status " << statusNumber(result.status) << ": " << statusMeaning(result.status)

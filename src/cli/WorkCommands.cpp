@@ -4,12 +4,14 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
+#include <sstream>
 #include <thread>
 
 #include "Clock.h"
 #include "curves/TrackingCurve.h"
 #include "history/HistoryCsv.h"
+#include "io/FileIo.h"
 #include "link/ParameterTable.h"
 #include "link/PortMap.h"
 #include "text/Gbk.h"
@@ -70,9 +72,7 @@ std::string hex6(uint32_t colour) {
 }
 
 std::string number(double v) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%g", v);
-    return text;
+    return formatDouble("%g", v);
 }
 
 std::string channelLabel(const WorkDefinition& work, int64_t index) {
@@ -195,6 +195,14 @@ int dumpCurve(const std::string& path, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
+// Refuses an output that is one of the command's own inputs (the same file by any name).
+void refuseOverwritingInput(const std::string& output, const std::string& input) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(output, input, ec)) {
+        throw UsageError("the output would overwrite the input " + input + ": " + output);
+    }
+}
+
 std::string replaceExtension(const std::string& path, const std::string& extension) {
     const size_t slash = path.find_last_of('/');
     const size_t dot = path.find_last_of('.');
@@ -228,6 +236,12 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
     WorkDefinition work;
     if (FileStatus s = loadWorkTemplate(o.positional[0], work); s != FileStatus::Ok) {
         return reportFile(s, o.positional[0], err);
+    }
+    refuseOverwritingInput(outPath->second, o.positional[0]);
+    for (const ChannelInfo& channel : work.channels) {
+        if (channel.isCurveChannel()) {
+            refuseOverwritingInput(outPath->second, gbkToUtf8(channel.curvePathText()));
+        }
     }
     SamplingEngine engine(work, systemClock());
     StopSignals signals;
@@ -284,9 +298,21 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
         nextTick =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(tick.nextIntervalMs);
     }
-    // Every completed cycle is already in the file; stopping writes nothing more.
+    // Every completed cycle is already in the file unless the last write failed; stopping
+    // writes nothing more.
+    const bool lastWriteFailed = engine.recordWriteFailed();
     engine.stopRecording(true, true);
     engine.stopSampling(true);
+    if (lastWriteFailed) {
+        // Say what the disk really holds: the file of the last good write, or nothing at all
+        // when it went with its folder.
+        Recording onDisk;
+        const size_t kept =
+            readRecording(outPath->second, onDisk) == FileStatus::Ok ? onDisk.rowCount() : 0;
+        err << "记录文件写入失败：已采集 " << engine.rows().rows() << " 行，文件中有 " << kept
+            << " 行：" << outPath->second << '\n';
+        return 1;
+    }
     err << "已记录 " << engine.rows().rows() << " 行：" << outPath->second << '\n';
     return 0;
 }
@@ -342,15 +368,31 @@ int commandExport(const Options& o, std::ostream& out, std::ostream& err) {
     const std::string csvPath =
         given != o.flags.end() ? given->second : replaceExtension(path, ".csv");
     const std::string eventsPath = replaceExtension(csvPath, "_events.csv");
+    refuseOverwritingInput(csvPath, path);
+    refuseOverwritingInput(eventsPath, path);
 
-    std::ofstream csv(csvPath, std::ios::binary | std::ios::trunc);
+    std::ostringstream csv;
     writeRowsCsv(csv, rec);
-    std::ofstream events(eventsPath, std::ios::binary | std::ios::trunc);
+    std::ostringstream events;
     writeEventsCsv(events, rec);
-    csv.close();
-    events.close();
-    if (!csv || !events) {
-        err << "无法写入：" << (!csv ? csvPath : eventsPath) << '\n';
+    // Both files are written beside their targets first and put in place only when both
+    // could be written, so a failure leaves nothing behind.
+    AtomicFile csvFile(csvPath);
+    AtomicFile eventsFile(eventsPath);
+    const std::string csvText = csv.str();
+    const std::string eventsText = events.str();
+    csvFile.write(csvText.data(), csvText.size());
+    eventsFile.write(eventsText.data(), eventsText.size());
+    if (!csvFile.ok() || !eventsFile.ok()) {
+        err << "无法写入：" << (!csvFile.ok() ? csvPath : eventsPath) << '\n';
+        return 1;
+    }
+    if (!csvFile.commit()) {
+        err << "无法写入：" << csvPath << '\n';
+        return 1;
+    }
+    if (!eventsFile.commit()) {
+        err << "无法写入：" << eventsPath << '\n';
         return 1;
     }
     out << csvPath << '\n' << eventsPath << '\n';

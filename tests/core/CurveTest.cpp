@@ -23,6 +23,11 @@ TrackingCurve curveOf(std::initializer_list<CurveSegment> segments) {
     return c;
 }
 
+void put(const std::string& path, const Bytes& b) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+}
+
 }  // namespace
 
 TEST(TrackingCurve, ValueAtExamples) {
@@ -71,6 +76,9 @@ TEST(TrackingCurve, DurationAndPoints) {
     EXPECT_EQ(step.points(20)[1], std::make_pair(0.0, 50.0)) << "a step lies above its start";
     EXPECT_EQ(step.points(20).back().first, 11.0) << "a negative dwell is no dwell";
     EXPECT_EQ(step.valueRange(70), std::make_pair(50.0, 70.0));
+    const TrackingCurve ended = curveOf({{1, 40, 1}, {-1, 200, 1}, {1, -100, 1}});
+    EXPECT_EQ(ended.valueRange(20), std::make_pair(20.0, 40.0))
+        << "the segments after the end marker are not part of the program";
 }
 
 TEST(TrackingCurve, EditingLimits) {
@@ -115,6 +123,9 @@ TEST(CurveFile, LayoutAndReaders) {
     Bytes trailing = b;
     trailing.push_back(1);
     EXPECT_EQ(loaded.parse(trailing, false), CurveStatus::Ok) << "the settings reader ignores it";
+    EXPECT_EQ(loaded.parse(trailing, true), CurveStatus::Ok) << "less than a value to read";
+    trailing.insert(trailing.end(), {2, 3, 4});
+    EXPECT_EQ(loaded.parse(trailing, false), CurveStatus::Ok);
     EXPECT_EQ(loaded.parse(trailing, true), CurveStatus::Trailing);
     EXPECT_EQ(loaded.parse(Bytes(b.begin(), b.end() - 1), false), CurveStatus::Short);
     Bytes count = b;
@@ -126,6 +137,30 @@ TEST(CurveFile, LayoutAndReaders) {
     EXPECT_EQ(loaded.load(dir / "none.lin"), CurveStatus::CannotOpen);
 }
 
+TEST(CurveFile, AHundredSegmentsAreTheLimitNotBeyond) {
+    TempDir dir;
+    TrackingCurve full;
+    for (int i = 0; i < 100; ++i) {
+        full.addSegment();
+        full.setSegment(i, 60.0, i + 1.0, 0.0);  // a degree a second to each level
+    }
+    ASSERT_EQ(full.save(dir / "full.lin"), CurveStatus::Ok);
+    TrackingCurve loaded;
+    ASSERT_EQ(loaded.load(dir / "full.lin"), CurveStatus::Ok);
+    EXPECT_EQ(loaded.count(), 100);
+    EXPECT_EQ(loaded.segments()[99].level, 100.0);
+    CurveStatus status;
+    EXPECT_EQ(curveFileValueForAcquisition(dir / "full.lin", 0, 1000, status), 100.0);
+    EXPECT_EQ(status, CurveStatus::Ok);
+
+    Bytes over = full.bytes();
+    over[12] = 101;
+    over.insert(over.end(), 24, 0);
+    put(dir / "over.lin", over);
+    EXPECT_EQ(loaded.load(dir / "over.lin"), CurveStatus::BadCount);
+    EXPECT_TRUE(isNoValue(curveFileValueForAcquisition(dir / "over.lin", 0, 1000, status)));
+}
+
 TEST(CurveFile, AcquisitionReading) {
     TempDir dir;
     curveOf({{2, 30, 10}}).save(dir / "one.lin");
@@ -135,19 +170,17 @@ TEST(CurveFile, AcquisitionReading) {
 
     Bytes b;
     readWholeFile(dir / "one.lin", b);
-    b.push_back(0);
-    {
-        std::ofstream(dir / "long.lin", std::ios::binary)
-            .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    // One to three stray bytes are ignored; a fourth makes the file malformed.
+    for (int extra = 1; extra <= 4; ++extra) {
+        b.push_back(0);
+        put(dir / "long.lin", b);
+        EXPECT_DOUBLE_EQ(curveFileValueForAcquisition(dir / "long.lin", 20, 150, status),
+                         extra < 4 ? 25.0 : 20.0)
+            << extra << " bytes after the last segment";
     }
-    EXPECT_EQ(curveFileValueForAcquisition(dir / "long.lin", 20, 150, status), 20.0)
-        << "malformed: the start value";
+    b.resize(b.size() - 4);
     b[12] = 101;
-    b.pop_back();
-    {
-        std::ofstream(dir / "many.lin", std::ios::binary)
-            .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-    }
+    put(dir / "many.lin", b);
     EXPECT_TRUE(isNoValue(curveFileValueForAcquisition(dir / "many.lin", 20, 150, status)));
     EXPECT_TRUE(isNoValue(curveFileValueForAcquisition(dir / "gone.lin", 20, 150, status)));
     EXPECT_EQ(status, CurveStatus::CannotOpen);

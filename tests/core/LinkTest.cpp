@@ -135,9 +135,13 @@ TEST(PollParam, LeavesTheRawReplyUnvalidated) {
     EXPECT_EQ(fake.written[0], bytesOf("\x04"
                                        "0000SP\x05"));
     EXPECT_EQ(result.reply, bytesOf("\x02SP 25.0\x03X"));
-    EXPECT_EQ(link.pollParam(0, 5, 0, 49).status, LinkStatus::NoReply)
-        << "only table indices are polled";
+    // Only table indices are polled: neither a code naming nothing nor one carrying two
+    // literal characters puts a frame on the wire.
+    for (int code : {49, 256, 257, -1, static_cast<int>(tervo::literalCode('S', 'L')), 1 << 20}) {
+        EXPECT_EQ(link.pollParam(0, 5, 0, code).status, LinkStatus::NoReply) << code;
+    }
     EXPECT_EQ(fake.written.size(), 1u);
+    EXPECT_EQ(fake.opens, 1);
 }
 
 TEST(WriteParam, SelectFrameForSlWithItsBlockCheck) {

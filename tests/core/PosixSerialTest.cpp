@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 
 #include <fstream>
@@ -38,6 +41,76 @@ std::unique_ptr<SerialDevice> openConfigured(const std::string& path, LineSettin
         EXPECT_TRUE(device->setLineSettings(line));
     }
     return device;
+}
+
+// A second process on the same port, holding it the way `Hold` says until it is let go or
+// `holdMs` have passed.
+class OtherProcess {
+public:
+    enum Hold {
+        Plain,             // open, nothing more
+        ExclusiveProgram,  // another program's exclusive mode (TIOCEXCL), kept when it ends
+        AnotherTervo,      // a Tervo exchange: flock and exclusive mode, both given back
+    };
+
+    OtherProcess(const std::string& path, Hold hold, int holdMs) {
+        EXPECT_EQ(pipe(m_ready), 0);
+        EXPECT_EQ(pipe(m_release), 0);
+        m_pid = fork();
+        if (m_pid == 0) {
+            const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+            if (hold == AnotherTervo) {
+                flock(fd, LOCK_EX);
+            }
+            if (hold != Plain) {
+                ioctl(fd, TIOCEXCL);
+            }
+            (void)!::write(m_ready[1], "r", 1);
+            pollfd p{m_release[0], POLLIN, 0};
+            poll(&p, 1, holdMs);
+            if (hold == AnotherTervo) {
+                ioctl(fd, TIOCNXCL);
+            }
+            _exit(0);
+        }
+        char c;
+        EXPECT_EQ(::read(m_ready[0], &c, 1), 1);
+    }
+    ~OtherProcess() { letGo(); }
+
+    pid_t pid() const { return m_pid; }
+    void letGo() {
+        if (m_pid > 0) {
+            (void)!::write(m_release[1], "x", 1);
+            waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+            for (int fd : {m_ready[0], m_ready[1], m_release[0], m_release[1]}) {
+                ::close(fd);
+            }
+        }
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_ready[2] = {-1, -1};
+    int m_release[2] = {-1, -1};
+};
+
+bool exclusiveMode(const RawPty& pty) {
+    int exclusive = 0;
+    ioctl(pty.slave(), TIOCGEXCL, &exclusive);
+    return exclusive != 0;
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+using Ms = std::chrono::milliseconds;
+
+Ms since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - start);
 }
 
 }  // namespace
@@ -115,6 +188,57 @@ TEST(PosixSerial, LineFormatsTheLinkCanAskFor) {
     }
 }
 
+// Pseudo-terminals force eight bits without parity, so only the conversion itself shows the
+// character format a real adapter gets.
+TEST(LineSettingsToTermios, EachFormatAndEverythingElseKept) {
+    termios start{};
+    start.c_cflag = CS8 | PARODD | CSTOPB | CRTSCTS | HUPCL;
+    start.c_iflag = IXON | IXOFF | ICRNL | ISTRIP;
+    start.c_oflag = OPOST | ONLCR;
+    start.c_lflag = ECHO | ICANON | ISIG;
+    start.c_cc[VMIN] = 1;
+    start.c_cc[VTIME] = 5;
+    const auto converted = [&](LineSettings line) {
+        termios t = start;
+        EXPECT_TRUE(applyLineSettings(t, line));
+        return t;
+    };
+    const auto format = [](const termios& t) {
+        return t.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
+    };
+
+    const termios e71 = converted({9600, 7, 2, 0});
+    EXPECT_EQ(format(e71), tcflag_t{CS7 | PARENB}) << "7E1: even parity is PARENB without PARODD";
+    EXPECT_EQ(cfgetospeed(&e71), speed_t{B9600});
+    EXPECT_EQ(cfgetispeed(&e71), speed_t{B9600});
+    EXPECT_EQ(e71.c_cflag & (CRTSCTS | HUPCL), tcflag_t{CRTSCTS | HUPCL}) << "flow control kept";
+    EXPECT_EQ(e71.c_iflag, tcflag_t{IXON | IXOFF}) << "software flow control kept, no translation";
+    EXPECT_EQ(e71.c_oflag & OPOST, 0u);
+    EXPECT_EQ(e71.c_lflag & (ECHO | ICANON | ISIG), 0u);
+    EXPECT_EQ(e71.c_cflag & (CREAD | CLOCAL), tcflag_t{CREAD | CLOCAL});
+    EXPECT_EQ(e71.c_cc[VMIN], 0);
+    EXPECT_EQ(e71.c_cc[VTIME], 0);
+
+    EXPECT_EQ(format(converted({9600, 8, 0, 0})), tcflag_t{CS8});
+    EXPECT_EQ(format(converted({9600, 7, 1, 0})), tcflag_t{CS7 | PARENB | PARODD});
+    EXPECT_EQ(format(converted({9600, 8, 3, 0})), tcflag_t{CS8 | PARENB | CMSPAR | PARODD})
+        << "mark";
+    EXPECT_EQ(format(converted({9600, 8, 4, 0})), tcflag_t{CS8 | PARENB | CMSPAR}) << "space";
+    EXPECT_EQ(format(converted({9600, 5, 0, 2})), tcflag_t{CS5 | CSTOPB});
+    EXPECT_EQ(format(converted({9600, 6, 0, 1})), tcflag_t{CS6 | CSTOPB}) << "1.5 goes out as 2";
+    const std::pair<uint32_t, speed_t> bauds[] = {{300, B300},   {600, B600},   {1200, B1200},
+                                                  {2400, B2400}, {4800, B4800}, {19200, B19200}};
+    for (const auto& [baud, speed] : bauds) {
+        const termios t = converted({baud, 7, 2, 0});
+        EXPECT_EQ(cfgetospeed(&t), speed) << baud;
+    }
+    for (LineSettings bad : {LineSettings{9600, 4, 2, 0}, LineSettings{9600, 7, 5, 0},
+                             LineSettings{9600, 7, 2, 3}, LineSettings{12345, 7, 2, 0}}) {
+        termios t = start;
+        EXPECT_FALSE(applyLineSettings(t, bad));
+    }
+}
+
 TEST(PosixSerial, LinkStatusesFromRealDevices) {
     TempDir dir;
     setenv("TERVO_COM4", (dir / "absent").c_str(), 1);
@@ -148,4 +272,93 @@ TEST(PosixSerial, AHeldPortCannotBeOpened) {
     }
     EXPECT_TRUE(PosixSerialOpener::openPath(pty.path())) << "released on close";
     ::close(holder);
+}
+
+TEST(PortExclusivity, AnotherProgramsExclusiveModeIsRefusedAndLeftAlone) {
+    RawPty pty;
+    {
+        OtherProcess other(pty.path(), OtherProcess::ExclusiveProgram, 10'000);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(PosixSerialOpener::openPath(pty.path()));
+        if (geteuid() == 0) {
+            EXPECT_LT(since(start), Ms(150)) << "another program's hold is no exchange to wait for";
+        }
+        EXPECT_TRUE(exclusiveMode(pty)) << "not ours to clear";
+
+        setenv("TERVO_COM5", pty.path().c_str(), 1);
+        const std::vector<uint8_t> frame{0x04, '0', '0', '0', '0', 'P', 'V', 0x05};
+        EXPECT_EQ(SerialLink(0).exchange(4, LineFormat{}, frame).status, LinkStatus::OpenFailed);
+        unsetenv("TERVO_COM5");
+        EXPECT_TRUE(pty.receive(20ms).empty()) << "nothing went out on the line";
+        EXPECT_TRUE(exclusiveMode(pty));
+    }
+    // The program has ended; the line is still exclusive because the test keeps it open.
+    ioctl(pty.slave(), TIOCNXCL);
+    {
+        auto device = PosixSerialOpener::openPath(pty.path());
+        ASSERT_TRUE(device);
+        EXPECT_TRUE(exclusiveMode(pty)) << "ours while we have it";
+    }
+    EXPECT_FALSE(exclusiveMode(pty)) << "and cleared again";
+}
+
+TEST(PortExclusivity, UucpLockFilesAreHonouredAndTaken) {
+    TempDir locks;
+    setenv("TERVO_LOCK_DIR", locks.path().c_str(), 1);
+    RawPty pty;
+    ASSERT_EQ(pty.path().rfind("/dev/pts/", 0), 0u);
+    const std::string lockFile = locks / ("LCK..pts_" + pty.path().substr(9));
+    char ours[16];
+    std::snprintf(ours, sizeof ours, "%10d\n", static_cast<int>(getpid()));
+    {
+        OtherProcess other(pty.path(), OtherProcess::Plain, 10'000);
+        char theirs[16];
+        std::snprintf(theirs, sizeof theirs, "%10d\n", static_cast<int>(other.pid()));
+        std::ofstream(lockFile) << theirs;
+        EXPECT_FALSE(PosixSerialOpener::openPath(pty.path())) << "a live program's lock";
+        EXPECT_EQ(fileText(lockFile), theirs) << "left as it was";
+        std::ofstream(lockFile) << other.pid() << "\n";
+        EXPECT_FALSE(PosixSerialOpener::openPath(pty.path())) << "without the padding too";
+        other.letGo();
+        // Its process has ended: the lock is stale and goes.
+        auto device = PosixSerialOpener::openPath(pty.path());
+        ASSERT_TRUE(device);
+        EXPECT_EQ(fileText(lockFile), ours) << "ours while we have the port";
+    }
+    EXPECT_FALSE(std::filesystem::exists(lockFile)) << "removed when the port is closed";
+    {
+        std::filesystem::create_symlink(pty.path(), locks / "by-id");
+        auto device = PosixSerialOpener::openPath(locks / "by-id");
+        ASSERT_TRUE(device);
+        EXPECT_EQ(fileText(lockFile), ours) << "named for the device a link leads to";
+    }
+
+    // Another program that made its lock while we had the port keeps it.
+    {
+        auto device = PosixSerialOpener::openPath(pty.path());
+        ASSERT_TRUE(device);
+        std::ofstream(lockFile) << "         1\n";
+    }
+    EXPECT_EQ(fileText(lockFile), "         1\n");
+    EXPECT_FALSE(PosixSerialOpener::openPath(pty.path())) << "process 1 always runs";
+    unsetenv("TERVO_LOCK_DIR");
+}
+
+TEST(PortExclusivity, AnotherTervoExchangeIsWaitedForABoundedTime) {
+    RawPty pty;
+    {
+        OtherProcess other(pty.path(), OtherProcess::AnotherTervo, 100);
+        const auto start = std::chrono::steady_clock::now();
+        auto device = PosixSerialOpener::openPath(pty.path());
+        EXPECT_TRUE(device) << "the other exchange ended within the wait";
+        EXPECT_GE(since(start), Ms(80));
+    }
+    {
+        OtherProcess other(pty.path(), OtherProcess::AnotherTervo, 5000);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(PosixSerialOpener::openPath(pty.path()));
+        EXPECT_GE(since(start), Ms(PosixSerialOpener::kBusyWaitMs - 10));
+        EXPECT_LT(since(start), Ms(2000)) << "the wait is bounded";
+    }
+    EXPECT_FALSE(exclusiveMode(pty));
 }

@@ -112,6 +112,22 @@ protected:
         return fields;
     }
 
+    // Runs until the row store holds `rows` rows.
+    void runUntilRows(size_t rows) {
+        for (int guard = 0; engine().rows().rows() < rows && guard < 1000; ++guard) {
+            run(250);
+        }
+    }
+
+    // The event indices of the occurrences stored so far.
+    std::vector<int32_t> occurred() {
+        std::vector<int32_t> events;
+        for (size_t i = 0; i < engine().occurrences().count(); ++i) {
+            events.push_back(engine().occurrences()[i].event);
+        }
+        return events;
+    }
+
     TempDir curveDir;
     WorkDefinition work;
     UtcClock clock;
@@ -473,4 +489,69 @@ TEST_F(Engine, ATickSplitsIntoItsExchangeAndItsResult) {
     EXPECT_TRUE(isNoValue(engine().rows().value(0, 0))) << "a failed reading is the marker";
     EXPECT_EQ(engine().rows().value(0, 1), 7.0);
     EXPECT_TRUE(engine().finishTick(plan.id, reading).discarded) << "a result counts once";
+}
+
+TEST_F(Engine, TwoCurveChannelsStartFromTheFirstOnesValue) {
+    work.channels = {readChannel(kPV, 0), curveChannel(5, {{2, 30, 10}}),
+                     curveChannel(6, {{1, 90, 10}})};
+    controller(5).setValue(kSL, 20.0);
+    controller(6).setValue(kSL, 70.0);
+    start();
+    run(5000 * 2 + 500);
+    EXPECT_EQ(engine().curveStartValue(), 20.0);
+    const std::vector<std::string> five = selectFieldsTo(5);
+    const std::vector<std::string> six = selectFieldsTo(6);
+    ASSERT_GE(six.size(), 2u);
+    EXPECT_EQ(five[0], "20.00");
+    EXPECT_EQ(six[0], "20.00") << "the second curve starts from the first one's value, not 70";
+    EXPECT_EQ(six[1], "20.08") << "and climbs 1 a minute";
+    for (const auto& frame : bus.written["COM1"]) {
+        EXPECT_FALSE(frame.size() == 8 && frame[4] == '6') << "the second is never read";
+    }
+
+    // Starting a recording takes the value again, from the first curve channel.
+    TempDir dir;
+    CommandOutcome out = engine().startRecording(dir / "r.alt");
+    ASSERT_EQ(out.ask, Ask::CurveStartValue);
+    EXPECT_EQ(out.exchange->address, 5);
+    LinkResult reading;
+    reading.value = 33.0;
+    out = engine().startRecording(dir / "r.alt", reading);
+    EXPECT_TRUE(out.recording);
+    const size_t before = selectFieldsTo(6).size();
+    run(1000);
+    ASSERT_GT(selectFieldsTo(6).size(), before);
+    EXPECT_EQ(selectFieldsTo(6)[before], "33.00");
+    EXPECT_EQ(selectFieldsTo(5).back(), "33.00");
+}
+
+TEST_F(Engine, EventMemoryStartsAfreshWithEachRunButNotWithEachRecording) {
+    TempDir dir;
+    work.channels = {readChannel(kSL, 0)};  // 25 in every cycle
+    work.timing.samplingPeriod = 1;
+    EventInfo integral;  // the running integral above 60: the third cycle of a fresh run
+    integral.type = 2;
+    integral.data2Constant = 60.0;
+    EventInfo rise;  // a rise above 20 from the previous value: the first cycle of a fresh run
+    rise.type = 1;
+    rise.data2Constant = 20.0;
+    work.events = {integral, rise};
+
+    for (int runIndex = 0; runIndex < 2; ++runIndex) {
+        start();
+        engine().startRecording(dir / "r.alt");
+        runUntilRows(3);
+        EXPECT_EQ(occurred(), (std::vector<int32_t>{1, 0})) << "run " << runIndex;
+        engine().stopRecording(false, true);
+        engine().stopSampling();
+    }
+
+    // A new recording within the same run keeps adding to the integral.
+    start();
+    engine().startRecording(dir / "r.alt");
+    runUntilRows(2);
+    engine().stopRecording(false, true);
+    engine().startRecording(dir / "r.alt");
+    runUntilRows(1);
+    EXPECT_EQ(occurred(), (std::vector<int32_t>{0})) << "50 already, and 25 more";
 }

@@ -39,6 +39,12 @@ TEST(Gbk, ConvertsBothWaysAndSurvivesBrokenBytes) {
 TEST(ValueText, FormsOfValues) {
     EXPECT_EQ(valueText(25.0), "25.00");
     EXPECT_EQ(valueText(-12.345), "-12.35");
+    // Whole, however long: 1e300 has 301 digits before the point.
+    const std::string huge = valueText(1e300);
+    EXPECT_EQ(huge.size(), 304u);
+    EXPECT_EQ(huge.substr(0, 5), "10000");
+    EXPECT_EQ(huge.substr(301), ".00");
+    EXPECT_EQ(formatDouble("%f", -1.5e308).size(), 317u);
     EXPECT_EQ(padValueText("100.0"), "100.0     ");
     EXPECT_EQ(padValueText("12345678901"), "12345678901");
 }

@@ -175,6 +175,34 @@ TEST(WorkTemplate, RefusedFiles) {
     EXPECT_EQ(loadWorkTemplate(dir / "missing.awt", out), FileStatus::CannotOpen);
 }
 
+TEST(WorkTemplate, TwentyChannelsAndTwentyEventsAreTheLimitNotBeyond) {
+    TempDir dir;
+    WorkDefinition full;
+    for (int i = 0; i < 20; ++i) {
+        full.channels.push_back(channel("通道", i, 0, static_cast<uint8_t>(i)));
+        EventInfo e;
+        e.data1 = i;
+        full.events.push_back(e);
+    }
+    ASSERT_EQ(saveWorkTemplate(dir / "full.awt", full), FileStatus::Ok);
+    WorkDefinition loaded;
+    ASSERT_EQ(loadWorkTemplate(dir / "full.awt", loaded), FileStatus::Ok);
+    EXPECT_EQ(loaded.channels.size(), 20u);
+    EXPECT_EQ(loaded.events.size(), 20u);
+    EXPECT_EQ(loaded.channels[19].address, 19);
+    EXPECT_EQ(loaded.events[19].data1, 19);
+
+    // One more of either, with its record in the file, is refused.
+    for (size_t countAt : {size_t{220}, size_t{224}}) {
+        Bytes over = workTemplateBytes(full);
+        over[countAt] = 21;
+        const size_t extra = countAt == 220 ? ChannelInfo::kSize : EventInfo::kSize;
+        over.insert(over.end(), extra, 0);
+        putFile(dir / "over.awt", over);
+        EXPECT_EQ(loadWorkTemplate(dir / "over.awt", loaded), FileStatus::Bad) << countAt;
+    }
+}
+
 TEST(WorkTemplate, NamesKeepTheirFirstTenBytes) {
     ChannelInfo c;
     // Six characters of GBK are twelve bytes: the sixth is cut off whole.
@@ -272,19 +300,36 @@ TEST(RecordFile, RefusedFilesAndAnyHeader) {
     EXPECT_EQ(readRecording(dir / "missing.alt", out), FileStatus::CannotOpen);
 }
 
-TEST(AtomicWrite, ReplacesWholeAndLeavesNothingBehind) {
+TEST(RecordFile, TwentyChannelsAreTheLimitNotBeyond) {
+    WorkDefinition work;
+    work.channels.resize(20);
+    const std::vector<int32_t> times{1, 2};
+    std::vector<double> values(40);
+    for (size_t i = 0; i < values.size(); ++i) {
+        values[i] = static_cast<double>(i);
+    }
+    const Bytes full = recordFileBytes(work, times.data(), values.data(), 2, nullptr, 0);
+    Recording rec;
+    ASSERT_EQ(parseRecording(full, rec), FileStatus::Ok);
+    EXPECT_EQ(rec.channelCount(), 20u);
+    EXPECT_EQ(rec.value(1, 19), 39.0);
+
+    work.channels.resize(21);
+    values.resize(42);
+    EXPECT_EQ(
+        parseRecording(recordFileBytes(work, times.data(), values.data(), 2, nullptr, 0), rec),
+        FileStatus::Bad);
+}
+
+TEST(RecordFile, NoChannelsWithRowsReadsBack) {
     TempDir dir;
-    ASSERT_TRUE(writeFileAtomically(dir / "f", Bytes{1, 2, 3}));
-    ASSERT_TRUE(writeFileAtomically(dir / "f", Bytes{4}));
-    EXPECT_EQ(fileBytes(dir / "f"), Bytes{4});
-    std::filesystem::create_symlink(dir / "f", dir / "link");
-    ASSERT_TRUE(writeFileAtomically(dir / "link", Bytes{5, 6}));
-    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link")) << "the link still points there";
-    EXPECT_EQ(fileBytes(dir / "f"), (Bytes{5, 6}));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                            std::filesystem::directory_iterator()),
-              2)
-        << "no temporary files left";
-    EXPECT_FALSE(writeFileAtomically(dir / "f" / "inside", Bytes{1}));
-    EXPECT_FALSE(writeFileAtomically(dir / "no-such-dir" / "x", Bytes{1}));
+    const WorkDefinition empty;
+    const std::vector<int32_t> times{10, 20, 30};
+    ASSERT_EQ(writeRecordFile(dir / "e.alt", empty, times.data(), nullptr, 3, nullptr, 0),
+              FileStatus::Ok);
+    EXPECT_EQ(fileBytes(dir / "e.alt").size(), 236u + 3 * 4) << "each row is its time stamp";
+    Recording rec;
+    ASSERT_EQ(readRecording(dir / "e.alt", rec), FileStatus::Ok);
+    EXPECT_EQ(rec.times, times);
+    EXPECT_TRUE(rec.values.empty());
 }

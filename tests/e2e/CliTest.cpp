@@ -12,7 +12,6 @@ using tervo::testing::RawPty;
 using tervo::testing::run;
 using tervo::testing::RunResult;
 using tervo::testing::TempDir;
-using tervo::testing::waitForPath;
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
@@ -36,7 +35,7 @@ protected:
                                      "--speed", "60", "--fault", "3:silent"},
             m_dir.path());
         ASSERT_TRUE(m_emu->started());
-        ASSERT_TRUE(waitForPath(m_dir / "com1"));
+        ASSERT_TRUE(m_emu->waitForOutput("qt570-emu: controllers")) << m_emu->err();
         setenv("TERVO_COM1", (m_dir / "com1").c_str(), 1);
     }
     void TearDown() override { unsetenv("TERVO_COM1"); }
@@ -101,10 +100,54 @@ TEST_F(EmulatedBus, RawExchangeAndWatch) {
         << r.out;
 }
 
+TEST_F(EmulatedBus, SaysNoInsteadOfSendingSomethingElse) {
+    RunResult r = cli(m_dir, {"write", "--addr", "1", "SL", "1000.5"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("one to 5 characters"), std::string::npos) << r.err;
+    EXPECT_EQ(cli(m_dir, {"write", "--addr", "1", "SL", "123456789"}).status, 2);
+    EXPECT_EQ(cli(m_dir, {"write", "--addr", "1", "SL", ""}).status, 2);
+    EXPECT_EQ(cli(m_dir, {"read", "--addr", "1", "SL"}).out, "SL 25.00\n") << "nothing was written";
+    r = cli(m_dir, {"write", "--addr", "1", "SL", "999.5"});
+    EXPECT_EQ(r.out, "修改成功！！！\n") << "five characters fit";
+    EXPECT_EQ(cli(m_dir, {"read", "--addr", "1", "SL"}).out, "SL 999.50\n");
+
+    std::string tooLong;
+    for (int i = 0; i < 105; ++i) {
+        tooLong += "04 ";
+    }
+    r = cli(m_dir, {"raw", tooLong});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("at most 104 bytes"), std::string::npos) << r.err;
+    r = cli(m_dir, {"raw", "zz"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("not 'z'"), std::string::npos) << r.err;
+    EXPECT_EQ(cli(m_dir, {"raw", "04 30 3G"}).status, 2);
+    EXPECT_EQ(cli(m_dir, {"raw", ""}).status, 2);
+    EXPECT_EQ(cli(m_dir, {"raw", "  "}).status, 2);
+}
+
 TEST_F(EmulatedBus, StoppingTheEmulatorRemovesItsLink) {
     m_emu->signal(SIGTERM);
     EXPECT_EQ(m_emu->wait(), 0);
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(m_dir / "com1")));
+}
+
+// A stop that comes the moment the link appears, before the emulator has said it is ready,
+// still ends it cleanly: the link never outlives the emulator.
+TEST(EmulatorStart, AStopAsSoonAsTheLinkAppearsRemovesIt) {
+    TempDir dir;
+    for (int i = 0; i < 30; ++i) {
+        const std::filesystem::path link = dir / ("com" + std::to_string(i));
+        Child emu({QT570_EMU, "--link", link, "--addresses", "0"}, dir.path());
+        ASSERT_TRUE(emu.started());
+        const auto until = std::chrono::steady_clock::now() + 10s;
+        while (!std::filesystem::exists(std::filesystem::symlink_status(link)) &&
+               std::chrono::steady_clock::now() < until) {
+        }
+        emu.signal(SIGTERM);
+        EXPECT_EQ(emu.wait(), 0) << "run " << i;
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link))) << "run " << i;
+    }
 }
 
 TEST(CliUsage, ErrorsExitTwo) {
@@ -206,6 +249,21 @@ TEST_F(IndependentPeer, BadRepliesAreRetriedAndAGoodOneIsParsed) {
     ASSERT_EQ(m_frames.size(), 3u);
     EXPECT_EQ(m_frames[2], bytesOf("\x04"
                                    "0055TI\x05"));
+}
+
+TEST_F(IndependentPeer, RawSendsUpTo104BytesWhole) {
+    std::string text;
+    for (int i = 0; i < 104; ++i) {
+        text += "5a ";
+    }
+    const RunResult r =
+        serve({"raw", "--port", "COM2", text}, [](const Bytes&) { return Bytes{}; });
+    EXPECT_EQ(r.status, 1) << "nobody answers";
+    Bytes all;
+    for (const Bytes& frame : m_frames) {
+        all.insert(all.end(), frame.begin(), frame.end());
+    }
+    EXPECT_EQ(all, Bytes(104, 0x5A));
 }
 
 TEST_F(IndependentPeer, WriteFramesNakAndSilence) {

@@ -1,7 +1,9 @@
 // tervo-cli record, dump and export checked against files built and read here from the byte
 // layouts alone, without Tervo's own readers and writers.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <sys/stat.h>
 
 #include <bit>
 #include <cmath>
@@ -20,7 +22,6 @@ using tervo::testing::Child;
 using tervo::testing::run;
 using tervo::testing::RunResult;
 using tervo::testing::TempDir;
-using tervo::testing::waitForPath;
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
@@ -197,7 +198,7 @@ protected:
             std::vector<std::string>{QT570_EMU, "--link", m_dir / "com1", "--addresses", "0-3",
                                      "--fault", "3:silent"},
             m_dir.path());
-        ASSERT_TRUE(waitForPath(m_dir / "com1"));
+        ASSERT_TRUE(m_emu->waitForOutput("qt570-emu: controllers")) << m_emu->err();
         setenv("TERVO_COM1", (m_dir / "com1").c_str(), 1);
         setenv("TZ", "Asia/Shanghai", 1);
         tzset();
@@ -320,6 +321,145 @@ TEST_F(Recorder, CtrlCStopsCleanlyAndSigkillLeavesALoadableFile) {
     EXPECT_TRUE(afterKill.ok) << "never a torn file";
     EXPECT_GE(afterKill.s, 2u);
     EXPECT_EQ(cli({"dump", m_dir / "k.alt"}).status, 0);
+}
+
+// Two Tervo processes on one port take turns: a watch beside a recording that polls a silent
+// controller (five attempts back to back) loses no reading, and neither does the recording.
+TEST_F(Recorder, AWatchBesideARecordingTakesTurns) {
+    Child recorder(
+        {TERVO_CLI, "record", m_dir / "w.awt", "--out", m_dir / "r.alt", "--cycles", "6"},
+        m_dir.path());
+    const RunResult watch =
+        cli({"watch", "--addr", "0-2", "--count", "10", "--interval", "0.3", "PV", "SL"});
+    EXPECT_EQ(watch.status, 0) << watch.out;
+    EXPECT_EQ(watch.out.find("Err"), std::string::npos) << watch.out;
+    ASSERT_EQ(recorder.wait(), 0) << recorder.err();
+    const Parsed p = parseRecord(get(m_dir / "r.alt"));
+    ASSERT_TRUE(p.ok);
+    ASSERT_EQ(p.s, 6u);
+    for (uint32_t row = 0; row < p.s; ++row) {
+        for (uint32_t c : {0u, 1u, 3u}) {
+            EXPECT_NE(p.bits[row][c], kMarkerBits) << "row " << row << " channel " << c;
+        }
+        EXPECT_EQ(p.bits[row][2], kMarkerBits) << "the silent controller";
+    }
+}
+
+TEST_F(Recorder, AFailedLastWriteIsReportedWithWhatTheFileHolds) {
+    std::filesystem::create_directory(m_dir / "out");
+    Child recorder({TERVO_CLI, "record", m_dir / "w.awt", "--out", m_dir / "out" / "r.alt"},
+                   m_dir.path());
+    const auto until = std::chrono::steady_clock::now() + 20s;
+    while (parseRecord(get(m_dir / "out" / "r.alt")).s < 2 &&
+           std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(20ms);
+    }
+    std::filesystem::remove_all(m_dir / "out");
+    // Two more cycles fail to be written, then the operator stops.
+    const auto printed = [&] {
+        const std::string out = recorder.out();
+        return std::count(out.begin(), out.end(), '\n');
+    };
+    const auto removedAt = printed();
+    while (printed() < removedAt + 2 && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(20ms);
+    }
+    recorder.signal(SIGINT);
+    EXPECT_EQ(recorder.wait(), 1) << "not a success";
+    const std::string err = recorder.err();
+    EXPECT_NE(err.find("记录文件无法写入：" + (m_dir / "out" / "r.alt").string()),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("记录文件写入失败：已采集 " + std::to_string(printed()) +
+                       " 行，文件中有 0 行：" + (m_dir / "out" / "r.alt").string() + "\n"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(err.find("已记录"), std::string::npos) << err;
+}
+
+TEST_F(Recorder, RefusesToOverwriteItsInputs) {
+    RunResult r = cli({"record", m_dir / "w.awt", "--out", m_dir / "w.awt", "--cycles", "1"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("would overwrite the input"), std::string::npos) << r.err;
+    EXPECT_EQ(get(m_dir / "w.awt"), m_template);
+    std::filesystem::create_symlink(m_dir / "c.lin", m_dir / "curve-link");
+    r = cli({"record", m_dir / "w.awt", "--out", m_dir / "curve-link", "--cycles", "1"});
+    EXPECT_EQ(r.status, 2) << "the curve file the work reads is an input too";
+    EXPECT_EQ(get(m_dir / "c.lin"), curveFile());
+
+    ASSERT_EQ(cli({"record", m_dir / "w.awt", "--out", m_dir / "r.alt", "--cycles", "1"}).status,
+              0);
+    const Bytes recorded = get(m_dir / "r.alt");
+    r = cli({"export", m_dir / "r.alt", "--out", m_dir / "r.alt"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(get(m_dir / "r.alt"), recorded);
+    std::filesystem::copy(m_dir / "r.alt", m_dir / "x_events.csv");
+    r = cli({"export", m_dir / "x_events.csv", "--out", m_dir / "x.csv"});
+    EXPECT_EQ(r.status, 2) << "nor may the events file";
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "x.csv"));
+
+    // An export that cannot be written leaves nothing behind.
+    std::filesystem::create_directory(m_dir / "folder");
+    r = cli({"export", m_dir / "r.alt", "--out", m_dir / "folder"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "无法写入：" + (m_dir / "folder").string() + "\n");
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "folder_events.csv"));
+    EXPECT_TRUE(std::filesystem::is_empty(m_dir / "folder"));
+}
+
+TEST_F(Recorder, NeverHangsOnNorReplacesWhatIsNotAFile) {
+    const std::string fifo = m_dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const auto quick = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), TERVO_CLI);
+        Child child(args, m_dir.path());
+        const std::optional<int> status = child.waitFor(5s);
+        if (!status) {
+            ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));  // set it free
+            child.signal(SIGKILL);
+        }
+        return RunResult{status.value_or(-1), child.out(), child.err()};
+    };
+    for (const char* command : {"dump", "export"}) {
+        const RunResult r = quick({command, fifo});
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_EQ(r.err, "无法打开文件：" + fifo + "\n") << command;
+    }
+    EXPECT_EQ(quick({"dump", fifo + ".awt"}).status, 1);
+    EXPECT_EQ(quick({"record", fifo, "--out", m_dir / "r.alt", "--cycles", "1"}).status, 1);
+
+    RunResult r = quick({"record", m_dir / "w.awt", "--out", fifo, "--cycles", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("记录文件无法写入：" + fifo), std::string::npos) << r.err;
+    EXPECT_EQ(quick({"export", m_dir / "missing.alt", "--out", fifo}).status, 1);
+    struct stat st {};
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "still the FIFO it was";
+
+    // A curve channel whose file is a FIFO records the marker and says so once; the
+    // recording itself goes on.
+    put(m_dir / "fifo-curve.awt", workTemplate(fifo));
+    r = quick({"record", m_dir / "fifo-curve.awt", "--out", m_dir / "f.alt", "--cycles", "2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("曲线文件无法打开：" + fifo), std::string::npos) << r.err;
+    const Parsed p = parseRecord(get(m_dir / "f.alt"));
+    ASSERT_EQ(p.s, 2u);
+    EXPECT_EQ(p.bits[1][3], kMarkerBits);
+    EXPECT_EQ(std::bit_cast<double>(p.bits[1][1]), 25.0);
+}
+
+TEST_F(Recorder, HugeNumbersPrintWhole) {
+    Bytes huge = m_template;
+    const uint64_t bits = std::bit_cast<uint64_t>(1e300);
+    for (int i = 0; i < 8; ++i) {
+        huge[24 + i] = static_cast<uint8_t>(bits >> (8 * i));  // the value maximum
+    }
+    put(m_dir / "huge.awt", huge);
+    const RunResult r = cli({"dump", m_dir / "huge.awt"});
+    EXPECT_EQ(r.status, 0);
+    char whole[400];
+    std::snprintf(whole, sizeof whole, "数值范围：0.00 .. %0.2f\n", 1e300);
+    EXPECT_NE(r.out.find(whole), std::string::npos) << r.out;
 }
 
 TEST_F(Recorder, RefusesWhatItCannotDo) {

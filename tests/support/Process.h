@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -65,6 +66,41 @@ public:
             m_done = true;
         }
         return m_status;
+    }
+    // The exit status if the child ends within `limit`; nullopt (and the child still running)
+    // otherwise, so a test can tell a hang from an answer.
+    std::optional<int> waitFor(std::chrono::milliseconds limit) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (!m_done && m_pid > 0) {
+            int status = 0;
+            const pid_t done = waitpid(m_pid, &status, WNOHANG);
+            if (done == m_pid) {
+                m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                m_done = true;
+                break;
+            }
+            if (std::chrono::steady_clock::now() >= until) {
+                return std::nullopt;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return m_status;
+    }
+    // Waits (generously) until the child's standard output holds `text`; false if it never
+    // does or the child ends first.
+    bool waitForOutput(const std::string& text,
+                       std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < until) {
+            if (out().find(text) != std::string::npos) {
+                return true;
+            }
+            if (waitFor(std::chrono::milliseconds(0))) {
+                return out().find(text) != std::string::npos;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
     }
     std::string out() const { return slurp(m_outPath); }
     std::string err() const { return slurp(m_errPath); }

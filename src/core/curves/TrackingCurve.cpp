@@ -113,7 +113,9 @@ CurveStatus TrackingCurve::parse(const std::vector<uint8_t>& bytes, bool strict)
     if (r.remaining() < static_cast<size_t>(n) * kSegmentBytes) {
         return CurveStatus::Short;
     }
-    if (strict && r.remaining() > static_cast<size_t>(n) * kSegmentBytes) {
+    // The acquisition's reader calls a file malformed when another 4-byte value could be read
+    // after the last segment; one to three stray bytes are below what it looks for.
+    if (strict && r.remaining() >= static_cast<size_t>(n) * kSegmentBytes + 4) {
         return CurveStatus::Trailing;
     }
     std::vector<CurveSegment> segments(static_cast<size_t>(n));

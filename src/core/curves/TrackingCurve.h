@@ -19,7 +19,7 @@ enum class CurveStatus {
     CannotOpen,
     BadCount,  // a segment count outside 0..100
     Short,     // fewer bytes than the counted segments need
-    Trailing,  // bytes after the last counted segment (refused by the acquisition only)
+    Trailing,  // 4 or more bytes after the last counted segment (refused by the acquisition only)
     Full,      // a 101st segment
     BadIndex,
     CannotWrite,
@@ -69,7 +69,8 @@ private:
 
 // The acquisition's reading of a curve file, fresh at every evaluation: the value at `seconds`
 // from `start`, or the no-value marker for a count outside 0..100 or a file that cannot be
-// opened (`status` tells which), or `start` for a file that is short or has trailing bytes.
+// opened (`status` tells which), or `start` for a file that is short or has 4 or more bytes
+// after its last segment (1 to 3 are ignored).
 double curveFileValueForAcquisition(const std::string& path, double start, int64_t seconds,
                                     CurveStatus& status);
 

@@ -27,6 +27,9 @@ public:
         u32(static_cast<uint32_t>(bits >> 32));
     }
     void bytes(const void* data, size_t length) {
+        if (length == 0) {
+            return;  // `data` may be null
+        }
         const auto* p = static_cast<const uint8_t*>(data);
         m_out.insert(m_out.end(), p, p + length);
     }
@@ -57,11 +60,17 @@ public:
     size_t remaining() const { return m_size - m_pos; }
 
     bool bytes(void* out, size_t length) {
+        // An empty run may come with a null destination (an empty array): the C library's
+        // copies must never see one, even for no bytes.
         if (!take(length)) {
-            std::memset(out, 0, length);
+            if (length > 0) {
+                std::memset(out, 0, length);
+            }
             return false;
         }
-        std::memcpy(out, m_data + m_pos - length, length);
+        if (length > 0) {
+            std::memcpy(out, m_data + m_pos - length, length);
+        }
         return true;
     }
     uint8_t u8() { return take(1) ? m_data[m_pos - 1] : 0; }

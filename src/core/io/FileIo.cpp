@@ -1,12 +1,16 @@
 #include "io/FileIo.h"
 
+#include <dirent.h>
 #include <fcntl.h>
-#include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
-#include <cstdlib>
+#include <climits>
+#include <random>
 
 namespace tervo {
 
@@ -59,7 +63,9 @@ std::string directoryOf(const std::string& path) {
 }  // namespace
 
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opened without blocking, so that a FIFO or a device named by mistake is refused at once
+    // instead of waiting for a writer that never comes.
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
         return false;
     }
@@ -67,6 +73,7 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return false;
     }
+    fcntl(fd.get(), F_SETFL, fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     out.clear();
     out.resize(static_cast<size_t>(st.st_size));
     size_t got = 0;
@@ -90,24 +97,125 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     return true;
 }
 
-AtomicFile::AtomicFile(const std::string& chosen) : m_path(chosen) {
-    // A link keeps pointing where it pointed: the file it names is the one replaced.
-    struct stat st {};
-    if (lstat(chosen.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* target = realpath(chosen.c_str(), nullptr)) {
-            m_path = target;
-            free(target);
+namespace {
+
+constexpr const char* kTemporaryMark = ".tervo-";
+constexpr size_t kTemporaryRandom = 6;
+
+// The file a path names: symbolic links are followed to the end, even to a file that does not
+// exist yet, so that the link keeps pointing where it pointed.
+std::string followLinks(const std::string& path) {
+    std::string current = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st {};
+        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            break;
         }
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = readlink(current.c_str(), target.data(), target.size());
+        if (n <= 0) {
+            break;
+        }
+        target.resize(static_cast<size_t>(n));
+        current = target[0] == '/' ? target : directoryOf(current) + "/" + target;
     }
-    m_temporary = m_path + ".XXXXXX";
-    m_fd = mkostemp(m_temporary.data(), O_CLOEXEC);
-    if (m_fd < 0) {
+    return current;
+}
+
+std::string baseName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool isTemporaryOf(const std::string& name, const std::string& prefix) {
+    if (name.size() != prefix.size() + kTemporaryRandom || name.compare(0, prefix.size(), prefix)) {
+        return false;
+    }
+    return std::all_of(name.begin() + static_cast<long>(prefix.size()), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+// Temporaries of `path` that a killed write left behind. A live write holds a lock on its
+// temporary, so only abandoned ones are taken away.
+void removeLeftovers(const std::string& path) {
+    const std::string directory = directoryOf(path);
+    const std::string prefix = baseName(path) + kTemporaryMark;
+    DIR* dir = opendir(directory.c_str());
+    if (dir == nullptr) {
         return;
     }
-    // The new file takes the usual permissions for a file the user creates.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(m_fd, 0666 & ~mask);
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (!isTemporaryOf(name, prefix)) {
+            continue;
+        }
+        const std::string leftover = directory + "/" + name;
+        Descriptor fd(::open(leftover.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+        struct stat st {};
+        if (fd.get() >= 0 && fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+            flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(leftover.c_str());
+        }
+    }
+    closedir(dir);
+}
+
+// A new sibling temporary "<path>.tervo-XXXXXX", created with the mode a new file gets (the
+// process's umask applied by the system), locked while it is being written.
+int createTemporary(const std::string& path, std::string& name) {
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = path + kTemporaryMark;
+        for (size_t i = 0; i < kTemporaryRandom; ++i) {
+            name += kChars[random() % (sizeof kChars - 1)];
+        }
+        const int fd =
+            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            flock(fd, LOCK_EX | LOCK_NB);
+            return fd;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    name.clear();
+    return -1;
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(const std::string& chosen) : m_path(followLinks(chosen)) {
+    // The replace must do no more than truncating the file would: a target that exists must
+    // be a regular file (never a device, FIFO or directory, which a rename would destroy) that
+    // could be opened for writing.
+    struct stat target {};
+    const bool exists = stat(m_path.c_str(), &target) == 0;
+    if (!exists && errno != ENOENT) {
+        return;
+    }
+    if (exists) {
+        if (!S_ISREG(target.st_mode)) {
+            return;
+        }
+        Descriptor probe(::open(m_path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (probe.get() < 0 || fstat(probe.get(), &target) != 0 || !S_ISREG(target.st_mode)) {
+            return;
+        }
+    }
+    removeLeftovers(m_path);
+    m_fd = createTemporary(m_path, m_temporary);
+    if (m_fd < 0 || !exists) {
+        return;
+    }
+    // The new file is the old one's successor: the same owner where we may set it (only a
+    // privileged process may give a file away), then the same mode (set after the owner,
+    // whose change clears set-id bits).
+    (void)!fchown(m_fd, target.st_uid, target.st_gid);
+    if (fchmod(m_fd, target.st_mode & 07777) != 0) {
+        m_failed = true;
+    }
 }
 
 AtomicFile::~AtomicFile() {
@@ -138,12 +246,13 @@ bool AtomicFile::commit() {
     if (!ok() || fdatasync(m_fd) != 0) {
         return false;
     }
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0 || rename(m_temporary.c_str(), m_path.c_str()) != 0) {
+    // Renamed while still open and locked, so no other writer takes it for a leftover.
+    if (rename(m_temporary.c_str(), m_path.c_str()) != 0) {
         return false;
     }
     m_committed = true;
+    ::close(m_fd);
+    m_fd = -1;
     // The rename itself is made durable by syncing the directory that holds it.
     Descriptor dir(::open(directoryOf(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0) {

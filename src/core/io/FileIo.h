@@ -6,13 +6,21 @@
 
 namespace tervo {
 
-// The whole file into memory; false when it cannot be opened or read.
+// The whole file into memory; false when it cannot be opened or read, or is not a regular
+// file (a FIFO or device is refused at once, never waited on).
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& out);
 
 // A file written whole and then put in place of `path` at once: the bytes go to a sibling
-// temporary file, which commit() syncs to disk and renames over the target. A crash at any
-// moment leaves either the old file or the new one, never a torn one; an uncommitted or failed
-// file leaves the target untouched and removes the temporary.
+// temporary file ("<path>.tervo-XXXXXX"), which commit() syncs to disk and renames over the
+// target. A crash at any moment leaves either the old file or the new one, never a torn one;
+// an uncommitted or failed file leaves the target untouched and removes the temporary, and
+// the temporaries a killed process left are removed at the next write of the same file.
+//
+// The replace does what truncating the file in place would, and no more: a symbolic link is
+// followed to the file it names (the link stays); a target that exists must be a regular file
+// that could be opened for writing (a device, FIFO or directory is refused, never replaced);
+// the new file keeps the old one's mode and, where the process may set it, its owner. A hard
+// link is not followed: the name given gets the new file, other names keep the old one.
 class AtomicFile {
 public:
     explicit AtomicFile(const std::string& path);

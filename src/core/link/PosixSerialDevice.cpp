@@ -12,8 +12,12 @@
 
 #include <cerrno>
 #include <chrono>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include "link/PortMap.h"
+#include "link/UucpLock.h"
 
 namespace tervo {
 
@@ -75,16 +79,121 @@ uint32_t baudOfSpeed(speed_t speed) {
     return 0;
 }
 
+}  // namespace
+
+bool applyLineSettings(termios& t, const LineSettings& settings) {
+    speed_t speed;
+    if (!speedOfBaud(settings.baud, speed)) {
+        return false;
+    }
+    cfsetispeed(&t, speed);
+    cfsetospeed(&t, speed);
+
+    t.c_cflag &= ~CSIZE;
+    switch (settings.dataBits) {
+        // termios has no four-bit characters; the port refuses such a format.
+        case 5:
+            t.c_cflag |= CS5;
+            break;
+        case 6:
+            t.c_cflag |= CS6;
+            break;
+        case 7:
+            t.c_cflag |= CS7;
+            break;
+        case 8:
+            t.c_cflag |= CS8;
+            break;
+        default:
+            return false;
+    }
+
+    t.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+    switch (settings.parity) {
+        case 0:
+            break;
+        case 1:
+            t.c_cflag |= PARENB | PARODD;
+            break;
+        case 2:
+            t.c_cflag |= PARENB;
+            break;
+        case 3:
+            t.c_cflag |= PARENB | CMSPAR | PARODD;
+            break;
+        case 4:
+            t.c_cflag |= PARENB | CMSPAR;
+            break;
+        default:
+            return false;
+    }
+
+    // POSIX knows one or two stop bits only; one and a half is sent as two, which every
+    // receiver that expects one and a half accepts.
+    switch (settings.stopBits) {
+        case 0:
+            t.c_cflag &= ~CSTOPB;
+            break;
+        case 1:
+        case 2:
+            t.c_cflag |= CSTOPB;
+            break;
+        default:
+            return false;
+    }
+
+    // A binary line: no echo, no line editing, no signals, no character translation in
+    // either direction. Flow control (IXON, IXOFF, CRTSCTS) stays as the driver has it.
+    t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | INPCK);
+    t.c_oflag &= ~OPOST;
+    t.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag |= CREAD | CLOCAL;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    return true;
+}
+
+namespace {
+
+// When each port was last given back by this process, so that its next exchange lets another
+// Tervo process that waits for the port have its turn first.
+class ReleaseTimes {
+public:
+    static ReleaseTimes& instance() {
+        static ReleaseTimes times;
+        return times;
+    }
+    void released(const std::string& path) {
+        std::lock_guard lock(m_mutex);
+        m_times[path] = Clock::now();
+    }
+    Clock::time_point lastRelease(const std::string& path) {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_times.find(path);
+        return it == m_times.end() ? Clock::time_point{} : it->second;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<std::string, Clock::time_point> m_times;
+};
+
 class PosixSerialDevice : public SerialDevice {
 public:
-    explicit PosixSerialDevice(int fd) : m_fd(fd) {}
+    PosixSerialDevice(int fd, std::string path, bool exclusive, std::unique_ptr<UucpLock> lock)
+        : m_fd(fd), m_path(std::move(path)), m_exclusive(exclusive), m_lock(std::move(lock)) {}
 
     ~PosixSerialDevice() override {
-        // Exclusive mode lives on the terminal, not on this descriptor; give it back so the
-        // next opener (another view, another program) is not locked out.
-        ioctl(m_fd, TIOCNXCL);
+        // Exclusive mode lives on the terminal, not on this descriptor: give back the one we
+        // set, so the next opener is not locked out. Everything is given back before the flock,
+        // so a Tervo process that gets the port next finds it as free as it is.
+        if (m_exclusive) {
+            ioctl(m_fd, TIOCNXCL);
+        }
+        m_lock.reset();
         flock(m_fd, LOCK_UN);
         ::close(m_fd);
+        ReleaseTimes::instance().released(m_path);
     }
 
     // The timeouts are this object's own: poll() carries them out in read() and write(). Like
@@ -139,74 +248,9 @@ public:
             return false;
         }
         termios t = m_termios;
-        speed_t speed;
-        if (!speedOfBaud(settings.baud, speed)) {
+        if (!applyLineSettings(t, settings)) {
             return false;
         }
-        cfsetispeed(&t, speed);
-        cfsetospeed(&t, speed);
-
-        t.c_cflag &= ~CSIZE;
-        switch (settings.dataBits) {
-            // termios has no four-bit characters; the port refuses such a format.
-            case 5:
-                t.c_cflag |= CS5;
-                break;
-            case 6:
-                t.c_cflag |= CS6;
-                break;
-            case 7:
-                t.c_cflag |= CS7;
-                break;
-            case 8:
-                t.c_cflag |= CS8;
-                break;
-            default:
-                return false;
-        }
-
-        t.c_cflag &= ~(PARENB | PARODD | CMSPAR);
-        switch (settings.parity) {
-            case 0:
-                break;
-            case 1:
-                t.c_cflag |= PARENB | PARODD;
-                break;
-            case 2:
-                t.c_cflag |= PARENB;
-                break;
-            case 3:
-                t.c_cflag |= PARENB | CMSPAR | PARODD;
-                break;
-            case 4:
-                t.c_cflag |= PARENB | CMSPAR;
-                break;
-            default:
-                return false;
-        }
-
-        // POSIX knows one or two stop bits only; one and a half is sent as two, which every
-        // receiver that expects one and a half accepts.
-        switch (settings.stopBits) {
-            case 0:
-                t.c_cflag &= ~CSTOPB;
-                break;
-            case 1:
-            case 2:
-                t.c_cflag |= CSTOPB;
-                break;
-            default:
-                return false;
-        }
-
-        // A binary line: no echo, no line editing, no signals, no character translation in
-        // either direction. Flow control (IXON, IXOFF, CRTSCTS) stays as the driver has it.
-        t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | INPCK);
-        t.c_oflag &= ~OPOST;
-        t.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
-        t.c_cflag |= CREAD | CLOCAL;
-        t.c_cc[VMIN] = 0;
-        t.c_cc[VTIME] = 0;
         // A pseudo-terminal carries bytes, not characters on a wire: it keeps eight bits
         // without parity whatever it is asked, and the C library reports that as a failure.
         // Ask it for what it can do; the format was checked above all the same.
@@ -301,32 +345,77 @@ private:
     }
 
     int m_fd;
+    std::string m_path;
+    bool m_exclusive;
+    std::unique_ptr<UucpLock> m_lock;
     SerialTimeouts m_timeouts{};
     termios m_termios{};
     bool m_haveTermios = false;
 };
 
+// Opens the device and takes its flock, waiting up to the busy limit while another Tervo
+// process has it for an exchange (a process without CAP_SYS_ADMIN cannot even open it then:
+// EBUSY). -1 when it is absent, or still busy at the limit.
+int openAndLockForTervo(const std::string& path) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(PosixSerialOpener::kBusyWaitMs);
+    const auto poll = std::chrono::milliseconds(1);
+    // Our own back-to-back exchanges leave a moment between them for a waiting process.
+    const auto courtesy = ReleaseTimes::instance().lastRelease(path) +
+                          std::chrono::milliseconds(PosixSerialOpener::kCourtesyMs);
+    if (Clock::now() < courtesy) {
+        std::this_thread::sleep_until(courtesy);
+    }
+    for (;;) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 && errno != EBUSY) {
+            return -1;
+        }
+        if (fd >= 0) {
+            while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                if ((errno != EWOULDBLOCK && errno != EINTR) || Clock::now() >= deadline) {
+                    ::close(fd);
+                    return -1;
+                }
+                std::this_thread::sleep_for(poll);
+            }
+            return fd;
+        }
+        if (Clock::now() >= deadline) {
+            return -1;
+        }
+        std::this_thread::sleep_for(poll);
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<SerialDevice> PosixSerialOpener::openPath(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // Exclusive among Tervo processes by flock, which another Tervo process holds only for one
+    // exchange and is worth a short wait. Against other programs: their exclusive mode
+    // (TIOCEXCL, which root opens past, hence the check) and their UUCP lock file, both
+    // refused at once; then ours, so that they keep off while we have the port.
+    const int fd = openAndLockForTervo(path);
     if (fd < 0) {
         return nullptr;
     }
-    // Exclusive among Tervo processes (flock) and against other programs (TIOCEXCL, which a
-    // process without CAP_SYS_ADMIN cannot open past, and which makes our own open fail with
-    // EBUSY while someone else holds it).
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool terminal = isatty(fd);
+    int exclusive = 0;
+    if (terminal && ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
         ::close(fd);
         return nullptr;
     }
-    if (isatty(fd)) {
+    auto lock = std::make_unique<UucpLock>(path);
+    if (lock->heldByOther()) {
+        ::close(fd);
+        return nullptr;
+    }
+    if (terminal) {
         ioctl(fd, TIOCEXCL);
         // A closed port hears nothing; bytes a pseudo-terminal kept while nobody had the port
         // open are not part of this exchange.
         tcflush(fd, TCIOFLUSH);
     }
-    return std::make_unique<PosixSerialDevice>(fd);
+    return std::make_unique<PosixSerialDevice>(fd, path, terminal, std::move(lock));
 }
 
 std::unique_ptr<SerialDevice> PosixSerialOpener::open(const std::string& portName) {

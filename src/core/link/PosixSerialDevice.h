@@ -1,5 +1,7 @@
 #pragma once
 
+#include <termios.h>
+
 #include "link/SerialDevice.h"
 
 namespace tervo {
@@ -8,12 +10,28 @@ namespace tervo {
 // be a symlink such as /dev/serial/by-id/... or an emulator's pseudo-terminal. Opening per
 // exchange means a USB adapter that was unplugged and plugged back works again on the next
 // exchange.
+//
+// A port is Tervo's for one exchange: it is refused (the link's status 4) when another program
+// made it exclusive (TIOCEXCL) or holds its UUCP lock file (see UucpLock), and otherwise taken
+// with flock, exclusive mode and the lock file, all given back when the device closes. Another
+// Tervo process that has the port for an exchange is waited for, up to kBusyWaitMs.
 class PosixSerialOpener : public SerialOpener {
 public:
+    // A few exchange times: a silent controller holds the port for about 130 ms.
+    static constexpr int kBusyWaitMs = 300;
+    // The pause before this process takes a port it gave back this recently, so that another
+    // process waiting for it gets its turn.
+    static constexpr int kCourtesyMs = 3;
+
     std::unique_ptr<SerialDevice> open(const std::string& portName) override;
 
     // Opens a device path directly (the port map is applied by open()).
     static std::unique_ptr<SerialDevice> openPath(const std::string& path);
 };
+
+// The line settings into a terminal's settings, everything else kept: baud, character size,
+// parity (CMSPAR for mark and space), stop bits, and a binary line. False for a format termios
+// cannot carry (four data bits, an unknown parity or stop-bit code, a baud rate it lacks).
+bool applyLineSettings(termios& t, const LineSettings& settings);
 
 }  // namespace tervo

@@ -4,10 +4,23 @@
 
 namespace tervo {
 
-std::string valueText(double value) {
+std::string formatDouble(const char* format, double value) {
     char text[64];
-    std::snprintf(text, sizeof text, "%0.2f", value);
-    return text;
+    const int length = std::snprintf(text, sizeof text, format, value);
+    if (length < 0) {
+        return std::string();
+    }
+    if (static_cast<size_t>(length) < sizeof text) {
+        return std::string(text, static_cast<size_t>(length));
+    }
+    std::string whole(static_cast<size_t>(length) + 1, '\0');
+    std::snprintf(whole.data(), whole.size(), format, value);
+    whole.resize(static_cast<size_t>(length));
+    return whole;
+}
+
+std::string valueText(double value) {
+    return formatDouble("%0.2f", value);
 }
 
 std::string padValueText(const std::string& text) {

@@ -4,6 +4,10 @@
 
 namespace tervo {
 
+// One double printed with a printf format ("%0.2f", "%f", "%g"), whole however long it is
+// (1e300 with "%0.2f" is 304 characters).
+std::string formatDouble(const char* format, double value);
+
 // Values are shown with "%0.2f".
 std::string valueText(double value);
 

@@ -254,10 +254,9 @@ std::optional<LinkRequest> SamplingEngine::channelExchange(size_t c,
         return std::nullopt;
     }
     m_curveValue = v;
-    char text[512];
-    std::snprintf(text, sizeof text, "%f", v);
     return LinkRequest::write(channel.port, channel.baud, channel.address,
-                              static_cast<uint32_t>(channel.parameterCode), padValueText(text));
+                              static_cast<uint32_t>(channel.parameterCode),
+                              padValueText(formatDouble("%f", v)));
 }
 
 double SamplingEngine::channelValue(size_t c, const LinkResult& result) const {
