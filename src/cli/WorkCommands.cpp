@@ -4,6 +4,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -11,6 +12,7 @@
 #include "curves/TrackingCurve.h"
 #include "link/ParameterTable.h"
 #include "link/PortMap.h"
+#include "net/RecordServices.h"
 #include "text/Gbk.h"
 #include "text/TimeText.h"
 #include "text/ValueText.h"
@@ -215,6 +217,24 @@ std::string csvField(const std::string& text) {
     return quoted + "\"";
 }
 
+net::PublishSettings publishSettings(const Options& o) {
+    net::PublishSettings settings;
+    if (auto it = o.flags.find("--mqtt"); it != o.flags.end()) {
+        settings.mqtt = parseMqttUrl(it->second);
+        if (!settings.mqtt) {
+            throw UsageError("bad broker URL (mqtt://[user:pass@]host[:port] or mqtts://...): " +
+                             it->second);
+        }
+    }
+    if (auto it = o.flags.find("--metrics"); it != o.flags.end()) {
+        settings.metrics = parseListenAddress(it->second);
+        if (!settings.metrics) {
+            throw UsageError("bad metrics address (HOST:PORT): " + it->second);
+        }
+    }
+    return settings;
+}
+
 std::string replaceExtension(const std::string& path, const std::string& extension) {
     const size_t slash = path.find_last_of('/');
     const size_t dot = path.find_last_of('.');
@@ -244,10 +264,17 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
         throw UsageError("bad cycle count: " + o.flags.at("--cycles"));
     }
     const double seconds = bySeconds ? parseSeconds(o.flags.at("--seconds"), "seconds") : 0.0;
+    const net::PublishSettings publishing = publishSettings(o);
 
     WorkDefinition work;
     if (FileStatus s = loadWorkTemplate(o.positional[0], work); s != FileStatus::Ok) {
         return reportFile(s, o.positional[0], err);
+    }
+    net::RecordServices services(publishing, std::filesystem::path(o.positional[0]).stem().string(),
+                                 work);
+    if (std::string failed = services.start(); !failed.empty()) {
+        err << failed << '\n';
+        return 1;
     }
     SamplingEngine engine(work, systemClock());
     StopSignals signals;
@@ -271,6 +298,7 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
     if (!recording.messages.empty()) {
         return 1;  // nothing recorded yet and the file cannot be written: say so and stop
     }
+    services.recordingStarted();
 
     const auto begin = std::chrono::steady_clock::now();
     auto nextTick = begin + std::chrono::milliseconds(started.startTimerMs);
@@ -286,7 +314,7 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
                 nextTick - now, std::chrono::milliseconds(20)));
             continue;
         }
-        const TickOutcome tick = engine.tick();
+        const TickOutcome tick = services.tick(engine, systemClock());
         for (const std::string& m : tick.messages) {
             err << m << '\n';
         }

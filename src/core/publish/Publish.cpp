@@ -251,4 +251,136 @@ std::string metricsText(const Metrics& m) {
     return out;
 }
 
+namespace {
+
+std::optional<int> parsePort(std::string_view text) {
+    int port = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || port < 1 ||
+        port > 65535) {
+        return std::nullopt;
+    }
+    return port;
+}
+
+std::optional<std::string> percentDecoded(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        unsigned value = 0;
+        if (i + 2 >= text.size()) {
+            return std::nullopt;
+        }
+        auto [end, ec] = std::from_chars(text.data() + i + 1, text.data() + i + 3, value, 16);
+        if (ec != std::errc() || end != text.data() + i + 3) {
+            return std::nullopt;
+        }
+        out += static_cast<char>(value);
+        i += 2;
+    }
+    return out;
+}
+
+// "host:port", "[v6]:port", "host" or "[v6]"; the port stays as given when absent.
+bool splitHostPort(std::string_view text, std::string& host, int& port) {
+    std::string_view portText;
+    if (!text.empty() && text.front() == '[') {
+        const size_t close = text.find(']');
+        if (close == std::string_view::npos) {
+            return false;
+        }
+        host = std::string(text.substr(1, close - 1));
+        const std::string_view rest = text.substr(close + 1);
+        if (!rest.empty()) {
+            if (rest.front() != ':') {
+                return false;
+            }
+            portText = rest.substr(1);
+            if (portText.empty()) {
+                return false;
+            }
+        }
+    } else {
+        const size_t colon = text.rfind(':');
+        host = std::string(text.substr(0, colon));
+        if (colon != std::string_view::npos) {
+            portText = text.substr(colon + 1);
+            if (portText.empty()) {
+                return false;
+            }
+        }
+    }
+    if (host.empty() || host.find_first_of(" /?#@") != std::string::npos) {
+        return false;
+    }
+    if (!portText.empty()) {
+        const auto p = parsePort(portText);
+        if (!p) {
+            return false;
+        }
+        port = *p;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<MqttTarget> parseMqttUrl(std::string_view url) {
+    MqttTarget target;
+    if (url.starts_with("mqtt://")) {
+        url.remove_prefix(7);
+    } else if (url.starts_with("mqtts://")) {
+        url.remove_prefix(8);
+        target.tls = true;
+        target.port = 8883;
+    } else {
+        return std::nullopt;
+    }
+    if (!url.empty() && url.back() == '/') {
+        url.remove_suffix(1);
+    }
+    const size_t at = url.rfind('@');
+    if (at != std::string_view::npos) {
+        const std::string_view userInfo = url.substr(0, at);
+        const size_t colon = userInfo.find(':');
+        const auto user = percentDecoded(userInfo.substr(0, colon));
+        if (!user || user->empty()) {
+            return std::nullopt;
+        }
+        target.user = *user;
+        if (colon != std::string_view::npos) {
+            const auto password = percentDecoded(userInfo.substr(colon + 1));
+            if (!password) {
+                return std::nullopt;
+            }
+            target.password = *password;
+            target.hasPassword = true;
+        }
+        url.remove_prefix(at + 1);
+    }
+    if (!splitHostPort(url, target.host, target.port)) {
+        return std::nullopt;
+    }
+    return target;
+}
+
+std::optional<ListenAddress> parseListenAddress(std::string_view text) {
+    ListenAddress address;
+    if (const auto port = parsePort(text)) {
+        address.port = *port;
+        return address;
+    }
+    if (text.empty() || (text.back() == ']' || text.rfind(':') == std::string_view::npos ||
+                         (text.front() == '[' && text.find("]:") == std::string_view::npos))) {
+        return std::nullopt;  // the port is always given
+    }
+    if (!splitHostPort(text, address.host, address.port)) {
+        return std::nullopt;
+    }
+    return address;
+}
+
 }  // namespace tervo

@@ -98,4 +98,23 @@ struct Metrics {
 // The Prometheus text exposition format (version 0.0.4).
 std::string metricsText(const Metrics& metrics);
 
+// Where to publish: mqtt://[user:pass@]host[:port] (port 1883) or mqtts://... (TLS, port
+// 8883). User and password may carry %XX escapes.
+struct MqttTarget {
+    bool tls = false;
+    std::string user;
+    std::string password;
+    bool hasPassword = false;
+    std::string host;
+    int port = 1883;
+};
+std::optional<MqttTarget> parseMqttUrl(std::string_view url);
+
+// Where the metrics page listens: "127.0.0.1:9570", "[::1]:9570" or a bare port (loopback).
+struct ListenAddress {
+    std::string host = "127.0.0.1";
+    int port = 9570;
+};
+std::optional<ListenAddress> parseListenAddress(std::string_view text);
+
 }  // namespace tervo

@@ -146,6 +146,8 @@ public:
     const OccurrenceStore& occurrences() const { return m_occurrences; }
     double curveStartValue() const { return m_curveStart; }
     const std::string& recordPath() const { return m_recordPath; }
+    // The last write of the record file failed (the rows are still held in memory).
+    bool recordFailing() const { return m_recordFailed; }
     int32_t elapsedSeconds() const { return m_elapsed; }
     size_t currentChannel() const { return m_currentChannel; }
     const WorkDefinition& work() const { return m_work; }
