@@ -21,6 +21,11 @@ RecordServices::RecordServices(const PublishSettings& settings, const std::strin
 }
 
 std::string RecordServices::start() {
+    if (m_settings.mqtt) {
+        m_publisher = std::make_unique<MqttPublisher>(
+            MqttPublisher::Options{*m_settings.mqtt, m_topics.status(),
+                                   "tervo-" + m_host + "-" + std::to_string(getpid())});
+    }
     if (m_settings.metrics) {
         m_server = std::make_unique<MetricsServer>();
         if (std::string failed = m_server->start(*m_settings.metrics); !failed.empty()) {
@@ -29,16 +34,13 @@ std::string RecordServices::start() {
         }
         refreshMetrics();
     }
-    if (m_settings.mqtt) {
-        m_publisher = std::make_unique<MqttPublisher>(
-            MqttPublisher::Options{*m_settings.mqtt, m_topics.status(),
-                                   "tervo-" + m_host + "-" + std::to_string(getpid())});
-    }
     return {};
 }
 
 void RecordServices::recordingStarted() {
-    m_inhibitor = std::make_unique<SleepInhibitor>();
+    if (!m_inhibitor) {
+        m_inhibitor = std::make_unique<SleepInhibitor>();
+    }
 }
 
 void RecordServices::recordingStopped() {

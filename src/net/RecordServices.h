@@ -28,7 +28,7 @@ class RecordServices {
 public:
     RecordServices(const PublishSettings& settings, const std::string& workName,
                    const WorkDefinition& work);
-    // Opens the metrics port and starts publishing; the reason when the port cannot be had.
+    // Starts publishing and opens the metrics port; the reason when the port cannot be had.
     std::string start();
     // The sleep inhibitor is held from recordingStarted() to recordingStopped() (or the end).
     void recordingStarted();

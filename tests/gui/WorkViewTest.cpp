@@ -1,3 +1,6 @@
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,6 +22,7 @@
 #include "Views.h"
 #include "app/ChildWindow.h"
 #include "app/MainWindow.h"
+#include "app/Settings.h"
 #include "app/TervoApp.h"
 #include "emu/PtyBus.h"
 #include "link/PortMap.h"
@@ -60,6 +64,38 @@ ChannelInfo channel(const char* name, uint8_t address) {
     c.setNameGbk(utf8ToGbk(name));
     c.address = address;
     return c;
+}
+
+// The answer of 127.0.0.1:port to GET /metrics, empty when nothing listens.
+QString metricsPage(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+        const std::string request = "GET /metrics HTTP/1.1\r\n\r\n";
+        send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+        char buffer[4096];
+        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+            answer.append(buffer, static_cast<size_t>(n));
+        }
+    }
+    close(fd);
+    return QString::fromStdString(answer);
+}
+
+int freePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t length = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+    close(fd);
+    return ntohs(a.sin_port);
 }
 
 // A chart of `rows` rows of one value per channel, with every grid, cursor and the legend off
@@ -755,12 +791,44 @@ private slots:
         view->action("stopSamplingAction")->trigger();
     }
 
+    // "网络发布" on: the running work serves its metrics page, which closes when it stops.
+    void publishesWhileRunning() {
+        const int port = freePort();
+        PublishChoice choice;
+        choice.metricsOn = true;
+        choice.metricsAddress = QStringLiteral("127.0.0.1:%1").arg(port);
+        Settings().setPublishChoice(choice);
+        WorkDefinition work;
+        work.timing.samplingPeriod = 1;
+        work.channels.push_back(channel("t", 0));
+        work.channels.push_back(channel("u", 1));
+        const QString path = QString::fromStdString((m_dir / "pub.awt").string());
+        QCOMPARE(int(saveWorkTemplate(path.toStdString(), work)), int(FileStatus::Ok));
+        WorkView* view = open(path);
+        QVERIFY(metricsPage(port).isEmpty());
+        view->action("startSamplingAction")->trigger();
+        QVERIFY(waitFor([view] { return view->engine().rows().rows() >= 2; }, 15000));
+        const QString page = metricsPage(port);
+        QVERIFY2(page.startsWith(QStringLiteral("HTTP/1.1 200 OK\r\n")), qPrintable(page));
+        const QString value =
+            QStringLiteral("tervo_channel_value{work=\"pub\",channel=\"u\",index=\"1\"} ");
+        QVERIFY2(page.contains(value) && !page.contains(value + QStringLiteral("NaN")),
+                 qPrintable(page));
+        QVERIFY(page.contains(QStringLiteral("tervo_port_exchanges_total{port=\"COM1\"} ")));
+        QVERIFY(!page.contains(QStringLiteral("tervo_rows_recorded_total{work=\"pub\"} 0\n")));
+        view->action("stopSamplingAction")->trigger();
+        QVERIFY(!view->engine().running());
+        QVERIFY(metricsPage(port).isEmpty());
+        Settings().setPublishChoice(PublishChoice{});
+    }
+
 private:
     WorkView* open(const QString& path) {
         ChildWindow* child = m_frame->openView(WindowKind::Work, path);
         return child != nullptr ? qobject_cast<WorkView*>(child->view()) : nullptr;
     }
 
+    tervo::testing::IsolatedSettings m_settings;
     QTemporaryDir m_tmp;
     std::filesystem::path m_dir;
     std::unique_ptr<emu::PtyBus> m_bus;
