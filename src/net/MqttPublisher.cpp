@@ -84,8 +84,11 @@ bool MqttPublisher::waitBackOff(std::chrono::milliseconds delay) {
 
 bool MqttPublisher::connect(mosquitto* client, bool first) {
     const MqttTarget& t = m_options.target;
-    const int rc = first ? mosquitto_connect(client, t.host.c_str(), t.port, kKeepAliveSeconds)
-                         : mosquitto_reconnect(client);
+    // Without waiting for the TCP handshake: a broker host that drops packets must not hold
+    // the thread (and so the stop) for the system's connect timeout.
+    const int rc = first
+                       ? mosquitto_connect_async(client, t.host.c_str(), t.port, kKeepAliveSeconds)
+                       : mosquitto_reconnect_async(client);
     return rc == MOSQ_ERR_SUCCESS;
 }
 

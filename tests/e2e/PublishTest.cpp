@@ -17,6 +17,7 @@
 #include <sstream>
 #include <thread>
 
+#include "net/MqttPublisher.h"
 #include "support/Process.h"
 #include "support/RawPty.h"
 
@@ -569,4 +570,23 @@ TEST(RecordOptions, RefusesABadBrokerUrlOrAddressAndABusyMetricsPort) {
     EXPECT_EQ(busy.status, 1);
     EXPECT_EQ(busy.err, "无法监听 " + where + "：Address already in use\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "r.alt")) << "nothing recorded";
+}
+
+TEST(MqttPublisher, BrokerAbsentTheQueueIsBoundedDropsAreCountedAndStoppingIsPrompt) {
+    const int port = freePort();  // nothing listens there
+    auto target = tervo::parseMqttUrl("mqtt://127.0.0.1:" + std::to_string(port));
+    ASSERT_TRUE(target);
+    const auto begin = std::chrono::steady_clock::now();
+    {
+        tervo::net::MqttPublisher publisher({*target, "tervo/h/status", "tervo-test", 5});
+        for (int i = 0; i < 8; ++i) {
+            const bool queued = publisher.publish({"tervo/h/w/c", std::to_string(i)});
+            EXPECT_EQ(queued, i < 5) << i;
+        }
+        EXPECT_EQ(publisher.dropped(), 3u);
+        EXPECT_EQ(publisher.sent(), 0u);
+        EXPECT_FALSE(publisher.connected());
+        std::this_thread::sleep_for(1500ms);  // at least one failed attempt and a back-off
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 4s) << "the back-off never holds a stop";
 }
