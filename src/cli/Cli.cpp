@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "cli/CliCommon.h"
+#include "cli/SimCommands.h"
 #include "cli/WorkCommands.h"
 
 #include <unistd.h>
@@ -39,8 +40,10 @@ const char* const kUsage =
     "B is 300, 600, 1200, 2400, 4800, 9600 (default) or 19200; A is 0..99 (default 0).\n"
     "  record WORK.awt --out FILE.alt [--cycles N | --seconds S]\n"
     "         [--mqtt mqtt://[user:pass@]host[:port]] [--metrics 127.0.0.1:9570]\n"
-    "  dump   FILE.awt | FILE.alt | FILE.lin\n"
+    "  dump   FILE.awt | FILE.alt | FILE.lin | FILE.sim\n"
     "  export FILE.alt [--out FILE.csv]\n"
+    "  search [--port COMn|auto] [--baud B|auto] [--addr A|auto]\n"
+    "         (defaults COM1, 9600, auto; auto ports are COM1 and COM2)\n"
     "NAME is a two-character mnemonic (PV, SL, r1 ...).\n";
 
 uint8_t portOf(const Options& o) {
@@ -271,7 +274,15 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
                 out, err);
         }
         if (command == "dump") {
-            return commandDump(parseOptions(arguments, 1, {}), out, err);
+            const Options options = parseOptions(arguments, 1, {});
+            if (options.positional.size() == 1 && isTemplatePath(options.positional[0])) {
+                return dumpTemplate(options.positional[0], out, err);
+            }
+            return commandDump(options, out, err);
+        }
+        if (command == "search") {
+            return commandSearch(parseOptions(arguments, 1, {"--port", "--baud", "--addr"}), out,
+                                 err);
         }
         if (command == "export") {
             return commandExport(parseOptions(arguments, 1, {"--out"}), out, err);

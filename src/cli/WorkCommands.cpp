@@ -10,6 +10,7 @@
 
 #include "Clock.h"
 #include "curves/TrackingCurve.h"
+#include "history/HistoryCsv.h"
 #include "link/ParameterTable.h"
 #include "link/PortMap.h"
 #include "net/RecordServices.h"
@@ -74,13 +75,6 @@ std::string number(double v) {
     char text[64];
     std::snprintf(text, sizeof text, "%g", v);
     return text;
-}
-
-// The shortest text that reads back as the same double.
-std::string fullPrecision(double v) {
-    char text[64];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, v);
-    return std::string(text, end);
 }
 
 std::string channelLabel(const WorkDefinition& work, int64_t index) {
@@ -201,20 +195,6 @@ int dumpCurve(const std::string& path, std::ostream& out, std::ostream& err) {
     }
     out << "总时间（起始值 0）：" << number(curve.totalMinutes(0.0)) << " 分钟\n";
     return 0;
-}
-
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (char c : text) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + "\"";
 }
 
 net::PublishSettings publishSettings(const Options& o) {
@@ -392,25 +372,9 @@ int commandExport(const Options& o, std::ostream& out, std::ostream& err) {
     const std::string eventsPath = replaceExtension(csvPath, "_events.csv");
 
     std::ofstream csv(csvPath, std::ios::binary | std::ios::trunc);
-    csv << "时间";
-    for (const ChannelInfo& c : rec.definition.channels) {
-        csv << ',' << csvField(gbkToUtf8(c.nameGbk()));
-    }
-    csv << '\n';
-    for (size_t row = 0; row < rec.rowCount(); ++row) {
-        csv << timeStampText(rec.times[row]);
-        for (size_t c = 0; c < rec.channelCount(); ++c) {
-            const double v = rec.value(row, c);
-            csv << ',' << (isNoValue(v) ? std::string() : fullPrecision(v));
-        }
-        csv << '\n';
-    }
+    writeRowsCsv(csv, rec);
     std::ofstream events(eventsPath, std::ios::binary | std::ios::trunc);
-    events << "时间,事件\n";
-    for (const EventOccurrence& occurrence : rec.occurrences) {
-        events << timeStampText(occurrence.time) << ','
-               << csvField(eventName(rec.definition, occurrence.event)) << '\n';
-    }
+    writeEventsCsv(events, rec);
     csv.close();
     events.close();
     if (!csv || !events) {

@@ -2,6 +2,8 @@
 
 #include "app/TervoApp.h"
 #include "curves/CurveView.h"
+#include "sim/PanelView.h"
+#include "history/HistoryView.h"
 #include "tools/ParameterView.h"
 #include "tools/SerialTestView.h"
 #include "work/WorkView.h"
@@ -15,8 +17,12 @@ void registerViews(TervoApp& app) {
                     [](const ViewContext& context) { return WorkView::create(context); });
     app.setTemplate(WindowKind::Parameters,
                     [](const ViewContext& context) { return new ParameterView(context); });
+    app.setTemplate(WindowKind::History,
+                    [](const ViewContext& context) { return HistoryView::create(context); });
     app.setTemplate(WindowKind::Curves,
                     [](const ViewContext& context) { return CurveView::create(context); });
+    app.setTemplate(WindowKind::Simulation,
+                    [](const ViewContext& context) { return PanelView::create(context); });
 }
 
 }  // namespace tervo::gui

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the corpus of damaged work templates, record files and curve files that every reader
-must refuse without crashing. Run it from this folder to regenerate corrupt/."""
+"""Writes the corpus of damaged work templates, record files, curve files and instrument
+templates that every reader must refuse without crashing. Run it from this folder to
+regenerate corrupt/."""
 import os
 import struct
 
@@ -49,6 +50,14 @@ def curve(count, segments):
 
 SEGMENT = struct.pack("<ddd", 2.0, 30.0, 10.0)
 
+SIM_HEADER = "Quorvex5控制软件模板文件".encode("gbk")
+PANEL = struct.pack("<iiBBBBi", 0, 0, 0, 5, 1, 0, 0) + b"8888.8888." + b"\0\0"
+
+
+def sim(count, panels):
+    return SIM_HEADER + struct.pack("<i", count) + panels
+
+
 FILES = {
     # work templates
     "empty.awt": b"",
@@ -82,6 +91,13 @@ FILES = {
     "negative-count.lin": curve(-1, b""),
     "huge-count.lin": curve(0x7FFFFFFF, SEGMENT),
     "short-segment.lin": curve(2, SEGMENT + SEGMENT[:23]),
+    # instrument templates
+    "empty.sim": b"",
+    "short-count.sim": SIM_HEADER + b"\0\0",
+    "negative-count.sim": sim(-1, b""),
+    "huge-count.sim": sim(0x7FFFFFFF, PANEL),
+    "short-panel.sim": sim(3, PANEL * 2 + PANEL[:27]),
+    "byte-after-panels.sim": sim(3, PANEL * 3) + b"\0",
 }
 
 os.makedirs(OUT, exist_ok=True)

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "curves/TrackingCurve.h"
+#include "sim/SimTemplate.h"
 #include "support/Process.h"
 #include "support/RawPty.h"
 #include "work/WorkDefinition.h"
@@ -33,6 +34,9 @@ TEST(CorruptFiles, EveryReaderRefusesThemCleanly) {
             CurveStatus status;
             const double v = curveFileValueForAcquisition(path, 20.0, 60, status);
             EXPECT_TRUE(isNoValue(v) || v == 20.0) << path;
+        } else if (ext == ".sim") {
+            SimTemplate simTemplate;
+            EXPECT_EQ(simTemplate.load(path), SimStatus::Bad) << path;
         } else {
             continue;
         }
@@ -41,5 +45,5 @@ TEST(CorruptFiles, EveryReaderRefusesThemCleanly) {
         EXPECT_EQ(r.status, 1) << path;
         EXPECT_EQ(r.err, "文件错误！！！\n") << path;
     }
-    EXPECT_GE(seen, 25);
+    EXPECT_GE(seen, 31);
 }

@@ -9,6 +9,8 @@
 
 #include "curves/TrackingCurve.h"
 #include "link/LinkRequest.h"
+#include "sim/PanelRules.h"
+#include "sim/SimTemplate.h"
 #include "support/FakeSerial.h"
 #include "text/HexText.h"
 #include "work/WorkFiles.h"
@@ -135,6 +137,61 @@ void fuzzHexText(const uint8_t* data, size_t size) {
     expect(bytes.size() <= size, "no more bytes than characters");
     // The hex form the screen shows reads back as the same bytes.
     expect(parseHexText(hexBytes(bytes)) == bytes, "hexBytes reads back unchanged");
+}
+
+// An instrument template, and what the simulation view does with whatever it holds: draw
+// every panel's displays, rearrange, hit-test, step a set value, remove every panel.
+void fuzzSimTemplate(const uint8_t* data, size_t size) {
+    const std::vector<uint8_t> bytes(data, data + size);
+    SimTemplate simTemplate;
+    if (simTemplate.parse(bytes) != SimStatus::Ok) {
+        return;
+    }
+    expect(size == SimTemplate::kHeadBytes + simTemplate.panels().size() * SimInstrument::kBytes,
+           "a template is exactly its counted panels");
+    // Origins and links come back as read; the header, reserved bytes and texts are the
+    // writer's own.
+    const std::vector<uint8_t> written = simTemplate.bytes();
+    expect(written.size() == size, "a template is written back at its size");
+    for (size_t at = SimTemplate::kHeadBytes; at < size; at += SimInstrument::kBytes) {
+        expect(std::equal(data + at, data + at + 11, written.begin() + static_cast<long>(at)),
+               "origins and links are written back unchanged");
+    }
+    for (const SimInstrument& panel : simTemplate.panels()) {
+        for (const DisplayText& text : {panel.pvText, panel.svText}) {
+            expect(toString(text) == kUnpolledText, "every display starts at 8888.");
+        }
+    }
+    PanelRules rules(simTemplate);
+    for (int i = 0; i < rules.simTemplate().count(); ++i) {
+        const SimInstrument& panel = rules.simTemplate().panel(i);
+        // Points near the panel's corners, kept inside the int range.
+        const int x = static_cast<int>(std::clamp<int64_t>(panel.x, -100000, 100000));
+        const int y = static_cast<int>(std::clamp<int64_t>(panel.y, -100000, 100000));
+        (void)rules.simTemplate().hitPanel(x, y);
+        (void)keyAt(panel, x + 120, y + 140);
+    }
+    rules.rearrange();
+    const SimTemplate& arranged = rules.simTemplate();
+    for (int i = 1; i < arranged.count(); ++i) {
+        expect(arranged.panel(i - 1).address <= arranged.panel(i).address,
+               "rearranged panels ascend by address");
+    }
+    // The display texts of any reply: every glyph followed by one point cell.
+    for (size_t at = 0; at + 5 <= size && at < 200; at += 5) {
+        DisplayText text{};
+        std::copy(data + at, data + at + 5, text.begin());
+        for (const DisplayKind kind : {DisplayKind::Red, DisplayKind::Green}) {
+            const std::vector<DisplayCell> cells = displayCells(text, kind);
+            expect(cells.size() >= 5 && cells.size() <= 10, "five characters take 5..10 cells");
+        }
+        (void)stepSetValue(text, data[at] & 1);
+    }
+    while (rules.simTemplate().count() > 0) {
+        rules.mouseDown(0, 0);
+        rules.mouseUp(0, 0);
+        rules.removeCurrent();
+    }
 }
 
 }  // namespace tervo::fuzz

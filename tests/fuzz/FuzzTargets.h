@@ -20,11 +20,12 @@ void fuzzRecordFile(const uint8_t* data, size_t size);
 void fuzzCurveFile(const uint8_t* data, size_t size);
 void fuzzReplyCheck(const uint8_t* data, size_t size);
 void fuzzHexText(const uint8_t* data, size_t size);
+void fuzzSimTemplate(const uint8_t* data, size_t size);
 
 inline constexpr FuzzTarget kFuzzTargets[] = {
     {"work_template", fuzzWorkTemplate}, {"record_file", fuzzRecordFile},
     {"curve_file", fuzzCurveFile},       {"reply_check", fuzzReplyCheck},
-    {"hex_text", fuzzHexText},
+    {"hex_text", fuzzHexText},           {"sim_template", fuzzSimTemplate},
 };
 
 }  // namespace tervo::fuzz

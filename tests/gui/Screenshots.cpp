@@ -28,9 +28,11 @@
 #include "curves/CurveUploadDialog.h"
 #include "curves/CurveView.h"
 #include "demo/DemoMode.h"
+#include "sim/PanelView.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
 #include "text/Gbk.h"
+#include "tools/AutoSearchDialog.h"
 #include "tools/LinkSettingsDialog.h"
 #include "tools/ParameterView.h"
 #include "tools/SerialTestView.h"
@@ -190,6 +192,24 @@ int main(int argc, char* argv[]) {
     upload.setResult(QDialog::Rejected);
     save(upload, QStringLiteral("curve-upload"));
     upload.hide();
+
+    // The simulation view filled by an automatic search of COM1 at 9600.
+    prompts.dialogHandlers = {[](QDialog& dialog) {
+        auto& search = static_cast<AutoSearchDialog&>(dialog);
+        dialog.show();
+        search.startSearch();
+        tervo::testing::waitFor([&search] { return !search.searching(); }, 60000);
+        save(dialog, QStringLiteral("auto-search"));
+        dialog.accept();
+    }};
+    frame.actions().newTemplate->trigger();
+    auto* panelView = qobject_cast<PanelView*>(frame.activeChild()->view());
+    panelView->searchAction()->trigger();
+    tervo::testing::waitFor([panelView] { return panelView->rules().pollCounter() >= 7; }, 20000);
+    QMouseEvent hover(QEvent::MouseMove, QPointF(230, 120), QPointF(230, 120), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(panelView, &hover);
+    save(frame, QStringLiteral("panel-view"), QRect(0, 0, 1030, 740));
 
     LinkSettingsDialog comm(0, 5, 7);
     dialogShot(comm, QStringLiteral("comm-settings"));

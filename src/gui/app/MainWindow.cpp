@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -21,6 +22,7 @@
 #include "app/LockIndicators.h"
 #include "app/PortMapDialog.h"
 #include "app/PublishDialog.h"
+#include "app/Settings.h"
 #include "app/StartTitleDialog.h"
 #include "app/TervoApp.h"
 #include "widgets/Commands.h"
@@ -51,6 +53,9 @@ MainWindow::MainWindow(TervoApp& app, const QString& statusNote) : m_app(app) {
         updateCommandStates();
     });
     connect(&m_app, &TervoApp::templatesChanged, this, &MainWindow::updateCommandStates);
+    connect(&m_app, &TervoApp::templatesChanged, this, &MainWindow::refreshRecentFiles);
+    m_recentFiles = Settings().recentFiles();
+    refreshRecentFiles();
     switchMenus();
     updateCommandStates();
     resize(1024, 768);
@@ -171,6 +176,16 @@ void MainWindow::createActions() {
         }
     });
 
+    m_recentSeparator = new QAction(this);
+    m_recentSeparator->setSeparator(true);
+    for (int i = 0; i < int(m_recentActions.size()); ++i) {
+        QAction* recent = new QAction(this);
+        recent->setObjectName(QStringLiteral("recentFileAction%1").arg(i + 1));
+        recent->setStatusTip(QStringLiteral("打开该文档"));
+        connect(recent, &QAction::triggered, this, [this, i] { openRecentFile(i); });
+        m_recentActions[static_cast<size_t>(i)] = recent;
+    }
+
     m_kindActions = {
         {a.newWork, WindowKind::Work},           {a.openWork, WindowKind::Work},
         {a.openHistory, WindowKind::History},    {a.fileNew, WindowKind::History},
@@ -198,7 +213,10 @@ void MainWindow::createMenus() {
         QList<QAction*> items;  // nullptr is a separator
     };
     const MenuLayout withoutChild[] = {
-        {"系统服务", {a.startTitle, a.portMap, a.publish, nullptr, a.printSetup, nullptr, a.exit}},
+        {"系统服务",
+         {a.startTitle, a.portMap, a.publish, nullptr, a.printSetup, m_recentSeparator,
+          m_recentActions[0], m_recentActions[1], m_recentActions[2], m_recentActions[3], nullptr,
+          a.exit}},
         {"通信测试", {a.serialTest, nullptr, a.newTemplate, a.openTemplate, nullptr, a.parameters}},
         {"实时记录", {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve}},
         {"历史记录分析", {a.openHistory}},
@@ -208,7 +226,8 @@ void MainWindow::createMenus() {
     const MenuLayout withChild[] = {
         {"系统服务",
          {a.startTitle, a.portMap, a.publish, nullptr, a.print, a.printPreview, a.printSetup,
-          nullptr, a.exit}},
+          m_recentSeparator, m_recentActions[0], m_recentActions[1], m_recentActions[2],
+          m_recentActions[3], nullptr, a.exit}},
         {"通信测试",
          {a.serialTest, nullptr, a.newTemplate, a.openTemplate, a.saveTemplate, nullptr,
           a.parameters}},
@@ -363,6 +382,9 @@ ChildWindow* MainWindow::openView(WindowKind kind, std::optional<QString> filePa
     updateCommandStates();
     m_app.cycleIndex = m_app.openChildCount;
     ++m_app.openChildCount;
+    if (kind == WindowKind::History && !path.isEmpty()) {
+        noteRecentFile(path);
+    }
     return frame;
 }
 
@@ -377,6 +399,47 @@ void MainWindow::onChildClosed(ChildWindow* frame) {
 
 bool MainWindow::openFrameworkFile(const QString& path) {
     return openView(WindowKind::History, path) != nullptr;
+}
+
+void MainWindow::noteRecentFile(const QString& path) {
+    const QString full = QFileInfo(path).absoluteFilePath();
+    m_recentFiles.removeAll(full);
+    m_recentFiles.prepend(full);
+    while (m_recentFiles.size() > int(m_recentActions.size())) {
+        m_recentFiles.removeLast();
+    }
+    Settings().setRecentFiles(m_recentFiles);
+    refreshRecentFiles();
+}
+
+void MainWindow::openRecentFile(int index) {
+    if (index < 0 || index >= m_recentFiles.size()) {
+        return;
+    }
+    const QString path = m_recentFiles[index];
+    if (!QFileInfo(path).isFile()) {
+        messageBox(this, QStringLiteral("文件错误！！！"));
+        m_recentFiles.removeAt(index);
+        Settings().setRecentFiles(m_recentFiles);
+        refreshRecentFiles();
+        return;
+    }
+    m_app.currentFilePath = path;
+    openView(WindowKind::History, path);
+}
+
+void MainWindow::refreshRecentFiles() {
+    const bool enabled = m_app.hasTemplate(WindowKind::History);
+    for (int i = 0; i < int(m_recentActions.size()); ++i) {
+        QAction* recent = m_recentActions[static_cast<size_t>(i)];
+        const bool shown = i < m_recentFiles.size();
+        recent->setVisible(shown);
+        recent->setEnabled(enabled);
+        if (shown) {
+            recent->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(m_recentFiles[i]));
+        }
+    }
+    m_recentSeparator->setVisible(!m_recentFiles.isEmpty());
 }
 
 void MainWindow::openFile(WindowKind kind, const QString& filter, const QString& extension) {
@@ -505,17 +568,28 @@ QLineEdit* MainWindow::focusedEdit() {
 
 void MainWindow::printSetup() {
     QPrinter& printer = m_app.printer();
+    const auto keep = [&printer] {
+        Settings::PrinterSetup setup;
+        setup.name = printer.printerName();
+        setup.orientation = printer.pageLayout().orientation() == QPageLayout::Landscape ? 1 : 0;
+        setup.pageSize = static_cast<int>(printer.pageLayout().pageSize().id());
+        Settings().setPrinterSetup(setup);
+    };
     // Qt's page setup serves only system printers; without one (printing to PDF) the print
     // dialog chooses the printer, paper and orientation instead.
     if (printer.outputFormat() == QPrinter::NativeFormat) {
         QPageSetupDialog dialog(&printer, this);
         dialog.setObjectName(QStringLiteral("printSetupDialog"));
-        prompts().runDialog(dialog);
+        if (prompts().runDialog(dialog) == QDialog::Accepted) {
+            keep();
+        }
     } else {
         QPrintDialog dialog(&printer, this);
         dialog.setObjectName(QStringLiteral("printSetupDialog"));
         dialog.setWindowTitle(QStringLiteral("打印设置"));
-        prompts().runDialog(dialog);
+        if (prompts().runDialog(dialog) == QDialog::Accepted) {
+            keep();
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <array>
 #include <optional>
 
 #include "app/ViewTemplate.h"
@@ -88,6 +89,13 @@ public:
     ChildWindow* openView(WindowKind kind, std::optional<QString> filePath = std::nullopt);
     // A file named on the command line: opened by the history template when there is one.
     bool openFrameworkFile(const QString& path);
+    // A record file opened or saved goes to the top of the recent-file list (four entries,
+    // kept in the settings).
+    void noteRecentFile(const QString& path);
+    QAction* recentFileAction(int index) const { return m_recentActions[index]; }
+    // Opens entry `index` of the recent-file list; a file that has gone says "文件错误！！！"
+    // and leaves the list.
+    void openRecentFile(int index);
 
 public slots:
     void newWork();
@@ -123,6 +131,7 @@ private:
     void onChildClosed(ChildWindow* frame);
     void openFile(WindowKind kind, const QString& filter, const QString& extension);
     void runViewCommand(ViewCommand command);
+    void refreshRecentFiles();
     ViewCommands* activeViewCommands() const;
     // The line edit with the focus (also the edit of a combo box), for the edit commands.
     static QLineEdit* focusedEdit();
@@ -139,6 +148,9 @@ private:
     bool m_menusBuilt = false;
     QList<ChildWindow*> m_children;
     LockIndicators* m_locks = nullptr;
+    QAction* m_recentSeparator = nullptr;
+    std::array<QAction*, 4> m_recentActions{};
+    QStringList m_recentFiles;
 };
 
 }  // namespace tervo::gui

@@ -84,6 +84,46 @@ void Settings::setPublishChoice(const PublishChoice& choice) {
     m_store.sync();
 }
 
+QStringList Settings::recentFiles() const {
+    QStringList files;
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString file =
+            text(QStringLiteral("Recent File List/File%1").arg(i)).value_or(QString());
+        if (!file.isEmpty()) {
+            files.append(file);
+        }
+    }
+    return files;
+}
+
+void Settings::setRecentFiles(const QStringList& files) {
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString key = QStringLiteral("Recent File List/File%1").arg(i);
+        if (i <= files.size()) {
+            setText(key, files[i - 1]);
+        } else if (isWritable()) {
+            m_store.remove(key);
+        }
+    }
+}
+
+Settings::PrinterSetup Settings::printerSetup() const {
+    PrinterSetup setup;
+    setup.name = text(QStringLiteral("Printer/Name")).value_or(QString());
+    setup.orientation = m_store.value(QStringLiteral("Printer/Orientation"), 0).toInt();
+    setup.pageSize = m_store.value(QStringLiteral("Printer/PageSize"), -1).toInt();
+    return setup;
+}
+
+void Settings::setPrinterSetup(const PrinterSetup& setup) {
+    if (!isWritable()) {
+        return;
+    }
+    setText(QStringLiteral("Printer/Name"), setup.name);
+    m_store.setValue(QStringLiteral("Printer/Orientation"), setup.orientation);
+    m_store.setValue(QStringLiteral("Printer/PageSize"), setup.pageSize);
+}
+
 void applyPortMap(const Settings& settings) {
     for (int i = 0; i < kPortCount; ++i) {
         tervo::setPortPath(i, settings.portPath(i).toStdString());

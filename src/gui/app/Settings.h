@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace tervo::gui {
@@ -23,6 +24,7 @@ public:
     // A text is read only if it fits 200 bytes with its terminating zero, counted in the GBK
     // code page in which the system keeps its texts; a longer one reads as absent.
     static constexpr int kReadLimit = 200;
+    static constexpr int kRecentFileCount = 4;
 
     Settings();
 
@@ -42,6 +44,18 @@ public:
     // "Publish/MqttOn", "Publish/Mqtt", "Publish/MetricsOn", "Publish/Metrics".
     PublishChoice publishChoice() const;
     void setPublishChoice(const PublishChoice& choice);
+    // The recent record files, newest first, at most four ("Recent File List/File1"..).
+    QStringList recentFiles() const;
+    void setRecentFiles(const QStringList& files);
+    // The printer set-up kept between runs: printer name, orientation (0 portrait, 1
+    // landscape) and page size id ("Printer/Name", "Printer/Orientation", "Printer/PageSize").
+    struct PrinterSetup {
+        QString name;
+        int orientation = 0;
+        int pageSize = -1;  // none stored
+    };
+    PrinterSetup printerSetup() const;
+    void setPrinterSetup(const PrinterSetup& setup);
 
     bool isWritable() const;
 

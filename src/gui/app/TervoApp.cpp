@@ -51,8 +51,7 @@ void TervoApp::start(const StartOptions& options) {
     MainWindow& frame = createMainWindow(options.statusNote);
     for (const QString& file : options.files) {
         if (!frame.openFrameworkFile(file)) {
-            qWarning("tervo: %s was not opened: this build has no history view yet",
-                     qPrintable(file));
+            qWarning("tervo: %s was not opened", qPrintable(file));
         }
     }
     frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
@@ -103,6 +102,16 @@ QIcon TervoApp::windowIcon() const {
 QPrinter& TervoApp::printer() {
     if (!m_printer) {
         m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        // The printer set-up chosen in an earlier run.
+        const Settings::PrinterSetup setup = Settings().printerSetup();
+        if (!setup.name.isEmpty() && m_printer->outputFormat() == QPrinter::NativeFormat) {
+            m_printer->setPrinterName(setup.name);
+        }
+        m_printer->setPageOrientation(setup.orientation == 1 ? QPageLayout::Landscape
+                                                             : QPageLayout::Portrait);
+        if (setup.pageSize >= 0 && setup.pageSize <= QPageSize::LastPageSize) {
+            m_printer->setPageSize(QPageSize(static_cast<QPageSize::PageSizeId>(setup.pageSize)));
+        }
     }
     return *m_printer;
 }

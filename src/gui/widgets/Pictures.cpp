@@ -501,6 +501,112 @@ QPixmap treeImages() {
     return pixmap;
 }
 
+// The history view's strip 200: six modes, delete, save, zoom in, zoom out, full screen, CSV.
+void curveMode(QPainter& p) {
+    p.setPen(QPen(kInk, 1));
+    p.drawLine(1, 0, 1, 14);
+    p.drawLine(1, 14, 15, 14);
+    p.setPen(QPen(kBlue, 1));
+    p.drawPolyline(QPolygon({{2, 10}, {5, 5}, {8, 9}, {11, 3}, {15, 6}}));
+}
+
+void periodChartMode(QPainter& p) {
+    p.setPen(QPen(kInk, 1));
+    p.drawEllipse(1, 0, 13, 13);
+    p.setPen(QPen(kRed, 1));
+    p.drawPolyline(QPolygon({{7, 6}, {11, 6}, {9, 10}, {5, 9}, {4, 4}, {8, 2}}));
+}
+
+void periodCurveMode(QPainter& p) {
+    p.setPen(QPen(kInk, 1));
+    p.drawLine(1, 14, 15, 14);
+    p.drawLine(8, 1, 8, 14);
+    p.setPen(QPen(kGreen, 1));
+    p.drawPolyline(QPolygon({{1, 10}, {4, 4}, {7, 10}}));
+    p.drawPolyline(QPolygon({{9, 10}, {12, 4}, {15, 10}}));
+}
+
+void tableMode(QPainter& p) {
+    p.setPen(QPen(kInk, 1));
+    p.setBrush(kPaper);
+    p.drawRect(1, 1, 13, 12);
+    for (int y = 4; y < 13; y += 3) {
+        p.drawLine(1, y, 14, y);
+    }
+    p.drawLine(6, 1, 6, 13);
+}
+
+void eventTableMode(QPainter& p) {
+    tableMode(p);
+    p.setPen(QPen(kRed, 2));
+    p.drawPoint(10, 8);
+}
+
+void channelInfoMode(QPainter& p) {
+    p.setPen(QPen(kBlue, 1));
+    p.setBrush(kPaper);
+    p.drawEllipse(1, 0, 13, 13);
+    p.drawLine(7, 6, 7, 10);
+    p.drawPoint(7, 3);
+}
+
+void deleteRows(QPainter& p) {
+    p.setPen(QPen(kRed, 2));
+    p.drawLine(3, 2, 12, 12);
+    p.drawLine(12, 2, 3, 12);
+}
+
+void saveData(QPainter& p) {
+    p.setPen(QPen(kInk, 1));
+    p.setBrush(kBlue);
+    p.drawRect(1, 1, 13, 13);
+    p.setBrush(Qt::white);
+    p.drawRect(4, 1, 7, 5);
+}
+
+void zoomGlyph(QPainter& p, bool plus) {
+    p.setPen(QPen(kInk, 1));
+    p.setBrush(Qt::white);
+    p.drawEllipse(1, 1, 9, 9);
+    p.setPen(QPen(kInk, 2));
+    p.drawLine(10, 10, 14, 14);
+    p.setPen(QPen(kBlue, 1));
+    p.drawLine(3, 6, 8, 6);
+    if (plus) {
+        p.drawLine(5, 3, 5, 8);
+    }
+}
+
+void zoomInGlyph(QPainter& p) {
+    zoomGlyph(p, true);
+}
+
+void zoomOutGlyph(QPainter& p) {
+    zoomGlyph(p, false);
+}
+
+void fullScreenGlyph(QPainter& p) {
+    p.setPen(QPen(kInk, 1));
+    p.drawRect(1, 1, 13, 12);
+    p.setPen(QPen(kBlue, 1));
+    p.drawLine(3, 7, 12, 7);
+    p.drawLine(3, 7, 5, 5);
+    p.drawLine(3, 7, 5, 9);
+    p.drawLine(12, 7, 10, 5);
+    p.drawLine(12, 7, 10, 9);
+}
+
+void csvGlyph(QPainter& p) {
+    p.setPen(QPen(kInk, 1));
+    p.setBrush(kPaper);
+    p.drawRect(2, 0, 11, 14);
+    p.setPen(QPen(kGreen, 1));
+    p.drawLine(4, 4, 11, 4);
+    p.drawLine(4, 7, 11, 7);
+    p.drawLine(4, 10, 11, 10);
+    p.drawLine(7, 2, 7, 12);
+}
+
 QPixmap draw(int resource) {
     switch (resource) {
         case kToolbarMain:
@@ -540,6 +646,10 @@ QPixmap draw(int resource) {
             return checkBox(false);
         case kToolbarWork:
             return workToolbar();
+        case kToolbarHistory:
+            return strip({curveMode, periodChartMode, periodCurveMode, tableMode, eventTableMode,
+                          channelInfoMode, deleteRows, saveData, zoomInGlyph, zoomOutGlyph,
+                          fullScreenGlyph, csvGlyph});
         case kArrowLeftHeld:
             return arrow(true, true, false);
         case kArrowLeft:

@@ -22,6 +22,8 @@ enum PictureId : int {
     kTreeImages = 165,         // 165..173: the settings trees' nine 16 x 16 images, as one strip
     kBoxChecked = 234,         // 12 x 12 check box, checked
     kBoxUnchecked = 235,       // 12 x 12 check box, clear
+    kToolbarHistory = 200,     // history view: six modes, delete, save, zoom in/out, full
+                               //   screen, CSV export (twelve 16 x 15 images)
     kToolbarWork = 238,        // live work view: sixteen 49 x 15 buttons with captions
     kArrowLeftHeld = 254,      // 10 x 19 scroll arrows of the live work chart
     kArrowLeft = 255,          //   (255 is the left arrow's spare image)

@@ -1,0 +1,361 @@
+#include "history/HistoryPicture.h"
+
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPolygon>
+#include <cmath>
+#include <cstdlib>
+
+#include "link/ParameterTable.h"
+#include "widgets/Fonts.h"
+#include "widgets/Pictures.h"
+#include "work/WorkChart.h"
+
+namespace tervo::gui {
+
+namespace {
+
+constexpr int kLastX = 950;
+constexpr int kLastY = 520;
+
+QString text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+// Text with its top-left corner at (x, y), as the picture places its texts.
+void textAt(QPainter& p, int x, int y, const QString& s) {
+    p.drawText(QRect(x, y, 2000, 200), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, s);
+}
+
+const WorkDefinition& work(const HistoryPictureInput& in) {
+    return in.history->definition;
+}
+
+size_t channelCount(const HistoryPictureInput& in) {
+    return std::min(work(in).channels.size(), size_t(kMaxChannels));
+}
+
+std::tm localAt(const HistoryPictureInput& in, int64_t seconds) {
+    if (in.clock != nullptr) {
+        return in.clock->localTime(seconds);
+    }
+    return systemClock().localTime(seconds);
+}
+
+int64_t firstRowTime(const HistoryPictureInput& in) {
+    return in.history->rowCount() > 0 ? in.history->times[0] : 0;
+}
+
+// A one-pixel line straight into the picture's pixels, both ends included, as Qt's cosmetic
+// pen draws it; pixels outside the picture are left alone.
+void plotLine(QImage& image, int x0, int y0, int x1, int y1, QRgb colour) {
+    const int w = image.width();
+    const int h = image.height();
+    auto* bits = reinterpret_cast<QRgb*>(image.bits());
+    const qsizetype stride = image.bytesPerLine() / 4;
+    const int dx = std::abs(x1 - x0);
+    const int dy = -std::abs(y1 - y0);
+    const int sx = x0 < x1 ? 1 : -1;
+    const int sy = y0 < y1 ? 1 : -1;
+    int err = dx + dy;
+    for (;;) {
+        if (x0 >= 0 && x0 < w && y0 >= 0 && y0 < h) {
+            bits[y0 * stride + x0] = colour;
+        }
+        if (x0 == x1 && y0 == y1) {
+            return;
+        }
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x0 += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y0 += sy;
+        }
+    }
+}
+
+// The million-row period pictures would spend seconds in the general stroker: a one-pixel pen
+// on the picture's own image is drawn straight into its pixels instead.
+QImage* directTarget(QPainter& p) {
+    if (p.device() == nullptr || p.device()->devType() != QInternal::Image ||
+        !p.transform().isIdentity() || p.pen().width() > 1) {
+        return nullptr;
+    }
+    auto* image = static_cast<QImage*>(p.device());
+    return image->format() == QImage::Format_RGB32 ? image : nullptr;
+}
+
+void drawPath(QPainter& p, const Path& path) {
+    if (QImage* image = directTarget(p)) {
+        const QRgb colour = p.pen().color().rgb();
+        for (size_t i = 1; i < path.size(); ++i) {
+            if (path[i].line) {
+                plotLine(*image, path[i - 1].x, path[i - 1].y, path[i].x, path[i].y, colour);
+            }
+        }
+        return;
+    }
+    QPolygon run;
+    auto flush = [&] {
+        if (run.size() == 2 && run[0] == run[1]) {
+            // A line that starts where it ends still marks its pixel, as a dot.
+            p.drawPoint(run[0]);
+        } else if (run.size() > 1) {
+            p.drawPolyline(run);
+        }
+        run.clear();
+    };
+    for (const PathStep& step : path) {
+        if (!step.line) {
+            flush();
+        }
+        run.append(QPoint(step.x, step.y));
+    }
+    flush();
+}
+
+// The time grid and labels of the curve (and of the period curve, never full screen).
+void drawTimeAxis(QPainter& p, const HistoryPictureInput& in, bool fullScreen) {
+    const WorkDefinition& w = work(in);
+    const int64_t period = w.timing.samplingPeriod;
+    const int64_t rows = static_cast<int64_t>(in.history->rowCount());
+    p.setFont(songFont(12, 6));
+    for (int k = 0; k <= 5; ++k) {
+        const int x = 190 * k;
+        if (in.options.timeMinorGrid) {
+            p.setPen(QPen(colourOf(w.timeAxisColour), 0, Qt::DashDotLine));
+            for (int m = 1; m <= 4; ++m) {
+                p.drawLine(x + 38 * m, 0, x + 38 * m, kLastY);
+            }
+        }
+        p.setPen(QPen(colourOf(w.timeAxisColour), 0));
+        p.drawLine(x, 0, x, kLastY);
+        const int64_t seconds = fullScreen
+                                    ? rows * k / 5 * period
+                                    : (static_cast<int64_t>(x) * in.zoom + in.offset) * period;
+        p.setPen(Qt::black);
+        if (in.options.relativeTime) {
+            textAt(p, k == 0 ? 2 : x - 50, 420, text(gridRelativeText(seconds)));
+        } else {
+            textAt(p, k == 0 ? 2 : x - 65, 420,
+                   text(gridClockText(localAt(in, firstRowTime(in) + seconds))));
+        }
+    }
+}
+
+// The value grid; `fixedLabels` writes 100, 80 .. 0 whatever the range.
+void drawValueAxis(QPainter& p, const HistoryPictureInput& in, bool fixedLabels) {
+    const WorkDefinition& w = work(in);
+    for (int j = 0; j <= 5; ++j) {
+        if (in.options.valueMinorGrid) {
+            p.setPen(QPen(colourOf(w.valueAxisColour), 0, Qt::DashDotDotLine));
+            for (int m = 1; m <= 4; ++m) {
+                const int y = kLastY - (104 * j + 21 * m);
+                p.drawLine(0, y, kLastX, y);
+            }
+        }
+        p.setPen(QPen(colourOf(w.valueAxisColour), 0));
+        p.drawLine(0, kLastY - 104 * j, kLastX, kLastY - 104 * j);
+    }
+    const double lo = pictureLow(in);
+    const double hi = pictureHigh(in);
+    p.setFont(songFont(12, 6));
+    p.setPen(Qt::black);
+    for (int j = 0; j <= 5; ++j) {
+        const QString label =
+            fixedLabels ? QString::number(20 * (5 - j)) : text(valueLabelText(lo, hi, 5 - j));
+        textAt(p, 2, j == 0 ? 2 : 104 * j - 14, label);
+    }
+}
+
+void drawLegendEntry(QPainter& p, const HistoryPictureInput& in, size_t c) {
+    if (!in.options.legend || in.printing) {
+        return;
+    }
+    const int y = 30 * static_cast<int>(c) + 20;
+    p.fillRect(QRect(800, y, 50, 20), colourOf(work(in).styles[c].colour));
+    p.setPen(Qt::black);
+    textAt(p, 860, y, gbkText(work(in).channels[c].nameGbk()));
+    p.drawPixmap(787, y + 8, picture(in.visible[c] ? kBoxChecked : kBoxUnchecked));
+}
+
+QPen channelPen(const HistoryPictureInput& in, size_t c) {
+    const ChannelStyle& style = work(in).styles[c];
+    return QPen(colourOf(style.colour), penWidthOf(style.penWidth) + 1);
+}
+
+PathInput pathInput(const HistoryPictureInput& in, size_t c) {
+    PathInput path;
+    path.recording = in.history;
+    path.channel = c;
+    path.lo = pictureLow(in);
+    path.hi = pictureHigh(in);
+    path.zoom = in.zoom;
+    path.offset = in.offset;
+    path.period = static_cast<uint32_t>(work(in).timing.displayPeriod);
+    return path;
+}
+
+void drawCurve(QPainter& p, const HistoryPictureInput& in) {
+    if (in.options.timeGrid) {
+        drawTimeAxis(p, in, in.fullScreen);
+    }
+    if (in.options.timeCursor) {
+        p.setPen(QPen(colourOf(work(in).timeRulerColour), 0));
+        p.drawLine(in.ruler, 0, in.ruler, kLastY);
+    }
+    if (in.options.valueGrid) {
+        drawValueAxis(p, in, false);
+    }
+    p.setFont(songFont(20, 10));
+    for (size_t c = 0; c < channelCount(in); ++c) {
+        drawLegendEntry(p, in, c);
+        if (in.visible[c]) {
+            p.setPen(channelPen(in, c));
+            drawPath(p, in.fullScreen ? fullScreenCurvePath(pathInput(in, c))
+                                      : scrollingCurvePath(pathInput(in, c)));
+        }
+    }
+}
+
+void drawPeriodTexts(QPainter& p, const HistoryPictureInput& in) {
+    p.setPen(Qt::black);
+    textAt(p, 800, 470, QStringLiteral("展开周期："));
+    textAt(p, 800, 490,
+           QStringLiteral("%1秒").arg(static_cast<uint32_t>(work(in).timing.displayPeriod)));
+}
+
+void drawPeriodChart(QPainter& p, const HistoryPictureInput& in) {
+    const WorkDefinition& w = work(in);
+    p.setFont(songFont(12, 6));
+    if (in.options.timeGrid) {
+        static const QPoint labelAt[] = {{745, 240}, {575, 500}, {215, 410}, {215, 100}, {575, 0}};
+        const int64_t period = w.timing.samplingPeriod;
+        const int64_t turn = static_cast<uint32_t>(w.timing.displayPeriod);
+        int k = 0;
+        for (double a = 0; a < 6.2832 && k < 5; a += 1.25664, ++k) {
+            p.setPen(QPen(colourOf(w.timeAxisColour), 0));
+            p.drawLine(475, 260, static_cast<int>(std::trunc(std::cos(a) * 520 / 2 + 475)),
+                       static_cast<int>(std::trunc(std::sin(a) * 520 / 2 + 260)));
+            p.setPen(Qt::black);
+            const QString label = in.options.relativeTime
+                                      ? text(gridRelativeText(k * period * turn / 5))
+                                      : text(gridClockText(localAt(in, in.now - k * period)));
+            textAt(p, labelAt[k].x(), labelAt[k].y(), label);
+        }
+        drawPeriodTexts(p, in);
+    }
+    if (in.options.valueGrid) {
+        for (int j = 0; j <= 5; ++j) {
+            p.setPen(QPen(colourOf(w.valueAxisColour), 0));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(QPoint(475, 260), 52 * j, 52 * j);
+            p.setPen(Qt::black);
+            textAt(p, 735 - 52 * j, 260, text(valueLabelText(w.valueMin, w.valueMax, 5 - j)));
+        }
+    }
+    for (size_t c = 0; c < channelCount(in); ++c) {
+        drawLegendEntry(p, in, c);
+        if (in.visible[c] && in.history->rowCount() > 0) {
+            p.setPen(channelPen(in, c));
+            drawPath(p, periodChartPath(pathInput(in, c)));
+        }
+    }
+}
+
+void drawPeriodCurve(QPainter& p, const HistoryPictureInput& in) {
+    const WorkDefinition& w = work(in);
+    if (in.options.timeGrid) {
+        drawTimeAxis(p, in, false);
+        const int t = static_cast<int>(
+            std::min<uint32_t>(static_cast<uint32_t>(w.timing.displayPeriod), 100000u));
+        p.setPen(QPen(colourOf(w.timeAxisColour), 0));
+        p.drawLine(t, 0, t, kLastY);
+        drawPeriodTexts(p, in);
+    }
+    if (in.options.valueGrid) {
+        drawValueAxis(p, in, in.options.axisOption);
+    }
+    p.setFont(songFont(20, 10));
+    for (size_t c = 0; c < channelCount(in); ++c) {
+        drawLegendEntry(p, in, c);
+        if (in.visible[c] && in.history->rowCount() > 0) {
+            p.setPen(channelPen(in, c));
+            drawPath(p, periodCurvePath(pathInput(in, c), w.timing.samplingPeriod));
+        }
+    }
+}
+
+QString gbk(const std::string& s) {
+    return gbkText(s);
+}
+
+void drawChannelInformation(QPainter& p, const HistoryPictureInput& in) {
+    const WorkDefinition& w = work(in);
+    p.setFont(songFont(18, 9));
+    p.setPen(Qt::black);
+    textAt(p, 10, 10, QStringLiteral("采样周期：%1秒").arg(w.timing.samplingPeriod));
+    for (size_t c = 0; c < w.channels.size(); ++c) {
+        const ChannelInfo& ch = w.channels[c];
+        const int y1 = 50 * static_cast<int>(c) + 50;
+        const int y2 = y1 + 20;
+        textAt(p, 10, y1, gbk(ch.nameGbk()));
+        textAt(p, 160, y1, gbk(parameterText(ch.parameterCode)));
+        textAt(p, 160, y2, QStringLiteral("串口号："));
+        textAt(p, 280, y2, text(portText(ch.port)));
+        textAt(p, 410, y1, QStringLiteral("显示系数："));
+        textAt(p, 410, y2, QStringLiteral("波特率："));
+        textAt(p, 530, y1, QString::asprintf("%0.2f", ch.displayCoefficient));
+        textAt(p, 530, y2, text(baudIndexText(ch.baud)));
+        textAt(p, 660, y1, QStringLiteral("平移系数："));
+        textAt(p, 660, y2, QStringLiteral("仪表地址："));
+        textAt(p, 780, y1, QString::asprintf("%0.2f", ch.offsetCoefficient));
+        textAt(p, 780, y2, text(addressText(ch.address)));
+    }
+}
+
+}  // namespace
+
+double pictureLow(const HistoryPictureInput& in) {
+    return in.options.axisOption ? work(in).valueMin : in.dataRange.minimum;
+}
+
+double pictureHigh(const HistoryPictureInput& in) {
+    return in.options.axisOption ? work(in).valueMax : in.dataRange.maximum;
+}
+
+void paintHistoryPicture(QPainter& p, const HistoryPictureInput& in) {
+    p.save();
+    p.setClipRect(0, 0, kLastX + 1, kLastY + 1);
+    p.fillRect(0, 0, kLastX + 1, kLastY + 1, colourOf(work(in).backgroundColour));
+    switch (in.mode) {
+        case HistoryMode::Curve:
+            drawCurve(p, in);
+            break;
+        case HistoryMode::PeriodChart:
+            drawPeriodChart(p, in);
+            break;
+        case HistoryMode::PeriodCurve:
+            drawPeriodCurve(p, in);
+            break;
+        case HistoryMode::ChannelInfo:
+            drawChannelInformation(p, in);
+            break;
+        case HistoryMode::Table:
+        case HistoryMode::EventTable:
+            break;
+    }
+    p.restore();
+}
+
+QImage renderHistoryPicture(const HistoryPictureInput& input) {
+    QImage image(kLastX + 1, kLastY + 1, QImage::Format_RGB32);
+    QPainter painter(&image);
+    paintHistoryPicture(painter, input);
+    return image;
+}
+
+}  // namespace tervo::gui

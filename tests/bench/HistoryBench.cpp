@@ -1,0 +1,97 @@
+// Opening and repainting a large history: the time to open a record file through the wait
+// dialog, the resident memory afterwards against the file's size, and the time of one
+// picture per mode. Prints the figures; fails only when the file does not open.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "history/HistoryPicture.h"
+#include "history/HistoryView.h"
+#include "work/WorkFiles.h"
+
+using namespace tervo;
+using namespace tervo::gui;
+
+namespace {
+
+long statusKb(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) == 0) {
+            return std::stol(line.substr(std::string(field).size() + 1));
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    size_t rows = 1'000'000;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::string(argv[i]) == "--rows") {
+            rows = std::stoul(argv[i + 1]);
+        }
+    }
+    constexpr size_t kChannels = 20;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.alt"));
+    {
+        Recording rec;
+        rec.definition.channels.resize(kChannels);
+        rec.times.resize(rows);
+        rec.values.resize(rows * kChannels);
+        for (size_t r = 0; r < rows; ++r) {
+            rec.times[r] = static_cast<int32_t>(1'700'000'000 + 5 * r);
+            for (size_t c = 0; c < kChannels; ++c) {
+                rec.values[r * kChannels + c] = 50.0 + 30.0 * std::sin(r / 500.0 + c);
+            }
+        }
+        if (writeRecording(path.toStdString(), rec) != FileStatus::Ok) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+    }
+    const long fileKb = static_cast<long>(QFileInfo(path).size() / 1024);
+    const long before = statusKb("VmRSS:");
+    QElapsedTimer timer;
+    timer.start();
+    ViewContext context;
+    context.kind = WindowKind::History;
+    context.filePath = path;
+    std::unique_ptr<HistoryView> view(HistoryView::create(context));
+    const qint64 openMs = timer.elapsed();
+    if (!view) {
+        std::fprintf(stderr, "the history did not open\n");
+        return 1;
+    }
+    std::printf("rows %zu x %zu channels, file %ld kB\n", rows, kChannels, fileKb);
+    std::printf("open %lld ms; resident +%ld kB (%.2f x file); peak %ld kB\n",
+                static_cast<long long>(openMs), statusKb("VmRSS:") - before,
+                double(statusKb("VmRSS:") - before) / double(fileKb), statusKb("VmHWM:"));
+    HistoryPictureInput in = view->pictureInput();
+    const struct {
+        const char* name;
+        HistoryMode mode;
+        bool full;
+    } modes[] = {{"curve", HistoryMode::Curve, false},
+                 {"full-screen curve", HistoryMode::Curve, true},
+                 {"period chart", HistoryMode::PeriodChart, false},
+                 {"period curve", HistoryMode::PeriodCurve, false},
+                 {"channel information", HistoryMode::ChannelInfo, false}};
+    for (const auto& m : modes) {
+        in.mode = m.mode;
+        in.fullScreen = m.full;
+        timer.restart();
+        renderHistoryPicture(in);
+        std::printf("repaint %s: %lld ms\n", m.name, static_cast<long long>(timer.elapsed()));
+    }
+    return 0;
+}

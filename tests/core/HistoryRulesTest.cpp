@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "history/HistoryChart.h"
+#include "history/HistoryRules.h"
+#include "support/RawPty.h"
+#include "text/Gbk.h"
+
+using namespace tervo;
+
+namespace {
+
+Recording makeRecording(size_t rows, size_t channels, const std::vector<double>& values = {}) {
+    Recording rec;
+    for (size_t c = 0; c < channels; ++c) {
+        ChannelInfo info;
+        info.setNameGbk(utf8ToGbk("通道" + std::to_string(c + 1)));
+        rec.definition.channels.push_back(info);
+    }
+    for (size_t r = 0; r < rows; ++r) {
+        rec.times.push_back(static_cast<int32_t>(1'000'000'000 + r));
+        for (size_t c = 0; c < channels; ++c) {
+            rec.values.push_back(values.empty() ? static_cast<double>(r * 10 + c)
+                                                : values[r * channels + c]);
+        }
+    }
+    return rec;
+}
+
+DataRange loadAll(const Recording& rec, int* ticks = nullptr) {
+    HistoryLoader loader(rec);
+    int n = 0;
+    while (!loader.addBatch()) {
+        ++n;
+    }
+    if (ticks != nullptr) {
+        *ticks = n + 1;
+    }
+    return roundedRange(loader.range());
+}
+
+}  // namespace
+
+class HistoryRulesTest : public ::testing::Test {
+protected:
+    void SetUp() override { setenv("TZ", "UTC", 1), tzset(); }
+};
+
+TEST_F(HistoryRulesTest, FloatingRangeRoundsAndSkipsTheMarker) {
+    DataRange r = loadAll(makeRecording(2, 1, {10.3, 23.7}));
+    EXPECT_EQ(r.minimum, 9.0);
+    EXPECT_EQ(r.maximum, 24.0);
+    r = loadAll(makeRecording(3, 1, {10.3, kNoValue, 27.0}));
+    EXPECT_EQ(r.minimum, 9.0);
+    EXPECT_EQ(r.maximum, 24.0);  // the top lies below the largest sample
+    // A negative minimum truncates toward zero.
+    r = loadAll(makeRecording(2, 1, {-3.5, 7.0}));
+    EXPECT_EQ(r.minimum, -4.0);
+    EXPECT_EQ(r.maximum, 6.0);
+    // No valid value: the range is inverted, and the heights have no span to divide by.
+    r = loadAll(makeRecording(2, 2, {kNoValue, kNoValue, kNoValue, kNoValue}));
+    EXPECT_LT(r.maximum, r.minimum);
+    HeightScale scale(r.minimum, r.maximum);
+    EXPECT_EQ(scale(5.0), 0);
+    // A flat range: hi == lo.
+    HeightScale flat(9.0, 9.0);
+    EXPECT_EQ(flat(9.0), 0);
+}
+
+TEST_F(HistoryRulesTest, LoaderBatchesAndProgress) {
+    // S = 0: the first tick ends the loading.
+    Recording empty = makeRecording(0, 3);
+    HistoryLoader none(empty);
+    EXPECT_EQ(none.progressMaximum(), 0);
+    EXPECT_TRUE(none.addBatch());
+    EXPECT_EQ(none.progress(), 1);
+    // S < 100: range 0..0, one tick lists every row.
+    Recording small = makeRecording(99, 2);
+    HistoryLoader few(small);
+    EXPECT_EQ(few.progressMaximum(), 0);
+    EXPECT_TRUE(few.addBatch());
+    EXPECT_EQ(few.rowsDone(), 99u);
+    // 250 rows: progress range 0..2, three batches of 100, 100 and 50.
+    Recording more = makeRecording(250, 1);
+    HistoryLoader batches(more);
+    EXPECT_EQ(batches.progressMaximum(), 2);
+    EXPECT_FALSE(batches.addBatch());
+    EXPECT_EQ(batches.rowsDone(), 100u);
+    EXPECT_FALSE(batches.addBatch());
+    EXPECT_TRUE(batches.addBatch());
+    EXPECT_EQ(batches.rowsDone(), 250u);
+    EXPECT_EQ(batches.progress(), 3);
+    EXPECT_EQ(batches.range().maximum, 2490.0);
+}
+
+TEST_F(HistoryRulesTest, ListTexts) {
+    Recording rec = makeRecording(1, 2, {12.345, kNoValue});
+    EXPECT_EQ(gbkToUtf8(tableHeaderText(rec.definition)),
+              "时间                    通道1        通道2        ");
+    EXPECT_EQ(tableRowText(rec, 0), "2001/09/09 01:46:40     12.35        ERR_VAL      ");
+    EXPECT_EQ(tableValueCell(-123456789012.5), "-123456789012");
+    EventInfo alarm;
+    alarm.setNameGbk(utf8ToGbk("超温"));
+    rec.definition.events.push_back(alarm);
+    rec.occurrences = {{1'000'000'001, 0}, {1'000'000'002, 7}, {1'000'000'003, -1}};
+    EXPECT_EQ(gbkToUtf8(eventHeaderText()),
+              "时间" + std::string(26, ' ') + "事件" + std::string(26, ' '));
+    EXPECT_EQ(gbkToUtf8(eventRowText(rec, 0)),
+              "2001/09/09 01:46:41" + std::string(11, ' ') + "超温" + std::string(26, ' '));
+    const std::string unknown = eventRowText(rec, 1);
+    EXPECT_EQ(unknown.size(), 60u);
+    EXPECT_EQ(gbkToUtf8(unknown.substr(30)), "（未知事件 7）" + std::string(16, ' '));
+    EXPECT_EQ(gbkToUtf8(eventRowText(rec, 2).substr(30)), "（未知事件 -1）" + std::string(15, ' '));
+    // Padded text ends at the first zero byte.
+    EXPECT_EQ(paddedText("ab\0cd", 5, 4), "ab  ");
+}
+
+TEST_F(HistoryRulesTest, DeletingRowsKeepsTheHeaderAndOccurrences) {
+    Recording rec = makeRecording(5, 2);
+    rec.occurrences = {{1, 0}};
+    // List rows 2 and 3 are history rows 1 and 2; history row 3 moves to position 1.
+    EXPECT_EQ(deleteListRows(rec, {2, 3}), 2u);
+    ASSERT_EQ(rec.rowCount(), 3u);
+    EXPECT_EQ(rec.times[1], 1'000'000'003);
+    EXPECT_EQ(rec.value(1, 1), 31.0);
+    EXPECT_EQ(rec.value(2, 0), 40.0);
+    EXPECT_EQ(rec.occurrences.size(), 1u);
+    // The header with other rows: only the others go.
+    EXPECT_EQ(deleteListRows(rec, {0, 1}), 1u);
+    EXPECT_EQ(rec.times[0], 1'000'000'003);
+    EXPECT_EQ(deleteListRows(rec, {0}), 0u);
+    EXPECT_EQ(deleteListRows(rec, {1, 2, 99}), 2u);
+    EXPECT_EQ(rec.rowCount(), 0u);
+    EXPECT_EQ(rec.values.size(), 0u);
+}
+
+TEST_F(HistoryRulesTest, SaveAfterDeletionReadsBack) {
+    tervo::testing::TempDir dir;
+    Recording rec = makeRecording(4, 3);
+    rec.definition.events.push_back(EventInfo{});
+    rec.occurrences = {{5, 0}, {6, 0}};
+    deleteListRows(rec, {2, 3});
+    const std::string path = (dir / "saved.alt").string();
+    ASSERT_EQ(writeRecording(path, rec), FileStatus::Ok);
+    Recording back;
+    ASSERT_EQ(readRecording(path, back), FileStatus::Ok);
+    EXPECT_EQ(back.rowCount(), 2u);
+    EXPECT_EQ(back.times, rec.times);
+    EXPECT_EQ(back.values, rec.values);
+    EXPECT_EQ(back.occurrences.size(), 2u);
+}
+
+TEST_F(HistoryRulesTest, ReportPaging) {
+    EXPECT_EQ(reportPageCount(true, 61), 2);
+    EXPECT_EQ(reportPageRows(1, 61).count, 60u);
+    EXPECT_EQ(reportPageRows(2, 61).first, 60u);
+    EXPECT_EQ(reportPageRows(2, 61).count, 1u);
+    EXPECT_EQ(reportPageCount(true, 60), 1);
+    EXPECT_EQ(reportPageCount(true, 0), 1);  // the header page alone
+    EXPECT_EQ(reportPageRows(1, 0).count, 0u);
+    EXPECT_EQ(reportPageCount(false, 5000), 1);
+    EXPECT_EQ(reportEventCount(75), 60u);
+    Recording none = makeRecording(0, 1);
+    EXPECT_EQ(gbkToUtf8(reportRowTime(none, false)), "—");
+    Recording two = makeRecording(2, 1);
+    EXPECT_EQ(reportRowTime(two, true), "2001/09/09 01:46:41");
+}
+
+TEST_F(HistoryRulesTest, ViewStateZoomArrowsAndRuler) {
+    HistoryViewRules v;
+    EXPECT_FALSE(v.zoomIn());
+    v.zoomOut();
+    EXPECT_EQ(v.zoom(), 2);
+    EXPECT_EQ(v.rulerText(1000, 5), "0000:50:00");  // (0 + 2 * 300) * 5
+    v.pressArrow(2);
+    EXPECT_TRUE(v.releaseArrow());
+    EXPECT_EQ(v.offset(), 0);
+    v.pressArrow(1);
+    v.releaseArrow();
+    v.pressArrow(1);
+    v.releaseArrow();
+    EXPECT_EQ(v.offset(), 760);
+    v.pressArrow(2);
+    v.releaseArrow();
+    EXPECT_EQ(v.offset(), 380);
+    EXPECT_FALSE(v.releaseArrow());
+    EXPECT_TRUE(v.toggleFullScreen());
+    EXPECT_EQ(v.rulerText(950, 2), "0000:10:00");  // 950 * 2 * 300 / 950
+    v.setMode(HistoryMode::PeriodChart);
+    EXPECT_FALSE(v.toggleFullScreen());
+    EXPECT_TRUE(v.fullScreen());
+    EXPECT_EQ(rulerLabelX(10), 84);
+    EXPECT_EQ(rulerLabelX(950), 914);
+}
+
+TEST_F(HistoryRulesTest, HitTests) {
+    EXPECT_EQ(legendBoxAt(820, 39 + 8, 2).channel, 0);
+    EXPECT_EQ(legendBoxAt(820, 39 + 30 + 20, 2).channel, 1);
+    EXPECT_FALSE(legendBoxAt(820, 39 + 60 + 10, 2).hit);
+    EXPECT_FALSE(legendBoxAt(830, 39 + 10, 2).hit);
+    EXPECT_EQ(legendColourAt(880, 39 + 30, 2).channel, 1);
+    EXPECT_TRUE(inChartArea(30, 19));
+    EXPECT_FALSE(inChartArea(30, 18));
+}
+
+TEST_F(HistoryRulesTest, Paths) {
+    Recording rec = makeRecording(1, 1, {50.0});
+    PathInput in;
+    in.recording = &rec;
+    // S = 1 full screen: a single dot at x = 0.
+    Path full = fullScreenCurvePath(in);
+    ASSERT_EQ(full.size(), 2u);
+    EXPECT_EQ(full[0].x, 0);
+    EXPECT_EQ(full[0].y, 519 - 260);
+    EXPECT_EQ(full[1].x, 0);
+    // A marker keeps the last height; as the first row it is height 0.
+    Recording gaps = makeRecording(3, 1, {kNoValue, 50.0, kNoValue});
+    in.recording = &gaps;
+    Path scroll = scrollingCurvePath(in);
+    ASSERT_EQ(scroll.size(), 4u);
+    EXPECT_EQ(scroll[1].y, 520);
+    EXPECT_EQ(scroll[2].y, 260);
+    EXPECT_EQ(scroll[3].y, 260);
+    in.offset = 3;
+    EXPECT_TRUE(scrollingCurvePath(in).empty());
+    in.offset = 0;
+    // T = 950 folds after column 950; T = 951 stops at column 950; T = 0 stacks on column 1.
+    Recording longer = makeRecording(2000, 1);
+    in.recording = &longer;
+    in.lo = 0;
+    in.hi = 100000;
+    in.period = 950;
+    Path folded = periodCurvePath(in, 1);
+    bool foldedBack = false;
+    for (size_t i = 1; i < folded.size(); ++i) {
+        if (!folded[i].line) {
+            EXPECT_EQ(folded[i].x, 1);
+            EXPECT_EQ(folded[i - 1].x, 950);
+            foldedBack = true;
+        }
+    }
+    EXPECT_TRUE(foldedBack);
+    in.period = 951;
+    Path straight = periodCurvePath(in, 1);
+    EXPECT_EQ(straight.back().x, 950);
+    EXPECT_EQ(straight.size(), 952u);
+    in.period = 0;
+    Path stacked = periodCurvePath(in, 0);  // p = 0 starts at row 0
+    EXPECT_EQ(stacked[1].x, 0);
+    for (size_t i = 2; i < stacked.size(); ++i) {
+        EXPECT_EQ(stacked[i].x, 1);
+    }
+    // The polar chart with T = 0 keeps every row on the first spoke, without dividing by zero.
+    Path polar = periodChartPath(in);
+    for (const PathStep& s : polar) {
+        EXPECT_EQ(s.y, 260);
+    }
+    // A million rows of one turn collapse to the pixels they land on.
+    Recording big = makeRecording(1'000'000, 1, std::vector<double>(1'000'000, 100000.0));
+    in.recording = &big;
+    in.period = 1'000'000;
+    const Path ring = periodChartPath(in);
+    EXPECT_LT(ring.size(), 3000u);
+    EXPECT_EQ(ring[1].x, 475 + 260);
+}
+
+TEST_F(HistoryRulesTest, ChannelInformationTexts) {
+    EXPECT_EQ(portText(7), "COMM2");
+    EXPECT_EQ(baudIndexText(12), "9600");
+    EXPECT_EQ(addressText(7), "07");
+    EXPECT_EQ(parameterText(static_cast<int32_t>('S' | ('V' << 8))), "SV");
+    EXPECT_FALSE(parameterText(0).empty());
+}

@@ -1,0 +1,438 @@
+#include <QAction>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListView>
+#include <QMdiArea>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+#include <sstream>
+
+#include "Views.h"
+#include "app/ChildWindow.h"
+#include "app/MainWindow.h"
+#include "app/Settings.h"
+#include "app/TervoApp.h"
+#include "history/HistoryCsv.h"
+#include "history/HistoryPicture.h"
+#include "history/HistoryView.h"
+#include "history/LoadingDialog.h"
+#include "support/GuiTest.h"
+#include "support/ScriptedPrompts.h"
+#include "text/Gbk.h"
+#include "widgets/ColorDialog.h"
+#include "work/WorkChart.h"
+
+using namespace tervo;
+using namespace tervo::gui;
+using tervo::testing::ScriptedPrompts;
+
+namespace {
+
+Recording makeHistory(size_t rows, size_t channels, double value = 50.0) {
+    Recording rec;
+    for (size_t c = 0; c < channels; ++c) {
+        ChannelInfo info;
+        info.setNameGbk(utf8ToGbk("炉温" + std::to_string(c + 1)));
+        rec.definition.channels.push_back(info);
+    }
+    rec.definition.valueMin = 0.0;
+    rec.definition.valueMax = 100.0;
+    rec.definition.timing.samplingPeriod = 5;
+    rec.definition.timing.displayPeriod = 360;
+    for (size_t r = 0; r < rows; ++r) {
+        rec.times.push_back(static_cast<int32_t>(1'078'414'200 + 5 * r));
+        for (size_t c = 0; c < channels; ++c) {
+            rec.values.push_back(value + static_cast<double>(r % 7) + static_cast<double>(c));
+        }
+    }
+    return rec;
+}
+
+// Runs the wait dialog as its timer would, to the end.
+void finishLoading(QDialog& dialog) {
+    auto& wait = dynamic_cast<LoadingDialog&>(dialog);
+    while (wait.result() == 0) {
+        wait.onTick();
+    }
+}
+
+QRgb rgbOf(uint32_t colourRef) {
+    return colourOf(colourRef).rgb();
+}
+
+HistoryPictureInput pictureOf(const Recording& rec, HistoryMode mode) {
+    HistoryPictureInput in;
+    in.history = &rec;
+    in.mode = mode;
+    in.options.axisOption = true;  // standard coordinates 0..100
+    in.options.timeGrid = false;
+    in.options.valueGrid = false;
+    in.options.timeCursor = false;
+    in.options.legend = false;
+    in.visible.fill(true);
+    return in;
+}
+
+}  // namespace
+
+class HistoryViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        qputenv("TZ", "UTC");
+        m_prompts = std::make_unique<ScriptedPrompts>();
+        if (!m_keepRecentFiles) {
+            Settings().setRecentFiles({});
+        }
+        m_app = std::make_unique<TervoApp>();
+        registerViews(*m_app);
+        m_frame = &m_app->createMainWindow();
+    }
+
+    void cleanup() {
+        m_app->setClosingAll(true);
+        m_frame->mdiArea()->closeAllSubWindows();
+        m_app.reset();
+        m_prompts.reset();
+    }
+
+    void openingRefusesBadFilesAndCancelledWaits() {
+        const QString bad = m_dir.filePath(QStringLiteral("bad.alt"));
+        Recording rec = makeHistory(3, 2);
+        std::vector<uint8_t> bytes =
+            recordFileBytes(rec.definition, rec.times.data(), rec.values.data(), 3, nullptr, 0);
+        bytes.push_back(0);  // a byte after the occurrences
+        std::ofstream(bad.toStdString(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        QAction* open = m_frame->findChild<QAction*>(QStringLiteral("openHistoryAction"));
+        QVERIFY(open->isEnabled());
+        m_prompts->fileAnswers << bad;
+        open->trigger();
+        QCOMPARE(m_prompts->messages.size(), 1);
+        QCOMPARE(ScriptedPrompts::describe(m_prompts->messages[0]),
+                 ScriptedPrompts::notice(QStringLiteral("文件错误！！！")));
+        QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 0);
+        QCOMPARE(m_prompts->fileRequests[0].request.filter,
+                 QStringLiteral("采集文件(*.alt);;所有文件(*.*)"));
+        // A cancelled wait: no window, no message.
+        const QString good = save(makeHistory(250, 2), QStringLiteral("good.alt"));
+        m_prompts->fileAnswers << good;
+        m_prompts->dialogHandlers << [](QDialog& d) { d.reject(); };
+        open->trigger();
+        QCOMPARE(m_prompts->messages.size(), 1);
+        QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 0);
+        // A good file opens in the curve mode with the rounded floating range.
+        m_prompts->fileAnswers << good;
+        m_prompts->dialogHandlers << finishLoading;
+        open->trigger();
+        QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 1);
+        auto* frame = qobject_cast<ChildWindow*>(m_frame->mdiArea()->subWindowList()[0]);
+        QCOMPARE(frame->windowTitle(), QStringLiteral("数据分析 --- ") + good);
+        auto* view = qobject_cast<HistoryView*>(frame->view());
+        QVERIFY(view != nullptr);
+        QCOMPARE(view->rules().mode(), HistoryMode::Curve);
+        QCOMPARE(view->dataRange().minimum, 49.0);  // 50..57 -> 49 .. 49 + 5 * trunc(9 / 5)
+        QCOMPARE(view->dataRange().maximum, 54.0);
+        QVERIFY(view->action(QStringLiteral("curveModeAction"))->isChecked());
+        QVERIFY(!view->action(QStringLiteral("deleteRowsAction"))->isEnabled());
+        QCOMPARE(view->rulerLabel()->text(), QStringLiteral("0000:25:00"));  // 300 * 5 s
+        frame->close();
+        QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 0);
+    }
+
+    void waitDialogBatches() {
+        Recording none = makeHistory(0, 2);
+        LoadingDialog empty(none);
+        QCOMPARE(empty.progressBar()->maximum(), 0);
+        empty.onTick();
+        QCOMPARE(empty.result(), int(QDialog::Accepted));
+        Recording few = makeHistory(99, 2);
+        LoadingDialog small(few);
+        QCOMPARE(small.progressBar()->maximum(), 0);
+        small.onTick();
+        QCOMPARE(small.result(), int(QDialog::Accepted));
+        QCOMPARE(small.loader().rowsDone(), size_t(99));
+        Recording many = makeHistory(1234, 1);
+        LoadingDialog large(many);
+        QCOMPARE(large.progressBar()->maximum(), 12);
+        QCOMPARE(large.cancelButton()->text(), QStringLiteral("取  消"));
+        QCOMPARE(large.windowTitle(), QStringLiteral("等待"));
+        finishLoading(large);
+        QCOMPARE(large.loader().progress(), 13);
+    }
+
+    void tablesDeletionAndSave() {
+        Recording rec = makeHistory(5, 2);
+        rec.definition.events.push_back(EventInfo{});
+        rec.occurrences = {{1'078'414'200, 0}, {1'078'414'205, 3}};
+        HistoryView* view = openHistory(save(rec, QStringLiteral("t.alt")));
+        QVERIFY(view != nullptr);
+        // Outside the table mode deletion is refused.
+        view->deleteSelectedRows();
+        QCOMPARE(ScriptedPrompts::describe(m_prompts->messages.last()),
+                 ScriptedPrompts::notice(QStringLiteral("“列表显示”形式才可使用！！！")));
+        view->action(QStringLiteral("tableModeAction"))->trigger();
+        QVERIFY(!view->tableList()->isHidden());
+        QVERIFY(view->slider()->isHidden());
+        QVERIFY(view->action(QStringLiteral("deleteRowsAction"))->isEnabled());
+        auto* model = view->tableList()->model();
+        QCOMPARE(model->rowCount(), 6);
+        QCOMPARE(model->index(0, 0).data().toString(),
+                 QStringLiteral("时间                    炉温1        炉温2        "));
+        QCOMPARE(model->index(1, 0).data().toString(),
+                 QStringLiteral("2004/03/04 15:30:00     50.00        51.00        "));
+        // Rows 2 and 3 and the header selected: history rows 1 and 2 go after a Yes.
+        auto* selection = view->tableList()->selectionModel();
+        for (int row : {0, 2, 3}) {
+            selection->select(model->index(row, 0), QItemSelectionModel::Select);
+        }
+        m_prompts->answers << PromptAnswer::No;
+        view->deleteSelectedRows();
+        QCOMPARE(model->rowCount(), 6);
+        const auto& asked = m_prompts->messages.last();
+        QCOMPARE(asked.text, QStringLiteral("确实要删除所选项！！！"));
+        QCOMPARE(asked.buttons, PromptButtons::YesNo);
+        for (int row : {0, 2, 3}) {
+            selection->select(model->index(row, 0), QItemSelectionModel::Select);
+        }
+        view->deleteSelectedRows();
+        QCOMPARE(model->rowCount(), 4);
+        QCOMPARE(view->history().times[1], 1'078'414'215);
+        QCOMPARE(model->index(2, 0).data().toString().left(19),
+                 QStringLiteral("2004/03/04 15:30:15"));
+        // Save as another file: the reduced rows and every occurrence read back.
+        const QString saved = m_dir.filePath(QStringLiteral("saved"));
+        m_prompts->fileAnswers << saved;
+        view->action(QStringLiteral("saveDataAction"))->trigger();
+        Recording back;
+        QCOMPARE(readRecording((saved + QStringLiteral(".alt")).toStdString(), back),
+                 FileStatus::Ok);
+        QCOMPARE(back.rowCount(), size_t(3));
+        QCOMPARE(back.occurrences.size(), size_t(2));
+        QCOMPARE(view->filePath(), saved + QStringLiteral(".alt"));
+        // The event list: header, then occurrences; an unknown index says so.
+        view->action(QStringLiteral("eventTableModeAction"))->trigger();
+        QVERIFY(!view->eventList()->isHidden());
+        QVERIFY(view->tableList()->isHidden());
+        auto* events = view->eventList()->model();
+        QCOMPARE(events->rowCount(), 3);
+        QCOMPARE(events->index(2, 0).data().toString(),
+                 QStringLiteral("2004/03/04 15:30:05") + QString(11, QLatin1Char(' ')) +
+                     QStringLiteral("（未知事件 3）") + QString(16, QLatin1Char(' ')));
+        // Full screen is refused outside the curve mode.
+        view->toggleFullScreen();
+        QCOMPARE(ScriptedPrompts::describe(m_prompts->messages.last()),
+                 ScriptedPrompts::notice(QStringLiteral("“曲线图”方式才可使用！！！")));
+    }
+
+    void eventListWithoutOccurrences() {
+        HistoryView* view = openHistory(save(makeHistory(2, 1), QStringLiteral("k0.alt")));
+        QVERIFY(view != nullptr);
+        QCOMPARE(view->eventList()->model()->rowCount(), 1);
+        QCOMPARE(view->eventList()->model()->index(0, 0).data().toString(),
+                 QStringLiteral("时间") + QString(26, QLatin1Char(' ')) + QStringLiteral("事件") +
+                     QString(26, QLatin1Char(' ')));
+    }
+
+    void picturesProbe() {
+        // S = 1 in full screen: a dot at x = 0, at height 260 of 0..100.
+        Recording one = makeHistory(1, 1, 50.0);
+        one.values[0] = 50.0;
+        HistoryPictureInput in = pictureOf(one, HistoryMode::Curve);
+        in.fullScreen = true;
+        const QRgb ink = rgbOf(one.definition.styles[0].colour);
+        const QRgb paper = rgbOf(one.definition.backgroundColour);
+        QImage image = renderHistoryPicture(in);
+        QCOMPARE(image.size(), QSize(951, 521));
+        QCOMPARE(image.pixel(0, 259), ink);
+        QCOMPARE(image.pixel(1, 259), paper);
+        QCOMPARE(image.pixel(0, 250), paper);
+        // The scrolling curve: a failed reading keeps the last height.
+        Recording gaps = makeHistory(3, 1);
+        gaps.values = {25.0, kNoValue, kNoValue};
+        in = pictureOf(gaps, HistoryMode::Curve);
+        image = renderHistoryPicture(in);
+        QCOMPARE(image.pixel(2, 520 - 130), ink);
+        QCOMPARE(image.pixel(3, 520 - 130), paper);
+        // The period curve folds after column 950 with T = 950: row 951 lands on column 1.
+        Recording longer = makeHistory(1000, 1);
+        std::fill(longer.values.begin(), longer.values.end(), 0.0);
+        longer.values[951] = 100.0;
+        longer.definition.timing.displayPeriod = 950;
+        longer.definition.timing.samplingPeriod = 1;
+        in = pictureOf(longer, HistoryMode::PeriodCurve);
+        image = renderHistoryPicture(in);
+        QCOMPARE(image.pixel(1, 0), ink);  // row 951 at column 1 rises to 100
+        QCOMPARE(image.pixel(950, 520), ink);
+        // T = 0 and a flat range: nothing divides by zero.
+        longer.definition.timing.displayPeriod = 0;
+        in.options.axisOption = false;
+        in.dataRange = {5.0, 5.0};
+        renderHistoryPicture(in);
+        in.mode = HistoryMode::PeriodChart;
+        image = renderHistoryPicture(in);
+        // The polar chart at height 260 of 0..100: row 0 at (475 + 130, 260).
+        in = pictureOf(one, HistoryMode::PeriodChart);
+        image = renderHistoryPicture(in);
+        QCOMPARE(image.pixel(605, 260), ink);
+        QCOMPARE(image.pixel(475, 260), paper);
+        // The channel information page writes on the background.
+        in.mode = HistoryMode::ChannelInfo;
+        image = renderHistoryPicture(in);
+        int marks = 0;
+        for (int x = 10; x < 200; ++x) {
+            marks += image.pixel(x, 60) != paper ? 1 : 0;
+        }
+        QVERIFY(marks > 0);
+    }
+
+    void legendTogglesChannels() {
+        HistoryView* view = openHistory(save(makeHistory(10, 2), QStringLiteral("l.alt")));
+        QVERIFY(view != nullptr);
+        QVERIFY(view->channelVisible(1));
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(820, 39 + 30 + 10));
+        QVERIFY(!view->channelVisible(1));
+        QVERIFY(view->channelVisible(0));
+        // The left arrow scrolls 190 rows on; the right one back to 0.
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(35, 10));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(500, 300));
+        QCOMPARE(view->rules().offset(), int64_t(190));
+        QCOMPARE(view->rulerLabel()->text(), QStringLiteral("0000:40:50"));  // (190 + 300) * 5
+        QTest::mousePress(view, Qt::LeftButton, {}, QPoint(975, 10));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(975, 10));
+        QCOMPARE(view->rules().offset(), int64_t(0));
+        view->slider()->setValue(10);
+        QCOMPARE(view->rulerLabel()->pos(), QPoint(84, 583));
+    }
+
+    void printsPagesOfSixtyRows() {
+        HistoryView* view = openHistory(save(makeHistory(61, 2), QStringLiteral("p.alt")));
+        QVERIFY(view != nullptr);
+        view->setMode(HistoryMode::Table);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        const QString pdf = m_dir.filePath(QStringLiteral("report.pdf"));
+        printer.setOutputFileName(pdf);
+        view->printReport(printer);
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") +
+                     bytes.count("/Type /Page>") + bytes.count("/Type /Page "),
+                 2);
+    }
+
+    void recentFilesAreKeptAndPruned() {
+        const QString first = save(makeHistory(3, 1), QStringLiteral("r1.alt"));
+        const QString second = save(makeHistory(3, 1), QStringLiteral("r2.alt"));
+        QVERIFY(openHistory(first) != nullptr);
+        QVERIFY(openHistory(second) != nullptr);
+        QVERIFY(openHistory(first) != nullptr);
+        QAction* top = m_frame->recentFileAction(0);
+        QVERIFY(top->isVisible());
+        QCOMPARE(top->text(), QStringLiteral("&1 ") + first);
+        QCOMPARE(m_frame->recentFileAction(1)->text(), QStringLiteral("&2 ") + second);
+        QVERIFY(!m_frame->recentFileAction(2)->isVisible());
+        // The next run reads the list back from the settings.
+        cleanup();
+        m_keepRecentFiles = true;
+        init();
+        m_keepRecentFiles = false;
+        QCOMPARE(m_frame->recentFileAction(1)->text(), QStringLiteral("&2 ") + second);
+        // An entry whose file has gone says so and leaves the list.
+        QFile::remove(second);
+        m_frame->recentFileAction(1)->trigger();
+        QCOMPARE(ScriptedPrompts::describe(m_prompts->messages.last()),
+                 ScriptedPrompts::notice(QStringLiteral("文件错误！！！")));
+        QVERIFY(!m_frame->recentFileAction(1)->isVisible());
+        QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 0);
+        // An entry that is there opens its history.
+        m_prompts->dialogHandlers << finishLoading;
+        m_frame->recentFileAction(0)->trigger();
+        QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 1);
+    }
+
+    void colourEditWritesBackAndListsFollowResize() {
+        const QString path = save(makeHistory(4, 2), QStringLiteral("colour.alt"));
+        // Opened as a file named on the command line is.
+        QVERIFY(m_frame->openFrameworkFile(path) == false);  // no wait run scripted: cancelled
+        m_prompts->dialogHandlers << finishLoading;
+        QVERIFY(m_frame->openFrameworkFile(path));
+        auto* view = qobject_cast<HistoryView*>(
+            qobject_cast<ChildWindow*>(m_frame->mdiArea()->subWindowList().last())->view());
+        QVERIFY(view != nullptr);
+        // A double click on the second swatch edits its colour; OK stores it in the file.
+        m_prompts->dialogHandlers << [](QDialog& d) {
+            auto& colour = dynamic_cast<ColorDialog&>(d);
+            colour.bar(0)->triggerAction(QAbstractSlider::SliderPageStepAdd);    // red 0 -> 10
+            colour.bar(1)->triggerAction(QAbstractSlider::SliderPageStepSub);    // 255 -> 245
+            colour.bar(2)->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // 0 -> 1
+            d.accept();
+        };
+        QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(850, 39 + 30 + 5));
+        Recording back;
+        QCOMPARE(readRecording(path.toStdString(), back), FileStatus::Ok);
+        QCOMPARE(back.definition.styles[1].colour, uint32_t(0x01F50A));
+        // The lists are centred in the view in the list modes.
+        view->resize(1200, 700);
+        view->setMode(HistoryMode::Table);
+        QCOMPARE(view->tableList()->geometry(), QRect(106, 84, 988, 532));
+        view->resize(900, 500);
+        view->setMode(HistoryMode::EventTable);
+        QCOMPARE(view->eventList()->geometry(), QRect(0, 0, 988, 532));
+    }
+
+    void exportsTheCliCsvWithBom() {
+        Recording rec = makeHistory(3, 2);
+        rec.values[1] = kNoValue;
+        HistoryView* view = openHistory(save(rec, QStringLiteral("c.alt")));
+        QVERIFY(view != nullptr);
+        const QString csv = m_dir.filePath(QStringLiteral("out.csv"));
+        m_prompts->fileAnswers << csv;
+        view->action(QStringLiteral("exportCsvAction"))->trigger();
+        std::ostringstream expected;
+        writeRowsCsv(expected, rec);
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(),
+                 QByteArray("\xEF\xBB\xBF") + QByteArray::fromStdString(expected.str()));
+        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("out_events.csv"))));
+    }
+
+private:
+    QString save(const Recording& rec, const QString& name) {
+        const QString path = m_dir.filePath(name);
+        writeRecording(path.toStdString(), rec);
+        return path;
+    }
+
+    HistoryView* openHistory(const QString& path) {
+        m_prompts->fileAnswers << path;
+        m_prompts->dialogHandlers << finishLoading;
+        m_frame->findChild<QAction*>(QStringLiteral("openHistoryAction"))->trigger();
+        const auto windows = m_frame->mdiArea()->subWindowList();
+        if (windows.isEmpty()) {
+            return nullptr;
+        }
+        return qobject_cast<HistoryView*>(qobject_cast<ChildWindow*>(windows.last())->view());
+    }
+
+    tervo::testing::IsolatedSettings m_settings;
+    bool m_keepRecentFiles = false;
+    QTemporaryDir m_dir;
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+    std::unique_ptr<TervoApp> m_app;
+    MainWindow* m_frame = nullptr;
+};
+
+QTEST_MAIN(HistoryViewTest)
+#include "HistoryViewTest.moc"
