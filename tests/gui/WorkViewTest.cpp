@@ -4,12 +4,14 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QPainter>
 #include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -791,12 +793,41 @@ private slots:
         view->action("stopSamplingAction")->trigger();
     }
 
-    // "网络发布" on: the running work serves its metrics page, which closes when it stops.
+    // "网络发布" on: the running work publishes to the broker and serves its metrics page,
+    // which closes when it stops.
     void publishesWhileRunning() {
         const int port = freePort();
         PublishChoice choice;
         choice.metricsOn = true;
         choice.metricsAddress = QStringLiteral("127.0.0.1:%1").arg(port);
+        const bool haveBroker = QFile::exists(QStringLiteral("/usr/sbin/mosquitto")) &&
+                                QFile::exists(QStringLiteral("/usr/bin/mosquitto_sub"));
+        const int brokerPort = freePort();
+        QProcess broker;
+        QProcess sub;
+        if (haveBroker) {
+            const QString conf = QString::fromStdString((m_dir / "broker.conf").string());
+            QFile file(conf);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n")
+                           .arg(brokerPort)
+                           .toUtf8());
+            file.close();
+            broker.start(QStringLiteral("/usr/sbin/mosquitto"), {QStringLiteral("-c"), conf});
+            QVERIFY(broker.waitForStarted());
+            QTest::qWait(300);
+            sub.start(QStringLiteral("/usr/bin/mosquitto_sub"),
+                      {QStringLiteral("-p"), QString::number(brokerPort), QStringLiteral("-h"),
+                       QStringLiteral("127.0.0.1"), QStringLiteral("-t"),
+                       QStringLiteral("tervo/+/pub/u"), QStringLiteral("-C"), QStringLiteral("2"),
+                       QStringLiteral("-W"), QStringLiteral("20")});
+            QVERIFY(sub.waitForStarted());
+            QTest::qWait(300);
+            choice.mqttOn = true;
+            choice.mqttUrl = QStringLiteral("mqtt://127.0.0.1:%1").arg(brokerPort);
+        } else {
+            qWarning("mosquitto is not installed: the live view's MQTT publishing is not checked");
+        }
         Settings().setPublishChoice(choice);
         WorkDefinition work;
         work.timing.samplingPeriod = 1;
@@ -816,10 +847,18 @@ private slots:
                  qPrintable(page));
         QVERIFY(page.contains(QStringLiteral("tervo_port_exchanges_total{port=\"COM1\"} ")));
         QVERIFY(!page.contains(QStringLiteral("tervo_rows_recorded_total{work=\"pub\"} 0\n")));
+        if (haveBroker) {
+            QVERIFY(sub.waitForFinished(20000));
+            const QString got = QString::fromUtf8(sub.readAllStandardOutput());
+            QCOMPARE(got.count(QStringLiteral("\"channel\":1,\"name\":\"u\",\"value\":")), 2);
+            QVERIFY2(!got.contains(QStringLiteral("null")), qPrintable(got));
+        }
         view->action("stopSamplingAction")->trigger();
         QVERIFY(!view->engine().running());
         QVERIFY(metricsPage(port).isEmpty());
         Settings().setPublishChoice(PublishChoice{});
+        broker.terminate();
+        broker.waitForFinished();
     }
 
 private:
