@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -14,6 +15,7 @@
 #include "io/FileIo.h"
 #include "link/ParameterTable.h"
 #include "link/PortMap.h"
+#include "net/RecordServices.h"
 #include "text/Gbk.h"
 #include "text/TimeText.h"
 #include "text/ValueText.h"
@@ -203,6 +205,24 @@ void refuseOverwritingInput(const std::string& output, const std::string& input)
     }
 }
 
+net::PublishSettings publishSettings(const Options& o) {
+    net::PublishSettings settings;
+    if (auto it = o.flags.find("--mqtt"); it != o.flags.end()) {
+        settings.mqtt = parseMqttUrl(it->second);
+        if (!settings.mqtt) {
+            throw UsageError("bad broker URL (mqtt://[user:pass@]host[:port] or mqtts://...): " +
+                             it->second);
+        }
+    }
+    if (auto it = o.flags.find("--metrics"); it != o.flags.end()) {
+        settings.metrics = parseListenAddress(it->second);
+        if (!settings.metrics) {
+            throw UsageError("bad metrics address (HOST:PORT): " + it->second);
+        }
+    }
+    return settings;
+}
+
 std::string replaceExtension(const std::string& path, const std::string& extension) {
     const size_t slash = path.find_last_of('/');
     const size_t dot = path.find_last_of('.');
@@ -232,6 +252,7 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
         throw UsageError("bad cycle count: " + o.flags.at("--cycles"));
     }
     const double seconds = bySeconds ? parseSeconds(o.flags.at("--seconds"), "seconds") : 0.0;
+    const net::PublishSettings publishing = publishSettings(o);
 
     WorkDefinition work;
     if (FileStatus s = loadWorkTemplate(o.positional[0], work); s != FileStatus::Ok) {
@@ -242,6 +263,12 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
         if (channel.isCurveChannel()) {
             refuseOverwritingInput(outPath->second, gbkToUtf8(channel.curvePathText()));
         }
+    }
+    net::RecordServices services(publishing, std::filesystem::path(o.positional[0]).stem().string(),
+                                 work);
+    if (std::string failed = services.start(); !failed.empty()) {
+        err << failed << '\n';
+        return 1;
     }
     SamplingEngine engine(work, systemClock());
     StopSignals signals;
@@ -265,6 +292,7 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
     if (!recording.messages.empty()) {
         return 1;  // nothing recorded yet and the file cannot be written: say so and stop
     }
+    services.recordingStarted();
 
     const auto begin = std::chrono::steady_clock::now();
     auto nextTick = begin + std::chrono::milliseconds(started.startTimerMs);
@@ -280,7 +308,7 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
                 nextTick - now, std::chrono::milliseconds(20)));
             continue;
         }
-        const TickOutcome tick = engine.tick();
+        const TickOutcome tick = services.tick(engine, systemClock());
         for (const std::string& m : tick.messages) {
             err << m << '\n';
         }

@@ -1,12 +1,15 @@
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <climits>
 #include <memory>
 
 #include "app/PortMapDialog.h"
+#include "app/PublishDialog.h"
 #include "app/Settings.h"
 #include "link/PortMap.h"
 #include "support/GuiTest.h"
@@ -188,6 +191,58 @@ private slots:
         again.pathField(2)->setText(QString());
         again.accept();
         QCOMPARE(portPath(2), std::string("/dev/ttyUSB2"));
+    }
+
+    void publishingIsCheckedAndKeptInTheSettings() {
+        {
+            PublishDialog dialog;
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("网络发布"));
+            auto* mqttOn = dialog.findChild<QCheckBox*>(QStringLiteral("mqttCheck"));
+            auto* mqtt = dialog.findChild<QLineEdit*>(QStringLiteral("mqttEdit"));
+            auto* metricsOn = dialog.findChild<QCheckBox*>(QStringLiteral("metricsCheck"));
+            auto* metrics = dialog.findChild<QLineEdit*>(QStringLiteral("metricsEdit"));
+            QVERIFY(!mqttOn->isChecked());
+            QVERIFY(!metricsOn->isChecked());
+            QCOMPARE(metrics->text(), QStringLiteral("127.0.0.1:9570"));
+
+            mqttOn->setChecked(true);
+            mqtt->setText(QStringLiteral("http://broker"));
+            dialog.accept();
+            QCOMPARE(dialog.result(), int(QDialog::Rejected));
+            QCOMPARE(m_prompts->last(),
+                     ScriptedPrompts::notice(
+                         QStringLiteral("MQTT 服务器地址无效：http://broker\n格式：mqtt://[用户:"
+                                        "密码@]主机[:端口] 或 mqtts://...")));
+            mqtt->setText(QStringLiteral(" mqtt://op:pw@broker.plant:1884 "));
+            metricsOn->setChecked(true);
+            metrics->setText(QStringLiteral("9570x"));
+            dialog.accept();
+            QCOMPARE(dialog.result(), int(QDialog::Rejected));
+            QCOMPARE(m_prompts->last(),
+                     ScriptedPrompts::notice(QStringLiteral(
+                         "指标页地址无效：9570x\n格式：地址:端口，如 127.0.0.1:9570")));
+            metrics->setText(QStringLiteral("0.0.0.0:9600"));
+            dialog.accept();
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        }
+        const PublishChoice kept = Settings().publishChoice();
+        QVERIFY(kept.mqttOn);
+        QCOMPARE(kept.mqttUrl, QStringLiteral("mqtt://op:pw@broker.plant:1884"));
+        QVERIFY(kept.metricsOn);
+        QCOMPARE(kept.metricsAddress, QStringLiteral("0.0.0.0:9600"));
+        const net::PublishSettings settings = publishSettings(kept);
+        QVERIFY(settings.mqtt && settings.metrics);
+        QCOMPARE(settings.mqtt->user, std::string("op"));
+        QCOMPARE(settings.mqtt->port, 1884);
+        QCOMPARE(settings.metrics->port, 9600);
+        PublishDialog again;
+        QVERIFY(again.findChild<QCheckBox*>(QStringLiteral("mqttCheck"))->isChecked());
+        QCOMPARE(again.findChild<QLineEdit*>(QStringLiteral("mqttEdit"))->text(), kept.mqttUrl);
+        // Turned off, nothing is published even though the address is kept.
+        again.findChild<QCheckBox*>(QStringLiteral("mqttCheck"))->setChecked(false);
+        again.accept();
+        QVERIFY(!publishSettings(Settings().publishChoice()).mqtt);
+        QCOMPARE(Settings().publishChoice().mqttUrl, kept.mqttUrl);
     }
 
 private:

@@ -1,12 +1,17 @@
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QPainter>
 #include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -19,6 +24,7 @@
 #include "Views.h"
 #include "app/ChildWindow.h"
 #include "app/MainWindow.h"
+#include "app/Settings.h"
 #include "app/TervoApp.h"
 #include "emu/PtyBus.h"
 #include "link/PortMap.h"
@@ -60,6 +66,38 @@ ChannelInfo channel(const char* name, uint8_t address) {
     c.setNameGbk(utf8ToGbk(name));
     c.address = address;
     return c;
+}
+
+// The answer of 127.0.0.1:port to GET /metrics, empty when nothing listens.
+QString metricsPage(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+        const std::string request = "GET /metrics HTTP/1.1\r\n\r\n";
+        send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+        char buffer[4096];
+        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+            answer.append(buffer, static_cast<size_t>(n));
+        }
+    }
+    close(fd);
+    return QString::fromStdString(answer);
+}
+
+int freePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t length = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+    close(fd);
+    return ntohs(a.sin_port);
 }
 
 // A chart of `rows` rows of one value per channel, with every grid, cursor and the legend off
@@ -755,12 +793,81 @@ private slots:
         view->action("stopSamplingAction")->trigger();
     }
 
+    // "网络发布" on: the running work publishes to the broker and serves its metrics page,
+    // which closes when it stops.
+    void publishesWhileRunning() {
+        const int port = freePort();
+        PublishChoice choice;
+        choice.metricsOn = true;
+        choice.metricsAddress = QStringLiteral("127.0.0.1:%1").arg(port);
+        const bool haveBroker = QFile::exists(QStringLiteral("/usr/sbin/mosquitto")) &&
+                                QFile::exists(QStringLiteral("/usr/bin/mosquitto_sub"));
+        const int brokerPort = freePort();
+        QProcess broker;
+        QProcess sub;
+        if (haveBroker) {
+            const QString conf = QString::fromStdString((m_dir / "broker.conf").string());
+            QFile file(conf);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n")
+                           .arg(brokerPort)
+                           .toUtf8());
+            file.close();
+            broker.start(QStringLiteral("/usr/sbin/mosquitto"), {QStringLiteral("-c"), conf});
+            QVERIFY(broker.waitForStarted());
+            QTest::qWait(300);
+            sub.start(QStringLiteral("/usr/bin/mosquitto_sub"),
+                      {QStringLiteral("-p"), QString::number(brokerPort), QStringLiteral("-h"),
+                       QStringLiteral("127.0.0.1"), QStringLiteral("-t"),
+                       QStringLiteral("tervo/+/pub/u"), QStringLiteral("-C"), QStringLiteral("2"),
+                       QStringLiteral("-W"), QStringLiteral("20")});
+            QVERIFY(sub.waitForStarted());
+            QTest::qWait(300);
+            choice.mqttOn = true;
+            choice.mqttUrl = QStringLiteral("mqtt://127.0.0.1:%1").arg(brokerPort);
+        } else {
+            qWarning("mosquitto is not installed: the live view's MQTT publishing is not checked");
+        }
+        Settings().setPublishChoice(choice);
+        WorkDefinition work;
+        work.timing.samplingPeriod = 1;
+        work.channels.push_back(channel("t", 0));
+        work.channels.push_back(channel("u", 1));
+        const QString path = QString::fromStdString((m_dir / "pub.awt").string());
+        QCOMPARE(int(saveWorkTemplate(path.toStdString(), work)), int(FileStatus::Ok));
+        WorkView* view = open(path);
+        QVERIFY(metricsPage(port).isEmpty());
+        view->action("startSamplingAction")->trigger();
+        QVERIFY(waitFor([view] { return view->engine().rows().rows() >= 2; }, 15000));
+        const QString page = metricsPage(port);
+        QVERIFY2(page.startsWith(QStringLiteral("HTTP/1.1 200 OK\r\n")), qPrintable(page));
+        const QString value =
+            QStringLiteral("tervo_channel_value{work=\"pub\",channel=\"u\",index=\"1\"} ");
+        QVERIFY2(page.contains(value) && !page.contains(value + QStringLiteral("NaN")),
+                 qPrintable(page));
+        QVERIFY(page.contains(QStringLiteral("tervo_port_exchanges_total{port=\"COM1\"} ")));
+        QVERIFY(!page.contains(QStringLiteral("tervo_rows_recorded_total{work=\"pub\"} 0\n")));
+        if (haveBroker) {
+            QVERIFY(sub.waitForFinished(20000));
+            const QString got = QString::fromUtf8(sub.readAllStandardOutput());
+            QCOMPARE(got.count(QStringLiteral("\"channel\":1,\"name\":\"u\",\"value\":")), 2);
+            QVERIFY2(!got.contains(QStringLiteral("null")), qPrintable(got));
+        }
+        view->action("stopSamplingAction")->trigger();
+        QVERIFY(!view->engine().running());
+        QVERIFY(metricsPage(port).isEmpty());
+        Settings().setPublishChoice(PublishChoice{});
+        broker.terminate();
+        broker.waitForFinished();
+    }
+
 private:
     WorkView* open(const QString& path) {
         ChildWindow* child = m_frame->openView(WindowKind::Work, path);
         return child != nullptr ? qobject_cast<WorkView*>(child->view()) : nullptr;
     }
 
+    tervo::testing::IsolatedSettings m_settings;
     QTemporaryDir m_tmp;
     std::filesystem::path m_dir;
     std::unique_ptr<emu::PtyBus> m_bus;

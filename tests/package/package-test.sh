@@ -14,7 +14,8 @@ deb=$(ls "$scratch"/out/tervo_*.deb)
 version=$(dpkg-deb -f "$deb" Version)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "package: $(basename "$deb"), Depends: $depends"
-for needed in libqt6widgets6 libqt6printsupport6 libc6 libstdc++6 fonts-arphic-uming; do
+for needed in libqt6widgets6 libqt6printsupport6 libc6 libstdc++6 fonts-arphic-uming \
+              libmosquitto1 libsystemd0; do
   [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed"
 done
 
@@ -22,11 +23,14 @@ dpkg-deb -x "$deb" "$scratch/root"
 usr=$scratch/root/usr
 for f in bin/tervo bin/tervo-cli bin/qt570-emu \
          share/man/man1/tervo.1.gz share/man/man1/tervo-cli.1.gz share/man/man1/qt570-emu.1.gz \
-         share/applications/tervo.desktop share/icons/hicolor/scalable/apps/tervo.svg; do
+         share/applications/tervo.desktop share/icons/hicolor/scalable/apps/tervo.svg \
+         lib/systemd/system/tervo-record@.service; do
   [ -f "$usr/$f" ] || fail "missing /usr/$f"
 done
 grep -qx 'Exec=tervo %f' "$usr/share/applications/tervo.desktop" || fail "desktop entry Exec"
 grep -qx 'Icon=tervo' "$usr/share/applications/tervo.desktop" || fail "desktop entry Icon"
+grep -q '^ExecStart=/bin/sh -c .exec /usr/bin/tervo-cli record /etc/tervo/%i.awt --out "/var/lib/tervo/%i/T' \
+  "$usr/lib/systemd/system/tervo-record@.service" || fail "recorder service ExecStart"
 zcat "$usr/share/man/man1/tervo-cli.1.gz" | grep -q 'record' || fail "tervo-cli man page"
 zcat "$usr/share/man/man1/qt570-emu.1.gz" | grep -q 'addresses' || fail "qt570-emu man page"
 

@@ -21,6 +21,7 @@
 #include "app/ChildWindow.h"
 #include "app/LockIndicators.h"
 #include "app/PortMapDialog.h"
+#include "app/PublishDialog.h"
 #include "app/Settings.h"
 #include "app/StartTitleDialog.h"
 #include "app/TervoApp.h"
@@ -75,6 +76,8 @@ void MainWindow::createActions() {
     a.startTitle = command("startTitleAction", "设置起始标题");
     a.portMap =
         command("portMapAction", "串口映射", "设置 COM1～COM6 所对应的串口设备", "串口映射");
+    a.publish =
+        command("publishAction", "网络发布", "设置实时数据的 MQTT 发布和指标页", "网络发布");
     a.print = command("printAction", "打印(&P)...\tCtrl+P", "打印活动文档", "打印");
     a.printPreview = command("printPreviewAction", "打印预览(&V)", "显示整页", "打印预览");
     a.printSetup =
@@ -130,6 +133,7 @@ void MainWindow::createActions() {
 
     connect(a.startTitle, &QAction::triggered, this, &MainWindow::setStartTitle);
     connect(a.portMap, &QAction::triggered, this, &MainWindow::mapPorts);
+    connect(a.publish, &QAction::triggered, this, &MainWindow::setUpPublishing);
     connect(a.printSetup, &QAction::triggered, this, &MainWindow::printSetup);
     connect(a.exit, &QAction::triggered, this, &MainWindow::close);
     connect(a.serialTest, &QAction::triggered, this, &MainWindow::openSerialTest);
@@ -210,8 +214,9 @@ void MainWindow::createMenus() {
     };
     const MenuLayout withoutChild[] = {
         {"系统服务",
-         {a.startTitle, a.portMap, nullptr, a.printSetup, m_recentSeparator, m_recentActions[0],
-          m_recentActions[1], m_recentActions[2], m_recentActions[3], nullptr, a.exit}},
+         {a.startTitle, a.portMap, a.publish, nullptr, a.printSetup, m_recentSeparator,
+          m_recentActions[0], m_recentActions[1], m_recentActions[2], m_recentActions[3], nullptr,
+          a.exit}},
         {"通信测试", {a.serialTest, nullptr, a.newTemplate, a.openTemplate, nullptr, a.parameters}},
         {"实时记录", {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve}},
         {"历史记录分析", {a.openHistory}},
@@ -220,7 +225,7 @@ void MainWindow::createMenus() {
     };
     const MenuLayout withChild[] = {
         {"系统服务",
-         {a.startTitle, a.portMap, nullptr, a.print, a.printPreview, a.printSetup,
+         {a.startTitle, a.portMap, a.publish, nullptr, a.print, a.printPreview, a.printSetup,
           m_recentSeparator, m_recentActions[0], m_recentActions[1], m_recentActions[2],
           m_recentActions[3], nullptr, a.exit}},
         {"通信测试",
@@ -502,6 +507,11 @@ void MainWindow::setStartTitle() {
 
 void MainWindow::mapPorts() {
     PortMapDialog dialog(this);
+    prompts().runDialog(dialog);
+}
+
+void MainWindow::setUpPublishing() {
+    PublishDialog dialog(this);
     prompts().runDialog(dialog);
 }
 

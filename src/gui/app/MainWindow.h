@@ -26,6 +26,7 @@ struct MainActions {
     // 系统服务
     QAction* startTitle;
     QAction* portMap;
+    QAction* publish;
     QAction* print;
     QAction* printPreview;
     QAction* printSetup;
@@ -108,6 +109,7 @@ public slots:
     void showHelp();
     void setStartTitle();
     void mapPorts();
+    void setUpPublishing();
     void nextWindow();
     void showAbout();
     void fileNew();

@@ -64,6 +64,26 @@ void Settings::setPortPath(int portIndex, const QString& path) {
     setText(portKey(portIndex), path);
 }
 
+PublishChoice Settings::publishChoice() const {
+    PublishChoice choice;
+    choice.mqttOn = m_store.value(QStringLiteral("Publish/MqttOn"), false).toBool();
+    choice.mqttUrl = text(QStringLiteral("Publish/Mqtt")).value_or(QString());
+    choice.metricsOn = m_store.value(QStringLiteral("Publish/MetricsOn"), false).toBool();
+    choice.metricsAddress = text(QStringLiteral("Publish/Metrics")).value_or(choice.metricsAddress);
+    return choice;
+}
+
+void Settings::setPublishChoice(const PublishChoice& choice) {
+    if (!isWritable()) {
+        return;
+    }
+    m_store.setValue(QStringLiteral("Publish/MqttOn"), choice.mqttOn);
+    m_store.setValue(QStringLiteral("Publish/Mqtt"), choice.mqttUrl);
+    m_store.setValue(QStringLiteral("Publish/MetricsOn"), choice.metricsOn);
+    m_store.setValue(QStringLiteral("Publish/Metrics"), choice.metricsAddress);
+    m_store.sync();
+}
+
 QStringList Settings::recentFiles() const {
     QStringList files;
     for (int i = 1; i <= kRecentFileCount; ++i) {

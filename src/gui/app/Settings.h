@@ -11,6 +11,14 @@ namespace tervo::gui {
 // HKEY_CURRENT_USER\SOFTWARE\ZMT\Quorvex5, on Linux ~/.config/ZMT/Quorvex5.conf). It keeps the
 // start title and the device path of each of COM1..COM6. A store that cannot be written keeps
 // every value at its default and skips writes without a message.
+// "网络发布": whether and where a live work publishes.
+struct PublishChoice {
+    bool mqttOn = false;
+    QString mqttUrl;  // mqtt://[user:pass@]host[:port] or mqtts://...
+    bool metricsOn = false;
+    QString metricsAddress = QStringLiteral("127.0.0.1:9570");
+};
+
 class Settings {
 public:
     // A text is read only if it fits 200 bytes with its terminating zero, counted in the GBK
@@ -33,6 +41,9 @@ public:
     QString portPath(int portIndex) const;
     void setPortPath(int portIndex, const QString& path);
 
+    // "Publish/MqttOn", "Publish/Mqtt", "Publish/MetricsOn", "Publish/Metrics".
+    PublishChoice publishChoice() const;
+    void setPublishChoice(const PublishChoice& choice);
     // The recent record files, newest first, at most four ("Recent File List/File1"..).
     QStringList recentFiles() const;
     void setRecentFiles(const QStringList& files);

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,7 +14,10 @@
 
 #include "app/ChildWindow.h"
 #include "app/LinkThreads.h"
+#include "app/PublishDialog.h"
+#include "app/Settings.h"
 #include "app/TervoApp.h"
+#include "net/RecordServices.h"
 #include "text/TimeText.h"
 #include "widgets/BarStrip.h"
 #include "widgets/ColorDialog.h"
@@ -225,6 +229,7 @@ void WorkView::apply(const CommandOutcome& outcome) {
     for (const std::string& message : outcome.messages) {
         messageBox(this, utf8(message));
     }
+    syncServices();
     showStates(outcome.running, outcome.recording);
     if (outcome.stopTimer) {
         m_timer.stop();
@@ -251,6 +256,28 @@ void WorkView::askCurveStart(const LinkRequest& request, bool recording, const Q
                 }
             });
     client->post(request);
+}
+
+void WorkView::syncServices() {
+    if (!m_engine.running()) {
+        m_services.reset();  // "offline" goes out, the page closes, the inhibitor goes
+        return;
+    }
+    if (!m_services) {
+        const QString name = m_templatePath.isEmpty()
+                                 ? QStringLiteral("work")
+                                 : QFileInfo(m_templatePath).completeBaseName();
+        m_services = std::make_unique<net::RecordServices>(
+            publishSettings(Settings().publishChoice()), name.toStdString(), m_work);
+        if (const std::string failed = m_services->start(); !failed.empty()) {
+            messageBox(this, utf8(failed));
+        }
+    }
+    if (m_engine.recording()) {
+        m_services->recordingStarted();
+    } else {
+        m_services->recordingStopped();
+    }
 }
 
 void WorkView::startSampling() {
@@ -331,11 +358,15 @@ void WorkView::onTimer() {
     auto* client = new LinkClient(*m_context.links, this);
     ++m_ticksUnderway;
     const uint64_t id = plan.id;
-    connect(client, &LinkClient::finished, this, [this, client, id](const LinkResult& result) {
-        client->deleteLater();
-        --m_ticksUnderway;
-        finishTick(id, result);
-    });
+    connect(client, &LinkClient::finished, this,
+            [this, client, id, request = *plan.exchange](const LinkResult& result) {
+                client->deleteLater();
+                --m_ticksUnderway;
+                if (m_services) {
+                    m_services->countExchange(request, result);
+                }
+                finishTick(id, result);
+            });
     client->post(*plan.exchange);
 }
 
@@ -343,6 +374,9 @@ void WorkView::finishTick(uint64_t id, const LinkResult& result) {
     const TickOutcome outcome = m_engine.finishTick(id, result);
     if (outcome.discarded) {
         return;
+    }
+    if (m_services) {
+        m_services->afterTick(m_engine, clock());
     }
     for (const std::string& message : outcome.messages) {
         messageBox(this, utf8(message));

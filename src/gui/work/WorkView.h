@@ -17,6 +17,10 @@ class QLabel;
 class QPrinter;
 class QSlider;
 
+namespace tervo::net {
+class RecordServices;
+}
+
 namespace tervo::gui {
 
 class BarStrip;
@@ -89,6 +93,8 @@ private:
     void showStates(bool running, bool recording);
     void askCurveStart(const LinkRequest& request, bool recording, const QString& path);
     void finishTick(uint64_t id, const LinkResult& result);
+    // Publishing and the metrics page while running, the sleep inhibitor while recording.
+    void syncServices();
     void refreshLabels();
     void redraw();
     bool refusedWhileRunning();
@@ -99,6 +105,7 @@ private:
     WorkDefinition m_work;
     QString m_templatePath;
     SamplingEngine m_engine;
+    std::unique_ptr<net::RecordServices> m_services;
     LiveViewRules m_rules;
     QTimer m_timer;
     int m_ticksUnderway = 0;

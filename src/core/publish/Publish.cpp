@@ -1,0 +1,386 @@
+#include "publish/Publish.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "link/PortMap.h"
+#include "text/Gbk.h"
+
+namespace tervo {
+
+std::string topicLevel(std::string_view text) {
+    if (text.empty()) {
+        return "_";
+    }
+    std::string level(text);
+    for (char& c : level) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '/' || c == '+' || c == '#' || u < 0x20 || u == 0x7F) {
+            c = '_';
+        }
+    }
+    return level;
+}
+
+std::string statusTopic(const std::string& host) {
+    return "tervo/" + topicLevel(host) + "/status";
+}
+
+std::string isoTimeText(const std::tm& local) {
+    const long offset = local.tm_gmtoff;
+    const int minutes = static_cast<int>((offset < 0 ? -offset : offset) / 60 % (24 * 60));
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d",
+                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec, offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return text;
+}
+
+std::string jsonString(std::string_view utf8) {
+    std::string out = "\"";
+    for (char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", u);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonNumber(double v) {
+    if (isNoValue(v) || !std::isfinite(v)) {
+        return "null";
+    }
+    char text[64];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, v);
+    return std::string(text, end);
+}
+
+PublishTopics::PublishTopics(const std::string& host, const std::string& work,
+                             const std::vector<std::string>& channelNames,
+                             const std::vector<std::string>& eventNames)
+    : m_channelNames(channelNames), m_eventNames(eventNames) {
+    const std::string base = "tervo/" + topicLevel(host) + "/" + topicLevel(work) + "/";
+    m_status = statusTopic(host);
+    m_events = base + "events";
+    for (size_t i = 0; i < channelNames.size(); ++i) {
+        std::string level = topicLevel(channelNames[i]);
+        bool taken = channelNames[i].empty() || level == "events" || level == "status";
+        for (size_t j = 0; j < i && !taken; ++j) {
+            taken = m_channels[j] == base + level;
+        }
+        if (taken) {
+            level += "_" + std::to_string(i);
+        }
+        m_channels.push_back(base + level);
+    }
+}
+
+std::vector<PublishMessage> PublishTopics::cycleMessages(const std::tm& local,
+                                                         const double* values) const {
+    const std::string time = jsonString(isoTimeText(local));
+    std::vector<PublishMessage> messages;
+    for (size_t i = 0; i < m_channels.size(); ++i) {
+        messages.push_back({m_channels[i], "{\"time\":" + time +
+                                               ",\"channel\":" + std::to_string(i) +
+                                               ",\"name\":" + jsonString(m_channelNames[i]) +
+                                               ",\"value\":" + jsonNumber(values[i]) + "}"});
+    }
+    return messages;
+}
+
+PublishMessage PublishTopics::occurrenceMessage(const std::tm& local, int32_t event) const {
+    const std::string name = event >= 0 && static_cast<size_t>(event) < m_eventNames.size()
+                                 ? m_eventNames[static_cast<size_t>(event)]
+                                 : std::string();
+    return {m_events, "{\"time\":" + jsonString(isoTimeText(local)) + ",\"event\":" +
+                          std::to_string(event) + ",\"name\":" + jsonString(name) + "}"};
+}
+
+std::vector<std::string> channelNamesUtf8(const WorkDefinition& work) {
+    std::vector<std::string> names;
+    for (const ChannelInfo& c : work.channels) {
+        names.push_back(gbkToUtf8(c.nameGbk()));
+    }
+    return names;
+}
+
+std::vector<std::string> eventNamesUtf8(const WorkDefinition& work) {
+    std::vector<std::string> names;
+    for (const EventInfo& e : work.events) {
+        names.push_back(gbkToUtf8(e.nameGbk()));
+    }
+    return names;
+}
+
+void Metrics::reset(const std::string& workName, const std::vector<std::string>& channels) {
+    work = workName;
+    channelNames = channels;
+    lastValues.assign(channels.size(), kNoValue);
+    lastGood.assign(channels.size(), std::nullopt);
+    ports.clear();
+    rowsRecorded = 0;
+    recordWriteFailures = 0;
+}
+
+void Metrics::countExchange(const LinkRequest& request, const LinkResult& result) {
+    PortCounts& port = ports[request.port < kPortCount ? portName(request.port)
+                                                       : "port" + std::to_string(request.port)];
+    ++port.exchanges;
+    switch (request.kind) {
+        case LinkRequest::Kind::Read:
+            if (!result.value) {
+                ++port.failures["no_value"];
+            }
+            break;
+        case LinkRequest::Kind::Write:
+            if (result.writeReply == 0) {
+                ++port.failures["no_reply"];
+            } else if (result.writeReply != kACK) {
+                ++port.failures["refused"];
+            }
+            break;
+        default:
+            if (result.exchange.status != LinkStatus::Ok) {
+                ++port.failures["status_" + std::to_string(statusNumber(result.exchange.status))];
+            }
+            break;
+    }
+}
+
+void Metrics::countRow(int64_t time, const double* values) {
+    ++rowsRecorded;
+    for (size_t i = 0; i < lastValues.size(); ++i) {
+        lastValues[i] = values[i];
+        if (!isNoValue(values[i])) {
+            lastGood[i] = time;
+        }
+    }
+}
+
+namespace {
+
+std::string labelValue(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\' || c == '"') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string sampleValue(double v) {
+    if (std::isnan(v)) {
+        return "NaN";
+    }
+    if (std::isinf(v)) {
+        return v > 0 ? "+Inf" : "-Inf";
+    }
+    char text[64];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, v);
+    return std::string(text, end);
+}
+
+void family(std::string& out, const char* name, const char* type, const char* help) {
+    out += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
+}
+
+}  // namespace
+
+std::string metricsText(const Metrics& m) {
+    std::string out;
+    const std::string work = "work=\"" + labelValue(m.work) + "\"";
+    auto channelLabels = [&](size_t i) {
+        return "{" + work + ",channel=\"" + labelValue(m.channelNames[i]) + "\",index=\"" +
+               std::to_string(i) + "\"}";
+    };
+    family(out, "tervo_channel_value", "gauge",
+           "Last value read on the channel, NaN when the last reading failed.");
+    for (size_t i = 0; i < m.channelNames.size(); ++i) {
+        const double v = m.lastValues[i];
+        out += "tervo_channel_value" + channelLabels(i) + " " +
+               sampleValue(isNoValue(v) ? std::nan("") : v) + "\n";
+    }
+    family(out, "tervo_channel_last_good_reading_timestamp_seconds", "gauge",
+           "Time of the last good reading on the channel, seconds since 1970.");
+    for (size_t i = 0; i < m.channelNames.size(); ++i) {
+        if (m.lastGood[i]) {
+            out += "tervo_channel_last_good_reading_timestamp_seconds" + channelLabels(i) + " " +
+                   std::to_string(*m.lastGood[i]) + "\n";
+        }
+    }
+    family(out, "tervo_port_exchanges_total", "counter", "Exchanges made on the serial port.");
+    for (const auto& [port, counts] : m.ports) {
+        out += "tervo_port_exchanges_total{port=\"" + labelValue(port) + "\"} " +
+               std::to_string(counts.exchanges) + "\n";
+    }
+    family(out, "tervo_port_failures_total", "counter",
+           "Exchanges on the serial port that failed, by status.");
+    for (const auto& [port, counts] : m.ports) {
+        for (const auto& [status, n] : counts.failures) {
+            out += "tervo_port_failures_total{port=\"" + labelValue(port) + "\",status=\"" +
+                   labelValue(status) + "\"} " + std::to_string(n) + "\n";
+        }
+    }
+    family(out, "tervo_rows_recorded_total", "counter", "Rows recorded since the recording began.");
+    out += "tervo_rows_recorded_total{" + work + "} " + std::to_string(m.rowsRecorded) + "\n";
+    family(out, "tervo_record_write_failures_total", "counter",
+           "Cycles whose record file write failed.");
+    out += "tervo_record_write_failures_total{" + work + "} " +
+           std::to_string(m.recordWriteFailures) + "\n";
+    family(out, "tervo_mqtt_messages_sent_total", "counter",
+           "MQTT messages the broker acknowledged.");
+    out += "tervo_mqtt_messages_sent_total " + std::to_string(m.mqttSent) + "\n";
+    family(out, "tervo_mqtt_messages_dropped_total", "counter",
+           "MQTT messages dropped because the queue to the broker was full.");
+    out += "tervo_mqtt_messages_dropped_total " + std::to_string(m.mqttDropped) + "\n";
+    return out;
+}
+
+namespace {
+
+std::optional<int> parsePort(std::string_view text) {
+    int port = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || port < 1 ||
+        port > 65535) {
+        return std::nullopt;
+    }
+    return port;
+}
+
+std::optional<std::string> percentDecoded(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        unsigned value = 0;
+        if (i + 2 >= text.size()) {
+            return std::nullopt;
+        }
+        auto [end, ec] = std::from_chars(text.data() + i + 1, text.data() + i + 3, value, 16);
+        if (ec != std::errc() || end != text.data() + i + 3) {
+            return std::nullopt;
+        }
+        out += static_cast<char>(value);
+        i += 2;
+    }
+    return out;
+}
+
+// "host:port", "[v6]:port", "host" or "[v6]"; the port stays as given when absent.
+bool splitHostPort(std::string_view text, std::string& host, int& port) {
+    std::string_view portText;
+    if (!text.empty() && text.front() == '[') {
+        const size_t close = text.find(']');
+        if (close == std::string_view::npos) {
+            return false;
+        }
+        host = std::string(text.substr(1, close - 1));
+        const std::string_view rest = text.substr(close + 1);
+        if (!rest.empty()) {
+            if (rest.front() != ':') {
+                return false;
+            }
+            portText = rest.substr(1);
+            if (portText.empty()) {
+                return false;
+            }
+        }
+    } else {
+        const size_t colon = text.rfind(':');
+        host = std::string(text.substr(0, colon));
+        if (colon != std::string_view::npos) {
+            portText = text.substr(colon + 1);
+            if (portText.empty()) {
+                return false;
+            }
+        }
+    }
+    if (host.empty() || host.find_first_of(" /?#@") != std::string::npos) {
+        return false;
+    }
+    if (!portText.empty()) {
+        const auto p = parsePort(portText);
+        if (!p) {
+            return false;
+        }
+        port = *p;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<MqttTarget> parseMqttUrl(std::string_view url) {
+    MqttTarget target;
+    if (url.starts_with("mqtt://")) {
+        url.remove_prefix(7);
+    } else if (url.starts_with("mqtts://")) {
+        url.remove_prefix(8);
+        target.tls = true;
+        target.port = 8883;
+    } else {
+        return std::nullopt;
+    }
+    if (!url.empty() && url.back() == '/') {
+        url.remove_suffix(1);
+    }
+    const size_t at = url.rfind('@');
+    if (at != std::string_view::npos) {
+        const std::string_view userInfo = url.substr(0, at);
+        const size_t colon = userInfo.find(':');
+        const auto user = percentDecoded(userInfo.substr(0, colon));
+        if (!user || user->empty()) {
+            return std::nullopt;
+        }
+        target.user = *user;
+        if (colon != std::string_view::npos) {
+            const auto password = percentDecoded(userInfo.substr(colon + 1));
+            if (!password) {
+                return std::nullopt;
+            }
+            target.password = *password;
+            target.hasPassword = true;
+        }
+        url.remove_prefix(at + 1);
+    }
+    if (!splitHostPort(url, target.host, target.port)) {
+        return std::nullopt;
+    }
+    return target;
+}
+
+std::optional<ListenAddress> parseListenAddress(std::string_view text) {
+    ListenAddress address;
+    if (const auto port = parsePort(text)) {
+        address.port = *port;
+        return address;
+    }
+    if (text.empty() || (text.back() == ']' || text.rfind(':') == std::string_view::npos ||
+                         (text.front() == '[' && text.find("]:") == std::string_view::npos))) {
+        return std::nullopt;  // the port is always given
+    }
+    if (!splitHostPort(text, address.host, address.port)) {
+        return std::nullopt;
+    }
+    return address;
+}
+
+}  // namespace tervo

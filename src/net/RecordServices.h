@@ -1,0 +1,61 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "Clock.h"
+#include "net/MetricsServer.h"
+#include "net/MqttPublisher.h"
+#include "net/SleepInhibitor.h"
+#include "publish/Publish.h"
+#include "work/SamplingEngine.h"
+
+namespace tervo::net {
+
+// Where a recording publishes; either may be absent.
+struct PublishSettings {
+    std::optional<MqttTarget> mqtt;
+    std::optional<ListenAddress> metrics;
+};
+
+std::string hostName();
+
+// What a recording does beside its record file: MQTT publishing, the metrics page and the
+// sleep inhibitor. Used by `tervo-cli record` and the live work view; none of it ever holds up
+// a tick.
+class RecordServices {
+public:
+    RecordServices(const PublishSettings& settings, const std::string& workName,
+                   const WorkDefinition& work);
+    // Starts publishing and opens the metrics port; the reason when the port cannot be had.
+    std::string start();
+    // The sleep inhibitor is held from recordingStarted() to recordingStopped() (or the end).
+    void recordingStarted();
+    void recordingStopped();
+    // The exchange of a tick and how it went.
+    void countExchange(const LinkRequest& request, const LinkResult& result);
+    // After each finished tick: publishes the rows and occurrences not yet published.
+    void afterTick(const SamplingEngine& engine, Clock& clock);
+    // Both for callers that may wait on the line: the exchange carried out on the engine's
+    // opener, counted, and the tick finished.
+    TickOutcome tick(SamplingEngine& engine, Clock& clock);
+
+    uint64_t mqttSent() const { return m_publisher ? m_publisher->sent() : 0; }
+    uint64_t mqttDropped() const { return m_publisher ? m_publisher->dropped() : 0; }
+
+private:
+    void refreshMetrics();
+
+    PublishSettings m_settings;
+    std::string m_host;
+    PublishTopics m_topics;
+    Metrics m_metrics;
+    std::unique_ptr<MqttPublisher> m_publisher;
+    std::unique_ptr<MetricsServer> m_server;
+    std::unique_ptr<SleepInhibitor> m_inhibitor;
+    size_t m_rowsDone = 0;
+    size_t m_occurrencesDone = 0;
+};
+
+}  // namespace tervo::net

@@ -1,0 +1,592 @@
+// tervo-cli record publishing to a real mosquitto broker and serving its metrics page, checked
+// against the record file it writes (read here from the byte layout alone).
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <iconv.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <bit>
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "net/MqttPublisher.h"
+#include "support/Process.h"
+#include "support/RawPty.h"
+
+using tervo::testing::Child;
+using tervo::testing::run;
+using tervo::testing::TempDir;
+using tervo::testing::waitForPath;
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+constexpr const char* kBroker = "/usr/sbin/mosquitto";
+constexpr const char* kSub = "/usr/bin/mosquitto_sub";
+constexpr const char* kPromtool = "/usr/bin/promtool";
+constexpr uint64_t kMarkerBits = 0xC16312CFE0000000ull;
+
+std::string gbk(const std::string& utf8) {
+    iconv_t cd = iconv_open("GBK", "UTF-8");
+    std::string out(utf8.size() * 2, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    char* o = out.data();
+    size_t outLeft = out.size();
+    iconv(cd, &in, &inLeft, &o, &outLeft);
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+struct Out {
+    Bytes b;
+    void raw(const void* p, size_t n) {
+        b.insert(b.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
+    }
+    void le(uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        }
+    }
+    void i32(int32_t v) { le(static_cast<uint32_t>(v), 4); }
+    void f64(double v) { le(std::bit_cast<uint64_t>(v), 8); }
+    void text(const std::string& s, size_t field) {
+        std::string padded = s;
+        padded.resize(field, '\0');
+        raw(padded.data(), field);
+    }
+};
+
+const char* const kChannels[] = {"炉温", "设定", "无应答"};
+
+// A one-second work on COM1: PV of 0, SL of 1, SL of the silent 3; one event "超温", SL of 1
+// above 20 (the emulator's SL is 25, so it fires every cycle).
+Bytes workTemplate() {
+    Out o;
+    o.raw(gbk("Quorvex5工作模板").data(), 16);
+    o.f64(0.0);
+    o.f64(100.0);
+    o.i32(1);
+    o.i32(360);
+    for (uint32_t c : {0xFFFFD1u, 0xC6C8FFu, 0x8C8AFFu, 0xFFC8C6u, 0xFF9C9Fu}) {
+        o.le(c, 4);
+    }
+    for (int i = 0; i < 20; ++i) {
+        o.le(0, 4);
+        o.i32(1);
+    }
+    o.i32(3);
+    o.i32(1);
+    const int codes[] = {0, 3, 3};
+    const int addresses[] = {0, 1, 3};
+    for (int i = 0; i < 3; ++i) {
+        o.text(gbk(kChannels[i]), 12);
+        o.i32(codes[i]);
+        o.b.push_back(0);  // COM1
+        o.b.push_back(5);  // 9600
+        o.b.push_back(static_cast<uint8_t>(addresses[i]));
+        o.raw("\0\0\0\0\0", 5);
+        o.f64(1.0);
+        o.f64(0.0);
+        o.b.push_back(0);
+        o.text("", 50);
+        o.raw("\0\0\0\0\0", 5);
+    }
+    o.text(gbk("超温"), 16);
+    o.i32(0);
+    o.i32(0);
+    o.i32(1);
+    o.i32(255);
+    o.f64(20.0);
+    o.i32(0);
+    o.raw("\0\0\0\0", 4);
+    o.f64(0.0);
+    return o.b;
+}
+
+struct Record {
+    bool ok = false;
+    std::vector<int32_t> times;
+    std::vector<std::vector<uint64_t>> bits;
+    std::vector<std::pair<int32_t, int32_t>> occurrences;
+};
+
+Record readRecord(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    const Bytes b{std::istreambuf_iterator<char>(in), {}};
+    Record r;
+    auto le = [&](size_t at, int bytes) {
+        uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i) {
+            v |= uint64_t{b.at(at + static_cast<size_t>(i))} << (8 * i);
+        }
+        return v;
+    };
+    if (b.size() < 236) {
+        return r;
+    }
+    const uint64_t n = le(220, 4), e = le(224, 4), s = le(228, 4), k = le(232, 4);
+    if (b.size() != 236 + 96 * n + 56 * e + s * (4 + 8 * n) + 8 * k) {
+        return r;
+    }
+    size_t at = 236 + 96 * n + 56 * e;
+    for (uint64_t row = 0; row < s; ++row, at += 4 + 8 * n) {
+        r.times.push_back(static_cast<int32_t>(le(at, 4)));
+        r.bits.emplace_back();
+        for (uint64_t c = 0; c < n; ++c) {
+            r.bits.back().push_back(le(at + 4 + 8 * c, 8));
+        }
+    }
+    for (uint64_t i = 0; i < k; ++i, at += 8) {
+        r.occurrences.emplace_back(static_cast<int32_t>(le(at, 4)),
+                                   static_cast<int32_t>(le(at + 4, 4)));
+    }
+    r.ok = true;
+    return r;
+}
+
+// Shanghai time (set up by the fixture), always +08:00.
+std::string iso(int32_t t) {
+    const time_t tt = t;
+    std::tm tm{};
+    localtime_r(&tt, &tm);
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d+08:00", tm.tm_year + 1900,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return text;
+}
+
+std::string number(uint64_t bits) {
+    if (bits == kMarkerBits) {
+        return "null";
+    }
+    char text[64];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, std::bit_cast<double>(bits));
+    return std::string(text, end);
+}
+
+std::string host() {
+    char name[256] = {};
+    gethostname(name, sizeof name - 1);
+    return name;
+}
+
+int freePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t length = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+// One HTTP exchange with 127.0.0.1:port; the whole answer, or "" when nothing listens.
+std::string httpGet(int port, const std::string& target) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+        const std::string request = "GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n";
+        send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+        char buffer[4096];
+        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+            answer.append(buffer, static_cast<size_t>(n));
+        }
+    }
+    close(fd);
+    return answer;
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) {
+            return false;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+class Publishing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(kBroker) || !std::filesystem::exists(kSub)) {
+            GTEST_SKIP() << "mosquitto and mosquitto_sub are not installed (scripts/bootstrap "
+                            "installs them): the broker tests do not run";
+        }
+        startEmulator();
+        setenv("TZ", "Asia/Shanghai", 1);
+        tzset();
+        const Bytes work = workTemplate();
+        std::ofstream(m_dir / "w.awt", std::ios::binary)
+            .write(reinterpret_cast<const char*>(work.data()),
+                   static_cast<std::streamsize>(work.size()));
+        m_port = freePort();
+        std::ofstream(m_dir / "broker.conf")
+            << "listener " << m_port << " 127.0.0.1\nallow_anonymous true\npersistence true\n"
+            << "persistence_location " << (m_dir / "").string() << "\n";
+        startBroker();
+    }
+    void TearDown() override { unsetenv("TERVO_COM1"); }
+
+    void startEmulator() {
+        m_emu = std::make_unique<Child>(
+            std::vector<std::string>{QT570_EMU, "--link", m_dir / "com1", "--addresses", "0-3",
+                                     "--fault", "3:silent"},
+            m_dir.path());
+        ASSERT_TRUE(waitForPath(m_dir / "com1"));
+        setenv("TERVO_COM1", (m_dir / "com1").c_str(), 1);
+    }
+
+    void startBroker() {
+        m_broker = std::make_unique<Child>(
+            std::vector<std::string>{kBroker, "-c", m_dir / "broker.conf"}, m_dir.path());
+        ASSERT_TRUE(waitFor(
+            [&] {
+                const int fd = socket(AF_INET, SOCK_STREAM, 0);
+                sockaddr_in a{};
+                a.sin_family = AF_INET;
+                a.sin_port = htons(static_cast<uint16_t>(m_port));
+                a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+                const bool up = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+                close(fd);
+                return up;
+            },
+            10s))
+            << m_broker->err();
+    }
+
+    // A subscriber to everything under tervo/ with a session the broker keeps across its
+    // restart, so nothing published while it reconnects is lost to it.
+    std::unique_ptr<Child> subscribe() {
+        auto sub = std::make_unique<Child>(
+            std::vector<std::string>{kSub, "-h", "127.0.0.1", "-p", std::to_string(m_port), "-t",
+                                     "tervo/#", "-v", "-q", "1", "-c", "-i", "tervo-test-sub"},
+            m_dir.path());
+        // Connected once the retained-free broker has its subscription: wait for a probe.
+        EXPECT_TRUE(waitFor(
+            [&] {
+                run({"/usr/bin/mosquitto_pub", "-h", "127.0.0.1", "-p", std::to_string(m_port),
+                     "-t", "tervo/probe", "-m", "probe"},
+                    m_dir.path());
+                return sub->out().find("tervo/probe probe") != std::string::npos;
+            },
+            10s));
+        return sub;
+    }
+
+    std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(m_port); }
+
+    // What the record file says must have been published, one line per message as
+    // mosquitto_sub -v prints them.
+    std::multiset<std::string> expectedLines(const Record& r) const {
+        const std::string base = "tervo/" + host() + "/w/";
+        std::multiset<std::string> lines;
+        for (size_t row = 0; row < r.times.size(); ++row) {
+            for (size_t c = 0; c < 3; ++c) {
+                lines.insert(base + kChannels[c] + " {\"time\":\"" + iso(r.times[row]) +
+                             "\",\"channel\":" + std::to_string(c) + ",\"name\":\"" + kChannels[c] +
+                             "\",\"value\":" + number(r.bits[row][c]) + "}");
+            }
+        }
+        for (const auto& [time, event] : r.occurrences) {
+            lines.insert(base + "events {\"time\":\"" + iso(time) +
+                         "\",\"event\":" + std::to_string(event) + ",\"name\":\"超温\"}");
+        }
+        return lines;
+    }
+
+    static std::multiset<std::string> dataLines(const std::string& out) {
+        std::multiset<std::string> lines;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) {
+            if (line.find("/status ") == std::string::npos && !line.starts_with("tervo/probe")) {
+                lines.insert(line);
+            }
+        }
+        return lines;
+    }
+
+    static std::vector<std::string> statusLines(const std::string& out) {
+        std::vector<std::string> lines;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) {
+            if (line.find("/status ") != std::string::npos) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    }
+
+    TempDir m_dir;
+    int m_port = 0;
+    std::unique_ptr<Child> m_emu;
+    std::unique_ptr<Child> m_broker;
+};
+
+}  // namespace
+
+TEST_F(Publishing, PublishesExactlyTheRowsAndOccurrencesOnFileWithRetainedStatus) {
+    auto sub = subscribe();
+    const auto r = run({TERVO_CLI, "record", m_dir / "w.awt", "--out", m_dir / "r.alt", "--cycles",
+                        "3", "--mqtt", url()},
+                       m_dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Record file = readRecord(m_dir / "r.alt");
+    ASSERT_TRUE(file.ok);
+    ASSERT_EQ(file.times.size(), 3u);
+    ASSERT_EQ(file.occurrences.size(), 3u);
+    ASSERT_EQ(file.bits[0][2], kMarkerBits) << "the silent controller";
+    const auto expected = expectedLines(file);
+    EXPECT_TRUE(waitFor([&] { return dataLines(sub->out()) == expected; }, 10s)) << "received:\n"
+                                                                                 << sub->out();
+    EXPECT_NE(sub->out().find("/无应答 {\"time\""), std::string::npos);
+    EXPECT_NE(sub->out().find("\"value\":null}"), std::string::npos);
+    const std::string status = "tervo/" + host() + "/status ";
+    EXPECT_EQ(statusLines(sub->out()),
+              (std::vector<std::string>{status + "online", status + "offline"}));
+
+    // The status is retained: a subscriber coming later reads "offline" at once.
+    const auto later = run({kSub, "-h", "127.0.0.1", "-p", std::to_string(m_port), "-t",
+                            "tervo/+/status", "-v", "-C", "1", "-W", "5"},
+                           m_dir.path());
+    EXPECT_EQ(later.out, status + "offline\n");
+}
+
+TEST_F(Publishing, BrokerAwayForFiveSecondsLosesNoRowAndNeverStallsTheRecorder) {
+    auto sub = subscribe();
+    Child recorder(
+        {TERVO_CLI, "record", m_dir / "w.awt", "--out", m_dir / "r.alt", "--mqtt", url()},
+        m_dir.path());
+    ASSERT_TRUE(waitFor([&] { return readRecord(m_dir / "r.alt").times.size() >= 2; }, 20s));
+    m_broker->signal(SIGTERM);
+    m_broker->wait();
+    const size_t rowsAtStop = readRecord(m_dir / "r.alt").times.size();
+    std::this_thread::sleep_for(5s);
+    const size_t rowsAfterOutage = readRecord(m_dir / "r.alt").times.size();
+    startBroker();
+    ASSERT_TRUE(waitFor(
+        [&] { return readRecord(m_dir / "r.alt").times.size() >= rowsAfterOutage + 3; }, 20s));
+    recorder.signal(SIGINT);
+    ASSERT_EQ(recorder.wait(), 0) << recorder.err();
+
+    const Record file = readRecord(m_dir / "r.alt");
+    ASSERT_TRUE(file.ok);
+    EXPECT_GE(rowsAfterOutage, rowsAtStop + 4) << "recording went on while the broker was away";
+    for (size_t row = 1; row < file.times.size(); ++row) {
+        EXPECT_LE(file.times[row] - file.times[row - 1], 2) << "row " << row << " stalled";
+    }
+    // At-least-once delivery: a message under way when the broker went may come twice.
+    const auto expected = expectedLines(file);
+    const std::set<std::string> wanted(expected.begin(), expected.end());
+    std::set<std::string> got;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const auto lines = dataLines(sub->out());
+            got = std::set<std::string>(lines.begin(), lines.end());
+            return got == wanted;
+        },
+        15s))
+        << "wanted " << wanted.size() << " distinct messages, got " << got.size() << ":\n"
+        << sub->out();
+}
+
+TEST_F(Publishing, LastWillAnnouncesOfflineWhenTheRecorderIsKilled) {
+    auto sub = subscribe();
+    Child recorder(
+        {TERVO_CLI, "record", m_dir / "w.awt", "--out", m_dir / "r.alt", "--mqtt", url()},
+        m_dir.path());
+    const std::string status = "tervo/" + host() + "/status ";
+    ASSERT_TRUE(
+        waitFor([&] { return sub->out().find(status + "online") != std::string::npos; }, 10s));
+    recorder.signal(SIGKILL);
+    recorder.wait();
+    EXPECT_TRUE(waitFor([&] { return statusLines(sub->out()).size() == 2; }, 10s));
+    EXPECT_EQ(statusLines(sub->out()),
+              (std::vector<std::string>{status + "online", status + "offline"}));
+}
+
+TEST_F(Publishing, MetricsPageIsValidAndItsCountersFollowTheLine) {
+    const int port = freePort();
+    Child recorder({TERVO_CLI, "record", m_dir / "w.awt", "--out", m_dir / "r.alt", "--metrics",
+                    "127.0.0.1:" + std::to_string(port), "--mqtt", url()},
+                   m_dir.path());
+    std::string page;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            page = httpGet(port, "/metrics");
+            return page.find("tervo_rows_recorded_total{work=\"w\"} 2\n") != std::string::npos;
+        },
+        20s))
+        << page;
+    EXPECT_TRUE(page.starts_with("HTTP/1.1 200 OK\r\n")) << page;
+    EXPECT_NE(page.find("Content-Type: text/plain; version=0.0.4"), std::string::npos);
+    EXPECT_NE(page.find("tervo_channel_value{work=\"w\",channel=\"设定\",index=\"1\"} 25\n"),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("tervo_channel_value{work=\"w\",channel=\"无应答\",index=\"2\"} NaN\n"),
+              std::string::npos);
+    EXPECT_NE(page.find("tervo_port_failures_total{port=\"COM1\",status=\"no_value\"} 2\n"),
+              std::string::npos)
+        << "the silent controller, once per cycle";
+    EXPECT_NE(page.find("tervo_mqtt_messages_dropped_total 0\n"), std::string::npos);
+    EXPECT_TRUE(httpGet(port, "/").starts_with("HTTP/1.1 404 Not Found\r\n"));
+
+    if (std::filesystem::exists(kPromtool)) {
+        const std::string body = page.substr(page.find("\r\n\r\n") + 4);
+        std::ofstream(m_dir / "page.txt") << body;
+        const auto check =
+            run({"/bin/sh", "-c",
+                 std::string(kPromtool) + " check metrics < " + (m_dir / "page.txt").string()},
+                m_dir.path());
+        EXPECT_EQ(check.status, 0) << check.out << check.err;
+    } else {
+        std::cerr << "promtool is not installed (Debian's prometheus package): the page's "
+                     "format was not checked by it\n";
+    }
+
+    // The emulator goes away: every exchange fails and the last good readings stand still.
+    m_emu->signal(SIGTERM);
+    m_emu->wait();
+    auto valueIn = [](const std::string& text, const std::string& prefix) {
+        const size_t at = text.find(prefix);
+        long value = -1;
+        if (at != std::string::npos) {
+            std::from_chars(text.data() + at + prefix.size(), text.data() + text.size(), value);
+        }
+        return value;
+    };
+    std::string last;
+    auto count = [&](const std::string& prefix) {
+        last = httpGet(port, "/metrics");
+        return valueIn(last, prefix);
+    };
+    const std::string good = "tervo_port_failures_total{port=\"COM1\",status=\"no_value\"} ";
+    const long failuresBefore = count(good);
+    EXPECT_TRUE(waitFor([&] { return count(good) >= failuresBefore + 6; }, 20s)) << last;
+    const std::string lastGood =
+        "\ntervo_channel_last_good_reading_timestamp_seconds{work=\"w\",channel=\"炉温\",index="
+        "\"0\"}"
+        " ";
+    const long stale = count(lastGood);
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(count(lastGood), stale);
+
+    // It comes back: readings are good again, the failures stop climbing.
+    startEmulator();
+    EXPECT_TRUE(waitFor([&] { return count(lastGood) > stale; }, 20s)) << last;
+    const std::string rowsTotal = "\ntervo_rows_recorded_total{work=\"w\"} ";
+    const std::string before = httpGet(port, "/metrics");
+    ASSERT_TRUE(waitFor([&] { return count(rowsTotal) >= valueIn(before, rowsTotal) + 2; }, 20s));
+    EXPECT_EQ(valueIn(last, good) - valueIn(before, good),
+              valueIn(last, rowsTotal) - valueIn(before, rowsTotal))
+        << "only the silent controller fails again, once per cycle";
+    EXPECT_GT(count("\ntervo_mqtt_messages_sent_total "), 0);
+    recorder.signal(SIGINT);
+    EXPECT_EQ(recorder.wait(), 0);
+}
+
+TEST(SleepInhibitor, HeldWhileRecordingAndReleasedAfter) {
+    TempDir dir;
+    Child emu({QT570_EMU, "--link", dir / "com1", "--addresses", "0-3", "--fault", "3:silent"},
+              dir.path());
+    ASSERT_TRUE(waitForPath(dir / "com1"));
+    setenv("TERVO_COM1", (dir / "com1").c_str(), 1);
+    const Bytes work = workTemplate();
+    std::ofstream(dir / "w.awt", std::ios::binary)
+        .write(reinterpret_cast<const char*>(work.data()),
+               static_cast<std::streamsize>(work.size()));
+    auto inhibitors = [&] {
+        return run({"/bin/sh", "-c", "systemd-inhibit --list --no-pager 2>&1"}, dir.path());
+    };
+    const bool logind = std::filesystem::exists("/run/systemd/system") && inhibitors().status == 0;
+
+    Child recorder({TERVO_CLI, "record", dir / "w.awt", "--out", dir / "r.alt"}, dir.path());
+    ASSERT_TRUE(waitFor([&] { return readRecord(dir / "r.alt").times.size() >= 1; }, 20s));
+    std::string during;
+    if (logind) {
+        during = inhibitors().out;
+    }
+    recorder.signal(SIGINT);
+    EXPECT_EQ(recorder.wait(), 0);
+    // Without logind the recording goes on and nothing is said about it.
+    EXPECT_EQ(recorder.err().find("inhibit"), std::string::npos) << recorder.err();
+    EXPECT_EQ(recorder.err().find("D-Bus"), std::string::npos) << recorder.err();
+    unsetenv("TERVO_COM1");
+    if (!logind) {
+        GTEST_SKIP() << "no systemd-logind here: the inhibitor could not be checked";
+    }
+    EXPECT_NE(during.find("Tervo is recording"), std::string::npos) << during;
+    EXPECT_NE(during.find("sleep"), std::string::npos) << during;
+    EXPECT_EQ(inhibitors().out.find("Tervo is recording"), std::string::npos);
+}
+
+TEST(RecordOptions, RefusesABadBrokerUrlOrAddressAndABusyMetricsPort) {
+    TempDir dir;
+    const Bytes work = workTemplate();
+    std::ofstream(dir / "w.awt", std::ios::binary)
+        .write(reinterpret_cast<const char*>(work.data()),
+               static_cast<std::streamsize>(work.size()));
+    auto bad =
+        run({TERVO_CLI, "record", dir / "w.awt", "--out", dir / "r.alt", "--mqtt", "http://broker"},
+            dir.path());
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("bad broker URL"), std::string::npos) << bad.err;
+    bad = run({TERVO_CLI, "record", dir / "w.awt", "--out", dir / "r.alt", "--metrics", "9570x"},
+              dir.path());
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("bad metrics address (HOST:PORT): 9570x"), std::string::npos) << bad.err;
+
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(fd, 1), 0);
+    socklen_t length = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+    const std::string where = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    const auto busy =
+        run({TERVO_CLI, "record", dir / "w.awt", "--out", dir / "r.alt", "--metrics", where},
+            dir.path());
+    close(fd);
+    EXPECT_EQ(busy.status, 1);
+    EXPECT_EQ(busy.err, "无法监听 " + where + "：Address already in use\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "r.alt")) << "nothing recorded";
+}
+
+TEST(MqttPublisher, BrokerAbsentTheQueueIsBoundedDropsAreCountedAndStoppingIsPrompt) {
+    const int port = freePort();  // nothing listens there
+    auto target = tervo::parseMqttUrl("mqtt://127.0.0.1:" + std::to_string(port));
+    ASSERT_TRUE(target);
+    const auto begin = std::chrono::steady_clock::now();
+    {
+        tervo::net::MqttPublisher publisher({*target, "tervo/h/status", "tervo-test", 5});
+        for (int i = 0; i < 8; ++i) {
+            const bool queued = publisher.publish({"tervo/h/w/c", std::to_string(i)});
+            EXPECT_EQ(queued, i < 5) << i;
+        }
+        EXPECT_EQ(publisher.dropped(), 3u);
+        EXPECT_EQ(publisher.sent(), 0u);
+        EXPECT_FALSE(publisher.connected());
+        std::this_thread::sleep_for(1500ms);  // at least one failed attempt and a back-off
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 4s) << "the back-off never holds a stop";
+}
