@@ -224,7 +224,9 @@ TEST_F(IndependentPeer, SilenceIsTriedFiveTimesAtTheReadTimeout) {
         EXPECT_EQ(m_frames[i], bytesOf("\x04"
                                        "1122SL\x05"));
         if (i > 0) {
-            EXPECT_GE(m_times[i] - m_times[i - 1], 60ms) << "each attempt waits out the read";
+            // The read waits 70 ms; the peer sees each frame when it is scheduled, so a busy
+            // machine can shorten one gap by lengthening the one before.
+            EXPECT_GE(m_times[i] - m_times[i - 1], 40ms) << "each attempt waits out the read";
         }
     }
 }
