@@ -2,8 +2,8 @@
 
 #include "app/TervoApp.h"
 #include "curves/CurveView.h"
-#include "sim/PanelView.h"
 #include "history/HistoryView.h"
+#include "sim/PanelView.h"
 #include "tools/ParameterView.h"
 #include "tools/SerialTestView.h"
 #include "work/WorkView.h"

@@ -7,11 +7,11 @@ import os
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-spec = importlib.util.spec_from_file_location(
+found = importlib.util.spec_from_file_location(
     "corrupt", os.path.join(HERE, "make-corrupt-files.py"))
 # make-corrupt-files.py writes its corpus when loaded; that corpus is the same every time.
-corrupt = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(corrupt)
+corrupt = importlib.util.module_from_spec(found)
+found.loader.exec_module(corrupt)
 
 
 def bcc(body):

@@ -214,8 +214,8 @@ private slots:
             QVERIFY2(!action->isEnabled(), qPrintable(action->objectName()));
         }
         for (QAction* action :
-             {a.serialTest, a.parameters, a.curves, a.newWork, a.openWork, a.openHistory,
-              a.fileNew, a.fileOpen, a.newTemplate, a.openTemplate, a.about, a.nextWindow, a.help,
+             {a.serialTest, a.parameters, a.curves, a.newWork, a.openWork, a.openHistory, a.fileNew,
+              a.fileOpen, a.newTemplate, a.openTemplate, a.about, a.nextWindow, a.help,
               a.startTitle, a.printSetup, a.exit}) {
             QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
         }

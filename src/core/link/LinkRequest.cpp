@@ -14,8 +14,8 @@ LinkRequest LinkRequest::read(const ReadRequest& request) {
     return r;
 }
 
-LinkRequest LinkRequest::write(uint8_t port, uint8_t baud, uint8_t address,
-                               uint32_t parameterCode, std::string valueText) {
+LinkRequest LinkRequest::write(uint8_t port, uint8_t baud, uint8_t address, uint32_t parameterCode,
+                               std::string valueText) {
     LinkRequest r;
     r.kind = Kind::Write;
     r.port = port;
@@ -50,19 +50,16 @@ LinkResult perform(const LinkRequest& request, SerialOpener& opener) {
     LinkResult result;
     switch (request.kind) {
         case LinkRequest::Kind::Read:
-            result.value = link.readParam(
-                ReadRequest{request.parameterCode, request.port, request.format.baud,
-                            request.address});
+            result.value = link.readParam(ReadRequest{request.parameterCode, request.port,
+                                                      request.format.baud, request.address});
             break;
         case LinkRequest::Kind::Write:
-            result.writeReply = link.writeParam(request.port, request.format.baud,
-                                                request.address, request.parameterCode,
-                                                request.valueText);
+            result.writeReply = link.writeParam(request.port, request.format.baud, request.address,
+                                                request.parameterCode, request.valueText);
             break;
         case LinkRequest::Kind::Poll:
-            result.exchange =
-                link.pollParam(request.port, request.format.baud, request.address,
-                               static_cast<int>(request.parameterCode));
+            result.exchange = link.pollParam(request.port, request.format.baud, request.address,
+                                             static_cast<int>(request.parameterCode));
             break;
         case LinkRequest::Kind::Raw:
             result.exchange = link.exchange(request.port, request.format, request.bytes);
