@@ -802,7 +802,10 @@ private slots:
         choice.metricsAddress = QStringLiteral("127.0.0.1:%1").arg(port);
         const bool haveBroker = QFile::exists(QStringLiteral("/usr/sbin/mosquitto")) &&
                                 QFile::exists(QStringLiteral("/usr/bin/mosquitto_sub"));
-        const int brokerPort = freePort();
+        int brokerPort = freePort();
+        while (brokerPort == port) {
+            brokerPort = freePort();  // a port just released may be handed out again
+        }
         QProcess broker;
         QProcess sub;
         if (haveBroker) {
