@@ -169,7 +169,7 @@ TEST(CurveFile, AcquisitionReading) {
     EXPECT_EQ(status, CurveStatus::Ok);
 
     Bytes b;
-    readWholeFile(dir / "one.lin", b);
+    ASSERT_TRUE(readWholeFile(dir / "one.lin", b));
     // One to three stray bytes are ignored; a fourth makes the file malformed.
     for (int extra = 1; extra <= 4; ++extra) {
         b.push_back(0);
@@ -178,7 +178,7 @@ TEST(CurveFile, AcquisitionReading) {
                          extra < 4 ? 25.0 : 20.0)
             << extra << " bytes after the last segment";
     }
-    b.resize(b.size() - 4);
+    b.erase(b.end() - 4, b.end());
     b[12] = 101;
     put(dir / "many.lin", b);
     EXPECT_TRUE(isNoValue(curveFileValueForAcquisition(dir / "many.lin", 20, 150, status)));
