@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "net/MqttPublisher.h"
+#include "support/FreePort.h"
 #include "support/Process.h"
 #include "support/RawPty.h"
 
@@ -29,6 +30,8 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
+
+using tervo::testing::freePort;
 
 constexpr const char* kBroker = "/usr/sbin/mosquitto";
 constexpr const char* kSub = "/usr/bin/mosquitto_sub";
@@ -179,18 +182,6 @@ std::string host() {
     char name[256] = {};
     gethostname(name, sizeof name - 1);
     return name;
-}
-
-int freePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t length = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-    close(fd);
-    return ntohs(a.sin_port);
 }
 
 // One HTTP exchange with 127.0.0.1:port; the whole answer, or "" when nothing listens.

@@ -28,6 +28,7 @@
 #include "app/TervoApp.h"
 #include "emu/PtyBus.h"
 #include "link/PortMap.h"
+#include "support/FreePort.h"
 #include "support/GuiTest.h"
 #include "support/InstantBus.h"
 #include "support/ScriptedPrompts.h"
@@ -48,6 +49,8 @@ using tervo::testing::ScriptedPrompts;
 using tervo::testing::waitFor;
 
 namespace {
+
+using tervo::testing::freePort;
 
 constexpr int64_t k20040304_153000 = 1078414200;  // UTC
 
@@ -86,18 +89,6 @@ QString metricsPage(int port) {
     }
     close(fd);
     return QString::fromStdString(answer);
-}
-
-int freePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t length = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-    close(fd);
-    return ntohs(a.sin_port);
 }
 
 // A chart of `rows` rows of one value per channel, with every grid, cursor and the legend off

@@ -160,9 +160,12 @@ bool replay(std::vector<uint8_t>& file, const Journal& j, uint64_t& changedFrom)
     return true;
 }
 
-bool writeAllAt(int fd, const uint8_t* data, size_t size, off_t offset) {
+// The whole of `size` bytes at `offset` through pread or pwrite, retried across signals and
+// short transfers; false on an error or an end of file first.
+template <typename Byte, typename Transfer>
+bool transferAllAt(Transfer transfer, int fd, Byte* data, size_t size, off_t offset) {
     while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, offset);
+        const ssize_t n = transfer(fd, data, size, offset);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -176,20 +179,12 @@ bool writeAllAt(int fd, const uint8_t* data, size_t size, off_t offset) {
     return true;
 }
 
+bool writeAllAt(int fd, const uint8_t* data, size_t size, off_t offset) {
+    return transferAllAt(::pwrite, fd, data, size, offset);
+}
+
 bool readAllAt(int fd, uint8_t* data, size_t size, off_t offset) {
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, data, size, offset);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-        offset += n;
-    }
-    return true;
+    return transferAllAt(::pread, fd, data, size, offset);
 }
 
 // A journal's bytes, empty when there is none.
