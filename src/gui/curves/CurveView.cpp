@@ -219,37 +219,38 @@ QAction* CurveView::action(const QString& name) const {
     return nullptr;
 }
 
-void CurveView::buildCurveBar() {
-    m_curveBar = new BarStrip(0, 26);
-    m_curveBar->setObjectName(QStringLiteral("curveBar"));
-    m_curveBar->setFont(m_font);
-    struct Button {
-        const char* name;
-        const char* caption;
-        void (CurveView::*slot)();
-    };
-    const Button buttons[] = {
-        {"addSegment", "添加工作点", &CurveView::addSegment},
-        {"deleteSegment", "删除工作点", &CurveView::deleteSegment},
-        {nullptr, nullptr, nullptr},
-        {"saveCurve", "保存曲线", &CurveView::save},
-        {"download", "下载曲线", &CurveView::download},
-        {nullptr, nullptr, nullptr},
-        {"selectSegment", "选择曲线点", &CurveView::selectNext},
-        {"modifySegment", "修改曲线点", &CurveView::modifySegment},
-    };
+void CurveView::placeButtons(BarStrip* bar, std::initializer_list<BarButton> buttons, int top,
+                             int width, bool checkable) {
     int x = 4;
-    for (const Button& b : buttons) {
-        if (b.name == nullptr) {
+    for (const BarButton& b : buttons) {
+        if (b.name == nullptr) {  // a gap between groups
             x += 8;
             continue;
         }
         const QString name = QString::fromLatin1(b.name);
         QAction* a = command(name + QStringLiteral("Action"), QString::fromUtf8(b.caption), b.slot);
-        placeButton(m_curveBar, a, name + QStringLiteral("Button"),
-                    QRect(x, 2, kCurveButtonWidth, kButtonHeight));
-        x += kCurveButtonWidth;
+        a->setCheckable(checkable);
+        placeButton(bar, a, name + QStringLiteral("Button"), QRect(x, top, width, kButtonHeight));
+        x += width;
     }
+}
+
+void CurveView::buildCurveBar() {
+    m_curveBar = new BarStrip(0, 26);
+    m_curveBar->setObjectName(QStringLiteral("curveBar"));
+    m_curveBar->setFont(m_font);
+    placeButtons(m_curveBar,
+                 {
+                     {"addSegment", "添加工作点", &CurveView::addSegment},
+                     {"deleteSegment", "删除工作点", &CurveView::deleteSegment},
+                     {},
+                     {"saveCurve", "保存曲线", &CurveView::save},
+                     {"download", "下载曲线", &CurveView::download},
+                     {},
+                     {"selectSegment", "选择曲线点", &CurveView::selectNext},
+                     {"modifySegment", "修改曲线点", &CurveView::modifySegment},
+                 },
+                 2, kCurveButtonWidth, false);
 
     auto label = [this](const QString& text, const QString& name, const QRect& rect) {
         auto* l = new QLabel(text);
@@ -281,31 +282,15 @@ void CurveView::buildRunBar() {
     m_runBar = new BarStrip(0, 28);
     m_runBar->setObjectName(QStringLiteral("runBar"));
     m_runBar->setFont(m_font);
-    struct Button {
-        const char* name;
-        const char* caption;
-        void (CurveView::*slot)();
-    };
-    const Button buttons[] = {
-        {"run", "运行曲线", &CurveView::run},
-        {"pause", "暂停曲线", &CurveView::pause},
-        {"stop", "停止曲线", &CurveView::stop},
-        {nullptr, nullptr, nullptr},
-        {"pcControl", "PC控制", &CurveView::togglePcControl},
-    };
-    int x = 4;
-    for (const Button& b : buttons) {
-        if (b.name == nullptr) {
-            x += 8;
-            continue;
-        }
-        const QString name = QString::fromLatin1(b.name);
-        QAction* a = command(name + QStringLiteral("Action"), QString::fromUtf8(b.caption), b.slot);
-        a->setCheckable(true);
-        placeButton(m_runBar, a, name + QStringLiteral("Button"),
-                    QRect(x, 3, kRunButtonWidth, kButtonHeight));
-        x += kRunButtonWidth;
-    }
+    placeButtons(m_runBar,
+                 {
+                     {"run", "运行曲线", &CurveView::run},
+                     {"pause", "暂停曲线", &CurveView::pause},
+                     {"stop", "停止曲线", &CurveView::stop},
+                     {},
+                     {"pcControl", "PC控制", &CurveView::togglePcControl},
+                 },
+                 3, kRunButtonWidth, true);
 
     auto label = [this](const QString& text, const QRect& rect) {
         auto* l = new QLabel(text);

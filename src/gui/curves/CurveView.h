@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+
 #include <QTimer>
 #include <QWidget>
 
@@ -73,6 +75,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // A strip's buttons from the left, 8 pixels between groups (an entry with no name).
+    struct BarButton {
+        const char* name = nullptr;
+        const char* caption = nullptr;
+        void (CurveView::*slot)() = nullptr;
+    };
+    void placeButtons(BarStrip* bar, std::initializer_list<BarButton> buttons, int top, int width,
+                      bool checkable);
     void buildCurveBar();
     void buildRunBar();
     QAction* command(const QString& name, const QString& caption, void (CurveView::*slot)());
