@@ -286,14 +286,15 @@ private:
     const std::vector<uint8_t>& m_bytes;
 };
 
-// Reads `count` records of `recordBytes` each from `offset` on, about a megabyte at a time,
-// and hands `take` a reader on each record with its index. False when the bytes run out.
+// Reads `count` records of `recordBytes` each from `offset` on, about a megabyte at a time
+// through `chunk`, and hands `take` a reader on each record with its index. False when the
+// bytes run out.
 template <typename Source, typename Take>
-bool readRecords(const Source& source, uint64_t& offset, uint64_t count, size_t recordBytes,
-                 Take&& take) {
+bool readRecords(const Source& source, std::vector<uint8_t>& chunk, uint64_t& offset,
+                 uint64_t count, size_t recordBytes, Take&& take) {
     constexpr size_t kChunkBytes = 1 << 20;
     const uint64_t perChunk = std::max<size_t>(1, kChunkBytes / recordBytes);
-    std::vector<uint8_t> chunk(static_cast<size_t>(std::min(perChunk, count)) * recordBytes);
+    chunk.resize(static_cast<size_t>(std::min(perChunk, count)) * recordBytes);
     for (uint64_t done = 0; done < count;) {
         const size_t records = static_cast<size_t>(std::min(perChunk, count - done));
         const size_t bytes = records * recordBytes;
@@ -344,6 +345,7 @@ FileStatus parseRecordFrom(const Source& source, Recording& out) {
     }
     try {
         uint64_t at = kRecordHead;
+        std::vector<uint8_t> chunk;
         WorkDefinition& d = rec.definition;
         d.channels.resize(n);
         d.events.resize(e);
@@ -351,16 +353,16 @@ FileStatus parseRecordFrom(const Source& source, Recording& out) {
         rec.values.resize(size_t{s} * n);
         rec.occurrences.resize(k);
         const bool whole =
-            readRecords(source, at, n, ChannelInfo::kSize,
+            readRecords(source, chunk, at, n, ChannelInfo::kSize,
                         [&](ByteReader& b, uint64_t i) { readChannel(b, d.channels[i]); }) &&
-            readRecords(source, at, e, EventInfo::kSize,
+            readRecords(source, chunk, at, e, EventInfo::kSize,
                         [&](ByteReader& b, uint64_t i) { readEvent(b, d.events[i]); }) &&
-            readRecords(source, at, s, rowBytes,
+            readRecords(source, chunk, at, s, rowBytes,
                         [&](ByteReader& b, uint64_t row) {
                             rec.times[row] = b.i32();
                             b.f64s(rec.values.data() + row * n, n);
                         }) &&
-            readRecords(source, at, k, 8, [&](ByteReader& b, uint64_t i) {
+            readRecords(source, chunk, at, k, 8, [&](ByteReader& b, uint64_t i) {
                 rec.occurrences[i].time = b.i32();
                 rec.occurrences[i].event = b.i32();
             });
