@@ -208,6 +208,8 @@ TEST(CliBadInput, NumbersOutOfRangeAreRefusedByName) {
         {{"watch", "--interval", "{}", "--count", "1"}, "bad interval"},
         {{"watch", "--count", "{}"}, "bad count"},
         {{"raw", "--baud", "{}", "04"}, "bad baud rate"},
+        {{"raw", "--format", "{}", "04"}, "bad line format"},
+        {{"raw", "--format", "8N{}", "04"}, "bad line format"},
         {{"search", "--baud", "{}"}, "bad baud rate"},
         {{"record", awt, "--out", out, "--cycles", "{}"}, "bad cycle count"},
         {{"record", awt, "--out", out, "--seconds", "{}"}, "bad seconds"},
