@@ -22,6 +22,7 @@
 #include "link/ParameterTable.h"
 #include "link/PortMap.h"
 #include "link/SerialLink.h"
+#include "text/Gbk.h"
 #include "text/HexText.h"
 #include "text/TimeText.h"
 #include "text/ValueText.h"
@@ -110,13 +111,25 @@ int commandRead(const Options& o, std::ostream& out, std::ostream& err) {
     for (size_t i = 0; i < codes.size(); ++i) {
         request.parameterCode = codes[i];
         if (const std::optional<double> value = SerialLink(0).readParam(request)) {
-            out << o.positional[i] << ' ' << valueText(*value) << '\n';
+            out << printableUtf8(o.positional[i]) << ' ' << valueText(*value) << '\n';
         } else {
-            err << o.positional[i] << ' ' << kCommError << '\n';
+            err << printableUtf8(o.positional[i]) << ' ' << kCommError << '\n';
             status = kExitFailed;
         }
     }
     return status;
+}
+
+// A number as the controller's value field reads it: an optional '-', digits and at most one
+// '.'. The controller skips any other character, so "1e30" would arrive as 130 and "12abc" as
+// 12: another value than the one typed.
+bool isValueFieldNumber(const std::string& text) {
+    const size_t start = !text.empty() && text[0] == '-' ? 1 : 0;
+    const std::string digits = text.substr(start);
+    return std::count(digits.begin(), digits.end(), '.') <= 1 &&
+           std::any_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+           std::all_of(digits.begin(), digits.end(),
+                       [](char c) { return c == '.' || (c >= '0' && c <= '9'); });
 }
 
 int commandWrite(const Options& o, std::ostream& out, std::ostream& err) {
@@ -130,6 +143,9 @@ int commandWrite(const Options& o, std::ostream& out, std::ostream& err) {
     if (value.empty() || value.size() > kValueFieldSize) {
         throw UsageError("a value is one to " + std::to_string(kValueFieldSize) +
                          " characters (the controller's value field): \"" + value + "\"");
+    }
+    if (!isValueFieldNumber(value)) {
+        throw UsageError("a value is a decimal number like 25, -12.5 or 0.125: \"" + value + "\"");
     }
     SerialLink link(0);
     const uint8_t reply =
@@ -232,7 +248,7 @@ int commandWatch(const Options& o, std::ostream& out, std::ostream&) {
         std::string table = portName(request.port) + "  " + baudText(request.baud) + " bps  " +
                             timeStampText(std::time(nullptr)) + "\n地址";
         for (const std::string& name : names) {
-            table += rightAligned(name, 10);
+            table += rightAligned(printableUtf8(name), 10);
         }
         table += '\n';
         anyFailed = false;
@@ -310,7 +326,7 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         }
         throw UsageError("unknown command " + command);
     } catch (const UsageError& e) {
-        err << "tervo-cli: " << e.message() << '\n' << kUsage;
+        err << "tervo-cli: " << printableUtf8(e.message()) << '\n' << kUsage;
         return kExitUsage;
     }
 }

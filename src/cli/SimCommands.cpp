@@ -7,6 +7,7 @@
 #include "link/PortMap.h"
 #include "link/SerialLink.h"
 #include "sim/SimTemplate.h"
+#include "text/Gbk.h"
 #include "tools/AutoSearch.h"
 
 namespace tervo::cli {
@@ -95,11 +96,12 @@ int dumpTemplate(const std::string& path, std::ostream& out, std::ostream& err) 
     SimTemplate simTemplate;
     const SimStatus status = simTemplate.load(path);
     if (status != SimStatus::Ok) {
-        err << (status == SimStatus::CannotOpen ? "无法打开文件：" + path : std::string(kFileError))
+        err << (status == SimStatus::CannotOpen ? "无法打开文件：" + printableUtf8(path)
+                                                : std::string(kFileError))
             << '\n';
         return 1;
     }
-    out << "仪表模板 " << path << '\n' << "仪表 " << simTemplate.count() << " 台\n";
+    out << "仪表模板 " << printableUtf8(path) << '\n' << "仪表 " << simTemplate.count() << " 台\n";
     for (int i = 0; i < simTemplate.count(); ++i) {
         const SimInstrument& p = simTemplate.panel(i);
         out << "  " << i + 1 << "  x " << p.x << "  y " << p.y << "  "

@@ -173,21 +173,24 @@ std::string eventName(const WorkDefinition& work, int32_t index) {
 }
 
 int reportFile(FileStatus status, const std::string& path, std::ostream& err) {
-    err << (status == FileStatus::CannotOpen ? "无法打开文件：" + path : std::string(kFileError))
+    err << (status == FileStatus::CannotOpen ? "无法打开文件：" + printableUtf8(path)
+                                             : std::string(kFileError))
         << '\n';
     return 1;
 }
 
 int dumpCurve(const std::string& path, std::ostream& out, std::ostream& err) {
+    // Read as the recorder reads it, so a file it would not follow (bytes after the last
+    // segment) is reported rather than shown as if it were sound.
     TrackingCurve curve;
-    const CurveStatus status = curve.load(path);
+    const CurveStatus status = curve.load(path, true);
     if (status != CurveStatus::Ok) {
-        err << (status == CurveStatus::CannotOpen ? "无法打开文件：" + path
+        err << (status == CurveStatus::CannotOpen ? "无法打开文件：" + printableUtf8(path)
                                                   : std::string(kFileError))
             << '\n';
         return 1;
     }
-    out << "跟踪曲线 " << path << '\n' << "段数 " << curve.count() << '\n';
+    out << "跟踪曲线 " << printableUtf8(path) << '\n' << "段数 " << curve.count() << '\n';
     for (int i = 0; i < curve.count(); ++i) {
         const CurveSegment& s = curve.segments()[static_cast<size_t>(i)];
         out << "  " << i + 1 << "  斜率值 " << number(s.rate) << "  设定值 " << number(s.level)
@@ -264,10 +267,10 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
             refuseOverwritingInput(outPath->second, gbkToUtf8(channel.curvePathText()));
         }
     }
-    net::RecordServices services(publishing, std::filesystem::path(o.positional[0]).stem().string(),
-                                 work);
+    net::RecordServices services(
+        publishing, printableUtf8(std::filesystem::path(o.positional[0]).stem().string()), work);
     if (std::string failed = services.start(); !failed.empty()) {
-        err << failed << '\n';
+        err << printableUtf8(failed) << '\n';
         return 1;
     }
     SamplingEngine engine(work, systemClock());
@@ -277,7 +280,7 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
         started = engine.startSampling(engine.performNow(*started.exchange));
     }
     for (const std::string& m : started.messages) {
-        err << m << '\n';
+        err << printableUtf8(m) << '\n';
     }
     if (!started.running) {
         return 1;
@@ -287,7 +290,7 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
         recording = engine.startRecording(outPath->second, engine.performNow(*recording.exchange));
     }
     for (const std::string& m : recording.messages) {
-        err << m << '\n';
+        err << printableUtf8(m) << '\n';
     }
     if (!recording.messages.empty()) {
         return 1;  // nothing recorded yet and the file cannot be written: say so and stop
@@ -310,7 +313,7 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
         }
         const TickOutcome tick = services.tick(engine, systemClock());
         for (const std::string& m : tick.messages) {
-            err << m << '\n';
+            err << printableUtf8(m) << '\n';
         }
         const RowStore& rows = engine.rows();
         for (; reported < rows.rows(); ++reported) {
@@ -338,10 +341,10 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
         const size_t kept =
             readRecording(outPath->second, onDisk) == FileStatus::Ok ? onDisk.rowCount() : 0;
         err << "记录文件写入失败：已采集 " << engine.rows().rows() << " 行，文件中有 " << kept
-            << " 行：" << outPath->second << '\n';
+            << " 行：" << printableUtf8(outPath->second) << '\n';
         return 1;
     }
-    err << "已记录 " << engine.rows().rows() << " 行：" << outPath->second << '\n';
+    err << "已记录 " << engine.rows().rows() << " 行：" << printableUtf8(outPath->second) << '\n';
     return 0;
 }
 
@@ -358,7 +361,7 @@ int commandDump(const Options& o, std::ostream& out, std::ostream& err) {
         if (FileStatus s = loadWorkTemplate(path, work); s != FileStatus::Ok) {
             return reportFile(s, path, err);
         }
-        out << "工作模板 " << path << '\n';
+        out << "工作模板 " << printableUtf8(path) << '\n';
         dumpDefinition(work, out);
         return 0;
     }
@@ -366,7 +369,7 @@ int commandDump(const Options& o, std::ostream& out, std::ostream& err) {
     if (FileStatus s = readRecording(path, rec); s != FileStatus::Ok) {
         return reportFile(s, path, err);
     }
-    out << "记录文件 " << path << '\n';
+    out << "记录文件 " << printableUtf8(path) << '\n';
     dumpDefinition(rec.definition, out);
     out << "记录 " << rec.rowCount() << " 行\n";
     if (rec.rowCount() > 0) {
@@ -412,18 +415,18 @@ int commandExport(const Options& o, std::ostream& out, std::ostream& err) {
     csvFile.write(csvText.data(), csvText.size());
     eventsFile.write(eventsText.data(), eventsText.size());
     if (!csvFile.ok() || !eventsFile.ok()) {
-        err << "无法写入：" << (!csvFile.ok() ? csvPath : eventsPath) << '\n';
+        err << "无法写入：" << printableUtf8(!csvFile.ok() ? csvPath : eventsPath) << '\n';
         return 1;
     }
     if (!csvFile.commit()) {
-        err << "无法写入：" << csvPath << '\n';
+        err << "无法写入：" << printableUtf8(csvPath) << '\n';
         return 1;
     }
     if (!eventsFile.commit()) {
-        err << "无法写入：" << eventsPath << '\n';
+        err << "无法写入：" << printableUtf8(eventsPath) << '\n';
         return 1;
     }
-    out << csvPath << '\n' << eventsPath << '\n';
+    out << printableUtf8(csvPath) << '\n' << printableUtf8(eventsPath) << '\n';
     return 0;
 }
 

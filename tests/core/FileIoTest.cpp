@@ -12,6 +12,7 @@
 
 #include "curves/TrackingCurve.h"
 #include "io/FileIo.h"
+#include "sim/SimTemplate.h"
 #include "support/RawPty.h"
 #include "work/WorkFiles.h"
 
@@ -237,4 +238,65 @@ TEST(FileReaders, RefuseAFifoAtOnce) {
         "curveFileValueForAcquisition");
     Bytes b;
     EXPECT_FALSE(readWholeFile(dir.path(), b)) << "a folder";
+}
+
+// Each reader takes no more of a file than its counts call for: a sound file followed by two
+// gigabytes (sparse) reads as its own first bytes say, at once and without the rest in memory.
+TEST(FileReaders, TakeOnlyWhatTheirCountsNeed) {
+    TempDir dir;
+    const auto grow = [](const std::string& path) {
+        ASSERT_EQ(truncate(path.c_str(), off_t{2} << 30), 0) << path;
+    };
+    const bool peakReset =
+        static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5" << std::flush);
+    const auto rss = [](const char* field) {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind(field, 0) == 0) {
+                return std::stol(line.substr(std::string(field).size() + 1));
+            }
+        }
+        return -1L;
+    };
+    const long before = rss("VmRSS:");
+
+    WorkDefinition work;
+    work.channels.resize(2);
+    work.events.resize(1);
+    const std::string awt = dir / "w.awt";
+    ASSERT_EQ(saveWorkTemplate(awt, work), FileStatus::Ok);
+    grow(awt);
+    WorkDefinition loaded;
+    EXPECT_EQ(loadWorkTemplate(awt, loaded), FileStatus::Ok) << "bytes after the events ignored";
+    EXPECT_EQ(loaded.channels.size(), 2u);
+
+    TrackingCurve curve;
+    ASSERT_EQ(curve.addSegment(), CurveStatus::Ok);
+    const std::string lin = dir / "c.lin";
+    ASSERT_EQ(curve.save(lin), CurveStatus::Ok);
+    grow(lin);
+    TrackingCurve read;
+    EXPECT_EQ(read.load(lin), CurveStatus::Ok) << "the curve view ignores what follows";
+    EXPECT_EQ(read.count(), 1);
+    EXPECT_EQ(read.load(lin, true), CurveStatus::Trailing) << "the recorder does not";
+
+    Bytes oneRow = recordFileBytes(work, std::vector<int32_t>{7}.data(),
+                                   std::vector<double>{1.0, 2.0}.data(), 1, nullptr, 0);
+    const std::string alt = dir / "r.alt";
+    ASSERT_TRUE(writeFileAtomically(alt, oneRow));
+    grow(alt);
+    Recording recording;
+    EXPECT_EQ(readRecording(alt, recording), FileStatus::Bad) << "bytes after the occurrences";
+
+    SimTemplate panels;
+    panels.addInstrument(panels.nextLink());
+    const std::string sim = dir / "p.sim";
+    ASSERT_EQ(panels.save(sim), SimStatus::Ok);
+    grow(sim);
+    EXPECT_EQ(panels.load(sim), SimStatus::Bad) << "bytes after the counted panels";
+
+    if (peakReset && before > 0) {
+        EXPECT_LT(rss("VmHWM:") - before, 50 * 1024) << "kB";
+    }
 }

@@ -229,3 +229,43 @@ TEST(RecordWriter, StoppingTheRecordingRemovesTheJournal) {
     EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
     EXPECT_EQ(fileBytes(path), rec.image());
 }
+
+// The reader lays the journal's entries over the file piece by piece: an update whose rows
+// straddle two of the reader's pieces (a megabyte each) reads back whole, both while its writer
+// lives and after it died before the rows reached the file.
+TEST(RecordWriter, AnUpdateAcrossTheReadersPiecesReadsBackWhole) {
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    Growing rec;
+    const size_t rowsPerPiece = (1 << 20) / (4 + 8 * 3);
+    while (rec.times.size() < rowsPerPiece - 2) {
+        rec.cycle();
+    }
+    const auto readsAs = [&](const Growing& expected) {
+        Recording read;
+        ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
+        EXPECT_EQ(read.times, expected.times);
+        EXPECT_EQ(read.values, expected.values);
+        ASSERT_EQ(read.occurrences.size(), expected.occurrences.size());
+        for (size_t k = 0; k < read.occurrences.size(); ++k) {
+            ASSERT_EQ(read.occurrences[k].time, expected.occurrences[k].time) << k;
+            ASSERT_EQ(read.occurrences[k].event, expected.occurrences[k].event) << k;
+        }
+    };
+    {
+        RecordWriter writer(path);
+        ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+        rec.cycle();
+        ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+        ASSERT_EQ(writer.lastMethod(), RecordWriter::Method::InPlace);
+        rec.cycle();
+        rec.cycle();  // rows rowsPerPiece - 1 and rowsPerPiece: one on each side of the seam
+        writer.stopAfterStep(2);
+        EXPECT_EQ(rec.writeWith(writer), FileStatus::CannotWrite);
+        ASSERT_LT(fileBytes(path).size(), rec.image().size()) << "the rows are in the journal only";
+        readsAs(rec);
+    }
+    readsAs(rec);
+    EXPECT_EQ(fileBytes(path), rec.image()) << "recovered on disk";
+    EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+}

@@ -36,6 +36,18 @@ TEST(Gbk, ConvertsBothWaysAndSurvivesBrokenBytes) {
         << "one mark per character";
 }
 
+TEST(Gbk, PrintableUtf8KeepsWellFormedTextAndEscapesTheRest) {
+    EXPECT_EQ(printableUtf8("记录/r.alt"), "记录/r.alt");
+    EXPECT_EQ(printableUtf8("\xFF\xFE.alt"), "\\xFF\\xFE.alt");
+    EXPECT_EQ(printableUtf8("a\xF0\x9F\x98\x80!"), "a\xF0\x9F\x98\x80!") << "four bytes";
+    EXPECT_EQ(printableUtf8("\xB2\xE2.alt"), "\\xB2\\xE2.alt") << "a GBK name";
+    EXPECT_EQ(printableUtf8("\xE6\xB5"), "\\xE6\\xB5") << "a character cut short";
+    EXPECT_EQ(printableUtf8("\xC0\xAF"), "\\xC0\\xAF") << "an overlong '/'";
+    EXPECT_EQ(printableUtf8("\xED\xA0\x80"), "\\xED\\xA0\\x80") << "a surrogate";
+    EXPECT_EQ(printableUtf8("\xF4\x90\x80\x80"), "\\xF4\\x90\\x80\\x80") << "above U+10FFFF";
+    EXPECT_EQ(printableUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
 TEST(ValueText, FormsOfValues) {
     EXPECT_EQ(valueText(25.0), "25.00");
     EXPECT_EQ(valueText(-12.345), "-12.35");

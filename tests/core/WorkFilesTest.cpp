@@ -333,3 +333,81 @@ TEST(RecordFile, NoChannelsWithRowsReadsBack) {
     EXPECT_EQ(rec.times, times);
     EXPECT_TRUE(rec.values.empty());
 }
+
+namespace {
+
+long statusKb(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) == 0) {
+            return std::stol(line.substr(std::string(field).size() + 1));
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+// A long recording goes from the file into its arrays piece by piece: every row, event and
+// occurrence comes back across the pieces' seams, and reading takes little more memory than
+// the recording itself (a copy of the whole file on the way would double it).
+TEST(RecordFile, ALongRecordingReadsWholeWithoutACopyOfTheFile) {
+    TempDir dir;
+    const std::string path = dir / "long.alt";
+    constexpr size_t kRows = 100'003;
+    constexpr size_t kChannels = 20;
+    constexpr size_t kOccurrences = 300'001;  // 2.4 MB: they cross seams too
+    {
+        WorkDefinition work = richWork();
+        work.channels.resize(kChannels, work.channels[0]);
+        std::vector<int32_t> times(kRows);
+        std::vector<double> values(kRows * kChannels);
+        std::vector<EventOccurrence> occurrences(kOccurrences);
+        for (size_t r = 0; r < kRows; ++r) {
+            times[r] = static_cast<int32_t>(1'700'000'000 + r);
+            for (size_t c = 0; c < kChannels; ++c) {
+                values[r * kChannels + c] = static_cast<double>(r) + static_cast<double>(c) / 100;
+            }
+        }
+        for (size_t k = 0; k < kOccurrences; ++k) {
+            occurrences[k] = {static_cast<int32_t>(k), static_cast<int32_t>(k % 7)};
+        }
+        ASSERT_EQ(writeRecordFile(path, work, times.data(), values.data(), kRows,
+                                  occurrences.data(), kOccurrences),
+                  FileStatus::Ok);
+    }
+    const double fileKb = static_cast<double>(std::filesystem::file_size(path)) / 1024;
+    // The peak from here on; without it the test only reads the time the file was written.
+    const bool peakReset =
+        static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5" << std::flush);
+    const long before = statusKb("VmRSS:");
+
+    Recording rec;
+    ASSERT_EQ(readRecording(path, rec), FileStatus::Ok);
+    const long peak = statusKb("VmHWM:");
+    ASSERT_EQ(rec.rowCount(), kRows);
+    ASSERT_EQ(rec.channelCount(), kChannels);
+    ASSERT_EQ(rec.occurrences.size(), kOccurrences);
+    EXPECT_EQ(gbkToUtf8(rec.definition.events[0].nameGbk()), "超温");
+    size_t wrong = 0;
+    for (size_t r = 0; r < kRows; ++r) {
+        wrong += rec.times[r] != static_cast<int32_t>(1'700'000'000 + r);
+        for (size_t c = 0; c < kChannels; ++c) {
+            wrong += rec.value(r, c) != static_cast<double>(r) + static_cast<double>(c) / 100;
+        }
+    }
+    for (size_t k = 0; k < kOccurrences; ++k) {
+        wrong += rec.occurrences[k].time != static_cast<int32_t>(k) ||
+                 rec.occurrences[k].event != static_cast<int32_t>(k % 7);
+    }
+    EXPECT_EQ(wrong, 0u);
+    double allowed = 1.3 * fileKb;
+#ifdef __SANITIZE_ADDRESS__
+    allowed += fileKb / 8;  // the address sanitizer's shadow of the arrays
+#endif
+    if (peakReset && before > 0 && peak > 0) {
+        EXPECT_LT(static_cast<double>(peak - before), allowed)
+            << "peak +" << peak - before << " kB reading a " << fileKb << " kB file";
+    }
+}

@@ -14,6 +14,10 @@ namespace {
 
 constexpr size_t kHeaderBytes = 12;
 constexpr size_t kSegmentBytes = 24;
+// Both readers decide on at most this much: the count, a hundred segments and, for the
+// acquisition's, one more value after them. A longer file reads the same from its first bytes.
+constexpr size_t kMostBytesRead =
+    kHeaderBytes + 4 + TrackingCurve::kMaxSegments * kSegmentBytes + 4;
 
 const std::string& curveHeader() {
     static const std::string header = utf8ToGbk("Quorvex5曲线");
@@ -128,12 +132,12 @@ CurveStatus TrackingCurve::parse(const std::vector<uint8_t>& bytes, bool strict)
     return CurveStatus::Ok;
 }
 
-CurveStatus TrackingCurve::load(const std::string& path) {
+CurveStatus TrackingCurve::load(const std::string& path, bool strict) {
     std::vector<uint8_t> bytes;
-    if (!readWholeFile(path, bytes)) {
+    if (!readFileHead(path, kMostBytesRead, bytes)) {
         return CurveStatus::CannotOpen;
     }
-    return parse(bytes, false);
+    return parse(bytes, strict);
 }
 
 double TrackingCurve::valueAt(double start, int64_t seconds) const {
@@ -196,7 +200,7 @@ std::pair<double, double> TrackingCurve::valueRange(double start) const {
 double curveFileValueForAcquisition(const std::string& path, double start, int64_t seconds,
                                     CurveStatus& status) {
     std::vector<uint8_t> bytes;
-    if (!readWholeFile(path, bytes)) {
+    if (!readFileHead(path, kMostBytesRead, bytes)) {
         status = CurveStatus::CannotOpen;
         return kNoValue;
     }

@@ -42,8 +42,9 @@ public:
     CurveStatus setSegment(int index, double rate, double level, double dwell);
 
     // The curve settings reader: any header, a count of 0..100, bytes after the last segment
-    // ignored. A file ending inside its counted segments is refused (Short).
-    CurveStatus load(const std::string& path);
+    // ignored. A file ending inside its counted segments is refused (Short). `strict` reads
+    // as the acquisition does: four or more bytes after the last segment are refused too.
+    CurveStatus load(const std::string& path, bool strict = false);
     CurveStatus save(const std::string& path) const;
     std::vector<uint8_t> bytes() const;
     CurveStatus parse(const std::vector<uint8_t>& bytes, bool strict);

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <random>
 
 namespace tervo {
@@ -62,26 +63,36 @@ std::string directoryOf(const std::string& path) {
 
 }  // namespace
 
-bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
-    // Opened without blocking, so that a FIFO or a device named by mistake is refused at once
-    // instead of waiting for a writer that never comes.
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        return false;
+namespace {
+
+// Opened without blocking, so that a FIFO or a device named by mistake is refused at once
+// instead of waiting for a writer that never comes; -1 for anything but a regular file.
+int openRegularFile(const std::string& path, struct stat& st) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
     }
-    struct stat st {};
-    if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return false;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
     }
-    fcntl(fd.get(), F_SETFL, fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+// Up to `limit` bytes from the start; false on a read error.
+bool readUpTo(int fd, size_t limit, size_t expected, std::vector<uint8_t>& out) {
     out.clear();
-    out.resize(static_cast<size_t>(st.st_size));
+    out.resize(std::min(limit, expected));
     size_t got = 0;
     for (;;) {
         if (got == out.size()) {
-            out.resize(out.size() + 65536);  // the file grew since fstat
+            if (got >= limit) {
+                break;
+            }
+            out.resize(std::min(limit, out.size() + 65536));  // the file grew since fstat
         }
-        const ssize_t n = ::read(fd.get(), out.data() + got, out.size() - got);
+        const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -95,6 +106,27 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     }
     out.resize(got);
     return true;
+}
+
+}  // namespace
+
+bool readWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+    struct stat st {};
+    Descriptor fd(openRegularFile(path, st));
+    return fd.get() >= 0 && readUpTo(fd.get(), SIZE_MAX, static_cast<size_t>(st.st_size), out);
+}
+
+bool readFileHead(const std::string& path, size_t limit, std::vector<uint8_t>& out,
+                  uint64_t* fileSize) {
+    struct stat st {};
+    Descriptor fd(openRegularFile(path, st));
+    if (fd.get() < 0) {
+        return false;
+    }
+    if (fileSize != nullptr) {
+        *fileSize = static_cast<uint64_t>(st.st_size);
+    }
+    return readUpTo(fd.get(), limit, static_cast<size_t>(st.st_size), out);
 }
 
 namespace {

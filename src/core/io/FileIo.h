@@ -9,6 +9,11 @@ namespace tervo {
 // The whole file into memory; false when it cannot be opened or read, or is not a regular
 // file (a FIFO or device is refused at once, never waited on).
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& out);
+// At most the first `limit` bytes of the file, with the same refusals: what a reader that
+// needs no more than that takes, so a huge file costs it nothing. `fileSize`, when given, gets
+// the file's length.
+bool readFileHead(const std::string& path, size_t limit, std::vector<uint8_t>& out,
+                  uint64_t* fileSize = nullptr);
 
 // A file written whole and then put in place of `path` at once: the bytes go to a sibling
 // temporary file ("<path>.tervo-XXXXXX"), which commit() syncs to disk and renames over the

@@ -171,8 +171,23 @@ SimStatus SimTemplate::parse(const std::vector<uint8_t>& bytes) {
 }
 
 SimStatus SimTemplate::load(const std::string& path) {
+    // The file is exactly its counted panels: the count is checked against the file's length
+    // before the panels are read, so a huge file with a wrong count costs nothing.
+    constexpr size_t kHead = kHeaderBytes + 4;
     std::vector<uint8_t> bytes;
-    if (!readWholeFile(path, bytes)) {
+    uint64_t size = 0;
+    if (!readFileHead(path, kHead, bytes, &size)) {
+        return SimStatus::CannotOpen;
+    }
+    if (bytes.size() < kHead) {
+        return parse(bytes);
+    }
+    ByteReader r(bytes.data() + kHeaderBytes, 4);
+    const int32_t n = r.i32();
+    if (n < 0 || size != kHead + uint64_t(n) * SimInstrument::kBytes) {
+        return SimStatus::Bad;
+    }
+    if (!readFileHead(path, static_cast<size_t>(size), bytes)) {
         return SimStatus::CannotOpen;
     }
     return parse(bytes);

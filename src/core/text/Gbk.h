@@ -12,4 +12,9 @@ namespace tervo {
 std::string gbkToUtf8(std::string_view gbk);
 std::string utf8ToGbk(std::string_view utf8);
 
+// The text as well-formed UTF-8 for a terminal or a log: every byte that does not belong to a
+// well-formed sequence (a file name in another encoding, say) is written as "\xHH", so the
+// name stays recognisable and the rest of the line stays readable.
+std::string printableUtf8(std::string_view text);
+
 }  // namespace tervo

@@ -134,30 +134,26 @@ uint32_t countAt(const std::vector<uint8_t>& bytes, size_t offset) {
     return r.u32();
 }
 
-// Replays the entries on an image of the file. Returns the offset from which the image
-// changed (its length when nothing did); false when the entries do not fit the file.
-bool replay(std::vector<uint8_t>& file, const Journal& j, uint64_t& changedFrom) {
-    changedFrom = file.size();
+// The file's length once the entries are replayed on a file of `fileSize` bytes; nullopt when
+// they do not fit it (an entry starting beyond what the file holds by then was written for
+// another file).
+std::optional<uint64_t> replayedLength(uint64_t fileSize, const Journal& j) {
+    uint64_t length = fileSize;
     for (const Entry& e : j.entries) {
-        if (file.size() < e.offset) {
-            return false;  // not the file these entries were written for
+        if (length < e.offset) {
+            return std::nullopt;
         }
-        if (file.size() < e.length) {
-            file.resize(e.length);
-        }
-        std::copy(e.bytes, e.bytes + (e.length - e.offset),
-                  file.begin() + static_cast<ptrdiff_t>(e.offset));
-        std::vector<uint8_t> counts;
-        ByteWriter w(counts);
-        w.u32(e.rows);
-        w.u32(e.occurrences);
-        std::copy(counts.begin(), counts.end(), file.begin() + kCountsOffset);
-        changedFrom = std::min<uint64_t>(changedFrom, e.offset);
+        length = std::max(length, e.length);
     }
-    if (!j.entries.empty()) {
-        file.resize(j.entries.back().length);
-    }
-    return true;
+    return j.entries.empty() ? fileSize : j.entries.back().length;
+}
+
+void putCounts(uint8_t* out, const Entry& e) {
+    std::vector<uint8_t> counts;
+    ByteWriter w(counts);
+    w.u32(e.rows);
+    w.u32(e.occurrences);
+    std::copy(counts.begin(), counts.end(), out);
 }
 
 // The whole of `size` bytes at `offset` through pread or pwrite, retried across signals and
@@ -266,15 +262,24 @@ bool recoverRecordFile(const std::string& path) {
                          static_cast<uint64_t>(fs.st_dev) == j->device &&
                          static_cast<uint64_t>(fs.st_ino) == j->inode;
     if (applies) {
-        std::vector<uint8_t> image;
-        uint64_t from = 0;
-        if (!readWholeFile(target, image) || !replay(image, *j, from) ||
-            !writeAllAt(file.get(), image.data() + kCountsOffset, 8, kCountsOffset) ||
-            !writeAllAt(file.get(), image.data() + from, image.size() - from,
-                        static_cast<off_t>(from)) ||
-            ftruncate(file.get(), static_cast<off_t>(image.size())) != 0 ||
-            fdatasync(file.get()) != 0) {
+        // Each entry's bytes go where the writer meant them, in order; then the last counts
+        // and length. Replaying again after a crash in the middle gives the same file.
+        const std::optional<uint64_t> length =
+            replayedLength(static_cast<uint64_t>(fs.st_size), *j);
+        if (!length) {
             return false;  // the journal stays for the next try; readers replay in memory
+        }
+        for (const Entry& e : j->entries) {
+            if (!writeAllAt(file.get(), e.bytes, e.length - e.offset,
+                            static_cast<off_t>(e.offset))) {
+                return false;
+            }
+        }
+        uint8_t counts[8];
+        putCounts(counts, j->entries.back());
+        if (!writeAllAt(file.get(), counts, sizeof counts, kCountsOffset) ||
+            ftruncate(file.get(), static_cast<off_t>(*length)) != 0 || fdatasync(file.get()) != 0) {
+            return false;
         }
     }
     ::unlink(journalPath.c_str());
@@ -282,32 +287,101 @@ bool recoverRecordFile(const std::string& path) {
     return true;
 }
 
-bool readRecordImage(const std::string& path, std::vector<uint8_t>& out) {
-    const std::string journalPath = recordJournalPath(path);
+RecordImage::~RecordImage() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+bool RecordImage::open(const std::string& path) {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+    m_patches.clear();
+    m_journalPath = recordJournalPath(path);
+    m_journal = readJournal(m_journalPath);
+    m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat fs {};
+    if (m_fd < 0 || fstat(m_fd, &fs) != 0 || !S_ISREG(fs.st_mode)) {
+        return false;
+    }
+    m_fileSize = m_size = static_cast<uint64_t>(fs.st_size);
+    const std::optional<Journal> j = parseJournal(m_journal);
+    if (!j || j->entries.empty() || static_cast<uint64_t>(fs.st_dev) != j->device ||
+        static_cast<uint64_t>(fs.st_ino) != j->inode) {
+        return true;  // no journal for this file: the disk holds the image
+    }
+    const std::optional<uint64_t> length = replayedLength(m_fileSize, *j);
+    if (!length) {
+        return true;
+    }
+    for (const Entry& e : j->entries) {
+        Patch p;
+        p.offset = e.offset;
+        p.end = e.length;
+        p.bytes = e.bytes;
+        putCounts(p.counts, e);
+        m_patches.push_back(p);
+    }
+    m_size = *length;
+    return true;
+}
+
+bool RecordImage::read(uint64_t offset, uint8_t* out, size_t size) const {
+    if (m_fd < 0 || offset > m_size || size > m_size - offset) {
+        return false;
+    }
+    const uint64_t end = offset + size;
+    const size_t fromDisk =
+        offset < m_fileSize ? static_cast<size_t>(std::min(end, m_fileSize) - offset) : 0;
+    if (fromDisk > 0 && !readAllAt(m_fd, out, fromDisk, static_cast<off_t>(offset))) {
+        return false;
+    }
+    std::fill(out + fromDisk, out + size, uint8_t{0});
+    // Laid over in the journal's order, as a replay writes them.
+    const auto lay = [&](uint64_t from, uint64_t to, const uint8_t* bytes) {
+        const uint64_t first = std::max(from, offset);
+        const uint64_t last = std::min(to, end);
+        if (first < last) {
+            std::copy(bytes + (first - from), bytes + (last - from), out + (first - offset));
+        }
+    };
+    for (const Patch& p : m_patches) {
+        lay(p.offset, p.end, p.bytes);
+        lay(kCountsOffset, kCountsOffset + sizeof p.counts, p.counts);
+    }
+    return true;
+}
+
+bool RecordImage::changedSinceOpen() const {
+    return readJournal(m_journalPath) != m_journal;
+}
+
+bool useStableRecordImage(const std::string& path,
+                          const std::function<void(const RecordImage&)>& use) {
     for (int attempt = 0;; ++attempt) {
-        const std::vector<uint8_t> before = readJournal(journalPath);
-        struct stat fs {};
-        const bool identified = ::stat(path.c_str(), &fs) == 0;
-        if (!readWholeFile(path, out)) {
+        RecordImage image;
+        if (!image.open(path)) {
             return false;
         }
-        const std::vector<uint8_t> after = readJournal(journalPath);
-        if (before != after && attempt < 50) {
+        use(image);
+        if (attempt < 50 && image.changedSinceOpen()) {
             // A live writer moved on while the file was read: read it again.
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
             continue;
         }
-        const std::optional<Journal> j = parseJournal(after);
-        if (j && identified && static_cast<uint64_t>(fs.st_dev) == j->device &&
-            static_cast<uint64_t>(fs.st_ino) == j->inode) {
-            std::vector<uint8_t> image = out;
-            uint64_t from = 0;
-            if (replay(image, *j, from)) {
-                out = std::move(image);
-            }
-        }
         return true;
     }
+}
+
+bool readRecordImage(const std::string& path, std::vector<uint8_t>& out) {
+    bool read = false;
+    return useStableRecordImage(path,
+                                [&](const RecordImage& image) {
+                                    out.resize(image.size());
+                                    read = image.read(0, out.data(), out.size());
+                                }) &&
+           read;
 }
 
 // ---- RecordWriter ----

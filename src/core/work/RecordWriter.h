@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -98,9 +99,48 @@ std::string recordJournalPath(const std::string& recordPath);
 // then apply it in memory.
 bool recoverRecordFile(const std::string& path);
 
-// The file's bytes as its last complete image: what is on disk with the journal's entries
-// applied in memory. Reading is repeated while a live writer changes the file under it.
-// False when the file cannot be read.
+// A record file as its last complete image, read piece by piece: the bytes on disk with the
+// entries of a journal that a live writer holds (or that could not be applied) laid over them.
+// Nothing is read until asked, so opening a long recording needs no copy of the file.
+class RecordImage {
+public:
+    RecordImage() = default;
+    ~RecordImage();
+    RecordImage(const RecordImage&) = delete;
+    RecordImage& operator=(const RecordImage&) = delete;
+
+    // False when the file cannot be opened or is not a regular file (a FIFO or device is
+    // refused at once, never waited on).
+    bool open(const std::string& path);
+    uint64_t size() const { return m_size; }
+    // `size` bytes from `offset`; false past the end or when the file cannot be read.
+    bool read(uint64_t offset, uint8_t* out, size_t size) const;
+    // True when a live writer moved on since open(): what was read may mix two cycles.
+    bool changedSinceOpen() const;
+
+private:
+    struct Patch {
+        uint64_t offset = 0;
+        uint64_t end = 0;
+        const uint8_t* bytes = nullptr;  // end - offset of them, inside m_journal
+        uint8_t counts[8] = {};          // S and K after this entry
+    };
+
+    int m_fd = -1;
+    std::string m_journalPath;
+    std::vector<uint8_t> m_journal;
+    std::vector<Patch> m_patches;
+    uint64_t m_fileSize = 0;
+    uint64_t m_size = 0;
+};
+
+// Opens the file's image and hands it to `use`, again while a live writer moves on under it
+// (up to 50 times, 2 ms apart). False when the file cannot be opened.
+bool useStableRecordImage(const std::string& path,
+                          const std::function<void(const RecordImage&)>& use);
+
+// The file's whole image in memory (for tests and small files). False when the file cannot be
+// read.
 bool readRecordImage(const std::string& path, std::vector<uint8_t>& out);
 
 }  // namespace tervo

@@ -2,6 +2,7 @@
 
 #include "work/RecordWriter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -141,8 +142,11 @@ bool readChannelsAndEvents(ByteReader& r, WorkDefinition& d, uint32_t n, uint32_
 }  // namespace
 
 FileStatus loadWorkTemplate(const std::string& path, WorkDefinition& out) {
+    // Bytes after the events are ignored, so no more than the largest template is read.
+    constexpr size_t kLargest =
+        kTemplateHead + kMaxChannels * ChannelInfo::kSize + kMaxEvents * EventInfo::kSize;
     std::vector<uint8_t> bytes;
-    if (!readWholeFile(path, bytes)) {
+    if (!readFileHead(path, kLargest, bytes)) {
         return FileStatus::CannotOpen;
     }
     return parseWorkTemplate(bytes, out);
@@ -263,8 +267,60 @@ FileStatus writeRecording(const std::string& path, const Recording& recording) {
                            recording.occurrences.data(), recording.occurrences.size());
 }
 
-FileStatus parseRecording(const std::vector<uint8_t>& bytes, Recording& out) {
-    ByteReader r(bytes);
+namespace {
+
+// A record file in memory, read the way a file's image is.
+class MemoryBytes {
+public:
+    explicit MemoryBytes(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
+    uint64_t size() const { return m_bytes.size(); }
+    bool read(uint64_t offset, uint8_t* out, size_t size) const {
+        if (offset > m_bytes.size() || size > m_bytes.size() - offset) {
+            return false;
+        }
+        std::copy_n(m_bytes.begin() + static_cast<ptrdiff_t>(offset), size, out);
+        return true;
+    }
+
+private:
+    const std::vector<uint8_t>& m_bytes;
+};
+
+// Reads `count` records of `recordBytes` each from `offset` on, about a megabyte at a time
+// through `chunk`, and hands `take` a reader on each record with its index. False when the
+// bytes run out.
+template <typename Source, typename Take>
+bool readRecords(const Source& source, std::vector<uint8_t>& chunk, uint64_t& offset,
+                 uint64_t count, size_t recordBytes, Take&& take) {
+    constexpr size_t kChunkBytes = 1 << 20;
+    const uint64_t perChunk = std::max<size_t>(1, kChunkBytes / recordBytes);
+    chunk.resize(static_cast<size_t>(std::min(perChunk, count)) * recordBytes);
+    for (uint64_t done = 0; done < count;) {
+        const size_t records = static_cast<size_t>(std::min(perChunk, count - done));
+        const size_t bytes = records * recordBytes;
+        if (!source.read(offset, chunk.data(), bytes)) {
+            return false;
+        }
+        ByteReader r(chunk.data(), bytes);
+        for (size_t i = 0; i < records; ++i) {
+            take(r, done + i);
+        }
+        if (!r.ok()) {
+            return false;
+        }
+        offset += bytes;
+        done += records;
+    }
+    return true;
+}
+
+template <typename Source>
+FileStatus parseRecordFrom(const Source& source, Recording& out) {
+    uint8_t head[kRecordHead];
+    if (source.size() < kRecordHead || !source.read(0, head, kRecordHead)) {
+        return FileStatus::Bad;
+    }
+    ByteReader r(head, kRecordHead);
     uint8_t header[kHeaderBytes];
     r.bytes(header, kHeaderBytes);  // any header is accepted
     Recording rec;
@@ -277,53 +333,76 @@ FileStatus parseRecording(const std::vector<uint8_t>& bytes, Recording& out) {
         n > static_cast<uint32_t>(kMaxChannels)) {
         return FileStatus::Bad;
     }
-    // Every count must be backed by its bytes before anything is allocated for it, so a
-    // damaged count can neither exhaust memory nor leave arrays half read.
-    const uint64_t rowBytes = 4 + 8 * static_cast<uint64_t>(n);
+    // Every count must be backed by the bytes the file really holds before anything is
+    // allocated or read for it, so a damaged count can neither exhaust memory nor leave arrays
+    // half read; this also refuses bytes after the occurrences.
+    const uint64_t rowBytes = 4 + 8 * uint64_t{n};
     const uint64_t expected = kRecordHead + uint64_t{n} * ChannelInfo::kSize +
                               uint64_t{e} * EventInfo::kSize + uint64_t{s} * rowBytes +
                               uint64_t{k} * 8;
-    if (expected != bytes.size()) {
+    if (expected != source.size()) {
         return FileStatus::Bad;
     }
     try {
-        if (!readChannelsAndEvents(r, rec.definition, n, e)) {
-            return FileStatus::Bad;
-        }
+        uint64_t at = kRecordHead;
+        std::vector<uint8_t> chunk;
+        WorkDefinition& d = rec.definition;
+        d.channels.resize(n);
+        d.events.resize(e);
         rec.times.resize(s);
         rec.values.resize(size_t{s} * n);
-        for (uint32_t row = 0; row < s; ++row) {
-            rec.times[row] = r.i32();
-            r.f64s(rec.values.data() + size_t{row} * n, n);
-        }
         rec.occurrences.resize(k);
-        for (EventOccurrence& o : rec.occurrences) {
-            o.time = r.i32();
-            o.event = r.i32();
+        const bool whole =
+            readRecords(source, chunk, at, n, ChannelInfo::kSize,
+                        [&](ByteReader& b, uint64_t i) { readChannel(b, d.channels[i]); }) &&
+            readRecords(source, chunk, at, e, EventInfo::kSize,
+                        [&](ByteReader& b, uint64_t i) { readEvent(b, d.events[i]); }) &&
+            readRecords(source, chunk, at, s, rowBytes,
+                        [&](ByteReader& b, uint64_t row) {
+                            rec.times[row] = b.i32();
+                            b.f64s(rec.values.data() + row * n, n);
+                        }) &&
+            readRecords(source, chunk, at, k, 8, [&](ByteReader& b, uint64_t i) {
+                rec.occurrences[i].time = b.i32();
+                rec.occurrences[i].event = b.i32();
+            });
+        if (!whole) {
+            return FileStatus::Bad;
         }
     } catch (const std::bad_alloc&) {
-        return FileStatus::Bad;
-    }
-    if (!r.ok() || r.remaining() != 0) {
         return FileStatus::Bad;
     }
     out = std::move(rec);
     return FileStatus::Ok;
 }
 
+}  // namespace
+
+FileStatus parseRecording(const std::vector<uint8_t>& bytes, Recording& out) {
+    return parseRecordFrom(MemoryBytes(bytes), out);
+}
+
 FileStatus readRecording(const std::string& path, Recording& out) {
-    std::vector<uint8_t> bytes;
     try {
-        // An update that a crash cut short is undone on disk where we may, and in what is
-        // read in any case, so the file reads as its last complete image.
+        // An update that a crash cut short is redone on disk where we may, and in what is
+        // read in any case, so the file reads as its last complete image. The rows go
+        // straight from the file into the arrays, a megabyte at a time.
         recoverRecordFile(path);
-        if (!readRecordImage(path, bytes)) {
+        FileStatus status = FileStatus::Bad;
+        Recording rec;
+        if (!useStableRecordImage(path, [&](const RecordImage& image) {
+                rec = Recording{};
+                status = parseRecordFrom(image, rec);
+            })) {
             return FileStatus::CannotOpen;
         }
+        if (status == FileStatus::Ok) {
+            out = std::move(rec);
+        }
+        return status;
     } catch (const std::bad_alloc&) {
         return FileStatus::Bad;
     }
-    return parseRecording(bytes, out);
 }
 
 }  // namespace tervo
