@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "history/HistoryChart.h"
+#include "history/HistoryCsv.h"
 #include "history/HistoryRules.h"
 #include "support/RawPty.h"
 #include "text/Gbk.h"
@@ -149,6 +153,57 @@ TEST_F(HistoryRulesTest, SaveAfterDeletionReadsBack) {
     EXPECT_EQ(back.times, rec.times);
     EXPECT_EQ(back.values, rec.values);
     EXPECT_EQ(back.occurrences.size(), 2u);
+}
+
+namespace {
+
+std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+TEST_F(HistoryRulesTest, CsvExportWritesBothFilesOrNeither) {
+    tervo::testing::TempDir dir;
+    Recording rec = makeRecording(2, 2, {12.5, kNoValue, 0.1, -3.0});
+    rec.definition.channels[1].setNameGbk(utf8ToGbk("炉,温"));
+    EventInfo hot;
+    hot.setNameGbk(utf8ToGbk("超温"));
+    rec.definition.events.push_back(hot);
+    rec.occurrences = {{1'000'000'000, 0}, {1'000'000'001, 5}};
+    const std::string csv = (dir / "out.csv").string();
+    EXPECT_EQ(exportHistoryCsv(csv, rec), "");
+    EXPECT_EQ(fileText(csv),
+              "\xEF\xBB\xBF时间,通道1,\"炉,温\"\n"
+              "2001/09/09 01:46:40,12.5,\n"
+              "2001/09/09 01:46:41,0.1,-3\n");
+    EXPECT_EQ(fileText(dir / "out_events.csv"),
+              "\xEF\xBB\xBF时间,事件\n"
+              "2001/09/09 01:46:40,超温\n"
+              "2001/09/09 01:46:41,#5\n");
+
+    // Streamed through a buffer much smaller than the file: the same bytes as in one piece.
+    Recording big = makeRecording(20'000, 3);
+    big.values[7] = kNoValue;
+    std::ostringstream whole;
+    whole << "\xEF\xBB\xBF";
+    writeRowsCsv(whole, big);
+    ASSERT_GT(whole.str().size(), 500'000u);
+    EXPECT_EQ(exportHistoryCsv(csv, big), "");
+    EXPECT_EQ(fileText(csv), whole.str());
+
+    // The events file cannot be written: the rows file keeps its old content, nothing is left
+    // beside them.
+    std::filesystem::remove(dir / "out_events.csv");
+    std::filesystem::create_directory(dir / "out_events.csv");
+    EXPECT_EQ(exportHistoryCsv(csv, rec), (dir / "out_events.csv").string());
+    EXPECT_EQ(fileText(csv), whole.str());
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        ++files;
+    }
+    EXPECT_EQ(files, 2u);
 }
 
 TEST_F(HistoryRulesTest, ReportPaging) {

@@ -337,7 +337,7 @@ void HistoryView::exportCsv() {
         return;
     }
     const QString path = withDefaultExtension(chosen, QStringLiteral("csv"));
-    if (!exportHistoryCsv(path.toStdString(), m_history)) {
+    if (!exportHistoryCsv(path.toStdString(), m_history).empty()) {
         messageBox(this, QStringLiteral("保存失败！！！"));
     }
 }
