@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <string>
 
@@ -28,6 +29,14 @@ long statusKb(const char* field) {
         }
     }
     return 0;
+}
+
+// CPU time of this thread in milliseconds: on a busy machine it shows the work a repaint
+// costs apart from the time other processes take.
+double threadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
 }  // namespace
@@ -89,9 +98,20 @@ int main(int argc, char** argv) {
     for (const auto& m : modes) {
         in.mode = m.mode;
         in.fullScreen = m.full;
-        timer.restart();
-        renderHistoryPicture(in);
-        std::printf("repaint %s: %lld ms\n", m.name, static_cast<long long>(timer.elapsed()));
+        // The best of three: other processes on the machine only ever add time.
+        qint64 best = -1;
+        double bestCpu = 0.0;
+        for (int run = 0; run < 3; ++run) {
+            timer.restart();
+            const double cpu = threadCpuMs();
+            renderHistoryPicture(in);
+            if (best < 0 || timer.elapsed() < best) {
+                best = timer.elapsed();
+                bestCpu = threadCpuMs() - cpu;
+            }
+        }
+        std::printf("repaint %s: %lld ms (cpu %.0f ms)\n", m.name, static_cast<long long>(best),
+                    bestCpu);
     }
     return 0;
 }
