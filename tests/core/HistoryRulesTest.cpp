@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -318,6 +319,57 @@ TEST_F(HistoryRulesTest, Paths) {
     const Path ring = periodChartPath(in);
     EXPECT_LT(ring.size(), 3000u);
     EXPECT_EQ(ring[1].x, 475 + 260);
+}
+
+TEST_F(HistoryRulesTest, OneWalkGivesEveryChannelItsOwnPath) {
+    // Blocks of rows, folds inside them, failed readings and coefficients: walking three
+    // channels at once hands each the steps its own path has.
+    Recording rec = makeRecording(1000, 3);
+    for (size_t i = 0; i < rec.values.size(); ++i) {
+        rec.values[i] = i % 13 == 5 ? kNoValue : 50.0 + 40.0 * std::sin(double(i) / 29.0);
+    }
+    rec.definition.channels[1].displayCoefficient = 2.0;
+    rec.definition.channels[1].offsetCoefficient = -30.0;
+    PeriodWalk walk;
+    walk.recording = &rec;
+    walk.channels = {2, 0, 1};
+    walk.period = 37;
+    walk.zoom = 2;
+    walk.offset = 15;
+    walk.samplingPeriod = 5;
+    std::vector<Path> chart(3);
+    std::vector<Path> curve(3);
+    auto into = [](std::vector<Path>& paths) {
+        return [&paths](size_t slot, const PathStep& step) { paths[slot].push_back(step); };
+    };
+    auto chartSink = into(chart);
+    auto curveSink = into(curve);
+    walkPeriodChart(walk, chartSink);
+    walkPeriodCurve(walk, curveSink);
+    for (size_t slot = 0; slot < 3; ++slot) {
+        PathInput one;
+        one.recording = &rec;
+        one.channel = walk.channels[slot];
+        one.period = 37;
+        one.zoom = 2;
+        one.offset = 15;
+        const Path ownChart = periodChartPath(one);
+        const Path ownCurve = periodCurvePath(one, 5);
+        ASSERT_EQ(chart[slot].size(), ownChart.size());
+        ASSERT_EQ(curve[slot].size(), ownCurve.size());
+        EXPECT_GT(ownChart.size(), 500u);
+        EXPECT_GT(ownCurve.size(), 400u);
+        for (size_t i = 0; i < ownChart.size(); ++i) {
+            EXPECT_EQ(chart[slot][i].x, ownChart[i].x);
+            EXPECT_EQ(chart[slot][i].y, ownChart[i].y);
+            EXPECT_EQ(chart[slot][i].line, ownChart[i].line);
+        }
+        for (size_t i = 0; i < ownCurve.size(); ++i) {
+            EXPECT_EQ(curve[slot][i].x, ownCurve[i].x);
+            EXPECT_EQ(curve[slot][i].y, ownCurve[i].y);
+            EXPECT_EQ(curve[slot][i].line, ownCurve[i].line);
+        }
+    }
 }
 
 TEST_F(HistoryRulesTest, ChannelInformationTexts) {

@@ -203,8 +203,12 @@ private:
 
 }  // namespace detail
 
-// The polar period chart: from row 0's point at angle 0, a line to every row's point. The
-// angles are computed a block of rows at a time, once for all channels.
+// The walks take the rows a block at a time: what all channels share (a row's angle, a step's
+// column) is computed once per block, then each channel's heights and points of the block in a
+// loop of its own, then its steps in order.
+inline constexpr size_t kWalkBlock = 256;
+
+// The polar period chart: from row 0's point at angle 0, a line to every row's point.
 template <class Sink>
 void walkPeriodChart(const PeriodWalk& walk, Sink& sink) {
     const Recording& rec = *walk.recording;
@@ -218,31 +222,34 @@ void walkPeriodChart(const PeriodWalk& walk, Sink& sink) {
         channels.take(slot, rec.values.data());
         channels.move(sink, slot, detail::truncated(channels.height(slot) / 2.0 + 475.0), 260);
     }
-    constexpr size_t kBlock = 256;
-    std::array<double, kBlock> cosines;
-    std::array<double, kBlock> sines;
-    for (size_t begin = 0; begin < rows; begin += kBlock) {
-        const size_t end = std::min(rows, begin + kBlock);
-        for (size_t row = begin; row < end; ++row) {
-            double c = 1.0;
-            double s = 0.0;
+    std::array<double, kWalkBlock> cosines;
+    std::array<double, kWalkBlock> sines;
+    std::array<int, kWalkBlock> heights;
+    std::array<int, kWalkBlock> xs;
+    std::array<int, kWalkBlock> ys;
+    for (size_t begin = 0; begin < rows; begin += kWalkBlock) {
+        const size_t n = std::min(rows - begin, kWalkBlock);
+        for (size_t i = 0; i < n; ++i) {
+            cosines[i] = 1.0;
+            sines[i] = 0.0;
             if (walk.period > 0) {
-                const double a = static_cast<double>(row) / walk.period * 2.0 * 3.1416;
-                c = std::cos(a);
-                s = std::sin(a);
+                const double a = static_cast<double>(begin + i) / walk.period * 2.0 * 3.1416;
+                cosines[i] = std::cos(a);
+                sines[i] = std::sin(a);
             }
-            cosines[row - begin] = c;
-            sines[row - begin] = s;
         }
-        for (size_t row = begin; row < end; ++row) {
-            const double c = cosines[row - begin];
-            const double s = sines[row - begin];
-            const double* values = rec.values.data() + row * width;
-            for (size_t slot = 0; slot < channels.count(); ++slot) {
-                channels.take(slot, values);
-                const int h = channels.height(slot);
-                channels.line(sink, slot, detail::truncated(h * c / 2.0 + 475.0),
-                              detail::truncated(h * s / 2.0 + 260.0));
+        const double* values = rec.values.data() + begin * width;
+        for (size_t slot = 0; slot < channels.count(); ++slot) {
+            for (size_t i = 0; i < n; ++i) {
+                channels.take(slot, values + i * width);
+                heights[i] = channels.height(slot);
+            }
+            for (size_t i = 0; i < n; ++i) {
+                xs[i] = detail::truncated(heights[i] * cosines[i] / 2.0 + 475.0);
+                ys[i] = detail::truncated(heights[i] * sines[i] / 2.0 + 260.0);
+            }
+            for (size_t i = 0; i < n; ++i) {
+                channels.line(sink, slot, xs[i], ys[i]);
             }
         }
     }
@@ -267,18 +274,33 @@ void walkPeriodCurve(const PeriodWalk& walk, Sink& sink) {
     const int64_t first =
         walk.samplingPeriod > 0 ? std::max<int64_t>(walk.offset / walk.samplingPeriod, 0) : 0;
     const size_t z = static_cast<size_t>(std::max(1, walk.zoom));
+    std::array<size_t, kWalkBlock> stepRows;
+    std::array<int, kWalkBlock> columns;
+    std::array<bool, kWalkBlock> folds;  // the pen goes back to column 1 after the step
+    std::array<int, kWalkBlock> heights;
     int64_t x = 0;
-    for (size_t row = static_cast<size_t>(first); row < rows && x <= 950; row += z) {
-        const double* values = rec.values.data() + row * width;
-        for (size_t slot = 0; slot < channels.count(); ++slot) {
-            channels.take(slot, values);
-            channels.line(sink, slot, static_cast<int>(x), 520 - channels.height(slot));
+    size_t row = static_cast<size_t>(first);
+    while (row < rows && x <= 950) {
+        size_t n = 0;
+        for (; n < kWalkBlock && row < rows && x <= 950; ++n, row += z) {
+            stepRows[n] = row;
+            columns[n] = static_cast<int>(x);
+            ++x;
+            folds[n] = x > static_cast<int64_t>(walk.period);
+            if (folds[n]) {
+                x = 1;
+            }
         }
-        ++x;
-        if (x > static_cast<int64_t>(walk.period)) {
-            x = 1;
-            for (size_t slot = 0; slot < channels.count(); ++slot) {
-                channels.move(sink, slot, 1, 520 - channels.height(slot));
+        for (size_t slot = 0; slot < channels.count(); ++slot) {
+            for (size_t i = 0; i < n; ++i) {
+                channels.take(slot, rec.values.data() + stepRows[i] * width);
+                heights[i] = channels.height(slot);
+            }
+            for (size_t i = 0; i < n; ++i) {
+                channels.line(sink, slot, columns[i], 520 - heights[i]);
+                if (folds[i]) {
+                    channels.move(sink, slot, 1, 520 - heights[i]);
+                }
             }
         }
     }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <system_error>
 #include <thread>
 
 #include "link/ParameterTable.h"
@@ -351,7 +352,11 @@ std::unique_ptr<TopChannelMap> walkChannels(const PeriodWalk& walk, bool chart) 
     {
         std::vector<std::jthread> helpers;
         for (size_t i = 1; i < parts; ++i) {
-            helpers.emplace_back([&, i] { walkInto(walks[i], *maps[i]); });
+            try {
+                helpers.emplace_back([&, i] { walkInto(walks[i], *maps[i]); });
+            } catch (const std::system_error&) {
+                walkInto(walks[i], *maps[i]);  // no thread to be had: this one does it
+            }
         }
         walkInto(walks[0], *maps[0]);
     }
