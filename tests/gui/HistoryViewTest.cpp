@@ -178,6 +178,8 @@ private slots:
         rec.occurrences = {{1'078'414'200, 0}, {1'078'414'205, 3}};
         HistoryView* view = openHistory(save(rec, QStringLiteral("t.alt")));
         QVERIFY(view != nullptr);
+        view->action(QStringLiteral("periodChartModeAction"))->trigger();
+        const QImage allRows = view->grabView().copy(30, 19, 951, 521);
         // Outside the table mode deletion is refused.
         view->deleteSelectedRows();
         QCOMPARE(ScriptedPrompts::describe(m_prompts->messages.last()),
@@ -209,6 +211,10 @@ private slots:
         view->deleteSelectedRows();
         QCOMPARE(model->rowCount(), 4);
         QCOMPARE(view->history().times[1], 1'078'414'215);
+        // The period chart shows the rows that remain.
+        view->action(QStringLiteral("periodChartModeAction"))->trigger();
+        QVERIFY(view->grabView().copy(30, 19, 951, 521) != allRows);
+        view->action(QStringLiteral("tableModeAction"))->trigger();
         QCOMPARE(model->index(2, 0).data().toString().left(19),
                  QStringLiteral("2004/03/04 15:30:15"));
         // Save as another file: the reduced rows and every occurrence read back.
@@ -515,7 +521,11 @@ private slots:
             colour.bar(2)->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // 0 -> 1
             d.accept();
         };
+        // The second curve starts at 51 of 0..100: window (30, 19 + 520 - 265).
+        QCOMPARE(view->grabView().pixel(30, 274),
+                 rgbOf(view->history().definition.styles[1].colour));
         QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(850, 39 + 30 + 5));
+        QCOMPARE(view->grabView().pixel(30, 274), rgbOf(0x01F50A));
         Recording back;
         QCOMPARE(readRecording(path.toStdString(), back), FileStatus::Ok);
         QCOMPARE(back.definition.styles[1].colour, uint32_t(0x01F50A));

@@ -548,6 +548,35 @@ void paintHistoryPicture(QPainter& p, const HistoryPictureInput& in) {
     p.restore();
 }
 
+bool drawsTheSame(const HistoryPictureInput& a, const HistoryPictureInput& b) {
+    const DisplayOptions& o = a.options;
+    const DisplayOptions& p = b.options;
+    const bool sameOptions = o.timeMinorGrid == p.timeMinorGrid &&
+                             o.valueMinorGrid == p.valueMinorGrid && o.timeGrid == p.timeGrid &&
+                             o.timeCursor == p.timeCursor && o.valueGrid == p.valueGrid &&
+                             o.valueCursor == p.valueCursor && o.legend == p.legend &&
+                             o.relativeTime == p.relativeTime && o.axisOption == p.axisOption;
+    if (a.history != b.history || a.mode != b.mode || !sameOptions || a.visible != b.visible ||
+        a.printing != b.printing || a.dataRange.minimum != b.dataRange.minimum ||
+        a.dataRange.maximum != b.dataRange.maximum || a.clock != b.clock) {
+        return false;
+    }
+    switch (a.mode) {
+        case HistoryMode::Curve:
+            return a.zoom == b.zoom && a.offset == b.offset && a.ruler == b.ruler &&
+                   a.fullScreen == b.fullScreen;
+        case HistoryMode::PeriodChart:
+            return o.relativeTime || !o.timeGrid || a.now == b.now;
+        case HistoryMode::PeriodCurve:
+            return a.zoom == b.zoom && a.offset == b.offset;
+        case HistoryMode::ChannelInfo:
+        case HistoryMode::Table:
+        case HistoryMode::EventTable:
+            return true;
+    }
+    return false;
+}
+
 QImage renderHistoryPicture(const HistoryPictureInput& input) {
     QImage image(kLastX + 1, kLastY + 1, QImage::Format_RGB32);
     QPainter painter(&image);
