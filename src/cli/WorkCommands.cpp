@@ -6,13 +6,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "Clock.h"
 #include "curves/TrackingCurve.h"
 #include "history/HistoryCsv.h"
-#include "io/FileIo.h"
 #include "link/ParameterTable.h"
 #include "link/PortMap.h"
 #include "net/RecordServices.h"
@@ -398,32 +396,11 @@ int commandExport(const Options& o, std::ostream& out, std::ostream& err) {
     const auto given = o.flags.find("--out");
     const std::string csvPath =
         given != o.flags.end() ? given->second : replaceExtension(path, ".csv");
-    const std::string eventsPath = replaceExtension(csvPath, "_events.csv");
+    const std::string eventsPath = eventsCsvPath(csvPath);
     refuseOverwritingInput(csvPath, path);
     refuseOverwritingInput(eventsPath, path);
-
-    std::ostringstream csv;
-    writeRowsCsv(csv, rec);
-    std::ostringstream events;
-    writeEventsCsv(events, rec);
-    // Both files are written beside their targets first and put in place only when both
-    // could be written, so a failure leaves nothing behind.
-    AtomicFile csvFile(csvPath);
-    AtomicFile eventsFile(eventsPath);
-    const std::string csvText = csv.str();
-    const std::string eventsText = events.str();
-    csvFile.write(csvText.data(), csvText.size());
-    eventsFile.write(eventsText.data(), eventsText.size());
-    if (!csvFile.ok() || !eventsFile.ok()) {
-        err << "无法写入：" << printableUtf8(!csvFile.ok() ? csvPath : eventsPath) << '\n';
-        return 1;
-    }
-    if (!csvFile.commit()) {
-        err << "无法写入：" << printableUtf8(csvPath) << '\n';
-        return 1;
-    }
-    if (!eventsFile.commit()) {
-        err << "无法写入：" << printableUtf8(eventsPath) << '\n';
+    if (const std::string failed = exportHistoryCsv(csvPath, rec); !failed.empty()) {
+        err << "无法写入：" << printableUtf8(failed) << '\n';
         return 1;
     }
     out << printableUtf8(csvPath) << '\n' << printableUtf8(eventsPath) << '\n';

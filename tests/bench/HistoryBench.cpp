@@ -1,15 +1,18 @@
-// Opening and repainting a large history: the time to open a record file through the wait
-// dialog, the resident memory afterwards against the file's size, and the time of one
-// picture per mode. Prints the figures; fails only when the file does not open.
+// Opening, repainting and exporting a large history: the time to open a record file through
+// the wait dialog, the resident memory afterwards against the file's size, the time of one
+// picture per mode, and the time and peak memory of the CSV export. Prints the figures; fails
+// when the file does not open or when the export holds its text in memory.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <string>
 
+#include "history/HistoryCsv.h"
 #include "history/HistoryPicture.h"
 #include "history/HistoryView.h"
 #include "work/WorkFiles.h"
@@ -28,6 +31,14 @@ long statusKb(const char* field) {
         }
     }
     return 0;
+}
+
+// Processor time of this process (all its threads) in milliseconds: on a busy machine it
+// shows the work a repaint costs apart from the time other processes take.
+double cpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
 }  // namespace
@@ -89,9 +100,45 @@ int main(int argc, char** argv) {
     for (const auto& m : modes) {
         in.mode = m.mode;
         in.fullScreen = m.full;
-        timer.restart();
-        renderHistoryPicture(in);
-        std::printf("repaint %s: %lld ms\n", m.name, static_cast<long long>(timer.elapsed()));
+        // The best of three: other processes on the machine only ever add time.
+        qint64 best = -1;
+        double bestCpu = 0.0;
+        for (int run = 0; run < 3; ++run) {
+            timer.restart();
+            const double cpu = cpuMs();
+            renderHistoryPicture(in);
+            if (best < 0 || timer.elapsed() < best) {
+                best = timer.elapsed();
+                bestCpu = cpuMs() - cpu;
+            }
+        }
+        std::printf("repaint %s: %lld ms (cpu %.0f ms)\n", m.name, static_cast<long long>(best),
+                    bestCpu);
+    }
+    // The view repaints a picture it would draw the same from the one it kept.
+    view->setMode(HistoryMode::PeriodChart);
+    view->grabView();
+    timer.restart();
+    view->grabView();
+    std::printf("repaint the whole view again in the period chart: %lld ms\n",
+                static_cast<long long>(timer.elapsed()));
+
+    // The export streams: the peak of resident memory stays far below the text's size.
+    const QString csv = dir.filePath(QStringLiteral("big.csv"));
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+    const long resident = statusKb("VmRSS:");
+    timer.restart();
+    if (!exportHistoryCsv(csv.toStdString(), view->history()).empty()) {
+        std::fprintf(stderr, "the export failed\n");
+        return 1;
+    }
+    const long csvKb = static_cast<long>(QFileInfo(csv).size() / 1024);
+    const long rise = statusKb("VmHWM:") - resident;
+    std::printf("export CSV: %lld ms, %ld kB written, peak +%ld kB\n",
+                static_cast<long long>(timer.elapsed()), csvKb, rise);
+    if (rise > csvKb / 2) {
+        std::fprintf(stderr, "the export held its text in memory\n");
+        return 1;
     }
     return 0;
 }

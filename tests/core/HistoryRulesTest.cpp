@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "history/HistoryChart.h"
+#include "history/HistoryCsv.h"
 #include "history/HistoryRules.h"
 #include "support/RawPty.h"
 #include "text/Gbk.h"
@@ -151,6 +156,57 @@ TEST_F(HistoryRulesTest, SaveAfterDeletionReadsBack) {
     EXPECT_EQ(back.occurrences.size(), 2u);
 }
 
+namespace {
+
+std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+TEST_F(HistoryRulesTest, CsvExportWritesBothFilesOrNeither) {
+    tervo::testing::TempDir dir;
+    Recording rec = makeRecording(2, 2, {12.5, kNoValue, 0.1, -3.0});
+    rec.definition.channels[1].setNameGbk(utf8ToGbk("炉,温"));
+    EventInfo hot;
+    hot.setNameGbk(utf8ToGbk("超温"));
+    rec.definition.events.push_back(hot);
+    rec.occurrences = {{1'000'000'000, 0}, {1'000'000'001, 5}};
+    const std::string csv = (dir / "out.csv").string();
+    EXPECT_EQ(exportHistoryCsv(csv, rec), "");
+    EXPECT_EQ(fileText(csv),
+              "\xEF\xBB\xBF时间,通道1,\"炉,温\"\n"
+              "2001/09/09 01:46:40,12.5,\n"
+              "2001/09/09 01:46:41,0.1,-3\n");
+    EXPECT_EQ(fileText(dir / "out_events.csv"),
+              "\xEF\xBB\xBF时间,事件\n"
+              "2001/09/09 01:46:40,超温\n"
+              "2001/09/09 01:46:41,#5\n");
+
+    // Streamed through a buffer much smaller than the file: the same bytes as in one piece.
+    Recording big = makeRecording(20'000, 3);
+    big.values[7] = kNoValue;
+    std::ostringstream whole;
+    whole << "\xEF\xBB\xBF";
+    writeRowsCsv(whole, big);
+    ASSERT_GT(whole.str().size(), 500'000u);
+    EXPECT_EQ(exportHistoryCsv(csv, big), "");
+    EXPECT_EQ(fileText(csv), whole.str());
+
+    // The events file cannot be written: the rows file keeps its old content, nothing is left
+    // beside them.
+    std::filesystem::remove(dir / "out_events.csv");
+    std::filesystem::create_directory(dir / "out_events.csv");
+    EXPECT_EQ(exportHistoryCsv(csv, rec), (dir / "out_events.csv").string());
+    EXPECT_EQ(fileText(csv), whole.str());
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        ++files;
+    }
+    EXPECT_EQ(files, 2u);
+}
+
 TEST_F(HistoryRulesTest, ReportPaging) {
     EXPECT_EQ(reportPageCount(true, 61), 2);
     EXPECT_EQ(reportPageRows(1, 61).count, 60u);
@@ -263,6 +319,57 @@ TEST_F(HistoryRulesTest, Paths) {
     const Path ring = periodChartPath(in);
     EXPECT_LT(ring.size(), 3000u);
     EXPECT_EQ(ring[1].x, 475 + 260);
+}
+
+TEST_F(HistoryRulesTest, OneWalkGivesEveryChannelItsOwnPath) {
+    // Blocks of rows, folds inside them, failed readings and coefficients: walking three
+    // channels at once hands each the steps its own path has.
+    Recording rec = makeRecording(1000, 3);
+    for (size_t i = 0; i < rec.values.size(); ++i) {
+        rec.values[i] = i % 13 == 5 ? kNoValue : 50.0 + 40.0 * std::sin(double(i) / 29.0);
+    }
+    rec.definition.channels[1].displayCoefficient = 2.0;
+    rec.definition.channels[1].offsetCoefficient = -30.0;
+    PeriodWalk walk;
+    walk.recording = &rec;
+    walk.channels = {2, 0, 1};
+    walk.period = 37;
+    walk.zoom = 2;
+    walk.offset = 15;
+    walk.samplingPeriod = 5;
+    std::vector<Path> chart(3);
+    std::vector<Path> curve(3);
+    auto into = [](std::vector<Path>& paths) {
+        return [&paths](size_t slot, const PathStep& step) { paths[slot].push_back(step); };
+    };
+    auto chartSink = into(chart);
+    auto curveSink = into(curve);
+    walkPeriodChart(walk, chartSink);
+    walkPeriodCurve(walk, curveSink);
+    for (size_t slot = 0; slot < 3; ++slot) {
+        PathInput one;
+        one.recording = &rec;
+        one.channel = walk.channels[slot];
+        one.period = 37;
+        one.zoom = 2;
+        one.offset = 15;
+        const Path ownChart = periodChartPath(one);
+        const Path ownCurve = periodCurvePath(one, 5);
+        ASSERT_EQ(chart[slot].size(), ownChart.size());
+        ASSERT_EQ(curve[slot].size(), ownCurve.size());
+        EXPECT_GT(ownChart.size(), 500u);
+        EXPECT_GT(ownCurve.size(), 400u);
+        for (size_t i = 0; i < ownChart.size(); ++i) {
+            EXPECT_EQ(chart[slot][i].x, ownChart[i].x);
+            EXPECT_EQ(chart[slot][i].y, ownChart[i].y);
+            EXPECT_EQ(chart[slot][i].line, ownChart[i].line);
+        }
+        for (size_t i = 0; i < ownCurve.size(); ++i) {
+            EXPECT_EQ(curve[slot][i].x, ownCurve[i].x);
+            EXPECT_EQ(curve[slot][i].y, ownCurve[i].y);
+            EXPECT_EQ(curve[slot][i].line, ownCurve[i].line);
+        }
+    }
 }
 
 TEST_F(HistoryRulesTest, ChannelInformationTexts) {

@@ -266,7 +266,8 @@ TEST_F(Recorder, RecordsDumpsAndExportsWhatTheLayoutSays) {
     ASSERT_EQ(exported.status, 0) << exported.err;
     std::ifstream csv(m_dir / "x.csv");
     std::getline(csv, line);
-    EXPECT_EQ(line, "时间,炉温,设定,无应答,曲线");
+    // UTF-8 with a byte order mark, so spreadsheets read the Chinese names.
+    EXPECT_EQ(line, "\xEF\xBB\xBF时间,炉温,设定,无应答,曲线");
     for (uint32_t row = 0; row < p.s; ++row) {
         ASSERT_TRUE(std::getline(csv, line));
         std::vector<std::string> cells;
@@ -283,7 +284,7 @@ TEST_F(Recorder, RecordsDumpsAndExportsWhatTheLayoutSays) {
     }
     std::ifstream events(m_dir / "x_events.csv");
     std::getline(events, line);
-    EXPECT_EQ(line, "时间,事件");
+    EXPECT_EQ(line, "\xEF\xBB\xBF时间,事件");
     std::getline(events, line);
     EXPECT_EQ(line, stamp(p.occurrences[0].first) + ",超温");
 

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QMdiArea>
+#include <QPainter>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -11,6 +12,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -176,6 +178,8 @@ private slots:
         rec.occurrences = {{1'078'414'200, 0}, {1'078'414'205, 3}};
         HistoryView* view = openHistory(save(rec, QStringLiteral("t.alt")));
         QVERIFY(view != nullptr);
+        view->action(QStringLiteral("periodChartModeAction"))->trigger();
+        const QImage allRows = view->grabView().copy(30, 19, 951, 521);
         // Outside the table mode deletion is refused.
         view->deleteSelectedRows();
         QCOMPARE(ScriptedPrompts::describe(m_prompts->messages.last()),
@@ -207,6 +211,10 @@ private slots:
         view->deleteSelectedRows();
         QCOMPARE(model->rowCount(), 4);
         QCOMPARE(view->history().times[1], 1'078'414'215);
+        // The period chart shows the rows that remain.
+        view->action(QStringLiteral("periodChartModeAction"))->trigger();
+        QVERIFY(view->grabView().copy(30, 19, 951, 521) != allRows);
+        view->action(QStringLiteral("tableModeAction"))->trigger();
         QCOMPARE(model->index(2, 0).data().toString().left(19),
                  QStringLiteral("2004/03/04 15:30:15"));
         // Save as another file: the reduced rows and every occurrence read back.
@@ -295,6 +303,141 @@ private slots:
         QVERIFY(marks > 0);
     }
 
+    void periodPicturesDrawEveryRowsLine() {
+        // Enough rows for the work to be shared out, failed readings, coefficients, values
+        // beyond the range and a channel hidden: each picture equals every row's line drawn
+        // one after the other, nothing left out.
+        constexpr size_t kRows = 70'000;
+        Recording rec = makeHistory(kRows, 4);
+        for (size_t r = 0; r < kRows; ++r) {
+            for (size_t c = 0; c < 4; ++c) {
+                rec.values[r * 4 + c] = 50.0 + 45.0 * std::sin(double(r) / (37.0 + c)) +
+                                        double((r * 7 + c * 3) % 11) - 5.0;
+            }
+            if (r % 97 < 3) {
+                rec.values[r * 4 + 1] = kNoValue;
+            }
+        }
+        rec.values[0] = kNoValue;
+        rec.values[4 * 10 + 2] = 500.0;
+        rec.definition.channels[2].displayCoefficient = 0.5;
+        rec.definition.channels[2].offsetCoefficient = 20.0;
+        for (size_t c = 0; c < 4; ++c) {
+            rec.definition.styles[c].colour = 0x000000FFu << (8 * (c % 3));
+        }
+        // The height of row r; a failed reading keeps the height last drawn.
+        auto height = [&rec](size_t c, size_t r, int& last) {
+            const double v = rec.value(r, c);
+            if (!isNoValue(v)) {
+                const ChannelInfo& info = rec.definition.channels[c];
+                const double held =
+                    std::clamp(v * info.displayCoefficient + info.offsetCoefficient, 0.0, 100.0);
+                last = static_cast<int>(held / 100.0 * 520);
+            }
+            return last;
+        };
+        // A one-pixel line, both ends included.
+        auto line = [](QImage& image, QPoint from, QPoint to, QRgb colour) {
+            const int dx = std::abs(to.x() - from.x());
+            const int dy = -std::abs(to.y() - from.y());
+            const int sx = from.x() < to.x() ? 1 : -1;
+            const int sy = from.y() < to.y() ? 1 : -1;
+            int err = dx + dy;
+            for (QPoint p = from;;) {
+                image.setPixel(p, colour);
+                if (p == to) {
+                    return;
+                }
+                const int e2 = 2 * err;
+                if (e2 >= dy) {
+                    err += dy;
+                    p.rx() += sx;
+                }
+                if (e2 <= dx) {
+                    err += dx;
+                    p.ry() += sy;
+                }
+            }
+        };
+        const struct {
+            HistoryMode mode;
+            int32_t period;
+            int zoom;
+            int64_t offset;
+        } cases[] = {{HistoryMode::PeriodChart, 50, 1, 0},
+                     {HistoryMode::PeriodChart, 100'000, 1, 0},
+                     {HistoryMode::PeriodCurve, 50, 1, 0},
+                     {HistoryMode::PeriodCurve, 700, 2, 40},
+                     {HistoryMode::PeriodCurve, 2000, 1, 0}};
+        for (const auto& k : cases) {
+            rec.definition.timing.displayPeriod = k.period;
+            HistoryPictureInput in = pictureOf(rec, k.mode);
+            in.visible[3] = false;
+            in.zoom = k.zoom;
+            in.offset = k.offset;
+            QImage expected(951, 521, QImage::Format_RGB32);
+            expected.fill(colourOf(rec.definition.backgroundColour));
+            for (size_t c = 0; c < 3; ++c) {
+                const QRgb ink = rgbOf(rec.definition.styles[c].colour);
+                int last = 0;
+                const int h0 = height(c, 0, last);
+                if (k.mode == HistoryMode::PeriodChart) {
+                    QPoint at(475 + h0 / 2, 260);
+                    for (size_t r = 0; r < kRows; ++r) {
+                        const double a = double(r) / k.period * 2.0 * 3.1416;
+                        const int h = height(c, r, last);
+                        const QPoint next(int(h * std::cos(a) / 2.0 + 475.0),
+                                          int(h * std::sin(a) / 2.0 + 260.0));
+                        line(expected, at, next, ink);
+                        at = next;
+                    }
+                } else {
+                    QPoint at(0, 520 - h0);
+                    int x = 0;
+                    for (size_t r = size_t(k.offset / 5); r < kRows && x <= 950; r += k.zoom) {
+                        const QPoint next(x, 520 - height(c, r, last));
+                        line(expected, at, next, ink);
+                        at = next;
+                        if (++x > k.period) {
+                            x = 1;
+                            at.setX(1);
+                        }
+                    }
+                }
+            }
+            QCOMPARE(renderHistoryPicture(in), expected);
+        }
+    }
+
+    void periodPicturesKeepTheChannelOrder() {
+        // The period curve over 951 columns: channel 1 (a three-pixel pen) at y = 30, channel
+        // 0 at y = 60, channel 2 at y = 300 but at y = 60 from column 500 to 749.
+        Recording rec = makeHistory(951, 3);
+        for (size_t r = 0; r < 951; ++r) {
+            rec.values[r * 3 + 0] = 88.5;
+            rec.values[r * 3 + 1] = 94.3;
+            rec.values[r * 3 + 2] = r >= 500 && r < 750 ? 88.5 : 50.0;
+        }
+        rec.definition.timing.displayPeriod = 950;
+        rec.definition.styles[0].colour = 0x0000FF;
+        rec.definition.styles[1].colour = 0x00FF00;
+        rec.definition.styles[1].penWidth = 2;
+        rec.definition.styles[2].colour = 0xFF0000;
+        HistoryPictureInput in = pictureOf(rec, HistoryMode::PeriodCurve);
+        in.options.legend = true;
+        const QImage image = renderHistoryPicture(in);
+        const QRgb ink[] = {rgbOf(0x0000FF), rgbOf(0x00FF00), rgbOf(0xFF0000)};
+        QCOMPARE(image.pixel(100, 60), ink[0]);
+        QCOMPARE(image.pixel(100, 30), ink[1]);
+        QCOMPARE(image.pixel(100, 260), ink[2]);
+        // A later channel over an earlier one; legend entry 1 (its swatch at y 50..69) over
+        // channel 0; channel 1 over legend entry 0 (its swatch at y 20..39).
+        QCOMPARE(image.pixel(700, 60), ink[2]);
+        QCOMPARE(image.pixel(820, 60), ink[1]);
+        QCOMPARE(image.pixel(820, 30), ink[1]);
+        QCOMPARE(image.pixel(820, 25), ink[0]);
+    }
+
     void legendTogglesChannels() {
         HistoryView* view = openHistory(save(makeHistory(10, 2), QStringLiteral("l.alt")));
         QVERIFY(view != nullptr);
@@ -378,7 +521,11 @@ private slots:
             colour.bar(2)->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // 0 -> 1
             d.accept();
         };
+        // The second curve starts at 51 of 0..100: window (30, 19 + 520 - 265).
+        QCOMPARE(view->grabView().pixel(30, 274),
+                 rgbOf(view->history().definition.styles[1].colour));
         QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(850, 39 + 30 + 5));
+        QCOMPARE(view->grabView().pixel(30, 274), rgbOf(0x01F50A));
         Recording back;
         QCOMPARE(readRecording(path.toStdString(), back), FileStatus::Ok);
         QCOMPARE(back.definition.styles[1].colour, uint32_t(0x01F50A));

@@ -56,23 +56,12 @@ int rulerLabelX(int position) {
     return std::clamp(position, 90, 920) - 6;
 }
 
-int HeightScale::operator()(double value) {
-    if (isNoValue(value)) {
-        return m_last;
-    }
-    m_last = valueHeight(value, m_lo, m_hi);
-    return m_last;
-}
-
 namespace {
 
 double plotted(const PathInput& in, size_t row) {
-    const double v = in.recording->value(row, in.channel);
     const ChannelInfo& channel = in.recording->definition.channels[in.channel];
-    if (isNoValue(v)) {
-        return v;
-    }
-    return v * channel.displayCoefficient + channel.offsetCoefficient;
+    return detail::plottedValue(in.recording->value(row, in.channel), channel.displayCoefficient,
+                                channel.offsetCoefficient);
 }
 
 }  // namespace
@@ -129,90 +118,39 @@ Path fullScreenCurvePath(const PathInput& in) {
     return path;
 }
 
+namespace {
+
+PeriodWalk oneChannel(const PathInput& in, int32_t samplingPeriod) {
+    PeriodWalk walk;
+    walk.recording = in.recording;
+    walk.channels = {in.channel};
+    walk.lo = in.lo;
+    walk.hi = in.hi;
+    walk.period = in.period;
+    walk.zoom = in.zoom;
+    walk.offset = in.offset;
+    walk.samplingPeriod = samplingPeriod;
+    return walk;
+}
+
+struct PathSink {
+    Path& path;
+    void operator()(size_t, const PathStep& step) { path.push_back(step); }
+};
+
+}  // namespace
+
 Path periodChartPath(const PathInput& in) {
     Path path;
-    path.reserve(std::min<size_t>(in.recording->rowCount(), 1u << 24) + 2);
-    const size_t rows = in.recording->rowCount();
-    if (rows == 0) {
-        return path;
-    }
-    HeightScale height(in.lo, in.hi);
-    const int h0 = height(plotted(in, 0));
-    path.push_back({static_cast<int>(std::trunc(h0 / 2.0 + 475.0)), 260, false});
-    // The angle of row r = qT + k is (q + k / T) turns of 6.2832: one table of the T angles
-    // within a turn and one cosine and sine per turn spare a cosine and sine per row.
-    const uint32_t turn = in.period;
-    const bool table = turn > 0 && turn <= (1u << 20) && rows > turn;
-    std::vector<double> cosK;
-    std::vector<double> sinK;
-    if (table) {
-        cosK.resize(turn);
-        sinK.resize(turn);
-        for (uint32_t k = 0; k < turn; ++k) {
-            const double a = static_cast<double>(k) / turn * 2.0 * 3.1416;
-            cosK[k] = std::cos(a);
-            sinK[k] = std::sin(a);
-        }
-    }
-    double cosQ = 1.0;
-    double sinQ = 0.0;
-    for (size_t row = 0; row < rows; ++row) {
-        const int h = height(plotted(in, row));
-        double c = 1.0;
-        double s = 0.0;
-        if (table) {
-            const size_t k = row % turn;
-            if (k == 0) {
-                const double a = static_cast<double>(row / turn) * 2.0 * 3.1416;
-                cosQ = std::cos(a);
-                sinQ = std::sin(a);
-            }
-            c = cosQ * cosK[k] - sinQ * sinK[k];
-            s = sinQ * cosK[k] + cosQ * sinK[k];
-        } else if (turn > 0) {
-            const double a = static_cast<double>(row) / turn * 2.0 * 3.1416;
-            c = std::cos(a);
-            s = std::sin(a);
-        }
-        const int x = static_cast<int>(std::trunc(h * c / 2.0 + 475.0));
-        const int y = static_cast<int>(std::trunc(h * s / 2.0 + 260.0));
-        const PathStep& last = path.back();
-        if (path.size() > 1 && last.x == x && last.y == y) {
-            continue;
-        }
-        path.push_back({x, y, true});
-    }
+    PathSink sink{path};
+    walkPeriodChart(oneChannel(in, 0), sink);
     return path;
 }
 
 Path periodCurvePath(const PathInput& in, int32_t samplingPeriod) {
     Path path;
-    path.reserve(std::min<size_t>(in.recording->rowCount(), 1u << 24) + 2);
-    const size_t rows = in.recording->rowCount();
-    if (rows == 0) {
-        return path;
-    }
-    HeightScale height(in.lo, in.hi);
-    path.push_back({0, 520 - height(plotted(in, 0)), false});
-    int64_t first = samplingPeriod > 0 ? in.offset / samplingPeriod : 0;
-    if (first < 0) {
-        first = 0;
-    }
-    const size_t z = static_cast<size_t>(std::max(1, in.zoom));
-    int64_t x = 0;
-    for (size_t row = static_cast<size_t>(first); row < rows && x <= 950; row += z) {
-        const int h = height(plotted(in, row));
-        const PathStep step{static_cast<int>(x), 520 - h, true};
-        const PathStep& last = path.back();
-        if (!(last.line && last.x == step.x && last.y == step.y)) {
-            path.push_back(step);
-        }
-        ++x;
-        if (x > static_cast<int64_t>(in.period)) {
-            x = 1;
-            path.push_back({1, 520 - h, false});
-        }
-    }
+    PathSink sink{path};
+    walkPeriodCurve(oneChannel(in, samplingPeriod), sink);
     return path;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -73,7 +75,12 @@ using Path = std::vector<PathStep>;
 class HeightScale {
 public:
     HeightScale(double lo, double hi) : m_lo(lo), m_hi(hi) {}
-    int operator()(double value);
+    int operator()(double value) {
+        if (!isNoValue(value)) {
+            m_last = valueHeight(value, m_lo, m_hi);
+        }
+        return m_last;
+    }
 
 private:
     double m_lo;
@@ -100,6 +107,204 @@ Path fullScreenCurvePath(const PathInput& in);
 Path periodChartPath(const PathInput& in);
 // The folded period curve from row o / p (row 0 when p is 0), folding after column T.
 Path periodCurvePath(const PathInput& in, int32_t samplingPeriod);
+
+// The period pictures read every row of every drawn channel. Their walks go through the rows
+// once, in the order the values are stored, computing a row's angle once for all channels, and
+// hand each channel's steps to a sink: sink(slot, step), slot being the channel's place in
+// `channels`. A channel starts with a move; a line to the pixel its previous step ended on is
+// left out, except the first line after a move (a dot).
+struct PeriodWalk {
+    const Recording* recording = nullptr;
+    std::vector<size_t> channels;
+    double lo = 0.0;
+    double hi = 100.0;
+    uint32_t period = 360;       // T
+    int zoom = 1;                // the period curve's rows per column
+    int64_t offset = 0;          // o: the period curve starts at row o / p
+    int32_t samplingPeriod = 0;  // p
+};
+
+namespace detail {
+
+// A picture coordinate truncated toward zero; the conversion does that itself, without the
+// library call std::trunc costs on the baseline instruction set.
+inline int truncated(double coordinate) {
+    return static_cast<int>(coordinate);
+}
+
+// The value a period picture plots: stored value x display coefficient + shift, the no-value
+// marker kept as it is.
+inline double plottedValue(double stored, double coefficient, double shift) {
+    return isNoValue(stored) ? stored : stored * coefficient + shift;
+}
+
+// The channels of a walk and their state, in plain arrays: the channel, its coefficients, its
+// last height and where its previous step ended.
+class WalkChannels {
+public:
+    explicit WalkChannels(const PeriodWalk& walk)
+        : m_count(std::min(walk.channels.size(), size_t(kMaxChannels))),
+          m_lo(walk.lo),
+          m_hi(walk.hi) {
+        for (size_t slot = 0; slot < m_count; ++slot) {
+            const ChannelInfo& info = walk.recording->definition.channels[walk.channels[slot]];
+            m_channel[slot] = walk.channels[slot];
+            m_coefficient[slot] = info.displayCoefficient;
+            m_shift[slot] = info.offsetCoefficient;
+        }
+    }
+
+    size_t count() const { return m_count; }
+    size_t channel(size_t slot) const { return m_channel[slot]; }
+    int height(size_t slot) const { return m_height[slot]; }
+
+    // Takes the channel's stored value of the next row: the plotted value's height, or the
+    // last height for the no-value marker.
+    void take(size_t slot, const double* row) {
+        const double plotted =
+            plottedValue(row[m_channel[slot]], m_coefficient[slot], m_shift[slot]);
+        if (!isNoValue(plotted)) {
+            m_height[slot] = valueHeight(plotted, m_lo, m_hi);
+        }
+    }
+
+    template <class Sink>
+    void move(Sink& sink, size_t slot, int x, int y) {
+        sink(slot, PathStep{x, y, false});
+        m_x[slot] = x;
+        m_y[slot] = y;
+        m_afterLine[slot] = false;
+    }
+
+    // A line, left out when it goes to the pixel the line before ended on.
+    template <class Sink>
+    void line(Sink& sink, size_t slot, int x, int y) {
+        if (m_afterLine[slot] && m_x[slot] == x && m_y[slot] == y) {
+            return;
+        }
+        sink(slot, PathStep{x, y, true});
+        m_x[slot] = x;
+        m_y[slot] = y;
+        m_afterLine[slot] = true;
+    }
+
+private:
+    size_t m_count;
+    double m_lo;
+    double m_hi;
+    std::array<size_t, kMaxChannels> m_channel{};
+    std::array<double, kMaxChannels> m_coefficient{};
+    std::array<double, kMaxChannels> m_shift{};
+    std::array<int, kMaxChannels> m_height{};
+    std::array<int, kMaxChannels> m_x{};
+    std::array<int, kMaxChannels> m_y{};
+    std::array<bool, kMaxChannels> m_afterLine{};
+};
+
+}  // namespace detail
+
+// The walks take the rows a block at a time: what all channels share (a row's angle, a step's
+// column) is computed once per block, then each channel's heights and points of the block in a
+// loop of its own, then its steps in order.
+inline constexpr size_t kWalkBlock = 256;
+
+// The polar period chart: from row 0's point at angle 0, a line to every row's point.
+template <class Sink>
+void walkPeriodChart(const PeriodWalk& walk, Sink& sink) {
+    const Recording& rec = *walk.recording;
+    const size_t rows = rec.rowCount();
+    if (rows == 0) {
+        return;
+    }
+    const size_t width = rec.channelCount();
+    detail::WalkChannels channels(walk);
+    for (size_t slot = 0; slot < channels.count(); ++slot) {
+        channels.take(slot, rec.values.data());
+        channels.move(sink, slot, detail::truncated(channels.height(slot) / 2.0 + 475.0), 260);
+    }
+    std::array<double, kWalkBlock> cosines;
+    std::array<double, kWalkBlock> sines;
+    std::array<int, kWalkBlock> heights;
+    std::array<int, kWalkBlock> xs;
+    std::array<int, kWalkBlock> ys;
+    for (size_t begin = 0; begin < rows; begin += kWalkBlock) {
+        const size_t n = std::min(rows - begin, kWalkBlock);
+        for (size_t i = 0; i < n; ++i) {
+            cosines[i] = 1.0;
+            sines[i] = 0.0;
+            if (walk.period > 0) {
+                const double a = static_cast<double>(begin + i) / walk.period * 2.0 * 3.1416;
+                cosines[i] = std::cos(a);
+                sines[i] = std::sin(a);
+            }
+        }
+        const double* values = rec.values.data() + begin * width;
+        for (size_t slot = 0; slot < channels.count(); ++slot) {
+            for (size_t i = 0; i < n; ++i) {
+                channels.take(slot, values + i * width);
+                heights[i] = channels.height(slot);
+            }
+            for (size_t i = 0; i < n; ++i) {
+                xs[i] = detail::truncated(heights[i] * cosines[i] / 2.0 + 475.0);
+                ys[i] = detail::truncated(heights[i] * sines[i] / 2.0 + 260.0);
+            }
+            for (size_t i = 0; i < n; ++i) {
+                channels.line(sink, slot, xs[i], ys[i]);
+            }
+        }
+    }
+}
+
+// The folded period curve: row 0 is the starting point, then from row o / p (row 0 when p is 0)
+// one row every z per column while a row remains and the column is at most 950; after column T
+// the pen goes back to column 1 at the same height.
+template <class Sink>
+void walkPeriodCurve(const PeriodWalk& walk, Sink& sink) {
+    const Recording& rec = *walk.recording;
+    const size_t rows = rec.rowCount();
+    if (rows == 0) {
+        return;
+    }
+    const size_t width = rec.channelCount();
+    detail::WalkChannels channels(walk);
+    for (size_t slot = 0; slot < channels.count(); ++slot) {
+        channels.take(slot, rec.values.data());
+        channels.move(sink, slot, 0, 520 - channels.height(slot));
+    }
+    const int64_t first =
+        walk.samplingPeriod > 0 ? std::max<int64_t>(walk.offset / walk.samplingPeriod, 0) : 0;
+    const size_t z = static_cast<size_t>(std::max(1, walk.zoom));
+    std::array<size_t, kWalkBlock> stepRows;
+    std::array<int, kWalkBlock> columns;
+    std::array<bool, kWalkBlock> folds;  // the pen goes back to column 1 after the step
+    std::array<int, kWalkBlock> heights;
+    int64_t x = 0;
+    size_t row = static_cast<size_t>(first);
+    while (row < rows && x <= 950) {
+        size_t n = 0;
+        for (; n < kWalkBlock && row < rows && x <= 950; ++n, row += z) {
+            stepRows[n] = row;
+            columns[n] = static_cast<int>(x);
+            ++x;
+            folds[n] = x > static_cast<int64_t>(walk.period);
+            if (folds[n]) {
+                x = 1;
+            }
+        }
+        for (size_t slot = 0; slot < channels.count(); ++slot) {
+            for (size_t i = 0; i < n; ++i) {
+                channels.take(slot, rec.values.data() + stepRows[i] * width);
+                heights[i] = channels.height(slot);
+            }
+            for (size_t i = 0; i < n; ++i) {
+                channels.line(sink, slot, columns[i], 520 - heights[i]);
+                if (folds[i]) {
+                    channels.move(sink, slot, 1, 520 - heights[i]);
+                }
+            }
+        }
+    }
+}
 
 // The channel information texts (GBK): the sampled parameter (the table's description below
 // 256, else the two characters packed in the code, low byte first), "COMM1".."COMM6" by port

@@ -1,7 +1,8 @@
 #include "history/HistoryCsv.h"
 
+#include <array>
 #include <charconv>
-#include <sstream>
+#include <streambuf>
 
 #include "io/FileIo.h"
 #include "text/Gbk.h"
@@ -25,11 +26,37 @@ std::string csvField(const std::string& text) {
     return quoted + "\"";
 }
 
-std::string fullPrecision(double v) {
-    char text[64];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, v);
-    return std::string(text, end);
-}
+// Text streamed into an atomic file's temporary through a fixed buffer, so a file of any
+// size is written without holding it in memory.
+class AtomicFileBuffer : public std::streambuf {
+public:
+    explicit AtomicFileBuffer(AtomicFile& file) : m_file(file) {
+        setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
+    }
+
+protected:
+    int_type overflow(int_type ch) override {
+        flushBuffer();
+        if (!traits_type::eq_int_type(ch, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(ch);
+            pbump(1);
+        }
+        return m_file.ok() ? traits_type::not_eof(ch) : traits_type::eof();
+    }
+    int sync() override {
+        flushBuffer();
+        return m_file.ok() ? 0 : -1;
+    }
+
+private:
+    void flushBuffer() {
+        m_file.write(pbase(), static_cast<size_t>(pptr() - pbase()));
+        setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
+    }
+
+    AtomicFile& m_file;
+    std::array<char, 1 << 16> m_buffer;
+};
 
 std::string eventName(const WorkDefinition& work, int32_t index) {
     if (index < 0 || static_cast<size_t>(index) >= work.events.size()) {
@@ -46,13 +73,20 @@ void writeRowsCsv(std::ostream& csv, const Recording& rec) {
         csv << ',' << csvField(gbkToUtf8(c.nameGbk()));
     }
     csv << '\n';
-    for (size_t row = 0; row < rec.rowCount(); ++row) {
-        csv << timeStampText(rec.times[row]);
+    std::string line;
+    for (size_t row = 0; row < rec.rowCount() && csv; ++row) {
+        line = timeStampText(rec.times[row]);
         for (size_t c = 0; c < rec.channelCount(); ++c) {
+            line += ',';
             const double v = rec.value(row, c);
-            csv << ',' << (isNoValue(v) ? std::string() : fullPrecision(v));
+            if (!isNoValue(v)) {
+                char text[32];
+                const auto [end, ec] = std::to_chars(text, text + sizeof text, v);
+                line.append(text, end);
+            }
         }
-        csv << '\n';
+        line += '\n';
+        csv.write(line.data(), static_cast<std::streamsize>(line.size()));
     }
 }
 
@@ -73,17 +107,38 @@ std::string eventsCsvPath(const std::string& csvPath) {
     return csvPath + "_events.csv";
 }
 
-bool exportHistoryCsv(const std::string& csvPath, const Recording& recording) {
-    const std::string bom = "\xEF\xBB\xBF";
-    std::ostringstream rows;
-    rows << bom;
-    writeRowsCsv(rows, recording);
-    std::ostringstream events;
-    events << bom;
-    writeEventsCsv(events, recording);
-    auto bytes = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
-    return writeFileAtomically(csvPath, bytes(rows.str())) &&
-           writeFileAtomically(eventsCsvPath(csvPath), bytes(events.str()));
+std::string exportHistoryCsv(const std::string& csvPath, const Recording& recording) {
+    const std::string eventsPath = eventsCsvPath(csvPath);
+    static constexpr char kBom[] = "\xEF\xBB\xBF";
+    AtomicFile csvFile(csvPath);
+    if (csvFile.ok()) {
+        AtomicFileBuffer buffer(csvFile);
+        std::ostream out(&buffer);
+        out << kBom;
+        writeRowsCsv(out, recording);
+        out.flush();
+    }
+    if (!csvFile.ok()) {
+        return csvPath;
+    }
+    AtomicFile eventsFile(eventsPath);
+    if (eventsFile.ok()) {
+        AtomicFileBuffer buffer(eventsFile);
+        std::ostream out(&buffer);
+        out << kBom;
+        writeEventsCsv(out, recording);
+        out.flush();
+    }
+    if (!eventsFile.ok()) {
+        return eventsPath;
+    }
+    if (!csvFile.commit()) {
+        return csvPath;
+    }
+    if (!eventsFile.commit()) {
+        return eventsPath;
+    }
+    return {};
 }
 
 }  // namespace tervo

@@ -15,8 +15,11 @@ void writeRowsCsv(std::ostream& out, const Recording& recording);
 void writeEventsCsv(std::ostream& out, const Recording& recording);
 // "FILE.csv" -> "FILE_events.csv".
 std::string eventsCsvPath(const std::string& csvPath);
-// Both files, each starting with the UTF-8 byte order mark so spreadsheets read the Chinese
-// names, each replaced whole. False when either could not be written.
-bool exportHistoryCsv(const std::string& csvPath, const Recording& recording);
+// Writes the rows to `csvPath` and the occurrences to eventsCsvPath(csvPath), each starting
+// with the UTF-8 byte order mark so spreadsheets read the Chinese names. Both are streamed
+// into temporaries beside their targets and put in place only when both could be written, so
+// a failure leaves the old files. Returns the path that could not be written, empty when both
+// were.
+std::string exportHistoryCsv(const std::string& csvPath, const Recording& recording);
 
 }  // namespace tervo

@@ -10,18 +10,6 @@
 
 namespace tervo {
 
-int valueHeight(double value, double minimum, double maximum) {
-    if (std::isnan(value)) {
-        return 0;
-    }
-    if (!(maximum > minimum)) {
-        return value > minimum ? kChartLastY : 0;
-    }
-    const double held = std::clamp(value, minimum, maximum);
-    const double share = (held - minimum) / (maximum - minimum) * kChartLastY;
-    return std::clamp(static_cast<int>(std::trunc(share)), 0, kChartLastY);
-}
-
 namespace {
 
 // One walk back through the rows from `first`: x = 0 and x = 1 at `first`, then `zoom` rows

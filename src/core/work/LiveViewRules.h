@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,7 +43,18 @@ struct DisplayOptions {
 // axis range, then its share of 520 pixels, truncated. An axis whose maximum is not above its
 // minimum has no span to divide by: a value above the minimum stands at the top, any other at
 // the bottom. A value that is not a number stands at the bottom.
-int valueHeight(double value, double minimum, double maximum);
+inline int valueHeight(double value, double minimum, double maximum) {
+    if (std::isnan(value)) {
+        return 0;
+    }
+    if (!(maximum > minimum)) {
+        return value > minimum ? kChartLastY : 0;
+    }
+    const double held = std::clamp(value, minimum, maximum);
+    // 0 .. 520, converted toward zero.
+    const double share = (held - minimum) / (maximum - minimum) * kChartLastY;
+    return std::clamp(static_cast<int>(share), 0, kChartLastY);
+}
 
 // The rows a curve of the curve chart draws, one per pixel from x = 0: the newest shown row
 // at x = 0 and again at x = 1, then `zoom` rows further back per pixel up to `lastX`, while an

@@ -5,6 +5,9 @@
 #include <QPolygon>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
+#include <system_error>
+#include <thread>
 
 #include "link/ParameterTable.h"
 #include "widgets/Fonts.h"
@@ -46,22 +49,16 @@ int64_t firstRowTime(const HistoryPictureInput& in) {
     return in.history->rowCount() > 0 ? in.history->times[0] : 0;
 }
 
-// A one-pixel line straight into the picture's pixels, both ends included, as Qt's cosmetic
-// pen draws it; pixels outside the picture are left alone.
-void plotLine(QImage& image, int x0, int y0, int x1, int y1, QRgb colour) {
-    const int w = image.width();
-    const int h = image.height();
-    auto* bits = reinterpret_cast<QRgb*>(image.bits());
-    const qsizetype stride = image.bytesPerLine() / 4;
+// The pixels of a one-pixel line, both ends included, as Qt's cosmetic pen draws it.
+template <class Mark>
+void bresenham(int x0, int y0, int x1, int y1, Mark&& mark) {
     const int dx = std::abs(x1 - x0);
     const int dy = -std::abs(y1 - y0);
     const int sx = x0 < x1 ? 1 : -1;
     const int sy = y0 < y1 ? 1 : -1;
     int err = dx + dy;
     for (;;) {
-        if (x0 >= 0 && x0 < w && y0 >= 0 && y0 < h) {
-            bits[y0 * stride + x0] = colour;
-        }
+        mark(x0, y0);
         if (x0 == x1 && y0 == y1) {
             return;
         }
@@ -77,15 +74,33 @@ void plotLine(QImage& image, int x0, int y0, int x1, int y1, QRgb colour) {
     }
 }
 
+// A one-pixel line straight into the picture's pixels; pixels outside it are left alone.
+void plotLine(QImage& image, int x0, int y0, int x1, int y1, QRgb colour) {
+    const int w = image.width();
+    const int h = image.height();
+    auto* bits = reinterpret_cast<QRgb*>(image.bits());
+    const qsizetype stride = image.bytesPerLine() / 4;
+    bresenham(x0, y0, x1, y1, [&](int x, int y) {
+        if (x >= 0 && x < w && y >= 0 && y < h) {
+            bits[y * stride + x] = colour;
+        }
+    });
+}
+
 // The million-row period pictures would spend seconds in the general stroker: a one-pixel pen
 // on the picture's own image is drawn straight into its pixels instead.
-QImage* directTarget(QPainter& p) {
+QImage* directImage(QPainter& p) {
     if (p.device() == nullptr || p.device()->devType() != QInternal::Image ||
-        !p.transform().isIdentity() || p.pen().width() > 1) {
+        !p.transform().isIdentity()) {
         return nullptr;
     }
     auto* image = static_cast<QImage*>(p.device());
-    return image->format() == QImage::Format_RGB32 ? image : nullptr;
+    const bool whole = image->width() > kLastX && image->height() > kLastY;
+    return whole && image->format() == QImage::Format_RGB32 ? image : nullptr;
+}
+
+QImage* directTarget(QPainter& p) {
+    return p.pen().width() > 1 ? nullptr : directImage(p);
 }
 
 void drawPath(QPainter& p, const Path& path) {
@@ -116,6 +131,110 @@ void drawPath(QPainter& p, const Path& path) {
     }
     flush();
 }
+
+// The one-pixel curves of a period picture in one map holding, per pixel, the last channel
+// that draws there (slot + 1, 0 for none). All lines of a channel have its colour, so the last
+// channel on a pixel is the colour it ends with: the rows are walked once for all channels and
+// no path is kept. The map is the walk's sink.
+class TopChannelMap {
+public:
+    // `firstSlot`: the place of this map's slot 0 among all the picture's channels.
+    explicit TopChannelMap(size_t firstSlot = 0)
+        : m_top(size_t(kLastX + 1) * (kLastY + 1), 0),
+          m_short(shortLines()),
+          m_firstMark(static_cast<uint8_t>(firstSlot + 1)) {}
+
+    // Called for every step of every row: kept inline in the walk's loop.
+    [[gnu::always_inline]] void operator()(size_t slot, const PathStep& step) {
+        if (step.line) {
+            line(m_previous[slot], step, static_cast<uint8_t>(m_firstMark + slot),
+                 !m_endMarked[slot]);
+        }
+        // A line's end is the next line's start: it is marked once.
+        m_endMarked[slot] = step.line;
+        m_previous[slot] = step;
+    }
+
+    // Takes the other map's channels where they are the later ones.
+    void merge(const TopChannelMap& other) {
+        for (size_t i = 0; i < m_top.size(); ++i) {
+            m_top[i] = std::max(m_top[i], other.m_top[i]);
+        }
+    }
+
+    // Colours the pixels the channel in `slot` ends on.
+    void paint(QImage& image, size_t slot, QRgb colour) const {
+        const auto mark = static_cast<uint8_t>(slot + 1);
+        auto* bits = reinterpret_cast<QRgb*>(image.bits());
+        const qsizetype stride = image.bytesPerLine() / 4;
+        for (int y = 0; y <= kLastY; ++y) {
+            const uint8_t* top = m_top.data() + size_t(y) * kWidth;
+            QRgb* pixel = bits + y * stride;
+            for (int x = 0; x <= kLastX; ++x) {
+                if (top[x] == mark) {
+                    pixel[x] = colour;
+                }
+            }
+        }
+    }
+
+private:
+    static constexpr int kWidth = kLastX + 1;
+    // The short lines that make nearly all of a period picture, as offsets in the map.
+    static constexpr int kShort = 7;
+    struct ShortLine {
+        int count = 0;
+        std::array<int, kShort + 1> offsets{};
+    };
+    using ShortLines = std::array<std::array<ShortLine, 2 * kShort + 1>, 2 * kShort + 1>;
+
+    static const ShortLines& shortLines() {
+        static const ShortLines lines = [] {
+            ShortLines table;
+            for (int dy = -kShort; dy <= kShort; ++dy) {
+                for (int dx = -kShort; dx <= kShort; ++dx) {
+                    ShortLine& l = table[dy + kShort][dx + kShort];
+                    bresenham(0, 0, dx, dy,
+                              [&l](int x, int y) { l.offsets[l.count++] = y * kWidth + x; });
+                }
+            }
+            return table;
+        }();
+        return lines;
+    }
+
+    static bool inside(int x, int y) { return x >= 0 && x <= kLastX && y >= 0 && y <= kLastY; }
+
+    [[gnu::always_inline]] void line(const PathStep& from, const PathStep& to, uint8_t mark,
+                                     bool withStart) {
+        const int dx = to.x - from.x;
+        const int dy = to.y - from.y;
+        if (std::abs(dx) <= kShort && std::abs(dy) <= kShort && inside(from.x, from.y) &&
+            inside(to.x, to.y)) {
+            const ShortLine& l = m_short[dy + kShort][dx + kShort];
+            uint8_t* at = m_top.data() + size_t(from.y) * kWidth + from.x;
+            for (int i = withStart ? 0 : 1; i < l.count; ++i) {
+                uint8_t& top = at[l.offsets[i]];
+                top = std::max(top, mark);
+            }
+            return;
+        }
+        bool start = true;
+        bresenham(from.x, from.y, to.x, to.y, [&](int x, int y) {
+            if ((withStart || !start) && inside(x, y)) {
+                uint8_t& top = m_top[size_t(y) * kWidth + x];
+                top = std::max(top, mark);
+            }
+            start = false;
+        });
+    }
+
+    std::vector<uint8_t> m_top;
+    const ShortLines& m_short;
+    uint8_t m_firstMark;
+    std::array<PathStep, kMaxChannels> m_previous{};
+    std::array<bool, kMaxChannels> m_endMarked{};
+};
 
 // The time grid and labels of the curve (and of the period curve, never full screen).
 void drawTimeAxis(QPainter& p, const HistoryPictureInput& in, bool fullScreen) {
@@ -199,6 +318,96 @@ PathInput pathInput(const HistoryPictureInput& in, size_t c) {
     return path;
 }
 
+// The map of a period picture's channels. A million rows of twenty channels are a few hundred
+// milliseconds of work for one processor: the channels are shared out among the processors,
+// each walking the rows for its own into a map of its own, and the maps are merged (the later
+// channel on a pixel wins, as in one walk).
+std::unique_ptr<TopChannelMap> walkChannels(const PeriodWalk& walk, bool chart) {
+    auto walkInto = [chart](const PeriodWalk& part, TopChannelMap& map) {
+        if (chart) {
+            walkPeriodChart(part, map);
+        } else {
+            walkPeriodCurve(part, map);
+        }
+    };
+    constexpr size_t kWorthSharing = 200'000;  // rows x channels
+    const size_t rows = walk.recording->rowCount();
+    const size_t parts = std::min<size_t>(
+        {std::max(1u, std::thread::hardware_concurrency()), walk.channels.size(), 4});
+    auto map = std::make_unique<TopChannelMap>();
+    if (parts < 2 || rows * walk.channels.size() < kWorthSharing) {
+        walkInto(walk, *map);
+        return map;
+    }
+    std::vector<PeriodWalk> walks(parts, walk);
+    std::vector<std::unique_ptr<TopChannelMap>> maps;
+    size_t first = 0;
+    for (size_t i = 0; i < parts; ++i) {
+        const size_t end = walk.channels.size() * (i + 1) / parts;
+        walks[i].channels.assign(walk.channels.begin() + static_cast<std::ptrdiff_t>(first),
+                                 walk.channels.begin() + static_cast<std::ptrdiff_t>(end));
+        maps.push_back(i == 0 ? std::move(map) : std::make_unique<TopChannelMap>(first));
+        first = end;
+    }
+    {
+        std::vector<std::jthread> helpers;
+        for (size_t i = 1; i < parts; ++i) {
+            try {
+                helpers.emplace_back([&, i] { walkInto(walks[i], *maps[i]); });
+            } catch (const std::system_error&) {
+                walkInto(walks[i], *maps[i]);  // no thread to be had: this one does it
+            }
+        }
+        walkInto(walks[0], *maps[0]);
+    }
+    for (size_t i = 1; i < parts; ++i) {
+        maps[0]->merge(*maps[i]);
+    }
+    return std::move(maps[0]);
+}
+
+// The channels of a period picture (`chart`: the polar chart, else the period curve), each
+// after its legend entry. One-pixel pens on the picture's own image go through one map with
+// every row walked once for all of them; any other pen or target is drawn by the painter,
+// channel by channel.
+void drawPeriodChannels(QPainter& p, const HistoryPictureInput& in, bool chart) {
+    const size_t rows = in.history->rowCount();
+    QImage* image = directImage(p);
+    PeriodWalk walk;
+    walk.recording = in.history;
+    walk.lo = pictureLow(in);
+    walk.hi = pictureHigh(in);
+    walk.period = static_cast<uint32_t>(work(in).timing.displayPeriod);
+    walk.zoom = in.zoom;
+    walk.offset = in.offset;
+    walk.samplingPeriod = work(in).timing.samplingPeriod;
+    std::array<int, kMaxChannels> slot{};
+    slot.fill(-1);
+    for (size_t c = 0; c < channelCount(in); ++c) {
+        if (image != nullptr && rows > 0 && in.visible[c] && channelPen(in, c).width() <= 1) {
+            slot[c] = static_cast<int>(walk.channels.size());
+            walk.channels.push_back(c);
+        }
+    }
+    std::unique_ptr<TopChannelMap> map;
+    if (!walk.channels.empty()) {
+        map = walkChannels(walk, chart);
+    }
+    for (size_t c = 0; c < channelCount(in); ++c) {
+        drawLegendEntry(p, in, c);
+        if (!in.visible[c] || rows == 0) {
+            continue;
+        }
+        if (slot[c] >= 0) {
+            map->paint(*image, static_cast<size_t>(slot[c]), channelPen(in, c).color().rgb());
+            continue;
+        }
+        p.setPen(channelPen(in, c));
+        drawPath(p, chart ? periodChartPath(pathInput(in, c))
+                          : periodCurvePath(pathInput(in, c), walk.samplingPeriod));
+    }
+}
+
 void drawCurve(QPainter& p, const HistoryPictureInput& in) {
     if (in.options.timeGrid) {
         drawTimeAxis(p, in, in.fullScreen);
@@ -257,13 +466,7 @@ void drawPeriodChart(QPainter& p, const HistoryPictureInput& in) {
             textAt(p, 735 - 52 * j, 260, text(valueLabelText(w.valueMin, w.valueMax, 5 - j)));
         }
     }
-    for (size_t c = 0; c < channelCount(in); ++c) {
-        drawLegendEntry(p, in, c);
-        if (in.visible[c] && in.history->rowCount() > 0) {
-            p.setPen(channelPen(in, c));
-            drawPath(p, periodChartPath(pathInput(in, c)));
-        }
-    }
+    drawPeriodChannels(p, in, true);
 }
 
 void drawPeriodCurve(QPainter& p, const HistoryPictureInput& in) {
@@ -280,13 +483,7 @@ void drawPeriodCurve(QPainter& p, const HistoryPictureInput& in) {
         drawValueAxis(p, in, in.options.axisOption);
     }
     p.setFont(songFont(20, 10));
-    for (size_t c = 0; c < channelCount(in); ++c) {
-        drawLegendEntry(p, in, c);
-        if (in.visible[c] && in.history->rowCount() > 0) {
-            p.setPen(channelPen(in, c));
-            drawPath(p, periodCurvePath(pathInput(in, c), w.timing.samplingPeriod));
-        }
-    }
+    drawPeriodChannels(p, in, false);
 }
 
 QString gbk(const std::string& s) {
@@ -349,6 +546,35 @@ void paintHistoryPicture(QPainter& p, const HistoryPictureInput& in) {
             break;
     }
     p.restore();
+}
+
+bool drawsTheSame(const HistoryPictureInput& a, const HistoryPictureInput& b) {
+    const DisplayOptions& o = a.options;
+    const DisplayOptions& p = b.options;
+    const bool sameOptions = o.timeMinorGrid == p.timeMinorGrid &&
+                             o.valueMinorGrid == p.valueMinorGrid && o.timeGrid == p.timeGrid &&
+                             o.timeCursor == p.timeCursor && o.valueGrid == p.valueGrid &&
+                             o.valueCursor == p.valueCursor && o.legend == p.legend &&
+                             o.relativeTime == p.relativeTime && o.axisOption == p.axisOption;
+    if (a.history != b.history || a.mode != b.mode || !sameOptions || a.visible != b.visible ||
+        a.printing != b.printing || a.dataRange.minimum != b.dataRange.minimum ||
+        a.dataRange.maximum != b.dataRange.maximum || a.clock != b.clock) {
+        return false;
+    }
+    switch (a.mode) {
+        case HistoryMode::Curve:
+            return a.zoom == b.zoom && a.offset == b.offset && a.ruler == b.ruler &&
+                   a.fullScreen == b.fullScreen;
+        case HistoryMode::PeriodChart:
+            return o.relativeTime || !o.timeGrid || a.now == b.now;
+        case HistoryMode::PeriodCurve:
+            return a.zoom == b.zoom && a.offset == b.offset;
+        case HistoryMode::ChannelInfo:
+        case HistoryMode::Table:
+        case HistoryMode::EventTable:
+            return true;
+    }
+    return false;
 }
 
 QImage renderHistoryPicture(const HistoryPictureInput& input) {

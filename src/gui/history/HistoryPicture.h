@@ -40,4 +40,9 @@ double pictureHigh(const HistoryPictureInput& input);
 void paintHistoryPicture(QPainter& painter, const HistoryPictureInput& input);
 QImage renderHistoryPicture(const HistoryPictureInput& input);
 
+// True when two inputs of the same history draw the same picture: what the mode reads is the
+// same (the ruler only in the curve, the clock only in the period chart's clock labels, zoom
+// and offset not in the period chart). The history's own content is not compared.
+bool drawsTheSame(const HistoryPictureInput& a, const HistoryPictureInput& b);
+
 }  // namespace tervo::gui

@@ -296,6 +296,7 @@ void HistoryView::deleteSelectedRows() {
         selected.push_back(index.row());
     }
     if (deleteListRows(m_history, selected) > 0) {
+        m_picture = QImage();
         m_tableModel->reload();
         refreshRuler();
         update();
@@ -337,7 +338,7 @@ void HistoryView::exportCsv() {
         return;
     }
     const QString path = withDefaultExtension(chosen, QStringLiteral("csv"));
-    if (!exportHistoryCsv(path.toStdString(), m_history)) {
+    if (!exportHistoryCsv(path.toStdString(), m_history).empty()) {
         messageBox(this, QStringLiteral("保存失败！！！"));
     }
 }
@@ -378,7 +379,12 @@ void HistoryView::paintEvent(QPaintEvent*) {
         p.fillRect(cornerRect(30, 19, 951, 521), Qt::white);
         return;
     }
-    p.drawImage(30, 19, renderHistoryPicture(pictureInput()));
+    const HistoryPictureInput input = pictureInput();
+    if (m_picture.isNull() || !drawsTheSame(input, m_pictureFrom)) {
+        m_picture = renderHistoryPicture(input);
+        m_pictureFrom = input;
+    }
+    p.drawImage(30, 19, m_picture);
 }
 
 QImage HistoryView::grabView() {
@@ -433,6 +439,7 @@ void HistoryView::editColour(int channel) {
     ColorDialog dialog(style.colour, this);
     if (prompts().runDialog(dialog) == QDialog::Accepted) {
         style.colour = dialog.colour();
+        m_picture = QImage();
         update();
         writeBack();
     }
@@ -480,6 +487,7 @@ void HistoryView::openDisplaySettings() {
     w.timing.displayPeriod = static_cast<int32_t>(chosen.period);
     w.valueMin = chosen.minimum;
     w.valueMax = chosen.maximum;
+    m_picture = QImage();
     writeBack();
     update();
 }
