@@ -338,7 +338,11 @@ void HistoryView::exportCsv() {
         return;
     }
     const QString path = withDefaultExtension(chosen, QStringLiteral("csv"));
-    if (!exportHistoryCsv(path.toStdString(), m_history).empty()) {
+    // A long recording takes seconds to write out: the pointer says so meanwhile.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool failed = !exportHistoryCsv(path.toStdString(), m_history).empty();
+    QApplication::restoreOverrideCursor();
+    if (failed) {
         messageBox(this, QStringLiteral("保存失败！！！"));
     }
 }
