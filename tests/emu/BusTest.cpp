@@ -106,7 +106,7 @@ TEST_F(Bus, SilentAddressesCostFiveAttempts) {
 TEST_F(Bus, EachFaultAsTheLinkSeesIt) {
     startBus({0});
     double value = 0.0;
-    for (const char* kind : {"bcc", "short", "long", "delay=150"}) {
+    for (const char* kind : {"bcc", "short", "long", "delay=150", "garbage"}) {
         Faults faults;
         ASSERT_TRUE(applyFaultKind(kind, faults));
         m_bus->setFaults(0, faults);
