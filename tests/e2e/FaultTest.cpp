@@ -157,42 +157,50 @@ protected:
 TEST_F(FaultRun, PortGoneAndBackWhileRecording) {
     writeFaults("3:silent");
     auto emu = startEmulator("0-3");
-    saveWork({readChannel(kSL, 3), readChannel(kSL, 0), readChannel(kSL, 1), readChannel(kSL, 2)});
+    // Parameters whose values differ, so that an answer taken for another's would show.
+    saveWork({readChannel(kSL, 3), readChannel(kSL, 0), readChannel(4, 1), readChannel(15, 2)});
+    const double values[] = {0.0, 25.0, 200.0, 400.0};  // SL, HA and HS as the bus starts
     auto recorder = startRecorder();
 
     const auto good = [](const Row& row) {
-        return row.size() == 5 && row[2] == "25.00" && row[3] == "25.00" && row[4] == "25.00";
+        return row.size() == 5 && row[2] == "25.00" && row[3] == "200.00" && row[4] == "400.00";
     };
     const auto gone = [](const Row& row) {
         return row.size() == 5 && row[2] == "ERR_VAL" && row[3] == "ERR_VAL" && row[4] == "ERR_VAL";
     };
-    // Waits for two rows in a row that `kind` says, after the ones printed so far.
-    const auto twoMore = [&](const std::function<bool(const Row&)>& kind) {
+    // Waits for `count` rows in a row that `kind` says, after the ones printed so far.
+    const auto more = [&](const std::function<bool(const Row&)>& kind, size_t count = 2) {
         const size_t from = printed(*recorder).size();
         return waitUntil([&] {
             const std::vector<Row> rows = printed(*recorder);
-            for (size_t r = from + 1; r < rows.size(); ++r) {
-                if (kind(rows[r - 1]) && kind(rows[r])) {
-                    return true;
-                }
+            size_t run = 0;
+            for (size_t r = from; r < rows.size() && run < count; ++r) {
+                run = kind(rows[r]) ? run + 1 : 0;
             }
-            return false;
+            return run == count;
         });
     };
 
-    ASSERT_TRUE(twoMore(good)) << recorder->err();
+    ASSERT_TRUE(more(good)) << recorder->err();
     std::filesystem::remove(link());
     emu->signal(SIGKILL);
     emu->wait();
-    ASSERT_TRUE(twoMore(gone)) << recorder->err();
+    ASSERT_TRUE(more(gone)) << recorder->err();
     emu = startEmulator("0-3");
-    ASSERT_TRUE(twoMore(good)) << "readings resume without a restart";
+    ASSERT_TRUE(more(good)) << "readings resume without a restart";
 
     emu->signal(SIGTERM);
     EXPECT_EQ(emu->wait(), 0);
-    ASSERT_TRUE(twoMore(gone));
+    ASSERT_TRUE(more(gone));
     emu = startEmulator("0-3");
-    ASSERT_TRUE(twoMore(good));
+    ASSERT_TRUE(more(good));
+
+    // The bus hangs with the port still there (a stuck adapter): the requests the recorder
+    // sends meanwhile pile up unread, and none of them may be answered into a later exchange.
+    emu->signal(SIGSTOP);
+    ASSERT_TRUE(more(gone, 1));
+    emu->signal(SIGCONT);
+    ASSERT_TRUE(more(good));
 
     const Recording file = stopAndLoad(*recorder);
     // Each row all good (G), all failed (X), or the one cycle under way at a change (M).
@@ -203,11 +211,11 @@ TEST_F(FaultRun, PortGoneAndBackWhileRecording) {
         for (size_t c = 1; c < 4; ++c) {
             const double v = file.value(r, c);
             failed += isNoValue(v) ? 1 : 0;
-            EXPECT_TRUE(isNoValue(v) || v == 25.0) << "row " << r;
+            EXPECT_TRUE(isNoValue(v) || v == values[c]) << "row " << r;
         }
         kinds += failed == 0 ? 'G' : failed == 3 ? 'X' : 'M';
     }
-    EXPECT_TRUE(std::regex_match(kinds, std::regex("G{2,}M?X{2,}M?G{2,}M?X{2,}M?G{2,}"))) << kinds;
+    EXPECT_TRUE(std::regex_match(kinds, std::regex("G{2,}(M?X+M?G{2,}){3}"))) << kinds;
 }
 
 // Noise and refusals switched on and off while recording: a controller whose answers come with
@@ -222,7 +230,7 @@ TEST_F(FaultRun, GarbageAndNakBurstsWhileRecording) {
     ChannelInfo curveChannel = readChannel(kSL, 2);
     curveChannel.downloadFlag = 1;
     curveChannel.setCurvePath((m_dir / "c.lin").string());
-    saveWork({readChannel(kSL, 0), readChannel(kSL, 1), curveChannel});
+    saveWork({readChannel(kSL, 0), readChannel(4, 1), curveChannel});  // SL 25, HA 200
     auto emu = startEmulator("0-2");
     auto recorder = startRecorder();
 
@@ -245,7 +253,7 @@ TEST_F(FaultRun, GarbageAndNakBurstsWhileRecording) {
         const bool clean = r < burstAsked || r > cleanTaken;
         const bool burst = r > burstTaken && r < cleanAsked;
         const double curveValue = 25.0 + 2.0 * static_cast<double>(r) / 60.0;
-        EXPECT_EQ(file.value(r, 1), 25.0) << "a clean controller beside the noise";
+        EXPECT_EQ(file.value(r, 1), 200.0) << "a clean controller beside the noise";
         if (clean) {
             EXPECT_EQ(file.value(r, 0), 25.0);
             EXPECT_DOUBLE_EQ(file.value(r, 2), curveValue);
