@@ -17,13 +17,16 @@ struct Faults {
     bool corruptBcc = false;  // read replies carry a wrong block check
     int lengthDelta = 0;      // -1: read replies one byte short, +1: one byte long
     int extraDelayMs = 0;     // waits this much longer before replying
+    bool garbage = false;     // random bytes before, instead of or after each answer
 
     bool any() const {
-        return silent || nakWrites || corruptBcc || lengthDelta != 0 || extraDelayMs != 0;
+        return silent || nakWrites || corruptBcc || lengthDelta != 0 || extraDelayMs != 0 ||
+               garbage;
     }
 };
 
-// Parses "silent", "nak", "bcc", "short", "long", "delay=MS" or "none" into `faults`.
+// Parses "silent", "nak", "bcc", "short", "long", "delay=MS", "garbage" or "none" into
+// `faults`.
 bool applyFaultKind(const std::string& kind, Faults& faults);
 
 // One QT570 as the bus sees it: its 49 parameters, a PI(D) loop driving a first-order thermal

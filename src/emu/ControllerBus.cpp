@@ -69,6 +69,9 @@ std::optional<Answer> ControllerBus::answer(const std::vector<uint8_t>& frame) {
         }
         answer.bytes.push_back(
             faults.nakWrites ? kNAK : c->answerSelect(mnemonic, field, bcc == frame[14]));
+        if (faults.garbage) {
+            addGarbage(answer.bytes);
+        }
         return answer;
     }
     answer.bytes = c->answerPoll(std::string(frame.begin() + 5, frame.begin() + 7));
@@ -82,7 +85,37 @@ std::optional<Answer> ControllerBus::answer(const std::vector<uint8_t>& frame) {
             answer.bytes.push_back(kETX);
         }
     }
+    if (faults.garbage) {
+        addGarbage(answer.bytes);
+    }
     return answer;
+}
+
+void ControllerBus::addGarbage(std::vector<uint8_t>& bytes) {
+    // Before, instead of or after the answer; all of it fits one read of the link (20 bytes),
+    // so nothing is left on the line for the next exchange. A read reply is good only at
+    // exactly ten bytes and a write's only when its first byte is ACK, so the noise never
+    // comes to ten bytes in all and never holds ACK: garbage is always a failed answer (a
+    // write answer with its ACK first excepted).
+    enum { kBefore, kInstead, kAfter };
+    const int where = std::uniform_int_distribution<int>(kBefore, kAfter)(m_random);
+    const size_t kept = where == kInstead ? 0 : bytes.size();
+    const size_t room = kept < 19 ? 20 - kept : 1;
+    size_t count = std::uniform_int_distribution<size_t>(1, room)(m_random);
+    if (kept + count == 10) {
+        count = count > 1 ? count - 1 : count + 1;
+    }
+    std::vector<uint8_t> noise(count);
+    std::uniform_int_distribution<int> byte(0, 254);
+    for (uint8_t& b : noise) {
+        const int value = byte(m_random);
+        b = static_cast<uint8_t>(value >= kACK ? value + 1 : value);
+    }
+    if (where == kInstead) {
+        bytes = std::move(noise);
+    } else {
+        bytes.insert(where == kBefore ? bytes.begin() : bytes.end(), noise.begin(), noise.end());
+    }
 }
 
 }  // namespace tervo::emu

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <random>
 #include <vector>
 
 #include "emu/Controller.h"
@@ -32,9 +33,13 @@ public:
     uint64_t framesHeard(int address) const;
 
 private:
+    // Line noise around `bytes`, never an answer the link could take for a good one.
+    void addGarbage(std::vector<uint8_t>& bytes);
+
     std::map<int, Controller> m_controllers;
     std::map<int, Faults> m_faults;
     std::map<int, uint64_t> m_heard;
+    std::mt19937 m_random{570};  // the same noise in every run
 };
 
 }  // namespace tervo::emu

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 #include "emu/Controller.h"
+#include "emu/ControllerBus.h"
 #include "emu/EmuOptions.h"
 #include "emu/ValueField.h"
 #include "link/SerialLink.h"
@@ -69,6 +73,56 @@ TEST(Controller, AnswersPollsAndSelects) {
     EXPECT_EQ(c.answerSelect("Hb", "4.0  ", true), kACK);
     EXPECT_EQ(c.value(10), 3.0);
     EXPECT_EQ(c.value(20), 4.0);
+}
+
+// Line noise is never an answer the link could take for a good one: a read reply is good at
+// exactly ten bytes, a write's when its first byte is ACK. All of it fits one 20-byte read.
+TEST(ControllerBus, GarbageBeforeInsteadOfOrAfterEachAnswer) {
+    ControllerBus bus({0});
+    bus.setFaults(0, Faults{.garbage = true});
+    const Bytes poll{kEOT, '0', '0', '0', '0', 'S', 'L', kENQ};
+    const Bytes good = Controller().answerPoll("SL");
+    std::set<std::string> placements;
+    std::set<size_t> lengths;
+    for (int i = 0; i < 600; ++i) {
+        const Bytes reply = bus.answer(poll).value().bytes;
+        lengths.insert(reply.size());
+        EXPECT_NE(reply.size(), 10u) << i;
+        EXPECT_LE(reply.size(), 20u) << i;
+        const auto at = std::search(reply.begin(), reply.end(), good.begin(), good.end());
+        const bool first = at == reply.begin(), last = at + 10 == reply.end();
+        placements.insert(at == reply.end() ? "instead" : first ? "before" : "after");
+        EXPECT_TRUE(at == reply.end() || first || last) << "noise on one side only";
+        Bytes noise(reply);
+        if (at != reply.end()) {
+            noise.erase(noise.begin() + (at - reply.begin()),
+                        noise.begin() + (at - reply.begin()) + 10);
+        }
+        EXPECT_FALSE(noise.empty());
+        EXPECT_EQ(std::count(noise.begin(), noise.end(), kACK), 0);
+    }
+    EXPECT_EQ(placements, (std::set<std::string>{"after", "before", "instead"}));
+    EXPECT_GE(lengths.size(), 15u) << "bursts of every length";
+
+    const Bytes select{
+        kEOT, '0', '0', '0',  '0',
+        kSTX, 'S', 'L', '3',  '0',
+        '.',  '0', ' ', kETX, static_cast<uint8_t>('S' ^ 'L' ^ '3' ^ '0' ^ '.' ^ '0' ^ ' ' ^ kETX)};
+    int accepted = 0;
+    for (int i = 0; i < 300; ++i) {
+        const Bytes reply = bus.answer(select).value().bytes;
+        ASSERT_FALSE(reply.empty());
+        EXPECT_LE(reply.size(), 20u);
+        if (reply[0] == kACK) {
+            ++accepted;
+            EXPECT_EQ(std::count(reply.begin(), reply.end(), kACK), 1) << "its own ACK only";
+        }
+    }
+    EXPECT_GT(accepted, 50) << "noise after the ACK leaves the write accepted";
+    EXPECT_LT(accepted, 150);
+
+    bus.setFaults(0, Faults{.silent = true, .garbage = true});
+    EXPECT_FALSE(bus.answer(poll)) << "a silent controller stays silent";
 }
 
 TEST(Controller, PlantSettlesOnTheSetPoint) {
@@ -144,6 +198,25 @@ TEST(EmuOptions, CommandLine) {
     EXPECT_TRUE(o.faults[1].silent);
     EXPECT_EQ(o.faults[2].extraDelayMs, 150);
     EXPECT_TRUE(o.faults[2].nakWrites);
+    std::string faultFile;
+    ASSERT_TRUE(parseEmuArguments(
+        {"--link", "/tmp/x", "--addresses", "0", "--fault-file", "/tmp/f"}, o, error, &faultFile));
+    EXPECT_EQ(faultFile, "/tmp/f");
+
+    // The fault file's words, and the text the emulator prints for them.
+    std::map<int, Faults> faults;
+    ASSERT_TRUE(parseFaultList(" 0:garbage\n3:delay=90 0:nak\t", {0, 1, 3}, faults, error));
+    EXPECT_EQ(faultListText(faults), "0:nak 0:garbage 3:delay=90");
+    EXPECT_TRUE(faults[0].garbage && faults[0].nakWrites);
+    faults.clear();
+    EXPECT_TRUE(parseFaultList("\n", {0}, faults, error));
+    EXPECT_EQ(faultListText(faults), "none");
+    EXPECT_FALSE(parseFaultList("0:silent 2:silent", {0, 1}, faults, error));
+    EXPECT_EQ(error, "bad fault (ADDR:KIND with ADDR on the bus): 2:silent");
+    EXPECT_FALSE(parseFaultList("0:garbage,1:nak", {0, 1}, faults, error));
+    EXPECT_EQ(faultListText({{1, Faults{.silent = true, .corruptBcc = true, .lengthDelta = -1}},
+                             {2, Faults{.lengthDelta = 1}}}),
+              "1:silent 1:bcc 1:short 2:long");
 
     const std::vector<std::vector<std::string>> bad = {
         {"--addresses", "0"},
@@ -154,6 +227,9 @@ TEST(EmuOptions, CommandLine) {
         {"--link", "/tmp/x", "--addresses", "0", "--speed", "0"},
         {"--link", "/tmp/x", "--addresses", "0", "--bogus", "1"},
         {"--link", "/tmp/x", "--addresses"},
+        {"--link", "/tmp/x", "--addresses", "0", "--fault", ""},
+        {"--link", "/tmp/x", "--addresses", "0", "--fault", "0:nak 0:bcc"},
+        {"--link", "/tmp/x", "--addresses", "0", "--fault-file"},
     };
     for (const auto& args : bad) {
         BusOptions b;
