@@ -94,7 +94,10 @@ private:
 // stopped on a thread of its own, so the holder never waits on the broker; "offline" still
 // goes out. A publisher asked for meanwhile connects once the stopped one has left.
 std::shared_ptr<MqttPublisher> sharedPublisher(const MqttPublisher::Options& options);
-// Waits until every publisher let go of has finished; runs by itself when the process ends.
+// Waits until every publisher let go of has finished. A program calls it before main returns:
+// OpenSSL, loaded by libmosquitto at the first mqtts:// connection, registers its own exit
+// handler after ours and so would tear down before a stopping publisher is done with it. A
+// static's destructor calls it too, as the last resort.
 void finishStoppedPublishers();
 
 }  // namespace tervo::net
