@@ -11,6 +11,7 @@
 #include "Views.h"
 #include "app/TervoApp.h"
 #include "demo/DemoMode.h"
+#include "net/MqttPublisher.h"
 #include "widgets/Pictures.h"
 
 namespace {
@@ -95,9 +96,16 @@ int main(int argc, char* argv[]) {
         options.statusNote = tervo::gui::DemoMode::statusNote();
     }
 
-    tervo::gui::TervoApp tervo;
-    tervo::gui::registerViews(tervo);
-    application.setWindowIcon(tervo::gui::applicationIcon());
-    tervo.start(options);
-    return g_quitRequested ? 0 : application.exec();
+    int status = 0;
+    {
+        tervo::gui::TervoApp tervo;
+        tervo::gui::registerViews(tervo);
+        application.setWindowIcon(tervo::gui::applicationIcon());
+        tervo.start(options);
+        status = g_quitRequested ? 0 : application.exec();
+    }
+    // The works' publishers say "offline" on their own threads; they end before the process's
+    // exit handlers take the TLS library down.
+    tervo::net::finishStoppedPublishers();
+    return status;
 }

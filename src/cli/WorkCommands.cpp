@@ -265,6 +265,11 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
             refuseOverwritingInput(outPath->second, gbkToUtf8(channel.curvePathText()));
         }
     }
+    // The command ends once the broker has the last rows and "offline" (or the publisher gave
+    // up on it): before the process's exit handlers take the TLS library down.
+    struct FinishPublishing {
+        ~FinishPublishing() { net::finishStoppedPublishers(); }
+    } finishPublishing;
     net::RecordServices services(
         publishing, printableUtf8(std::filesystem::path(o.positional[0]).stem().string()), work);
     if (std::string failed = services.start(); !failed.empty()) {

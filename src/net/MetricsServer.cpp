@@ -1,5 +1,6 @@
 #include "net/MetricsServer.h"
 
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -12,12 +13,17 @@
 namespace tervo::net {
 
 MetricsServer::~MetricsServer() {
-    m_stopping = true;
     if (m_thread.joinable()) {
+        // Wakes the thread at once, also in the middle of an answer, so the port is free for
+        // the next recording as soon as this one stops.
+        const char stop = 1;
+        [[maybe_unused]] const ssize_t n = write(m_wake[1], &stop, 1);
         m_thread.join();
     }
-    if (m_listen >= 0) {
-        close(m_listen);
+    for (int fd : {m_listen, m_wake[0], m_wake[1]}) {
+        if (fd >= 0) {
+            close(fd);
+        }
     }
 }
 
@@ -60,6 +66,12 @@ std::string MetricsServer::start(const ListenAddress& address) {
     if (m_listen < 0) {
         return "无法监听 " + where + "：" + std::strerror(error);
     }
+    if (pipe2(m_wake, O_CLOEXEC) != 0) {
+        const int failed = errno;
+        close(m_listen);
+        m_listen = -1;
+        return "无法监听 " + where + "：" + std::strerror(failed);
+    }
     m_thread = std::thread([this] { run(); });
     return {};
 }
@@ -69,10 +81,22 @@ void MetricsServer::update(std::string text) {
     m_text = std::move(text);
 }
 
+// Waits until `fd` is ready for `events`; false on a stop, a timeout or an error.
+bool MetricsServer::waitFor(int fd, short events, int timeoutMs) {
+    pollfd p[2] = {{fd, events, 0}, {m_wake[0], POLLIN, 0}};
+    return poll(p, 2, timeoutMs) > 0 && p[1].revents == 0 && p[0].revents != 0;
+}
+
 void MetricsServer::run() {
-    while (!m_stopping) {
-        pollfd p{m_listen, POLLIN, 0};
-        if (poll(&p, 1, 200) <= 0) {
+    for (;;) {
+        pollfd p[2] = {{m_listen, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+        if (poll(p, 2, -1) < 0 && errno != EINTR) {
+            return;
+        }
+        if (p[1].revents != 0) {
+            return;
+        }
+        if (p[0].revents == 0) {
             continue;
         }
         const int client = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
@@ -90,8 +114,7 @@ void MetricsServer::answer(int client) {
     char buffer[1024];
     while (request.find("\r\n\r\n") == std::string::npos &&
            request.find("\n\n") == std::string::npos && request.size() < 8192) {
-        pollfd p{client, POLLIN, 0};
-        if (poll(&p, 1, 1000) <= 0) {
+        if (!waitFor(client, POLLIN, 1000)) {
             return;
         }
         const ssize_t n = recv(client, buffer, sizeof buffer, 0);
@@ -126,8 +149,7 @@ void MetricsServer::answer(int client) {
                         "\r\nConnection: close\r\n\r\n" + (head ? std::string() : body);
     size_t sentBytes = 0;
     while (sentBytes < reply.size()) {
-        pollfd p{client, POLLOUT, 0};
-        if (poll(&p, 1, 1000) <= 0) {
+        if (!waitFor(client, POLLOUT, 1000)) {
             return;
         }
         const ssize_t n =

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,10 +25,11 @@ public:
 private:
     void run();
     void answer(int client);
+    bool waitFor(int fd, short events, int timeoutMs);
 
     int m_listen = -1;
     int m_port = 0;
-    std::atomic<bool> m_stopping{false};
+    int m_wake[2] = {-1, -1};  // written once to stop the thread
     std::mutex m_mutex;
     std::string m_text;
     std::thread m_thread;

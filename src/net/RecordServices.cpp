@@ -22,7 +22,7 @@ RecordServices::RecordServices(const PublishSettings& settings, const std::strin
 
 std::string RecordServices::start() {
     if (m_settings.mqtt) {
-        m_publisher = std::make_unique<MqttPublisher>(
+        m_publisher = sharedPublisher(
             MqttPublisher::Options{*m_settings.mqtt, m_topics.status(),
                                    "tervo-" + m_host + "-" + std::to_string(getpid())});
     }
@@ -90,9 +90,37 @@ TickOutcome RecordServices::tick(SamplingEngine& engine, Clock& clock) {
         result = engine.performNow(*plan.exchange);
         countExchange(*plan.exchange, result);
     }
-    const TickOutcome outcome = engine.finishTick(plan.id, result);
+    TickOutcome outcome = engine.finishTick(plan.id, result);
     afterTick(engine, clock);
+    for (std::string& notice : publishingNotices()) {
+        outcome.messages.push_back(std::move(notice));
+    }
     return outcome;
+}
+
+std::vector<std::string> RecordServices::publishingNotices() {
+    if (!m_publisher) {
+        return {};
+    }
+    const MqttTarget& t = *m_settings.mqtt;
+    const std::string where =
+        (t.tls ? "mqtts://" : "mqtt://") +
+        (t.host.find(':') != std::string::npos ? "[" + t.host + "]" : t.host) + ":" +
+        std::to_string(t.port);
+    const uint64_t failures = m_publisher->connectFailures();
+    std::vector<std::string> notices;
+    if (m_publisher->connected()) {
+        if (m_saidUnreachable) {
+            notices.push_back("MQTT 已连接 " + where);
+        }
+        m_saidUnreachable = false;
+    } else if (failures > m_failuresSeen && !m_saidUnreachable) {
+        notices.push_back("MQTT 无法连接 " + where + "：" + m_publisher->lastError() +
+                          "（记录继续，稍后重试）");
+        m_saidUnreachable = true;
+    }
+    m_failuresSeen = failures;
+    return notices;
 }
 
 void RecordServices::refreshMetrics() {
@@ -101,6 +129,8 @@ void RecordServices::refreshMetrics() {
     }
     m_metrics.mqttSent = mqttSent();
     m_metrics.mqttDropped = mqttDropped();
+    m_metrics.mqttConnected = m_publisher && m_publisher->connected();
+    m_metrics.mqttConnectFailures = m_publisher ? m_publisher->connectFailures() : 0;
     m_server->update(metricsText(m_metrics));
 }
 

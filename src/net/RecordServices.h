@@ -23,7 +23,8 @@ std::string hostName();
 
 // What a recording does beside its record file: MQTT publishing, the metrics page and the
 // sleep inhibitor. Used by `tervo-cli record` and the live work view; none of it ever holds up
-// a tick.
+// a tick, and destroying it returns at once: the publisher finishes on its own thread (see
+// sharedPublisher) while the metrics port is free again before the destructor returns.
 class RecordServices {
 public:
     RecordServices(const PublishSettings& settings, const std::string& workName,
@@ -38,8 +39,12 @@ public:
     // After each finished tick: publishes the rows and occurrences not yet published.
     void afterTick(const SamplingEngine& engine, Clock& clock);
     // Both for callers that may wait on the line: the exchange carried out on the engine's
-    // opener, counted, and the tick finished.
+    // opener, counted, and the tick finished; its messages include publishingNotices().
     TickOutcome tick(SamplingEngine& engine, Clock& clock);
+    // What changed in the link to the broker since the last call, to be said once: that it
+    // cannot be reached (and why; the recording goes on and it is tried again), and that it
+    // is reached again.
+    std::vector<std::string> publishingNotices();
 
     uint64_t mqttSent() const { return m_publisher ? m_publisher->sent() : 0; }
     uint64_t mqttDropped() const { return m_publisher ? m_publisher->dropped() : 0; }
@@ -51,11 +56,13 @@ private:
     std::string m_host;
     PublishTopics m_topics;
     Metrics m_metrics;
-    std::unique_ptr<MqttPublisher> m_publisher;
+    std::shared_ptr<MqttPublisher> m_publisher;
     std::unique_ptr<MetricsServer> m_server;
     std::unique_ptr<SleepInhibitor> m_inhibitor;
     size_t m_rowsDone = 0;
     size_t m_occurrencesDone = 0;
+    uint64_t m_failuresSeen = 0;
+    bool m_saidUnreachable = false;
 };
 
 }  // namespace tervo::net

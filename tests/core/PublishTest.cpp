@@ -95,6 +95,8 @@ TEST(Publish, MetricsCountExchangesRowsAndRenderTheTextFormat) {
     m.recordWriteFailures = 2;
     m.mqttSent = 7;
     m.mqttDropped = 3;
+    m.mqttConnected = true;
+    m.mqttConnectFailures = 4;
     text = metricsText(m);
     for (const char* line : {
              "# TYPE tervo_channel_value gauge\n",
@@ -114,6 +116,9 @@ TEST(Publish, MetricsCountExchangesRowsAndRenderTheTextFormat) {
              "tervo_record_write_failures_total{work=\"w\\\"1\"} 2\n",
              "tervo_mqtt_messages_sent_total 7\n",
              "tervo_mqtt_messages_dropped_total 3\n",
+             "# TYPE tervo_mqtt_connected gauge\ntervo_mqtt_connected 1\n",
+             "# TYPE tervo_mqtt_connect_failures_total counter\n"
+             "tervo_mqtt_connect_failures_total 4\n",
          }) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "\nin\n" << text;
     }

@@ -221,6 +221,18 @@ int main(int argc, char* argv[]) {
     dialogShot(about, QStringLiteral("about"));
     PortMapDialog portMap;
     dialogShot(portMap, QStringLiteral("port-map"));
+    // 系统服务 → 网络发布 filled in for the demo: a broker on this machine and the metrics page
+    // on its usual port (left with 取消, so the works below publish nothing).
+    prompts.dialogHandlers = {[](QDialog& dialog) {
+        dialog.findChild<QCheckBox*>(QStringLiteral("mqttCheck"))->setChecked(true);
+        dialog.findChild<QLineEdit*>(QStringLiteral("mqttEdit"))
+            ->setText(QStringLiteral("mqtt://127.0.0.1:1883"));
+        dialog.findChild<QCheckBox*>(QStringLiteral("metricsCheck"))->setChecked(true);
+        dialog.show();
+        save(dialog, QStringLiteral("publish-dialog"));
+        dialog.hide();
+    }};
+    frame.actions().publish->trigger();
 
     // A work on the demo controllers at COM1 addresses 0..2, with one event.
     tervo::WorkDefinition work;

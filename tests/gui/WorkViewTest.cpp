@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -27,7 +29,9 @@
 #include "app/Settings.h"
 #include "app/TervoApp.h"
 #include "emu/PtyBus.h"
+#include "gui/support/SilentBroker.h"
 #include "link/PortMap.h"
+#include "net/MqttPublisher.h"
 #include "support/FreePort.h"
 #include "support/GuiTest.h"
 #include "support/InstantBus.h"
@@ -51,6 +55,14 @@ using tervo::testing::waitFor;
 namespace {
 
 using tervo::testing::freePort;
+
+// What a window may take for something that should be at once; the sanitized build runs
+// several times slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kPromptMs = 1000;
+#else
+constexpr qint64 kPromptMs = 200;
+#endif
 
 constexpr int64_t k20040304_153000 = 1078414200;  // UTC
 
@@ -853,6 +865,70 @@ private slots:
         Settings().setPublishChoice(PublishChoice{});
         broker.terminate();
         broker.waitForFinished();
+    }
+
+    // Stopping a work whose broker acknowledged the connection and nothing since returns at
+    // once: the publisher says goodbye on its own thread, and a new start right after works.
+    void stoppingNeverWaitsOnTheBroker() {
+        tervo::testing::SilentBroker broker;
+        PublishChoice choice;
+        choice.mqttOn = true;
+        choice.mqttUrl = QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port());
+        choice.metricsOn = true;
+        const int port = freePort();
+        choice.metricsAddress = QStringLiteral("127.0.0.1:%1").arg(port);
+        Settings().setPublishChoice(choice);
+        WorkDefinition work;
+        work.timing.samplingPeriod = 1;
+        work.channels.push_back(channel("t", 0));
+        const QString path = QString::fromStdString((m_dir / "silent.awt").string());
+        QCOMPARE(int(saveWorkTemplate(path.toStdString(), work)), int(FileStatus::Ok));
+        WorkView* view = open(path);
+        for (int run = 0; run < 2; ++run) {
+            view->action("startSamplingAction")->trigger();
+            QVERIFY(waitFor([view] { return view->engine().rows().rows() >= 2; }, 15000));
+            QVERIFY(waitFor(
+                [port] {
+                    return metricsPage(port).contains(QStringLiteral("\ntervo_mqtt_connected 1\n"));
+                },
+                10000));
+            QElapsedTimer stopping;
+            stopping.start();
+            view->action("stopSamplingAction")->trigger();
+            QVERIFY2(stopping.elapsed() < kPromptMs,
+                     qPrintable(QString::number(stopping.elapsed())));
+            QVERIFY(!view->engine().running());
+            QVERIFY(metricsPage(port).isEmpty());
+        }
+        Settings().setPublishChoice(PublishChoice{});
+        net::finishStoppedPublishers();
+    }
+
+    // A broker nobody answers for: the work runs on and the status bar says why nothing is
+    // published, once.
+    void anUnreachableBrokerIsSaidInTheStatusBar() {
+        PublishChoice choice;
+        choice.mqttOn = true;
+        const int port = freePort();
+        choice.mqttUrl = QStringLiteral("mqtt://127.0.0.1:%1").arg(port);
+        Settings().setPublishChoice(choice);
+        WorkDefinition work;
+        work.timing.samplingPeriod = 1;
+        work.channels.push_back(channel("t", 0));
+        const QString path = QString::fromStdString((m_dir / "away.awt").string());
+        QCOMPARE(int(saveWorkTemplate(path.toStdString(), work)), int(FileStatus::Ok));
+        WorkView* view = open(path);
+        m_frame->statusBar()->clearMessage();
+        view->action("startSamplingAction")->trigger();
+        const QString said = QStringLiteral(
+                                 "MQTT 无法连接 mqtt://127.0.0.1:%1：Connection "
+                                 "refused（记录继续，稍后重试）")
+                                 .arg(port);
+        QVERIFY(waitFor([&] { return m_frame->statusBar()->currentMessage() == said; }, 10000));
+        QVERIFY(waitFor([view] { return view->engine().rows().rows() >= 2; }, 15000));
+        QVERIFY(m_prompts->messages.isEmpty());
+        view->action("stopSamplingAction")->trigger();
+        Settings().setPublishChoice(PublishChoice{});
     }
 
 private:

@@ -248,6 +248,11 @@ std::string metricsText(const Metrics& m) {
     family(out, "tervo_mqtt_messages_dropped_total", "counter",
            "MQTT messages dropped because the queue to the broker was full.");
     out += "tervo_mqtt_messages_dropped_total " + std::to_string(m.mqttDropped) + "\n";
+    family(out, "tervo_mqtt_connected", "gauge", "1 while connected to the MQTT broker.");
+    out += std::string("tervo_mqtt_connected ") + (m.mqttConnected ? "1" : "0") + "\n";
+    family(out, "tervo_mqtt_connect_failures_total", "counter",
+           "Attempts to connect to the MQTT broker that failed.");
+    out += "tervo_mqtt_connect_failures_total " + std::to_string(m.mqttConnectFailures) + "\n";
     return out;
 }
 

@@ -87,6 +87,8 @@ struct Metrics {
     uint64_t recordWriteFailures = 0;
     uint64_t mqttSent = 0;
     uint64_t mqttDropped = 0;
+    bool mqttConnected = false;
+    uint64_t mqttConnectFailures = 0;  // attempts that did not reach the broker
 
     void reset(const std::string& workName, const std::vector<std::string>& channels);
     // One exchange of the sampling engine and how it went.

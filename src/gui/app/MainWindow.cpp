@@ -61,7 +61,12 @@ MainWindow::MainWindow(TervoApp& app, const QString& statusNote) : m_app(app) {
     resize(1024, 768);
 }
 
-MainWindow::~MainWindow() = default;
+// Child windows still open (the application ended without closing this window) are hidden by
+// QWidget's destructor after our members are gone; the area's activation signals must not
+// reach us then.
+MainWindow::~MainWindow() {
+    m_mdi->disconnect(this);
+}
 
 void MainWindow::createActions() {
     MainActions& a = m_actions;

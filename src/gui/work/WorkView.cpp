@@ -4,12 +4,14 @@
 #include <QActionGroup>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QSlider>
+#include <QStatusBar>
 #include <QToolButton>
 
 #include "app/ChildWindow.h"
@@ -377,6 +379,13 @@ void WorkView::finishTick(uint64_t id, const LinkResult& result) {
     }
     if (m_services) {
         m_services->afterTick(m_engine, clock());
+        // The broker out of reach is no reason to stop the operator: said in the status bar.
+        auto* main = qobject_cast<QMainWindow*>(window());
+        for (const std::string& notice : m_services->publishingNotices()) {
+            if (main != nullptr) {
+                main->statusBar()->showMessage(utf8(notice));
+            }
+        }
     }
     for (const std::string& message : outcome.messages) {
         messageBox(this, utf8(message));
