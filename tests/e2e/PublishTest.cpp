@@ -2,7 +2,6 @@
 // against the record file it writes (read here from the byte layout alone).
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -21,6 +20,7 @@
 #include "gui/support/SilentBroker.h"
 #include "net/MqttPublisher.h"
 #include "net/RecordServices.h"
+#include "support/FileBytes.h"
 #include "support/FreePort.h"
 #include "support/Process.h"
 #include "support/RawPty.h"
@@ -41,44 +41,15 @@ constexpr const char* kSub = "/usr/bin/mosquitto_sub";
 constexpr const char* kPromtool = "/usr/bin/promtool";
 constexpr uint64_t kMarkerBits = 0xC16312CFE0000000ull;
 
-std::string gbk(const std::string& utf8) {
-    iconv_t cd = iconv_open("GBK", "UTF-8");
-    std::string out(utf8.size() * 2, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* o = out.data();
-    size_t outLeft = out.size();
-    iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
-}
-
-struct Out {
-    Bytes b;
-    void raw(const void* p, size_t n) {
-        b.insert(b.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
-    }
-    void le(uint64_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-        }
-    }
-    void i32(int32_t v) { le(static_cast<uint32_t>(v), 4); }
-    void f64(double v) { le(std::bit_cast<uint64_t>(v), 8); }
-    void text(const std::string& s, size_t field) {
-        std::string padded = s;
-        padded.resize(field, '\0');
-        raw(padded.data(), field);
-    }
-};
+using tervo::testing::ByteWriter;
+using tervo::testing::gbk;
 
 const char* const kChannels[] = {"炉温", "设定", "无应答"};
 
 // A one-second work on COM1: PV of 0, SL of 1, SL of the silent 3; one event "超温", SL of 1
 // above 20 (the emulator's SL is 25, so it fires every cycle).
 Bytes workTemplate() {
-    Out o;
+    ByteWriter o;
     o.raw(gbk("Quorvex5工作模板").data(), 16);
     o.f64(0.0);
     o.f64(100.0);

@@ -2,7 +2,6 @@
 // layouts alone, without Tervo's own readers and writers.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <sys/stat.h>
 
 #include <bit>
@@ -15,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "support/FileBytes.h"
 #include "support/Process.h"
 #include "support/RawPty.h"
 
@@ -29,53 +29,11 @@ namespace {
 
 constexpr uint64_t kMarkerBits = 0xC16312CFE0000000ull;
 
-std::string gbk(const std::string& utf8) {
-    iconv_t cd = iconv_open("GBK", "UTF-8");
-    std::string out(utf8.size() * 2, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* o = out.data();
-    size_t outLeft = out.size();
-    iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
-}
+using tervo::testing::ByteReader;
+using tervo::testing::ByteWriter;
+using tervo::testing::gbk;
 
-struct Out {
-    Bytes b;
-    void raw(const void* p, size_t n) {
-        b.insert(b.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
-    }
-    void le(uint64_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-        }
-    }
-    void i32(int32_t v) { le(static_cast<uint32_t>(v), 4); }
-    void f64(double v) { le(std::bit_cast<uint64_t>(v), 8); }
-    void text(const std::string& s, size_t field) {
-        std::string padded = s;
-        padded.resize(field, '\0');
-        raw(padded.data(), field);
-    }
-};
-
-struct In {
-    const Bytes& b;
-    size_t at = 0;
-    uint64_t le(int bytes) {
-        uint64_t v = 0;
-        for (int i = 0; i < bytes; ++i) {
-            v |= uint64_t{b.at(at++)} << (8 * i);
-        }
-        return v;
-    }
-    int32_t i32() { return static_cast<int32_t>(le(4)); }
-    double f64() { return std::bit_cast<double>(le(8)); }
-};
-
-void channel(Out& o, const std::string& name, int32_t code, int address, bool curve,
+void channel(ByteWriter& o, const std::string& name, int32_t code, int address, bool curve,
              const std::string& path) {
     o.text(gbk(name), 12);
     o.i32(code);
@@ -93,7 +51,7 @@ void channel(Out& o, const std::string& name, int32_t code, int address, bool cu
 // A one-second work of four channels on COM1: PV of 0, SL of 1, SL of the silent 3, and a
 // curve channel writing SL of 2; one event "SL of 1 above 20".
 Bytes workTemplate(const std::string& curvePath) {
-    Out o;
+    ByteWriter o;
     o.raw(gbk("Quorvex5工作模板").data(), 16);
     o.f64(0.0);
     o.f64(100.0);
@@ -125,7 +83,7 @@ Bytes workTemplate(const std::string& curvePath) {
 }
 
 Bytes curveFile() {
-    Out o;
+    ByteWriter o;
     o.raw(gbk("Quorvex5曲线").data(), 12);
     o.i32(1);
     o.f64(2.0);
@@ -157,7 +115,7 @@ Parsed parseRecord(const Bytes& b) {
     if (b.size() < 236) {
         return p;
     }
-    In in{b, 220};
+    ByteReader in{b, 220};
     p.n = static_cast<uint32_t>(in.i32());
     p.e = static_cast<uint32_t>(in.i32());
     p.s = static_cast<uint32_t>(in.i32());
