@@ -169,7 +169,7 @@ public:
     }
 
     template <class Sink>
-    void move(Sink& sink, size_t slot, int x, int y) {
+    [[gnu::always_inline]] void move(Sink& sink, size_t slot, int x, int y) {
         sink(slot, PathStep{x, y, false});
         m_x[slot] = x;
         m_y[slot] = y;
@@ -178,7 +178,7 @@ public:
 
     // A line, left out when it goes to the pixel the line before ended on.
     template <class Sink>
-    void line(Sink& sink, size_t slot, int x, int y) {
+    [[gnu::always_inline]] void line(Sink& sink, size_t slot, int x, int y) {
         if (m_afterLine[slot] && m_x[slot] == x && m_y[slot] == y) {
             return;
         }

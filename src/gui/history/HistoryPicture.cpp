@@ -144,14 +144,12 @@ public:
           m_short(shortLines()),
           m_firstMark(static_cast<uint8_t>(firstSlot + 1)) {}
 
-    // Called for every step of every row: kept inline in the walk's loop.
+    // Called for every step of every row: kept inline in the walk's loop. A line starts on the
+    // pixel the channel's previous step ended on: marking it again changes nothing.
     [[gnu::always_inline]] void operator()(size_t slot, const PathStep& step) {
         if (step.line) {
-            line(m_previous[slot], step, static_cast<uint8_t>(m_firstMark + slot),
-                 !m_endMarked[slot]);
+            line(m_previous[slot], step, static_cast<uint8_t>(m_firstMark + slot));
         }
-        // A line's end is the next line's start: it is marked once.
-        m_endMarked[slot] = step.line;
         m_previous[slot] = step;
     }
 
@@ -205,27 +203,24 @@ private:
 
     static bool inside(int x, int y) { return x >= 0 && x <= kLastX && y >= 0 && y <= kLastY; }
 
-    [[gnu::always_inline]] void line(const PathStep& from, const PathStep& to, uint8_t mark,
-                                     bool withStart) {
+    [[gnu::always_inline]] void line(const PathStep& from, const PathStep& to, uint8_t mark) {
         const int dx = to.x - from.x;
         const int dy = to.y - from.y;
         if (std::abs(dx) <= kShort && std::abs(dy) <= kShort && inside(from.x, from.y) &&
             inside(to.x, to.y)) {
             const ShortLine& l = m_short[dy + kShort][dx + kShort];
             uint8_t* at = m_top.data() + size_t(from.y) * kWidth + from.x;
-            for (int i = withStart ? 0 : 1; i < l.count; ++i) {
+            for (int i = 0; i < l.count; ++i) {
                 uint8_t& top = at[l.offsets[i]];
                 top = std::max(top, mark);
             }
             return;
         }
-        bool start = true;
         bresenham(from.x, from.y, to.x, to.y, [&](int x, int y) {
-            if ((withStart || !start) && inside(x, y)) {
+            if (inside(x, y)) {
                 uint8_t& top = m_top[size_t(y) * kWidth + x];
                 top = std::max(top, mark);
             }
-            start = false;
         });
     }
 
@@ -233,7 +228,6 @@ private:
     const ShortLines& m_short;
     uint8_t m_firstMark;
     std::array<PathStep, kMaxChannels> m_previous{};
-    std::array<bool, kMaxChannels> m_endMarked{};
 };
 
 // The time grid and labels of the curve (and of the period curve, never full screen).
