@@ -141,7 +141,14 @@ int main(int argc, char** argv) {
     const long rise = statusKb("VmHWM:") - resident;
     std::printf("export CSV: %lld ms, %ld kB written, peak +%ld kB\n",
                 static_cast<long long>(timer.elapsed()), csvKb, rise);
-    if (rise > csvKb / 2) {
+#ifdef __SANITIZE_ADDRESS__
+    // AddressSanitizer keeps freed blocks aside for a while, so the peak grows with everything
+    // the export ever allocated, not with what it holds at once: nothing to check here.
+    const bool peakSaysWhatIsHeld = false;
+#else
+    const bool peakSaysWhatIsHeld = true;
+#endif
+    if (peakSaysWhatIsHeld && rise > csvKb / 2) {
         std::fprintf(stderr, "the export held its text in memory\n");
         return 1;
     }
