@@ -355,23 +355,28 @@ TEST_F(Publishing, PublishesExactlyTheRowsAndOccurrencesOnFileWithRetainedStatus
 }
 
 TEST_F(Publishing, BrokerAwayForFiveSecondsLosesNoRowAndNeverStallsTheRecorder) {
+    // The record file in memory where there is some: a disk busy with other writers can hold
+    // the recorder's flush after each cycle for seconds, which is not what this test is about.
+    const TempDir memory(std::filesystem::is_directory("/dev/shm")
+                             ? "/dev/shm"
+                             : std::filesystem::temp_directory_path());
+    const auto record = memory / "r.alt";
     auto sub = subscribe();
-    Child recorder(
-        {TERVO_CLI, "record", m_dir / "w.awt", "--out", m_dir / "r.alt", "--mqtt", url()},
-        m_dir.path());
-    ASSERT_TRUE(waitFor([&] { return readRecord(m_dir / "r.alt").times.size() >= 2; }, 20s));
+    Child recorder({TERVO_CLI, "record", m_dir / "w.awt", "--out", record, "--mqtt", url()},
+                   m_dir.path());
+    ASSERT_TRUE(waitFor([&] { return readRecord(record).times.size() >= 2; }, 20s));
     m_broker->signal(SIGTERM);
     m_broker->wait();
-    const size_t rowsAtStop = readRecord(m_dir / "r.alt").times.size();
+    const size_t rowsAtStop = readRecord(record).times.size();
     std::this_thread::sleep_for(5s);
-    const size_t rowsAfterOutage = readRecord(m_dir / "r.alt").times.size();
+    const size_t rowsAfterOutage = readRecord(record).times.size();
     startBroker();
-    ASSERT_TRUE(waitFor(
-        [&] { return readRecord(m_dir / "r.alt").times.size() >= rowsAfterOutage + 3; }, 20s));
+    ASSERT_TRUE(
+        waitFor([&] { return readRecord(record).times.size() >= rowsAfterOutage + 3; }, 20s));
     recorder.signal(SIGINT);
     ASSERT_EQ(recorder.wait(), 0) << recorder.err();
 
-    const Record file = readRecord(m_dir / "r.alt");
+    const Record file = readRecord(record);
     ASSERT_TRUE(file.ok);
     EXPECT_GE(rowsAfterOutage, rowsAtStop + 4) << "recording went on while the broker was away";
     for (size_t row = 1; row < file.times.size(); ++row) {

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdint>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -69,13 +70,16 @@ private:
     std::string m_path;
 };
 
-// A fresh directory under the system's temporary directory, removed with everything in it.
+// A fresh directory under `base` (the system's temporary directory unless told), removed with
+// everything in it.
 class TempDir {
 public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tervo-test-XXXXXX").string();
-        m_path = mkdtemp(pattern.data());
+    explicit TempDir(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+        std::string pattern = (base / "tervo-test-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("cannot make a directory under " + base.string());
+        }
+        m_path = pattern;
     }
     ~TempDir() {
         std::error_code ignored;
