@@ -43,6 +43,7 @@ constexpr uint64_t kMarkerBits = 0xC16312CFE0000000ull;
 
 using tervo::testing::ByteWriter;
 using tervo::testing::gbk;
+using tervo::testing::writeWorkHead;
 
 const char* const kChannels[] = {"炉温", "设定", "无应答"};
 
@@ -50,14 +51,7 @@ const char* const kChannels[] = {"炉温", "设定", "无应答"};
 // above 20 (the emulator's SL is 25, so it fires every cycle).
 Bytes workTemplate() {
     ByteWriter o;
-    o.raw(gbk("Quorvex5工作模板").data(), 16);
-    o.f64(0.0);
-    o.f64(100.0);
-    o.i32(1);
-    o.i32(360);
-    for (uint32_t c : {0xFFFFD1u, 0xC6C8FFu, 0x8C8AFFu, 0xFFC8C6u, 0xFF9C9Fu}) {
-        o.le(c, 4);
-    }
+    writeWorkHead(o);
     for (int i = 0; i < 20; ++i) {
         o.le(0, 4);
         o.i32(1);

@@ -32,6 +32,7 @@ constexpr uint64_t kMarkerBits = 0xC16312CFE0000000ull;
 using tervo::testing::ByteReader;
 using tervo::testing::ByteWriter;
 using tervo::testing::gbk;
+using tervo::testing::writeWorkHead;
 
 void channel(ByteWriter& o, const std::string& name, int32_t code, int address, bool curve,
              const std::string& path) {
@@ -52,14 +53,7 @@ void channel(ByteWriter& o, const std::string& name, int32_t code, int address, 
 // curve channel writing SL of 2; one event "SL of 1 above 20".
 Bytes workTemplate(const std::string& curvePath) {
     ByteWriter o;
-    o.raw(gbk("Quorvex5工作模板").data(), 16);
-    o.f64(0.0);
-    o.f64(100.0);
-    o.i32(1);
-    o.i32(360);
-    for (uint32_t c : {0xFFFFD1u, 0xC6C8FFu, 0x8C8AFFu, 0xFFC8C6u, 0xFF9C9Fu}) {
-        o.le(c, 4);
-    }
+    writeWorkHead(o);
     for (int i = 0; i < 20; ++i) {
         o.le(0x010101u * static_cast<uint32_t>(i), 4);
         o.i32(i % 3);

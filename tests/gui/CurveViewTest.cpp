@@ -29,6 +29,7 @@
 #include "support/InstantBus.h"
 #include "support/LinkFakes.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TestShell.h"
 #include "tools/LinkSettingsDialog.h"
 #include "widgets/BarStrip.h"
 #include "widgets/Geometry.h"
@@ -147,25 +148,23 @@ class CurveViewTest : public QObject {
 
 private:
     std::unique_ptr<BusOpener> m_bus;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<TervoApp> m_app;
+    std::unique_ptr<tervo::testing::TestShell> m_shell;
+    ScriptedPrompts* m_prompts = nullptr;
+    TervoApp* m_app = nullptr;
     MainWindow* m_frame = nullptr;
 
 private slots:
     void init() {
         tervo::testing::clearPortEnvironment();
         m_bus = std::make_unique<BusOpener>();
-        m_prompts = std::make_unique<ScriptedPrompts>();
-        m_app = std::make_unique<TervoApp>();
-        registerViews(*m_app);
-        m_frame = &m_app->createMainWindow();
+        m_shell = std::make_unique<tervo::testing::TestShell>();
+        m_prompts = &m_shell->prompts();
+        m_app = &m_shell->app();
+        m_frame = &m_shell->frame();
     }
 
     void cleanup() {
-        m_app->setClosingAll(true);
-        m_frame->mdiArea()->closeAllSubWindows();
-        m_app.reset();
-        m_prompts.reset();
+        m_shell.reset();
         m_bus.reset();
     }
 

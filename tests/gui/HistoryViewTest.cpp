@@ -27,6 +27,7 @@
 #include "history/LoadingDialog.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TestShell.h"
 #include "text/Gbk.h"
 #include "widgets/ColorDialog.h"
 #include "work/WorkChart.h"
@@ -90,21 +91,16 @@ class HistoryViewTest : public QObject {
 private slots:
     void init() {
         qputenv("TZ", "UTC");
-        m_prompts = std::make_unique<ScriptedPrompts>();
         if (!m_keepRecentFiles) {
             Settings().setRecentFiles({});
         }
-        m_app = std::make_unique<TervoApp>();
-        registerViews(*m_app);
-        m_frame = &m_app->createMainWindow();
+        m_shell = std::make_unique<tervo::testing::TestShell>();
+        m_prompts = &m_shell->prompts();
+        m_app = &m_shell->app();
+        m_frame = &m_shell->frame();
     }
 
-    void cleanup() {
-        m_app->setClosingAll(true);
-        m_frame->mdiArea()->closeAllSubWindows();
-        m_app.reset();
-        m_prompts.reset();
-    }
+    void cleanup() { m_shell.reset(); }
 
     void openingRefusesBadFilesAndCancelledWaits() {
         const QString bad = m_dir.filePath(QStringLiteral("bad.alt"));
@@ -576,8 +572,9 @@ private:
     tervo::testing::IsolatedSettings m_settings;
     bool m_keepRecentFiles = false;
     QTemporaryDir m_dir;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<TervoApp> m_app;
+    std::unique_ptr<tervo::testing::TestShell> m_shell;
+    ScriptedPrompts* m_prompts = nullptr;
+    TervoApp* m_app = nullptr;
     MainWindow* m_frame = nullptr;
 };
 

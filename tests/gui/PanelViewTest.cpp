@@ -22,6 +22,7 @@
 #include "support/LinkFakes.h"
 #include "support/PtyResponder.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TestShell.h"
 #include "tools/AutoSearchDialog.h"
 #include "tools/LinkSettingsDialog.h"
 #include "tools/ParameterView.h"
@@ -82,18 +83,13 @@ private slots:
             m_bus->setFaults(address, emu::Faults{});
             m_bus->setValue(address, kSL, 25.0);
         }
-        m_prompts = std::make_unique<ScriptedPrompts>();
-        m_app = std::make_unique<TervoApp>();
-        registerViews(*m_app);
-        m_frame = &m_app->createMainWindow();
+        m_shell = std::make_unique<tervo::testing::TestShell>();
+        m_prompts = &m_shell->prompts();
+        m_app = &m_shell->app();
+        m_frame = &m_shell->frame();
     }
 
-    void cleanup() {
-        m_app->setClosingAll(true);
-        m_frame->mdiArea()->closeAllSubWindows();
-        m_app.reset();
-        m_prompts.reset();
-    }
+    void cleanup() { m_shell.reset(); }
 
     void newTemplateAddsPanelsAndPollsThemInTurn() {
         m_frame->actions().newTemplate->trigger();
@@ -409,8 +405,9 @@ private:
 
     tervo::testing::TempDir m_dir;
     std::unique_ptr<emu::PtyBus> m_bus;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<TervoApp> m_app;
+    std::unique_ptr<tervo::testing::TestShell> m_shell;
+    ScriptedPrompts* m_prompts = nullptr;
+    TervoApp* m_app = nullptr;
     MainWindow* m_frame = nullptr;
 };
 

@@ -21,6 +21,7 @@
 #include "support/GuiTest.h"
 #include "support/RawPty.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TestShell.h"
 
 using namespace tervo;
 using namespace tervo::gui;
@@ -85,19 +86,14 @@ private slots:
     void initTestCase() { tervo::testing::clearPortEnvironment(); }
 
     void init() {
-        m_prompts = std::make_unique<ScriptedPrompts>();
-        m_app = std::make_unique<TervoApp>();
-        registerViews(*m_app);
-        m_frame = &m_app->createMainWindow();
+        m_shell = std::make_unique<tervo::testing::TestShell>();
+        m_prompts = &m_shell->prompts();
+        m_app = &m_shell->app();
+        m_frame = &m_shell->frame();
         m_frame->show();
     }
 
-    void cleanup() {
-        m_app->setClosingAll(true);
-        m_frame->mdiArea()->closeAllSubWindows();
-        m_app.reset();
-        m_prompts.reset();
-    }
+    void cleanup() { m_shell.reset(); }
 
     void menusSwitchWithTheFirstAndLastChild() {
         QVERIFY(!m_frame->showsChildMenus());
@@ -610,8 +606,9 @@ private slots:
     }
 
 private:
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<TervoApp> m_app;
+    std::unique_ptr<tervo::testing::TestShell> m_shell;
+    ScriptedPrompts* m_prompts = nullptr;
+    TervoApp* m_app = nullptr;
     MainWindow* m_frame = nullptr;
     tervo::testing::IsolatedSettings m_settings;
 };

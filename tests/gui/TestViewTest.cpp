@@ -16,6 +16,7 @@
 #include "support/LinkFakes.h"
 #include "support/RawPty.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TestShell.h"
 #include "tools/ParameterView.h"
 #include "tools/ReceiveScreenWidget.h"
 #include "tools/SerialTestView.h"
@@ -52,21 +53,19 @@ private slots:
     void initTestCase() { tervo::testing::clearPortEnvironment(); }
 
     void init() {
-        m_prompts = std::make_unique<ScriptedPrompts>();
-        m_app = std::make_unique<TervoApp>();
-        registerViews(*m_app);
-        m_frame = &m_app->createMainWindow();
+        m_shell = std::make_unique<tervo::testing::TestShell>();
+        m_prompts = &m_shell->prompts();
+        m_app = &m_shell->app();
+        m_frame = &m_shell->frame();
         m_frame->actions().serialTest->trigger();
         m_view = qobject_cast<SerialTestView*>(m_frame->activeChild()->view());
         QVERIFY(m_view != nullptr);
     }
 
     void cleanup() {
-        m_app->setClosingAll(true);
-        m_frame->mdiArea()->closeAllSubWindows();
-        m_app.reset();
+        m_shell->close();
         QVERIFY(m_prompts->messages.isEmpty());
-        m_prompts.reset();
+        m_shell.reset();
     }
 
     void controlsAtTheirPlaces() {
@@ -401,8 +400,9 @@ private slots:
 
 private:
     tervo::testing::IsolatedSettings m_settings;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<TervoApp> m_app;
+    std::unique_ptr<tervo::testing::TestShell> m_shell;
+    ScriptedPrompts* m_prompts = nullptr;
+    TervoApp* m_app = nullptr;
     MainWindow* m_frame = nullptr;
     SerialTestView* m_view = nullptr;
 };

@@ -36,6 +36,7 @@
 #include "support/GuiTest.h"
 #include "support/InstantBus.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TestShell.h"
 #include "text/Gbk.h"
 #include "widgets/ColorDialog.h"
 #include "widgets/DisplayDialog.h"
@@ -174,18 +175,15 @@ private slots:
     }
 
     void init() {
-        m_prompts = std::make_unique<ScriptedPrompts>();
-        m_app = std::make_unique<TervoApp>();
-        registerViews(*m_app);
-        m_frame = &m_app->createMainWindow();
+        m_shell = std::make_unique<tervo::testing::TestShell>();
+        m_prompts = &m_shell->prompts();
+        m_app = &m_shell->app();
+        m_frame = &m_shell->frame();
     }
 
     void cleanup() {
         WorkView::setClock(nullptr);
-        m_app->setClosingAll(true);
-        m_frame->mdiArea()->closeAllSubWindows();
-        m_app.reset();
-        m_prompts.reset();
+        m_shell.reset();
     }
 
     void curvesFollowZoomAndValueRange() {
@@ -941,8 +939,9 @@ private:
     QTemporaryDir m_tmp;
     std::filesystem::path m_dir;
     std::unique_ptr<emu::PtyBus> m_bus;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<TervoApp> m_app;
+    std::unique_ptr<tervo::testing::TestShell> m_shell;
+    ScriptedPrompts* m_prompts = nullptr;
+    TervoApp* m_app = nullptr;
     MainWindow* m_frame = nullptr;
 };
 

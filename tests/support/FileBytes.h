@@ -46,6 +46,19 @@ struct ByteWriter {
     }
 };
 
+// The head of a work template as the end-to-end tests use it: the title, values 0..100, a
+// one-second sampling period, a display period of 360 and the five colours.
+inline void writeWorkHead(ByteWriter& o) {
+    o.raw(gbk("Quorvex5工作模板").data(), 16);
+    o.f64(0.0);
+    o.f64(100.0);
+    o.i32(1);
+    o.i32(360);
+    for (uint32_t c : {0xFFFFD1u, 0xC6C8FFu, 0x8C8AFFu, 0xFFC8C6u, 0xFF9C9Fu}) {
+        o.le(c, 4);
+    }
+}
+
 struct ByteReader {
     const std::vector<uint8_t>& b;
     size_t at = 0;
