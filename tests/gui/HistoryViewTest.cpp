@@ -25,6 +25,7 @@
 #include "app/MainWindow.h"
 #include "app/Settings.h"
 #include "app/TervoApp.h"
+#include "history/CsvExportTask.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryPicture.h"
 #include "history/HistoryView.h"
@@ -658,9 +659,19 @@ private slots:
         QCOMPARE(left(), QStringList({"out_events.csv"}));  // the folder in its way alone
         QVERIFY(view->findChild<QProgressDialog*>() == nullptr);
 
+        // A task destroyed while it runs stops, waits for its thread and calls nothing: the
+        // outcome its thread sent on the way out is dropped.
+        QVERIFY(QDir(out.path()).rmdir(QStringLiteral("out_events.csv")));
+        bool called = false;
+        auto task = std::make_unique<CsvExportTask>(
+            csv, view->history(), view, [&](const CsvExportOutcome&) { called = true; });
+        task.reset();
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(!called);
+        QCOMPARE(left(), QStringList());
+
         // The application quits during an export: the view stops it before its history goes,
         // and nothing is left behind.
-        QVERIFY(QDir(out.path()).rmdir(QStringLiteral("out_events.csv")));
         m_prompts->fileAnswers << csv;
         view->action(QStringLiteral("exportCsvAction"))->trigger();
         QVERIFY(view->findChild<QProgressDialog*>() != nullptr);

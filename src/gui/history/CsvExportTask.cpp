@@ -1,5 +1,6 @@
 #include "history/CsvExportTask.h"
 
+#include <QPointer>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -25,6 +26,7 @@ CsvExportTask::CsvExportTask(const QString& csvPath, const Recording& history, Q
     m_dialog->setObjectName(QStringLiteral("csvExportDialog"));
     m_dialog->setWindowTitle(QStringLiteral("导出CSV"));
     m_dialog->setFont(songFont(12, 6));
+    m_dialog->setMinimumWidth(320);
     m_dialog->setWindowModality(Qt::ApplicationModal);
     m_dialog->setLabelText(QStringLiteral("正在导出CSV……"));
     auto* cancel = new QPushButton(QStringLiteral("取消"));
@@ -34,7 +36,6 @@ CsvExportTask::CsvExportTask(const QString& csvPath, const Recording& history, Q
     // dialog, which could end the task from inside its own progress call.
     m_bar = new QProgressBar;
     m_bar->setObjectName(QStringLiteral("progressBar"));
-    m_bar->setMinimumWidth(300);
     m_dialog->setBar(m_bar);
     m_dialog->setAutoReset(false);
     m_dialog->setAutoClose(false);
@@ -44,12 +45,21 @@ CsvExportTask::CsvExportTask(const QString& csvPath, const Recording& history, Q
     QObject::connect(m_dialog.get(), &QProgressDialog::canceled, m_dialog.get(),
                      [this] { decide(Verdict::Stop); });
 
+    // The outcome goes to the parent, not to the dialog, so `done` may destroy the task; it is
+    // dropped when the task has gone meanwhile.
+    const QPointer<QProgressDialog> live(m_dialog.get());
     const std::string path = csvPath.toStdString();
-    m_thread = std::thread([this, path, &history, parent, done = std::move(done)] {
+    m_thread = std::thread([this, path, &history, parent, live, done = std::move(done)] {
         const CsvExportOutcome outcome =
             exportHistoryCsv(path, history, [this](size_t rows) { return rowsWritten(rows); });
         QMetaObject::invokeMethod(
-            parent, [done, outcome] { done(outcome); }, Qt::QueuedConnection);
+            parent,
+            [live, done, outcome] {
+                if (live != nullptr) {
+                    done(outcome);
+                }
+            },
+            Qt::QueuedConnection);
     });
 }
 
