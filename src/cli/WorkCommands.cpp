@@ -404,8 +404,9 @@ int commandExport(const Options& o, std::ostream& out, std::ostream& err) {
     const std::string eventsPath = eventsCsvPath(csvPath);
     refuseOverwritingInput(csvPath, path);
     refuseOverwritingInput(eventsPath, path);
-    if (const std::string failed = exportHistoryCsv(csvPath, rec); !failed.empty()) {
-        err << "无法写入：" << printableUtf8(failed) << '\n';
+    if (const CsvExportOutcome done = exportHistoryCsv(csvPath, rec);
+        done.status != CsvExportStatus::Written) {
+        err << "无法写入：" << printableUtf8(done.failedPath) << '\n';
         return 1;
     }
     out << printableUtf8(csvPath) << '\n' << printableUtf8(eventsPath) << '\n';

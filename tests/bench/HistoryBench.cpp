@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
     std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
     const long resident = statusKb("VmRSS:");
     timer.restart();
-    if (!exportHistoryCsv(csv.toStdString(), view->history()).empty()) {
+    if (exportHistoryCsv(csv.toStdString(), view->history()).status != CsvExportStatus::Written) {
         std::fprintf(stderr, "the export failed\n");
         return 1;
     }

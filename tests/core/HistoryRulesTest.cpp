@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -163,6 +164,20 @@ std::string fileText(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The names in `folder`, sorted, separated by spaces.
+std::string fileNames(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : " ") + name;
+    }
+    return text;
+}
+
 }  // namespace
 
 TEST_F(HistoryRulesTest, CsvExportWritesBothFilesOrNeither) {
@@ -174,7 +189,7 @@ TEST_F(HistoryRulesTest, CsvExportWritesBothFilesOrNeither) {
     rec.definition.events.push_back(hot);
     rec.occurrences = {{1'000'000'000, 0}, {1'000'000'001, 5}};
     const std::string csv = (dir / "out.csv").string();
-    EXPECT_EQ(exportHistoryCsv(csv, rec), "");
+    EXPECT_EQ(exportHistoryCsv(csv, rec).status, CsvExportStatus::Written);
     EXPECT_EQ(fileText(csv),
               "\xEF\xBB\xBF时间,通道1,\"炉,温\"\n"
               "2001/09/09 01:46:40,12.5,\n"
@@ -191,20 +206,82 @@ TEST_F(HistoryRulesTest, CsvExportWritesBothFilesOrNeither) {
     whole << "\xEF\xBB\xBF";
     writeRowsCsv(whole, big);
     ASSERT_GT(whole.str().size(), 500'000u);
-    EXPECT_EQ(exportHistoryCsv(csv, big), "");
+    EXPECT_EQ(exportHistoryCsv(csv, big).status, CsvExportStatus::Written);
     EXPECT_EQ(fileText(csv), whole.str());
 
     // The events file cannot be written: the rows file keeps its old content, nothing is left
     // beside them.
     std::filesystem::remove(dir / "out_events.csv");
     std::filesystem::create_directory(dir / "out_events.csv");
-    EXPECT_EQ(exportHistoryCsv(csv, rec), (dir / "out_events.csv").string());
+    const CsvExportOutcome failed = exportHistoryCsv(csv, rec);
+    EXPECT_EQ(failed.status, CsvExportStatus::Failed);
+    EXPECT_EQ(failed.failedPath, (dir / "out_events.csv").string());
     EXPECT_EQ(fileText(csv), whole.str());
-    size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-        ++files;
+    EXPECT_EQ(fileNames(dir.path()), "out.csv out_events.csv");
+}
+
+TEST_F(HistoryRulesTest, CsvExportReportsProgressAndStopsWhenTold) {
+    tervo::testing::TempDir dir;
+    const std::string csv = (dir / "out.csv").string();
+    Recording rec = makeRecording(10'000, 3);
+    rec.definition.events.push_back({});
+    rec.occurrences = {{1'000'000'000, 0}};
+
+    // Told every 4096 rows and once more with all of them; the files are those of an export
+    // that is told nothing.
+    std::vector<size_t> told;
+    const CsvExportOutcome done = exportHistoryCsv(csv, rec, [&](size_t rows) {
+        told.push_back(rows);
+        return true;
+    });
+    EXPECT_EQ(done.status, CsvExportStatus::Written);
+    EXPECT_EQ(told, (std::vector<size_t>{4096, 8192, 10'000}));
+    const std::string rows = fileText(csv);
+    const std::string events = fileText(dir / "out_events.csv");
+    ASSERT_EQ(exportHistoryCsv(csv, rec).status, CsvExportStatus::Written);
+    EXPECT_EQ(fileText(csv), rows);
+    EXPECT_EQ(fileText(dir / "out_events.csv"), events);
+
+    // A stop half-way, or at the last word when both files are written: neither file is put
+    // in place and no temporary is left, in an empty folder or over the files of before.
+    for (const bool existing : {false, true}) {
+        for (const size_t stopAt : {size_t{4096}, size_t{10'000}}) {
+            SCOPED_TRACE("existing " + std::to_string(existing) + ", stop at " +
+                         std::to_string(stopAt));
+            if (existing) {
+                ASSERT_EQ(exportHistoryCsv(csv, rec).status, CsvExportStatus::Written);
+            } else {
+                std::filesystem::remove(csv);
+                std::filesystem::remove(dir / "out_events.csv");
+            }
+            told.clear();
+            const CsvExportOutcome stopped = exportHistoryCsv(csv, rec, [&](size_t written) {
+                told.push_back(written);
+                return written < stopAt;
+            });
+            EXPECT_EQ(stopped.status, CsvExportStatus::Cancelled);
+            EXPECT_EQ(stopped.failedPath, "");
+            EXPECT_EQ(told.back(), stopAt);
+            if (existing) {
+                EXPECT_EQ(fileNames(dir.path()), "out.csv out_events.csv");
+                EXPECT_EQ(fileText(csv), rows);
+                EXPECT_EQ(fileText(dir / "out_events.csv"), events);
+            } else {
+                EXPECT_EQ(fileNames(dir.path()), "");
+            }
+        }
     }
-    EXPECT_EQ(files, 2u);
+
+    // A history without rows is told once, with none.
+    told.clear();
+    EXPECT_EQ(exportHistoryCsv(csv, makeRecording(0, 2),
+                               [&](size_t written) {
+                                   told.push_back(written);
+                                   return false;
+                               })
+                  .status,
+              CsvExportStatus::Cancelled);
+    EXPECT_EQ(told, std::vector<size_t>{0});
 }
 
 TEST_F(HistoryRulesTest, ReportPaging) {

@@ -1,17 +1,21 @@
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
 #include <QMdiArea>
 #include <QPainter>
+#include <QPointer>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -21,6 +25,7 @@
 #include "app/MainWindow.h"
 #include "app/Settings.h"
 #include "app/TervoApp.h"
+#include "history/CsvExportTask.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryPicture.h"
 #include "history/HistoryView.h"
@@ -534,24 +539,153 @@ private slots:
         QCOMPARE(view->eventList()->geometry(), QRect(0, 0, 988, 532));
     }
 
-    void exportsTheCliCsvWithBom() {
-        Recording rec = makeHistory(3, 2);
+    void csvExportRunsBesideTheWindowAndWritesTheCliFiles() {
+        Recording rec = makeHistory(30'000, 20);
         rec.values[1] = kNoValue;
+        rec.definition.events.push_back(EventInfo{});
+        rec.occurrences = {{1'078'414'200, 0}, {1'078'414'205, 3}};
         HistoryView* view = openHistory(save(rec, QStringLiteral("c.alt")));
         QVERIFY(view != nullptr);
-        const QString csv = m_dir.filePath(QStringLiteral("out.csv"));
+        // What `tervo-cli export` writes for the same history.
+        QTemporaryDir cliDir;
+        const std::string cliCsv = cliDir.filePath(QStringLiteral("cli.csv")).toStdString();
+        QCOMPARE(exportHistoryCsv(cliCsv, rec).status, CsvExportStatus::Written);
+
+        QTemporaryDir out;
+        const QString csv = out.filePath(QStringLiteral("out.csv"));
         m_prompts->fileAnswers << csv;
         view->action(QStringLiteral("exportCsvAction"))->trigger();
-        std::ostringstream expected;
-        writeRowsCsv(expected, rec);
-        QFile file(csv);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(),
-                 QByteArray("\xEF\xBB\xBF") + QByteArray::fromStdString(expected.str()));
-        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("out_events.csv"))));
+        // The command returns at once; the dialog waits half a second before it shows.
+        QPointer<QProgressDialog> dialog =
+            view->findChild<QProgressDialog*>(QStringLiteral("csvExportDialog"));
+        QVERIFY(dialog != nullptr);
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(!QFile::exists(csv));
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("导出CSV"));
+        QCOMPARE(dialog->labelText(), QStringLiteral("正在导出CSV……"));
+        QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
+        QCOMPARE(dialog->findChild<QPushButton*>(QStringLiteral("cancelButton"))->text(),
+                 QStringLiteral("取消"));
+        auto* bar = dialog->findChild<QProgressBar*>(QStringLiteral("progressBar"));
+        QCOMPARE(bar->maximum(), 30'000);
+        QList<int> shown;
+        connect(bar, &QProgressBar::valueChanged, this, [&](int rows) { shown << rows; });
+
+        // Meanwhile the window goes on: its timers fire and it paints, and what would change
+        // the history or write it does nothing.
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] {
+            if (dialog != nullptr) {
+                ++ticks;
+            }
+        });
+        timer.start(0);
+        QVERIFY(!view->grabView().isNull());
+        view->setMode(HistoryMode::Table);
+        view->tableList()->selectionModel()->select(view->tableList()->model()->index(1, 0),
+                                                    QItemSelectionModel::Select);
+        view->action(QStringLiteral("deleteRowsAction"))->trigger();
+        view->action(QStringLiteral("saveDataAction"))->trigger();
+        m_prompts->fileAnswers << out.filePath(QStringLiteral("second.csv"));
+        view->action(QStringLiteral("exportCsvAction"))->trigger();
+        QCOMPARE(m_prompts->messages.size(), 0);
+        QCOMPARE(m_prompts->fileRequests.size(), 2);  // the open and the first export
+        m_prompts->fileAnswers.clear();               // the second export's, never asked for
+        QVERIFY(tervo::testing::waitFor([&] { return dialog == nullptr; }));
+        QVERIFY(ticks > 0);
+        QCOMPARE(view->history().rowCount(), size_t(30'000));
+        QVERIFY(!shown.isEmpty());
+        QCOMPARE(shown.first(), 4096);
+        QCOMPARE(shown.last(), 30'000);
+
+        // The same bytes as the command line's, and nothing else beside them.
+        QCOMPARE(fileBytes(csv), fileBytes(cliDir.filePath(QStringLiteral("cli.csv"))));
+        QCOMPARE(fileBytes(out.filePath(QStringLiteral("out_events.csv"))),
+                 fileBytes(cliDir.filePath(QStringLiteral("cli_events.csv"))));
+        QCOMPARE(fileBytes(csv).left(3), QByteArray("\xEF\xBB\xBF"));
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files),
+                 QStringList({"out.csv", "out_events.csv"}));
+        QCOMPARE(m_prompts->messages.size(), 0);
+
+        // A short export is over before its dialog would show.
+        HistoryView* small = openHistory(save(makeHistory(3, 2), QStringLiteral("s.alt")));
+        m_prompts->fileAnswers << out.filePath(QStringLiteral("small.csv"));
+        small->action(QStringLiteral("exportCsvAction"))->trigger();
+        dialog = small->findChild<QProgressDialog*>(QStringLiteral("csvExportDialog"));
+        bool visibleAtEnd = true;
+        connect(dialog->findChild<QProgressBar*>(QStringLiteral("progressBar")),
+                &QProgressBar::valueChanged, this,
+                [&, d = dialog.data()] { visibleAtEnd = d->isVisible(); });
+        QVERIFY(tervo::testing::waitFor([&] { return dialog == nullptr; }));
+        QVERIFY(!visibleAtEnd);
+        QVERIFY(QFile::exists(out.filePath(QStringLiteral("small_events.csv"))));
+    }
+
+    void csvExportCancelledFailedOrCutShortLeavesNoFile() {
+        HistoryView* view = openHistory(save(makeHistory(30'000, 20), QStringLiteral("c.alt")));
+        QVERIFY(view != nullptr);
+        QTemporaryDir out;
+        const QString csv = out.filePath(QStringLiteral("out.csv"));
+        const auto left = [&] {
+            return QDir(out.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+        };
+        // "取消" pressed when the first rows are written: no file, no temporary, no word.
+        m_prompts->fileAnswers << csv;
+        view->action(QStringLiteral("exportCsvAction"))->trigger();
+        QPointer<QProgressDialog> dialog =
+            view->findChild<QProgressDialog*>(QStringLiteral("csvExportDialog"));
+        QVERIFY(dialog != nullptr);
+        auto* bar = dialog->findChild<QProgressBar*>(QStringLiteral("progressBar"));
+        int cancelledAt = -1;
+        connect(bar, &QProgressBar::valueChanged, this, [&, d = dialog.data()](int rows) {
+            if (cancelledAt < 0) {
+                cancelledAt = rows;
+                d->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+            }
+        });
+        QVERIFY(tervo::testing::waitFor([&] { return dialog == nullptr; }));
+        QCOMPARE(cancelledAt, 4096);
+        QCOMPARE(left(), QStringList());
+        QCOMPARE(m_prompts->messages.size(), 0);
+
+        // The events file cannot be written: "保存失败！！！" and still no file.
+        QVERIFY(QDir(out.path()).mkdir(QStringLiteral("out_events.csv")));
+        m_prompts->fileAnswers << csv;
+        view->action(QStringLiteral("exportCsvAction"))->trigger();
+        QVERIFY(tervo::testing::waitFor([&] { return !m_prompts->messages.isEmpty(); }));
+        QCOMPARE(m_prompts->messages.size(), 1);
+        QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("保存失败！！！")));
+        QCOMPARE(left(), QStringList({"out_events.csv"}));  // the folder in its way alone
+        QVERIFY(view->findChild<QProgressDialog*>() == nullptr);
+
+        // A task destroyed while it runs stops, waits for its thread and calls nothing: the
+        // outcome its thread sent on the way out is dropped.
+        QVERIFY(QDir(out.path()).rmdir(QStringLiteral("out_events.csv")));
+        bool called = false;
+        auto task = std::make_unique<CsvExportTask>(
+            csv, view->history(), view, [&](const CsvExportOutcome&) { called = true; });
+        task.reset();
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(!called);
+        QCOMPARE(left(), QStringList());
+
+        // The application quits during an export: the view stops it before its history goes,
+        // and nothing is left behind.
+        m_prompts->fileAnswers << csv;
+        view->action(QStringLiteral("exportCsvAction"))->trigger();
+        QVERIFY(view->findChild<QProgressDialog*>() != nullptr);
+        m_shell.reset();
+        QTest::qWait(50);
+        QCOMPARE(left(), QStringList());
     }
 
 private:
+    static QByteArray fileBytes(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     QString save(const Recording& rec, const QString& name) {
         const QString path = m_dir.filePath(name);
         writeRecording(path.toStdString(), rec);

@@ -67,7 +67,7 @@ std::string eventName(const WorkDefinition& work, int32_t index) {
 
 }  // namespace
 
-void writeRowsCsv(std::ostream& csv, const Recording& rec) {
+bool writeRowsCsv(std::ostream& csv, const Recording& rec, const CsvProgress& progress) {
     csv << "时间";
     for (const ChannelInfo& c : rec.definition.channels) {
         csv << ',' << csvField(gbkToUtf8(c.nameGbk()));
@@ -75,6 +75,9 @@ void writeRowsCsv(std::ostream& csv, const Recording& rec) {
     csv << '\n';
     std::string line;
     for (size_t row = 0; row < rec.rowCount() && csv; ++row) {
+        if (progress && row > 0 && row % kCsvProgressRows == 0 && !progress(row)) {
+            return false;
+        }
         line = timeStampText(rec.times[row]);
         for (size_t c = 0; c < rec.channelCount(); ++c) {
             line += ',';
@@ -88,6 +91,7 @@ void writeRowsCsv(std::ostream& csv, const Recording& rec) {
         line += '\n';
         csv.write(line.data(), static_cast<std::streamsize>(line.size()));
     }
+    return true;
 }
 
 void writeEventsCsv(std::ostream& events, const Recording& rec) {
@@ -107,19 +111,24 @@ std::string eventsCsvPath(const std::string& csvPath) {
     return csvPath + "_events.csv";
 }
 
-std::string exportHistoryCsv(const std::string& csvPath, const Recording& recording) {
+CsvExportOutcome exportHistoryCsv(const std::string& csvPath, const Recording& recording,
+                                  const CsvProgress& progress) {
     const std::string eventsPath = eventsCsvPath(csvPath);
     static constexpr char kBom[] = "\xEF\xBB\xBF";
+    // Every early return drops the temporaries and leaves the targets as they were.
+    const CsvExportOutcome cancelled{CsvExportStatus::Cancelled, {}};
     AtomicFile csvFile(csvPath);
     if (csvFile.ok()) {
         AtomicFileBuffer buffer(csvFile);
         std::ostream out(&buffer);
         out << kBom;
-        writeRowsCsv(out, recording);
+        if (!writeRowsCsv(out, recording, progress)) {
+            return cancelled;
+        }
         out.flush();
     }
     if (!csvFile.ok()) {
-        return csvPath;
+        return {CsvExportStatus::Failed, csvPath};
     }
     AtomicFile eventsFile(eventsPath);
     if (eventsFile.ok()) {
@@ -130,13 +139,16 @@ std::string exportHistoryCsv(const std::string& csvPath, const Recording& record
         out.flush();
     }
     if (!eventsFile.ok()) {
-        return eventsPath;
+        return {CsvExportStatus::Failed, eventsPath};
+    }
+    if (progress && !progress(recording.rowCount())) {
+        return cancelled;
     }
     if (!csvFile.commit()) {
-        return csvPath;
+        return {CsvExportStatus::Failed, csvPath};
     }
     if (!eventsFile.commit()) {
-        return eventsPath;
+        return {CsvExportStatus::Failed, eventsPath};
     }
     return {};
 }

@@ -15,6 +15,7 @@
 #include "app/ChildWindow.h"
 #include "app/MainWindow.h"
 #include "app/TervoApp.h"
+#include "history/CsvExportTask.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReport.h"
 #include "history/LoadingDialog.h"
@@ -114,7 +115,10 @@ HistoryView::HistoryView(const ViewContext& context, Recording history, DataRang
     resize(1024, 620);
 }
 
-HistoryView::~HistoryView() = default;
+HistoryView::~HistoryView() {
+    // An export under way stops, and its thread ends, before the history goes.
+    m_export.reset();
+}
 
 QAction* HistoryView::addCommand(const QString& name, const QString& text,
                                  void (HistoryView::*slot)()) {
@@ -283,6 +287,9 @@ void HistoryView::toggleFullScreen() {
 }
 
 void HistoryView::deleteSelectedRows() {
+    if (m_export) {
+        return;  // the export under way reads the history
+    }
     if (m_rules.mode() != HistoryMode::Table) {
         messageBox(this, QStringLiteral("“列表显示”形式才可使用！！！"));
         return;
@@ -311,6 +318,9 @@ void HistoryView::writeBack() {
 }
 
 void HistoryView::saveAs() {
+    if (m_export) {
+        return;  // the export under way reads the history
+    }
     FileDialogRequest request;
     request.filter = fileFilter();
     request.defaultExtension = QStringLiteral("alt");
@@ -328,6 +338,9 @@ void HistoryView::saveAs() {
 }
 
 void HistoryView::exportCsv() {
+    if (m_export) {
+        return;  // the export under way reads the history
+    }
     FileDialogRequest request;
     request.filter = QStringLiteral("CSV文件(*.csv);;所有文件(*.*)");
     request.defaultExtension = QStringLiteral("csv");
@@ -338,11 +351,14 @@ void HistoryView::exportCsv() {
         return;
     }
     const QString path = withDefaultExtension(chosen, QStringLiteral("csv"));
-    // A long recording takes seconds to write out: the pointer says so meanwhile.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool failed = !exportHistoryCsv(path.toStdString(), m_history).empty();
-    QApplication::restoreOverrideCursor();
-    if (failed) {
+    m_export = std::make_unique<CsvExportTask>(
+        path, m_history, this, [this](const CsvExportOutcome& outcome) { finishExport(outcome); });
+}
+
+void HistoryView::finishExport(const CsvExportOutcome& outcome) {
+    m_export.reset();
+    // A cancelled export says nothing.
+    if (outcome.status == CsvExportStatus::Failed) {
         messageBox(this, QStringLiteral("保存失败！！！"));
     }
 }
@@ -439,6 +455,9 @@ void HistoryView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void HistoryView::editColour(int channel) {
+    if (m_export) {
+        return;  // the export under way reads the history
+    }
     auto& style = m_history.definition.styles[static_cast<size_t>(channel)];
     ColorDialog dialog(style.colour, this);
     if (prompts().runDialog(dialog) == QDialog::Accepted) {
@@ -450,6 +469,9 @@ void HistoryView::editColour(int channel) {
 }
 
 void HistoryView::openDisplaySettings() {
+    if (m_export) {
+        return;  // the export under way reads the history
+    }
     WorkDefinition& w = m_history.definition;
     DisplaySettings settings;
     const size_t n = std::min<size_t>(w.channels.size(), kMaxChannels);

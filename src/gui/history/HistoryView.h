@@ -7,6 +7,7 @@
 
 #include "app/ViewTemplate.h"
 #include "history/HistoryChart.h"
+#include "history/HistoryCsv.h"
 #include "history/HistoryPicture.h"
 #include "history/HistoryRules.h"
 
@@ -19,6 +20,7 @@ class QSlider;
 namespace tervo::gui {
 
 class BarStrip;
+class CsvExportTask;
 
 // The rows of a list, formatted when shown: row 0 the header, row k + 1 item k. Nothing is
 // kept but the history it reads, so a million rows cost no strings.
@@ -61,6 +63,9 @@ public:
     void toggleFullScreen();
     void deleteSelectedRows();
     void saveAs();
+    // Starts writing the rows and occurrences to the CSV files chosen, on a thread of its own
+    // under a modal progress dialog. Until it ends, the commands that would change the history
+    // or write it do nothing.
     void exportCsv();
 
     bool isCommandEnabled(ViewCommand command) const override;
@@ -100,6 +105,7 @@ private:
     void writeBack();
     void openDisplaySettings();
     void editColour(int channel);
+    void finishExport(const CsvExportOutcome& outcome);
 
     ViewContext m_context;
     Recording m_history;
@@ -123,6 +129,8 @@ private:
     // history's rows or settings drops it.
     QImage m_picture;
     HistoryPictureInput m_pictureFrom;
+    // The CSV export under way, which reads m_history meanwhile.
+    std::unique_ptr<CsvExportTask> m_export;
 };
 
 }  // namespace tervo::gui
