@@ -148,17 +148,21 @@ public:
     }
 
     // Nearly every line of a period picture is a few pixels long and inside it: those go
-    // through the table of short lines, whose offsets are worked out for the whole block first.
-    // A line starts on the pixel the channel's previous line ended on, which is marked already.
+    // through the table of short lines. Their places in it are worked out for the whole block
+    // first, in a loop the compiler makes vector instructions of. A line starts on the pixel
+    // the channel's previous line ended on, which is marked already.
     void lines(size_t slot, const int* xs, const int* ys, size_t n) {
+        if (n == 0) {
+            return;
+        }
         const auto mark = static_cast<uint8_t>(slot + 1);
-        int fromX = m_x[slot];
-        int fromY = m_y[slot];
-        for (size_t i = 0; i < n; ++i) {
-            m_index[i] = shortIndex(fromX, fromY, xs[i], ys[i]);
-            m_start[i] = fromY * kWidth + fromX;
-            fromX = xs[i];
-            fromY = ys[i];
+        m_pointX[0] = m_x[slot];
+        m_pointY[0] = m_y[slot];
+        std::copy(xs, xs + n, m_pointX.begin() + 1);
+        std::copy(ys, ys + n, m_pointY.begin() + 1);
+        for (size_t i = 0; i < kBlock; ++i) {  // the whole block: no remainder loop
+            m_index[i] = shortIndex(m_pointX[i], m_pointY[i], m_pointX[i + 1], m_pointY[i + 1]);
+            m_start[i] = m_pointY[i] * kWidth + m_pointX[i];
         }
         uint8_t* top = m_top.data();
         bool afterLine = m_afterLine[slot];
@@ -172,9 +176,7 @@ public:
                     pixel = std::max(pixel, mark);
                 }
             } else {
-                const int x0 = i == 0 ? m_x[slot] : xs[i - 1];
-                const int y0 = i == 0 ? m_y[slot] : ys[i - 1];
-                bresenham(x0, y0, xs[i], ys[i], [&](int x, int y) {
+                bresenham(m_pointX[i], m_pointY[i], xs[i], ys[i], [&](int x, int y) {
                     if (inside(x, y)) {
                         uint8_t& pixel = top[size_t(y) * kWidth + x];
                         pixel = std::max(pixel, mark);
@@ -183,11 +185,9 @@ public:
             }
             afterLine = true;
         }
-        if (n > 0) {
-            m_x[slot] = xs[n - 1];
-            m_y[slot] = ys[n - 1];
-            m_afterLine[slot] = true;
-        }
+        m_x[slot] = xs[n - 1];
+        m_y[slot] = ys[n - 1];
+        m_afterLine[slot] = true;
     }
 
     // Takes the other map's channels where they are the later ones.
@@ -218,6 +218,7 @@ public:
 
 private:
     static constexpr int kWidth = kLastX + 1;
+    static constexpr size_t kBlock = detail::kWalkBlock;
     // The short lines, as offsets in the map from their start: the start pixel comes last.
     static constexpr int kShort = 7;
     static constexpr int kSide = 2 * kShort + 1;
@@ -246,12 +247,15 @@ private:
 
     static bool inside(int x, int y) { return x >= 0 && x <= kLastX && y >= 0 && y <= kLastY; }
 
-    // The short line's place in the table, or -1 for a line drawn pixel by pixel.
+    // The short line's place in the table, or -1 for a line drawn pixel by pixel. Without
+    // branches, for the block's loop.
     static int shortIndex(int x0, int y0, int x1, int y1) {
         const int dx = x1 - x0;
         const int dy = y1 - y0;
-        const bool fits =
-            std::abs(dx) <= kShort && std::abs(dy) <= kShort && inside(x0, y0) && inside(x1, y1);
+        const bool fits = (unsigned(dx + kShort) <= 2 * kShort) &
+                          (unsigned(dy + kShort) <= 2 * kShort) & (unsigned(x0) <= kLastX) &
+                          (unsigned(y0) <= kLastY) & (unsigned(x1) <= kLastX) &
+                          (unsigned(y1) <= kLastY);
         return fits ? (dy + kShort) * kSide + dx + kShort : -1;
     }
 
@@ -260,8 +264,11 @@ private:
     std::array<int, kMaxChannels> m_x{};
     std::array<int, kMaxChannels> m_y{};
     std::array<bool, kMaxChannels> m_afterLine{};
-    std::array<int, detail::kWalkBlock> m_index{};
-    std::array<int, detail::kWalkBlock> m_start{};
+    // The block's points after the pen's, their lines' places in the table and start pixels.
+    std::array<int, kBlock + 1> m_pointX{};
+    std::array<int, kBlock + 1> m_pointY{};
+    std::array<int, kBlock> m_index{};
+    std::array<int, kBlock> m_start{};
 };
 
 // The time grid and labels of the curve (and of the period curve, never full screen).
