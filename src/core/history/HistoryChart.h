@@ -212,8 +212,10 @@ public:
         for (size_t i = 0; i < n; ++i) {
             m_column[i] = m_values[rows[i] * m_width + m_channel[slot]];
         }
+        std::fill(m_column.begin() + static_cast<std::ptrdiff_t>(n), m_column.end(), 0.0);
         const double k = m_coefficient[slot];
         const double shift = m_shift[slot];
+        bool failed = true;  // a reading of the block failed: the last height carries over
         if (m_hi > m_lo) {
             const double span = m_hi - m_lo;
             for (size_t i = 0; i < kWalkBlock; ++i) {  // the whole block: no remainder loop
@@ -229,12 +231,21 @@ public:
                 // The marker compares equal to itself only: the test of its bits, as a number.
                 heights[i] = (v == kNoValue) | (p == kNoValue) ? -1 : h;
             }
+            int signs = 0;  // the rest of the block holds zeros: no failures there
+            for (size_t i = 0; i < kWalkBlock; ++i) {
+                signs |= heights[i];
+            }
+            failed = signs < 0;
         } else {
             for (size_t i = 0; i < n; ++i) {
                 const double v = m_column[i];
                 const double p = v * k + shift;
                 heights[i] = isNoValue(v) || isNoValue(p) ? -1 : valueHeight(p, m_lo, m_hi);
             }
+        }
+        if (!failed) {
+            m_height[slot] = heights[n - 1];
+            return;
         }
         int last = m_height[slot];
         for (size_t i = 0; i < n; ++i) {

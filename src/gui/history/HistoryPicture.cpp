@@ -161,18 +161,31 @@ public:
         std::copy(xs, xs + n, m_pointX.begin() + 1);
         std::copy(ys, ys + n, m_pointY.begin() + 1);
         for (size_t i = 0; i < kBlock; ++i) {  // the whole block: no remainder loop
-            m_index[i] = shortIndex(m_pointX[i], m_pointY[i], m_pointX[i + 1], m_pointY[i + 1]);
-            m_start[i] = m_pointY[i] * kWidth + m_pointX[i];
+            const int x0 = m_pointX[i];
+            const int y0 = m_pointY[i];
+            const int dx = m_pointX[i + 1] - x0;
+            const int dy = m_pointY[i + 1] - y0;
+            const bool fits = (unsigned(dx + kShort) <= 2 * kShort) &
+                              (unsigned(dy + kShort) <= 2 * kShort) & (unsigned(x0) <= kLastX) &
+                              (unsigned(y0) <= kLastY) & (unsigned(x0 + dx) <= kLastX) &
+                              (unsigned(y0 + dy) <= kLastY);
+            m_index[i] = fits ? ((dy + kShort) * kSide + dx + kShort) * kShortPixels : -1;
+            // A line has one pixel more than its longer side; the start's is marked already.
+            const int ax = dx < 0 ? -dx : dx;
+            const int ay = dy < 0 ? -dy : dy;
+            m_count[i] = ax > ay ? ax : ay;
+            m_start[i] = y0 * kWidth + x0;
+        }
+        if (!m_afterLine[slot] && m_index[0] >= 0) {
+            ++m_count[0];
         }
         uint8_t* top = m_top.data();
-        bool afterLine = m_afterLine[slot];
         for (size_t i = 0; i < n; ++i) {
             if (m_index[i] >= 0) [[likely]] {
-                const ShortLine& l = m_short[static_cast<size_t>(m_index[i])];
+                const int* offsets = m_short.data() + m_index[i];
                 uint8_t* at = top + m_start[i];
-                const int count = afterLine ? l.count - 1 : l.count;
-                for (int k = 0; k < count; ++k) {
-                    uint8_t& pixel = at[l.offsets[k]];
+                for (int k = 0; k < m_count[i]; ++k) {
+                    uint8_t& pixel = at[offsets[k]];
                     pixel = std::max(pixel, mark);
                 }
             } else {
@@ -183,7 +196,6 @@ public:
                     }
                 });
             }
-            afterLine = true;
         }
         m_x[slot] = xs[n - 1];
         m_y[slot] = ys[n - 1];
@@ -219,25 +231,23 @@ public:
 private:
     static constexpr int kWidth = kLastX + 1;
     static constexpr size_t kBlock = detail::kWalkBlock;
-    // The short lines, as offsets in the map from their start: the start pixel comes last.
+    // The short lines, as offsets in the map from their start pixel, which comes last.
     static constexpr int kShort = 7;
     static constexpr int kSide = 2 * kShort + 1;
-    struct ShortLine {
-        int count = 0;
-        std::array<int, kShort + 1> offsets{};
-    };
-    using ShortLines = std::array<ShortLine, size_t(kSide) * kSide>;
+    static constexpr int kShortPixels = kShort + 1;
+    using ShortLines = std::array<int, size_t(kSide) * kSide * kShortPixels>;
 
     static const ShortLines& shortLines() {
         static const ShortLines lines = [] {
-            ShortLines table;
+            ShortLines table{};
             for (int dy = -kShort; dy <= kShort; ++dy) {
                 for (int dx = -kShort; dx <= kShort; ++dx) {
-                    ShortLine& l = table[size_t((dy + kShort) * kSide + dx + kShort)];
+                    int* offsets =
+                        table.data() + ((dy + kShort) * kSide + dx + kShort) * kShortPixels;
+                    int count = 0;
                     bresenham(0, 0, dx, dy,
-                              [&l](int x, int y) { l.offsets[l.count++] = y * kWidth + x; });
-                    std::rotate(l.offsets.begin(), l.offsets.begin() + 1,
-                                l.offsets.begin() + l.count);
+                              [&](int x, int y) { offsets[count++] = y * kWidth + x; });
+                    std::rotate(offsets, offsets + 1, offsets + count);
                 }
             }
             return table;
@@ -246,18 +256,6 @@ private:
     }
 
     static bool inside(int x, int y) { return x >= 0 && x <= kLastX && y >= 0 && y <= kLastY; }
-
-    // The short line's place in the table, or -1 for a line drawn pixel by pixel. Without
-    // branches, for the block's loop.
-    static int shortIndex(int x0, int y0, int x1, int y1) {
-        const int dx = x1 - x0;
-        const int dy = y1 - y0;
-        const bool fits = (unsigned(dx + kShort) <= 2 * kShort) &
-                          (unsigned(dy + kShort) <= 2 * kShort) & (unsigned(x0) <= kLastX) &
-                          (unsigned(y0) <= kLastY) & (unsigned(x1) <= kLastX) &
-                          (unsigned(y1) <= kLastY);
-        return fits ? (dy + kShort) * kSide + dx + kShort : -1;
-    }
 
     std::vector<uint8_t> m_top;
     const ShortLines& m_short;
@@ -268,6 +266,7 @@ private:
     std::array<int, kBlock + 1> m_pointX{};
     std::array<int, kBlock + 1> m_pointY{};
     std::array<int, kBlock> m_index{};
+    std::array<int, kBlock> m_count{};
     std::array<int, kBlock> m_start{};
 };
 
