@@ -419,8 +419,8 @@ TEST_F(HistoryRulesTest, OneWalkGivesEveryChannelItsOwnPath) {
     auto into = [](std::vector<Path>& paths) {
         return [&paths](size_t slot, const PathStep& step) { paths[slot].push_back(step); };
     };
-    auto chartSink = into(chart);
-    auto curveSink = into(curve);
+    StepSink chartSink(into(chart));
+    StepSink curveSink(into(curve));
     walkPeriodChart(walk, chartSink);
     walkPeriodCurve(walk, curveSink);
     for (size_t slot = 0; slot < 3; ++slot) {
@@ -445,6 +445,85 @@ TEST_F(HistoryRulesTest, OneWalkGivesEveryChannelItsOwnPath) {
             EXPECT_EQ(curve[slot][i].x, ownCurve[i].x);
             EXPECT_EQ(curve[slot][i].y, ownCurve[i].y);
             EXPECT_EQ(curve[slot][i].line, ownCurve[i].line);
+        }
+    }
+}
+
+TEST_F(HistoryRulesTest, WalksInPartsDrawTheLinesOfTheWhole) {
+    // The pictures are drawn in parts on several processors: whatever row (step) a part starts
+    // at, in a run of failed readings, at a fold or past the end, the parts' lines one after
+    // the other are the whole walk's lines. Each line is recorded from where the pen stood.
+    Recording rec = makeRecording(300, 2);
+    for (size_t i = 0; i < rec.values.size(); ++i) {
+        rec.values[i] = 50.0 + 45.0 * std::sin(double(i) / 7.0);
+    }
+    for (size_t r : {0u, 1u, 2u, 40u, 41u, 42u, 43u, 44u, 150u, 299u}) {
+        rec.values[r * 2 + 1] = kNoValue;  // channel 1 fails at the start, in runs and last
+    }
+    rec.definition.channels[0].displayCoefficient = 1.5;
+    rec.definition.channels[0].offsetCoefficient = -20.0;
+    struct Line {
+        size_t slot;
+        int x0, y0, x1, y1;
+        bool operator==(const Line&) const = default;
+    };
+    struct LineSink {
+        std::vector<Line> drawn;
+        std::array<int, kMaxChannels> x{};
+        std::array<int, kMaxChannels> y{};
+        void move(size_t slot, int toX, int toY) {
+            x[slot] = toX;
+            y[slot] = toY;
+        }
+        void lines(size_t slot, const int* xs, const int* ys, size_t n) {
+            for (size_t i = 0; i < n; ++i) {
+                drawn.push_back({slot, x[slot], y[slot], xs[i], ys[i]});
+                move(slot, xs[i], ys[i]);
+            }
+        }
+    };
+    PeriodWalk walk;
+    walk.recording = &rec;
+    walk.channels = {1, 0};
+    walk.samplingPeriod = 5;
+    const struct {
+        uint32_t period;
+        int zoom;
+        int64_t offset;
+    } cases[] = {{37, 1, 0}, {37, 2, 15}, {0, 1, 0}, {1, 3, 0}, {2000, 1, 500}};
+    for (const auto& k : cases) {
+        walk.period = k.period;
+        walk.zoom = k.zoom;
+        walk.offset = k.offset;
+        for (const bool chart : {true, false}) {
+            auto walkInto = [&](LineSink& sink, size_t begin, size_t end) {
+                if (chart) {
+                    walkPeriodChart(walk, sink, begin, end);
+                } else {
+                    walkPeriodCurve(walk, sink, begin, end);
+                }
+            };
+            LineSink whole;
+            walkInto(whole, 0, SIZE_MAX);
+            const size_t total = chart ? rec.rowCount() : periodCurveSteps(walk);
+            ASSERT_EQ(whole.drawn.size(), 2 * total);
+            for (size_t split = 1; split <= total + 1; ++split) {
+                LineSink parts;
+                walkInto(parts, 0, split);
+                walkInto(parts, split, total + 5);
+                // Each part's lines come block by block for both channels: compare per channel.
+                for (size_t slot = 0; slot < 2; ++slot) {
+                    std::vector<Line> a;
+                    std::vector<Line> b;
+                    std::copy_if(whole.drawn.begin(), whole.drawn.end(), std::back_inserter(a),
+                                 [slot](const Line& l) { return l.slot == slot; });
+                    std::copy_if(parts.drawn.begin(), parts.drawn.end(), std::back_inserter(b),
+                                 [slot](const Line& l) { return l.slot == slot; });
+                    ASSERT_TRUE(a == b)
+                        << "period " << k.period << " zoom " << k.zoom
+                        << (chart ? " chart" : " curve") << " split " << split << " slot " << slot;
+                }
+            }
         }
     }
 }

@@ -411,32 +411,49 @@ private slots:
     }
 
     void periodPicturesKeepTheChannelOrder() {
-        // The period curve over 951 columns: channel 1 (a three-pixel pen) at y = 30, channel
-        // 0 at y = 60, channel 2 at y = 300 but at y = 60 from column 500 to 749.
+        // The period curve over 951 columns: channel 1 at y = 30, channel 0 at y = 60, channel
+        // 2 at y = 300 but at y = 60 from column 500 to 809. Drawn by the painter (channel 1
+        // with a three-pixel pen) and through the map (one-pixel pens): each channel after its
+        // legend entry, in channel order.
         Recording rec = makeHistory(951, 3);
         for (size_t r = 0; r < 951; ++r) {
             rec.values[r * 3 + 0] = 88.5;
             rec.values[r * 3 + 1] = 94.3;
-            rec.values[r * 3 + 2] = r >= 500 && r < 750 ? 88.5 : 50.0;
+            rec.values[r * 3 + 2] = r >= 500 && r < 810 ? 88.5 : 50.0;
         }
         rec.definition.timing.displayPeriod = 950;
         rec.definition.styles[0].colour = 0x0000FF;
         rec.definition.styles[1].colour = 0x00FF00;
-        rec.definition.styles[1].penWidth = 2;
         rec.definition.styles[2].colour = 0xFF0000;
-        HistoryPictureInput in = pictureOf(rec, HistoryMode::PeriodCurve);
-        in.options.legend = true;
-        const QImage image = renderHistoryPicture(in);
         const QRgb ink[] = {rgbOf(0x0000FF), rgbOf(0x00FF00), rgbOf(0xFF0000)};
-        QCOMPARE(image.pixel(100, 60), ink[0]);
-        QCOMPARE(image.pixel(100, 30), ink[1]);
-        QCOMPARE(image.pixel(100, 260), ink[2]);
-        // A later channel over an earlier one; legend entry 1 (its swatch at y 50..69) over
-        // channel 0; channel 1 over legend entry 0 (its swatch at y 20..39).
-        QCOMPARE(image.pixel(700, 60), ink[2]);
-        QCOMPARE(image.pixel(820, 60), ink[1]);
-        QCOMPARE(image.pixel(820, 30), ink[1]);
-        QCOMPARE(image.pixel(820, 25), ink[0]);
+        const QRgb background = rgbOf(rec.definition.backgroundColour);
+        for (const int penWidth : {2, 0}) {
+            rec.definition.styles[1].penWidth = penWidth;
+            HistoryPictureInput in = pictureOf(rec, HistoryMode::PeriodCurve);
+            in.options.legend = true;
+            const QImage image = renderHistoryPicture(in);
+            QCOMPARE(image.pixel(100, 60), ink[0]);
+            QCOMPARE(image.pixel(100, 30), ink[1]);
+            QCOMPARE(image.pixel(100, 260), ink[2]);
+            QCOMPARE(image.pixel(100, 61), background);
+            QCOMPARE(image.pixel(100, 32), background);
+            QCOMPARE(image.pixel(100, 31), penWidth == 0 ? background : ink[1]);
+            // A later channel over an earlier one; legend entry 1 (its swatch at y 50..69,
+            // x 800..849) over channel 0 but under channel 2; channel 1 over legend entry 0
+            // (its swatch at y 20..39).
+            QCOMPARE(image.pixel(700, 60), ink[2]);
+            QCOMPARE(image.pixel(805, 60), ink[2]);
+            QCOMPARE(image.pixel(820, 60), ink[1]);
+            QCOMPARE(image.pixel(820, 30), ink[1]);
+            QCOMPARE(image.pixel(820, 25), ink[0]);
+            // Channel 0 hidden: its legend entry stays, channel 2 still crosses entry 1.
+            in.visible[0] = false;
+            const QImage hidden = renderHistoryPicture(in);
+            QCOMPARE(hidden.pixel(100, 60), background);
+            QCOMPARE(hidden.pixel(820, 25), ink[0]);
+            QCOMPARE(hidden.pixel(805, 60), ink[2]);
+            QCOMPARE(hidden.pixel(820, 60), ink[1]);
+        }
     }
 
     void legendTogglesChannels() {

@@ -133,25 +133,29 @@ PeriodWalk oneChannel(const PathInput& in, int32_t samplingPeriod) {
     return walk;
 }
 
-struct PathSink {
-    Path& path;
-    void operator()(size_t, const PathStep& step) { path.push_back(step); }
-};
+// The steps of one channel's path.
+auto pathSink(Path& path) {
+    return StepSink([&path](size_t, const PathStep& step) { path.push_back(step); });
+}
 
 }  // namespace
 
 Path periodChartPath(const PathInput& in) {
     Path path;
-    PathSink sink{path};
+    auto sink = pathSink(path);
     walkPeriodChart(oneChannel(in, 0), sink);
     return path;
 }
 
 Path periodCurvePath(const PathInput& in, int32_t samplingPeriod) {
     Path path;
-    PathSink sink{path};
+    auto sink = pathSink(path);
     walkPeriodCurve(oneChannel(in, samplingPeriod), sink);
     return path;
+}
+
+size_t periodCurveSteps(const PeriodWalk& walk) {
+    return detail::CurveSteps(walk, walk.recording->rowCount()).count();
 }
 
 std::string parameterText(int32_t code) {

@@ -110,9 +110,11 @@ Path periodCurvePath(const PathInput& in, int32_t samplingPeriod);
 
 // The period pictures read every row of every drawn channel. Their walks go through the rows
 // once, in the order the values are stored, computing a row's angle once for all channels, and
-// hand each channel's steps to a sink: sink(slot, step), slot being the channel's place in
-// `channels`. A channel starts with a move; a line to the pixel its previous step ended on is
-// left out, except the first line after a move (a dot).
+// hand each channel's points to a sink a block at a time: sink.move(slot, x, y) puts the
+// channel's pen at (x, y) and sink.lines(slot, xs, ys, n) draws a line from where the pen is to
+// each of the n points in turn, slot being the channel's place in `channels`. A walk may draw a
+// part of the picture (the polar chart's rows, the period curve's steps, from `begin` to
+// `end`): the parts together draw the lines of the whole.
 struct PeriodWalk {
     const Recording* recording = nullptr;
     std::vector<size_t> channels;
@@ -122,6 +124,33 @@ struct PeriodWalk {
     int zoom = 1;                // the period curve's rows per column
     int64_t offset = 0;          // o: the period curve starts at row o / p
     int32_t samplingPeriod = 0;  // p
+};
+
+// Turns a walk's blocks into the steps of paths, one call of step(slot, PathStep) each: a
+// channel starts with a move; a line to the pixel its previous step ended on is left out,
+// except the first line after a move (a dot).
+template <class StepFn>
+class StepSink {
+public:
+    explicit StepSink(StepFn step) : m_step(std::move(step)) {}
+
+    void move(size_t slot, int x, int y) {
+        m_last[slot] = PathStep{x, y, false};
+        m_step(slot, m_last[slot]);
+    }
+    void lines(size_t slot, const int* xs, const int* ys, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            PathStep& last = m_last[slot];
+            if (!last.line || last.x != xs[i] || last.y != ys[i]) {
+                last = PathStep{xs[i], ys[i], true};
+                m_step(slot, last);
+            }
+        }
+    }
+
+private:
+    StepFn m_step;
+    std::array<PathStep, kMaxChannels> m_last{};
 };
 
 namespace detail {
@@ -138,12 +167,19 @@ inline double plottedValue(double stored, double coefficient, double shift) {
     return isNoValue(stored) ? stored : stored * coefficient + shift;
 }
 
-// The channels of a walk and their state, in plain arrays: the channel, its coefficients, its
-// last height and where its previous step ended.
+// The walks take the rows a block at a time: what all channels share (a row's angle, a step's
+// row and column) is worked out once per block, then each channel's heights and points of the
+// block in loops of their own, then its lines.
+inline constexpr size_t kWalkBlock = 256;
+using BlockInts = std::array<int, kWalkBlock>;
+
+// The channels of a walk: each one's column, coefficients and last height.
 class WalkChannels {
 public:
     explicit WalkChannels(const PeriodWalk& walk)
-        : m_count(std::min(walk.channels.size(), size_t(kMaxChannels))),
+        : m_values(walk.recording->values.data()),
+          m_count(std::min(walk.channels.size(), size_t(kMaxChannels))),
+          m_width(walk.recording->channelCount()),
           m_lo(walk.lo),
           m_hi(walk.hi) {
         for (size_t slot = 0; slot < m_count; ++slot) {
@@ -155,152 +191,240 @@ public:
     }
 
     size_t count() const { return m_count; }
-    size_t channel(size_t slot) const { return m_channel[slot]; }
     int height(size_t slot) const { return m_height[slot]; }
 
-    // Takes the channel's stored value of the next row: the plotted value's height, or the
-    // last height for the no-value marker.
-    void take(size_t slot, const double* row) {
-        const double plotted =
-            plottedValue(row[m_channel[slot]], m_coefficient[slot], m_shift[slot]);
-        if (!isNoValue(plotted)) {
-            m_height[slot] = valueHeight(plotted, m_lo, m_hi);
+    // Takes the channel's value in `row`: the plotted value's height becomes its height; the
+    // no-value marker keeps the last one. False for the marker.
+    bool take(size_t slot, size_t row) {
+        const double plotted = plottedValue(m_values[row * m_width + m_channel[slot]],
+                                            m_coefficient[slot], m_shift[slot]);
+        if (isNoValue(plotted)) {
+            return false;
         }
+        m_height[slot] = valueHeight(plotted, m_lo, m_hi);
+        return true;
     }
 
-    template <class Sink>
-    [[gnu::always_inline]] void move(Sink& sink, size_t slot, int x, int y) {
-        sink(slot, PathStep{x, y, false});
-        m_x[slot] = x;
-        m_y[slot] = y;
-        m_afterLine[slot] = false;
-    }
-
-    // A line, left out when it goes to the pixel the line before ended on.
-    template <class Sink>
-    [[gnu::always_inline]] void line(Sink& sink, size_t slot, int x, int y) {
-        if (m_afterLine[slot] && m_x[slot] == x && m_y[slot] == y) {
+    // Takes the channel's values in rows[0 .. n) in turn; `heights` gets the height after each.
+    // The loops have no branches, so the compiler makes vector instructions of them, and the
+    // heights are those `take` gives, to the bit.
+    void takeBlock(size_t slot, const size_t* rows, size_t n, BlockInts& heights) {
+        for (size_t i = 0; i < n; ++i) {
+            m_column[i] = m_values[rows[i] * m_width + m_channel[slot]];
+        }
+        std::fill(m_column.begin() + static_cast<std::ptrdiff_t>(n), m_column.end(), 0.0);
+        const double k = m_coefficient[slot];
+        const double shift = m_shift[slot];
+        bool failed = true;  // a reading of the block failed: the last height carries over
+        if (m_hi > m_lo) {
+            const double span = m_hi - m_lo;
+            for (size_t i = 0; i < kWalkBlock; ++i) {  // the whole block: no remainder loop
+                const double v = m_column[i];
+                const double p = v * k + shift;
+                // Not a number counts as the low end: valueHeight gives it height 0 too.
+                double held = p != p ? m_lo : p;
+                held = held < m_lo ? m_lo : held;
+                held = m_hi < held ? m_hi : held;
+                int h = static_cast<int>((held - m_lo) / span * kChartLastY);
+                h = h < 0 ? 0 : h;
+                h = h > kChartLastY ? kChartLastY : h;
+                // The marker compares equal to itself only: the test of its bits, as a number.
+                heights[i] = (v == kNoValue) | (p == kNoValue) ? -1 : h;
+            }
+            int signs = 0;  // the rest of the block holds zeros: no failures there
+            for (size_t i = 0; i < kWalkBlock; ++i) {
+                signs |= heights[i];
+            }
+            failed = signs < 0;
+        } else {
+            for (size_t i = 0; i < n; ++i) {
+                const double v = m_column[i];
+                const double p = v * k + shift;
+                heights[i] = isNoValue(v) || isNoValue(p) ? -1 : valueHeight(p, m_lo, m_hi);
+            }
+        }
+        if (!failed) {
+            m_height[slot] = heights[n - 1];
             return;
         }
-        sink(slot, PathStep{x, y, true});
-        m_x[slot] = x;
-        m_y[slot] = y;
-        m_afterLine[slot] = true;
+        int last = m_height[slot];
+        for (size_t i = 0; i < n; ++i) {
+            last = heights[i] < 0 ? last : heights[i];
+            heights[i] = last;
+        }
+        m_height[slot] = last;
     }
 
 private:
+    const double* m_values;
     size_t m_count;
+    size_t m_width;
     double m_lo;
     double m_hi;
     std::array<size_t, kMaxChannels> m_channel{};
     std::array<double, kMaxChannels> m_coefficient{};
     std::array<double, kMaxChannels> m_shift{};
     std::array<int, kMaxChannels> m_height{};
-    std::array<int, kMaxChannels> m_x{};
-    std::array<int, kMaxChannels> m_y{};
-    std::array<bool, kMaxChannels> m_afterLine{};
+    std::array<double, kWalkBlock> m_column{};
+};
+
+// The polar chart's point for a height in row r, at angle r / T of a turn (T = 0: angle 0).
+struct RowAngle {
+    double cosine = 1.0;
+    double sine = 0.0;
+
+    RowAngle() = default;
+    RowAngle(size_t row, uint32_t period) {
+        if (period > 0) {
+            const double a = static_cast<double>(row) / period * 2.0 * 3.1416;
+            cosine = std::cos(a);
+            sine = std::sin(a);
+        }
+    }
+    int x(int height) const { return truncated(height * cosine / 2.0 + 475.0); }
+    int y(int height) const { return truncated(height * sine / 2.0 + 260.0); }
+};
+
+// The period curve's steps: step j plots row o / p + j z (row 0 is its starting point) in its
+// column, 0, 1 .. T, then 1 .. T again after each fold; with T above 950 it stops at column 950.
+class CurveSteps {
+public:
+    explicit CurveSteps(const PeriodWalk& walk, size_t rows)
+        : m_first(walk.samplingPeriod > 0
+                      ? static_cast<size_t>(std::max<int64_t>(walk.offset / walk.samplingPeriod, 0))
+                      : 0),
+          m_zoom(static_cast<size_t>(std::max(1, walk.zoom))),
+          m_period(walk.period) {
+        m_count = m_first < rows ? (rows - m_first + m_zoom - 1) / m_zoom : 0;
+        if (m_period > 950) {
+            m_count = std::min<size_t>(m_count, 951);
+        }
+    }
+
+    size_t count() const { return m_count; }
+    size_t row(size_t step) const { return m_first + step * m_zoom; }
+    int column(size_t step) const {
+        if (step <= m_period) {
+            return static_cast<int>(step);
+        }
+        return m_period == 0 ? 1 : static_cast<int>(1 + (step - m_period - 1) % m_period);
+    }
+    // After a step in column T the pen goes back to column 1 at the same height.
+    bool folds(int column) const { return static_cast<uint32_t>(column) >= m_period; }
+
+private:
+    size_t m_first;
+    size_t m_zoom;
+    uint32_t m_period;
+    size_t m_count = 0;
 };
 
 }  // namespace detail
 
-// The walks take the rows a block at a time: what all channels share (a row's angle, a step's
-// column) is computed once per block, then each channel's heights and points of the block in a
-// loop of its own, then its steps in order.
-inline constexpr size_t kWalkBlock = 256;
-
-// The polar period chart: from row 0's point at angle 0, a line to every row's point.
+// The polar period chart: from row 0's point at angle 0, a line to every row's point. A part
+// from row `begin` starts at row begin - 1's point.
 template <class Sink>
-void walkPeriodChart(const PeriodWalk& walk, Sink& sink) {
+void walkPeriodChart(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_t end = SIZE_MAX) {
     const Recording& rec = *walk.recording;
-    const size_t rows = rec.rowCount();
-    if (rows == 0) {
+    end = std::min(end, rec.rowCount());
+    if (begin >= end) {
         return;
     }
-    const size_t width = rec.channelCount();
     detail::WalkChannels channels(walk);
+    const size_t before = begin == 0 ? 0 : begin - 1;
+    const detail::RowAngle start =
+        begin == 0 ? detail::RowAngle() : detail::RowAngle(before, walk.period);
     for (size_t slot = 0; slot < channels.count(); ++slot) {
-        channels.take(slot, rec.values.data());
-        channels.move(sink, slot, detail::truncated(channels.height(slot) / 2.0 + 475.0), 260);
-    }
-    std::array<double, kWalkBlock> cosines;
-    std::array<double, kWalkBlock> sines;
-    std::array<int, kWalkBlock> heights;
-    std::array<int, kWalkBlock> xs;
-    std::array<int, kWalkBlock> ys;
-    for (size_t begin = 0; begin < rows; begin += kWalkBlock) {
-        const size_t n = std::min(rows - begin, kWalkBlock);
-        for (size_t i = 0; i < n; ++i) {
-            cosines[i] = 1.0;
-            sines[i] = 0.0;
-            if (walk.period > 0) {
-                const double a = static_cast<double>(begin + i) / walk.period * 2.0 * 3.1416;
-                cosines[i] = std::cos(a);
-                sines[i] = std::sin(a);
-            }
+        // The height the rows before leave: the last one with a value gives it.
+        for (size_t r = before; !channels.take(slot, r) && r > 0; --r) {
         }
-        const double* values = rec.values.data() + begin * width;
+        const int h = channels.height(slot);
+        sink.move(slot, start.x(h), start.y(h));
+    }
+    std::array<size_t, detail::kWalkBlock> rows;
+    std::array<double, detail::kWalkBlock> cosines{};
+    std::array<double, detail::kWalkBlock> sines{};
+    detail::BlockInts heights{};
+    detail::BlockInts xs{};
+    detail::BlockInts ys{};
+    for (size_t first = begin; first < end; first += detail::kWalkBlock) {
+        const size_t n = std::min(end - first, detail::kWalkBlock);
+        for (size_t i = 0; i < n; ++i) {
+            rows[i] = first + i;
+            const detail::RowAngle angle(first + i, walk.period);
+            cosines[i] = angle.cosine;
+            sines[i] = angle.sine;
+        }
         for (size_t slot = 0; slot < channels.count(); ++slot) {
-            for (size_t i = 0; i < n; ++i) {
-                channels.take(slot, values + i * width);
-                heights[i] = channels.height(slot);
-            }
-            for (size_t i = 0; i < n; ++i) {
+            channels.takeBlock(slot, rows.data(), n, heights);
+            for (size_t i = 0; i < detail::kWalkBlock; ++i) {
                 xs[i] = detail::truncated(heights[i] * cosines[i] / 2.0 + 475.0);
                 ys[i] = detail::truncated(heights[i] * sines[i] / 2.0 + 260.0);
             }
-            for (size_t i = 0; i < n; ++i) {
-                channels.line(sink, slot, xs[i], ys[i]);
-            }
+            sink.lines(slot, xs.data(), ys.data(), n);
         }
     }
 }
 
+// The number of steps of the period curve (see walkPeriodCurve), for sharing them out.
+size_t periodCurveSteps(const PeriodWalk& walk);
+
 // The folded period curve: row 0 is the starting point, then from row o / p (row 0 when p is 0)
 // one row every z per column while a row remains and the column is at most 950; after column T
-// the pen goes back to column 1 at the same height.
+// the pen goes back to column 1 at the same height. A part from step `begin` starts where step
+// begin - 1 left the pen.
 template <class Sink>
-void walkPeriodCurve(const PeriodWalk& walk, Sink& sink) {
+void walkPeriodCurve(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_t end = SIZE_MAX) {
     const Recording& rec = *walk.recording;
-    const size_t rows = rec.rowCount();
-    if (rows == 0) {
+    const detail::CurveSteps steps(walk, rec.rowCount());
+    end = std::min(end, steps.count());
+    if (begin >= end) {
         return;
     }
-    const size_t width = rec.channelCount();
     detail::WalkChannels channels(walk);
     for (size_t slot = 0; slot < channels.count(); ++slot) {
-        channels.take(slot, rec.values.data());
-        channels.move(sink, slot, 0, 520 - channels.height(slot));
+        if (begin == 0) {
+            channels.take(slot, 0);
+            sink.move(slot, 0, 520 - channels.height(slot));
+            continue;
+        }
+        // The height the steps before leave: the last one with a value, else row 0's.
+        bool taken = false;
+        for (size_t j = begin; j > 0 && !taken; --j) {
+            taken = channels.take(slot, steps.row(j - 1));
+        }
+        if (!taken) {
+            channels.take(slot, 0);
+        }
+        const int column = steps.column(begin - 1);
+        sink.move(slot, steps.folds(column) ? 1 : column, 520 - channels.height(slot));
     }
-    const int64_t first =
-        walk.samplingPeriod > 0 ? std::max<int64_t>(walk.offset / walk.samplingPeriod, 0) : 0;
-    const size_t z = static_cast<size_t>(std::max(1, walk.zoom));
-    std::array<size_t, kWalkBlock> stepRows;
-    std::array<int, kWalkBlock> columns;
-    std::array<bool, kWalkBlock> folds;  // the pen goes back to column 1 after the step
-    std::array<int, kWalkBlock> heights;
-    int64_t x = 0;
-    size_t row = static_cast<size_t>(first);
-    while (row < rows && x <= 950) {
-        size_t n = 0;
-        for (; n < kWalkBlock && row < rows && x <= 950; ++n, row += z) {
-            stepRows[n] = row;
-            columns[n] = static_cast<int>(x);
-            ++x;
-            folds[n] = x > static_cast<int64_t>(walk.period);
-            if (folds[n]) {
-                x = 1;
-            }
+    std::array<size_t, detail::kWalkBlock> rows;
+    detail::BlockInts columns{};
+    detail::BlockInts heights{};
+    detail::BlockInts ys{};
+    for (size_t first = begin; first < end; first += detail::kWalkBlock) {
+        const size_t n = std::min(end - first, detail::kWalkBlock);
+        for (size_t i = 0; i < n; ++i) {
+            rows[i] = steps.row(first + i);
+            columns[i] = steps.column(first + i);
         }
         for (size_t slot = 0; slot < channels.count(); ++slot) {
-            for (size_t i = 0; i < n; ++i) {
-                channels.take(slot, rec.values.data() + stepRows[i] * width);
-                heights[i] = channels.height(slot);
+            channels.takeBlock(slot, rows.data(), n, heights);
+            for (size_t i = 0; i < detail::kWalkBlock; ++i) {
+                ys[i] = 520 - heights[i];
             }
+            // Lines up to each fold, then the pen back to column 1.
+            size_t from = 0;
             for (size_t i = 0; i < n; ++i) {
-                channels.line(sink, slot, columns[i], 520 - heights[i]);
-                if (folds[i]) {
-                    channels.move(sink, slot, 1, 520 - heights[i]);
+                if (steps.folds(columns[i])) {
+                    sink.lines(slot, columns.data() + from, ys.data() + from, i + 1 - from);
+                    sink.move(slot, 1, ys[i]);
+                    from = i + 1;
                 }
+            }
+            if (from < n) {
+                sink.lines(slot, columns.data() + from, ys.data() + from, n - from);
             }
         }
     }

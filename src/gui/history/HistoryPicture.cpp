@@ -134,23 +134,72 @@ void drawPath(QPainter& p, const Path& path) {
 
 // The one-pixel curves of a period picture in one map holding, per pixel, the last channel
 // that draws there (slot + 1, 0 for none). All lines of a channel have its colour, so the last
-// channel on a pixel is the colour it ends with: the rows are walked once for all channels and
-// no path is kept. The map is the walk's sink.
+// channel on a pixel is the colour it ends with, whatever order the lines are drawn in: the
+// rows are walked once for all channels, in parts on several processors, and no path is kept.
+// The map is the walk's sink.
 class TopChannelMap {
 public:
-    // `firstSlot`: the place of this map's slot 0 among all the picture's channels.
-    explicit TopChannelMap(size_t firstSlot = 0)
-        : m_top(size_t(kLastX + 1) * (kLastY + 1), 0),
-          m_short(shortLines()),
-          m_firstMark(static_cast<uint8_t>(firstSlot + 1)) {}
+    TopChannelMap() : m_top(size_t(kWidth) * (kLastY + 1), 0), m_short(shortLines()) {}
 
-    // Called for every step of every row: kept inline in the walk's loop. A line starts on the
-    // pixel the channel's previous step ended on: marking it again changes nothing.
-    [[gnu::always_inline]] void operator()(size_t slot, const PathStep& step) {
-        if (step.line) {
-            line(m_previous[slot], step, static_cast<uint8_t>(m_firstMark + slot));
+    void move(size_t slot, int x, int y) {
+        m_x[slot] = x;
+        m_y[slot] = y;
+        m_afterLine[slot] = false;
+    }
+
+    // Nearly every line of a period picture is a few pixels long and inside it: those go
+    // through the table of short lines. Their places in it are worked out for the whole block
+    // first, in a loop the compiler makes vector instructions of. A line starts on the pixel
+    // the channel's previous line ended on, which is marked already.
+    void lines(size_t slot, const int* xs, const int* ys, size_t n) {
+        if (n == 0) {
+            return;
         }
-        m_previous[slot] = step;
+        const auto mark = static_cast<uint8_t>(slot + 1);
+        m_pointX[0] = m_x[slot];
+        m_pointY[0] = m_y[slot];
+        std::copy(xs, xs + n, m_pointX.begin() + 1);
+        std::copy(ys, ys + n, m_pointY.begin() + 1);
+        for (size_t i = 0; i < kBlock; ++i) {  // the whole block: no remainder loop
+            const int x0 = m_pointX[i];
+            const int y0 = m_pointY[i];
+            const int dx = m_pointX[i + 1] - x0;
+            const int dy = m_pointY[i + 1] - y0;
+            const bool fits = (unsigned(dx + kShort) <= 2 * kShort) &
+                              (unsigned(dy + kShort) <= 2 * kShort) & (unsigned(x0) <= kLastX) &
+                              (unsigned(y0) <= kLastY) & (unsigned(x0 + dx) <= kLastX) &
+                              (unsigned(y0 + dy) <= kLastY);
+            m_index[i] = fits ? ((dy + kShort) * kSide + dx + kShort) * kShortPixels : -1;
+            // A line has one pixel more than its longer side; the start's is marked already.
+            const int ax = dx < 0 ? -dx : dx;
+            const int ay = dy < 0 ? -dy : dy;
+            m_count[i] = ax > ay ? ax : ay;
+            m_start[i] = y0 * kWidth + x0;
+        }
+        if (!m_afterLine[slot] && m_index[0] >= 0) {
+            ++m_count[0];
+        }
+        uint8_t* top = m_top.data();
+        for (size_t i = 0; i < n; ++i) {
+            if (m_index[i] >= 0) [[likely]] {
+                const int* offsets = m_short.data() + m_index[i];
+                uint8_t* at = top + m_start[i];
+                for (int k = 0; k < m_count[i]; ++k) {
+                    uint8_t& pixel = at[offsets[k]];
+                    pixel = std::max(pixel, mark);
+                }
+            } else {
+                bresenham(m_pointX[i], m_pointY[i], xs[i], ys[i], [&](int x, int y) {
+                    if (inside(x, y)) {
+                        uint8_t& pixel = top[size_t(y) * kWidth + x];
+                        pixel = std::max(pixel, mark);
+                    }
+                });
+            }
+        }
+        m_x[slot] = xs[n - 1];
+        m_y[slot] = ys[n - 1];
+        m_afterLine[slot] = true;
     }
 
     // Takes the other map's channels where they are the later ones.
@@ -160,17 +209,20 @@ public:
         }
     }
 
-    // Colours the pixels the channel in `slot` ends on.
-    void paint(QImage& image, size_t slot, QRgb colour) const {
-        const auto mark = static_cast<uint8_t>(slot + 1);
+    // Colours the pixels within `area` that the channels from `firstSlot` on end on, each with
+    // its colour (colours[slot]).
+    void paint(QImage& image, const std::array<QRgb, kMaxChannels>& colours, const QRect& area,
+               size_t firstSlot) const {
+        const QRect within = area & QRect(0, 0, kWidth, kLastY + 1);
+        const auto first = static_cast<uint8_t>(firstSlot + 1);
         auto* bits = reinterpret_cast<QRgb*>(image.bits());
         const qsizetype stride = image.bytesPerLine() / 4;
-        for (int y = 0; y <= kLastY; ++y) {
+        for (int y = within.top(); y <= within.bottom(); ++y) {
             const uint8_t* top = m_top.data() + size_t(y) * kWidth;
             QRgb* pixel = bits + y * stride;
-            for (int x = 0; x <= kLastX; ++x) {
-                if (top[x] == mark) {
-                    pixel[x] = colour;
+            for (int x = within.left(); x <= within.right(); ++x) {
+                if (top[x] >= first) {
+                    pixel[x] = colours[top[x] - 1];
                 }
             }
         }
@@ -178,22 +230,24 @@ public:
 
 private:
     static constexpr int kWidth = kLastX + 1;
-    // The short lines that make nearly all of a period picture, as offsets in the map.
+    static constexpr size_t kBlock = detail::kWalkBlock;
+    // The short lines, as offsets in the map from their start pixel, which comes last.
     static constexpr int kShort = 7;
-    struct ShortLine {
-        int count = 0;
-        std::array<int, kShort + 1> offsets{};
-    };
-    using ShortLines = std::array<std::array<ShortLine, 2 * kShort + 1>, 2 * kShort + 1>;
+    static constexpr int kSide = 2 * kShort + 1;
+    static constexpr int kShortPixels = kShort + 1;
+    using ShortLines = std::array<int, size_t(kSide) * kSide * kShortPixels>;
 
     static const ShortLines& shortLines() {
         static const ShortLines lines = [] {
-            ShortLines table;
+            ShortLines table{};
             for (int dy = -kShort; dy <= kShort; ++dy) {
                 for (int dx = -kShort; dx <= kShort; ++dx) {
-                    ShortLine& l = table[dy + kShort][dx + kShort];
+                    int* offsets =
+                        table.data() + ((dy + kShort) * kSide + dx + kShort) * kShortPixels;
+                    int count = 0;
                     bresenham(0, 0, dx, dy,
-                              [&l](int x, int y) { l.offsets[l.count++] = y * kWidth + x; });
+                              [&](int x, int y) { offsets[count++] = y * kWidth + x; });
+                    std::rotate(offsets, offsets + 1, offsets + count);
                 }
             }
             return table;
@@ -203,31 +257,17 @@ private:
 
     static bool inside(int x, int y) { return x >= 0 && x <= kLastX && y >= 0 && y <= kLastY; }
 
-    [[gnu::always_inline]] void line(const PathStep& from, const PathStep& to, uint8_t mark) {
-        const int dx = to.x - from.x;
-        const int dy = to.y - from.y;
-        if (std::abs(dx) <= kShort && std::abs(dy) <= kShort && inside(from.x, from.y) &&
-            inside(to.x, to.y)) {
-            const ShortLine& l = m_short[dy + kShort][dx + kShort];
-            uint8_t* at = m_top.data() + size_t(from.y) * kWidth + from.x;
-            for (int i = 0; i < l.count; ++i) {
-                uint8_t& top = at[l.offsets[i]];
-                top = std::max(top, mark);
-            }
-            return;
-        }
-        bresenham(from.x, from.y, to.x, to.y, [&](int x, int y) {
-            if (inside(x, y)) {
-                uint8_t& top = m_top[size_t(y) * kWidth + x];
-                top = std::max(top, mark);
-            }
-        });
-    }
-
     std::vector<uint8_t> m_top;
     const ShortLines& m_short;
-    uint8_t m_firstMark;
-    std::array<PathStep, kMaxChannels> m_previous{};
+    std::array<int, kMaxChannels> m_x{};
+    std::array<int, kMaxChannels> m_y{};
+    std::array<bool, kMaxChannels> m_afterLine{};
+    // The block's points after the pen's, their lines' places in the table and start pixels.
+    std::array<int, kBlock + 1> m_pointX{};
+    std::array<int, kBlock + 1> m_pointY{};
+    std::array<int, kBlock> m_index{};
+    std::array<int, kBlock> m_count{};
+    std::array<int, kBlock> m_start{};
 };
 
 // The time grid and labels of the curve (and of the period curve, never full screen).
@@ -313,51 +353,50 @@ PathInput pathInput(const HistoryPictureInput& in, size_t c) {
 }
 
 // The map of a period picture's channels. A million rows of twenty channels are a few hundred
-// milliseconds of work for one processor: the channels are shared out among the processors,
-// each walking the rows for its own into a map of its own, and the maps are merged (the later
-// channel on a pixel wins, as in one walk).
+// milliseconds of work for one processor: the rows (the period curve's steps) are shared out
+// among the processors, each walking its part for all channels into a map of its own, and the
+// maps are merged.
 std::unique_ptr<TopChannelMap> walkChannels(const PeriodWalk& walk, bool chart) {
-    auto walkInto = [chart](const PeriodWalk& part, TopChannelMap& map) {
+    const size_t total = chart ? walk.recording->rowCount() : periodCurveSteps(walk);
+    auto walkInto = [&walk, chart](TopChannelMap& map, size_t begin, size_t end) {
         if (chart) {
-            walkPeriodChart(part, map);
+            walkPeriodChart(walk, map, begin, end);
         } else {
-            walkPeriodCurve(part, map);
+            walkPeriodCurve(walk, map, begin, end);
         }
     };
     constexpr size_t kWorthSharing = 200'000;  // rows x channels
-    const size_t rows = walk.recording->rowCount();
-    const size_t parts = std::min<size_t>(
-        {std::max(1u, std::thread::hardware_concurrency()), walk.channels.size(), 4});
-    auto map = std::make_unique<TopChannelMap>();
-    if (parts < 2 || rows * walk.channels.size() < kWorthSharing) {
-        walkInto(walk, *map);
-        return map;
-    }
-    std::vector<PeriodWalk> walks(parts, walk);
+    const size_t parts =
+        total * walk.channels.size() < kWorthSharing
+            ? 1
+            : std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 4);
     std::vector<std::unique_ptr<TopChannelMap>> maps;
-    size_t first = 0;
     for (size_t i = 0; i < parts; ++i) {
-        const size_t end = walk.channels.size() * (i + 1) / parts;
-        walks[i].channels.assign(walk.channels.begin() + static_cast<std::ptrdiff_t>(first),
-                                 walk.channels.begin() + static_cast<std::ptrdiff_t>(end));
-        maps.push_back(i == 0 ? std::move(map) : std::make_unique<TopChannelMap>(first));
-        first = end;
+        maps.push_back(std::make_unique<TopChannelMap>());
     }
     {
         std::vector<std::jthread> helpers;
         for (size_t i = 1; i < parts; ++i) {
+            const size_t begin = total * i / parts;
+            const size_t end = total * (i + 1) / parts;
             try {
-                helpers.emplace_back([&, i] { walkInto(walks[i], *maps[i]); });
+                helpers.emplace_back([&, i, begin, end] { walkInto(*maps[i], begin, end); });
             } catch (const std::system_error&) {
-                walkInto(walks[i], *maps[i]);  // no thread to be had: this one does it
+                walkInto(*maps[i], begin, end);  // no thread to be had: this one does it
             }
         }
-        walkInto(walks[0], *maps[0]);
+        walkInto(*maps[0], 0, total / parts);
     }
     for (size_t i = 1; i < parts; ++i) {
         maps[0]->merge(*maps[i]);
     }
     return std::move(maps[0]);
+}
+
+// The pixels a legend entry may cover: its colour box, check box and name, with room to spare.
+QRect legendArea(size_t c) {
+    const int y = 30 * static_cast<int>(c) + 20;
+    return QRect(780, y - 10, kLastX + 1 - 780, 60);
 }
 
 // The channels of a period picture (`chart`: the polar chart, else the period curve), each
@@ -377,15 +416,39 @@ void drawPeriodChannels(QPainter& p, const HistoryPictureInput& in, bool chart) 
     walk.samplingPeriod = work(in).timing.samplingPeriod;
     std::array<int, kMaxChannels> slot{};
     slot.fill(-1);
+    std::array<QRgb, kMaxChannels> colours{};
+    bool allMapped = true;
     for (size_t c = 0; c < channelCount(in); ++c) {
-        if (image != nullptr && rows > 0 && in.visible[c] && channelPen(in, c).width() <= 1) {
+        if (!in.visible[c] || rows == 0) {
+            continue;
+        }
+        if (image != nullptr && channelPen(in, c).width() <= 1) {
             slot[c] = static_cast<int>(walk.channels.size());
+            colours[walk.channels.size()] = channelPen(in, c).color().rgb();
             walk.channels.push_back(c);
+        } else {
+            allMapped = false;
         }
     }
     std::unique_ptr<TopChannelMap> map;
     if (!walk.channels.empty()) {
         map = walkChannels(walk, chart);
+    }
+    if (map && allMapped) {
+        // All channels in one pass; then each legend entry, with the channels drawn after it
+        // coloured again where it may have covered them.
+        map->paint(*image, colours, QRect(0, 0, kLastX + 1, kLastY + 1), 0);
+        size_t laterSlot = 0;  // the first slot of a channel from c on
+        for (size_t c = 0; c < channelCount(in); ++c) {
+            drawLegendEntry(p, in, c);
+            while (laterSlot < walk.channels.size() && walk.channels[laterSlot] < c) {
+                ++laterSlot;
+            }
+            if (in.options.legend && !in.printing && laterSlot < walk.channels.size()) {
+                map->paint(*image, colours, legendArea(c), laterSlot);
+            }
+        }
+        return;
     }
     for (size_t c = 0; c < channelCount(in); ++c) {
         drawLegendEntry(p, in, c);
@@ -393,7 +456,9 @@ void drawPeriodChannels(QPainter& p, const HistoryPictureInput& in, bool chart) 
             continue;
         }
         if (slot[c] >= 0) {
-            map->paint(*image, static_cast<size_t>(slot[c]), channelPen(in, c).color().rgb());
+            // The later channels in the map are coloured again at their own turn.
+            map->paint(*image, colours, QRect(0, 0, kLastX + 1, kLastY + 1),
+                       static_cast<size_t>(slot[c]));
             continue;
         }
         p.setPen(channelPen(in, c));
