@@ -352,6 +352,22 @@ PathInput pathInput(const HistoryPictureInput& in, size_t c) {
     return path;
 }
 
+// A part of a period picture's walk into its map (`chart`: the polar chart, else the period
+// curve). Its vector loops do twice the work per instruction with AVX2: where the processor has
+// it, the copy built for it (everything the walk calls built in) is chosen when the program
+// loads, else the one for the baseline instruction set. AVX2 brings no fused multiply-add, so
+// both compute the same bits.
+[[gnu::flatten, gnu::target_clones("avx2", "default")]] void walkPart(const PeriodWalk& walk,
+                                                                      bool chart,
+                                                                      TopChannelMap& map,
+                                                                      size_t begin, size_t end) {
+    if (chart) {
+        walkPeriodChart(walk, map, begin, end);
+    } else {
+        walkPeriodCurve(walk, map, begin, end);
+    }
+}
+
 // The map of a period picture's channels. A million rows of twenty channels are a few hundred
 // milliseconds of work for one processor: the rows (the period curve's steps) are shared out
 // among the processors, each walking its part for all channels into a map of its own, and the
@@ -359,11 +375,7 @@ PathInput pathInput(const HistoryPictureInput& in, size_t c) {
 std::unique_ptr<TopChannelMap> walkChannels(const PeriodWalk& walk, bool chart) {
     const size_t total = chart ? walk.recording->rowCount() : periodCurveSteps(walk);
     auto walkInto = [&walk, chart](TopChannelMap& map, size_t begin, size_t end) {
-        if (chart) {
-            walkPeriodChart(walk, map, begin, end);
-        } else {
-            walkPeriodCurve(walk, map, begin, end);
-        }
+        walkPart(walk, chart, map, begin, end);
     };
     constexpr size_t kWorthSharing = 200'000;  // rows x channels
     const size_t parts =
