@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
+#include <cmath>
 #include <cstdio>
 
 #include "Views.h"
@@ -28,6 +29,8 @@
 #include "curves/CurveUploadDialog.h"
 #include "curves/CurveView.h"
 #include "demo/DemoMode.h"
+#include "history/HistoryView.h"
+#include "history/LoadingDialog.h"
 #include "sim/PanelView.h"
 #include "support/GuiTest.h"
 #include "support/ScriptedPrompts.h"
@@ -282,6 +285,72 @@ int main(int argc, char* argv[]) {
     workView->stopRecording();
     workView->stopSampling();
     QFile::remove(QDir(g_dir).filePath(QStringLiteral("demo-run.alt")));
+
+    // A week of a three-channel recording, a firing cycle a day every 5 s, opened for analysis.
+    {
+        tervo::Recording week;
+        week.definition = work;
+        week.definition.channels.resize(3);
+        const char* weekNames[] = {"炉温1", "炉温2", "环境"};
+        for (size_t c = 0; c < 3; ++c) {
+            week.definition.channels[c].setNameGbk(tervo::utf8ToGbk(weekNames[c]));
+        }
+        week.definition.timing.samplingPeriod = 5;
+        week.definition.timing.displayPeriod = 17280;  // a day of rows per turn
+        week.definition.valueMin = 0;
+        week.definition.valueMax = 200;
+        const size_t rows = 7 * 17280;
+        for (size_t r = 0; r < rows; ++r) {
+            week.times.push_back(static_cast<int32_t>(1'700'000'000 + 5 * r));
+            const double t = static_cast<double>(r % 17280) / 17280.0;  // share of the day
+            const double heat = t < 0.15   ? t / 0.15
+                                : t < 0.55 ? 1.0
+                                           : std::max(0.0, 1.0 - (t - 0.55) / 0.3);
+            const double wobble = std::sin(static_cast<double>(r) / 37.0);
+            week.values.push_back(25.0 + 150.0 * heat + 1.5 * wobble);
+            week.values.push_back(25.0 + 135.0 * heat * heat + 2.0 * wobble);
+            week.values.push_back(22.0 + 4.0 * std::sin(6.2832 * t) + 0.3 * wobble);
+        }
+        if (!week.definition.events.empty()) {
+            for (int day = 0; day < 7; ++day) {
+                week.occurrences.push_back({1'700'000'000 + day * 86400 + 2600, 0});
+            }
+        }
+        const QString weekPath = QDir(g_dir).filePath(QStringLiteral("demo-week.alt"));
+        if (tervo::writeRecording(weekPath.toStdString(), week) != tervo::FileStatus::Ok) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(weekPath));
+            return 1;
+        }
+        prompts.dialogHandlers = {[](QDialog& dialog) {
+            // The wait dialog, run to its end as its timer would.
+            auto& wait = dynamic_cast<LoadingDialog&>(dialog);
+            while (wait.result() == 0) {
+                wait.onTick();
+            }
+        }};
+        ChildWindow* historyChild = frame.openView(WindowKind::History, weekPath);
+        if (historyChild == nullptr) {
+            std::fprintf(stderr, "the week did not open\n");
+            return 1;
+        }
+        auto* historyView = qobject_cast<HistoryView*>(historyChild->view());
+        historyChild->showMaximized();
+        const QRect historyArea(0, 0, 1030, 740);
+        const struct {
+            tervo::HistoryMode mode;
+            const char* name;
+        } historyModes[] = {{tervo::HistoryMode::Curve, "history-curve"},
+                            {tervo::HistoryMode::PeriodChart, "history-period-chart"},
+                            {tervo::HistoryMode::PeriodCurve, "history-period-curve"},
+                            {tervo::HistoryMode::Table, "history-table"},
+                            {tervo::HistoryMode::ChannelInfo, "history-channels"}};
+        for (const auto& m : historyModes) {
+            historyView->setMode(m.mode);
+            save(frame, QString::fromUtf8(m.name), historyArea);
+        }
+        historyChild->close();
+        QFile::remove(weekPath);
+    }
 
     ChannelDialog channels(work);
     dialogShot(channels, QStringLiteral("channel-dialog"));
