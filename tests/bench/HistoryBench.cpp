@@ -15,23 +15,13 @@
 #include "history/HistoryCsv.h"
 #include "history/HistoryPicture.h"
 #include "history/HistoryView.h"
+#include "support/ProcStatus.h"
 #include "work/WorkFiles.h"
 
 using namespace tervo;
 using namespace tervo::gui;
 
 namespace {
-
-long statusKb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field, 0) == 0) {
-            return std::stol(line.substr(std::string(field).size() + 1));
-        }
-    }
-    return 0;
-}
 
 // Processor time of this process (all its threads) in milliseconds: on a busy machine it
 // shows the work a repaint costs apart from the time other processes take.
@@ -72,7 +62,7 @@ int main(int argc, char** argv) {
     }
     const long fileKb = static_cast<long>(QFileInfo(path).size() / 1024);
     std::ofstream("/proc/self/clear_refs") << "5";  // the peak of the open starts here
-    const long before = statusKb("VmRSS:");
+    const long before = tervo::testing::statusKb("VmRSS:");
     QElapsedTimer timer;
     timer.start();
     ViewContext context;
@@ -85,8 +75,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("rows %zu x %zu channels, file %ld kB\n", rows, kChannels, fileKb);
-    const long residentRise = statusKb("VmRSS:") - before;
-    const long peakRise = statusKb("VmHWM:") - before;
+    const long residentRise = tervo::testing::statusKb("VmRSS:") - before;
+    const long peakRise = tervo::testing::statusKb("VmHWM:") - before;
     std::printf(
         "open %lld ms; resident +%ld kB (%.2f x file); peak while opening +%ld kB "
         "(%.2f x file)\n",
@@ -131,14 +121,14 @@ int main(int argc, char** argv) {
     // The export streams: the peak of resident memory stays far below the text's size.
     const QString csv = dir.filePath(QStringLiteral("big.csv"));
     std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
-    const long resident = statusKb("VmRSS:");
+    const long resident = tervo::testing::statusKb("VmRSS:");
     timer.restart();
     if (exportHistoryCsv(csv.toStdString(), view->history()).status != CsvExportStatus::Written) {
         std::fprintf(stderr, "the export failed\n");
         return 1;
     }
     const long csvKb = static_cast<long>(QFileInfo(csv).size() / 1024);
-    const long rise = statusKb("VmHWM:") - resident;
+    const long rise = tervo::testing::statusKb("VmHWM:") - resident;
     std::printf("export CSV: %lld ms, %ld kB written, peak +%ld kB\n",
                 static_cast<long long>(timer.elapsed()), csvKb, rise);
 #ifdef __SANITIZE_ADDRESS__

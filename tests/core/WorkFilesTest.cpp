@@ -8,6 +8,7 @@
 #include "io/ByteIo.h"
 #include "io/FileIo.h"
 #include "link/ParameterTable.h"
+#include "support/ProcStatus.h"
 #include "support/RawPty.h"
 #include "text/Gbk.h"
 #include "work/WorkFiles.h"
@@ -334,21 +335,6 @@ TEST(RecordFile, NoChannelsWithRowsReadsBack) {
     EXPECT_TRUE(rec.values.empty());
 }
 
-namespace {
-
-long statusKb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field, 0) == 0) {
-            return std::stol(line.substr(std::string(field).size() + 1));
-        }
-    }
-    return -1;
-}
-
-}  // namespace
-
 // A long recording goes from the file into its arrays piece by piece: every row, event and
 // occurrence comes back across the pieces' seams, and reading takes little more memory than
 // the recording itself (a copy of the whole file on the way would double it).
@@ -381,11 +367,11 @@ TEST(RecordFile, ALongRecordingReadsWholeWithoutACopyOfTheFile) {
     // The peak from here on; without it the test only reads the time the file was written.
     const bool peakReset =
         static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5" << std::flush);
-    const long before = statusKb("VmRSS:");
+    const long before = tervo::testing::statusKb("VmRSS:");
 
     Recording rec;
     ASSERT_EQ(readRecording(path, rec), FileStatus::Ok);
-    const long peak = statusKb("VmHWM:");
+    const long peak = tervo::testing::statusKb("VmHWM:");
     ASSERT_EQ(rec.rowCount(), kRows);
     ASSERT_EQ(rec.channelCount(), kChannels);
     ASSERT_EQ(rec.occurrences.size(), kOccurrences);
