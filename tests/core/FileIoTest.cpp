@@ -13,6 +13,7 @@
 #include "curves/TrackingCurve.h"
 #include "io/FileIo.h"
 #include "sim/SimTemplate.h"
+#include "support/ProcStatus.h"
 #include "support/RawPty.h"
 #include "work/WorkFiles.h"
 
@@ -249,16 +250,7 @@ TEST(FileReaders, TakeOnlyWhatTheirCountsNeed) {
     };
     const bool peakReset =
         static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5" << std::flush);
-    const auto rss = [](const char* field) {
-        std::ifstream status("/proc/self/status");
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.rfind(field, 0) == 0) {
-                return std::stol(line.substr(std::string(field).size() + 1));
-            }
-        }
-        return -1L;
-    };
+    const auto rss = tervo::testing::statusKb;
     const long before = rss("VmRSS:");
 
     WorkDefinition work;

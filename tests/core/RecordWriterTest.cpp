@@ -3,7 +3,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 #include "io/FileIo.h"
+#include "support/ProcStatus.h"
 #include "support/RawPty.h"
 #include "work/RecordWriter.h"
 #include "work/WorkFiles.h"
@@ -268,4 +271,43 @@ TEST(RecordWriter, AnUpdateAcrossTheReadersPiecesReadsBackWhole) {
     readsAs(rec);
     EXPECT_EQ(fileBytes(path), rec.image()) << "recovered on disk";
     EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+}
+
+// A journal is read no further than its whole entries: after them, a tail of sparse zeros or
+// one that claims to be an entry of hundreds of megabytes costs no memory, and the update in
+// the journal still reads back and is recovered.
+TEST(RecordWriter, AJournalsForeignTailIsNotTakenIntoMemory) {
+    for (const bool claimsAnEntry : {false, true}) {
+        TempDir dir;
+        const std::string path = dir / "r.alt";
+        Growing rec;
+        for (int i = 0; i < 20; ++i) {
+            rec.cycle();
+        }
+        {
+            RecordWriter writer(path);
+            ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+            rec.cycle();
+            writer.stopAfterStep(2);  // dies with the update in its journal only
+            EXPECT_EQ(rec.writeWith(writer), FileStatus::CannotWrite);
+        }
+        const std::string journal = recordJournalPath(path);
+        const auto whole = std::filesystem::file_size(journal);
+        if (claimsAnEntry) {
+            std::ofstream(journal, std::ios::binary | std::ios::app)
+                << std::string("\x00\x00\x00\x20\x00\x00\x00\x00", 8);  // 512 MB
+        }
+        ASSERT_EQ(truncate(journal.c_str(), static_cast<off_t>(whole + (off_t{1} << 29))), 0);
+        const bool peakReset =
+            static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5" << std::flush);
+        const long before = tervo::testing::statusKb("VmRSS:");
+        Recording read;
+        ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
+        EXPECT_EQ(read.times, rec.times) << "the update from the journal is there";
+        EXPECT_EQ(read.values, rec.values);
+        EXPECT_EQ(fileBytes(path), rec.image()) << "recovered on disk";
+        if (peakReset && before > 0) {
+            EXPECT_LT(tervo::testing::statusKb("VmHWM:") - before, 50 * 1024) << "kB";
+        }
+    }
 }

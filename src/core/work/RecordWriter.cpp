@@ -44,8 +44,8 @@ struct Journal {
     std::vector<Entry> entries;  // the whole ones, in order
 };
 
-uint64_t checksum(const uint8_t* data, size_t size) {
-    uint64_t h = 14695981039346656037ull;  // FNV-1a
+// FNV-1a; `h` carries it on from the bytes before.
+uint64_t checksum(const uint8_t* data, size_t size, uint64_t h = 14695981039346656037ull) {
     for (size_t i = 0; i < size; ++i) {
         h = (h ^ data[i]) * 1099511628211ull;
     }
@@ -183,15 +183,6 @@ bool readAllAt(int fd, uint8_t* data, size_t size, off_t offset) {
     return transferAllAt(::pread, fd, data, size, offset);
 }
 
-// A journal's bytes, empty when there is none.
-std::vector<uint8_t> readJournal(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    if (!readWholeFile(path, bytes)) {
-        bytes.clear();
-    }
-    return bytes;
-}
-
 std::string resolved(const std::string& path) {
     std::string out = path;
     if (char* real = realpath(path.c_str(), nullptr)) {
@@ -232,6 +223,65 @@ public:
 private:
     int m_fd;
 };
+
+// Whether the entry at `at` (of `size` bytes, its checksum last) is whole, read through a small
+// buffer.
+bool entryIsWhole(int fd, uint64_t at, uint64_t size) {
+    std::vector<uint8_t> chunk(std::min<uint64_t>(size, 1 << 16));
+    uint64_t h = checksum(nullptr, 0);
+    for (uint64_t done = 0; done < size - 8;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(chunk.size(), size - 8 - done));
+        if (!readAllAt(fd, chunk.data(), n, static_cast<off_t>(at + done))) {
+            return false;
+        }
+        h = checksum(chunk.data(), n, h);
+        done += n;
+    }
+    uint8_t stored[8];
+    if (!readAllAt(fd, stored, 8, static_cast<off_t>(at + size - 8))) {
+        return false;
+    }
+    ByteReader r(stored, 8);
+    return getU64(r) == h;
+}
+
+// A journal's head and its whole entries, empty when there is none. An entry is taken into
+// memory only once its checksum has been found right, so a torn or foreign tail costs no
+// memory however long the file is.
+std::vector<uint8_t> readJournal(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return {};
+    }
+    const auto fileSize = static_cast<uint64_t>(st.st_size);
+    std::vector<uint8_t> bytes(std::min<uint64_t>(fileSize, kJournalHead));
+    if (!readAllAt(fd.get(), bytes.data(), bytes.size(), 0)) {
+        return {};
+    }
+    if (bytes.size() < kJournalHead || !std::equal(kMagic, kMagic + sizeof kMagic, bytes.data())) {
+        return bytes;  // not a journal: the parse says so
+    }
+    uint64_t at = kJournalHead;
+    while (fileSize - at >= kEntryHead + 8) {
+        uint8_t head[8];
+        if (!readAllAt(fd.get(), head, 8, static_cast<off_t>(at))) {
+            break;
+        }
+        ByteReader r(head, 8);
+        const uint64_t size = getU64(r);
+        if (size < kEntryHead + 8 || size > fileSize - at || !entryIsWhole(fd.get(), at, size)) {
+            break;
+        }
+        bytes.resize(at + size);
+        if (!readAllAt(fd.get(), bytes.data() + at, size, static_cast<off_t>(at))) {
+            bytes.resize(at);
+            break;
+        }
+        at += size;
+    }
+    return bytes;
+}
 
 }  // namespace
 
