@@ -22,6 +22,7 @@
 #include "net/RecordServices.h"
 #include "support/FileBytes.h"
 #include "support/FreePort.h"
+#include "support/Loopback.h"
 #include "support/Process.h"
 #include "support/RawPty.h"
 
@@ -35,6 +36,8 @@ using Bytes = std::vector<uint8_t>;
 namespace {
 
 using tervo::testing::freePort;
+using tervo::testing::httpGet;
+using tervo::testing::listening;
 
 constexpr const char* kBroker = "/usr/sbin/mosquitto";
 constexpr const char* kSub = "/usr/bin/mosquitto_sub";
@@ -152,26 +155,6 @@ std::string host() {
     return name;
 }
 
-// One HTTP exchange with 127.0.0.1:port; the whole answer, or "" when nothing listens.
-std::string httpGet(int port, const std::string& target) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string answer;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-        const std::string request = "GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n";
-        send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-        char buffer[4096];
-        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-            answer.append(buffer, static_cast<size_t>(n));
-        }
-    }
-    close(fd);
-    return answer;
-}
-
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;
     while (!done()) {
@@ -181,17 +164,6 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit)
         std::this_thread::sleep_for(50ms);
     }
     return true;
-}
-
-bool listening(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool up = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(fd);
-    return up;
 }
 
 // What the caller may wait for something that should be at once; the sanitized build runs

@@ -26,6 +26,7 @@
 #include "net/RecordServices.h"
 #include "support/FreePort.h"
 #include "support/GuiTest.h"
+#include "support/Loopback.h"
 #include "support/ScriptedPrompts.h"
 #include "text/Gbk.h"
 #include "work/WorkFiles.h"
@@ -34,6 +35,7 @@
 using namespace tervo;
 using namespace tervo::gui;
 using tervo::testing::freePort;
+using tervo::testing::listening;
 using tervo::testing::ScriptedPrompts;
 using tervo::testing::waitFor;
 
@@ -41,34 +43,9 @@ namespace {
 
 // The body of GET /metrics from 127.0.0.1:port; empty when nothing listens.
 QString metricsBody(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    QByteArray answer;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-        const QByteArray request = "GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n";
-        send(fd, request.data(), size_t(request.size()), MSG_NOSIGNAL);
-        char buffer[4096];
-        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-            answer.append(buffer, int(n));
-        }
-    }
-    close(fd);
-    const int body = answer.indexOf("\r\n\r\n");
-    return body < 0 ? QString() : QString::fromUtf8(answer.mid(body + 4));
-}
-
-bool listening(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(fd);
-    return up;
+    const std::string answer = tervo::testing::httpGet(port, "/metrics");
+    const size_t body = answer.find("\r\n\r\n");
+    return body == std::string::npos ? QString() : QString::fromStdString(answer.substr(body + 4));
 }
 
 const char* const kNames[] = {"炉温1", "炉温2", "炉温3"};

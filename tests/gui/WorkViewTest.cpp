@@ -35,6 +35,7 @@
 #include "support/FreePort.h"
 #include "support/GuiTest.h"
 #include "support/InstantBus.h"
+#include "support/Loopback.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestShell.h"
 #include "text/Gbk.h"
@@ -86,22 +87,7 @@ ChannelInfo channel(const char* name, uint8_t address) {
 
 // The answer of 127.0.0.1:port to GET /metrics, empty when nothing listens.
 QString metricsPage(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string answer;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-        const std::string request = "GET /metrics HTTP/1.1\r\n\r\n";
-        send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-        char buffer[4096];
-        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-            answer.append(buffer, static_cast<size_t>(n));
-        }
-    }
-    close(fd);
-    return QString::fromStdString(answer);
+    return QString::fromStdString(tervo::testing::httpGet(port, "/metrics"));
 }
 
 // A chart of `rows` rows of one value per channel, with every grid, cursor and the legend off
