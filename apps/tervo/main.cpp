@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QSocketNotifier>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -80,6 +81,9 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication application(argc, argv);
+    // Qt takes the locale from the environment; numbers stay in the '.' form whatever it is,
+    // also in the libraries Tervo calls.
+    std::setlocale(LC_NUMERIC, "C");
     QCommandLineParser parser;
     describe(application, parser, demo);
     quitOnSignals(application);

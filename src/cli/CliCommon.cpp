@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "text/ValueText.h"
+
 namespace tervo::cli {
 
 Options parseOptions(const std::vector<std::string>& arguments, size_t from,
@@ -38,7 +40,7 @@ int parseInt(const std::string& text, const std::string& what) {
 
 double parseSeconds(const std::string& text, const std::string& what) {
     char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
+    const double value = parseDouble(text.c_str(), &end);
     if (text.empty() || *end != '\0' || !(value >= 0.0) || value > 1e9) {
         throw UsageError("bad " + what + ": " + text);
     }

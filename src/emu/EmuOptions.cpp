@@ -1,6 +1,7 @@
 #include "emu/EmuOptions.h"
 
 #include "link/AddressList.h"
+#include "text/ValueText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -103,7 +104,7 @@ bool parseEmuArguments(const std::vector<std::string>& arguments, BusOptions& op
             }
         } else if (flag == "--speed") {
             char* end = nullptr;
-            options.speed = std::strtod(value.c_str(), &end);
+            options.speed = parseDouble(value.c_str(), &end);
             if (value.empty() || *end != '\0' || !(options.speed > 0.0) ||
                 options.speed > 100000.0) {
                 error = "bad speed: " + value;

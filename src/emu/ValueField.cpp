@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "text/ValueText.h"
+
 namespace tervo::emu {
 
 std::string formatValueField(double value) {
@@ -12,10 +14,8 @@ std::string formatValueField(double value) {
         value = 0.0;
     }
     value = std::clamp(value, -9999.0, 99999.0);
-    char text[32];
-    for (int decimals = 3; decimals >= 1; --decimals) {
-        std::snprintf(text, sizeof text, "%.*f", decimals, value);
-        std::string s(text);
+    for (const char* format : {"%.3f", "%.2f", "%.1f"}) {
+        std::string s = formatDouble(format, value);
         if (s.size() > 5) {
             continue;
         }
@@ -27,12 +27,11 @@ std::string formatValueField(double value) {
         }
         return std::string(5 - s.size(), ' ') + s;
     }
-    std::snprintf(text, sizeof text, "%.0f.", value);
-    if (std::string_view(text).size() <= 5) {
-        return std::string(5 - std::string_view(text).size(), ' ') + text;
+    const std::string whole = formatDouble("%.0f", value) + ".";
+    if (whole.size() <= 5) {
+        return std::string(5 - whole.size(), ' ') + whole;
     }
-    std::snprintf(text, sizeof text, "%5.0f", value);
-    return std::string(text).substr(0, 5);
+    return formatDouble("%5.0f", value).substr(0, 5);
 }
 
 bool parseWrittenValue(const std::string& field, bool statusParameter, double& value) {

@@ -186,14 +186,14 @@ TEST(EmuOptions, CommandLine) {
     BusOptions o;
     std::string error;
     ASSERT_TRUE(parseEmuArguments(
-        {"--link", "/tmp/x", "--addresses", "0-3", "--baud", "19200", "--speed", "60",
+        {"--link", "/tmp/x", "--addresses", "0-3", "--baud", "19200", "--speed", "60.5",
          "--turnaround", "2", "--fault", "1:silent", "--fault", "2:delay=150", "--fault", "2:nak"},
         o, error))
         << error;
     EXPECT_EQ(o.linkPath, "/tmp/x");
     EXPECT_EQ(o.addresses, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(o.baud, 19200u);
-    EXPECT_EQ(o.speed, 60.0);
+    EXPECT_EQ(o.speed, 60.5);
     EXPECT_EQ(o.turnaroundMs, 2);
     EXPECT_TRUE(o.faults[1].silent);
     EXPECT_EQ(o.faults[2].extraDelayMs, 150);

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+
+#include "text/ValueText.h"
 
 namespace tervo {
 
@@ -14,12 +15,6 @@ int pixel(double value) {
         return 0;
     }
     return static_cast<int>(std::trunc(std::clamp(value, -1.0e6, 1.0e6)));
-}
-
-std::string printed(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
 }
 
 struct Scale {
@@ -74,12 +69,12 @@ CurveChart layoutCurveChart(const TrackingCurve& curve, double start, int64_t el
         const auto dwellEnd = points[i + 1];
         const int y = scale.y(rampEnd.second);
         chart.grid.push_back({CurvePlot::kLeft, y, CurvePlot::kRight, y, ChartPen::LevelGrid});
-        chart.labels.push_back({20, y, printed("%0.2f", rampEnd.second), ChartPen::LevelGrid});
+        chart.labels.push_back({20, y, formatDouble("%0.2f", rampEnd.second), ChartPen::LevelGrid});
         for (const auto& [at, labelY] : {std::pair{rampEnd, 530}, std::pair{dwellEnd, 515}}) {
             const int x = scale.x(at.first);
             chart.grid.push_back({x, CurvePlot::kTop, x, CurvePlot::kBottom, ChartPen::TimeGrid});
             chart.labels.push_back(
-                {x - 10, labelY, printed("%0.1f", at.first), ChartPen::TimeGrid});
+                {x - 10, labelY, formatDouble("%0.1f", at.first), ChartPen::TimeGrid});
         }
         const ChartPen notRun = static_cast<int>(i / 2) == selectedSegment
                                     ? ChartPen::NotRunSelected

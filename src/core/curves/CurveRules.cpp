@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <climits>
-#include <cstdio>
 
 #include "link/ParameterTable.h"
 #include "text/Gbk.h"
@@ -24,13 +23,6 @@ bool isDigit(char c) {
 
 bool isBlank(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-std::string printed(const char* format, double value) {
-    const int length = std::snprintf(nullptr, 0, format, value);
-    std::string text(static_cast<size_t>(length > 0 ? length : 0), '\0');
-    std::snprintf(text.data(), text.size() + 1, format, value);
-    return text;
 }
 
 uint32_t segmentCode(int segment, int field) {
@@ -228,7 +220,7 @@ CurveOutcome CurveRules::download(const CurveBoxes& boxes) {
                 m_queue.push_back(
                     {LinkRequest::write(m_port, m_baud, static_cast<uint8_t>(address),
                                         segmentCode(k, field),
-                                        padValueText(printed("%0.2f", fields[field]))),
+                                        padValueText(formatDouble("%0.2f", fields[field]))),
                      Purpose::Download, m_run, false, 0});
             }
         }
@@ -348,7 +340,7 @@ CurveOutcome CurveRules::tick() {
         return outcome;
     }
     m_current = m_curve.valueAt(m_start, m_elapsed);
-    queueWrites(Purpose::Tick, kSL, {printed("%f", m_current)});
+    queueWrites(Purpose::Tick, kSL, {formatDouble("%f", m_current)});
     return outcome;
 }
 

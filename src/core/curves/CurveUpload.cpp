@@ -1,6 +1,6 @@
 #include "curves/CurveUpload.h"
 
-#include <cstdio>
+#include "text/ValueText.h"
 
 namespace tervo {
 
@@ -40,11 +40,9 @@ UploadOutcome CurveUpload::finishTick(const LinkResult& result) {
 }
 
 std::string CurveUpload::listLine(int number, const CurveSegment& segment) {
-    char line[256];
-    std::snprintf(line, sizeof line,
-                  "第%d条曲线  斜率：%6.2f     设定值：%6.2f     平台运行时间：%6.2f", number,
-                  segment.rate, segment.level, segment.dwell);
-    return line;
+    return "第" + std::to_string(number) + "条曲线  斜率：" + formatDouble("%6.2f", segment.rate) +
+           "     设定值：" + formatDouble("%6.2f", segment.level) + "     平台运行时间：" +
+           formatDouble("%6.2f", segment.dwell);
 }
 
 }  // namespace tervo

@@ -7,6 +7,7 @@
 
 #include "text/Gbk.h"
 #include "text/TimeText.h"
+#include "text/ValueText.h"
 
 namespace tervo {
 
@@ -62,9 +63,7 @@ std::string tableValueCell(double value) {
     if (isNoValue(value)) {
         return padded("ERR_VAL", 13);
     }
-    char text[400];
-    std::snprintf(text, sizeof text, "%0.2f", value);
-    return padded(text, 13);
+    return padded(valueText(value), 13);
 }
 
 std::string tableHeaderText(const WorkDefinition& work) {

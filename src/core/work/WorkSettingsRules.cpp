@@ -7,6 +7,7 @@
 #include "link/PortMap.h"
 #include "link/SerialLink.h"
 #include "text/Gbk.h"
+#include "text/ValueText.h"
 
 namespace tervo {
 
@@ -24,9 +25,7 @@ std::string format(const char* pattern, const std::string& value) {
 }
 
 std::string twoDecimals(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%0.2f", value);
-    return text;
+    return valueText(value);
 }
 
 std::string channelName(const std::vector<ChannelInfo>& channels, int index) {
@@ -153,7 +152,7 @@ std::vector<std::string> eventDetailLines(const EventInfo& e,
 
 double numberAtStart(const std::string& text) {
     const std::string head = text.substr(0, 10);
-    return std::strtod(head.c_str(), nullptr);
+    return parseDouble(head.c_str());
 }
 
 bool samplingAccepted(long long samplingPeriod, long long displayPeriod) {

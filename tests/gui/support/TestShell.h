@@ -7,6 +7,7 @@
 #include "app/MainWindow.h"
 #include "app/TervoApp.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TestLocale.h"
 
 namespace tervo::testing {
 
@@ -16,6 +17,11 @@ namespace tervo::testing {
 class TestShell {
 public:
     TestShell() : m_app(std::make_unique<gui::TervoApp>()) {
+        // The application took the environment's locale; under TERVO_TEST_LOCALE it must be
+        // the decimal-comma one the run asked for.
+        if (const std::string error = applyTestLocale(); !error.empty()) {
+            qFatal("%s", error.c_str());
+        }
         gui::registerViews(*m_app);
         m_frame = &m_app->createMainWindow();
     }
