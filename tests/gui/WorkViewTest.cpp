@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -569,13 +570,16 @@ private slots:
         QCOMPARE(view->work().channels[0].parameterCode, 0x4C53);
         QCOMPARE(int(view->work().channels[0].port), 1);
 
-        // Events: three added, "37.5" typed into 数据2, then the 2nd deleted.
+        // Events: one with 数据2 and 数据3 untouched, two with "37.5" typed into 数据2, one
+        // with a channel chosen, then the 2nd deleted.
         m_prompts->messages.clear();
         m_prompts->dialogHandlers << [](QDialog& dialog) {
             auto& d = static_cast<EventDialog&>(dialog);
             auto* name = d.findChild<QLineEdit*>(QStringLiteral("nameEdit"));
             auto* data2 = d.findChild<PickCombo*>(QStringLiteral("data2Combo"));
-            for (const char* n : {"e1", "e2", "e3"}) {
+            name->setText(QStringLiteral("e0"));
+            d.addEvent();
+            for (const char* n : {"e1", "e2"}) {
                 name->setText(QString::fromLatin1(n));
                 data2->setText(QStringLiteral("37.5"));
                 d.addEvent();
@@ -591,9 +595,13 @@ private slots:
         view->action("eventSettingsAction")->trigger();
         QCOMPARE(view->work().events.size(), size_t(3));
         QCOMPARE(view->work().events[0].data2, 255);
-        QCOMPARE(view->work().events[0].data2Constant, 37.5);
-        QCOMPARE(QString::fromStdString(view->work().events[1].nameGbk()), QStringLiteral("e3"));
+        QCOMPARE(view->work().events[0].data3, 255);
+        QCOMPARE(view->work().events[0].data2Constant, 0.0);
+        QCOMPARE(QString::fromStdString(view->work().events[1].nameGbk()), QStringLiteral("e2"));
+        QCOMPARE(view->work().events[1].data2, 255);
+        QCOMPARE(view->work().events[1].data2Constant, 37.5);
         QCOMPARE(view->work().events[2].data2, 1);
+        QCOMPARE(view->work().events[2].data3, 255);
         QCOMPARE(m_prompts->messages.size(), 2);
         QCOMPARE(m_prompts->messages[0].text,
                  QStringLiteral("是否要删除此记录，这样将同时删除所有“事件记录”！！！"));
@@ -680,6 +688,62 @@ private slots:
         QCOMPARE(colours.colour(), colourRefOf(0, 255, 99));
     }
 
+    // Twenty channels: every row's swatch, box and name lie clear of the dialog's controls, and
+    // clicks on rows 15 to 20 reach those rows.
+    void twentyChannelsInTheDisplayDialog() {
+        WorkDefinition work;
+        for (uint8_t i = 0; i < 20; ++i) {
+            work.channels.push_back(
+                channel(qPrintable(QStringLiteral("炉温通道%1").arg(i + 1)), i));
+        }
+        const QString path = QString::fromStdString((m_dir / "twenty.awt").string());
+        QCOMPARE(int(saveWorkTemplate(path.toStdString(), work)), int(FileStatus::Ok));
+        WorkView* view = open(path);
+        QVERIFY(view->rules().visible(16));
+        m_prompts->dialogHandlers << [](QDialog& dialog) {
+            auto& display = static_cast<DisplayDialog&>(dialog);
+            QCOMPARE(display.settings().channelCount, 20);
+            for (int row = 0; row < 20; ++row) {
+                const PanelPoint swatch = channelSwatchAt(row);
+                const PanelPoint box = channelBoxAt(row);
+                const PanelPoint name = channelNameAt(row);
+                // A name of five characters in the 14-pixel font, and the row's own list beside.
+                for (const QPoint at :
+                     {QPoint(swatch.x + 25, swatch.y + 12), QPoint(box.x + 6, box.y + 6),
+                      QPoint(name.x + 2, name.y + 2), QPoint(name.x + 70, name.y + 10)}) {
+                    QVERIFY2(display.childAt(at) == nullptr,
+                             qPrintable(QStringLiteral("row %1 covered at %2,%3")
+                                            .arg(row + 1)
+                                            .arg(at.x())
+                                            .arg(at.y())));
+                    QVERIFY(display.rect().contains(at));
+                }
+                QVERIFY(display.rect().contains(display.widthList(row)->geometry()));
+            }
+            const PanelPoint box = channelBoxAt(16);
+            QTest::mouseClick(&display, Qt::LeftButton, {}, QPoint(box.x + 6, box.y + 6));
+            QVERIFY(!display.settings().visible[16]);
+            const PanelPoint swatch = channelSwatchAt(19);
+            QTest::mouseDClick(&display, Qt::LeftButton, {}, QPoint(swatch.x + 25, swatch.y + 12));
+            QCOMPARE(display.panel().pixel(swatch.x + 25, swatch.y + 12), qRgb(73, 63, 63));
+            display.widthList(18)->setCurrentIndex(2);
+            display.accept();
+        };
+        m_prompts->dialogHandlers << [](QDialog& dialog) {
+            auto& colours = static_cast<ColorDialog&>(dialog);
+            QCOMPARE(colours.colour(), 0x3F3F3Fu);  // channel 20's own colour
+            colours.bar(0)->triggerAction(QAbstractSlider::SliderPageStepAdd);
+            colours.accept();
+        };
+        view->action(QStringLiteral("displaySettingsAction"))->trigger();
+        QCOMPARE(m_prompts->dialogsRun.mid(m_prompts->dialogsRun.size() - 2),
+                 (QStringList{QStringLiteral("displayDialog"), QStringLiteral("colorDialog")}));
+        QVERIFY(!view->rules().visible(16));
+        QVERIFY(view->rules().visible(15));
+        QCOMPARE(view->work().styles[19].colour, colourRefOf(73, 63, 63));
+        QCOMPARE(view->work().styles[18].penWidth, 2);
+    }
+
     // A work on three emulated controllers: run, record, stop, and the record file read back.
     void runRecordAndReadBack() {
         WorkDefinition work;
@@ -752,10 +816,18 @@ private slots:
             QVERIFY(!view->chart().isNull());
         }
 
-        // Save the template and reopen it.
+        // Save the template and reopen it. The record file's dialog asks before overwriting,
+        // the template's does not.
+        QVERIFY(request.request.confirmOverwrite);
         const QString saved = QString::fromStdString((m_dir / "saved").string());
         m_prompts->fileAnswers << saved;
         view->action("saveTemplateAction")->trigger();
+        QVERIFY(!m_prompts->fileRequests.last().request.confirmOverwrite);
+        QFileDialog qtDialog;
+        setUpFileDialog(qtDialog, m_prompts->fileRequests.last().request, true);
+        QVERIFY(qtDialog.testOption(QFileDialog::DontConfirmOverwrite));
+        setUpFileDialog(qtDialog, request.request, true);
+        QVERIFY(!qtDialog.testOption(QFileDialog::DontConfirmOverwrite));
         QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("保存成功！！！")));
         QCOMPARE(view->templatePath(), saved + QStringLiteral(".awt"));
         WorkView* again = open(saved + QStringLiteral(".awt"));

@@ -9,7 +9,7 @@ namespace {
 PanelPoint rowPoint(int row, int x, int y) {
     const int column = row / kRowsPerColumn;
     const int i = row % kRowsPerColumn;
-    return {x + column * kSecondColumnShift, 50 * i + y};
+    return {x + column * kColumnShift, 50 * i + y};
 }
 
 bool strictlyInside(int x, int y, PanelPoint corner, int width, int height) {
@@ -21,6 +21,11 @@ bool inBox(int x, int y, PanelPoint corner) {
 }
 
 }  // namespace
+
+int panelColumns(int channelCount) {
+    const int rows = std::clamp(channelCount, 1, kMaxChannels);
+    return (rows + kRowsPerColumn - 1) / kRowsPerColumn;
+}
 
 PanelPoint channelSwatchAt(int row) {
     return rowPoint(row, 19, 19);

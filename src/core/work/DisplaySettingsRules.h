@@ -31,10 +31,12 @@ struct DisplaySettings {
 };
 
 // The panel of the display settings. Channel rows are 50 pixels apart from y = 19; the panel
-// shows seven, and rows 8 to 20 continue in a second column right of the first panel (x + 400),
-// so all twenty are reachable without scrolling.
+// shows seven, and rows 8 to 14 and 15 to 20 continue in panels of their own to the right
+// (x + 400, x + 800), so all twenty are reachable without scrolling or overlapping.
 constexpr int kRowsPerColumn = 7;
-constexpr int kSecondColumnShift = 400;
+constexpr int kColumnShift = 400;
+// The number of panels `channelCount` rows take: 1 to 3.
+int panelColumns(int channelCount);
 
 // Top-left corners, in dialog client pixels.
 struct PanelPoint {

@@ -62,7 +62,7 @@ DisplayDialog::DisplayDialog(const DisplaySettings& settings, QWidget* parent)
     setObjectName(QStringLiteral("displayDialog"));
     setWindowTitle(QStringLiteral("显示环境设置"));
     m_settings.channelCount = std::clamp(m_settings.channelCount, 0, kMaxChannels);
-    m_panelWidth = m_settings.channelCount > kRowsPerColumn ? 402 + kSecondColumnShift : 402;
+    m_panelWidth = 402 + (panelColumns(m_settings.channelCount) - 1) * kColumnShift;
     for (int i = 0; i < m_settings.channelCount; ++i) {
         auto* list = new QComboBox(this);
         list->setObjectName(QStringLiteral("widthList%1").arg(i));
@@ -116,9 +116,8 @@ void DisplayDialog::paintEvent(QPaintEvent*) {
 }
 
 void DisplayDialog::paintPanel(QPainter& p) {
-    const int columns = m_panelWidth > 402 ? 2 : 1;
-    for (int c = 0; c < columns; ++c) {
-        const int shift = c * kSecondColumnShift;
+    for (int c = 0; c < panelColumns(m_settings.channelCount); ++c) {
+        const int shift = c * kColumnShift;
         p.fillRect(QRect(14 + shift, 14, 386, 366), Qt::black);
         p.fillRect(QRect(16 + shift, 16, 382, 362), Qt::white);
     }

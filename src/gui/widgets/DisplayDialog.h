@@ -14,8 +14,8 @@ namespace tervo::gui {
 
 // "显示环境设置": chart colours, per channel colour, visibility and line width, the nine
 // display options, the expand period and the value range, on a painted panel. It works on a
-// copy; the caller takes `settings()` after OK. Channel rows 8 to 20 continue in a second
-// panel column to the right of the first.
+// copy; the caller takes `settings()` after OK. Channel rows 8 to 14 and 15 to 20 continue in
+// panels of their own to the right of the first; the edits and buttons stand right of the last.
 class DisplayDialog : public QDialog {
     Q_OBJECT
 public:

@@ -33,19 +33,9 @@ QMessageBox::Icon qtIcon(PromptIcon icon) {
     return QMessageBox::NoIcon;
 }
 
-QString runFileDialog(QWidget* parent, const FileDialogRequest& request,
-                      QFileDialog::AcceptMode mode) {
+QString runFileDialog(QWidget* parent, const FileDialogRequest& request, bool save) {
     QFileDialog dialog(parent);
-    dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen && request.mustExist
-                           ? QFileDialog::ExistingFile
-                           : QFileDialog::AnyFile);
-    dialog.setNameFilter(request.filter);
-    dialog.setDefaultSuffix(request.defaultExtension);
-    // An initial name that is only a pattern ("*.awt") is what the filter already says.
-    if (!request.initialName.isEmpty() && !request.initialName.contains(QLatin1Char('*'))) {
-        dialog.selectFile(request.initialName);
-    }
+    setUpFileDialog(dialog, request, save);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
@@ -66,6 +56,19 @@ PromptAnswer messageBox(QWidget* parent, const QString& text, PromptButtons butt
                         PromptIcon icon, const QString& caption) {
     return prompts().message(parent, text, caption.isEmpty() ? QStringLiteral("提示") : caption,
                              icon, buttons);
+}
+
+void setUpFileDialog(QFileDialog& dialog, const FileDialogRequest& request, bool save) {
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(!save && request.mustExist ? QFileDialog::ExistingFile
+                                                  : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    dialog.setNameFilter(request.filter);
+    dialog.setDefaultSuffix(request.defaultExtension);
+    // An initial name that is only a pattern ("*.awt") is what the filter already says.
+    if (!request.initialName.isEmpty() && !request.initialName.contains(QLatin1Char('*'))) {
+        dialog.selectFile(request.initialName);
+    }
 }
 
 QString withDefaultExtension(const QString& path, const QString& extension) {
@@ -117,11 +120,11 @@ PromptAnswer QtPrompts::message(QWidget* parent, const QString& text, const QStr
 }
 
 QString QtPrompts::openFileName(QWidget* parent, const FileDialogRequest& request) {
-    return runFileDialog(parent, request, QFileDialog::AcceptOpen);
+    return runFileDialog(parent, request, false);
 }
 
 QString QtPrompts::saveFileName(QWidget* parent, const FileDialogRequest& request) {
-    return runFileDialog(parent, request, QFileDialog::AcceptSave);
+    return runFileDialog(parent, request, true);
 }
 
 int QtPrompts::runDialog(QDialog& dialog) {

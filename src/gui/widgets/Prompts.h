@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class QDialog;
+class QFileDialog;
 class QWidget;
 
 namespace tervo::gui {
@@ -18,13 +19,14 @@ enum class PromptButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class PromptAnswer { Ok, Cancel, Yes, No };
 
 // A file dialog as the views describe it: Qt's filter form ("采集文件(*.awt);;所有文件(*.*)"),
-// a default extension without the dot, the initial file name, and whether the chosen file
-// must exist.
+// a default extension without the dot, the initial file name, whether the chosen file must
+// exist and, for a save dialog, whether choosing an existing file asks before overwriting it.
 struct FileDialogRequest {
     QString filter;
     QString defaultExtension;
     QString initialName;
     bool mustExist = true;
+    bool confirmOverwrite = true;
 };
 
 class Prompts {
@@ -49,6 +51,9 @@ PromptAnswer messageBox(QWidget* parent, const QString& text,
 Prompts& prompts();
 // Installs `replacement` (not owned); nullptr goes back to the Qt dialogs.
 void setPrompts(Prompts* replacement);
+
+// Sets up Qt's file dialog for `request`, as an open dialog or a save dialog.
+void setUpFileDialog(QFileDialog& dialog, const FileDialogRequest& request, bool save);
 
 // `path` with `extension` appended when it has none (the file dialogs' default extension).
 QString withDefaultExtension(const QString& path, const QString& extension);

@@ -275,8 +275,9 @@ EventDialog::EventDialog(WorkDefinition& work, QWidget* parent) : QDialog(parent
     m_compare = combo(QStringLiteral("compareCombo"),
                       {QStringLiteral("大于"), QStringLiteral("小于")}, false, 0);
     m_data1 = combo(QStringLiteral("data1Combo"), names, false, names.isEmpty() ? -1 : 0);
-    m_data2 = combo(QStringLiteral("data2Combo"), operands, true, 0);
-    m_data3 = combo(QStringLiteral("data3Combo"), operands, true, 0);
+    // 数据2 and 数据3 start empty: an operand left untouched is stored as selector 255.
+    m_data2 = combo(QStringLiteral("data2Combo"), operands, true, -1);
+    m_data3 = combo(QStringLiteral("data3Combo"), operands, true, -1);
     auto* add = new QPushButton(QStringLiteral("添加通道"));
     add->setObjectName(QStringLiteral("addButton"));
     auto* remove = new QPushButton(QStringLiteral("删除通道"));

@@ -543,6 +543,7 @@ void WorkView::saveTemplate() {
     request.defaultExtension = QStringLiteral("awt");
     request.initialName = QStringLiteral("*.awt");
     request.mustExist = false;
+    request.confirmOverwrite = false;  // a template is saved over an existing one at once
     const QString chosen = prompts().saveFileName(this, request);
     if (chosen.isEmpty()) {
         return;
