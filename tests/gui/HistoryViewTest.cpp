@@ -525,9 +525,9 @@ private slots:
     void colourEditWritesBackAndListsFollowResize() {
         const QString path = save(makeHistory(4, 2), QStringLiteral("colour.alt"));
         // Opened as a file named on the command line is.
-        QVERIFY(m_frame->openFrameworkFile(path) == false);  // no wait run scripted: cancelled
+        QVERIFY(m_frame->openRecordFile(path) == false);  // no wait run scripted: cancelled
         m_prompts->dialogHandlers << finishLoading;
-        QVERIFY(m_frame->openFrameworkFile(path));
+        QVERIFY(m_frame->openRecordFile(path));
         auto* view = qobject_cast<HistoryView*>(
             qobject_cast<ChildWindow*>(m_frame->mdiArea()->subWindowList().last())->view());
         QVERIFY(view != nullptr);

@@ -339,7 +339,7 @@ private slots:
         QCOMPARE(m_frame->activeChild()->windowTitle(), QStringLiteral("仪表模拟 --- "));
         QCOMPARE(standInOf(m_frame->activeChild())->context.filePath, QString());
 
-        // The framework's own Open goes to the history template with the chosen file and
+        // "打开" goes to the history template with the chosen file and
         // leaves the current file path alone.
         m_prompts->fileAnswers = {QStringLiteral("/records/r2.alt")};
         a.fileOpen->trigger();
@@ -349,7 +349,7 @@ private slots:
         QCOMPARE(standInOf(m_frame->activeChild())->context.filePath,
                  QStringLiteral("/records/r2.alt"));
         QCOMPARE(m_app->currentFilePath, QString());
-        QVERIFY(m_frame->openFrameworkFile(QStringLiteral("/records/r3.alt")));
+        QVERIFY(m_frame->openRecordFile(QStringLiteral("/records/r3.alt")));
         QCOMPARE(m_frame->activeChild()->windowTitle(),
                  QStringLiteral("数据分析 --- /records/r3.alt"));
         QCOMPARE(m_app->openChildCount, 7);

@@ -402,7 +402,7 @@ void MainWindow::onChildClosed(ChildWindow* frame) {
     updateCommandStates();
 }
 
-bool MainWindow::openFrameworkFile(const QString& path) {
+bool MainWindow::openRecordFile(const QString& path) {
     return openView(WindowKind::History, path) != nullptr;
 }
 
@@ -537,7 +537,7 @@ void MainWindow::fileOpen() {
     request.filter = QStringLiteral("所有文件(*.*)");
     const QString path = prompts().openFileName(this, request);
     if (!path.isEmpty()) {
-        openFrameworkFile(path);
+        openRecordFile(path);
     }
 }
 

@@ -85,10 +85,11 @@ public:
 
     // Opens a child window of `kind` with a view from its template; nullptr when the kind has
     // no view yet or the view refused. `filePath` is what the view is given instead of the
-    // current file path (a file opened by the framework's own commands).
+    // current file path (a file opened with "打开" or named on the command line).
     ChildWindow* openView(WindowKind kind, std::optional<QString> filePath = std::nullopt);
-    // A file named on the command line: opened by the history template when there is one.
-    bool openFrameworkFile(const QString& path);
+    // A file opened with "打开", from the recent-file list or named on the command line: opened
+    // by the history template when there is one.
+    bool openRecordFile(const QString& path);
     // A record file opened or saved goes to the top of the recent-file list (four entries,
     // kept in the settings).
     void noteRecentFile(const QString& path);

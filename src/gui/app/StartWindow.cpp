@@ -15,7 +15,7 @@ namespace tervo::gui {
 
 const QRect StartWindow::kEntryPicture(146, 584, 170, 83);
 const QRect StartWindow::kPasswordPicture(549, 587, 327, 86);
-// The stated rectangles stop one pixel short of the pictures' last column and row; they are
+// The repaint rectangles stop one pixel short of the pictures' last column and row; they are
 // widened to the pictures so that no line of a lit picture stays behind.
 const QRect StartWindow::kEntryRepaint = cornerRect(145, 583, 315, 666).united(kEntryPicture);
 const QRect StartWindow::kPasswordRepaint = cornerRect(548, 586, 875, 672).united(kPasswordPicture);

@@ -50,7 +50,7 @@ void TervoApp::start(const StartOptions& options) {
     }
     MainWindow& frame = createMainWindow(options.statusNote);
     for (const QString& file : options.files) {
-        if (!frame.openFrameworkFile(file)) {
+        if (!frame.openRecordFile(file)) {
             qWarning("tervo: %s was not opened", qPrintable(file));
         }
     }

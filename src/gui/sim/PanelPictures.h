@@ -4,7 +4,7 @@
 
 namespace tervo::gui {
 
-// The twelve pictures of the simulation view, drawn in code at their stated sizes: the front
+// The twelve pictures of the simulation view, drawn in code at these sizes: the front
 // panel and the current panel (200 x 180), the red digit strip (382 x 41: glyphs 26 wide, "0"
 // to "9", minus at 260, blank at 286, point at 312, empty point at 321, "E" at 330, "r" at
 // 356), the green digit strip (240 x 30: glyphs 19 wide, minus at 190, blank at 209, point at

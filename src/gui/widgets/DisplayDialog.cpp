@@ -35,7 +35,7 @@ void text(QPainter& p, int x, int y, const QString& s) {
     p.drawText(QRect(x, y, 300, 20), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, s);
 }
 
-// Text in the edits must be a whole number: the number parsing of the dialog's data exchange.
+// The period edit must hold a whole number that fits 32 bits.
 bool parseUnsigned(const QString& s, uint32_t& out) {
     bool ok = false;
     const qulonglong v = s.trimmed().toULongLong(&ok);

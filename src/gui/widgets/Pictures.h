@@ -10,7 +10,7 @@ class QPainter;
 
 namespace tervo::gui {
 
-// The pictures the views name by resource number, drawn in code at their stated sizes. There
+// The pictures the views name by number, each drawn in code at its own size. There
 // are no image files: each picture is painted once, on first use, and kept.
 enum PictureId : int {
     kToolbarMain = 128,        // main toolbar strip, nine 16 x 15 images

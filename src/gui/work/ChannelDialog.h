@@ -30,7 +30,7 @@ public:
 private:
     void fillTree();
     void showCurveControls();
-    // The framework's number checks of the form: false after saying what is wrong.
+    // The form's number checks: false after saying what is wrong.
     bool readNumbers(int& address, double& display, double& offset);
 
     WorkDefinition& m_work;

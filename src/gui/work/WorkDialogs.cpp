@@ -94,7 +94,7 @@ bool confirmDelete(QWidget* parent) {
                       PromptIcon::Information) == PromptAnswer::Yes;
 }
 
-// The framework's data exchange of a whole number.
+// A whole number from an edit, within [low, high]; false after saying what is wrong.
 bool readInteger(QWidget* parent, const QString& text, long long low, long long high,
                  long long& out) {
     bool ok = false;
