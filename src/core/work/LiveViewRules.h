@@ -97,11 +97,13 @@ std::vector<int> curveHeights(const std::vector<int64_t>& rows, const double* va
 std::string relativeLabelText(int64_t seconds);
 // " hh:mm:ss " of a calendar time, local.
 std::string clockLabelText(const std::tm& local);
-// "hh:mm:ss" with the hours taken modulo 60 (relative grid labels).
+// "hh:mm:ss" of a time's magnitude (relative grid labels): the whole hour count, two digits at
+// least ("277:46:40" for a million seconds).
 std::string gridRelativeText(int64_t seconds);
 // "MM/DD hh:mm" (clock grid labels).
 std::string gridClockText(const std::tm& local);
-// The value label of level k of 5: "%7d" of the integer part, leading spaces removed.
+// The value label of level k of 5: "%7d" of the integer part, leading spaces removed; level 5
+// is the maximum's.
 std::string valueLabelText(double minimum, double maximum, int level);
 // A cell of the list and the events mode: "ERR_VAL" or "%0.2f" padded to ten characters.
 std::string valueCellText(double value);

@@ -291,7 +291,8 @@ void drawTimeAxis(QPainter& p, const HistoryPictureInput& in, bool fullScreen) {
                                     : (static_cast<int64_t>(x) * in.zoom + in.offset) * period;
         p.setPen(Qt::black);
         if (in.options.relativeTime) {
-            textAt(p, k == 0 ? 2 : x - 50, 420, text(gridRelativeText(seconds)));
+            const QString label = text(gridRelativeText(seconds));
+            textAt(p, k == 0 ? 2 : leftWithinChart(p, x - 50, label), 420, label);
         } else {
             textAt(p, k == 0 ? 2 : x - 65, 420,
                    text(gridClockText(localAt(in, firstRowTime(in) + seconds))));

@@ -22,6 +22,10 @@ QString gbkText(const std::string& gbk) {
     return QString::fromStdString(gbkToUtf8(gbk));
 }
 
+int leftWithinChart(const QPainter& painter, int left, const QString& label) {
+    return std::min(left, kChartWidth - painter.fontMetrics().horizontalAdvance(label));
+}
+
 namespace {
 
 QString text(const std::string& utf8) {
@@ -97,7 +101,8 @@ void drawTimeGrid(QPainter& p, const WorkChartInput& in) {
     for (int x = 0; x <= kChartLastX; x += 190) {
         const int64_t back = (static_cast<int64_t>(x) * in.zoom + in.scroll) * period;
         if (in.options.relativeTime) {
-            textAt(p, x == 0 ? 2 : x - 50, 420, text(gridRelativeText(back)));
+            const QString label = text(gridRelativeText(back));
+            textAt(p, x == 0 ? 2 : leftWithinChart(p, x - 50, label), 420, label);
         } else {
             textAt(p, x == 0 ? 2 : x - 65, 420, text(gridClockText(localAt(in, in.now - back))));
         }
