@@ -105,6 +105,14 @@ TEST(LiveViewRules, RingAndPeriodGeometry) {
     EXPECT_EQ(periodRows(100, 1, 0, 0).current.size(), 1u);
     EXPECT_TRUE(periodRows(100, 1, 0, 0).previous.empty());
     EXPECT_EQ(periodRows(5000, 1, 0, 2000).current.size(), 951u);
+    // A period wider than the chart: the period before starts 2000 rows back, not where the
+    // chart's edge cut the current one off.
+    period = periodRows(5000, 1, 0, 2000);
+    ASSERT_EQ(period.previous.size(), 951u);
+    EXPECT_EQ(period.previous[0], 4999 - 2000);
+    EXPECT_EQ(period.previous[950], 4999 - 2000 - 949);
+    EXPECT_EQ(periodRows(5000, 2, 0, 2000).previous[2], 4999 - 4000 - 2);
+    EXPECT_TRUE(periodRows(1999, 1, 0, 2000).previous.empty());
 }
 
 TEST(LiveViewRules, FailedValuesRepeatThePreviousHeight) {

@@ -54,8 +54,10 @@ PeriodRows periodRows(size_t rows, int zoom, int64_t scroll, int period) {
     const int lastX = std::clamp(period, 0, kChartLastX);
     const int step = std::max(zoom, 1);
     out.current = walk(newestShownRow(rows, zoom, scroll), step, lastX);
-    if (period > 0 && static_cast<int>(out.current.size()) == lastX + 1) {
-        out.previous = walk(out.current.back() - step, step, lastX);
+    // The period before starts a whole period back, wherever the chart's edge cut the current
+    // one off; without so many rows there is none.
+    if (period > 0 && !out.current.empty()) {
+        out.previous = walk(out.current.front() - static_cast<int64_t>(period) * step, step, lastX);
     }
     return out;
 }

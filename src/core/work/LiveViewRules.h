@@ -62,8 +62,9 @@ inline int valueHeight(double value, double minimum, double maximum) {
 std::vector<int64_t> curveRows(size_t rows, int zoom, int64_t scroll, int lastX = kChartLastX);
 
 // The period chart: the current period (x = 0..period, as the curve chart) and the period
-// before it (drawn over it from x = 0 in the complementary colour). A period of 0 draws the
-// newest row at x = 0 only and no previous period; a period beyond the chart ends at x = 950.
+// before it, from period x zoom rows further back (drawn over it from x = 0 in the
+// complementary colour). A period of 0 draws the newest row at x = 0 only and no previous
+// period; a period beyond the chart ends both at x = 950.
 struct PeriodRows {
     std::vector<int64_t> current;
     std::vector<int64_t> previous;
