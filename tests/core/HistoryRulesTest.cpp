@@ -358,6 +358,22 @@ TEST_F(HistoryRulesTest, Paths) {
     in.offset = 3;
     EXPECT_TRUE(scrollingCurvePath(in).empty());
     in.offset = 0;
+    // Under coefficients the marker still keeps the last height in every plotted picture,
+    // never a scaled marker held at the bottom: 50 x 2 - 30 = 70, height 364.
+    Recording scaled = makeRecording(3, 1, {50.0, kNoValue, kNoValue});
+    scaled.definition.channels[0].displayCoefficient = 2.0;
+    scaled.definition.channels[0].offsetCoefficient = -30.0;
+    in.recording = &scaled;
+    for (const Path& path : {fullScreenCurvePath(in), periodCurvePath(in, 5)}) {
+        ASSERT_EQ(path.size(), 4u);
+        for (const PathStep& s : path) {
+            EXPECT_GE(s.y, 155);
+            EXPECT_LE(s.y, 156);
+        }
+    }
+    for (const PathStep& s : periodChartPath(in)) {
+        EXPECT_NEAR(std::hypot(s.x - 475, s.y - 260), 182, 1);
+    }
     // T = 950 folds after column 950; T = 951 stops at column 950; T = 0 stacks on column 1.
     Recording longer = makeRecording(2000, 1);
     in.recording = &longer;

@@ -105,6 +105,14 @@ TEST(LiveViewRules, RingAndPeriodGeometry) {
     EXPECT_EQ(periodRows(100, 1, 0, 0).current.size(), 1u);
     EXPECT_TRUE(periodRows(100, 1, 0, 0).previous.empty());
     EXPECT_EQ(periodRows(5000, 1, 0, 2000).current.size(), 951u);
+    // A period wider than the chart: the period before starts 2000 rows back, not where the
+    // chart's edge cut the current one off.
+    period = periodRows(5000, 1, 0, 2000);
+    ASSERT_EQ(period.previous.size(), 951u);
+    EXPECT_EQ(period.previous[0], 4999 - 2000);
+    EXPECT_EQ(period.previous[950], 4999 - 2000 - 949);
+    EXPECT_EQ(periodRows(5000, 2, 0, 2000).previous[2], 4999 - 4000 - 2);
+    EXPECT_TRUE(periodRows(1999, 1, 0, 2000).previous.empty());
 }
 
 TEST(LiveViewRules, FailedValuesRepeatThePreviousHeight) {
@@ -124,7 +132,9 @@ TEST(LiveViewRules, Texts) {
     EXPECT_EQ(relativeLabelText(-(12 * 3600 + 61)), "-012:01:01");
     EXPECT_EQ(relativeLabelText(-5).size(), 10u);
     EXPECT_EQ(gridRelativeText(950 * 5), "01:19:10");
-    EXPECT_EQ(gridRelativeText(61 * 3600 + 1), "01:00:01");  // hours modulo 60
+    // The whole hour count, two digits at least.
+    EXPECT_EQ(gridRelativeText(61 * 3600 + 1), "61:00:01");
+    EXPECT_EQ(gridRelativeText(1'000'000), "277:46:40");
     UtcClock clock;
     EXPECT_EQ(clockLabelText(clock.localTime(k20040304_153000)), " 15:30:00 ");
     EXPECT_EQ(gridClockText(clock.localTime(k20040304_153000)), "03/04 15:30");
@@ -132,6 +142,7 @@ TEST(LiveViewRules, Texts) {
     EXPECT_EQ(valueLabelText(0.0, 100.0, 1), "20");
     EXPECT_EQ(valueLabelText(-10.0, 15.0, 1), "-5");
     EXPECT_EQ(valueLabelText(0.0, 1.0, 3), "0");
+    EXPECT_EQ(valueLabelText(-40.9, 11.0, 5), "11");  // the maximum itself, not lo + span / 5 x 5
     EXPECT_EQ(valueCellText(kNoValue), "ERR_VAL");
     EXPECT_EQ(valueCellText(37.5), "37.50     ");
 }

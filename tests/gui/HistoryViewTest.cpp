@@ -294,8 +294,17 @@ private slots:
         image = renderHistoryPicture(in);
         QCOMPARE(image.pixel(605, 260), ink);
         QCOMPARE(image.pixel(475, 260), paper);
+        // Under standard coordinates the period curve's value labels are those of the range
+        // its curves are drawn in, as the curve's are: 200, 160 .. 0 here.
+        Recording empty = makeHistory(0, 1);
+        empty.definition.valueMax = 200.0;
+        in = pictureOf(empty, HistoryMode::Curve);
+        in.options.valueGrid = true;
+        const QImage curveLabels = renderHistoryPicture(in).copy(0, 0, 40, 521);
+        in.mode = HistoryMode::PeriodCurve;
+        QCOMPARE(renderHistoryPicture(in).copy(0, 0, 40, 521), curveLabels);
+        in = pictureOf(one, HistoryMode::ChannelInfo);
         // The channel information page writes on the background.
-        in.mode = HistoryMode::ChannelInfo;
         image = renderHistoryPicture(in);
         int marks = 0;
         for (int x = 10; x < 200; ++x) {
@@ -321,6 +330,8 @@ private slots:
         }
         rec.values[0] = kNoValue;
         rec.values[4 * 10 + 2] = 500.0;
+        rec.definition.channels[1].displayCoefficient = 1.5;  // its failed readings too
+        rec.definition.channels[1].offsetCoefficient = -30.0;
         rec.definition.channels[2].displayCoefficient = 0.5;
         rec.definition.channels[2].offsetCoefficient = 20.0;
         for (size_t c = 0; c < 4; ++c) {
@@ -413,8 +424,8 @@ private slots:
     void periodPicturesKeepTheChannelOrder() {
         // The period curve over 951 columns: channel 1 at y = 30, channel 0 at y = 60, channel
         // 2 at y = 300 but at y = 60 from column 500 to 809. Drawn by the painter (channel 1
-        // with a three-pixel pen) and through the map (one-pixel pens): each channel after its
-        // legend entry, in channel order.
+        // with a three-pixel pen) and through the map (one-pixel pens), and the curve through
+        // the same columns: each channel after its legend entry, in channel order.
         Recording rec = makeHistory(951, 3);
         for (size_t r = 0; r < 951; ++r) {
             rec.values[r * 3 + 0] = 88.5;
@@ -427,9 +438,11 @@ private slots:
         rec.definition.styles[2].colour = 0xFF0000;
         const QRgb ink[] = {rgbOf(0x0000FF), rgbOf(0x00FF00), rgbOf(0xFF0000)};
         const QRgb background = rgbOf(rec.definition.backgroundColour);
-        for (const int penWidth : {2, 0}) {
+        for (const auto& [penWidth, mode] :
+             {std::pair{2, HistoryMode::PeriodCurve}, std::pair{0, HistoryMode::PeriodCurve},
+              std::pair{0, HistoryMode::Curve}}) {
             rec.definition.styles[1].penWidth = penWidth;
-            HistoryPictureInput in = pictureOf(rec, HistoryMode::PeriodCurve);
+            HistoryPictureInput in = pictureOf(rec, mode);
             in.options.legend = true;
             const QImage image = renderHistoryPicture(in);
             QCOMPARE(image.pixel(100, 60), ink[0]);

@@ -202,16 +202,22 @@ private slots:
         chart.work.valueMin = chart.work.valueMax = 40.0;
         std::fill(chart.values.begin(), chart.values.end(), 40.0);
         QCOMPARE(chart.render().pixel(50, 520), ink);
-        // A failed reading repeats the previous height: failed first rows stand at 0.
+        // A failed reading repeats the previous height: failed first rows stand at 0. The
+        // coefficients do not scale it (nor the values) into a fall to the bottom.
         chart.work.valueMin = 0.0;
         chart.work.valueMax = 100.0;
+        chart.work.channels[0].displayCoefficient = 2.0;
+        chart.work.channels[0].offsetCoefficient = -30.0;
         std::fill(chart.values.begin(), chart.values.end(), 50.0);
         chart.values[199] = kNoValue;
         chart.values[198] = kNoValue;
+        chart.values[100] = kNoValue;  // at x = 100
         image = chart.render();
         QCOMPARE(image.pixel(0, 520), ink);
         QCOMPARE(image.pixel(1, 520), ink);
         QCOMPARE(image.pixel(3, 260), ink);
+        QCOMPARE(image.pixel(100, 260), ink);
+        QCOMPARE(marks(image, QRect(90, 261, 20, 260), paper), 0);
         // Width 2 pens are two pixels wide; a width above 2 draws one.
         chart.work.styles[0].penWidth = 2;
         std::fill(chart.values.begin(), chart.values.end(), 50.0);
@@ -248,6 +254,25 @@ private slots:
         // Printing leaves the legend out.
         chart.input.printing = true;
         QCOMPARE(chart.render().pixel(825, 30), paper);
+
+        // Each channel's legend entry, then its curve: channel 0 (y = 55) under entry 1's
+        // colour box (y 50..69), channel 1 (y = 30) over entry 0's (y 20..39).
+        Chart order(2, 951, 89.5);
+        for (size_t r = 0; r < 951; ++r) {
+            order.values[r * 2 + 1] = 94.3;
+        }
+        order.work.styles[0].colour = 0x0000FF;
+        order.work.styles[1].colour = 0x00FF00;
+        order.work.timing.displayPeriod = 950;
+        order.input.options.legend = true;
+        for (const DisplayMode mode : {DisplayMode::Curves, DisplayMode::Period}) {
+            order.input.mode = mode;
+            image = order.render();
+            QCOMPARE(image.pixel(700, 55), rgbOf(0x0000FF));
+            QCOMPARE(image.pixel(820, 55), rgbOf(0x00FF00));
+            QCOMPARE(image.pixel(820, 30), rgbOf(0x00FF00));
+            QCOMPARE(image.pixel(820, 25), rgbOf(0x0000FF));
+        }
     }
 
     void ringPeriodListAndEvents() {

@@ -54,8 +54,10 @@ PeriodRows periodRows(size_t rows, int zoom, int64_t scroll, int period) {
     const int lastX = std::clamp(period, 0, kChartLastX);
     const int step = std::max(zoom, 1);
     out.current = walk(newestShownRow(rows, zoom, scroll), step, lastX);
-    if (period > 0 && static_cast<int>(out.current.size()) == lastX + 1) {
-        out.previous = walk(out.current.back() - step, step, lastX);
+    // The period before starts a whole period back, wherever the chart's edge cut the current
+    // one off; without so many rows there is none.
+    if (period > 0 && !out.current.empty()) {
+        out.previous = walk(out.current.front() - static_cast<int64_t>(period) * step, step, lastX);
     }
     return out;
 }
@@ -121,11 +123,13 @@ std::string clockLabelText(const std::tm& local) {
 }
 
 std::string gridRelativeText(int64_t seconds) {
-    const int64_t magnitude = seconds < 0 ? -seconds : seconds;
+    const uint64_t magnitude =
+        seconds < 0 ? uint64_t(0) - static_cast<uint64_t>(seconds) : static_cast<uint64_t>(seconds);
     char text[64];
-    std::snprintf(
-        text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(magnitude / 3600 % 60),
-        static_cast<long long>(magnitude / 60 % 60), static_cast<long long>(magnitude % 60));
+    std::snprintf(text, sizeof text, "%02llu:%02llu:%02llu",
+                  static_cast<unsigned long long>(magnitude / 3600),
+                  static_cast<unsigned long long>(magnitude / 60 % 60),
+                  static_cast<unsigned long long>(magnitude % 60));
     return text;
 }
 
@@ -137,7 +141,9 @@ std::string gridClockText(const std::tm& local) {
 }
 
 std::string valueLabelText(double minimum, double maximum, int level) {
-    const double value = minimum + (maximum - minimum) / 5.0 * level;
+    // The top label is the maximum itself: minimum + span / 5 x 5 may come out a hair below it
+    // and truncate to one less.
+    const double value = level == 5 ? maximum : minimum + (maximum - minimum) / 5.0 * level;
     const double held = std::isnan(value) ? 0.0 : std::clamp(value, -2147483648.0, 2147483647.0);
     return std::to_string(static_cast<int>(std::trunc(held)));
 }

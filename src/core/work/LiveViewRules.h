@@ -62,8 +62,9 @@ inline int valueHeight(double value, double minimum, double maximum) {
 std::vector<int64_t> curveRows(size_t rows, int zoom, int64_t scroll, int lastX = kChartLastX);
 
 // The period chart: the current period (x = 0..period, as the curve chart) and the period
-// before it (drawn over it from x = 0 in the complementary colour). A period of 0 draws the
-// newest row at x = 0 only and no previous period; a period beyond the chart ends at x = 950.
+// before it, from period x zoom rows further back (drawn over it from x = 0 in the
+// complementary colour). A period of 0 draws the newest row at x = 0 only and no previous
+// period; a period beyond the chart ends both at x = 950.
 struct PeriodRows {
     std::vector<int64_t> current;
     std::vector<int64_t> previous;
@@ -97,11 +98,13 @@ std::vector<int> curveHeights(const std::vector<int64_t>& rows, const double* va
 std::string relativeLabelText(int64_t seconds);
 // " hh:mm:ss " of a calendar time, local.
 std::string clockLabelText(const std::tm& local);
-// "hh:mm:ss" with the hours taken modulo 60 (relative grid labels).
+// "hh:mm:ss" of a time's magnitude (relative grid labels): the whole hour count, two digits at
+// least ("277:46:40" for a million seconds).
 std::string gridRelativeText(int64_t seconds);
 // "MM/DD hh:mm" (clock grid labels).
 std::string gridClockText(const std::tm& local);
-// The value label of level k of 5: "%7d" of the integer part, leading spaces removed.
+// The value label of level k of 5: "%7d" of the integer part, leading spaces removed; level 5
+// is the maximum's.
 std::string valueLabelText(double minimum, double maximum, int level);
 // A cell of the list and the events mode: "ERR_VAL" or "%0.2f" padded to ten characters.
 std::string valueCellText(double value);

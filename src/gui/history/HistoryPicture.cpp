@@ -291,7 +291,8 @@ void drawTimeAxis(QPainter& p, const HistoryPictureInput& in, bool fullScreen) {
                                     : (static_cast<int64_t>(x) * in.zoom + in.offset) * period;
         p.setPen(Qt::black);
         if (in.options.relativeTime) {
-            textAt(p, k == 0 ? 2 : x - 50, 420, text(gridRelativeText(seconds)));
+            const QString label = text(gridRelativeText(seconds));
+            textAt(p, k == 0 ? 2 : leftWithinChart(p, x - 50, label), 420, label);
         } else {
             textAt(p, k == 0 ? 2 : x - 65, 420,
                    text(gridClockText(localAt(in, firstRowTime(in) + seconds))));
@@ -299,8 +300,9 @@ void drawTimeAxis(QPainter& p, const HistoryPictureInput& in, bool fullScreen) {
     }
 }
 
-// The value grid; `fixedLabels` writes 100, 80 .. 0 whatever the range.
-void drawValueAxis(QPainter& p, const HistoryPictureInput& in, bool fixedLabels) {
+// The value grid, labelled from the range the curves are drawn in: the standard range with
+// standard coordinates, else the data range.
+void drawValueAxis(QPainter& p, const HistoryPictureInput& in) {
     const WorkDefinition& w = work(in);
     for (int j = 0; j <= 5; ++j) {
         if (in.options.valueMinorGrid) {
@@ -318,9 +320,7 @@ void drawValueAxis(QPainter& p, const HistoryPictureInput& in, bool fixedLabels)
     p.setFont(songFont(12, 6));
     p.setPen(Qt::black);
     for (int j = 0; j <= 5; ++j) {
-        const QString label =
-            fixedLabels ? QString::number(20 * (5 - j)) : text(valueLabelText(lo, hi, 5 - j));
-        textAt(p, 2, j == 0 ? 2 : 104 * j - 14, label);
+        textAt(p, 2, j == 0 ? 2 : 104 * j - 14, text(valueLabelText(lo, hi, 5 - j)));
     }
 }
 
@@ -488,7 +488,7 @@ void drawCurve(QPainter& p, const HistoryPictureInput& in) {
         p.drawLine(in.ruler, 0, in.ruler, kLastY);
     }
     if (in.options.valueGrid) {
-        drawValueAxis(p, in, false);
+        drawValueAxis(p, in);
     }
     p.setFont(songFont(20, 10));
     for (size_t c = 0; c < channelCount(in); ++c) {
@@ -551,7 +551,7 @@ void drawPeriodCurve(QPainter& p, const HistoryPictureInput& in) {
         drawPeriodTexts(p, in);
     }
     if (in.options.valueGrid) {
-        drawValueAxis(p, in, in.options.axisOption);
+        drawValueAxis(p, in);
     }
     p.setFont(songFont(20, 10));
     drawPeriodChannels(p, in, false);

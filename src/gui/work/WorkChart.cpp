@@ -22,6 +22,10 @@ QString gbkText(const std::string& gbk) {
     return QString::fromStdString(gbkToUtf8(gbk));
 }
 
+int leftWithinChart(const QPainter& painter, int left, const QString& label) {
+    return std::min(left, kChartWidth - painter.fontMetrics().horizontalAdvance(label));
+}
+
 namespace {
 
 QString text(const std::string& utf8) {
@@ -61,22 +65,22 @@ std::tm localAt(const WorkChartInput& in, int64_t seconds) {
     return local;
 }
 
-void drawLegend(QPainter& p, const WorkChartInput& in) {
+// Channel i's legend entry; the charts draw each channel's entry just before its curve, so a
+// later channel's curve lies over an earlier entry and under a later one.
+void drawLegendEntry(QPainter& p, const WorkChartInput& in, size_t i) {
     if (!in.options.legend || in.printing) {
         return;
     }
     p.setFont(songFont(15, 7));
-    for (size_t i = 0; i < channelCount(in); ++i) {
-        const int y = 20 + 30 * static_cast<int>(i);
-        p.drawPixmap(787, y + 8, picture(in.visible[i] ? kBoxChecked : kBoxUnchecked));
-        if (in.rows > 0 && isNoValue(valueAt(in, static_cast<int64_t>(in.rows) - 1, i))) {
-            p.setPen(Qt::black);
-            textAt(p, 760, y + 5, QStringLiteral("Err"));
-        }
-        p.fillRect(QRect(800, y, 50, 20), colourOf(styleOf(in, i).colour));
+    const int y = 20 + 30 * static_cast<int>(i);
+    p.drawPixmap(787, y + 8, picture(in.visible[i] ? kBoxChecked : kBoxUnchecked));
+    if (in.rows > 0 && isNoValue(valueAt(in, static_cast<int64_t>(in.rows) - 1, i))) {
         p.setPen(Qt::black);
-        textAt(p, 860, y + 5, gbkText(in.work->channels[i].nameGbk()));
+        textAt(p, 760, y + 5, QStringLiteral("Err"));
     }
+    p.fillRect(QRect(800, y, 50, 20), colourOf(styleOf(in, i).colour));
+    p.setPen(Qt::black);
+    textAt(p, 860, y + 5, gbkText(in.work->channels[i].nameGbk()));
 }
 
 void drawTimeGrid(QPainter& p, const WorkChartInput& in) {
@@ -97,7 +101,8 @@ void drawTimeGrid(QPainter& p, const WorkChartInput& in) {
     for (int x = 0; x <= kChartLastX; x += 190) {
         const int64_t back = (static_cast<int64_t>(x) * in.zoom + in.scroll) * period;
         if (in.options.relativeTime) {
-            textAt(p, x == 0 ? 2 : x - 50, 420, text(gridRelativeText(back)));
+            const QString label = text(gridRelativeText(back));
+            textAt(p, x == 0 ? 2 : leftWithinChart(p, x - 50, label), 420, label);
         } else {
             textAt(p, x == 0 ? 2 : x - 65, 420, text(gridClockText(localAt(in, in.now - back))));
         }
@@ -165,9 +170,9 @@ std::vector<int> heightsOf(const WorkChartInput& in, const std::vector<int64_t>&
 
 void paintCurves(QPainter& p, const WorkChartInput& in) {
     drawCartesianFrame(p, in);
-    drawLegend(p, in);
     const std::vector<int64_t> rows = curveRows(in.rows, in.zoom, in.scroll);
     for (size_t i = 0; i < channelCount(in); ++i) {
+        drawLegendEntry(p, in, i);
         if (in.visible[i]) {
             p.setPen(channelPen(in, i, false));
             drawPolyline(p, heightsOf(in, rows, i));
@@ -182,9 +187,9 @@ void paintPeriod(QPainter& p, const WorkChartInput& in) {
         p.setPen(QPen(colourOf(in.work->timeAxisColour), 0));
         p.drawLine(period, 0, period, kChartLastY);
     }
-    drawLegend(p, in);
     const PeriodRows rows = periodRows(in.rows, in.zoom, in.scroll, period);
     for (size_t i = 0; i < channelCount(in); ++i) {
+        drawLegendEntry(p, in, i);
         if (in.visible[i]) {
             p.setPen(channelPen(in, i, false));
             drawPolyline(p, heightsOf(in, rows.current, i));
@@ -238,13 +243,13 @@ void paintRing(QPainter& p, const WorkChartInput& in) {
         const double r = (520 - in.valueCursor) / 2.0;
         p.drawEllipse(centre, r, r);
     }
-    drawLegend(p, in);
     const std::vector<RingStep> steps = ringSteps(in.rows, w.timing.displayPeriod);
     std::vector<int64_t> rows;
     for (const RingStep& step : steps) {
         rows.push_back(step.row);
     }
     for (size_t i = 0; i < channelCount(in); ++i) {
+        drawLegendEntry(p, in, i);
         if (!in.visible[i]) {
             continue;
         }

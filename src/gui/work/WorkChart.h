@@ -41,6 +41,9 @@ QColor colourOf(uint32_t colourRef);
 // The pen width a style entry draws with: 0, 1 or 2; anything else draws as 0.
 int penWidthOf(int32_t width);
 QString gbkText(const std::string& gbk);
+// Where a time label written from `left` in the painter's font starts: moved left as far as it
+// would run past the chart's right edge (a relative time of 100 hours or more is wider).
+int leftWithinChart(const QPainter& painter, int left, const QString& label);
 
 // Draws the chart of the input's display mode on a 951 x 521 surface at (0, 0).
 void paintWorkChart(QPainter& painter, const WorkChartInput& input);
