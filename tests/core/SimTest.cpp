@@ -374,9 +374,13 @@ TEST(PanelRules, HeldKeysStepWriteOnReleaseAndRestartAtThePanel) {
     EXPECT_EQ(up.write->address, 4);
     EXPECT_EQ(up.write->parameterCode, static_cast<uint32_t>(kSL));
     EXPECT_EQ(up.write->valueText, " 25.3     ");
-    EXPECT_TRUE(up.armTimer);
     EXPECT_EQ(up.redraw, panelRect(p1));
     EXPECT_FALSE(rules.repeatStep());
+    // Polling waits for the write's result, then a whole interval.
+    EXPECT_FALSE(up.armTimer);
+    EXPECT_FALSE(rules.beginPoll());
+    EXPECT_TRUE(rules.writeDone());
+    EXPECT_FALSE(rules.writeDone());
     std::optional<PollPlan> next = rules.beginPoll();
     ASSERT_TRUE(next);
     EXPECT_EQ(next->panel, 1);
