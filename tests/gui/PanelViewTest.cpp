@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QProgressBar>
@@ -405,28 +406,29 @@ private slots:
     void searchDialogRefusesAndStops() {
         LockedOpener fake;
         AutoSearchDialog dialog(m_app->links());
-        dialog.portCombo()->setText(QStringLiteral("COM3"));
+        // Typed text is no selection, even the text of an entry, even after Return.
+        QLineEdit* portEdit = dialog.portCombo()->lineEdit();
+        portEdit->selectAll();
+        QTest::keyClicks(portEdit, QStringLiteral("COM2"));
+        QTest::keyClick(portEdit, Qt::Key_Return);
         dialog.startSearch();
-        dialog.portCombo()->setSelection(1);
+        QTest::keyClick(dialog.portCombo(), Qt::Key_Up);  // an entry picked again: COM1
+        QCOMPARE(dialog.portCombo()->selection(), 1);
         dialog.baudCombo()->setText(QStringLiteral("9601"));
         dialog.startSearch();
         dialog.baudCombo()->setSelection(0);
-        dialog.addressCombo()->setText(QStringLiteral("100"));
-        dialog.startSearch();
         QVERIFY(!dialog.searching());
-        QCOMPARE(m_prompts->messages.size(), 3);
+        QCOMPARE(m_prompts->messages.size(), 2);
         QCOMPARE(ScriptedPrompts::describe(m_prompts->messages[0]),
                  ScriptedPrompts::notice(QStringLiteral("串口设置错误！！！")));
         QCOMPARE(ScriptedPrompts::describe(m_prompts->messages[1]),
                  ScriptedPrompts::notice(QStringLiteral("波特率设置错误！！！")));
-        QCOMPARE(ScriptedPrompts::describe(m_prompts->messages[2]),
-                 ScriptedPrompts::notice(QStringLiteral("仪表地址设置错误！！！")));
 
-        // Every rate for address 7; the 300 and 600 polls are answered, then the search is
-        // stopped while a poll is held on the line: the two lines stay, at once.
+        // Every rate for address 107, that is 7; the 300 and 600 polls are answered, then the
+        // search is stopped while a poll is held on the line: the two lines stay, at once.
         fake.reply({0x02});
         fake.reply({0x02});
-        dialog.addressCombo()->setText(QStringLiteral("7"));
+        dialog.addressCombo()->setText(QStringLiteral("107"));
         dialog.startSearch();
         QVERIFY(dialog.timer().isActive());
         QCOMPARE(dialog.timer().interval(), 100);
@@ -446,6 +448,8 @@ private slots:
                  QStringLiteral("串口： COM1 , 波特率：  600 , 仪表地址： 7"));
         QCOMPARE(dialog.found().size(), size_t(2));
         QVERIFY(dialog.found()[1] == (FoundInstrument{0, 1, 7}));
+        QCOMPARE(fake.written()[0],
+                 (std::vector<uint8_t>{kEOT, '0', '0', '7', '7', 'P', 'V', kENQ}));
     }
 
     void templatesLoadSaveAndRefuse() {
