@@ -8,6 +8,7 @@
 #include "sim/PanelRules.h"
 #include "sim/SimTemplate.h"
 #include "support/InstantBus.h"
+#include "support/ProcStatus.h"
 #include "text/Gbk.h"
 
 using namespace tervo;
@@ -254,6 +255,22 @@ TEST(SimTemplate, FileLayoutAndItsChecks) {
     std::filesystem::remove(path);
     EXPECT_EQ(fromDisk.load(path.string()), SimStatus::CannotOpen);
     EXPECT_EQ(t.save((path / "no-such-dir" / "x.sim").string()), SimStatus::CannotWrite);
+}
+
+// A file far longer than its count says is refused without being taken into memory.
+TEST(SimTemplate, ALongFileIsReadNoFurtherThanItsCount) {
+    const std::filesystem::path path = tempFile("long.sim");
+    ASSERT_EQ(withAddresses({1, 2, 3}).save(path.string()), SimStatus::Ok);
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) + (uintmax_t{1} << 29));
+    const bool peakReset =
+        static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5" << std::flush);
+    const long before = tervo::testing::statusKb("VmRSS:");
+    SimTemplate loaded;
+    EXPECT_EQ(loaded.load(path.string()), SimStatus::Bad);
+    if (peakReset && before > 0) {
+        EXPECT_LT(tervo::testing::statusKb("VmHWM:") - before, 50 * 1024) << "kB";
+    }
+    std::filesystem::remove(path);
 }
 
 TEST(PanelDisplay, GlyphsAndPointCells) {
