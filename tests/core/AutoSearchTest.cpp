@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "link/ParameterTable.h"
 #include "support/FakeSerial.h"
 #include "support/InstantBus.h"
@@ -49,6 +51,16 @@ TEST(AutoSearch, ResultLinesAndRefusedChoices) {
     const SearchStart ok = search.start({1, 6, false, 99});
     EXPECT_TRUE(ok.started);
     EXPECT_TRUE(ok.message.empty());
+    // The last entries of the port and rate lists, and one past them.
+    EXPECT_TRUE(search.start({6, 7, true, 0}).started);
+    EXPECT_EQ(search.start({7, 6, true, 0}).message, "串口设置错误！！！");
+    EXPECT_EQ(search.start({1, 8, true, 0}).message, "波特率设置错误！！！");
+
+    // A typed fixed address counts by its last two digits.
+    for (const auto& [typed, address] :
+         std::vector<std::pair<int, int>>{{7, 7}, {123, 23}, {-5, 5}, {INT_MIN, 48}}) {
+        EXPECT_EQ(AutoSearch::typedAddress(typed), address) << typed;
+    }
 }
 
 TEST(AutoSearch, FullSweepPolls1400CombinationsPortsOutermost) {

@@ -8,6 +8,7 @@
 #include "sim/PanelRules.h"
 #include "sim/SimTemplate.h"
 #include "support/InstantBus.h"
+#include "support/ProcStatus.h"
 #include "text/Gbk.h"
 
 using namespace tervo;
@@ -256,6 +257,22 @@ TEST(SimTemplate, FileLayoutAndItsChecks) {
     EXPECT_EQ(t.save((path / "no-such-dir" / "x.sim").string()), SimStatus::CannotWrite);
 }
 
+// A file far longer than its count says is refused without being taken into memory.
+TEST(SimTemplate, ALongFileIsReadNoFurtherThanItsCount) {
+    const std::filesystem::path path = tempFile("long.sim");
+    ASSERT_EQ(withAddresses({1, 2, 3}).save(path.string()), SimStatus::Ok);
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) + (uintmax_t{1} << 29));
+    const bool peakReset =
+        static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5" << std::flush);
+    const long before = tervo::testing::statusKb("VmRSS:");
+    SimTemplate loaded;
+    EXPECT_EQ(loaded.load(path.string()), SimStatus::Bad);
+    if (peakReset && before > 0) {
+        EXPECT_LT(tervo::testing::statusKb("VmHWM:") - before, 50 * 1024) << "kB";
+    }
+    std::filesystem::remove(path);
+}
+
 TEST(PanelDisplay, GlyphsAndPointCells) {
     using C = DisplayCell;
     // Every glyph is followed by one point cell.
@@ -374,9 +391,13 @@ TEST(PanelRules, HeldKeysStepWriteOnReleaseAndRestartAtThePanel) {
     EXPECT_EQ(up.write->address, 4);
     EXPECT_EQ(up.write->parameterCode, static_cast<uint32_t>(kSL));
     EXPECT_EQ(up.write->valueText, " 25.3     ");
-    EXPECT_TRUE(up.armTimer);
     EXPECT_EQ(up.redraw, panelRect(p1));
     EXPECT_FALSE(rules.repeatStep());
+    // Polling waits for the write's result, then a whole interval.
+    EXPECT_FALSE(up.armTimer);
+    EXPECT_FALSE(rules.beginPoll());
+    EXPECT_TRUE(rules.writeDone());
+    EXPECT_FALSE(rules.writeDone());
     std::optional<PollPlan> next = rules.beginPoll();
     ASSERT_TRUE(next);
     EXPECT_EQ(next->panel, 1);

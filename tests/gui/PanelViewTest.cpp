@@ -1,12 +1,18 @@
 #include <QAction>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
+#include <chrono>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "Views.h"
 #include "app/ChildWindow.h"
@@ -52,6 +58,58 @@ bool poll(PanelView* view) {
     view->onPollTimer();
     return waitFor(done);
 }
+
+// A bus on which nothing answers: each read waits 60 ms, as a silent line's read timeout does,
+// and every frame written is kept with the time it went out.
+class SilentLine : public SerialOpener {
+public:
+    using Clock = std::chrono::steady_clock;
+    struct Frame {
+        Clock::time_point at;
+        std::vector<uint8_t> bytes;
+    };
+
+    SilentLine() { setLinkOpener(this); }
+    ~SilentLine() override { setLinkOpener(nullptr); }
+    std::vector<Frame> frames() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_frames;
+    }
+    std::unique_ptr<SerialDevice> open(const std::string&) override {
+        return std::make_unique<Device>(*this);
+    }
+
+private:
+    class Device : public SerialDevice {
+    public:
+        explicit Device(SilentLine& line) : m_line(line) {}
+        bool getTimeouts(SerialTimeouts& out) override {
+            out = {};
+            return true;
+        }
+        bool setTimeouts(const SerialTimeouts&) override { return true; }
+        bool getLineSettings(LineSettings& out) override {
+            out = {};
+            return true;
+        }
+        bool setLineSettings(const LineSettings&) override { return true; }
+        size_t write(const uint8_t* data, size_t length) override {
+            std::lock_guard<std::mutex> lock(m_line.m_mutex);
+            m_line.m_frames.push_back({Clock::now(), {data, data + length}});
+            return length;
+        }
+        size_t read(uint8_t*, size_t) override {
+            std::this_thread::sleep_for(std::chrono::milliseconds(60));
+            return 0;
+        }
+
+    private:
+        SilentLine& m_line;
+    };
+
+    std::mutex m_mutex;
+    std::vector<Frame> m_frames;
+};
 
 QPoint keyPoint(const PanelView* view, int panel, PanelKey key) {
     const SimInstrument& p = view->rules().simTemplate().panel(panel);
@@ -170,6 +228,71 @@ private slots:
         QVERIFY2(eTop.red() > 200 && eTop.green() < 100, qPrintable(eTop.name()));
     }
 
+    // The timer alone polls: panels added to a new template after its first ticks, and panels
+    // added after all were removed. Adding and removing restart at the active panel's "PV".
+    void panelsAddedLaterArePolledByTheTimer() {
+        PanelView* view = openWithPanels(0);
+        QTest::qWait(3 * PanelRules::kPollIntervalMs);
+        for (int i = 0; i < 3; ++i) {
+            view->addAction()->trigger();
+        }
+        QCOMPARE(view->rules().pollCounter(), 0);
+        QVERIFY(waitFor([view] { return sv(view, 2) == QStringLiteral(" 25.0"); }));
+        QVERIFY(pv(view, 0) != QStringLiteral("8888."));
+
+        // Panel 1 made active by a press on its up key, released away from it.
+        QTest::mousePress(view, Qt::LeftButton, {}, keyPoint(view, 1, PanelKey::Up));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, keyPoint(view, 1, PanelKey::Down));
+        view->addAction()->trigger();
+        QCOMPARE(view->rules().pollCounter(), 2);
+        QVERIFY(waitFor([view] { return view->rules().pollCounter() != 2; }));
+        view->removeAction()->trigger();  // the panel just added
+        QCOMPARE(view->rules().simTemplate().count(), 3);
+        QCOMPARE(view->rules().pollCounter(), 2);
+
+        for (int i = 0; i < 3; ++i) {
+            view->removeAction()->trigger();
+        }
+        QTest::qWait(3 * PanelRules::kPollIntervalMs);
+        view->addAction()->trigger();
+        view->addAction()->trigger();
+        QCOMPARE(view->rules().pollCounter(), 0);
+        QVERIFY(waitFor([view] { return sv(view, 1) == QStringLiteral(" 25.0"); }));
+    }
+
+    // A set-value write to a silent controller makes five attempts; the next poll comes an
+    // interval after the last of them, not after the release.
+    void releaseWritePollsAnIntervalAfterTheWrite() {
+        SilentLine line;
+        // The window goes, and its exchanges end, before the line does.
+        const auto closeFirst = qScopeGuard([this] { m_shell.reset(); });
+        PanelView* view = openWithPanels(1);
+        QVERIFY(waitFor([&line] { return !line.frames().empty(); }));
+        QTest::mousePress(view, Qt::LeftButton, {}, keyPoint(view, 0, PanelKey::Up));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, keyPoint(view, 0, PanelKey::Up));
+        auto lastWrite = [&line] {
+            const auto frames = line.frames();
+            for (size_t i = frames.size(); i-- > 0;) {
+                if (frames[i].bytes.size() > 8) {
+                    return i;
+                }
+            }
+            return frames.size();
+        };
+        QVERIFY(waitFor([&] { return lastWrite() + 1 < line.frames().size(); }));
+        const auto frames = line.frames();
+        const size_t write = lastWrite();
+        QCOMPARE(std::count_if(frames.begin(), frames.end(),
+                               [](const auto& f) { return f.bytes.size() > 8; }),
+                 5);
+        QCOMPARE(frames[write + 1].bytes[5], uint8_t('P'));  // panel 0's "PV"
+        // The write's last read takes 60 ms, then the interval runs (a coarse timer may fire
+        // a few percent early).
+        const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(
+            frames[write + 1].at - frames[write].at);
+        QVERIFY2(gap.count() >= 60 + 180, qPrintable(QString::number(gap.count())));
+    }
+
     void upKeyRaisesTheSetValueAndTheControllerFollows() {
         PanelView* view = openWithPanels(2);
         for (int i = 0; i < 4; ++i) {
@@ -193,8 +316,8 @@ private slots:
         QVERIFY(!view->repeatTimer().isActive());
         QCOMPARE(sv(view, 1), QStringLiteral(" 25.3"));
         QCOMPARE(view->rules().pollCounter(), 2);  // the next poll reads panel 1's "PV"
-        QVERIFY(view->pollTimer().isActive());
         QVERIFY(waitFor([this] { return m_bus->value(1, kSL) == 25.3; }));
+        QVERIFY(waitFor([view] { return view->pollTimer().isActive(); }));
         // The controller follows: its working set point comes back as " 25.3".
         QVERIFY(poll(view));
         QVERIFY(poll(view));
@@ -283,28 +406,29 @@ private slots:
     void searchDialogRefusesAndStops() {
         LockedOpener fake;
         AutoSearchDialog dialog(m_app->links());
-        dialog.portCombo()->setText(QStringLiteral("COM3"));
+        // Typed text is no selection, even the text of an entry, even after Return.
+        QLineEdit* portEdit = dialog.portCombo()->lineEdit();
+        portEdit->selectAll();
+        QTest::keyClicks(portEdit, QStringLiteral("COM2"));
+        QTest::keyClick(portEdit, Qt::Key_Return);
         dialog.startSearch();
-        dialog.portCombo()->setSelection(1);
+        QTest::keyClick(dialog.portCombo(), Qt::Key_Up);  // an entry picked again: COM1
+        QCOMPARE(dialog.portCombo()->selection(), 1);
         dialog.baudCombo()->setText(QStringLiteral("9601"));
         dialog.startSearch();
         dialog.baudCombo()->setSelection(0);
-        dialog.addressCombo()->setText(QStringLiteral("100"));
-        dialog.startSearch();
         QVERIFY(!dialog.searching());
-        QCOMPARE(m_prompts->messages.size(), 3);
+        QCOMPARE(m_prompts->messages.size(), 2);
         QCOMPARE(ScriptedPrompts::describe(m_prompts->messages[0]),
                  ScriptedPrompts::notice(QStringLiteral("串口设置错误！！！")));
         QCOMPARE(ScriptedPrompts::describe(m_prompts->messages[1]),
                  ScriptedPrompts::notice(QStringLiteral("波特率设置错误！！！")));
-        QCOMPARE(ScriptedPrompts::describe(m_prompts->messages[2]),
-                 ScriptedPrompts::notice(QStringLiteral("仪表地址设置错误！！！")));
 
-        // Every rate for address 7; the 300 and 600 polls are answered, then the search is
-        // stopped while a poll is held on the line: the two lines stay, at once.
+        // Every rate for address 107, that is 7; the 300 and 600 polls are answered, then the
+        // search is stopped while a poll is held on the line: the two lines stay, at once.
         fake.reply({0x02});
         fake.reply({0x02});
-        dialog.addressCombo()->setText(QStringLiteral("7"));
+        dialog.addressCombo()->setText(QStringLiteral("107"));
         dialog.startSearch();
         QVERIFY(dialog.timer().isActive());
         QCOMPARE(dialog.timer().interval(), 100);
@@ -324,6 +448,8 @@ private slots:
                  QStringLiteral("串口： COM1 , 波特率：  600 , 仪表地址： 7"));
         QCOMPARE(dialog.found().size(), size_t(2));
         QVERIFY(dialog.found()[1] == (FoundInstrument{0, 1, 7}));
+        QCOMPARE(fake.written()[0],
+                 (std::vector<uint8_t>{kEOT, '0', '0', '7', '7', 'P', 'V', kENQ}));
     }
 
     void templatesLoadSaveAndRefuse() {

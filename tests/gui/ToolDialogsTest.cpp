@@ -89,13 +89,13 @@ private slots:
         LinkSettingsDialog next(dialog.portIndex(), dialog.baudIndex(), dialog.address());
         QCOMPARE(next.addressCombo()->currentText(), QStringLiteral("05"));
 
-        // Typed text that is no entry leaves no port or rate selected.
+        // Typed text leaves no port or rate selected, even the text of an entry.
         dialog.setResult(QDialog::Rejected);
-        dialog.portCombo()->setText(QStringLiteral("COM9"));
+        dialog.portCombo()->setText(QStringLiteral("COM2"));
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QCOMPARE(m_prompts->last(), ScriptedPrompts::notice(QStringLiteral("输入错误！！！")));
-        dialog.portCombo()->setText(QStringLiteral("COM2"));
+        dialog.portCombo()->setSelection(1);
         dialog.baudCombo()->setText(QStringLiteral("9601"));
         dialog.accept();
         QCOMPARE(dialog.result(), int(QDialog::Rejected));

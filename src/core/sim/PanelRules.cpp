@@ -241,7 +241,6 @@ MouseOutcome PanelRules::mouseDown(int px, int py) {
 
 ReleaseOutcome PanelRules::mouseUp(int px, int py) {
     ReleaseOutcome outcome;
-    outcome.armTimer = true;
     const bool valid = m_template.isPanel(m_active);
     if (m_mode == MouseMode::KeyHeld && valid &&
         keyAt(m_template.panel(m_active), px, py) == m_held) {
@@ -270,8 +269,20 @@ ReleaseOutcome PanelRules::mouseUp(int px, int py) {
     if (valid) {
         outcome.redraw = panelRect(m_template.panel(m_active));
     }
+    if (outcome.write) {
+        ++m_writes;
+    }
+    outcome.armTimer = pollingAllowed();
     restartAtActive();
     return outcome;
+}
+
+bool PanelRules::writeDone() {
+    if (m_writes == 0) {
+        return false;
+    }
+    --m_writes;
+    return pollingAllowed();
 }
 
 std::optional<CanvasRect> PanelRules::repeatStep() {

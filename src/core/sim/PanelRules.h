@@ -76,7 +76,9 @@ struct ReleaseOutcome {
     int panel = -1;                    // the panel the action is for
     std::optional<LinkRequest> write;  // WriteSetValue: "SL" with the panel's set-value text
     std::optional<CanvasRect> redraw;
-    bool armTimer = false;  // timers 1 and 2 stop; timer 1 starts again with kPollIntervalMs
+    // Timers 1 and 2 stop; timer 1 starts again with kPollIntervalMs now, or after a write
+    // when its result is back (writeDone).
+    bool armTimer = false;
 };
 
 // The rules of the simulation view: polling every panel's "PV" and "SP" in turn, one poll per
@@ -100,14 +102,17 @@ public:
     PanelKey heldKey() const { return m_mode == MouseMode::KeyHeld ? m_held : PanelKey::None; }
     MouseMode mouseMode() const { return m_mode; }
 
-    // Timer 1. Nothing to do (an empty template, a poll under way, a key held) gives nullopt, and
-    // then the timer is left as it is. Otherwise the timer stays stopped until finishPoll.
+    // Timer 1. Nothing to do (an empty template, a poll under way, a key held, a set-value write
+    // on the line) gives nullopt. Otherwise the timer stays stopped until finishPoll.
     std::optional<PollPlan> beginPoll();
     PollOutcome finishPoll(const LinkResult& result);
 
     MouseOutcome mouseMove(int px, int py);
     MouseOutcome mouseDown(int px, int py);
     ReleaseOutcome mouseUp(int px, int py);
+    // The result of a release's set-value write is back: true when timer 1 starts again, so the
+    // next poll comes a whole interval after the write, however long its attempts took.
+    bool writeDone();
     // Timer 2: one step of the held up or down key; the rectangle to draw again.
     std::optional<CanvasRect> repeatStep();
 
@@ -120,8 +125,8 @@ public:
     void replacePanels(const std::vector<PanelLink>& found);
     // The answer of the communication settings dialog for `panel`.
     void setLink(int panel, const PanelLink& link);
-    // Whether timer 1 may run now (no key held).
-    bool pollingAllowed() const { return m_mode != MouseMode::KeyHeld; }
+    // Whether timer 1 may run now (no key held, no set-value write on the line).
+    bool pollingAllowed() const { return m_mode != MouseMode::KeyHeld && m_writes == 0; }
 
 private:
     void templateChanged();
@@ -140,6 +145,7 @@ private:
     PanelKey m_hovered = PanelKey::None;
     PanelKey m_held = PanelKey::None;
     MouseMode m_mode = MouseMode::Idle;
+    int m_writes = 0;  // set-value writes posted whose results are not back
     int64_t m_dragX = 0;
     int64_t m_dragY = 0;
 };

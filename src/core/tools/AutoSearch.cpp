@@ -15,6 +15,11 @@ std::string AutoSearch::resultLine(const FoundInstrument& found) {
     return line;
 }
 
+int AutoSearch::typedAddress(int value) {
+    const int digits = value % kAddresses;
+    return digits < 0 ? -digits : digits;
+}
+
 SearchStart AutoSearch::start(const SearchChoice& choice) {
     SearchStart outcome;
     if (choice.portEntry < 0 || choice.portEntry > kPortCount) {

@@ -15,8 +15,7 @@ inline constexpr const char* kSearchDoneText = "搜索完毕！！！";
 inline constexpr const char* kSearchStoppedText = "搜索停止！！！";
 
 // What the three combos of the search say. Port and baud: the selected entry, -1 for typed
-// text that is no entry, 0 for "自动搜索", n for the n-th value. Address: swept, or the integer
-// value of the text.
+// text, 0 for "自动搜索", n for the n-th value. Address: swept, or a fixed station address.
 struct SearchChoice {
     int portEntry = 1;  // COM1
     int baudEntry = 6;  // 9600
@@ -63,6 +62,9 @@ public:
 
     // "串口：%5s , 波特率：%5s , 仪表地址：%2d"
     static std::string resultLine(const FoundInstrument& found);
+    // The station address a number typed as the fixed address stands for: its last two
+    // decimal digits, the ones the controllers are addressed by (123 is 23, -5 is 5).
+    static int typedAddress(int value);
 
     // Start, from the first combination with an empty result. Restarts a running search.
     SearchStart start(const SearchChoice& choice);

@@ -129,8 +129,14 @@ PanelView::PanelView(const ViewContext& context, SimTemplate simTemplate, QWidge
 
     m_polls = new LinkClient(*context.links, this);
     connect(m_polls, &LinkClient::finished, this, &PanelView::finishPoll);
-    // The controller's answer to a set-value write is not examined.
+    // The controller's answer to a set-value write is not examined; polling goes on an
+    // interval after it.
     m_writes = new LinkClient(*context.links, this);
+    connect(m_writes, &LinkClient::finished, this, [this] {
+        if (m_rules.writeDone()) {
+            armPolling();
+        }
+    });
 
     m_addAction = makeCommand(this, QStringLiteral("addPanelAction"), QStringLiteral("添加仪表"));
     connect(m_addAction, &QAction::triggered, this, &PanelView::addPanel);
@@ -216,6 +222,9 @@ void PanelView::armPolling() {
 void PanelView::onPollTimer() {
     const std::optional<PollPlan> plan = m_rules.beginPoll();
     if (!plan) {
+        // An empty template keeps the timer going, so the first panel added is polled. A poll
+        // under way, a held key and a set-value write start it again when they end.
+        armPolling();
         return;
     }
     m_pollTimer.stop();

@@ -115,7 +115,7 @@ void AutoSearchDialog::startSearch() {
     choice.portEntry = m_port->selection();
     choice.baudEntry = m_baud->selection();
     choice.sweepAddress = m_address->text() == kSweep;
-    choice.address = m_address->value();
+    choice.address = AutoSearch::typedAddress(m_address->value());
     const SearchStart start = m_search.start(choice);
     if (!start.started) {
         messageBox(this, QString::fromStdString(start.message));

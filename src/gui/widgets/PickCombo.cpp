@@ -9,14 +9,24 @@
 namespace tervo::gui {
 
 PickCombo::PickCombo(QWidget* parent, bool editable) : QComboBox(parent) {
-    setEditable(editable);
     setInsertPolicy(QComboBox::NoInsert);
     setMaxVisibleItems(20);
     if (editable) {
+        // When an edit ends (Return, leaving the field) on the text of an entry, the combo makes
+        // that entry current and reports it activated; typed text stays typed all the same.
+        // Connections run in the order made, so these two enclose the combo's own.
+        auto* edit = new QLineEdit(this);
+        connect(edit, &QLineEdit::editingFinished, this, [this] { m_endingEdit = true; });
+        setLineEdit(edit);
+        connect(edit, &QLineEdit::editingFinished, this, [this] { m_endingEdit = false; });
         setCompleter(nullptr);
-        connect(lineEdit(), &QLineEdit::textEdited, this, [this] { m_typed = true; });
+        connect(edit, &QLineEdit::textEdited, this, [this] { m_typed = true; });
     }
-    connect(this, &QComboBox::activated, this, [this] { m_typed = false; });
+    connect(this, &QComboBox::activated, this, [this] {
+        if (!m_endingEdit) {
+            m_typed = false;
+        }
+    });
 }
 
 void PickCombo::setEntries(const QStringList& entries) {
@@ -26,10 +36,7 @@ void PickCombo::setEntries(const QStringList& entries) {
 }
 
 int PickCombo::selection() const {
-    if (m_typed) {
-        return findText(currentText(), Qt::MatchFixedString | Qt::MatchCaseSensitive);
-    }
-    return currentIndex();
+    return m_typed ? -1 : currentIndex();
 }
 
 void PickCombo::setSelection(int index) {

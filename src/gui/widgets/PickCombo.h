@@ -5,8 +5,9 @@
 namespace tervo::gui {
 
 // A drop-down combo box whose edit field may also be typed into. The views read it in two
-// ways: the selected entry, which exists only while the text is an entry of the list (typed
-// text that matches no entry leaves nothing selected), and the integer value of the text.
+// ways: the selected entry, which exists only while the text was picked from the list (typed
+// text leaves nothing selected, even the text of an entry, until an entry is picked again),
+// and the integer value of the text.
 class PickCombo : public QComboBox {
     Q_OBJECT
 public:
@@ -23,6 +24,7 @@ public:
 
 private:
     bool m_typed = false;
+    bool m_endingEdit = false;
 };
 
 // atoi on a text: blanks, an optional sign, then digits; 0 when there are none. Values beyond
