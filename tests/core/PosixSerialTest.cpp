@@ -1,15 +1,20 @@
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 
 #include <fstream>
+#include <iomanip>
+#include <optional>
 #include <thread>
 
 #include "link/PosixSerialDevice.h"
 #include "link/SerialLink.h"
+#include "link/UucpLock.h"
 #include "support/RawPty.h"
 
 using namespace tervo;
@@ -50,7 +55,9 @@ public:
     enum Hold {
         Plain,             // open, nothing more
         ExclusiveProgram,  // another program's exclusive mode (TIOCEXCL), kept when it ends
-        AnotherTervo,      // a Tervo exchange: flock and exclusive mode, both given back
+        FlockProgram,      // another program's flock
+        LockingProgram,    // another program's exclusive mode and UUCP lock file
+        AnotherTervo,      // a Tervo exchange: flock, exclusive mode and lock file, given back
     };
 
     OtherProcess(const std::string& path, Hold hold, int holdMs) {
@@ -58,18 +65,31 @@ public:
         EXPECT_EQ(pipe(m_release), 0);
         m_pid = fork();
         if (m_pid == 0) {
-            const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+            std::unique_ptr<SerialDevice> tervo;
+            int fd = -1;
             if (hold == AnotherTervo) {
+                tervo = PosixSerialOpener::openPath(path);
+            } else {
+                fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+            }
+            if (hold == FlockProgram) {
                 flock(fd, LOCK_EX);
             }
-            if (hold != Plain) {
+            if (hold == ExclusiveProgram || hold == LockingProgram) {
                 ioctl(fd, TIOCEXCL);
+            }
+            const char* locks = getenv("TERVO_LOCK_DIR");
+            const std::string lock =
+                std::string(locks != nullptr ? locks : "") + "/" + UucpLock::fileName(path);
+            if (hold == LockingProgram) {
+                std::ofstream(lock) << std::setw(10) << getpid() << "\n";
             }
             (void)!::write(m_ready[1], "r", 1);
             pollfd p{m_release[0], POLLIN, 0};
             poll(&p, 1, holdMs);
-            if (hold == AnotherTervo) {
-                ioctl(fd, TIOCNXCL);
+            tervo.reset();
+            if (hold == LockingProgram) {
+                ::unlink(lock.c_str());
             }
             _exit(0);
         }
@@ -111,6 +131,49 @@ using Ms = std::chrono::milliseconds;
 
 Ms since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - start);
+}
+
+struct OpenTry {
+    bool opened = false;
+    Ms took{0};
+};
+
+// One open of `path`, timed: in this process, or `unprivileged` in a child that has given up
+// root (a user without CAP_SYS_ADMIN cannot open past another holder's exclusive mode: the
+// open fails with EBUSY). Nothing when root cannot be given up here.
+std::optional<OpenTry> timedOpen(const std::string& path, bool unprivileged) {
+    const auto attempt = [&path] {
+        const auto start = std::chrono::steady_clock::now();
+        const bool opened = PosixSerialOpener::openPath(path) != nullptr;
+        return OpenTry{opened, since(start)};
+    };
+    if (!unprivileged || geteuid() != 0) {
+        return attempt();
+    }
+    int result[2];
+    EXPECT_EQ(pipe(result), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        const uid_t nobody = 65534;
+        int answer[3] = {0, 0, 0};
+        if (setgroups(0, nullptr) == 0 && setgid(nobody) == 0 && setuid(nobody) == 0) {
+            const OpenTry t = attempt();
+            answer[0] = 1;
+            answer[1] = t.opened;
+            answer[2] = static_cast<int>(t.took.count());
+        }
+        (void)!::write(result[1], answer, sizeof answer);
+        _exit(0);
+    }
+    int answer[3] = {0, 0, 0};
+    EXPECT_EQ(::read(result[0], answer, sizeof answer), ssize_t{sizeof answer});
+    waitpid(child, nullptr, 0);
+    ::close(result[0]);
+    ::close(result[1]);
+    if (answer[0] == 0) {
+        return std::nullopt;
+    }
+    return OpenTry{answer[1] != 0, Ms(answer[2])};
 }
 
 }  // namespace
@@ -308,8 +371,8 @@ TEST(PortExclusivity, UucpLockFilesAreHonouredAndTaken) {
     RawPty pty;
     ASSERT_EQ(pty.path().rfind("/dev/pts/", 0), 0u);
     const std::string lockFile = locks / ("LCK..pts_" + pty.path().substr(9));
-    char ours[16];
-    std::snprintf(ours, sizeof ours, "%10d\n", static_cast<int>(getpid()));
+    char ours[32];
+    std::snprintf(ours, sizeof ours, "%10d\ntervo\n", static_cast<int>(getpid()));
     {
         OtherProcess other(pty.path(), OtherProcess::Plain, 10'000);
         char theirs[16];
@@ -341,24 +404,70 @@ TEST(PortExclusivity, UucpLockFilesAreHonouredAndTaken) {
     }
     EXPECT_EQ(fileText(lockFile), "         1\n");
     EXPECT_FALSE(PosixSerialOpener::openPath(pty.path())) << "process 1 always runs";
+
+    // A lock that names no process may be one being written just now; once older, it is stale.
+    for (const char* text : {"", "garbage\n", "    \n"}) {
+        std::ofstream(lockFile) << text;
+        EXPECT_FALSE(PosixSerialOpener::openPath(pty.path())) << "just made: '" << text << "'";
+        std::filesystem::last_write_time(lockFile, std::filesystem::file_time_type::clock::now() -
+                                                       Ms(UucpLock::kWritingGraceMs + 1000));
+        EXPECT_TRUE(PosixSerialOpener::openPath(pty.path())) << "left long ago: '" << text << "'";
+    }
+    EXPECT_FALSE(std::filesystem::exists(lockFile));
+
+    // A device outside /dev is named by its last component.
+    std::ofstream(locks / "com1") << "";
+    EXPECT_EQ(UucpLock::fileName(locks / "com1"), "LCK..com1");
+    EXPECT_EQ(UucpLock::fileName("/nowhere/ttyX"), "LCK..ttyX");
     unsetenv("TERVO_LOCK_DIR");
 }
 
-TEST(PortExclusivity, AnotherTervoExchangeIsWaitedForABoundedTime) {
+// A busy port is waited for only while a Tervo exchange holds it, as its lock file says; any
+// other holder is refused at once, by root (who opens past exclusive mode and finds it set) and
+// by a user (whose open the exclusive mode refuses) alike.
+TEST(PortExclusivity, OnlyAnotherTervoExchangeIsWaitedFor) {
+    TempDir locks;
+    std::filesystem::permissions(locks.path(),
+                                 std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+    setenv("TERVO_LOCK_DIR", locks.path().c_str(), 1);
     RawPty pty;
-    {
-        OtherProcess other(pty.path(), OtherProcess::AnotherTervo, 100);
-        const auto start = std::chrono::steady_clock::now();
-        auto device = PosixSerialOpener::openPath(pty.path());
-        EXPECT_TRUE(device) << "the other exchange ended within the wait";
-        EXPECT_GE(since(start), Ms(80));
-    }
-    {
-        OtherProcess other(pty.path(), OtherProcess::AnotherTervo, 5000);
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(PosixSerialOpener::openPath(pty.path()));
-        EXPECT_GE(since(start), Ms(PosixSerialOpener::kBusyWaitMs - 10));
-        EXPECT_LT(since(start), Ms(2000)) << "the wait is bounded";
+    ASSERT_EQ(chmod(pty.path().c_str(), 0666), 0) << "a user's to open";
+    const struct {
+        OtherProcess::Hold hold;
+        int holdMs;
+        bool opened;
+    } cases[] = {
+        {OtherProcess::ExclusiveProgram, 5000, false}, {OtherProcess::FlockProgram, 5000, false},
+        {OtherProcess::LockingProgram, 5000, false},   {OtherProcess::AnotherTervo, 100, true},
+        {OtherProcess::AnotherTervo, 5000, false},
+    };
+    for (bool unprivileged : {false, true}) {
+        for (const auto& c : cases) {
+            const std::string what = "hold " + std::to_string(c.hold) + " for " +
+                                     std::to_string(c.holdMs) + " ms, " +
+                                     (unprivileged ? "a user" : "this process");
+            std::optional<OpenTry> t;
+            {
+                OtherProcess other(pty.path(), c.hold, c.holdMs);
+                t = timedOpen(pty.path(), unprivileged);
+            }
+            ioctl(pty.slave(), TIOCNXCL);  // the exclusive program's mode outlives it
+            if (!t) {
+                ADD_FAILURE() << "root could not be given up: " << what;
+                continue;
+            }
+            EXPECT_EQ(t->opened, c.opened) << what;
+            if (c.hold != OtherProcess::AnotherTervo) {
+                EXPECT_LT(t->took, Ms(150)) << "no exchange to wait for: " << what;
+            } else if (c.opened) {
+                EXPECT_GE(t->took, Ms(80)) << "the other exchange ended within the wait: " << what;
+            } else {
+                EXPECT_GE(t->took, Ms(PosixSerialOpener::kBusyWaitMs - 10)) << what;
+                EXPECT_LT(t->took, Ms(2000)) << "the wait is bounded: " << what;
+            }
+        }
     }
     EXPECT_FALSE(exclusiveMode(pty));
+    EXPECT_TRUE(std::filesystem::is_empty(locks.path())) << "every lock given back";
+    unsetenv("TERVO_LOCK_DIR");
 }

@@ -353,37 +353,61 @@ private:
     bool m_haveTermios = false;
 };
 
-// Opens the device and takes its flock, waiting up to the busy limit while another Tervo
-// process has it for an exchange (a process without CAP_SYS_ADMIN cannot even open it then:
-// EBUSY). -1 when it is absent, or still busy at the limit.
+// Opens the device and takes its flock. Busy (an open refused with EBUSY, as a process without
+// CAP_SYS_ADMIN cannot open past another holder's exclusive mode, or the flock held) is worth
+// waiting for up to the busy limit only while the holder is another Tervo process in an
+// exchange, as its lock file says. A held flock without such a lock file is given the short
+// grace in which a Tervo process has its flock but not yet its lock file (the whole busy limit
+// when no lock file can be made here, so none tells); an exclusive mode without one belongs to
+// another program, unless a Tervo holder let go just then, which one more open tells. -1 when
+// the device is absent, refused or still busy at the limit.
 int openAndLockForTervo(const std::string& path) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(PosixSerialOpener::kBusyWaitMs);
-    const auto poll = std::chrono::milliseconds(1);
     // Our own back-to-back exchanges leave a moment between them for a waiting process.
     const auto courtesy = ReleaseTimes::instance().lastRelease(path) +
                           std::chrono::milliseconds(PosixSerialOpener::kCourtesyMs);
     if (Clock::now() < courtesy) {
         std::this_thread::sleep_until(courtesy);
     }
+    const auto start = Clock::now();
+    const auto tervoLimit = start + std::chrono::milliseconds(PosixSerialOpener::kBusyWaitMs);
+    const auto unknownLimit =
+        UucpLock::canLock() ? start + std::chrono::milliseconds(PosixSerialOpener::kUnknownHolderMs)
+                            : tervoLimit;
+    bool openedAgain = false;
+    int fd = -1;
     for (;;) {
-        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0 && errno != EBUSY) {
-            return -1;
+        if (fd < 0) {
+            fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0 && errno != EBUSY) {
+                return -1;
+            }
         }
         if (fd >= 0) {
-            while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-                if ((errno != EWOULDBLOCK && errno != EINTR) || Clock::now() >= deadline) {
-                    ::close(fd);
-                    return -1;
-                }
-                std::this_thread::sleep_for(poll);
+            if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                return fd;
             }
-            return fd;
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                ::close(fd);
+                return -1;
+            }
         }
-        if (Clock::now() >= deadline) {
+        const auto now = Clock::now();
+        bool wait = false;
+        if (UucpLock::heldByTervo(path)) {
+            wait = now < tervoLimit;
+        } else if (fd >= 0) {
+            wait = now < unknownLimit;
+        } else if (!openedAgain) {
+            openedAgain = true;
+            continue;
+        }
+        if (!wait) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
             return -1;
         }
-        std::this_thread::sleep_for(poll);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 
@@ -391,8 +415,8 @@ int openAndLockForTervo(const std::string& path) {
 
 std::unique_ptr<SerialDevice> PosixSerialOpener::openPath(const std::string& path) {
     // Exclusive among Tervo processes by flock, which another Tervo process holds only for one
-    // exchange and is worth a short wait. Against other programs: their exclusive mode
-    // (TIOCEXCL, which root opens past, hence the check) and their UUCP lock file, both
+    // exchange and is worth a short wait. Against other programs: their flock, their exclusive
+    // mode (TIOCEXCL, which root opens past, hence the check) and their UUCP lock file, all
     // refused at once; then ours, so that they keep off while we have the port.
     const int fd = openAndLockForTervo(path);
     if (fd < 0) {

@@ -12,13 +12,17 @@ namespace tervo {
 // exchange.
 //
 // A port is Tervo's for one exchange: it is refused (the link's status 4) when another program
-// made it exclusive (TIOCEXCL) or holds its UUCP lock file (see UucpLock), and otherwise taken
-// with flock, exclusive mode and the lock file, all given back when the device closes. Another
-// Tervo process that has the port for an exchange is waited for, up to kBusyWaitMs.
+// made it exclusive (TIOCEXCL), holds its flock or its UUCP lock file (see UucpLock), and
+// otherwise taken with flock, exclusive mode and the lock file, all given back when the device
+// closes. Another Tervo process that has the port for an exchange (its lock file says so) is
+// waited for, up to kBusyWaitMs; any other holder is refused at once.
 class PosixSerialOpener : public SerialOpener {
 public:
     // A few exchange times: a silent controller holds the port for about 130 ms.
     static constexpr int kBusyWaitMs = 300;
+    // How long a held flock is given without a Tervo lock file beside it: the moment between a
+    // Tervo process taking the flock and writing its lock file.
+    static constexpr int kUnknownHolderMs = 20;
     // The pause before this process takes a port it gave back this recently, so that another
     // process waiting for it gets its turn.
     static constexpr int kCourtesyMs = 3;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -10,11 +11,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 namespace tervo {
 
 namespace {
+
+constexpr const char* kProgramLine = "tervo\n";
 
 std::vector<std::string> lockDirectories() {
     if (const char* dir = std::getenv("TERVO_LOCK_DIR"); dir != nullptr && *dir != '\0') {
@@ -23,21 +27,50 @@ std::vector<std::string> lockDirectories() {
     return {"/run/lock", "/var/lock"};
 }
 
-// The process id a lock file names: ASCII (the usual form, "%10d\n") or the four binary
-// bytes some old tools wrote. 0 when the file holds neither, -1 when it cannot be read.
-pid_t ownerOf(const std::string& file) {
+// What a lock file says.
+struct LockLook {
+    enum Kind { Absent, NoProcess, Process };
+    Kind kind = Absent;
+    pid_t pid = 0;
+    bool tervo = false;  // its second line names Tervo
+    bool young = false;  // written less than the grace ago (or its time is not to be trusted)
+};
+
+bool isRunning(pid_t pid) {
+    return kill(pid, 0) == 0 || errno == EPERM;
+}
+
+// The process id in ASCII (the usual form, "%10d\n", perhaps a program name on the next line)
+// or in the four binary bytes some old tools wrote.
+LockLook look(const std::string& file) {
+    LockLook l;
+    struct stat st {};
+    if (lstat(file.c_str(), &st) != 0) {
+        return l;
+    }
+    l.kind = LockLook::NoProcess;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const long long ageMs = (static_cast<long long>(now.tv_sec) - st.st_mtim.tv_sec) * 1000 +
+                            (now.tv_nsec - st.st_mtim.tv_nsec) / 1'000'000;
+    l.young = ageMs > -UucpLock::kWritingGraceMs && ageMs < UucpLock::kWritingGraceMs;
+
     const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        return -1;
+        return l;
     }
-    char text[32] = {};
+    char text[64] = {};
     const ssize_t n = ::read(fd, text, sizeof text - 1);
     ::close(fd);
     if (n == 4 && !std::isdigit(static_cast<unsigned char>(text[3])) && text[3] != ' ' &&
         text[3] != '\n') {
         int32_t binary = 0;
         std::memcpy(&binary, text, 4);
-        return binary > 0 ? binary : 0;
+        if (binary > 0) {
+            l.kind = LockLook::Process;
+            l.pid = binary;
+        }
+        return l;
     }
     const char* p = text;
     while (*p == ' ') {
@@ -45,11 +78,20 @@ pid_t ownerOf(const std::string& file) {
     }
     char* end = nullptr;
     const long pid = std::strtol(p, &end, 10);
-    return end != p && pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
+    if (end == p || pid <= 0 || pid > INT_MAX) {
+        return l;
+    }
+    l.kind = LockLook::Process;
+    l.pid = static_cast<pid_t>(pid);
+    l.tervo = *end == '\n' && std::strcmp(end + 1, kProgramLine) == 0;
+    return l;
 }
 
-bool isRunning(pid_t pid) {
-    return kill(pid, 0) == 0 || errno == EPERM;
+// Whether the lock keeps the port: a running process other than this one, or a lock that
+// names none but may still be being written.
+bool holds(const LockLook& l) {
+    return (l.kind == LockLook::Process && l.pid != getpid() && isRunning(l.pid)) ||
+           (l.kind == LockLook::NoProcess && l.young);
 }
 
 }  // namespace
@@ -73,35 +115,54 @@ std::string UucpLock::fileName(const std::string& devicePath) {
     return "LCK.." + device;
 }
 
+bool UucpLock::heldByTervo(const std::string& devicePath) {
+    const std::string name = fileName(devicePath);
+    for (const std::string& directory : lockDirectories()) {
+        const LockLook l = look(directory + "/" + name);
+        if (l.kind == LockLook::Process && l.tervo && (l.pid == getpid() || isRunning(l.pid))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool UucpLock::canLock() {
+    for (const std::string& directory : lockDirectories()) {
+        if (access(directory.c_str(), W_OK | X_OK) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 UucpLock::UucpLock(const std::string& devicePath) {
     const std::string name = fileName(devicePath);
     const std::vector<std::string> directories = lockDirectories();
     for (const std::string& directory : directories) {
         const std::string file = directory + "/" + name;
-        const pid_t owner = ownerOf(file);
-        if (owner < 0) {
-            continue;  // no lock there
-        }
-        // A file naming no process is taken as held: it may be another tool's lock that is
-        // being written this very moment.
-        if (owner == 0 || (owner != getpid() && isRunning(owner))) {
+        const LockLook l = look(file);
+        if (holds(l)) {
             m_heldByOther = true;
             return;
         }
-        ::unlink(file.c_str());  // left by a process that has ended (or by an earlier us)
+        if (l.kind != LockLook::Absent) {
+            // Stale: of a process that has ended (or an earlier us), or naming none for long.
+            ::unlink(file.c_str());
+        }
     }
-    char text[16];
-    const int length = std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(getpid()));
+    char text[32];
+    const int length =
+        std::snprintf(text, sizeof text, "%10d\n%s", static_cast<int>(getpid()), kProgramLine);
     for (const std::string& directory : directories) {
         const std::string file = directory + "/" + name;
         const int fd =
             ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd < 0) {
-            if (errno == EEXIST) {
+            if (errno == EEXIST && holds(look(file))) {
                 m_heldByOther = true;  // another took it since we looked
                 return;
             }
-            continue;  // this folder is missing or not ours to write
+            continue;  // this folder is missing or not ours to write, or a stale lock stays
         }
         const bool written = ::write(fd, text, static_cast<size_t>(length)) == length;
         ::close(fd);
@@ -114,7 +175,11 @@ UucpLock::UucpLock(const std::string& devicePath) {
 }
 
 UucpLock::~UucpLock() {
-    if (!m_file.empty() && ownerOf(m_file) == getpid()) {
+    if (m_file.empty()) {
+        return;
+    }
+    const LockLook l = look(m_file);
+    if (l.kind == LockLook::Process && l.pid == getpid()) {
         ::unlink(m_file.c_str());
     }
 }

@@ -6,13 +6,24 @@ namespace tervo {
 
 // The lock file by which the Linux serial tools (minicom, picocom, cu and the like) keep each
 // other off a port: "LCK..ttyUSB0" in /run/lock or /var/lock, holding the owner's process id
-// in ASCII. The environment variable TERVO_LOCK_DIR names one other folder instead (tests).
+// in ASCII. Ours has a second line naming the program ("tervo"), as some UUCP tools add, so
+// that another Tervo process can tell a Tervo exchange (worth a short wait) from another
+// program's hold. The environment variable TERVO_LOCK_DIR names one other folder instead
+// (tests).
+//
+// A lock counts while it names a running process. One that names a process that has ended is
+// stale and removed. One that names no process at all (empty, no number, unreadable) is stale
+// too, as liblockdev takes it, once it is kWritingGraceMs old: younger, it may be another tool's
+// lock whose number is being written this very moment. A stale lock that cannot be removed (a
+// sticky folder, another user's file) is passed over, so it never keeps a port refused.
 class UucpLock {
 public:
-    // Takes the lock of the device `devicePath` names (links followed). A lock of a process
-    // that no longer runs is removed first; a lock of a live process is left alone and
-    // heldByOther() says so. When no lock folder can be written, nothing is taken, and no
-    // other program following the convention could have taken one either.
+    static constexpr int kWritingGraceMs = 1000;
+
+    // Takes the lock of the device `devicePath` names (links followed). A lock of a live
+    // process is left alone and heldByOther() says so. When no lock folder can be written,
+    // nothing is taken, and no other program following the convention could have taken one
+    // either.
     explicit UucpLock(const std::string& devicePath);
     // Removes the lock file, if it is still this process's.
     ~UucpLock();
@@ -23,8 +34,12 @@ public:
     const std::string& file() const { return m_file; }  // empty when none was taken
 
     // "LCK..ttyUSB0"; a device in a folder below /dev has its slashes as underscores
-    // ("LCK..pts_3").
+    // ("LCK..pts_3"); a device outside /dev is named by its last component.
     static std::string fileName(const std::string& devicePath);
+    // Whether the device's lock is a running Tervo process's (this one's included).
+    static bool heldByTervo(const std::string& devicePath);
+    // Whether a lock could be taken at all: some lock folder is there to be written.
+    static bool canLock();
 
 private:
     bool m_heldByOther = false;
