@@ -9,9 +9,11 @@
 #include "link/ParameterTable.h"
 #include "support/FakeSerial.h"
 #include "support/InstantBus.h"
+#include "text/ValueText.h"
 #include "work/WorkDefinition.h"
 
 using namespace tervo;
+using tervo::testing::FakeClock;
 using tervo::testing::InstantBus;
 
 namespace {
@@ -204,17 +206,13 @@ TEST(CurveRules, PcControlRunAgainstTheEmulator) {
     std::vector<double> sent;
     int ticks = 0;
     while (rules.state() == CurveRunState::Running && ticks < 1000) {
-        rules.tick();
+        ASSERT_EQ(rules.tick().timer, TimerAction::Start);
         const std::vector<CurveOutcome> outcomes = pump(rules, bus);
         ++ticks;
         sent.push_back(bus.port("COM1").controller(2)->value(kSL));
         ASSERT_EQ(takeWrites(bus).size(), 2u);
-        if (rules.state() == CurveRunState::Running) {
-            ASSERT_EQ(outcomes.back().timer, TimerAction::Start);
-            ASSERT_EQ(outcomes.back().intervalMs, 1000);
-        } else {
-            EXPECT_EQ(outcomes.back().timer, TimerAction::Stop);
-        }
+        EXPECT_EQ(outcomes.back().timer,
+                  rules.state() == CurveRunState::Running ? TimerAction::Keep : TimerAction::Stop);
     }
     EXPECT_EQ(rules.state(), CurveRunState::Paused);
     EXPECT_EQ(rules.elapsedSeconds(), 121);
@@ -235,6 +233,124 @@ TEST(CurveRules, PcControlRunAgainstTheEmulator) {
     fraction.tick();
     pump(fraction, bus);
     EXPECT_EQ(takeWrites(bus), (std::vector<std::string>{"01 SL123.4"}));
+}
+
+// The view's loop under PC control on a clock that moves only here: timer 1 as the outcomes arm
+// it and the link thread's writes, one at a time, each taking `writeMs`.
+class PcRunLoop {
+public:
+    explicit PcRunLoop(CurveRules& rules, FakeClock& clock)
+        : m_rules(rules), m_clock(clock), m_start(clock.tick) {}
+
+    void apply(const CurveOutcome& outcome) {
+        if (outcome.timer == TimerAction::Start) {
+            m_due = now() + static_cast<uint32_t>(outcome.intervalMs);
+        } else if (outcome.timer == TimerAction::Stop) {
+            m_due.reset();
+        }
+    }
+    uint32_t now() const { return m_clock.tick - m_start; }  // ms since the loop began
+
+    // Runs until `until`; every write is recorded as (ms when it went out, first five
+    // characters of its value).
+    void runUntil(uint32_t until, uint32_t writeMs) {
+        for (;;) {
+            if (!m_writing) {
+                if (std::optional<LinkRequest> request = m_rules.nextRequest()) {
+                    m_writing = now() + writeMs;
+                    writes.emplace_back(now(), request->valueText.substr(0, 5));
+                }
+            }
+            const uint32_t next =
+                std::min(m_due.value_or(UINT32_MAX), m_writing.value_or(UINT32_MAX));
+            if (next > until) {
+                m_clock.advance(until - now());
+                return;
+            }
+            m_clock.advance(next - now());
+            if (m_writing && *m_writing == next) {
+                m_writing.reset();
+                apply(m_rules.finishRequest(reply(kACK)));
+            } else {
+                m_due.reset();
+                apply(m_rules.tick());
+            }
+        }
+    }
+
+    std::vector<std::pair<uint32_t, std::string>> writes;
+
+private:
+    CurveRules& m_rules;
+    FakeClock& m_clock;
+    uint32_t m_start;
+    std::optional<uint32_t> m_due;
+    std::optional<uint32_t> m_writing;
+};
+
+// PC control keeps the clock's time: the ticks lie on the send interval's grid from the start
+// (or the resumption) however long their writes take, a tick that finds the last one's writes
+// still going out is skipped, not made up, and the elapsed time is the program's by the clock.
+TEST(CurveRules, PcControlTicksOnTheClocksGrid) {
+    const TrackingCurve curve = curveOf({{60, 200, 0}});  // one degree a second from 20
+    const auto firstOfEachTick = [](const PcRunLoop& loop) {
+        std::vector<std::pair<uint32_t, std::string>> first;
+        for (size_t i = 0; i < loop.writes.size(); i += 3) {
+            first.push_back(loop.writes[i]);
+        }
+        return first;
+    };
+
+    // Three writes of 100 ms a tick: one a second, on the second, for a minute.
+    FakeClock clock;
+    clock.tick = UINT32_MAX - 30'000;  // the tick count wraps meanwhile
+    CurveRules rules(curve, 0, kDefaultBaudIndex, 0, clock);
+    PcRunLoop loop(rules, clock);
+    rules.run(boxes("1,2,3"));
+    loop.apply(rules.startRun(StartChoice::Typed, 20));
+    loop.runUntil(60'500, 100);
+    std::vector<std::pair<uint32_t, std::string>> expected;
+    for (uint32_t k = 1; k <= 60; ++k) {
+        expected.emplace_back(k * 1000, formatDouble("%f", 19.0 + k).substr(0, 5));
+    }
+    EXPECT_EQ(firstOfEachTick(loop), expected);
+    EXPECT_EQ(loop.writes.size(), 180u);
+    EXPECT_EQ(rules.elapsedSeconds(), 60);
+
+    // Paused at 60.5 s and run again at 70.2 s: the grid starts again from there.
+    loop.apply(rules.pause());
+    loop.runUntil(70'200, 100);
+    loop.apply(rules.run(boxes("1,2,3")));
+    loop.writes.clear();
+    loop.runUntil(72'500, 100);
+    EXPECT_EQ(firstOfEachTick(loop), (std::vector<std::pair<uint32_t, std::string>>{
+                                         {71'200, "80.00"}, {72'200, "81.00"}}));
+    EXPECT_EQ(rules.elapsedSeconds(), 62);
+
+    // Three writes of 700 ms a tick (a silent controller's retries): the ticks at 2 and 3 s
+    // find the first tick's writes still going out and are skipped; the next tick sends the
+    // value of its own time, and the program keeps the clock's.
+    CurveRules slow(curve, 0, kDefaultBaudIndex, 0, clock);
+    PcRunLoop slowLoop(slow, clock);
+    slow.run(boxes("1,2,3"));
+    slowLoop.apply(slow.startRun(StartChoice::Typed, 20));
+    slowLoop.runUntil(6'000, 700);
+    EXPECT_EQ(slow.elapsedSeconds(), 1);
+    slowLoop.runUntil(6'200, 700);
+    EXPECT_EQ(slow.elapsedSeconds(), 4);
+    slowLoop.runUntil(10'500, 700);
+    EXPECT_EQ(slowLoop.writes, (std::vector<std::pair<uint32_t, std::string>>{
+                                   {1000, "20.00"},
+                                   {1700, "20.00"},
+                                   {2400, "20.00"},
+                                   {4000, "23.00"},
+                                   {4700, "23.00"},
+                                   {5400, "23.00"},
+                                   {7000, "26.00"},
+                                   {7700, "26.00"},
+                                   {8400, "26.00"},
+                                   {10'000, "29.00"},
+                               }));
 }
 
 TEST(CurveRules, PauseResumeStopAndStartPoints) {
@@ -402,13 +518,14 @@ TEST(CurveUpload, ReadsSegmentsInOrder) {
     std::vector<std::string> lines;
     UploadOutcome outcome;
     do {
-        const UploadStep step = upload.beginTick();
-        progress.push_back(step.progress);
-        outcome = upload.finishTick(perform(step.read, bus));
+        const std::optional<UploadStep> step = upload.tick().step;
+        ASSERT_TRUE(step);
+        progress.push_back(step->progress);
+        outcome = upload.finishTick(perform(step->read, bus));
         if (!outcome.listLine.empty()) {
             lines.push_back(outcome.listLine);
         }
-    } while (outcome.armTimer);
+    } while (!outcome.done && !outcome.failed);
     EXPECT_TRUE(outcome.done);
     EXPECT_EQ(progress, (std::vector<int>{0, 1, 2, 3, 4, 5}));
     std::vector<std::string> polled;
@@ -431,17 +548,60 @@ TEST(CurveUpload, ReadsSegmentsInOrder) {
             silent.silent = true;
             bus.port("COM1").setFaults(4, silent);
         }
-        outcome = broken.finishTick(perform(broken.beginTick().read, bus));
+        outcome = broken.finishTick(perform(broken.tick().step->read, bus));
         if (!outcome.listLine.empty()) {
             lines.push_back(outcome.listLine);
         }
-        if (!outcome.armTimer) {
+        if (outcome.done || outcome.failed) {
             break;
         }
     }
     EXPECT_TRUE(outcome.failed);
     EXPECT_FALSE(outcome.done);
     EXPECT_EQ(lines.size(), 1u) << "segment 1 was listed";
+}
+
+// The reads go out 200 ms apart on the clock however long each takes; a tick that comes while
+// a read is under way is skipped.
+TEST(CurveUpload, ReadsOnA200MsGrid) {
+    InstantBus bus;
+    bus.addPort("COM1", {4});
+    FakeClock clock;
+    CurveUpload upload(2, 0, kDefaultBaudIndex, 4, clock);
+    uint32_t now = 0;
+    const auto at = [&](uint32_t ms) {
+        clock.advance(ms - now);
+        now = ms;
+    };
+    EXPECT_EQ(upload.start(), 200);
+    // The reads at 200 and 400 ms take 13 ms, the one at 600 takes 300: the tick at 800 finds
+    // it under way.
+    for (uint32_t tickAt : {200u, 400u, 600u}) {
+        at(tickAt);
+        const UploadTick tick = upload.tick();
+        EXPECT_EQ(tick.nextMs, 200);
+        ASSERT_TRUE(tick.step);
+        if (tickAt == 600) {
+            at(800);
+            const UploadTick skipped = upload.tick();
+            EXPECT_FALSE(skipped.step) << "a read is under way";
+            EXPECT_EQ(skipped.nextMs, 200);
+        }
+        at(tickAt + (tickAt == 600 ? 300 : 13));
+        upload.finishTick(perform(tick.step->read, bus));
+    }
+    // The timer comes 5 ms late, which the next tick makes good.
+    at(1005);
+    UploadTick tick = upload.tick();
+    EXPECT_EQ(tick.nextMs, 195);
+    ASSERT_TRUE(tick.step);
+    EXPECT_EQ(tick.step->progress, 3);
+    while (!upload.finishTick(perform(tick.step->read, bus)).done) {
+        at(now + static_cast<uint32_t>(tick.nextMs));
+        tick = upload.tick();
+        ASSERT_TRUE(tick.step);
+    }
+    EXPECT_EQ(upload.curve().count(), 2);
 }
 
 TEST(CurveChart, PensScalesAndDegenerateRanges) {

@@ -10,8 +10,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "Views.h"
 #include "app/ChildWindow.h"
@@ -131,6 +134,56 @@ int darkCount(const QImage& image, const QRect& area) {
         }
     }
     return count;
+}
+
+// When the emulator heard each frame addressed to `address`, in milliseconds after the first:
+// a thread of its own looks every millisecond.
+class HeardFrames {
+public:
+    HeardFrames(emu::PtyBus& bus, int address)
+        : m_bus(bus), m_address(address), m_seen(bus.framesHeard(address)) {
+        m_thread = std::thread([this] { watch(); });
+    }
+    ~HeardFrames() { stop(); }
+
+    std::vector<qint64> stop() {
+        if (m_thread.joinable()) {
+            m_running = false;
+            m_thread.join();
+        }
+        std::vector<qint64> since;
+        for (const auto& t : m_times) {
+            since.push_back(
+                std::chrono::duration_cast<std::chrono::milliseconds>(t - m_times[0]).count());
+        }
+        return since;
+    }
+
+private:
+    void watch() {
+        while (m_running) {
+            for (const uint64_t heard = m_bus.framesHeard(m_address); m_seen < heard; ++m_seen) {
+                m_times.push_back(std::chrono::steady_clock::now());
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    emu::PtyBus& m_bus;
+    int m_address;
+    uint64_t m_seen;
+    std::vector<std::chrono::steady_clock::time_point> m_times;
+    std::atomic<bool> m_running{true};
+    std::thread m_thread;
+};
+
+// How far the frames stray from a grid of `periodMs` from the first.
+qint64 offGrid(const std::vector<qint64>& at, qint64 periodMs) {
+    qint64 worst = 0;
+    for (size_t k = 0; k < at.size(); ++k) {
+        worst = std::max(worst, std::abs(at[k] - static_cast<qint64>(k) * periodMs));
+    }
+    return worst;
 }
 
 QImage picture(const CurveView& view) {
@@ -305,9 +358,9 @@ private slots:
         QCOMPARE(view->timer().interval(), 1000);
         for (int i = 0; i < 3; ++i) {
             view->onTimer();
-            QVERIFY2(!view->timer().isActive(), "armed again when the set values are out");
+            QVERIFY2(view->timer().isActive(), "armed for the next second at the tick");
+            QVERIFY(view->timer().remainingTime() > 500);
             QVERIFY(idle(view));
-            QVERIFY(view->timer().isActive());
         }
         QCOMPARE(m_bus->writes(), (QStringList{"01 SL20.00", "02 SL20.00", "01 SL21.00",
                                                "02 SL21.00", "01 SL22.00", "02 SL22.00"}));
@@ -549,6 +602,61 @@ private slots:
         auto* uploaded = qobject_cast<CurveView*>(m_frame->activeChild()->view());
         QVERIFY(uploaded != view);
         QCOMPARE(uploaded->rules().curve().bytes(), view->rules().curve().bytes());
+        m_app->setClosingAll(true);
+        m_frame->mdiArea()->closeAllSubWindows();
+    }
+
+    // The clock on demo-mode controllers (pseudo-terminals at 9600 baud): a minute of PC
+    // control writes "SL" to three controllers, each tick on the second from the first without
+    // drifting, and an upload reads 200 ms apart.
+    void ticksKeepTheClock() {
+        setLinkOpener(nullptr);
+        DemoMode demo;
+        QString error;
+        QVERIFY2(demo.start(&error), qPrintable(error));
+        emu::PtyBus& bus = *demo.bus(0);
+
+        m_prompts->dialogHandlers = {chooseOpen(1)};
+        m_frame->actions().curves->trigger();
+        auto* view = qobject_cast<CurveView*>(m_frame->activeChild()->view());
+        view->addSegment();
+        view->selectNext();
+        view->rateEdit()->setText(QStringLiteral("60"));  // a degree a second
+        view->levelEdit()->setText(QStringLiteral("200"));
+        view->modifySegment();
+        view->addressCombo()->setText(QStringLiteral("1,2,3"));
+        m_prompts->dialogHandlers = {[](QDialog& dialog) {
+            auto& start = dynamic_cast<StartPointDialog&>(dialog);
+            start.radio(2)->setChecked(true);
+            start.valueEdit()->setText(QStringLiteral("20"));
+            start.accept();
+        }};
+        HeardFrames sets(bus, 1);
+        view->run();
+        QTest::qWait(60'500);
+        const std::vector<qint64> setAt = sets.stop();
+        view->stop();
+        QVERIFY(idle(view));
+        QCOMPARE(setAt.size(), size_t(60));
+        QVERIFY2(offGrid(setAt, 1000) < 200, qPrintable(QString::number(offGrid(setAt, 1000))));
+        QCOMPARE(bus.value(3, kSL), 79.0);  // the program at 59 s
+        QCOMPARE(view->rules().elapsedSeconds(), int64_t{60});
+
+        m_prompts->dialogHandlers = {
+            chooseOpen(2), [](QDialog& dialog) { dialog.accept(); },
+            [](QDialog& dialog) {
+                dynamic_cast<LinkSettingsDialog&>(dialog).addressCombo()->setText(
+                    QStringLiteral("2"));
+                dialog.accept();
+            },
+            [](QDialog& dialog) {
+                waitFor([&dialog] { return dialog.result() == QDialog::Accepted; });
+            }};
+        HeardFrames reads(bus, 2);
+        m_frame->actions().curves->trigger();
+        const std::vector<qint64> readAt = reads.stop();
+        QCOMPARE(readAt.size(), size_t(24));
+        QVERIFY2(offGrid(readAt, 200) < 100, qPrintable(QString::number(offGrid(readAt, 200))));
         m_app->setClosingAll(true);
         m_frame->mdiArea()->closeAllSubWindows();
     }

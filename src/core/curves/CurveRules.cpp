@@ -92,13 +92,15 @@ int64_t leadingInteger(const std::string& text) {
     return negative ? -value : value;
 }
 
-CurveRules::CurveRules(TrackingCurve curve, uint8_t port, uint8_t baud, uint8_t firstAddress)
+CurveRules::CurveRules(TrackingCurve curve, uint8_t port, uint8_t baud, uint8_t firstAddress,
+                       Clock& clock)
     : m_curve(std::move(curve)),
       m_port(port),
       m_baud(baud),
       m_firstAddress(firstAddress),
       m_addresses{firstAddress},
-      m_current(kNoValue) {}
+      m_current(kNoValue),
+      m_grid(clock) {}
 
 CurveOutcome CurveRules::addSegment() {
     if (m_state != CurveRunState::Stopped) {
@@ -160,13 +162,13 @@ bool CurveRules::readInterval(const CurveBoxes& boxes) {
     return true;
 }
 
-void CurveRules::queueWrites(Purpose purpose, uint32_t code,
-                             const std::vector<std::string>& values) {
+void CurveRules::queueWrites(Purpose purpose, uint32_t code, const std::vector<std::string>& values,
+                             int64_t elapsed) {
     for (int address : m_addresses) {
         for (const std::string& value : values) {
             m_queue.push_back({LinkRequest::write(m_port, m_baud, static_cast<uint8_t>(address),
                                                   code, padValueText(value)),
-                               purpose, m_run, false, m_interval});
+                               purpose, m_run, false, elapsed});
         }
     }
     if (!m_queue.empty() && m_queue.back().purpose == purpose) {
@@ -240,12 +242,17 @@ CurveOutcome CurveRules::run(const CurveBoxes& boxes) {
             return outcome;
         }
         m_state = CurveRunState::Running;
-        // A tick still under way arms the timer when its set values are out.
-        if (!queued(Purpose::Tick)) {
-            outcome.timer = TimerAction::Start;
-            outcome.intervalMs = m_interval * 1000;
+        // A tick still under way goes on from where it takes the program.
+        int64_t base = m_elapsed;
+        if (m_inFlight && m_inFlight->purpose == Purpose::Tick) {
+            base = m_inFlight->elapsed;
         }
-        endIfOver(outcome);
+        for (const Pending& p : m_queue) {
+            if (p.purpose == Purpose::Tick) {
+                base = p.elapsed;
+            }
+        }
+        startGrid(base, outcome);
         return outcome;
     }
     if (queued(Purpose::StartRead) || queued(Purpose::Download) || m_awaitingStart) {
@@ -283,7 +290,7 @@ CurveOutcome CurveRules::startRun(StartChoice choice, double typed) {
     }
     const uint32_t code = choice == StartChoice::ProcessValue ? kPV : kSL;
     m_queue.push_back({LinkRequest::read(ReadRequest{code, m_port, m_baud, m_firstAddress}),
-                       Purpose::StartRead, m_run, true, m_interval});
+                       Purpose::StartRead, m_run, true, 0});
     return outcome;
 }
 
@@ -291,8 +298,13 @@ void CurveRules::begin(double start, CurveOutcome& outcome) {
     m_start = start;
     m_elapsed = 0;
     m_state = CurveRunState::Running;
+    startGrid(0, outcome);
+}
+
+void CurveRules::startGrid(int64_t base, CurveOutcome& outcome) {
+    m_gridBase = base;
     outcome.timer = TimerAction::Start;
-    outcome.intervalMs = m_interval * 1000;
+    outcome.intervalMs = m_grid.start(int64_t{m_interval} * 1000);
     endIfOver(outcome);
 }
 
@@ -336,11 +348,18 @@ CurveOutcome CurveRules::setPcControl(bool on) {
 
 CurveOutcome CurveRules::tick() {
     CurveOutcome outcome;
-    if (m_state != CurveRunState::Running || !m_pcControl || queued(Purpose::Tick)) {
+    if (m_state != CurveRunState::Running || !m_pcControl) {
         return outcome;
     }
-    m_current = m_curve.valueAt(m_start, m_elapsed);
-    queueWrites(Purpose::Tick, kSL, {formatDouble("%f", m_current)});
+    m_grid.advance();
+    outcome.timer = TimerAction::Start;
+    outcome.intervalMs = m_grid.untilNext();
+    if (queued(Purpose::Tick)) {
+        return outcome;  // skipped: the last tick's set values are still going out
+    }
+    const int64_t elapsed = m_gridBase + m_grid.index() * m_interval;
+    m_current = m_curve.valueAt(m_start, elapsed - m_interval);
+    queueWrites(Purpose::Tick, kSL, {formatDouble("%f", m_current)}, elapsed);
     return outcome;
 }
 
@@ -378,11 +397,7 @@ CurveOutcome CurveRules::finishRequest(const LinkResult& result) {
             break;
         case Purpose::Tick:
             if (done.last && done.run == m_run) {
-                m_elapsed += done.interval;
-                if (m_state == CurveRunState::Running && m_pcControl) {
-                    outcome.timer = TimerAction::Start;
-                    outcome.intervalMs = m_interval * 1000;
-                }
+                m_elapsed = done.elapsed;
                 endIfOver(outcome);
             }
             break;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "Clock.h"
+#include "curves/TickGrid.h"
 #include "curves/TrackingCurve.h"
 #include "link/LinkRequest.h"
 #include "tools/TimerAction.h"
@@ -59,13 +61,21 @@ struct CurveOutcome {
 // and the two ways of running a program (PC control: the view writes the program value to "SL"
 // of every listed controller each send interval; instrument control: "OS" commands only).
 // Every exchange goes out one at a time in the order the commands asked for them: the view
-// posts nextRequest() to its port's link thread and hands the result to finishRequest(). A
-// tick's set values go out before the timer is armed again, so a slow bus stretches the
-// program as the elapsed time grows by the send interval per tick, not by the clock.
+// posts nextRequest() to its port's link thread and hands the result to finishRequest().
+//
+// PC control ticks on a grid of the send interval from the start (or the resumption after a
+// pause), taken from `clock`, so the set values keep the clock's time however long their writes
+// take. A tick that comes while the last tick's writes are still under way is skipped, not made
+// up, and never overlaps them. The elapsed time is the program's time by the clock: the tick at
+// grid point k sends the value of the program at (k - 1) send intervals and, once its writes
+// are out, the elapsed time becomes k send intervals; skipped ticks count, so a program lasts
+// its own duration on the clock however slow the bus, and only the values in between are
+// missed.
 class CurveRules {
 public:
     explicit CurveRules(TrackingCurve curve = {}, uint8_t port = 0,
-                        uint8_t baud = kDefaultBaudIndex, uint8_t firstAddress = 0);
+                        uint8_t baud = kDefaultBaudIndex, uint8_t firstAddress = 0,
+                        Clock& clock = systemClock());
 
     // Editing. Add refuses a 101st segment; delete and modify act only while a segment is
     // selected; select moves on by one and wraps (-1 with an empty curve).
@@ -84,7 +94,8 @@ public:
     CurveOutcome stop();
     // The "PC控制" button; only while stopped.
     CurveOutcome setPcControl(bool on);
-    // Timer 1 under PC control.
+    // Timer 1 under PC control: queues the tick's set values, unless the last tick's are still
+    // under way, and arms the timer for the next grid point.
     CurveOutcome tick();
 
     // The next exchange to carry out, when none is under way.
@@ -113,9 +124,9 @@ private:
     struct Pending {
         LinkRequest request;
         Purpose purpose;
-        uint64_t run;  // the run it belongs to
-        bool last;     // the last of its command
-        int interval;  // Tick: the send interval it advances by
+        uint64_t run;     // the run it belongs to
+        bool last;        // the last of its command
+        int64_t elapsed;  // Tick: the elapsed time once its writes are out
     };
 
     // Port, baud and address list from the boxes; a message when one is refused.
@@ -123,13 +134,16 @@ private:
     // The send interval from its box; false when it is no positive number of seconds.
     bool readInterval(const CurveBoxes& boxes);
     void queueCommand(const char* status);
-    void queueWrites(Purpose purpose, uint32_t code, const std::vector<std::string>& values);
+    void queueWrites(Purpose purpose, uint32_t code, const std::vector<std::string>& values,
+                     int64_t elapsed = 0);
     void dropQueued(Purpose purpose);
     bool queued(Purpose purpose) const;
     // The end of a PC-controlled program, as the redraw after a tick or a run finds it.
     void endIfOver(CurveOutcome& outcome);
     // The run starts from `start` at elapsed time 0.
     void begin(double start, CurveOutcome& outcome);
+    // The grid of ticks starts now, at the elapsed time `base`.
+    void startGrid(int64_t base, CurveOutcome& outcome);
 
     TrackingCurve m_curve;
     int m_selected = -1;
@@ -141,6 +155,8 @@ private:
     double m_current;
     int m_interval = 0;
     int64_t m_elapsed = 0;
+    TickGrid m_grid;
+    int64_t m_gridBase = 0;  // the elapsed time at the grid's start
     CurveRunState m_state = CurveRunState::Stopped;
     bool m_pcControl = true;
     bool m_awaitingStart = false;  // run asked for the start point

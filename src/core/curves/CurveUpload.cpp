@@ -4,20 +4,33 @@
 
 namespace tervo {
 
-CurveUpload::CurveUpload(int count, uint8_t port, uint8_t baud, uint8_t address)
+CurveUpload::CurveUpload(int count, uint8_t port, uint8_t baud, uint8_t address, Clock& clock)
     : m_count(isUploadSegmentCount(count) ? count : 0),
       m_port(port),
       m_baud(baud),
-      m_address(address) {}
+      m_address(address),
+      m_grid(clock) {}
 
-UploadStep CurveUpload::beginTick() const {
-    const uint32_t code = static_cast<uint32_t>(25 + 3 * m_segment + m_field);
-    return {3 * m_segment + m_field,
-            LinkRequest::read(ReadRequest{code, m_port, m_baud, m_address})};
+int CurveUpload::start() {
+    return m_grid.start(kIntervalMs);
+}
+
+UploadTick CurveUpload::tick() {
+    UploadTick t;
+    m_grid.advance();
+    t.nextMs = m_grid.untilNext();
+    if (!m_reading && m_segment < m_count) {
+        m_reading = true;
+        const uint32_t code = static_cast<uint32_t>(25 + 3 * m_segment + m_field);
+        t.step = UploadStep{3 * m_segment + m_field,
+                            LinkRequest::read(ReadRequest{code, m_port, m_baud, m_address})};
+    }
+    return t;
 }
 
 UploadOutcome CurveUpload::finishTick(const LinkResult& result) {
     UploadOutcome outcome;
+    m_reading = false;
     if (m_segment >= m_count) {
         outcome.done = true;
         return outcome;
@@ -35,7 +48,6 @@ UploadOutcome CurveUpload::finishTick(const LinkResult& result) {
         ++m_segment;
     }
     outcome.done = m_segment >= m_count;
-    outcome.armTimer = !outcome.done;
     return outcome;
 }
 

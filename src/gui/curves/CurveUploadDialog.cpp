@@ -36,14 +36,18 @@ CurveUploadDialog::CurveUploadDialog(int count, const LinkSettings& link, LinkTh
     m_reads = new LinkClient(links, this);
     connect(m_reads, &LinkClient::finished, this, &CurveUploadDialog::finishTick);
     m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &CurveUploadDialog::onTimer);
-    m_timer.start(CurveUpload::kIntervalMs);
+    m_timer.start(m_upload.start());
 }
 
 void CurveUploadDialog::onTimer() {
-    const UploadStep step = m_upload.beginTick();
-    m_progress->setValue(step.progress);
-    m_reads->post(step.read);
+    const UploadTick tick = m_upload.tick();
+    m_timer.start(tick.nextMs);
+    if (tick.step) {
+        m_progress->setValue(tick.step->progress);
+        m_reads->post(tick.step->read);
+    }
 }
 
 void CurveUploadDialog::finishTick(const LinkResult& result) {
@@ -61,8 +65,6 @@ void CurveUploadDialog::finishTick(const LinkResult& result) {
     }
     if (outcome.done) {
         done(QDialog::Accepted);
-    } else if (outcome.armTimer) {
-        m_timer.start(CurveUpload::kIntervalMs);
     }
 }
 

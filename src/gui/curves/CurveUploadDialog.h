@@ -16,7 +16,8 @@ class LinkClient;
 class LinkThreads;
 
 // "下载进度提示": reads r, l and t of segments 1..N from one controller, one parameter per
-// 200 ms tick on the port's link thread, with the progress and a line per completed segment.
+// tick of a 200 ms grid on the port's link thread, with the progress and a line per completed
+// segment.
 // It ends itself: OK after the last read, cancelled after a failed one ("通信错误！！！") or
 // when closed.
 class CurveUploadDialog : public QDialog {

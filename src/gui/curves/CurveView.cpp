@@ -185,6 +185,7 @@ CurveView::CurveView(const ViewContext& context, TrackingCurve curve, const Link
     m_link = new LinkClient(*context.links, this);
     connect(m_link, &LinkClient::finished, this, &CurveView::finishRequest);
     m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);  // a coarse timer may be 5 % off the grid's point
     connect(&m_timer, &QTimer::timeout, this, &CurveView::onTimer);
 
     buildCurveBar();

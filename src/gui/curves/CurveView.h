@@ -26,8 +26,8 @@ void paintCurveView(QPainter& painter, const CurveRules& rules);
 // "跟踪曲线设置": one tracking curve, drawn as a time/temperature graph, edited segment by
 // segment, saved, downloaded to the listed controllers and run from the PC ("SL" written every
 // send interval) or by the controllers themselves ("OS" commands). Every exchange goes out on
-// the port's link thread, one at a time; timer 1 is armed again when a tick's set values are
-// out.
+// the port's link thread, one at a time; timer 1 is armed at each tick for the next point of
+// the send interval's grid, so a run keeps the clock's time.
 class CurveView : public QWidget, public ViewCommands {
     Q_OBJECT
 public:
