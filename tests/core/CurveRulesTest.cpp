@@ -174,12 +174,20 @@ TEST(CurveRules, DownloadWritesEachAddressSegmentBySegment) {
     EXPECT_EQ(empty.download(boxes("1")).message, "修改成功！！！");
     EXPECT_FALSE(empty.nextRequest()) << "an empty curve writes nothing";
 
-    CurveRules nine;
-    for (int i = 0; i < 9; ++i) {
-        nine.addSegment();
+    // A controller holds eight segments: "r8", "l8", "t8" are the last it takes.
+    CurveRules eight;
+    for (int i = 0; i < 8; ++i) {
+        eight.addSegment();
     }
-    EXPECT_EQ(nine.download(boxes("1")).message, "仪表最多8段曲线！！！");
-    EXPECT_TRUE(nine.idle());
+    takeWrites(bus);
+    ASSERT_TRUE(eight.download(boxes("1")).message.empty());
+    EXPECT_EQ(pump(eight, bus).back().message, "修改成功！！！");
+    const std::vector<std::string> written = takeWrites(bus);
+    ASSERT_EQ(written.size(), 24u);
+    EXPECT_EQ(written.back(), "01 t81.00 ");
+    eight.addSegment();
+    EXPECT_EQ(eight.download(boxes("1")).message, "仪表最多8段曲线！！！");
+    EXPECT_TRUE(eight.idle());
 }
 
 // Start 20 typed, "1秒", one segment (r 60, L 80, t 1): SL 20, 21, 22 ... one per second, 80
