@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "gui/support/SilentBroker.h"
+#include "net/MetricsServer.h"
 #include "net/MqttPublisher.h"
 #include "net/RecordServices.h"
 #include "support/FileBytes.h"
@@ -371,6 +372,11 @@ TEST_F(Publishing, LastWillAnnouncesOfflineWhenTheRecorderIsKilled) {
     const std::string status = "tervo/" + host() + "/status ";
     ASSERT_TRUE(
         waitFor([&] { return sub->out().find(status + "online") != std::string::npos; }, 10s));
+    // "online" is retained: a subscriber joining while the recorder runs reads it at once.
+    const auto joining = run({kSub, "-h", "127.0.0.1", "-p", std::to_string(m_port), "-t",
+                              "tervo/+/status", "-v", "-C", "1", "-W", "5"},
+                             m_dir.path());
+    EXPECT_EQ(joining.out, status + "online\n");
     recorder.signal(SIGKILL);
     recorder.wait();
     EXPECT_TRUE(waitFor([&] { return statusLines(sub->out()).size() == 2; }, 10s));
@@ -456,6 +462,35 @@ TEST_F(Publishing, MetricsPageIsValidAndItsCountersFollowTheLine) {
     EXPECT_GT(count("\ntervo_mqtt_messages_sent_total "), 0);
     recorder.signal(SIGINT);
     EXPECT_EQ(recorder.wait(), 0);
+}
+
+// What scrapers send besides a plain GET: HEAD for the headers alone, a query after the path.
+TEST(MetricsServer, HeadAndQueries) {
+    tervo::net::MetricsServer server;
+    ASSERT_EQ(server.start({"127.0.0.1", freePort()}), "");
+    const std::string page = "tervo_rows_recorded_total{work=\"w\"} 3\n";
+    server.update(page);
+
+    const int fd = tervo::testing::connectLoopback(server.port());
+    ASSERT_GE(fd, 0);
+    const std::string request = "HEAD /metrics HTTP/1.1\r\nHost: x\r\n\r\n";
+    send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string head;
+    char buffer[4096];
+    for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+        head.append(buffer, static_cast<size_t>(n));
+    }
+    close(fd);
+    EXPECT_TRUE(head.starts_with("HTTP/1.1 200 OK\r\n")) << head;
+    EXPECT_NE(head.find("\r\nContent-Length: " + std::to_string(page.size()) + "\r\n"),
+              std::string::npos)
+        << "the length of the page a GET gets: " << head;
+    EXPECT_TRUE(head.ends_with("\r\n\r\n")) << "and no page: " << head;
+
+    const std::string query = httpGet(server.port(), "/metrics?name[]=tervo_rows_recorded_total");
+    EXPECT_TRUE(query.starts_with("HTTP/1.1 200 OK\r\n")) << query;
+    EXPECT_TRUE(query.ends_with("\r\n\r\n" + page)) << query;
+    EXPECT_TRUE(httpGet(server.port(), "/metricsx").starts_with("HTTP/1.1 404 Not Found\r\n"));
 }
 
 TEST(SleepInhibitor, HeldWhileRecordingAndReleasedAfter) {
