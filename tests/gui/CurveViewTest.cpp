@@ -177,13 +177,23 @@ private:
     std::thread m_thread;
 };
 
-// How far the frames stray from a grid of `periodMs` from the first.
-qint64 offGrid(const std::vector<qint64>& at, qint64 periodMs) {
-    qint64 worst = 0;
+// Whether the frames keep to a grid of `periodMs` from the first: each within `toleranceMs` of
+// a point of its own, at most `skips` points passed over in all (a tick skipped on a loaded
+// machine leaves a gap; a drift strays further from the points with every tick). Empty when
+// they do, else what is wrong.
+QString offGrid(const std::vector<qint64>& at, qint64 periodMs, qint64 toleranceMs, int skips) {
+    qint64 last = -1;
     for (size_t k = 0; k < at.size(); ++k) {
-        worst = std::max(worst, std::abs(at[k] - static_cast<qint64>(k) * periodMs));
+        const qint64 point = (at[k] + periodMs / 2) / periodMs;
+        if (point <= last || std::abs(at[k] - point * periodMs) > toleranceMs) {
+            return QStringLiteral("frame %1 at %2 ms").arg(k).arg(at[k]);
+        }
+        last = point;
     }
-    return worst;
+    if (last - static_cast<qint64>(at.size()) + 1 > skips) {
+        return QStringLiteral("%1 points passed over").arg(last - qint64(at.size()) + 1);
+    }
+    return {};
 }
 
 QImage picture(const CurveView& view) {
@@ -637,8 +647,10 @@ private slots:
         const std::vector<qint64> setAt = sets.stop();
         view->stop();
         QVERIFY(idle(view));
-        QCOMPARE(setAt.size(), size_t(60));
-        QVERIFY2(offGrid(setAt, 1000) < 200, qPrintable(QString::number(offGrid(setAt, 1000))));
+        QVERIFY2(setAt.size() >= 58 && setAt.size() <= 61,
+                 qPrintable(QString::number(setAt.size())));
+        const QString setsOff = offGrid(setAt, 1000, 200, 2);
+        QVERIFY2(setsOff.isEmpty(), qPrintable(setsOff));
         QCOMPARE(bus.value(3, kSL), 79.0);  // the program at 59 s
         QCOMPARE(view->rules().elapsedSeconds(), int64_t{60});
 
@@ -656,7 +668,8 @@ private slots:
         m_frame->actions().curves->trigger();
         const std::vector<qint64> readAt = reads.stop();
         QCOMPARE(readAt.size(), size_t(24));
-        QVERIFY2(offGrid(readAt, 200) < 100, qPrintable(QString::number(offGrid(readAt, 200))));
+        const QString readsOff = offGrid(readAt, 200, 80, 2);
+        QVERIFY2(readsOff.isEmpty(), qPrintable(readsOff));
         m_app->setClosingAll(true);
         m_frame->mdiArea()->closeAllSubWindows();
     }
