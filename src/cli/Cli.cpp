@@ -39,8 +39,9 @@ const char* const kUsage =
     "  watch [--port COMn] [--baud B] [--addr A[-B|,C...]] [--interval S] [--count N] [NAME...]\n"
     "Ports COM1..COM6 map to /dev/ttyUSB0..5 unless TERVO_COM1..TERVO_COM6 name another path.\n"
     "B is 300, 600, 1200, 2400, 4800, 9600 (default) or 19200; A is 0..99 (default 0).\n"
-    "  record WORK.awt --out FILE.alt [--cycles N | --seconds S]\n"
+    "  record WORK.awt --out FILE.alt [--force] [--cycles N | --seconds S]\n"
     "         [--mqtt mqtt://[user:pass@]host[:port]] [--metrics 127.0.0.1:9570]\n"
+    "         (an existing FILE.alt is replaced only with --force)\n"
     "  dump   FILE.awt | FILE.alt | FILE.lin | FILE.sim\n"
     "  export FILE.alt [--out FILE.csv]\n"
     "  search [--port COMn|auto] [--baud B|auto] [--addr A|auto]\n"
@@ -307,7 +308,8 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         if (command == "record") {
             return commandRecord(
                 parseOptions(arguments, 1,
-                             {"--out", "--cycles", "--seconds", "--mqtt", "--metrics"}),
+                             {"--out", "--cycles", "--seconds", "--mqtt", "--metrics"},
+                             {"--force"}),
                 out, err);
         }
         if (command == "dump") {

@@ -9,11 +9,14 @@
 namespace tervo::cli {
 
 Options parseOptions(const std::vector<std::string>& arguments, size_t from,
-                     const std::vector<std::string>& allowed) {
+                     const std::vector<std::string>& allowed,
+                     const std::vector<std::string>& switches) {
     Options options;
     for (size_t i = from; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
-        if (a.size() > 2 && a.rfind("--", 0) == 0) {
+        if (std::find(switches.begin(), switches.end(), a) != switches.end()) {
+            options.switches.insert(a);
+        } else if (a.size() > 2 && a.rfind("--", 0) == 0) {
             if (std::find(allowed.begin(), allowed.end(), a) == allowed.end()) {
                 throw UsageError("unknown option " + a);
             }

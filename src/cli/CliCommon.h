@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@ inline constexpr const char* kFileError = "文件错误！！！";
 
 struct Options {
     std::map<std::string, std::string> flags;
+    std::set<std::string> switches;  // options without a value, such as --force
     std::vector<std::string> positional;
 };
 
@@ -25,7 +27,8 @@ private:
 };
 
 Options parseOptions(const std::vector<std::string>& arguments, size_t from,
-                     const std::vector<std::string>& allowed);
+                     const std::vector<std::string>& allowed,
+                     const std::vector<std::string>& switches = {});
 int parseInt(const std::string& text, const std::string& what);
 // A non-negative number of seconds, fractions allowed.
 double parseSeconds(const std::string& text, const std::string& what);

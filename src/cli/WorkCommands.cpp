@@ -11,6 +11,7 @@
 #include "Clock.h"
 #include "curves/TrackingCurve.h"
 #include "history/HistoryCsv.h"
+#include "history/HistoryRules.h"
 #include "link/ParameterTable.h"
 #include "link/PortMap.h"
 #include "net/RecordServices.h"
@@ -163,13 +164,6 @@ void dumpRow(const Recording& rec, size_t row, std::ostream& out) {
     out << '\n';
 }
 
-std::string eventName(const WorkDefinition& work, int32_t index) {
-    if (index < 0 || static_cast<size_t>(index) >= work.events.size()) {
-        return "#" + std::to_string(index);
-    }
-    return gbkToUtf8(work.events[static_cast<size_t>(index)].nameGbk());
-}
-
 int reportFile(FileStatus status, const std::string& path, std::ostream& err) {
     err << (status == FileStatus::CannotOpen ? "无法打开文件：" + printableUtf8(path)
                                              : std::string(kFileError))
@@ -265,6 +259,11 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
             refuseOverwritingInput(outPath->second, gbkToUtf8(channel.curvePathText()));
         }
     }
+    // A recording is never overwritten by mistake: replacing one is asked for by name.
+    std::error_code ec;
+    if (o.switches.count("--force") == 0 && std::filesystem::exists(outPath->second, ec)) {
+        throw UsageError("the output exists (--force replaces it): " + outPath->second);
+    }
     // The command ends once the broker has the last rows and "offline" (or the publisher gave
     // up on it): before the process's exit handlers take the TLS library down.
     struct FinishPublishing {
@@ -292,11 +291,16 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
     if (recording.ask == Ask::CurveStartValue) {
         recording = engine.startRecording(outPath->second, engine.performNow(*recording.exchange));
     }
+    if (engine.recordWriteFailed()) {
+        // Nothing recorded yet and the file cannot be written: stop here and say so.
+        err << "记录文件无法写入：" << printableUtf8(outPath->second) << "，记录未开始！！！\n";
+        return 1;
+    }
     for (const std::string& m : recording.messages) {
         err << printableUtf8(m) << '\n';
     }
     if (!recording.messages.empty()) {
-        return 1;  // nothing recorded yet and the file cannot be written: say so and stop
+        return 1;  // another recorder has the file
     }
     services.recordingStarted();
 
@@ -372,6 +376,9 @@ int commandDump(const Options& o, std::ostream& out, std::ostream& err) {
     if (FileStatus s = readRecording(path, rec); s != FileStatus::Ok) {
         return reportFile(s, path, err);
     }
+    if (rec.occurrencesCutShort) {
+        err << kOccurrencesCutShortText << '\n';
+    }
     out << "记录文件 " << printableUtf8(path) << '\n';
     dumpDefinition(rec.definition, out);
     out << "记录 " << rec.rowCount() << " 行\n";
@@ -384,7 +391,7 @@ int commandDump(const Options& o, std::ostream& out, std::ostream& err) {
     out << "事件发生 " << rec.occurrences.size() << " 次\n";
     for (const EventOccurrence& occurrence : rec.occurrences) {
         out << "  " << timeStampText(occurrence.time) << "  "
-            << eventName(rec.definition, occurrence.event) << '\n';
+            << gbkToUtf8(occurrenceEventText(rec.definition, occurrence.event)) << '\n';
     }
     return 0;
 }
@@ -397,6 +404,9 @@ int commandExport(const Options& o, std::ostream& out, std::ostream& err) {
     Recording rec;
     if (FileStatus s = readRecording(path, rec); s != FileStatus::Ok) {
         return reportFile(s, path, err);
+    }
+    if (rec.occurrencesCutShort) {
+        err << kOccurrencesCutShortText << '\n';
     }
     const auto given = o.flags.find("--out");
     const std::string csvPath =

@@ -197,7 +197,7 @@ TEST_F(HistoryRulesTest, CsvExportWritesBothFilesOrNeither) {
     EXPECT_EQ(fileText(dir / "out_events.csv"),
               "\xEF\xBB\xBF时间,事件\n"
               "2001/09/09 01:46:40,超温\n"
-              "2001/09/09 01:46:41,#5\n");
+              "2001/09/09 01:46:41,（未知事件 5）\n");
 
     // Streamed through a buffer much smaller than the file: the same bytes as in one piece.
     Recording big = makeRecording(20'000, 3);

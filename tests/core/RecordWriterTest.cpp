@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "io/FileIo.h"
@@ -30,9 +32,9 @@ struct Growing {
     std::vector<double> values;
     std::vector<EventOccurrence> occurrences;
 
-    Growing() {
+    explicit Growing(size_t events = 2) {
         work.channels.resize(3);
-        work.events.resize(2);
+        work.events.resize(events);
     }
     // One cycle; every third cycle fires event 1, every fifth also event 0.
     void cycle() {
@@ -40,6 +42,9 @@ struct Growing {
         times.push_back(t);
         for (int c = 0; c < 3; ++c) {
             values.push_back(20.0 + static_cast<double>(times.size()) / 10.0 + c);
+        }
+        if (work.events.empty()) {
+            return;
         }
         if (times.size() % 5 == 0) {
             occurrences.push_back({t, 0});
@@ -139,48 +144,52 @@ TEST(RecordWriter, AnythingUnexpectedMakesTheCycleAWholeReplace) {
 TEST(RecordWriter, ACrashAtAnyStepRecoversTheLastCompleteImage) {
     // Step 0 tears the journal entry itself; from step 1 on the entry is whole, and from then
     // on the update belongs to the last complete image. Steps 5 and 6 are the checkpoint.
-    for (int step = 0; step <= 6; ++step) {
-        SCOPED_TRACE("stopped after step " + std::to_string(step));
-        TempDir dir;
-        const std::string path = dir / "r.alt";
-        Growing rec;
-        for (int i = 0; i < 7; ++i) {
-            rec.cycle();
-        }
-        Bytes before;
-        Bytes after;
-        const Bytes& expected = step == 0 ? before : after;
-        {
-            RecordWriter writer(path);
-            writer.setCheckpointEvery(2);
-            ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
-            rec.cycle();
-            ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
-            ASSERT_EQ(writer.lastMethod(), RecordWriter::Method::InPlace);
-            before = rec.image();
-            rec.cycle();
-            rec.cycle();  // two rows and new occurrences in this update
-            after = rec.image();
-            writer.stopAfterStep(step);
-            EXPECT_EQ(rec.writeWith(writer), FileStatus::CannotWrite);
+    // Without events there is no occurrence block: an update starts at the file's very end.
+    for (const size_t events : {2u, 0u}) {
+        for (int step = 0; step <= 6; ++step) {
+            SCOPED_TRACE("stopped after step " + std::to_string(step) + ", events " +
+                         std::to_string(events));
+            TempDir dir;
+            const std::string path = dir / "r.alt";
+            Growing rec(events);
+            for (int i = 0; i < 7; ++i) {
+                rec.cycle();
+            }
+            Bytes before;
+            Bytes after;
+            const Bytes& expected = step == 0 ? before : after;
+            {
+                RecordWriter writer(path);
+                writer.setCheckpointEvery(2);
+                ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+                rec.cycle();
+                ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+                ASSERT_EQ(writer.lastMethod(), RecordWriter::Method::InPlace);
+                before = rec.image();
+                rec.cycle();
+                rec.cycle();  // two rows and new occurrences in this update
+                after = rec.image();
+                writer.stopAfterStep(step);
+                EXPECT_EQ(rec.writeWith(writer), FileStatus::CannotWrite);
 
-            // The writer still holds its journal: others read the last complete image and
-            // leave the file alone.
+                // The writer still holds its journal: others read the last complete image and
+                // leave the file alone.
+                Bytes seen;
+                ASSERT_TRUE(readRecordImage(path, seen));
+                EXPECT_EQ(seen, expected);
+                const Bytes onDisk = fileBytes(path);
+                EXPECT_TRUE(recoverRecordFile(path));
+                EXPECT_EQ(fileBytes(path), onDisk) << "a live writer's file is not touched";
+            }  // the process dies here: the journal stays behind
+
             Bytes seen;
             ASSERT_TRUE(readRecordImage(path, seen));
-            EXPECT_EQ(seen, expected);
-            const Bytes onDisk = fileBytes(path);
-            EXPECT_TRUE(recoverRecordFile(path));
-            EXPECT_EQ(fileBytes(path), onDisk) << "a live writer's file is not touched";
-        }  // the process dies here: the journal stays behind
-
-        Bytes seen;
-        ASSERT_TRUE(readRecordImage(path, seen));
-        EXPECT_EQ(seen, expected) << "read in memory, before any recovery";
-        Recording read;
-        ASSERT_EQ(readRecording(path, read), FileStatus::Ok) << "the reader recovers";
-        EXPECT_EQ(fileBytes(path), expected);
-        EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+            EXPECT_EQ(seen, expected) << "read in memory, before any recovery";
+            Recording read;
+            ASSERT_EQ(readRecording(path, read), FileStatus::Ok) << "the reader recovers";
+            EXPECT_EQ(fileBytes(path), expected);
+            EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+        }
     }
 }
 
@@ -310,4 +319,129 @@ TEST(RecordWriter, AJournalsForeignTailIsNotTakenIntoMemory) {
             EXPECT_LT(tervo::testing::statusKb("VmHWM:") - before, 50 * 1024) << "kB";
         }
     }
+}
+
+// Replay takes the entries in the order they were made: a journal whose whole, checksummed
+// entries skip or repeat a sequence number is replayed up to the entry before that.
+TEST(RecordWriter, ReplayStopsWhereTheSequenceBreaks) {
+    struct Case {
+        std::vector<size_t> entries;  // which of the three updates' entries, in this order
+        size_t image;                 // the image the replay ends at
+    };
+    for (const Case& c : {Case{{0, 2}, 1}, Case{{0, 1, 2, 1}, 3}}) {
+        TempDir dir;
+        const std::string path = dir / "r.alt";
+        Growing rec;
+        std::vector<Bytes> images;
+        {
+            RecordWriter writer(path);
+            ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+            images.push_back(rec.image());
+            for (int update = 0; update < 3; ++update) {
+                rec.cycle();
+                images.push_back(rec.image());
+                if (update == 2) {
+                    writer.stopAfterStep(2);
+                }
+                rec.writeWith(writer);
+            }
+        }
+        const std::string journal = recordJournalPath(path);
+        const Bytes whole = fileBytes(journal);
+        std::vector<Bytes> entries;
+        for (size_t at = 40; at < whole.size();) {
+            size_t size = 0;
+            for (int i = 7; i >= 0; --i) {
+                size = size << 8 | whole[at + static_cast<size_t>(i)];
+            }
+            entries.emplace_back(whole.begin() + static_cast<long>(at),
+                                 whole.begin() + static_cast<long>(at + size));
+            at += size;
+        }
+        ASSERT_EQ(entries.size(), 3u);
+        Bytes rearranged(whole.begin(), whole.begin() + 40);
+        for (size_t e : c.entries) {
+            rearranged.insert(rearranged.end(), entries[e].begin(), entries[e].end());
+        }
+        ASSERT_TRUE(writeFileAtomically(journal, rearranged));
+        Bytes seen;
+        ASSERT_TRUE(readRecordImage(path, seen));
+        EXPECT_EQ(seen, images[c.image]) << "entries " << ::testing::PrintToString(c.entries);
+        EXPECT_TRUE(recoverRecordFile(path));
+        EXPECT_EQ(fileBytes(path), images[c.image]);
+    }
+}
+
+// A journal that cannot be replayed now (the file is another user's, or read-only) stays, and
+// the file is read with the journal laid over it; its owner later gets every cycle.
+TEST(RecordWriter, AJournalTheReaderCannotApplyStaysAndIsLaidOver) {
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    Growing rec;
+    rec.cycle();
+    {
+        RecordWriter writer(path);
+        ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+        rec.cycle();
+        writer.stopAfterStep(2);  // the last cycle is in the journal only
+        EXPECT_EQ(rec.writeWith(writer), FileStatus::CannotWrite);
+    }
+    const std::string journal = recordJournalPath(path);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    ASSERT_EQ(chmod(journal.c_str(), 0666), 0);
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    // Read by a process that may not write the file (root gives up its rights for it).
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(3);
+        }
+        Recording read;
+        const bool whole = readRecording(path, read) == FileStatus::Ok && read.rowCount() == 2;
+        _exit(!whole ? 1 : std::filesystem::exists(journal) ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 1) << "the reader sees the last cycle";
+    EXPECT_NE(WEXITSTATUS(status), 2) << "the journal stays";
+    EXPECT_NE(WEXITSTATUS(status), 3) << "could not give up root";
+
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+    Recording read;
+    ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
+    EXPECT_EQ(fileBytes(path), rec.image()) << "its owner's open replays it";
+    EXPECT_FALSE(std::filesystem::exists(journal));
+}
+
+// One recorder at a time: a second is refused from the first one's claim on, before its
+// first write and after, while readers open the file being recorded and the first goes on.
+TEST(RecordWriter, ASecondRecorderIsRefusedWhileReadersGoOn) {
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    Growing rec;
+    {
+        RecordWriter first(path);
+        ASSERT_TRUE(first.claim());
+        EXPECT_FALSE(RecordWriter(path).claim()) << "before the first write";
+        ASSERT_EQ(rec.writeWith(first), FileStatus::Ok);
+        for (int i = 0; i < 3; ++i) {
+            rec.cycle();
+            ASSERT_EQ(rec.writeWith(first), FileStatus::Ok);
+            EXPECT_EQ(first.lastMethod(), RecordWriter::Method::InPlace);
+            EXPECT_FALSE(RecordWriter(dir / "." / "r.alt").claim()) << "by any name";
+            Recording read;
+            ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
+            EXPECT_EQ(read.rowCount(), rec.times.size());
+        }
+    }
+    RecordWriter next(path);
+    EXPECT_TRUE(next.claim()) << "free once the first has stopped";
+    EXPECT_EQ(fileBytes(path), rec.image());
+    {
+        RecordWriter idle(dir / "idle.alt");
+        ASSERT_TRUE(idle.claim());
+    }
+    EXPECT_FALSE(std::filesystem::exists(recordJournalPath(dir / "idle.alt")))
+        << "a claim that wrote nothing leaves nothing";
 }

@@ -79,10 +79,8 @@ FILES = {
     "huge-event-count.alt": record(0, 0x10000001, 0, 0, events=b""),
     "huge-row-count.alt": record(1, 0, 0x10000001, 0, rows=b""),
     "rows-times-channels-too-many.alt": record(20, 0, 0x10000000, 0, rows=b""),
-    "huge-occurrence-count.alt": record(1, 0, 1, 0xFFFFFFFF, occurrences=b""),
     "short-last-row.alt": record(2, 1, 3, 0)[:-1],
     "bytes-after-occurrences.alt": record(2, 1, 3, 2) + b"\0",
-    "short-occurrences.alt": record(2, 1, 3, 2)[:-4],
     "short-channels.alt": record(3, 0, 0, 0, channels=channel() * 2),
     # curve files
     "empty.lin": b"",

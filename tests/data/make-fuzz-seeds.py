@@ -26,6 +26,24 @@ def read_reply(mnemonic, field):
     return b"\x02" + body + bytes([bcc(body)])
 
 
+def journal(*entries):
+    """A record journal: its head, then entries (sequence, rows, occurrences, offset, bytes).
+    Device, inode and checksums are left as zero: the target seals them when the first byte
+    of its input is odd."""
+    out = b"TVRWAL01" + b"\0" * 32
+    for seq, rows, occurrences, offset, body in entries:
+        size = 40 + len(body) + 8
+        out += struct.pack("<QQIIQQ", size, seq, rows, occurrences, offset, offset + len(body))
+        out += body + b"\0" * 8
+    return out
+
+
+# The target's record file: two channels, one event, three rows, two occurrences; its rows end
+# at 544. Each update brings a row and the whole occurrence block after it.
+ROW = struct.pack("<idd", 4, 7.0, 8.0)
+UPDATES = [(1, 4, 2, 544, ROW + struct.pack("<iiii", 1, 0, 3, 0)),
+           (2, 5, 3, 564, ROW + struct.pack("<iiiiii", 1, 0, 3, 0, 4, 0))]
+
 SEEDS = {
     "work_template": {
         "empty-work.awt": corrupt.template(0, 0),
@@ -36,6 +54,14 @@ SEEDS = {
         "no-rows.alt": corrupt.record(2, 1, 0, 0),
         "three-rows.alt": corrupt.record(2, 1, 3, 2),
         "twenty-channels.alt": corrupt.record(20, 2, 4, 1),
+        "occurrences-cut-short.alt": corrupt.record(2, 1, 3, 2)[:-4],
+    },
+    "record_journal": {
+        "two-updates.bin": b"\x01" + journal(*UPDATES),
+        "torn-last-update.bin": b"\x01" + journal(*UPDATES)[:-20],
+        "sequence-gap.bin": b"\x01" + journal(UPDATES[0], (3,) + UPDATES[1][1:]),
+        "beyond-the-end.bin": b"\x01" + journal((1, 4, 2, 600, ROW)),
+        "another-file.bin": b"\x00" + journal(*UPDATES),
     },
     "curve_file": {
         "no-segments.lin": corrupt.curve(0, b""),

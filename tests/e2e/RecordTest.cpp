@@ -360,6 +360,36 @@ TEST_F(Recorder, RefusesToOverwriteItsInputs) {
     EXPECT_TRUE(std::filesystem::is_empty(m_dir / "folder"));
 }
 
+// A recording is replaced only when --force asks for it, and never while it is being
+// recorded: a second recorder on the same file is refused at once and the first goes on.
+TEST_F(Recorder, AnExistingRecordingIsReplacedOnlyWhenToldAndNeverTwiceAtOnce) {
+    const std::string path = m_dir / "r.alt";
+    ASSERT_EQ(cli({"record", m_dir / "w.awt", "--out", path, "--cycles", "2"}).status, 0);
+    const Bytes first = get(path);
+    RunResult r = cli({"record", m_dir / "w.awt", "--out", path, "--cycles", "1"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("the output exists (--force replaces it): " + path), std::string::npos)
+        << r.err;
+    EXPECT_EQ(get(path), first);
+
+    Child recorder({TERVO_CLI, "record", m_dir / "w.awt", "--out", path, "--force"}, m_dir.path());
+    ASSERT_TRUE(recorder.waitForOutput("\n", 20s)) << recorder.err();
+    r = cli({"record", m_dir / "w.awt", "--out", path, "--force", "--cycles", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "记录文件正被另一记录占用：" + path + "！！！\n");
+    recorder.signal(SIGINT);
+    EXPECT_EQ(recorder.wait(), 0);
+    const Parsed p = parseRecord(get(path));
+    ASSERT_TRUE(p.ok);
+    const std::string out = recorder.out();
+    EXPECT_EQ(static_cast<uint32_t>(std::count(out.begin(), out.end(), '\n')), p.s)
+        << "the file holds the first recorder's rows";
+
+    ASSERT_EQ(cli({"record", m_dir / "w.awt", "--out", path, "--force", "--cycles", "1"}).status,
+              0);
+    EXPECT_EQ(parseRecord(get(path)).s, 1u) << "replaced once the recording has stopped";
+}
+
 TEST_F(Recorder, NeverHangsOnNorReplacesWhatIsNotAFile) {
     const std::string fifo = m_dir / "fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
@@ -381,7 +411,7 @@ TEST_F(Recorder, NeverHangsOnNorReplacesWhatIsNotAFile) {
     EXPECT_EQ(quick({"dump", fifo + ".awt"}).status, 1);
     EXPECT_EQ(quick({"record", fifo, "--out", m_dir / "r.alt", "--cycles", "1"}).status, 1);
 
-    RunResult r = quick({"record", m_dir / "w.awt", "--out", fifo, "--cycles", "1"});
+    RunResult r = quick({"record", m_dir / "w.awt", "--out", fifo, "--force", "--cycles", "1"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("记录文件无法写入：" + fifo), std::string::npos) << r.err;
     EXPECT_EQ(quick({"export", m_dir / "missing.alt", "--out", fifo}).status, 1);
@@ -421,9 +451,13 @@ TEST_F(Recorder, RefusesWhatItCannotDo) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "文件错误！！！\n");
 
-    r = cli({"record", m_dir / "w.awt", "--out", m_dir / "nowhere" / "r.alt", "--cycles", "1"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("记录文件无法写入"), std::string::npos) << r.err;
+    // A recording whose first write fails stops at once and says so.
+    for (const std::string& out :
+         {(m_dir / "nowhere" / "r.alt").string(), std::string("/dev/full")}) {
+        r = cli({"record", m_dir / "w.awt", "--out", out, "--force", "--cycles", "1"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "记录文件无法写入：" + out + "，记录未开始！！！\n");
+    }
 
     Bytes empty = workTemplate("");
     empty[220] = 0;

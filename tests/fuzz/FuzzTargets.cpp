@@ -1,18 +1,23 @@
 #include "fuzz/FuzzTargets.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string_view>
 #include <vector>
 
 #include "curves/TrackingCurve.h"
+#include "io/FileIo.h"
 #include "link/LinkRequest.h"
 #include "sim/PanelRules.h"
 #include "sim/SimTemplate.h"
 #include "support/FakeSerial.h"
 #include "text/HexText.h"
+#include "work/RecordWriter.h"
 #include "work/WorkFiles.h"
 
 namespace tervo::fuzz {
@@ -27,6 +32,7 @@ void expect(bool held, const char* promise) {
 }
 
 constexpr size_t kRecordHeaderBytes = 16;
+constexpr size_t kOccurrenceCount = 232;  // K in a record file's head
 constexpr size_t kCurveHeaderBytes = 12;
 
 }  // namespace
@@ -52,13 +58,130 @@ void fuzzRecordFile(const uint8_t* data, size_t size) {
     }
     expect(recording.values.size() == recording.rowCount() * recording.channelCount(),
            "N values per row");
-    // Any header is accepted and the writer puts its own; the rest comes back unchanged.
+    // Any header is accepted and the writer puts its own; the rest comes back unchanged, up
+    // to the last whole occurrence of a block cut short, whose count then says what was read.
     const std::vector<uint8_t> written = recordFileBytes(
         recording.definition, recording.times.data(), recording.values.data(), recording.rowCount(),
         recording.occurrences.data(), recording.occurrences.size());
-    expect(written.size() == size && std::equal(written.begin() + kRecordHeaderBytes, written.end(),
-                                                data + kRecordHeaderBytes),
+    const bool cut = recording.occurrencesCutShort;
+    expect(cut ? written.size() <= size && size - written.size() < 8 : written.size() == size,
+           "of a file, at most a torn last occurrence is left out");
+    expect(std::equal(written.begin() + kRecordHeaderBytes, written.begin() + kOccurrenceCount,
+                      data + kRecordHeaderBytes) &&
+               std::equal(written.begin() + kOccurrenceCount + 4, written.end(),
+                          data + kOccurrenceCount + 4),
            "a record file is written back unchanged");
+    expect(cut || std::equal(written.begin() + kOccurrenceCount,
+                             written.begin() + kOccurrenceCount + 4, data + kOccurrenceCount),
+           "the occurrence count of a whole file is kept");
+}
+
+namespace {
+
+void putU64At(std::vector<uint8_t>& b, size_t at, uint64_t v) {
+    for (int i = 0; i < 8; ++i) {
+        b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+    }
+}
+
+uint64_t u64At(const std::vector<uint8_t>& b, size_t at) {
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) {
+        v = v << 8 | b[at + static_cast<size_t>(i)];
+    }
+    return v;
+}
+
+uint64_t fnv1a(const uint8_t* data, size_t size) {
+    uint64_t h = 14695981039346656037ull;
+    for (size_t i = 0; i < size; ++i) {
+        h = (h ^ data[i]) * 1099511628211ull;
+    }
+    return h;
+}
+
+// Makes a journal name the file of `st` and gives its head and every entry its size claims
+// the right checksum, so the fuzzer reaches what lies behind them.
+void seal(std::vector<uint8_t>& journal, const struct stat& st) {
+    constexpr size_t kHead = 40;
+    constexpr size_t kEntryHead = 40;
+    if (journal.size() < kHead) {
+        return;
+    }
+    putU64At(journal, 8, static_cast<uint64_t>(st.st_dev));
+    putU64At(journal, 16, static_cast<uint64_t>(st.st_ino));
+    putU64At(journal, 32, fnv1a(journal.data(), 32));
+    for (size_t at = kHead; journal.size() - at >= kEntryHead + 8;) {
+        const uint64_t size = u64At(journal, at);
+        if (size < kEntryHead + 8 || size > journal.size() - at) {
+            break;
+        }
+        putU64At(journal, at + size - 8, fnv1a(journal.data() + at, size - 8));
+        at += size;
+    }
+}
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    expect(f != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() &&
+               std::fclose(f) == 0,
+           "the scratch files can be written");
+}
+
+}  // namespace
+
+// A journal beside a record file of two channels, one event, three rows and two occurrences
+// (560 bytes; the rows end at 544). The first byte says whether the rest is to be sealed
+// (made to name the file, with right checksums); the rest is the journal. Whatever it holds,
+// the reader's image and the file recovery leaves are the same, and a journal recovery could
+// not apply stays with the file untouched.
+void fuzzRecordJournal(const uint8_t* data, size_t size) {
+    if (size == 0) {
+        return;
+    }
+    static const std::string dir = [] {
+        std::string name = (std::filesystem::temp_directory_path() / "tervo-fuzz-XXXXXX").string();
+        expect(mkdtemp(name.data()) != nullptr, "a scratch folder");
+        return name;
+    }();
+    const std::string path = dir + "/r.alt";
+    const std::string journalPath = recordJournalPath(path);
+    Recording rec;
+    rec.definition.channels.resize(2);
+    rec.definition.events.resize(1);
+    rec.times = {1, 2, 3};
+    rec.values = {1.0, 2.0, 3.0, 4.0, 5.0, 6.0};
+    rec.occurrences = {{1, 0}, {3, 0}};
+    const std::vector<uint8_t> file =
+        recordFileBytes(rec.definition, rec.times.data(), rec.values.data(), rec.rowCount(),
+                        rec.occurrences.data(), rec.occurrences.size());
+    std::filesystem::remove(path);
+    writeFile(path, file);
+    std::vector<uint8_t> journal(data + 1, data + size);
+    struct stat st {};
+    expect(::stat(path.c_str(), &st) == 0, "the scratch file is there");
+    if (data[0] & 1) {
+        seal(journal, st);
+    }
+    writeFile(journalPath, journal);
+
+    std::vector<uint8_t> image;
+    expect(readRecordImage(path, image), "a record file with any journal reads");
+    Recording read;
+    (void)parseRecording(image, read);
+    const bool recovered = recoverRecordFile(path);
+    std::vector<uint8_t> onDisk;
+    expect(readWholeFile(path, onDisk), "the file is still there");
+    if (recovered) {
+        expect(onDisk == image, "recovery leaves the image the reader showed");
+        expect(!std::filesystem::exists(journalPath), "a recovered journal is removed");
+    } else {
+        expect(onDisk == file, "a journal recovery cannot apply leaves the file alone");
+        expect(std::filesystem::exists(journalPath), "and stays beside it");
+        std::vector<uint8_t> again;
+        expect(readRecordImage(path, again) && again == image, "readers still lay it over");
+    }
+    std::filesystem::remove(journalPath);
 }
 
 void fuzzCurveFile(const uint8_t* data, size_t size) {

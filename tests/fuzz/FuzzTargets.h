@@ -17,15 +17,17 @@ struct FuzzTarget {
 
 void fuzzWorkTemplate(const uint8_t* data, size_t size);
 void fuzzRecordFile(const uint8_t* data, size_t size);
+void fuzzRecordJournal(const uint8_t* data, size_t size);
 void fuzzCurveFile(const uint8_t* data, size_t size);
 void fuzzReplyCheck(const uint8_t* data, size_t size);
 void fuzzHexText(const uint8_t* data, size_t size);
 void fuzzSimTemplate(const uint8_t* data, size_t size);
 
 inline constexpr FuzzTarget kFuzzTargets[] = {
-    {"work_template", fuzzWorkTemplate}, {"record_file", fuzzRecordFile},
-    {"curve_file", fuzzCurveFile},       {"reply_check", fuzzReplyCheck},
-    {"hex_text", fuzzHexText},           {"sim_template", fuzzSimTemplate},
+    {"work_template", fuzzWorkTemplate},   {"record_file", fuzzRecordFile},
+    {"record_journal", fuzzRecordJournal}, {"curve_file", fuzzCurveFile},
+    {"reply_check", fuzzReplyCheck},       {"hex_text", fuzzHexText},
+    {"sim_template", fuzzSimTemplate},
 };
 
 }  // namespace tervo::fuzz

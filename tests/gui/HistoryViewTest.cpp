@@ -150,20 +150,41 @@ private slots:
         QCOMPARE(view->rulerLabel()->text(), QStringLiteral("0000:25:00"));  // 300 * 5 s
         frame->close();
         QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 0);
+
+        // An occurrence block cut short: the rows and the whole occurrences open, and the
+        // operator is told once.
+        rec.definition.events.resize(1);
+        const std::vector<EventOccurrence> occurrences{{1'078'414'200, 0}, {1'078'414'205, 0}};
+        bytes = recordFileBytes(rec.definition, rec.times.data(), rec.values.data(), 3,
+                                occurrences.data(), 2);
+        bytes.resize(bytes.size() - 5);
+        const QString cut = m_dir.filePath(QStringLiteral("cut.alt"));
+        std::ofstream(cut.toStdString(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        const qsizetype said = m_prompts->messages.size();
+        HistoryView* cutView = openHistory(cut);
+        QVERIFY(cutView != nullptr);
+        QCOMPARE(cutView->history().rowCount(), size_t(3));
+        QCOMPARE(cutView->history().occurrences.size(), size_t(1));
+        QCOMPARE(m_prompts->messages.size(), said + 1);
+        QCOMPARE(m_prompts->last(),
+                 ScriptedPrompts::notice(QStringLiteral("事件记录被截断，已读入完整的部分！！！")));
     }
 
     void waitDialogBatches() {
+        // Fewer than 100 rows are one batch: the bar goes from empty to full, never busy.
         Recording none = makeHistory(0, 2);
-        LoadingDialog empty(none);
-        QCOMPARE(empty.progressBar()->maximum(), 0);
-        empty.onTick();
-        QCOMPARE(empty.result(), int(QDialog::Accepted));
         Recording few = makeHistory(99, 2);
-        LoadingDialog small(few);
-        QCOMPARE(small.progressBar()->maximum(), 0);
-        small.onTick();
-        QCOMPARE(small.result(), int(QDialog::Accepted));
-        QCOMPARE(small.loader().rowsDone(), size_t(99));
+        for (const Recording* rows : {&none, &few}) {
+            LoadingDialog small(*rows);
+            QCOMPARE(small.progressBar()->maximum(), 1);
+            QCOMPARE(small.progressBar()->value(), 0);
+            small.onTick();
+            QCOMPARE(small.progressBar()->value(), 1);
+            QCOMPARE(small.result(), int(QDialog::Accepted));
+            QCOMPARE(small.loader().rowsDone(), rows->rowCount());
+        }
         Recording many = makeHistory(1234, 1);
         LoadingDialog large(many);
         QCOMPARE(large.progressBar()->maximum(), 12);

@@ -45,6 +45,7 @@
 #include "widgets/PickCombo.h"
 #include "work/ChannelDialog.h"
 #include "work/EventDialog.h"
+#include "work/RecordWriter.h"
 #include "work/SamplingDialog.h"
 #include "work/WorkChart.h"
 #include "work/WorkFiles.h"
@@ -794,6 +795,18 @@ private slots:
         QCOMPARE(view->timer().interval(), 125);  // re-armed after each tick
 
         const QString recordPath = QString::fromStdString((m_dir / "run").string());
+        {
+            // Another window or process records into the file: the start is refused.
+            RecordWriter other((recordPath + QStringLiteral(".alt")).toStdString());
+            QVERIFY(other.claim());
+            m_prompts->fileAnswers << recordPath;
+            view->action("startRecordingAction")->trigger();
+            QCOMPARE(m_prompts->last(),
+                     ScriptedPrompts::notice(QStringLiteral("记录文件正被另一记录占用：") +
+                                             recordPath + QStringLiteral(".alt！！！")));
+            QVERIFY(!view->engine().recording());
+            QVERIFY(!view->action("startRecordingAction")->isChecked());
+        }
         m_prompts->fileAnswers << recordPath;
         view->action("startRecordingAction")->trigger();
         QVERIFY(view->engine().recording());

@@ -32,6 +32,7 @@ grep -qx 'Icon=tervo' "$usr/share/applications/tervo.desktop" || fail "desktop e
 grep -q '^ExecStart=/bin/sh -c .exec /usr/bin/tervo-cli record /etc/tervo/%i.awt --out "/var/lib/tervo/%i/T' \
   "$usr/lib/systemd/system/tervo-record@.service" || fail "recorder service ExecStart"
 zcat "$usr/share/man/man1/tervo-cli.1.gz" | grep -q 'record' || fail "tervo-cli man page"
+zcat "$usr/share/man/man1/tervo-cli.1.gz" | grep -q 'force' || fail "tervo-cli man page: --force"
 zcat "$usr/share/man/man1/qt570-emu.1.gz" | grep -q 'addresses' || fail "qt570-emu man page"
 
 "$usr/bin/tervo-cli" --help | grep -q '^usage: tervo-cli' || fail "tervo-cli --help"

@@ -229,7 +229,7 @@ public:
                 h = h < 0 ? 0 : h;
                 h = h > kChartLastY ? kChartLastY : h;
                 // The marker compares equal to itself only: the test of its bits, as a number.
-                heights[i] = (v == kNoValue) | (p == kNoValue) ? -1 : h;
+                heights[i] = ((v == kNoValue) | (p == kNoValue)) ? -1 : h;
             }
             int signs = 0;  // the rest of the block holds zeros: no failures there
             for (size_t i = 0; i < kWalkBlock; ++i) {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <streambuf>
 
+#include "history/HistoryRules.h"
 #include "io/FileIo.h"
 #include "text/Gbk.h"
 #include "text/TimeText.h"
@@ -58,13 +59,6 @@ private:
     std::array<char, 1 << 16> m_buffer;
 };
 
-std::string eventName(const WorkDefinition& work, int32_t index) {
-    if (index < 0 || static_cast<size_t>(index) >= work.events.size()) {
-        return "#" + std::to_string(index);
-    }
-    return gbkToUtf8(work.events[static_cast<size_t>(index)].nameGbk());
-}
-
 }  // namespace
 
 bool writeRowsCsv(std::ostream& csv, const Recording& rec, const CsvProgress& progress) {
@@ -98,7 +92,8 @@ void writeEventsCsv(std::ostream& events, const Recording& rec) {
     events << "时间,事件\n";
     for (const EventOccurrence& occurrence : rec.occurrences) {
         events << timeStampText(occurrence.time) << ','
-               << csvField(eventName(rec.definition, occurrence.event)) << '\n';
+               << csvField(gbkToUtf8(occurrenceEventText(rec.definition, occurrence.event)))
+               << '\n';
     }
 }
 

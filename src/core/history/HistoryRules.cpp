@@ -88,17 +88,17 @@ std::string eventHeaderText() {
     return padded(utf8ToGbk("时间"), 30) + padded(utf8ToGbk("事件"), 30);
 }
 
+std::string occurrenceEventText(const WorkDefinition& work, int32_t event) {
+    if (event >= 0 && static_cast<size_t>(event) < work.events.size()) {
+        return work.events[static_cast<size_t>(event)].nameGbk();
+    }
+    return utf8ToGbk("（未知事件 " + std::to_string(event) + "）");
+}
+
 std::string eventRowText(const Recording& recording, size_t occurrence) {
     const EventOccurrence& o = recording.occurrences[occurrence];
-    std::string text = padded(timeStampText(o.time), 30);
-    const auto& events = recording.definition.events;
-    if (o.event >= 0 && static_cast<size_t>(o.event) < events.size()) {
-        const auto& name = events[static_cast<size_t>(o.event)].name;
-        text += paddedText(name.data(), name.size(), 30);
-    } else {
-        text += padded(utf8ToGbk("（未知事件 " + std::to_string(o.event) + "）"), 30);
-    }
-    return text;
+    return padded(timeStampText(o.time), 30) +
+           padded(occurrenceEventText(recording.definition, o.event), 30);
 }
 
 size_t deleteListRows(Recording& recording, const std::vector<int>& selectedListRows) {

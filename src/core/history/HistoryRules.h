@@ -59,8 +59,13 @@ std::string tableValueCell(double value);
 std::string tableHeaderText(const WorkDefinition& work);
 std::string tableRowText(const Recording& recording, size_t row);
 std::string eventHeaderText();
-// An occurrence whose index names no event says "（未知事件 k）" instead.
+// The event an occurrence names, in GBK: the event's name, or "（未知事件 k）" when its index
+// names no event. The list, the CSV export and tervo-cli all say it so.
+std::string occurrenceEventText(const WorkDefinition& work, int32_t event);
 std::string eventRowText(const Recording& recording, size_t occurrence);
+
+// Said once when a file whose occurrence block was cut short is opened.
+inline constexpr const char* kOccurrencesCutShortText = "事件记录被截断，已读入完整的部分！！！";
 
 // ---- editing ----
 

@@ -293,7 +293,7 @@ bool recoverRecordFile(const std::string& path) {
     const std::string journalPath = recordJournalPath(path);
     Fd journal(::open(journalPath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
     if (journal.get() < 0) {
-        return true;  // no journal (or none we may touch): nothing to replay
+        return true;  // no journal (or none we may touch): readers lay it over what they read
     }
     struct stat js {};
     if (fstat(journal.get(), &js) != 0 || !S_ISREG(js.st_mode)) {
@@ -305,33 +305,46 @@ bool recoverRecordFile(const std::string& path) {
     const std::vector<uint8_t> journalBytes = readJournal(journalPath);
     const std::optional<Journal> j = parseJournal(journalBytes);
     const std::string target = resolved(path);
-    Fd file(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
     struct stat fs {};
-    const bool applies = j && !j->entries.empty() && file.get() >= 0 &&
-                         fstat(file.get(), &fs) == 0 && S_ISREG(fs.st_mode) &&
-                         static_cast<uint64_t>(fs.st_dev) == j->device &&
-                         static_cast<uint64_t>(fs.st_ino) == j->inode;
-    if (applies) {
-        // Each entry's bytes go where the writer meant them, in order; then the last counts
-        // and length. Replaying again after a crash in the middle gives the same file.
-        const std::optional<uint64_t> length =
-            replayedLength(static_cast<uint64_t>(fs.st_size), *j);
-        if (!length) {
-            return false;  // the journal stays for the next try; readers replay in memory
+    if (j) {
+        if (::stat(target.c_str(), &fs) != 0) {
+            return false;  // nothing shows whose it is: it stays
         }
-        for (const Entry& e : j->entries) {
-            if (!writeAllAt(file.get(), e.bytes, e.length - e.offset,
-                            static_cast<off_t>(e.offset))) {
+        const bool ours = static_cast<uint64_t>(fs.st_dev) == j->device &&
+                          static_cast<uint64_t>(fs.st_ino) == j->inode;
+        if (ours && !j->entries.empty()) {
+            // Each entry's bytes go where the writer meant them, in order; then the last
+            // counts and length. Replaying again after a crash in the middle gives the same
+            // file. Whatever stops it (a file we may not write, entries that do not fit it)
+            // leaves file and journal as they are: readers lay the journal over the file.
+            Fd file(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+            if (file.get() < 0 || fstat(file.get(), &fs) != 0 ||
+                static_cast<uint64_t>(fs.st_dev) != j->device ||
+                static_cast<uint64_t>(fs.st_ino) != j->inode) {
+                return false;
+            }
+            const std::optional<uint64_t> length =
+                replayedLength(static_cast<uint64_t>(fs.st_size), *j);
+            if (!length) {
+                return false;
+            }
+            for (const Entry& e : j->entries) {
+                if (!writeAllAt(file.get(), e.bytes, e.length - e.offset,
+                                static_cast<off_t>(e.offset))) {
+                    return false;
+                }
+            }
+            uint8_t counts[8];
+            putCounts(counts, j->entries.back());
+            if (!writeAllAt(file.get(), counts, sizeof counts, kCountsOffset) ||
+                ftruncate(file.get(), static_cast<off_t>(*length)) != 0 ||
+                fdatasync(file.get()) != 0) {
                 return false;
             }
         }
-        uint8_t counts[8];
-        putCounts(counts, j->entries.back());
-        if (!writeAllAt(file.get(), counts, sizeof counts, kCountsOffset) ||
-            ftruncate(file.get(), static_cast<off_t>(*length)) != 0 || fdatasync(file.get()) != 0) {
-            return false;
-        }
     }
+    // Replayed, empty, torn before its first entry, or naming a file that has since been
+    // replaced: nothing in it is needed any more.
     ::unlink(journalPath.c_str());
     syncDirectoryOf(journalPath);
     return true;
@@ -440,17 +453,69 @@ RecordWriter::RecordWriter(std::string path)
     : m_path(resolved(path)), m_journalPath(recordJournalPath(path)) {}
 
 RecordWriter::~RecordWriter() {
-    if (m_journal < 0 || m_dead) {
-        if (m_journal >= 0) {
-            ::close(m_journal);  // a writer stopped as if by a crash leaves its journal behind
-        }
+    if (m_journal < 0) {
         return;
     }
-    Fd file(::open(m_path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-    if (file.get() >= 0 && fdatasync(file.get()) == 0) {
-        ::unlink(m_journalPath.c_str());
+    if (m_dead) {
+        ::close(m_journal);  // a writer stopped as if by a crash leaves its journal behind
+        return;
     }
+    if (m_journalOurs) {
+        Fd file(::open(m_path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+        if (file.get() >= 0 && fdatasync(file.get()) == 0) {
+            ::unlink(m_journalPath.c_str());
+        }
+    } else if (m_journalWasEmpty) {
+        ::unlink(m_journalPath.c_str());  // claimed, but nothing was ever written
+    }
+    // A journal of an earlier recording that could not be replayed stays for its readers.
     ::close(m_journal);
+}
+
+bool RecordWriter::claim() {
+    if (m_journal >= 0) {
+        return true;
+    }
+    // A journal a crash left behind is replayed first; what stays is locked with the rest.
+    recoverRecordFile(m_path);
+    // A reader replaying a journal holds its lock for a moment; a recorder holds it for good.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    for (;;) {
+        const int fd =
+            ::open(m_journalPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            return true;  // no journal here: nothing to lock, and the writes will say why
+        }
+        struct stat held {};
+        struct stat named {};
+        if (fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+            ::close(fd);
+            return true;
+        }
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const bool busy = errno == EWOULDBLOCK;
+            ::close(fd);
+            if (!busy) {
+                return true;  // a file system without locks
+            }
+            if (std::chrono::steady_clock::now() >= until) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
+        // The recorder before us removes its journal as it ends: the lock counts only on the
+        // journal the name still gives.
+        if (::stat(m_journalPath.c_str(), &named) != 0 || named.st_dev != held.st_dev ||
+            named.st_ino != held.st_ino) {
+            ::close(fd);
+            continue;
+        }
+        m_journal = fd;
+        m_journalWasEmpty = held.st_size == 0;
+        syncDirectoryOf(m_journalPath);
+        return true;
+    }
 }
 
 bool RecordWriter::stop(int step) {
@@ -485,6 +550,7 @@ bool RecordWriter::resetJournal() {
     // Not synced here: until the next entry is synced with it, the entries it drops replay
     // harmlessly onto a file that already holds them.
     const std::vector<uint8_t> head = journalHead(m_image.device, m_image.inode);
+    m_journalOurs = true;
     if (ftruncate(m_journal, 0) != 0 || !writeAllAt(m_journal, head.data(), head.size(), 0)) {
         return false;
     }

@@ -39,6 +39,12 @@ public:
     RecordWriter(const RecordWriter&) = delete;
     RecordWriter& operator=(const RecordWriter&) = delete;
 
+    // Takes the record file for this recording: its journal, locked for as long as the writer
+    // lives, so a second recorder into the same file (another window or process) is refused
+    // at once. False when another recorder holds it. Where no journal can be made (a folder
+    // that is missing or not ours) there is nothing to lock; the writes then say why.
+    bool claim();
+
     FileStatus write(const WorkDefinition& work, const int32_t* times, const double* values,
                      size_t rows, const EventOccurrence* occurrences, size_t occurrenceCount);
 
@@ -80,6 +86,8 @@ private:
     std::string m_path;
     std::string m_journalPath;
     int m_journal = -1;
+    bool m_journalOurs = false;      // started afresh for a file we wrote
+    bool m_journalWasEmpty = false;  // as claim() found it
     uint64_t m_journalSize = 0;
     uint64_t m_sequence = 0;
     int m_sinceCheckpoint = 0;
@@ -95,8 +103,9 @@ std::string recordJournalPath(const std::string& recordPath);
 
 // Brings a record file whose recorder died to its last complete image by replaying the
 // journal beside it, then removes the journal; nothing happens while a live writer holds the
-// journal. False when a journal could not be applied (the file is read-only, say); readers
-// then apply it in memory.
+// journal. A journal is removed unapplied only when it names another file (one replaced
+// since). False when a journal could not be applied (the file is read-only, say, or gone):
+// both stay as they are, and readers lay the journal over what they read.
 bool recoverRecordFile(const std::string& path);
 
 // A record file as its last complete image, read piece by piece: the bytes on disk with the

@@ -21,6 +21,10 @@ std::string recordWriteRecoveredText(const std::string& path) {
     return "记录文件已重新写入：" + path + "！！！";
 }
 
+std::string recordFileBusyText(const std::string& path) {
+    return "记录文件正被另一记录占用：" + path + "！！！";
+}
+
 std::string curveFileFailedText(const std::string& path) {
     return "曲线文件无法打开：" + path + "！！！";
 }
@@ -200,11 +204,17 @@ CommandOutcome SamplingEngine::startRecording(const std::optional<std::string>& 
             outcome.recording = false;
             return outcome;
         }
+        auto writer = std::make_unique<RecordWriter>(*recordPath);
+        if (!writer->claim()) {
+            outcome.messages.push_back(recordFileBusyText(*recordPath));
+            outcome.recording = false;
+            return outcome;
+        }
         takeCurveStartValue(curveStart);
         m_recording = true;
         m_recordPath = *recordPath;
         m_recordFailed = false;
-        m_recordWriter = std::make_unique<RecordWriter>(m_recordPath);
+        m_recordWriter = std::move(writer);
         m_rows.reset(m_work.channels.size());
         restartCycle(m_clock.tickMs());
         writeRecord(outcome.messages);

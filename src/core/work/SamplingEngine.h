@@ -25,6 +25,8 @@ inline constexpr const char* kStopQuestionText = "确实要停止工作？？？
 inline constexpr const char* kSystemErrorText = "系统错误！！！";
 std::string recordWriteFailedText(const std::string& path);
 std::string recordWriteRecoveredText(const std::string& path);
+// Another window or process is recording into the file: the recording does not start.
+std::string recordFileBusyText(const std::string& path);
 std::string curveFileFailedText(const std::string& path);
 
 // The rows of a run: time stamps and N values per row, in arrays that grow by 1000 rows and

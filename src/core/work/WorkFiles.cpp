@@ -328,21 +328,25 @@ FileStatus parseRecordFrom(const Source& source, Recording& out) {
     const uint32_t n = r.u32();
     const uint32_t e = r.u32();
     const uint32_t s = r.u32();
-    const uint32_t k = r.u32();
+    uint32_t k = r.u32();
     if (!r.ok() || n > kMaxRecordCount || e > kMaxRecordCount || s > kMaxRecordCount ||
         n > static_cast<uint32_t>(kMaxChannels)) {
         return FileStatus::Bad;
     }
     // Every count must be backed by the bytes the file really holds before anything is
     // allocated or read for it, so a damaged count can neither exhaust memory nor leave arrays
-    // half read; this also refuses bytes after the occurrences.
+    // half read; this also refuses bytes after the occurrences. An occurrence block cut short
+    // costs only the occurrences it lost: the rows and the whole occurrences before the cut
+    // are read.
     const uint64_t rowBytes = 4 + 8 * uint64_t{n};
-    const uint64_t expected = kRecordHead + uint64_t{n} * ChannelInfo::kSize +
-                              uint64_t{e} * EventInfo::kSize + uint64_t{s} * rowBytes +
-                              uint64_t{k} * 8;
-    if (expected != source.size()) {
+    const uint64_t rowsEnd = kRecordHead + uint64_t{n} * ChannelInfo::kSize +
+                             uint64_t{e} * EventInfo::kSize + uint64_t{s} * rowBytes;
+    if (source.size() < rowsEnd || source.size() > rowsEnd + uint64_t{k} * 8) {
         return FileStatus::Bad;
     }
+    const uint64_t wholeOccurrences = (source.size() - rowsEnd) / 8;
+    rec.occurrencesCutShort = wholeOccurrences < k;
+    k = static_cast<uint32_t>(wholeOccurrences);
     try {
         uint64_t at = kRecordHead;
         std::vector<uint8_t> chunk;

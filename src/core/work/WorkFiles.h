@@ -38,6 +38,8 @@ struct Recording {
     std::vector<int32_t> times;
     std::vector<double> values;
     std::vector<EventOccurrence> occurrences;
+    // The file counted more occurrences than it holds: those before the cut were read.
+    bool occurrencesCutShort = false;
 
     size_t rowCount() const { return times.size(); }
     size_t channelCount() const { return definition.channels.size(); }
@@ -57,8 +59,9 @@ FileStatus writeRecordFile(const std::string& path, const WorkDefinition& work,
 FileStatus writeRecording(const std::string& path, const Recording& recording);
 
 // Reads a record file. Any header is accepted. Bad: N above 20; N, E or S above 0x10000000;
-// counts whose arrays cannot be held; any block shorter than its count says; bytes after the
-// occurrences. `out` is untouched on failure.
+// counts whose arrays cannot be held; channels, events or rows shorter than their counts say;
+// bytes after the occurrences. An occurrence block shorter than its count is read up to its
+// last whole occurrence, with occurrencesCutShort set. `out` is untouched on failure.
 FileStatus readRecording(const std::string& path, Recording& out);
 FileStatus parseRecording(const std::vector<uint8_t>& bytes, Recording& out);
 

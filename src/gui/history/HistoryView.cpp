@@ -96,6 +96,9 @@ HistoryView* HistoryView::create(const ViewContext& context) {
         }
         range = roundedRange(wait.loader().range());
     }
+    if (history.occurrencesCutShort) {
+        messageBox(nullptr, QString::fromUtf8(kOccurrencesCutShortText));
+    }
     return new HistoryView(context, std::move(history), range, context.filePath);
 }
 

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "widgets/Fonts.h"
 
 namespace tervo::gui {
@@ -25,7 +27,9 @@ LoadingDialog::LoadingDialog(const Recording& history, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("progressBar"));
-    m_progress->setRange(0, m_loader.progressMaximum());
+    // A history of fewer than 100 rows is one batch: an empty bar, then a full one, never
+    // the busy look a range of 0 .. 0 gives.
+    m_progress->setRange(0, std::max(1, m_loader.progressMaximum()));
     m_progress->setValue(0);
     m_progress->setTextVisible(false);
     m_progress->setMinimumWidth(240);

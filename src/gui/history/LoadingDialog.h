@@ -12,7 +12,7 @@ namespace tervo::gui {
 
 // "等待": widens the data range of a freshly read history in batches of 100 rows while the
 // operator may cancel. Timer 1 runs at 10 ms; a tick takes as many batches as fit in about
-// 15 ms and advances the progress bar (range 0 .. S / 100) by one per batch.
+// 15 ms and advances the progress bar (range 0 .. S / 100, at least 0 .. 1) by one per batch.
 class LoadingDialog : public QDialog {
     Q_OBJECT
 public:
