@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/LinkThreads.h"
+#include "support/AcceptingDevice.h"
 #include "support/GuiTest.h"
 #include "support/LinkFakes.h"
 #include "widgets/LinkOpener.h"
@@ -40,7 +41,7 @@ public:
     }
 
 private:
-    class Device : public SerialDevice {
+    class Device : public testing::AcceptingDevice {
     public:
         Device(EchoOpener& owner, std::string port) : m_owner(owner), m_port(std::move(port)) {}
         ~Device() override {
@@ -48,16 +49,6 @@ private:
             --m_owner.m_openOnPort[m_port];
             --m_owner.m_open;
         }
-        bool getTimeouts(SerialTimeouts& out) override {
-            out = {};
-            return true;
-        }
-        bool setTimeouts(const SerialTimeouts&) override { return true; }
-        bool getLineSettings(LineSettings& out) override {
-            out = {};
-            return true;
-        }
-        bool setLineSettings(const LineSettings&) override { return true; }
         size_t write(const uint8_t* data, size_t length) override {
             m_frame.assign(data, data + length);
             return length;

@@ -24,6 +24,7 @@
 #include "link/PortMap.h"
 #include "sim/PanelPictures.h"
 #include "sim/PanelView.h"
+#include "support/AcceptingDevice.h"
 #include "support/GuiTest.h"
 #include "support/LinkFakes.h"
 #include "support/PtyResponder.h"
@@ -80,19 +81,9 @@ public:
     }
 
 private:
-    class Device : public SerialDevice {
+    class Device : public testing::AcceptingDevice {
     public:
         explicit Device(SilentLine& line) : m_line(line) {}
-        bool getTimeouts(SerialTimeouts& out) override {
-            out = {};
-            return true;
-        }
-        bool setTimeouts(const SerialTimeouts&) override { return true; }
-        bool getLineSettings(LineSettings& out) override {
-            out = {};
-            return true;
-        }
-        bool setLineSettings(const LineSettings&) override { return true; }
         size_t write(const uint8_t* data, size_t length) override {
             std::lock_guard<std::mutex> lock(m_line.m_mutex);
             m_line.m_frames.push_back({Clock::now(), {data, data + length}});

@@ -8,6 +8,7 @@
 #include "Clock.h"
 #include "emu/ControllerBus.h"
 #include "link/SerialDevice.h"
+#include "support/AcceptingDevice.h"
 
 namespace tervo::testing {
 
@@ -33,20 +34,10 @@ public:
     }
 
 private:
-    class Device : public SerialDevice {
+    class Device : public AcceptingDevice {
     public:
         Device(InstantBus& owner, std::string port, emu::ControllerBus& bus)
             : m_owner(owner), m_port(std::move(port)), m_bus(bus) {}
-        bool getTimeouts(SerialTimeouts& out) override {
-            out = {};
-            return true;
-        }
-        bool setTimeouts(const SerialTimeouts&) override { return true; }
-        bool getLineSettings(LineSettings& out) override {
-            out = {};
-            return true;
-        }
-        bool setLineSettings(const LineSettings&) override { return true; }
         size_t write(const uint8_t* data, size_t length) override {
             std::vector<uint8_t> frame(data, data + length);
             m_owner.written[m_port].push_back(frame);

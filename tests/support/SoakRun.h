@@ -116,12 +116,8 @@ private:
         std::unique_ptr<SerialDevice> open(const std::string& portName) override {
             return portName == "COM1" ? std::make_unique<Device>(*bus) : nullptr;
         }
-        struct Device : SerialDevice {
+        struct Device : AcceptingDevice {
             explicit Device(emu::ControllerBus& b) : bus(b) {}
-            bool getTimeouts(SerialTimeouts& out) override { return (out = {}, true); }
-            bool setTimeouts(const SerialTimeouts&) override { return true; }
-            bool getLineSettings(LineSettings& out) override { return (out = {}, true); }
-            bool setLineSettings(const LineSettings&) override { return true; }
             size_t write(const uint8_t* data, size_t length) override {
                 const auto answer = bus.answer(std::vector<uint8_t>(data, data + length));
                 reply = answer ? answer->bytes : std::vector<uint8_t>{};
