@@ -36,7 +36,7 @@ std::string describeWrite(const std::vector<uint8_t>& frame) {
            std::string(frame.begin() + 6, frame.begin() + 13);
 }
 
-// Every write on COM1 since the last call, described.
+// Every write on COM1 since the last call, as text.
 std::vector<std::string> takeWrites(InstantBus& bus) {
     std::vector<std::string> out;
     for (const auto& frame : bus.written["COM1"]) {

@@ -8,13 +8,13 @@ using namespace tervo;
 TEST(ParameterTable, FortyNineEntriesInTableOrder) {
     EXPECT_EQ(parameterMnemonic(0), "PV");
     EXPECT_EQ(parameterMnemonic(48), "t8");
-    EXPECT_EQ(parameterDescriptionUtf8(0), "PV 测量值（只读）");
-    EXPECT_EQ(parameterDescriptionUtf8(48), "t8 平台8的运行时间");
-    EXPECT_EQ(parameterDescriptionUtf8(1), "OP 输出功率（只读）");
-    EXPECT_EQ(parameterDescriptionUtf8(2), "SP 运行目标值（只读）");
+    EXPECT_EQ(parameterLabelUtf8(0), "PV 测量值（只读）");
+    EXPECT_EQ(parameterLabelUtf8(48), "t8 平台8的运行时间");
+    EXPECT_EQ(parameterLabelUtf8(1), "OP 输出功率（只读）");
+    EXPECT_EQ(parameterLabelUtf8(2), "SP 运行目标值（只读）");
     int readOnly = 0;
     for (int i = 0; i < kParameterCount; ++i) {
-        const std::string_view d = parameterDescriptionUtf8(i);
+        const std::string_view d = parameterLabelUtf8(i);
         EXPECT_EQ(d[2], ' ') << i;
         if (d.ends_with("（只读）")) {
             ++readOnly;
@@ -29,11 +29,11 @@ TEST(ParameterTable, FortyNineEntriesInTableOrder) {
 
 TEST(ParameterTable, EachArrayKeepsItsOwnCase) {
     EXPECT_EQ(parameterMnemonic(10), "HB");
-    EXPECT_EQ(parameterDescriptionUtf8(10), "Hb PID上分离带");
+    EXPECT_EQ(parameterLabelUtf8(10), "Hb PID上分离带");
     EXPECT_EQ(parameterMnemonic(20), "Hb");
-    EXPECT_EQ(parameterDescriptionUtf8(20), "Hb 自动暂停带");
+    EXPECT_EQ(parameterLabelUtf8(20), "Hb 自动暂停带");
     EXPECT_EQ(parameterMnemonic(21), "Lc");
-    EXPECT_EQ(parameterDescriptionUtf8(21), "LC 曲线程序循环次数");
+    EXPECT_EQ(parameterLabelUtf8(21), "LC 曲线程序循环次数");
     EXPECT_EQ(parameterIndexOfMnemonic("HB"), 10);
     EXPECT_EQ(parameterIndexOfMnemonic("Hb"), 20);
     EXPECT_EQ(parameterIndexOfMnemonic("LC"), -1);
@@ -41,12 +41,12 @@ TEST(ParameterTable, EachArrayKeepsItsOwnCase) {
     EXPECT_EQ(parameterIndexOfMnemonic("OS"), kOS);
 }
 
-TEST(ParameterTable, DescriptionsAsGbkBytes) {
-    const std::string& pv = parameterDescriptionGbk(0);
+TEST(ParameterTable, LabelsAsGbkBytes) {
+    const std::string& pv = parameterLabelGbk(0);
     // "PV " then 测 (B2 E2) 量 (C1 BF) 值 (D6 B5) and the full-width brackets.
     EXPECT_EQ(pv.substr(0, 9), std::string("PV \xB2\xE2\xC1\xBF\xD6\xB5"));
     for (int i = 0; i < kParameterCount; ++i) {
-        EXPECT_EQ(gbkToUtf8(parameterDescriptionGbk(i)), parameterDescriptionUtf8(i)) << i;
+        EXPECT_EQ(gbkToUtf8(parameterLabelGbk(i)), parameterLabelUtf8(i)) << i;
     }
 }
 

@@ -55,11 +55,11 @@ std::string cells(const ReceiveScreen& screen, int line, int from, int count) {
 
 }  // namespace
 
-TEST(ParameterRules, RowTextsPadTheDescriptionTo25GbkBytes) {
+TEST(ParameterRules, RowTextsPadTheLabelTo25GbkBytes) {
     EXPECT_EQ(ParameterRules::rowText(kSL, 123.4), "SL 基本设定值            123.40");
     EXPECT_EQ(ParameterRules::rowText(48, -7.5), "t8 平台8的运行时间       -7.50");
     EXPECT_EQ(ParameterRules::rowText(0), "PV 测量值（只读）        ");
-    // "LC 曲线程序循环次数" is 19 bytes in GBK; a description of 25 bytes or more is not cut.
+    // "LC 曲线程序循环次数" is 19 bytes in GBK; a label of 25 bytes or more is not cut.
     EXPECT_EQ(ParameterRules::rowText(21, 1), "LC 曲线程序循环次数      1.00");
 }
 
@@ -231,10 +231,10 @@ TEST(ParameterRules, WriteSendsTheTypedMnemonicAndTheFirstFiveValueCharacters) {
     }
 }
 
-TEST(ParameterRules, ADescriptionFromTheListWritesItsOwnRow) {
+TEST(ParameterRules, ALabelFromTheListWritesItsOwnRow) {
     ParameterRules rules({0, 5, 0});
     // Rows 10 and 21 begin with letters that are not their mnemonics ("Hb" for "HB", "LC"
-    // for "Lc"): the description unchanged sends the row's own mnemonic.
+    // for "Lc"): the label unchanged sends the row's own mnemonic.
     for (int row : {10, 21, 3, 48}) {
         const RowPick pick = rules.selectRow(row);
         WritePlan plan = rules.beginWrite(pick.mnemonicText, "7", {0, 5, 0});
@@ -250,9 +250,9 @@ TEST(ParameterRules, ADescriptionFromTheListWritesItsOwnRow) {
     WritePlan typed = rules.beginWrite("Hb PID上分离带 ", "7", {0, 5, 0});
     EXPECT_EQ(frameOf(*typed.write), writeFrame("00", "Hb", "7    "));
     rules.finishWrite(writeResult(kACK));
-    // Another row's description is text like any other.
+    // Another row's label is text like any other.
     rules.selectRow(3);
-    typed = rules.beginWrite(std::string(parameterDescriptionUtf8(21)), "7", {0, 5, 0});
+    typed = rules.beginWrite(std::string(parameterLabelUtf8(21)), "7", {0, 5, 0});
     EXPECT_EQ(frameOf(*typed.write), writeFrame("00", "LC", "7    "));
     rules.finishWrite(writeResult(kNAK));
     // A refused write leaves the next row alone.

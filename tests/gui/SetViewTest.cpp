@@ -37,11 +37,11 @@ QStringList rowTexts(const ParameterView& view) {
     return texts;
 }
 
-QStringList descriptions() {
+QStringList labels() {
     QStringList texts;
     for (int row = 0; row < kParameterCount; ++row) {
-        texts << QString::fromUtf8(parameterDescriptionUtf8(row).data(),
-                                   qsizetype(parameterDescriptionUtf8(row).size()));
+        texts << QString::fromUtf8(parameterLabelUtf8(row).data(),
+                                   qsizetype(parameterLabelUtf8(row).size()));
     }
     return texts;
 }
@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(view->baudCombo()->geometry().topLeft(), QPoint(240, 2));
         QCOMPARE(view->addressCombo()->geometry().topLeft(), QPoint(435, 2));
         QCOMPARE(view->list()->size(), QSize(400, 300));
-        QCOMPARE(rowTexts(*view), descriptions());
+        QCOMPARE(rowTexts(*view), labels());
         QVERIFY(view->autoReadAction()->isChecked());
         QVERIFY(view->timer().isActive());
         QCOMPARE(view->timer().interval(), 500);
@@ -168,13 +168,13 @@ private slots:
         QVERIFY(view->timer().isActive());
         QCOMPARE(view->timer().interval(), 500);
         QVERIFY(rowTexts(*view)[0].startsWith(QStringLiteral("PV 测量值（只读）        ")));
-        QCOMPARE(view->list()->item(1)->text(), descriptions()[1]);
+        QCOMPARE(view->list()->item(1)->text(), labels()[1]);
         for (int row = 1; row < kParameterCount; ++row) {
             QVERIFY(tick(view));
         }
         QCOMPARE(view->nextRow(), 0);
         QCOMPARE(m_bus->framesHeard(0), heard + 49);
-        // The description padded to 25 bytes (GBK), then "%0.2f".
+        // The label padded to 25 bytes (GBK), then "%0.2f".
         QCOMPARE(view->list()->item(kSL)->text(),
                  QStringLiteral("SL 基本设定值            123.40"));
         QCOMPARE(view->list()->item(48)->text(), QStringLiteral("t8 平台8的运行时间       -7.50"));
@@ -230,8 +230,8 @@ private slots:
         QCOMPARE(child->windowTitle(), QStringLiteral("仪表参数修改"));
         QVERIFY(view->autoRead());
         QVERIFY(view->autoReadAction()->isChecked());
-        QCOMPARE(view->list()->item(3)->text(), descriptions()[3]);
-        QVERIFY(view->list()->item(0)->text() != descriptions()[0]);
+        QCOMPARE(view->list()->item(3)->text(), labels()[3]);
+        QVERIFY(view->list()->item(0)->text() != labels()[0]);
         QCOMPARE(view->nextRow(), 1);
         view->addressCombo()->setText(QStringLiteral("01"));
         QVERIFY(tick(view));

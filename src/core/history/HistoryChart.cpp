@@ -161,8 +161,7 @@ size_t periodCurveSteps(const PeriodWalk& walk) {
 std::string parameterText(int32_t code) {
     const uint32_t value = static_cast<uint32_t>(code);
     if (value < 256) {
-        return isTableIndex(value) ? parameterDescriptionGbk(static_cast<int>(value))
-                                   : std::string();
+        return isTableIndex(value) ? parameterLabelGbk(static_cast<int>(value)) : std::string();
     }
     std::string text;
     text += static_cast<char>(value & 0xFF);

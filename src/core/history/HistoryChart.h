@@ -430,7 +430,7 @@ void walkPeriodCurve(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
     }
 }
 
-// The channel information texts (GBK): the sampled parameter (the table's description below
+// The channel information texts (GBK): the sampled parameter (the table's label below
 // 256, else the two characters packed in the code, low byte first), "COMM1".."COMM6" by port
 // modulo 6, the baud text by index modulo 7, and the address as two digits.
 std::string parameterText(int32_t code);

@@ -9,7 +9,7 @@
 
 namespace tervo {
 
-// One protocol operation, described as a value so that whoever owns the port (a window's
+// One protocol operation, held as a value so that whoever owns the port (a window's
 // link thread, the command line, a test) can carry it out and hand the result back.
 struct LinkRequest {
     enum class Kind { Read, Write, Poll, Raw };

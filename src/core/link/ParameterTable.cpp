@@ -13,7 +13,7 @@ constexpr std::string_view kMnemonics =
     "r1l1t1r2l2t2r3l3t3r4l4t4r5l5t5r6l6t6r7l7t7r8l8t8";
 static_assert(kMnemonics.size() == 2 * kParameterCount);
 
-constexpr std::array<std::string_view, kParameterCount> kDescriptions = {
+constexpr std::array<std::string_view, kParameterCount> kLabels = {
     "PV 测量值（只读）",   "OP 输出功率（只读）", "SP 运行目标值（只读）",
     "SL 基本设定值",       "HA 上限报警值",       "LA 下限报警值",
     "DA 偏差报警值",       "XP 加热比例带",       "TI 积分时间",
@@ -33,11 +33,11 @@ constexpr std::array<std::string_view, kParameterCount> kDescriptions = {
     "t8 平台8的运行时间",
 };
 
-const std::array<std::string, kParameterCount>& gbkDescriptions() {
+const std::array<std::string, kParameterCount>& gbkLabels() {
     static const std::array<std::string, kParameterCount> table = [] {
         std::array<std::string, kParameterCount> t;
         for (int i = 0; i < kParameterCount; ++i) {
-            t[i] = utf8ToGbk(kDescriptions[i]);
+            t[i] = utf8ToGbk(kLabels[i]);
         }
         return t;
     }();
@@ -50,12 +50,12 @@ std::string_view parameterMnemonic(int index) {
     return kMnemonics.substr(2 * index, 2);
 }
 
-std::string_view parameterDescriptionUtf8(int index) {
-    return kDescriptions[index];
+std::string_view parameterLabelUtf8(int index) {
+    return kLabels[index];
 }
 
-const std::string& parameterDescriptionGbk(int index) {
-    return gbkDescriptions()[index];
+const std::string& parameterLabelGbk(int index) {
+    return gbkLabels()[index];
 }
 
 bool isTableIndex(uint32_t code) {
@@ -89,7 +89,7 @@ std::string parameterCodeDisplayUtf8(uint32_t code) {
         return {static_cast<char>(code & 0xFF), static_cast<char>((code >> 8) & 0xFF)};
     }
     if (isTableIndex(code)) {
-        return std::string(parameterDescriptionUtf8(static_cast<int>(code)));
+        return std::string(parameterLabelUtf8(static_cast<int>(code)));
     }
     return "?" + std::to_string(code);
 }

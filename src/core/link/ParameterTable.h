@@ -7,7 +7,7 @@
 namespace tervo {
 
 // The 49 controller parameters known by index. A parameter code from 0 to 48 is an index into
-// this table; every list of parameters shows the descriptions in table order, so a list
+// this table; every list of parameters shows the labels in table order, so a list
 // position is the table index.
 constexpr int kParameterCount = 49;
 
@@ -18,11 +18,11 @@ constexpr uint32_t kFirstLiteralCode = 257;
 // letter case: index 10 is "HB", 20 is "Hb", 21 is "Lc".
 std::string_view parameterMnemonic(int index);
 
-// The display description of index 0..48 ("PV 测量值（只读）"), as UTF-8 for the screen and as
+// The display label of index 0..48 ("PV 测量值（只读）"), as UTF-8 for the screen and as
 // GBK bytes for records, files and the wire-side world. Its leading label keeps the
-// description array's own case ("Hb PID上分离带" for "HB", "LC ..." for "Lc").
-std::string_view parameterDescriptionUtf8(int index);
-const std::string& parameterDescriptionGbk(int index);
+// label array's own case ("Hb PID上分离带" for "HB", "LC ..." for "Lc").
+std::string_view parameterLabelUtf8(int index);
+const std::string& parameterLabelGbk(int index);
 
 bool isTableIndex(uint32_t code);
 bool isLiteralCode(uint32_t code);
@@ -35,7 +35,7 @@ uint32_t literalCode(char first, char second);
 std::string mnemonicOfCode(uint32_t code);
 
 // How a parameter code is shown: above 255 its two literal characters (low byte first),
-// otherwise the description of that index. Codes 49..255 name no table entry and are shown as
+// otherwise the label of that index. Codes 49..255 name no table entry and are shown as
 // "?" followed by the number, never read past the table.
 std::string parameterCodeDisplayUtf8(uint32_t code);
 

@@ -8,8 +8,8 @@ namespace tervo {
 
 namespace {
 
-std::string description(int row) {
-    return std::string(parameterDescriptionUtf8(row));
+std::string label(int row) {
+    return std::string(parameterLabelUtf8(row));
 }
 
 // Port, baud rate and address the link can carry; anything else fails without an exchange,
@@ -28,10 +28,10 @@ bool printable(char c) {
 ParameterRules::ParameterRules(const LinkSelection& initial) : m_last(initial) {}
 
 std::string ParameterRules::rowText(int row) {
-    std::string text = description(row);
-    const size_t bytes = parameterDescriptionGbk(row).size();
-    if (bytes < kDescriptionBytes) {
-        text.append(kDescriptionBytes - bytes, ' ');
+    std::string text = label(row);
+    const size_t bytes = parameterLabelGbk(row).size();
+    if (bytes < kLabelBytes) {
+        text.append(kLabelBytes - bytes, ' ');
     }
     return text;
 }
@@ -105,7 +105,7 @@ RowPick ParameterRules::selectRow(int row) {
     }
     m_selectedRow = row;
     m_nextRow = row;
-    return {valueText(m_values[static_cast<size_t>(row)]), description(row)};
+    return {valueText(m_values[static_cast<size_t>(row)]), label(row)};
 }
 
 WritePlan ParameterRules::beginWrite(const std::string& mnemonicUtf8, const std::string& valueUtf8,
@@ -116,10 +116,10 @@ WritePlan ParameterRules::beginWrite(const std::string& mnemonicUtf8, const std:
         !printable(mnemonicUtf8[1])) {
         return {};
     }
-    // A description copied from the list goes out as its row's own mnemonic: the leading
+    // A label copied from the list goes out as its row's own mnemonic: the leading
     // letters of "Hb PID上分离带" and "LC 曲线程序循环次数" are not what the controller calls
     // those parameters ("HB", "Lc"). Two characters typed by the operator go out as typed.
-    const uint32_t code = m_selectedRow >= 0 && mnemonicUtf8 == description(m_selectedRow)
+    const uint32_t code = m_selectedRow >= 0 && mnemonicUtf8 == label(m_selectedRow)
                               ? static_cast<uint32_t>(m_selectedRow)
                               : literalCode(mnemonicUtf8[0], mnemonicUtf8[1]);
     if (!reachable(selection)) {

@@ -29,7 +29,7 @@ struct LinkSelection {
 
 // The first half of a tick of timer 1.
 struct ParameterTickPlan {
-    // The selection changed: every row back to its description and 0, the window caption back
+    // The selection changed: every row back to its label and 0, the window caption back
     // to its title, the auto-read button pressed.
     bool resetList = false;
     // The read to carry out; without one the tick has failed already. Either way the window
@@ -49,7 +49,7 @@ struct AutoReadOutcome {
     TimerAction timer = TimerAction::Keep;
 };
 
-// A list row selected: the fields take its value and its whole description.
+// A list row selected: the fields take its value and its whole label.
 struct RowPick {
     std::string valueText;
     std::string mnemonicText;  // UTF-8
@@ -70,13 +70,13 @@ struct WritePlan {
 class ParameterRules {
 public:
     static constexpr int kIntervalMs = 500;
-    static constexpr size_t kDescriptionBytes = 25;
+    static constexpr size_t kLabelBytes = 25;
     static constexpr size_t kValueBytes = 10;
 
     explicit ParameterRules(const LinkSelection& initial);
 
-    // A row's text: the description padded with blanks to 25 GBK bytes, then the value with
-    // "%0.2f"; before the row has been read the description alone. UTF-8.
+    // A row's text: the label padded with blanks to 25 GBK bytes, then the value with
+    // "%0.2f"; before the row has been read the label alone. UTF-8.
     static std::string rowText(int row);
     static std::string rowText(int row, double value);
 

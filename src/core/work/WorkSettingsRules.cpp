@@ -94,7 +94,7 @@ std::vector<std::string> channelDetailLines(const ChannelInfo& c) {
     lines.push_back(address);
     std::string parameter;
     if (c.parameterCode >= 0 && c.parameterCode < kParameterCount) {
-        parameter = std::string(parameterDescriptionUtf8(c.parameterCode));
+        parameter = std::string(parameterLabelUtf8(c.parameterCode));
     } else if (c.parameterCode > 255) {
         parameter += static_cast<char>(c.parameterCode & 0xFF);
         parameter += static_cast<char>((c.parameterCode >> 8) & 0xFF);

@@ -20,9 +20,9 @@ namespace tervo::gui {
 
 namespace {
 
-QString description(int row) {
-    return QString::fromUtf8(parameterDescriptionUtf8(row).data(),
-                             static_cast<qsizetype>(parameterDescriptionUtf8(row).size()));
+QString label(int row) {
+    return QString::fromUtf8(parameterLabelUtf8(row).data(),
+                             static_cast<qsizetype>(parameterLabelUtf8(row).size()));
 }
 
 }  // namespace
@@ -136,7 +136,7 @@ void ParameterView::fillList() {
     const QSignalBlocker blocker(m_list);
     m_list->clear();
     for (int row = 0; row < kParameterCount; ++row) {
-        m_list->addItem(description(row));
+        m_list->addItem(label(row));
     }
 }
 

@@ -29,7 +29,7 @@ public:
 
     explicit ParameterView(const ViewContext& context, QWidget* parent = nullptr);
 
-    // The text of a row: the description padded to 25 bytes, then the value with "%0.2f".
+    // The text of a row: the label padded to 25 bytes, then the value with "%0.2f".
     static QString rowText(int row, double value);
     static QString rowText(int row);
 

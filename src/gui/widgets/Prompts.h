@@ -18,7 +18,7 @@ enum class PromptButtons { Ok, OkCancel, YesNo, YesNoCancel };
 
 enum class PromptAnswer { Ok, Cancel, Yes, No };
 
-// A file dialog as the views describe it: Qt's filter form ("采集文件(*.awt);;所有文件(*.*)"),
+// A file dialog as a view asks for it: Qt's filter form ("采集文件(*.awt);;所有文件(*.*)"),
 // a default extension without the dot, the initial file name, whether the chosen file must
 // exist and, for a save dialog, whether choosing an existing file asks before overwriting it.
 struct FileDialogRequest {

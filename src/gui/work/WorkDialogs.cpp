@@ -134,7 +134,7 @@ ChannelDialog::ChannelDialog(WorkDefinition& work, QWidget* parent)
 
     QStringList parameters;
     for (int i = 0; i < kParameterCount; ++i) {
-        parameters << fromUtf8(std::string(parameterDescriptionUtf8(i)));
+        parameters << fromUtf8(std::string(parameterLabelUtf8(i)));
     }
     QStringList bauds;
     for (int i = 0; i < kBaudCount; ++i) {
