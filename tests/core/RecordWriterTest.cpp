@@ -61,6 +61,15 @@ struct Growing {
         return writer.write(work, times.data(), values.data(), times.size(), occurrences.data(),
                             occurrences.size());
     }
+    // Records the cycles so far into `path`, then one more whose writer dies with that cycle in
+    // its journal only, as a crash leaves it.
+    void crashWithLastCycleInJournal(const std::string& path) {
+        RecordWriter writer(path);
+        ASSERT_EQ(writeWith(writer), FileStatus::Ok);
+        cycle();
+        writer.stopAfterStep(2);
+        EXPECT_EQ(writeWith(writer), FileStatus::CannotWrite);
+    }
 };
 
 }  // namespace
@@ -198,13 +207,7 @@ TEST(RecordWriter, AJournalLeftBehindIsRecoveredAtTheNextWriteAndIgnoredWhenFore
     const std::string path = dir / "r.alt";
     Growing rec;
     rec.cycle();
-    {
-        RecordWriter writer(path);
-        ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
-        rec.cycle();
-        writer.stopAfterStep(2);
-        rec.writeWith(writer);
-    }
+    rec.crashWithLastCycleInJournal(path);
     ASSERT_TRUE(std::filesystem::exists(recordJournalPath(path)));
     // The next recording into the same file starts from a clean slate.
     Growing next;
@@ -293,13 +296,7 @@ TEST(RecordWriter, AJournalsForeignTailIsNotTakenIntoMemory) {
         for (int i = 0; i < 20; ++i) {
             rec.cycle();
         }
-        {
-            RecordWriter writer(path);
-            ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
-            rec.cycle();
-            writer.stopAfterStep(2);  // dies with the update in its journal only
-            EXPECT_EQ(rec.writeWith(writer), FileStatus::CannotWrite);
-        }
+        rec.crashWithLastCycleInJournal(path);
         const std::string journal = recordJournalPath(path);
         const auto whole = std::filesystem::file_size(journal);
         if (claimsAnEntry) {
@@ -379,13 +376,7 @@ TEST(RecordWriter, AJournalTheReaderCannotApplyStaysAndIsLaidOver) {
     const std::string path = dir / "r.alt";
     Growing rec;
     rec.cycle();
-    {
-        RecordWriter writer(path);
-        ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
-        rec.cycle();
-        writer.stopAfterStep(2);  // the last cycle is in the journal only
-        EXPECT_EQ(rec.writeWith(writer), FileStatus::CannotWrite);
-    }
+    rec.crashWithLastCycleInJournal(path);
     const std::string journal = recordJournalPath(path);
     ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
     ASSERT_EQ(chmod(journal.c_str(), 0666), 0);

@@ -216,6 +216,13 @@ private:
     TervoApp* m_app = nullptr;
     MainWindow* m_frame = nullptr;
 
+    // "跟踪曲线设置" with "建立新曲线" chosen: a curve window on an empty curve.
+    CurveView* openNewCurve() {
+        m_prompts->dialogHandlers = {chooseOpen(1)};
+        m_frame->actions().curves->trigger();
+        return qobject_cast<CurveView*>(m_frame->activeChild()->view());
+    }
+
 private slots:
     void init() {
         tervo::testing::clearPortEnvironment();
@@ -309,9 +316,7 @@ private slots:
     }
 
     void editingDownloadAndPcRun() {
-        m_prompts->dialogHandlers = {chooseOpen(1)};
-        m_frame->actions().curves->trigger();
-        auto* view = qobject_cast<CurveView*>(m_frame->activeChild()->view());
+        CurveView* view = openNewCurve();
         QVERIFY(view != nullptr);
         QCOMPARE(view->rules().curve().count(), 0);
 
@@ -436,9 +441,7 @@ private slots:
     }
 
     void instrumentControl() {
-        m_prompts->dialogHandlers = {chooseOpen(1)};
-        m_frame->actions().curves->trigger();
-        auto* view = qobject_cast<CurveView*>(m_frame->activeChild()->view());
+        CurveView* view = openNewCurve();
         view->action(QStringLiteral("pcControlAction"))->trigger();
         QCOMPARE(m_prompts->last(),
                  ScriptedPrompts::notice(QStringLiteral("进入下位机控制模式！")));
@@ -461,9 +464,7 @@ private slots:
 
     // A controller that takes its time holds neither the window nor its timer.
     void aSlowControllerDoesNotHoldTheWindow() {
-        m_prompts->dialogHandlers = {chooseOpen(1)};
-        m_frame->actions().curves->trigger();
-        auto* view = qobject_cast<CurveView*>(m_frame->activeChild()->view());
+        CurveView* view = openNewCurve();
         view->addSegment();
         tervo::testing::LockedOpener slow;
         for (int i = 0; i < 3; ++i) {
@@ -556,9 +557,7 @@ private slots:
         QVERIFY2(demo.start(&error), qPrintable(error));
         emu::PtyBus& bus = *demo.bus(0);
 
-        m_prompts->dialogHandlers = {chooseOpen(1)};
-        m_frame->actions().curves->trigger();
-        auto* view = qobject_cast<CurveView*>(m_frame->activeChild()->view());
+        CurveView* view = openNewCurve();
         const double segments[3][3] = {{30, 50, 2}, {10, 40, 3}, {15, 70, 1}};
         for (const auto& s : segments) {
             view->addSegment();
@@ -626,9 +625,7 @@ private slots:
         QVERIFY2(demo.start(&error), qPrintable(error));
         emu::PtyBus& bus = *demo.bus(0);
 
-        m_prompts->dialogHandlers = {chooseOpen(1)};
-        m_frame->actions().curves->trigger();
-        auto* view = qobject_cast<CurveView*>(m_frame->activeChild()->view());
+        CurveView* view = openNewCurve();
         view->addSegment();
         view->selectNext();
         view->rateEdit()->setText(QStringLiteral("60"));  // a degree a second
