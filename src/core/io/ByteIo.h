@@ -9,7 +9,7 @@
 namespace tervo {
 
 // Little-endian reading and writing of fixed layouts, one field at a time. The byte order is
-// stated by the type: every multi-byte value in Tervo's files is little-endian.
+// fixed by the type: every multi-byte value in Tervo's files is little-endian.
 class ByteWriter {
 public:
     explicit ByteWriter(std::vector<uint8_t>& out) : m_out(out) {}
