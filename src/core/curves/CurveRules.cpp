@@ -3,11 +3,11 @@
 #include <charconv>
 #include <climits>
 
+#include "NoValue.h"
 #include "link/ParameterTable.h"
 #include "text/Gbk.h"
 #include "text/ValueText.h"
 #include "tools/ParameterRules.h"
-#include "work/WorkDefinition.h"
 
 namespace tervo {
 

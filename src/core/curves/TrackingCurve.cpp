@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "NoValue.h"
 #include "io/ByteIo.h"
 #include "io/FileIo.h"
 #include "text/Gbk.h"
-#include "work/WorkDefinition.h"
 
 namespace tervo {
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "NoValue.h"
 #include "link/SerialLink.h"
 
 namespace tervo {
@@ -14,14 +15,6 @@ namespace tervo {
 constexpr int kMaxChannels = 20;
 constexpr int kMaxEvents = 20;
 constexpr size_t kNameBytes = 10;  // five Chinese characters of GBK
-
-// A failed reading or write. Compared by bit pattern, never by value.
-constexpr double kNoValue = -9999999.0;
-constexpr uint64_t kNoValueBits = 0xC16312CFE0000000ull;
-static_assert(std::bit_cast<uint64_t>(kNoValue) == kNoValueBits);
-inline bool isNoValue(double v) {
-    return std::bit_cast<uint64_t>(v) == kNoValueBits;
-}
 
 // One sampled channel: 96 bytes on file. Text fields are GBK; reserved bytes are kept exactly
 // as read.
