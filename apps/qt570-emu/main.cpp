@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "VersionNote.h"
 #include "emu/EmuOptions.h"
 #include "emu/PtyBus.h"
 
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (arguments.size() == 1 && arguments[0] == "--version") {
-        std::puts("qt570-emu " TERVO_VERSION);
+        std::fputs("qt570-emu " TERVO_VERSION "\n" TERVO_LICENCE_NOTE, stdout);
         return 0;
     }
     tervo::emu::BusOptions options;

@@ -8,7 +8,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
+#include "VersionNote.h"
 #include "Views.h"
 #include "app/TervoApp.h"
 #include "demo/DemoMode.h"
@@ -54,16 +56,23 @@ void describe(QCoreApplication& application, QCommandLineParser& parser,
     parser.process(application);
 }
 
-// --help and --version answer on the terminal, also where there is no display to open.
-bool asksForHelpOrVersion(int argc, char* argv[]) {
+bool hasOption(int argc, char* argv[], std::initializer_list<const char*> options) {
     for (int i = 1; i < argc; ++i) {
-        for (const char* option : {"-h", "-?", "--help", "--help-all", "-v", "--version"}) {
+        for (const char* option : options) {
             if (std::strcmp(argv[i], option) == 0) {
                 return true;
             }
         }
     }
     return false;
+}
+
+// --help and --version answer on the terminal, also where there is no display to open.
+bool asksForVersion(int argc, char* argv[]) {
+    return hasOption(argc, argv, {"-v", "--version"});
+}
+bool asksForHelp(int argc, char* argv[]) {
+    return hasOption(argc, argv, {"-h", "-?", "--help", "--help-all"});
 }
 
 }  // namespace
@@ -73,7 +82,11 @@ int main(int argc, char* argv[]) {
         QStringLiteral("demo"),
         QStringLiteral("Run against emulated controllers: COM1 (addresses 0-3, 9600 baud) and "
                        "COM2 (address 5, 19200 baud)."));
-    if (asksForHelpOrVersion(argc, argv)) {
+    if (asksForVersion(argc, argv)) {
+        std::fputs("Tervo " TERVO_VERSION "\n" TERVO_LICENCE_NOTE, stdout);
+        return 0;
+    }
+    if (asksForHelp(argc, argv)) {
         QCoreApplication terminal(argc, argv);
         QCommandLineParser parser;
         describe(terminal, parser, demo);  // prints and ends the program

@@ -529,7 +529,9 @@ private slots:
             QCOMPARE(dialog.windowTitle(), QStringLiteral("关于 Tervo"));
             QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("versionLine"))->text(),
                      QStringLiteral("QT570温控仪控制软件 1.0 版"));
-            QVERIFY(!dialog.findChild<QLabel*>(QStringLiteral("secondLine"))->text().isEmpty());
+            QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("secondLine"))
+                        ->text()
+                        .contains(QStringLiteral("GPL-3.0-or-later")));
             QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->text(),
                      QStringLiteral("确定"));
             QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("cancelButton")) == nullptr);

@@ -24,7 +24,7 @@ usr=$scratch/root/usr
 for f in bin/tervo bin/tervo-cli bin/qt570-emu \
          share/man/man1/tervo.1.gz share/man/man1/tervo-cli.1.gz share/man/man1/qt570-emu.1.gz \
          share/applications/tervo.desktop share/icons/hicolor/scalable/apps/tervo.svg \
-         lib/systemd/system/tervo-record@.service; do
+         lib/systemd/system/tervo-record@.service share/doc/tervo/copyright; do
   [ -f "$usr/$f" ] || fail "missing /usr/$f"
 done
 grep -qx 'Exec=tervo %f' "$usr/share/applications/tervo.desktop" || fail "desktop entry Exec"
@@ -37,7 +37,12 @@ zcat "$usr/share/man/man1/qt570-emu.1.gz" | grep -q 'addresses' || fail "qt570-e
 
 "$usr/bin/tervo-cli" --help | grep -q '^usage: tervo-cli' || fail "tervo-cli --help"
 "$usr/bin/qt570-emu" --help | grep -q '^usage: qt570-emu' || fail "qt570-emu --help"
-[ "$("$usr/bin/tervo-cli" --version)" = "tervo-cli $version" ] || fail "tervo-cli --version"
-[ "$("$usr/bin/qt570-emu" --version)" = "qt570-emu $version" ] || fail "qt570-emu --version"
-QT_QPA_PLATFORM=offscreen "$usr/bin/tervo" --version | grep -q "$version" || fail "tervo --version"
+for program in tervo-cli qt570-emu tervo; do
+  said=$(QT_QPA_PLATFORM=offscreen "$usr/bin/$program" --version)
+  name=$program; [ "$program" = tervo ] && name=Tervo
+  [ "$(head -n1 <<<"$said")" = "$name $version" ] || fail "$program --version"
+  grep -q 'GPL-3.0-or-later' <<<"$said" || fail "$program --version: licence"
+done
+grep -q '^License: GPL-3.0-or-later' "$usr/share/doc/tervo/copyright" || fail "copyright file"
+zcat "$usr/share/man/man1/tervo.1.gz" | grep -q 'free software' || fail "tervo man page: licence"
 echo "package-test: ok"
