@@ -77,9 +77,8 @@ int main(int argc, char* argv[]) {
     window.resize(1280, 800);
     window.show();
 
-    app.currentLink = LinkSettings{0, kDefaultBaudIndex, 1};
-    window.actions().parameters->trigger();
-    auto* parameters = qobject_cast<ParameterView*>(window.activeChild()->view());
+    auto* parameters = qobject_cast<ParameterView*>(
+        window.openParametersFor(LinkSettings{0, kDefaultBaudIndex, 1})->view());
     window.actions().serialTest->trigger();
     auto* serialTest = qobject_cast<SerialTestView*>(window.activeChild()->view());
     serialTest->portCombo()->setSelection(1);

@@ -15,6 +15,7 @@
 #include "history/HistoryCsv.h"
 #include "history/HistoryPicture.h"
 #include "history/HistoryView.h"
+#include "support/FakeServices.h"
 #include "support/ProcStatus.h"
 #include "work/WorkFiles.h"
 
@@ -65,10 +66,9 @@ int main(int argc, char** argv) {
     const long before = tervo::testing::statusKb("VmRSS:");
     QElapsedTimer timer;
     timer.start();
-    ViewContext context;
-    context.kind = WindowKind::History;
-    context.filePath = path;
-    std::unique_ptr<HistoryView> view(HistoryView::create(context));
+    tervo::testing::FakeServices services;
+    std::unique_ptr<HistoryView> view(
+        HistoryView::create(services.context(WindowKind::History, path)));
     const qint64 openMs = timer.elapsed();
     if (!view) {
         std::fprintf(stderr, "the history did not open\n");

@@ -144,6 +144,38 @@ private slots:
         QCOMPARE(opener.opens(), 2);
     }
 
+    void aClosedWindowsQueuedExchangesNeverReachTheLine() {
+        LockedOpener opener;
+        LinkThreads threads;
+        auto* closed = new LinkClient(threads, nullptr);
+        LinkClient other(threads, nullptr);
+        const auto otherGot = collect(other);
+        int closedDone = 0;
+        int otherDone = 0;
+        opener.hold(true);
+        closed->post(raw(0, 1));
+        QVERIFY(waitFor([&] { return opener.waiting() == 1; }));
+        // Behind the exchange on the line: the closing window's and another window's.
+        closed->post(raw(0, 2), [&closedDone](const LinkResult&) { ++closedDone; });
+        other.post(raw(0, 3));
+        closed->post(raw(0, 4));
+        other.post(raw(0, 5), [&otherDone](const LinkResult& result) {
+            otherDone = result.exchange.reply.empty() ? -1 : result.exchange.reply.front();
+        });
+        delete closed;
+        for (uint8_t reply : {0x41, 0x43, 0x45}) {
+            opener.reply({reply});
+        }
+        opener.hold(false);
+        QVERIFY(waitFor([&] { return other.pending() == 0; }));
+        QTest::qWait(20);
+        // The exchange under way finished; the window's queued frames never went out.
+        QCOMPARE(opener.written(), (std::vector<std::vector<uint8_t>>{{1}, {3}, {5}}));
+        QCOMPARE(*otherGot, (std::vector<int>{0x43, 0x45}));
+        QCOMPARE(otherDone, 0x45);
+        QCOMPARE(closedDone, 0);
+    }
+
     void aPortTheLinkDoesNotHaveGivesBadPort() {
         LockedOpener opener;
         LinkThreads threads;

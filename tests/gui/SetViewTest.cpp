@@ -95,8 +95,7 @@ private slots:
     void cleanup() { m_shell.reset(); }
 
     void createdFromTheCurrentLinkSettings() {
-        m_app->currentLink = LinkSettings{1, 6, 5};
-        ParameterView* view = open();
+        ParameterView* view = open(LinkSettings{1, 6, 5});
         QCOMPARE(view->portCombo()->currentText(), QStringLiteral("COMM2"));
         QCOMPARE(view->portCombo()->selection(), 1);
         QCOMPARE(view->baudCombo()->currentText(), QStringLiteral("19200"));
@@ -194,8 +193,7 @@ private slots:
     }
 
     void aFailedReadStopsReadingUntilTheSelectionChanges() {
-        m_app->currentLink = LinkSettings{0, 5, 1};
-        ParameterView* view = open();
+        ParameterView* view = open(LinkSettings{0, 5, 1});
         ChildWindow* child = m_frame->activeChild();
         QVERIFY(tick(view));
         QVERIFY(!view->communicationError());
@@ -426,10 +424,8 @@ private slots:
     }
 
     void twoWindowsOnOnePortTakeTurns() {
-        m_app->currentLink = LinkSettings{0, 5, 0};
-        ParameterView* first = open();
-        m_app->currentLink = LinkSettings{0, 5, 1};
-        ParameterView* second = open();
+        ParameterView* first = open(LinkSettings{0, 5, 0});
+        ParameterView* second = open(LinkSettings{0, 5, 1});
         // Both timers run at the same moment, again and again: every read reaches its
         // controller, and neither window sees a communication error.
         const uint64_t heard0 = m_bus->framesHeard(0);
@@ -453,6 +449,11 @@ private:
     ParameterView* open() {
         m_frame->actions().parameters->trigger();
         ChildWindow* child = m_frame->activeChild();
+        return child != nullptr ? qobject_cast<ParameterView*>(child->view()) : nullptr;
+    }
+    // The parameter view for the controller at `link`, which stays the current link.
+    ParameterView* open(const LinkSettings& link) {
+        ChildWindow* child = m_frame->openParametersFor(link);
         return child != nullptr ? qobject_cast<ParameterView*>(child->view()) : nullptr;
     }
 

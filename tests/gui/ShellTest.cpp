@@ -247,7 +247,6 @@ private slots:
              {WindowKind::Work, WindowKind::History, WindowKind::Simulation, WindowKind::Curves}) {
             m_app->setTemplate(kind, [](const ViewContext& c) { return new StandIn(c); });
         }
-        m_app->currentFilePath = QStringLiteral("/data/a.alt");
         const struct {
             WindowKind kind;
             QSize size;
@@ -262,9 +261,9 @@ private slots:
             {WindowKind::Curves, {1020, 670}, {0, 0}, "跟踪曲线设置"},
         };
         for (const auto& k : kinds) {
-            ChildWindow* frame = m_frame->openView(k.kind);
+            ChildWindow* frame = m_frame->openView(k.kind, QStringLiteral("/data/a.alt"));
             QVERIFY(frame != nullptr);
-            QCOMPARE(m_app->windowKind, k.kind);
+            QCOMPARE(m_frame->windowKind(), k.kind);
             QCOMPARE(frame->size(), k.size);
             QCOMPARE(frame->minimumSize(), k.size);
             QCOMPARE(frame->maximumSize(), k.size);
@@ -277,30 +276,36 @@ private slots:
             QVERIFY(!frame->isMaximized());
             QCOMPARE(frame->size(), k.size);
         }
-        QCOMPARE(m_app->openChildCount, 6);
+        QCOMPARE(m_frame->openChildCount(), 6);
         QCOMPARE(m_frame->children().size(), 6);
 
         // Two parameter windows at the same place; each close lowers the count.
         ChildWindow* again = m_frame->openView(WindowKind::Parameters);
         QCOMPARE(again->pos(), QPoint(209, 120));
-        QCOMPARE(m_app->openChildCount, 7);
+        QCOMPARE(m_frame->openChildCount(), 7);
         m_prompts->answers = {PromptAnswer::Ok};
         QVERIFY(again->close());
-        QCOMPARE(m_app->openChildCount, 6);
-        QCOMPARE(m_app->cycleIndex, 0);
+        QCOMPARE(m_frame->openChildCount(), 6);
+        QCOMPARE(m_frame->cycleIndex(), 0);
     }
 
     void fileCommandsAskForTheirFileAndHandItToTheView() {
-        for (WindowKind kind : {WindowKind::Work, WindowKind::History, WindowKind::Simulation}) {
+        for (WindowKind kind : {WindowKind::Work, WindowKind::History, WindowKind::Simulation,
+                                WindowKind::Parameters}) {
             m_app->setTemplate(kind, [](const ViewContext& c) { return new StandIn(c); });
         }
-        m_app->currentLink = LinkSettings{2, 3, 44};
+        // A parameter view asked for a controller makes its link the current one.
+        ChildWindow* parameters = m_frame->openParametersFor(LinkSettings{2, 3, 44});
+        QCOMPARE(standInOf(parameters)->context.link.port, 2);
+        QCOMPARE(m_frame->currentLink().address, 44);
+        m_prompts->answers = {PromptAnswer::Ok};
+        QVERIFY(parameters->close());
 
         // Cancelling opens nothing and changes nothing.
         const MainActions& a = m_frame->actions();
         a.openHistory->trigger();
         QCOMPARE(m_frame->children().size(), 0);
-        QCOMPARE(m_app->openChildCount, 0);
+        QCOMPARE(m_frame->openChildCount(), 0);
         QCOMPARE(m_prompts->fileRequests.size(), 1);
         const FileDialogRequest history = m_prompts->fileRequests[0].request;
         QCOMPARE(history.filter, QStringLiteral("采集文件(*.alt);;所有文件(*.*)"));
@@ -315,7 +320,7 @@ private slots:
         QCOMPARE(standInOf(m_frame->activeChild())->context.filePath,
                  QStringLiteral("/records/r1.alt"));
         QCOMPARE(standInOf(m_frame->activeChild())->context.link.address, 44);
-        QCOMPARE(m_app->currentFilePath, QStringLiteral("/records/r1.alt"));
+        QCOMPARE(m_frame->currentFilePath(), QStringLiteral("/records/r1.alt"));
 
         m_prompts->fileAnswers = {QStringLiteral("/work/w.awt")};
         a.openWork->trigger();
@@ -348,11 +353,11 @@ private slots:
                  QStringLiteral("数据分析 --- /records/r2.alt"));
         QCOMPARE(standInOf(m_frame->activeChild())->context.filePath,
                  QStringLiteral("/records/r2.alt"));
-        QCOMPARE(m_app->currentFilePath, QString());
+        QCOMPARE(m_frame->currentFilePath(), QString());
         QVERIFY(m_frame->openRecordFile(QStringLiteral("/records/r3.alt")));
         QCOMPARE(m_frame->activeChild()->windowTitle(),
                  QStringLiteral("数据分析 --- /records/r3.alt"));
-        QCOMPARE(m_app->openChildCount, 7);
+        QCOMPARE(m_frame->openChildCount(), 7);
     }
 
     void aRefusedViewOpensNothing() {
@@ -361,7 +366,7 @@ private slots:
         m_frame->actions().openHistory->trigger();
         QCOMPARE(m_frame->children().size(), 0);
         QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 0);
-        QCOMPARE(m_app->openChildCount, 0);
+        QCOMPARE(m_frame->openChildCount(), 0);
         QVERIFY(!m_frame->showsChildMenus());
     }
 
@@ -395,18 +400,18 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             opened << m_frame->openView(WindowKind::Work);
         }
-        QCOMPARE(m_app->cycleIndex, 2);
-        QCOMPARE(m_app->openChildCount, 3);
+        QCOMPARE(m_frame->cycleIndex(), 2);
+        QCOMPARE(m_frame->openChildCount(), 3);
         QCOMPARE(m_frame->activeChild(), opened[2]);
         for (int expected : {0, 1, 2, 0, 1}) {
             next->trigger();
-            QCOMPARE(m_app->cycleIndex, expected);
+            QCOMPARE(m_frame->cycleIndex(), expected);
             QCOMPARE(m_frame->activeChild(), opened[expected]);
         }
         // Closing one starts over at the first window.
         m_prompts->answers = {PromptAnswer::Ok};
         opened[2]->close();
-        QCOMPARE(m_app->cycleIndex, 0);
+        QCOMPARE(m_frame->cycleIndex(), 0);
         next->trigger();
         QCOMPARE(m_frame->activeChild(), opened[1]);
         next->trigger();
@@ -424,12 +429,12 @@ private slots:
         QCOMPARE(asked.caption, QStringLiteral("提示"));
         QCOMPARE(asked.icon, PromptIcon::Exclamation);
         QCOMPARE(asked.buttons, PromptButtons::OkCancel);
-        QCOMPARE(m_app->openChildCount, 1);
+        QCOMPARE(m_frame->openChildCount(), 1);
         QCOMPARE(m_frame->children().size(), 1);
 
         m_prompts->answers = {PromptAnswer::Ok};
         QVERIFY(child->close());
-        QCOMPARE(m_app->openChildCount, 0);
+        QCOMPARE(m_frame->openChildCount(), 0);
         QVERIFY(waitFor([&] { return watch.isNull(); }));
         QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 0);
         QVERIFY(m_prompts->dialogsRun.isEmpty());

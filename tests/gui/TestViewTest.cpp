@@ -377,9 +377,8 @@ private slots:
         std::string error;
         QVERIFY2(bus.start(&error), error.c_str());
         setPortPath(0, options.linkPath);
-        m_app->currentLink = LinkSettings{0, 5, 1};
-        m_frame->actions().parameters->trigger();
-        auto* parameters = qobject_cast<ParameterView*>(m_frame->activeChild()->view());
+        auto* parameters =
+            qobject_cast<ParameterView*>(m_frame->openParametersFor(LinkSettings{0, 5, 1})->view());
         m_view->intervalCombo()->setSelection(0);
         m_view->autoSendButton()->click();
         for (int i = 0; i < 6; ++i) {

@@ -34,7 +34,7 @@ int LinkThreads::startedThreads() const {
     return started;
 }
 
-void LinkThreads::post(LinkClient* client, const LinkRequest& request) {
+quint64 LinkThreads::post(LinkClient* client, const LinkRequest& request) {
     const quint64 ticket = ++m_nextTicket;
     m_waiting.insert(ticket, client);
     auto deliverLater = [this, ticket](const LinkResult& result) {
@@ -45,7 +45,7 @@ void LinkThreads::post(LinkClient* client, const LinkRequest& request) {
         // The link refuses a port it does not have before it opens anything, so this waits on
         // nothing; the result still comes back like any other.
         deliverLater(perform(request, linkOpener()));
-        return;
+        return ticket;
     }
     const size_t port = request.port;
     if (m_threads[port] == nullptr) {
@@ -58,32 +58,57 @@ void LinkThreads::post(LinkClient* client, const LinkRequest& request) {
     }
     QMetaObject::invokeMethod(
         m_workers[port],
-        [this, request, deliverLater] {
+        [this, request, deliverLater, alive = client->m_alive] {
             // Requests still queued when the application closes are dropped.
-            if (!m_closing) {
-                deliverLater(perform(request, linkOpener()));
+            if (m_closing) {
+                return;
             }
+            if (!*alive) {
+                // Its window has closed: nothing goes out, and the ticket is let go.
+                deliverLater(LinkResult{});
+                return;
+            }
+            deliverLater(perform(request, linkOpener()));
         },
         Qt::QueuedConnection);
+    return ticket;
 }
 
 void LinkThreads::deliver(quint64 ticket, const LinkResult& result) {
     const QPointer<LinkClient> client = m_waiting.take(ticket);
     if (client) {
-        client->deliver(result);
+        client->deliver(ticket, result);
     }
 }
 
 LinkClient::LinkClient(LinkThreads& threads, QObject* parent)
     : QObject(parent), m_threads(threads) {}
 
-void LinkClient::post(const LinkRequest& request) {
-    ++m_pending;
-    m_threads.post(this, request);
+LinkClient::~LinkClient() {
+    *m_alive = false;
 }
 
-void LinkClient::deliver(const LinkResult& result) {
+void LinkClient::post(const LinkRequest& request) {
+    post(request, Done());
+}
+
+void LinkClient::post(const LinkRequest& request, Done done) {
+    ++m_pending;
+    const quint64 ticket = m_threads.post(this, request);
+    if (done) {
+        m_done.insert(ticket, std::move(done));
+    }
+}
+
+void LinkClient::deliver(quint64 ticket, const LinkResult& result) {
     --m_pending;
+    if (const Done done = m_done.take(ticket)) {
+        const QPointer<LinkClient> self(this);
+        done(result);
+        if (!self) {
+            return;
+        }
+    }
     emit finished(result);
 }
 

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <array>
 #include <atomic>
+#include <functional>
+#include <memory>
 
 #include "link/LinkRequest.h"
 
@@ -18,7 +20,8 @@ class LinkClient;
 // window first asks for its port. Every exchange a window makes is carried out on the thread
 // of the request's port with `perform(request, linkOpener())`, so exchanges on one port never
 // overlap, whichever windows ask, and no window waits on the line. Results come back on the
-// user-interface thread, in the order the requests were posted to each port.
+// user-interface thread, in the order the requests were posted to each port. A request whose
+// client is gone by the time its turn comes is skipped: it never reaches the line.
 class LinkThreads : public QObject {
     Q_OBJECT
 public:
@@ -31,7 +34,7 @@ public:
 
 private:
     friend class LinkClient;
-    void post(LinkClient* client, const LinkRequest& request);
+    quint64 post(LinkClient* client, const LinkRequest& request);
     void deliver(quint64 ticket, const LinkResult& result);
 
     std::array<QThread*, 6> m_threads{};
@@ -42,14 +45,21 @@ private:
 };
 
 // A window's access to the link threads: post a request, and `finished` brings its result back
-// on the user-interface thread. Parent it to the view; results for a client that has been
-// destroyed meanwhile (its window closed during an exchange) are dropped.
+// on the user-interface thread. A window makes its clients once and parents them to its view.
+// When a client is destroyed (its window closed), its requests still queued are skipped before
+// they reach the line, and the result of the one under way is dropped.
 class LinkClient : public QObject {
     Q_OBJECT
 public:
+    using Done = std::function<void(const LinkResult&)>;
+
     LinkClient(LinkThreads& threads, QObject* parent);
+    ~LinkClient() override;
 
     void post(const LinkRequest& request);
+    // As above; the result goes to `done` first, then to `finished`, so a caller can tell its
+    // requests apart.
+    void post(const LinkRequest& request, Done done);
     // Requests posted whose results have not come back yet.
     int pending() const { return m_pending; }
 
@@ -58,9 +68,12 @@ signals:
 
 private:
     friend class LinkThreads;
-    void deliver(const LinkResult& result);
+    void deliver(quint64 ticket, const LinkResult& result);
 
     LinkThreads& m_threads;
+    // Cleared when the client goes; the link threads look at it before each exchange.
+    std::shared_ptr<std::atomic<bool>> m_alive = std::make_shared<std::atomic<bool>>(true);
+    QHash<quint64, Done> m_done;
     int m_pending = 0;
 };
 

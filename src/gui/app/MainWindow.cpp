@@ -358,15 +358,15 @@ ChildWindow* MainWindow::openView(WindowKind kind, std::optional<QString> filePa
     if (!m_app.hasTemplate(kind)) {
         return nullptr;
     }
-    m_app.windowKind = kind;
-    const QString path = filePath.value_or(m_app.currentFilePath);
+    m_windowKind = kind;
+    const QString path = filePath.value_or(m_currentFilePath);
     auto* frame = new ChildWindow(kind, m_app);
     ViewContext context;
     context.kind = kind;
     context.filePath = path;
-    context.link = m_app.currentLink;
+    context.link = m_currentLink;
     context.frame = frame;
-    context.links = &m_app.links();
+    context.services = &m_app;
     QWidget* view = m_app.viewTemplate(kind)(context);
     if (view == nullptr) {
         delete frame;
@@ -385,8 +385,8 @@ ChildWindow* MainWindow::openView(WindowKind kind, std::optional<QString> filePa
     m_mdi->setActiveSubWindow(frame);
     updateCaption(frame);
     updateCommandStates();
-    m_app.cycleIndex = m_app.openChildCount;
-    ++m_app.openChildCount;
+    m_cycleIndex = m_openChildCount;
+    ++m_openChildCount;
     if (kind == WindowKind::History && !path.isEmpty()) {
         noteRecentFile(path);
     }
@@ -395,8 +395,8 @@ ChildWindow* MainWindow::openView(WindowKind kind, std::optional<QString> filePa
 
 void MainWindow::onChildClosed(ChildWindow* frame) {
     m_children.removeOne(frame);
-    --m_app.openChildCount;
-    m_app.cycleIndex = 0;
+    --m_openChildCount;
+    m_cycleIndex = 0;
     switchMenus();
     updateCaption(nullptr);
     updateCommandStates();
@@ -429,7 +429,7 @@ void MainWindow::openRecentFile(int index) {
         refreshRecentFiles();
         return;
     }
-    m_app.currentFilePath = path;
+    m_currentFilePath = path;
     openView(WindowKind::History, path);
 }
 
@@ -457,12 +457,12 @@ void MainWindow::openFile(WindowKind kind, const QString& filter, const QString&
     if (path.isEmpty()) {
         return;
     }
-    m_app.currentFilePath = path;
+    m_currentFilePath = path;
     openView(kind);
 }
 
 void MainWindow::newWork() {
-    m_app.currentFilePath.clear();
+    m_currentFilePath.clear();
     openView(WindowKind::Work);
 }
 
@@ -481,7 +481,7 @@ void MainWindow::openSerialTest() {
 }
 
 void MainWindow::newTemplate() {
-    m_app.currentFilePath.clear();
+    m_currentFilePath.clear();
     openView(WindowKind::Simulation);
 }
 
@@ -492,6 +492,11 @@ void MainWindow::openTemplate() {
 
 void MainWindow::openParameters() {
     openView(WindowKind::Parameters);
+}
+
+ChildWindow* MainWindow::openParametersFor(const LinkSettings& link) {
+    m_currentLink = link;
+    return openView(WindowKind::Parameters);
 }
 
 void MainWindow::openCurves() {
@@ -542,12 +547,12 @@ void MainWindow::fileOpen() {
 }
 
 void MainWindow::nextWindow() {
-    ++m_app.cycleIndex;
-    if (m_app.cycleIndex >= m_app.openChildCount) {
-        m_app.cycleIndex = 0;
+    ++m_cycleIndex;
+    if (m_cycleIndex >= m_openChildCount) {
+        m_cycleIndex = 0;
     }
-    if (m_app.cycleIndex < m_children.size()) {
-        m_mdi->setActiveSubWindow(m_children[m_app.cycleIndex]);
+    if (m_cycleIndex < m_children.size()) {
+        m_mdi->setActiveSubWindow(m_children[m_cycleIndex]);
     }
 }
 

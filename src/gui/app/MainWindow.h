@@ -87,6 +87,9 @@ public:
     // no view yet or the view refused. `filePath` is what the view is given instead of the
     // current file path (a file opened with "打开" or named on the command line).
     ChildWindow* openView(WindowKind kind, std::optional<QString> filePath = std::nullopt);
+    // The parameter view for the controller at `link` (the simulation's "参数" key); `link`
+    // stays the current link for later parameter views.
+    ChildWindow* openParametersFor(const LinkSettings& link);
     // A file opened with "打开", from the recent-file list or named on the command line: opened
     // by the history template when there is one.
     bool openRecordFile(const QString& path);
@@ -97,6 +100,15 @@ public:
     // Opens entry `index` of the recent-file list; a file that has gone says "文件错误！！！"
     // and leaves the list.
     void openRecentFile(int index);
+
+    // The shell's state: the kind of the window opened last, the file the file commands chose
+    // last, the link a new view starts with, the open child windows and the one "切换窗口"
+    // activated last.
+    WindowKind windowKind() const { return m_windowKind; }
+    const QString& currentFilePath() const { return m_currentFilePath; }
+    const LinkSettings& currentLink() const { return m_currentLink; }
+    int openChildCount() const { return m_openChildCount; }
+    int cycleIndex() const { return m_cycleIndex; }
 
 public slots:
     void newWork();
@@ -138,6 +150,11 @@ private:
     static QLineEdit* focusedEdit();
 
     TervoApp& m_app;
+    WindowKind m_windowKind = WindowKind::Work;
+    QString m_currentFilePath;
+    LinkSettings m_currentLink;
+    int m_openChildCount = 0;
+    int m_cycleIndex = 0;
     QMdiArea* m_mdi;
     QToolBar* m_toolBar = nullptr;
     MainActions m_actions{};

@@ -14,26 +14,12 @@
 
 namespace tervo::gui {
 
-namespace {
-
-TervoApp* g_instance = nullptr;
-
-}  // namespace
-
 TervoApp::TervoApp() {
-    g_instance = this;
     installFontSubstitutions();
 }
 
 TervoApp::~TervoApp() {
     m_mainWindow.reset();
-    if (g_instance == this) {
-        g_instance = nullptr;
-    }
-}
-
-TervoApp* TervoApp::instance() {
-    return g_instance;
 }
 
 void TervoApp::start(const StartOptions& options) {
@@ -114,6 +100,26 @@ QPrinter& TervoApp::printer() {
         }
     }
     return *m_printer;
+}
+
+PublishChoice TervoApp::publishChoice() const {
+    return Settings().publishChoice();
+}
+
+void TervoApp::openParameters(const LinkSettings& link) {
+    if (m_mainWindow) {
+        m_mainWindow->openParametersFor(link);
+    }
+}
+
+void TervoApp::noteRecentFile(const QString& path) {
+    if (m_mainWindow) {
+        m_mainWindow->noteRecentFile(path);
+    }
+}
+
+QWidget* TervoApp::dialogParent() {
+    return m_mainWindow.get();
 }
 
 }  // namespace tervo::gui

@@ -24,16 +24,15 @@ struct StartOptions {
     QStringList files;
 };
 
-// The application object: the values the views hand to each other, the view templates of the
-// six window kinds, and the start-up sequence. One exists per run, on the user-interface
-// thread; a QApplication must exist first.
-class TervoApp : public QObject {
+// The application object: protected mode and its password, the view templates of the six
+// window kinds, the link threads, the printer and the start-up sequence. One exists per run, on
+// the user-interface thread; a QApplication must exist first. Views see it only as their
+// ViewServices.
+class TervoApp : public QObject, public ViewServices {
     Q_OBJECT
 public:
     TervoApp();
     ~TervoApp() override;
-
-    static TervoApp* instance();
 
     // Start window, main window, command-line files, then the main window shown maximized.
     void start(const StartOptions& options);
@@ -41,14 +40,7 @@ public:
     // The main window without the start window and without showing it (for tests).
     MainWindow& createMainWindow(const QString& statusNote = QString());
 
-    // Application-wide values.
-    WindowKind windowKind = WindowKind::Work;
-    QString currentFilePath;
-    LinkSettings currentLink;
-    int openChildCount = 0;
-    int cycleIndex = 0;
-
-    bool protectedMode() const { return m_protected; }
+    bool protectedMode() const override { return m_protected; }
     const QString& entryPassword() const { return m_password; }
     // Set once by the start window.
     void setProtection(bool on, const QString& password);
@@ -56,7 +48,7 @@ public:
     // Close confirmation of child windows and the main window.
     bool confirmClose(QWidget* parent);
     // Protected mode only: the entry password asked in check mode; true when it was given.
-    bool checkPassword(QWidget* parent);
+    bool checkPassword(QWidget* parent) override;
     // True while the main window closes all its children (they do not ask again).
     bool closingAll() const { return m_closingAll; }
     void setClosingAll(bool on) { m_closingAll = on; }
@@ -68,10 +60,16 @@ public:
     bool hasTemplate(WindowKind kind) const;
 
     // The link threads that carry out every window's exchanges.
-    LinkThreads& links() { return m_links; }
+    LinkThreads& links() override { return m_links; }
 
     QIcon windowIcon() const;
-    QPrinter& printer();
+    QPrinter& printer() override;
+
+    // The rest of what views use, carried out by the main window and the settings.
+    PublishChoice publishChoice() const override;
+    void openParameters(const LinkSettings& link) override;
+    void noteRecentFile(const QString& path) override;
+    QWidget* dialogParent() override;
 
 signals:
     void templatesChanged();

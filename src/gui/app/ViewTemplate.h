@@ -8,12 +8,14 @@
 
 #include "link/SerialLink.h"
 
+class QPrinter;
 class QWidget;
 
 namespace tervo::gui {
 
 class ChildWindow;
 class LinkThreads;
+struct PublishChoice;
 
 // Which view a new child window holds. The numbers are the application's window kind 0..5.
 enum class WindowKind : int {
@@ -33,16 +35,39 @@ struct LinkSettings {
     uint8_t address = 0;
 };
 
+// What the application does for its views. The shell hands every view one; tests hand views
+// fakes. The views keep it for their lifetime.
+class ViewServices {
+public:
+    virtual ~ViewServices() = default;
+    // The link threads that carry out every exchange a view makes.
+    virtual LinkThreads& links() = 0;
+    // The printer every print and preview shares, with the set-up the operator chose.
+    virtual QPrinter& printer() = 0;
+    // "网络发布": whether and where a live work publishes.
+    virtual PublishChoice publishChoice() const = 0;
+    // Protected mode: stopping a run asks for the entry password.
+    virtual bool protectedMode() const = 0;
+    // The entry password asked over `parent`; true when it was given.
+    virtual bool checkPassword(QWidget* parent) = 0;
+    // A parameter view for the controller at `link`, which becomes the current link.
+    virtual void openParameters(const LinkSettings& link) = 0;
+    // A record file saved goes to the top of the recent-file list.
+    virtual void noteRecentFile(const QString& path) = 0;
+    // What a view's dialogs stand over while its own window does not exist yet.
+    virtual QWidget* dialogParent() = 0;
+};
+
 // What a view learns when it is created: its window kind, the current file path (empty for
 // "new"), the current instrument link settings, the child window that holds it (for its
-// toolbars, status bar and caption), and the application's link threads, which carry out
-// every exchange the view makes.
+// toolbars, status bar and caption; none when a test shows the view alone), and the services
+// it uses, which outlive it.
 struct ViewContext {
     WindowKind kind = WindowKind::Work;
     QString filePath;
     LinkSettings link;
     ChildWindow* frame = nullptr;
-    LinkThreads* links = nullptr;
+    ViewServices* services = nullptr;
 };
 
 // Creates the view of one window kind, or returns nullptr when it refuses (a bad file, say);

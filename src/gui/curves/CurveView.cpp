@@ -8,8 +8,6 @@
 
 #include "app/ChildWindow.h"
 #include "app/LinkThreads.h"
-#include "app/MainWindow.h"
-#include "app/TervoApp.h"
 #include "curves/CurveChart.h"
 #include "curves/CurveDialogs.h"
 #include "curves/CurveUploadDialog.h"
@@ -139,8 +137,7 @@ void paintCurveView(QPainter& painter, const CurveRules& rules) {
 
 CurveView* CurveView::create(const ViewContext& context) {
     // The window does not exist yet: the dialogs stand over the main window.
-    TervoApp* app = TervoApp::instance();
-    QWidget* parent = app != nullptr ? app->mainWindow() : nullptr;
+    QWidget* parent = context.services->dialogParent();
     CurveOpenDialog open(CurveOpenDialog::OpenFile, parent);
     if (prompts().runDialog(open) != QDialog::Accepted) {
         return nullptr;
@@ -162,7 +159,7 @@ CurveView* CurveView::create(const ViewContext& context) {
             return nullptr;
         }
     } else if (open.choice() == CurveOpenDialog::FromInstrument) {
-        std::optional<UploadedCurve> uploaded = uploadCurve(parent, *context.links);
+        std::optional<UploadedCurve> uploaded = uploadCurve(parent, context.services->links());
         if (!uploaded) {
             return nullptr;
         }
@@ -182,7 +179,7 @@ CurveView::CurveView(const ViewContext& context, TrackingCurve curve, const Link
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
 
-    m_link = new LinkClient(*context.links, this);
+    m_link = new LinkClient(context.services->links(), this);
     connect(m_link, &LinkClient::finished, this, &CurveView::finishRequest);
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);  // a coarse timer may be 5 % off the grid's point
@@ -438,8 +435,7 @@ void CurveView::run() {
 }
 
 void CurveView::pause() {
-    TervoApp* app = TervoApp::instance();
-    if (app != nullptr && app->protectedMode() && !app->checkPassword(this)) {
+    if (m_context.services->protectedMode() && !m_context.services->checkPassword(this)) {
         refresh();
         return;
     }
@@ -447,8 +443,7 @@ void CurveView::pause() {
 }
 
 void CurveView::stop() {
-    TervoApp* app = TervoApp::instance();
-    if (app != nullptr && app->protectedMode() && !app->checkPassword(this)) {
+    if (m_context.services->protectedMode() && !m_context.services->checkPassword(this)) {
         refresh();
         return;
     }

@@ -13,8 +13,6 @@
 #include <QToolButton>
 
 #include "app/ChildWindow.h"
-#include "app/MainWindow.h"
-#include "app/TervoApp.h"
 #include "history/CsvExportTask.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReport.h"
@@ -335,9 +333,7 @@ void HistoryView::saveAs() {
     }
     m_path = withDefaultExtension(chosen, QStringLiteral("alt"));
     writeBack();
-    if (TervoApp* app = TervoApp::instance(); app != nullptr && app->mainWindow() != nullptr) {
-        app->mainWindow()->noteRecentFile(m_path);
-    }
+    m_context.services->noteRecentFile(m_path);
 }
 
 void HistoryView::exportCsv() {
@@ -543,11 +539,7 @@ bool HistoryView::isCommandEnabled(ViewCommand command) const {
 }
 
 void HistoryView::onViewCommand(ViewCommand command) {
-    TervoApp* app = TervoApp::instance();
-    if (app == nullptr && !m_printer) {
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    }
-    QPrinter& printer = app != nullptr ? app->printer() : *m_printer;
+    QPrinter& printer = m_context.services->printer();
     const int pages = reportPageCount(m_rules.mode() == HistoryMode::Table, m_history.rowCount());
     printer.setFromTo(1, pages);
     if (command == ViewCommand::Print) {

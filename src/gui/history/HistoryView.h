@@ -123,7 +123,6 @@ private:
     QListView* m_eventList = nullptr;
     HistoryListModel* m_tableModel = nullptr;
     HistoryListModel* m_eventModel = nullptr;
-    std::unique_ptr<QPrinter> m_printer;
     // The last picture painted and what it was drawn from: a repaint that would draw the same
     // (a slider move in a period picture, a window uncovered) copies it. Any change to the
     // history's rows or settings drops it.

@@ -8,8 +8,6 @@
 
 #include "app/ChildWindow.h"
 #include "app/LinkThreads.h"
-#include "app/MainWindow.h"
-#include "app/TervoApp.h"
 #include "sim/PanelPictures.h"
 #include "tools/AutoSearchDialog.h"
 #include "tools/LinkSettingsDialog.h"
@@ -127,11 +125,11 @@ PanelView::PanelView(const ViewContext& context, SimTemplate simTemplate, QWidge
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
-    m_polls = new LinkClient(*context.links, this);
+    m_polls = new LinkClient(context.services->links(), this);
     connect(m_polls, &LinkClient::finished, this, &PanelView::finishPoll);
     // The controller's answer to a set-value write is not examined; polling goes on an
     // interval after it.
-    m_writes = new LinkClient(*context.links, this);
+    m_writes = new LinkClient(context.services->links(), this);
     connect(m_writes, &LinkClient::finished, this, [this] {
         if (m_rules.writeDone()) {
             armPolling();
@@ -297,10 +295,7 @@ void PanelView::runKeyAction(const ReleaseOutcome& outcome) {
             break;
         }
         case KeyAction::Parameters:
-            if (TervoApp* app = TervoApp::instance(); app != nullptr && app->mainWindow()) {
-                app->currentLink = linkOf(m_rules.simTemplate().panel(outcome.panel));
-                app->mainWindow()->actions().parameters->trigger();
-            }
+            m_context.services->openParameters(linkOf(m_rules.simTemplate().panel(outcome.panel)));
             break;
         case KeyAction::WriteSetValue:
             m_writes->post(*outcome.write);
@@ -326,7 +321,7 @@ void PanelView::rearrange() {
 void PanelView::autoSearch() {
     m_pollTimer.stop();
     m_searchOpen = true;
-    AutoSearchDialog dialog(*m_context.links, this);
+    AutoSearchDialog dialog(m_context.services->links(), this);
     if (prompts().runDialog(dialog) == QDialog::Accepted) {
         std::vector<PanelLink> found;
         for (const FoundInstrument& f : dialog.found()) {

@@ -46,10 +46,10 @@ ParameterView::ParameterView(const ViewContext& context, QWidget* parent)
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
 
-    m_reads = new LinkClient(*context.links, this);
+    m_reads = new LinkClient(context.services->links(), this);
     connect(m_reads, &LinkClient::finished, this,
             [this](const LinkResult& result) { finishTick(result); });
-    m_writes = new LinkClient(*context.links, this);
+    m_writes = new LinkClient(context.services->links(), this);
     connect(m_writes, &LinkClient::finished, this, &ParameterView::finishWrite);
 
     m_autoReadAction =

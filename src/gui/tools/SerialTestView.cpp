@@ -100,9 +100,9 @@ SerialTestView::SerialTestView(const ViewContext& context, QWidget* parent)
 
     m_screen = new ReceiveScreenWidget(m_rules.screen(), this);
 
-    m_sends = new LinkClient(*context.links, this);
+    m_sends = new LinkClient(context.services->links(), this);
     connect(m_sends, &LinkClient::finished, this, &SerialTestView::showReply);
-    m_autoSends = new LinkClient(*context.links, this);
+    m_autoSends = new LinkClient(context.services->links(), this);
     connect(m_autoSends, &LinkClient::finished, this, [this](const LinkResult& result) {
         showReply(result);
         finishAutoStep();

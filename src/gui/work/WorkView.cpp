@@ -18,7 +18,6 @@
 #include "app/LinkThreads.h"
 #include "app/PublishDialog.h"
 #include "app/Settings.h"
-#include "app/TervoApp.h"
 #include "net/RecordServices.h"
 #include "text/TimeText.h"
 #include "widgets/BarStrip.h"
@@ -49,10 +48,6 @@ QString utf8(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-TervoApp* app() {
-    return TervoApp::instance();
-}
-
 }  // namespace
 
 void WorkView::setClock(Clock* clock) {
@@ -80,9 +75,8 @@ WorkView::WorkView(const ViewContext& context, const WorkDefinition& work,
       m_templatePath(templatePath),
       m_engine(m_work, g_clock != nullptr ? *g_clock : systemClock()) {
     setObjectName(QStringLiteral("workView"));
-    if (app() != nullptr) {
-        m_engine.setProtectedMode(app()->protectedMode());
-    }
+    m_engine.setProtectedMode(m_context.services->protectedMode());
+    m_link = new LinkClient(m_context.services->links(), this);
     buildToolbar();
     buildControls();
     m_timer.setSingleShot(true);
@@ -246,18 +240,14 @@ void WorkView::apply(const CommandOutcome& outcome) {
 // The first curve channel's controller value, read on its link thread before the command
 // goes on; the toolbar keeps its look meanwhile.
 void WorkView::askCurveStart(const LinkRequest& request, bool recording, const QString& path) {
-    auto* client = new LinkClient(*m_context.links, this);
-    connect(client, &LinkClient::finished, this,
-            [this, client, recording, path](const LinkResult& result) {
-                client->deleteLater();
-                const CommandOutcome outcome =
-                    recording ? m_engine.startRecording(path.toStdString(), result)
-                              : m_engine.startSampling(result);
-                if (outcome.ask == Ask::Nothing) {
-                    apply(outcome);
-                }
-            });
-    client->post(request);
+    m_link->post(request, [this, recording, path](const LinkResult& result) {
+        const CommandOutcome outcome = recording
+                                           ? m_engine.startRecording(path.toStdString(), result)
+                                           : m_engine.startSampling(result);
+        if (outcome.ask == Ask::Nothing) {
+            apply(outcome);
+        }
+    });
 }
 
 void WorkView::syncServices() {
@@ -270,7 +260,7 @@ void WorkView::syncServices() {
                                  ? QStringLiteral("work")
                                  : QFileInfo(m_templatePath).completeBaseName();
         m_services = std::make_unique<net::RecordServices>(
-            publishSettings(Settings().publishChoice()), name.toStdString(), m_work);
+            publishSettings(m_context.services->publishChoice()), name.toStdString(), m_work);
         if (const std::string failed = m_services->start(); !failed.empty()) {
             messageBox(this, utf8(failed));
         }
@@ -295,7 +285,7 @@ void WorkView::startSampling() {
 void WorkView::stopSampling() {
     CommandOutcome outcome = m_engine.stopSampling();
     if (outcome.ask == Ask::Password) {
-        const bool given = app() != nullptr && app()->checkPassword(this);
+        const bool given = m_context.services->checkPassword(this);
         if (!given) {
             showStates(m_engine.running(), m_engine.recording());
             return;
@@ -333,7 +323,7 @@ void WorkView::stopRecording() {
     bool passwordChecked = false;
     CommandOutcome outcome = m_engine.stopRecording();
     if (outcome.ask == Ask::Password) {
-        passwordChecked = app() != nullptr && app()->checkPassword(this);
+        passwordChecked = m_context.services->checkPassword(this);
         if (!passwordChecked) {
             showStates(m_engine.running(), m_engine.recording());
             return;
@@ -355,21 +345,17 @@ void WorkView::onTimer() {
         finishTick(plan.id, LinkResult{});
         return;
     }
-    // One client per tick, so a result that comes back after sampling restarted names its
-    // own tick and the engine discards it.
-    auto* client = new LinkClient(*m_context.links, this);
+    // The result names its own tick, so one that comes back after sampling restarted is
+    // discarded by the engine.
     ++m_ticksUnderway;
     const uint64_t id = plan.id;
-    connect(client, &LinkClient::finished, this,
-            [this, client, id, request = *plan.exchange](const LinkResult& result) {
-                client->deleteLater();
-                --m_ticksUnderway;
-                if (m_services) {
-                    m_services->countExchange(request, result);
-                }
-                finishTick(id, result);
-            });
-    client->post(*plan.exchange);
+    m_link->post(*plan.exchange, [this, id, request = *plan.exchange](const LinkResult& result) {
+        --m_ticksUnderway;
+        if (m_services) {
+            m_services->countExchange(request, result);
+        }
+        finishTick(id, result);
+    });
 }
 
 void WorkView::finishTick(uint64_t id, const LinkResult& result) {
@@ -564,10 +550,7 @@ bool WorkView::isCommandEnabled(ViewCommand command) const {
 }
 
 void WorkView::onViewCommand(ViewCommand command) {
-    if (app() == nullptr && !m_printer) {
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    }
-    QPrinter& printer = app() != nullptr ? app()->printer() : *m_printer;
+    QPrinter& printer = m_context.services->printer();
     printer.setFromTo(1, 1);
     if (command == ViewCommand::SaveTemplate) {
         saveTemplate();

@@ -108,6 +108,7 @@ private:
     std::unique_ptr<net::RecordServices> m_services;
     LiveViewRules m_rules;
     QTimer m_timer;
+    LinkClient* m_link = nullptr;  // every exchange of the window, for its lifetime
     int m_ticksUnderway = 0;
     BarStrip* m_bar = nullptr;
     QActionGroup* m_modes = nullptr;
@@ -115,7 +116,6 @@ private:
     QSlider* m_valueSlider = nullptr;
     QLabel* m_newestLabel = nullptr;
     QLabel* m_cursorLabel = nullptr;
-    std::unique_ptr<QPrinter> m_printer;  // without an application object only
 };
 
 }  // namespace tervo::gui

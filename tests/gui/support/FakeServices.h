@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QList>
+#include <QPrinter>
+#include <QStringList>
+
+#include "app/LinkThreads.h"
+#include "app/Settings.h"
+#include "app/ViewTemplate.h"
+
+namespace tervo::testing {
+
+// The services of a view shown without the application: link threads and a printer of its
+// own, protected mode and the password's answer as the test sets them, and a record of what
+// the view asked for.
+class FakeServices : public gui::ViewServices {
+public:
+    gui::LinkThreads& links() override { return m_links; }
+    QPrinter& printer() override { return m_printer; }
+    gui::PublishChoice publishChoice() const override { return {}; }
+    bool protectedMode() const override { return protectedOn; }
+    bool checkPassword(QWidget*) override {
+        ++passwordsAsked;
+        return passwordGiven;
+    }
+    void openParameters(const gui::LinkSettings& link) override { parameterLinks << link; }
+    void noteRecentFile(const QString& path) override { recentFiles << path; }
+    QWidget* dialogParent() override { return nullptr; }
+
+    // What a view of `kind` on `filePath` is given, without a window around it.
+    gui::ViewContext context(gui::WindowKind kind, const QString& filePath = QString()) {
+        gui::ViewContext context;
+        context.kind = kind;
+        context.filePath = filePath;
+        context.services = this;
+        return context;
+    }
+
+    bool protectedOn = false;
+    bool passwordGiven = false;
+    int passwordsAsked = 0;
+    QList<gui::LinkSettings> parameterLinks;
+    QStringList recentFiles;
+
+private:
+    gui::LinkThreads m_links;
+    QPrinter m_printer{QPrinter::HighResolution};
+};
+
+}  // namespace tervo::testing
