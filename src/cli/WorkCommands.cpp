@@ -379,6 +379,9 @@ int commandDump(const Options& o, std::ostream& out, std::ostream& err) {
     if (rec.occurrencesCutShort) {
         err << kOccurrencesCutShortText << '\n';
     }
+    if (rec.foreignJournal) {
+        err << kForeignJournalText << '\n';
+    }
     out << "记录文件 " << printableUtf8(path) << '\n';
     dumpDefinition(rec.definition, out);
     out << "记录 " << rec.rowCount() << " 行\n";
@@ -407,6 +410,9 @@ int commandExport(const Options& o, std::ostream& out, std::ostream& err) {
     }
     if (rec.occurrencesCutShort) {
         err << kOccurrencesCutShortText << '\n';
+    }
+    if (rec.foreignJournal) {
+        err << kForeignJournalText << '\n';
     }
     const auto given = o.flags.find("--out");
     const std::string csvPath =
