@@ -688,6 +688,72 @@ TEST_F(Publishing, MqttsVerifiesTheBrokerThroughTheSystemStoreAndRefusesOneItDoe
     EXPECT_EQ(sub->out().substr(heard), "");
 }
 
+// The broker password reaches the broker from a file, the environment or a systemd
+// credential, and never shows in the recorder's command line; in the URL it is refused.
+TEST_F(Publishing, ThePasswordComesFromAFileTheEnvironmentOrACredentialNeverTheCommandLine) {
+    const std::string secret = "s3cret-Pw";
+    const auto made = run(
+        {"/usr/bin/mosquitto_passwd", "-b", "-c", m_dir / "passwords", "op", secret}, m_dir.path());
+    ASSERT_EQ(made.status, 0) << made.err;
+    const int port = freePort();
+    std::ofstream(m_dir / "auth.conf")
+        << "user root\nlistener " << port << " 127.0.0.1\nallow_anonymous false\npassword_file "
+        << (m_dir / "passwords").string() << "\n";
+    Child broker({kBroker, "-c", m_dir / "auth.conf"}, m_dir.path());
+    ASSERT_TRUE(waitFor([&] { return listening(port); }, 10s)) << broker.err();
+    auto sub = subscribe(port, {"-u", "op", "-P", secret});
+    const std::string userUrl = "mqtt://op@127.0.0.1:" + std::to_string(port);
+    std::filesystem::create_directory(m_dir / "credentials");
+    std::ofstream(m_dir / "password") << secret << "\n";
+    std::ofstream(m_dir / "credentials" / "mqtt-password") << secret;
+
+    const std::vector<std::string> record{TERVO_CLI,       "record",  m_dir / "w.awt", "--out",
+                                          m_dir / "r.alt", "--force", "--mqtt",        userUrl};
+    struct Way {
+        const char* name;
+        std::vector<std::string> before;  // put ahead of the command
+        std::vector<std::string> after;   // options added to it
+    };
+    for (const Way& way :
+         {Way{"--mqtt-password-file", {}, {"--mqtt-password-file", m_dir / "password"}},
+          Way{"TERVO_MQTT_PASSWORD", {"/usr/bin/env", "TERVO_MQTT_PASSWORD=" + secret}, {}},
+          Way{"systemd credential",
+              {"/usr/bin/env", "CREDENTIALS_DIRECTORY=" + (m_dir / "credentials").string()},
+              {}}}) {
+        SCOPED_TRACE(way.name);
+        std::vector<std::string> argv = way.before;
+        argv.insert(argv.end(), record.begin(), record.end());
+        argv.insert(argv.end(), way.after.begin(), way.after.end());
+        const size_t heard = sub->out().size();
+        Child recorder(argv, m_dir.path());
+        ASSERT_TRUE(
+            waitFor([&] { return sub->out().find("/炉温 {", heard) != std::string::npos; }, 20s))
+            << recorder.err();
+        // What ps shows of the recorder, found by its output file.
+        std::string commandLine;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+            const std::string text{std::istreambuf_iterator<char>(in), {}};
+            if (text.find((m_dir / "r.alt").string()) != std::string::npos) {
+                commandLine += text + "\n";
+            }
+        }
+        EXPECT_NE(commandLine.find("record"), std::string::npos) << "the recorder is found";
+        EXPECT_EQ(commandLine.find(secret), std::string::npos) << commandLine;
+        recorder.signal(SIGINT);
+        EXPECT_EQ(recorder.wait(), 0) << recorder.err();
+        EXPECT_EQ(recorder.err().find("MQTT"), std::string::npos) << recorder.err();
+    }
+
+    const auto refused =
+        run({TERVO_CLI, "record", m_dir / "w.awt", "--out", m_dir / "x.alt", "--mqtt",
+             "mqtt://op:" + secret + "@127.0.0.1:" + std::to_string(port)},
+            m_dir.path());
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--mqtt-password-file FILE"), std::string::npos) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "x.alt"));
+}
+
 TEST_F(Publishing, AStoppedPublisherSaysOfflineBeforeTheNextOfItsClientIdConnects) {
     auto sub = subscribe();
     const auto target = tervo::parseMqttUrl(url());
