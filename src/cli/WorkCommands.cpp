@@ -236,6 +236,14 @@ net::PublishSettings publishSettings(const Options& o) {
             throw UsageError("bad metrics address (HOST:PORT): " + it->second);
         }
     }
+    if (auto it = o.flags.find("--web-config"); it != o.flags.end()) {
+        std::string error;
+        const auto web = net::loadWebConfig(it->second, error);
+        if (!web) {
+            throw UsageError("bad web configuration: " + error);
+        }
+        settings.web = *web;
+    }
     return settings;
 }
 
