@@ -251,7 +251,7 @@ private slots:
         QVERIFY(tervo::testing::waitFor(
             [&] { return note->text().startsWith(QStringLiteral("没有可用的密钥存储")); }, 8000));
         QVERIFY2(
-            note->text().endsWith(QStringLiteral("：密码只在本次运行中有效，不写入设置文件。")),
+            note->text().endsWith(QStringLiteral("）：\n密码只在本次运行中有效，不写入设置文件。")),
             qPrintable(note->text()));
         QVERIFY(again.findChild<QCheckBox*>(QStringLiteral("mqttCheck"))->isChecked());
         QCOMPARE(again.findChild<QLineEdit*>(QStringLiteral("mqttEdit"))->text(), kept.mqttUrl);

@@ -74,7 +74,6 @@ PublishDialog::PublishDialog(QWidget* parent) : QDialog(parent) {
     connect(m_mqttPassword, &QLineEdit::textEdited, this, [this] { m_passwordTyped = true; });
     m_storeNote = new QLabel(QStringLiteral("正在读取密钥存储……"), this);
     m_storeNote->setObjectName(QStringLiteral("secretStoreNote"));
-    m_storeNote->setWordWrap(true);
     m_metricsOn = new QCheckBox(QStringLiteral("提供指标页 /metrics"), this);
     m_metricsOn->setObjectName(QStringLiteral("metricsCheck"));
     m_metricsOn->setChecked(stored.metricsOn);
@@ -98,7 +97,7 @@ PublishDialog::PublishDialog(QWidget* parent) : QDialog(parent) {
 void PublishDialog::showStore(const SecretOutcome& outcome) {
     if (!outcome.storeAvailable) {
         m_storeNote->setText(QStringLiteral("没有可用的密钥存储（") + outcome.failure +
-                             QStringLiteral("）：密码只在本次运行中有效，不写入设置文件。"));
+                             QStringLiteral("）：\n密码只在本次运行中有效，不写入设置文件。"));
     } else {
         m_storeNote->setText(kStoreKeeps);
         if (!m_passwordTyped && m_mqttPassword->text().isEmpty()) {
