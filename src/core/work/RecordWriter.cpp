@@ -323,11 +323,13 @@ bool recoverRecordFile(const std::string& path) {
     const std::optional<Journal> j = parseJournal(journalBytes);
     const std::string target = resolved(path);
     struct stat fs {};
-    if (::stat(target.c_str(), &fs) == 0 && !journalTrusted(js, fs)) {
+    const bool fileThere = ::stat(target.c_str(), &fs) == 0;
+    if (fileThere ? !journalTrusted(js, fs) : (js.st_uid != geteuid() && js.st_uid != 0)) {
         // Another user's journal goes only once it is shown to name another file; whatever
         // else it holds stays as it is, unread.
-        if (!j || (static_cast<uint64_t>(fs.st_dev) == j->device &&
-                   static_cast<uint64_t>(fs.st_ino) == j->inode)) {
+        if (!fileThere || !j ||
+            (static_cast<uint64_t>(fs.st_dev) == j->device &&
+             static_cast<uint64_t>(fs.st_ino) == j->inode)) {
             return false;
         }
     } else if (j) {
