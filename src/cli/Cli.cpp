@@ -40,7 +40,10 @@ const char* const kUsage =
     "Ports COM1..COM6 map to /dev/ttyUSB0..5 unless TERVO_COM1..TERVO_COM6 name another path.\n"
     "B is 300, 600, 1200, 2400, 4800, 9600 (default) or 19200; A is 0..99 (default 0).\n"
     "  record WORK.awt --out FILE.alt [--force] [--cycles N | --seconds S]\n"
-    "         [--mqtt mqtt://[user:pass@]host[:port]] [--metrics 127.0.0.1:9570]\n"
+    "         [--mqtt mqtt://[user@]host[:port] [--mqtt-password-file FILE]]\n"
+    "         [--metrics 127.0.0.1:9570 [--web-config FILE]]\n"
+    "         (the broker password: FILE, TERVO_MQTT_PASSWORD or the systemd credential\n"
+    "         mqtt-password, never in the URL)\n"
     "         (an existing FILE.alt is replaced only with --force)\n"
     "  dump   FILE.awt | FILE.alt | FILE.lin | FILE.sim\n"
     "  export FILE.alt [--out FILE.csv]\n"
@@ -306,11 +309,11 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
                 out, err);
         }
         if (command == "record") {
-            return commandRecord(
-                parseOptions(arguments, 1,
-                             {"--out", "--cycles", "--seconds", "--mqtt", "--metrics"},
-                             {"--force"}),
-                out, err);
+            return commandRecord(parseOptions(arguments, 1,
+                                              {"--out", "--cycles", "--seconds", "--mqtt",
+                                               "--mqtt-password-file", "--metrics", "--web-config"},
+                                              {"--force"}),
+                                 out, err);
         }
         if (command == "dump") {
             const Options options = parseOptions(arguments, 1, {});

@@ -14,6 +14,7 @@
 #include "history/HistoryRules.h"
 #include "link/ParameterTable.h"
 #include "link/PortMap.h"
+#include "net/Credentials.h"
 #include "net/RecordServices.h"
 #include "text/Gbk.h"
 #include "text/TimeText.h"
@@ -205,15 +206,43 @@ net::PublishSettings publishSettings(const Options& o) {
     if (auto it = o.flags.find("--mqtt"); it != o.flags.end()) {
         settings.mqtt = parseMqttUrl(it->second);
         if (!settings.mqtt) {
-            throw UsageError("bad broker URL (mqtt://[user:pass@]host[:port] or mqtts://...): " +
+            throw UsageError("bad broker URL (mqtt://[user@]host[:port] or mqtts://...): " +
                              it->second);
         }
+        if (settings.mqtt->hasPassword) {
+            throw UsageError(
+                "no password in the broker URL: every local user can read the command line. "
+                "Give it in --mqtt-password-file FILE, in TERVO_MQTT_PASSWORD or as the "
+                "systemd credential mqtt-password");
+        }
+    }
+    const auto passwordFile = o.flags.find("--mqtt-password-file");
+    net::PasswordLookup password = net::lookUpMqttPassword(
+        passwordFile != o.flags.end() ? std::optional<std::string>(passwordFile->second)
+                                      : std::nullopt);
+    if (!password.error.empty()) {
+        throw UsageError(password.error);
+    }
+    if (password.password && settings.mqtt) {
+        if (settings.mqtt->user.empty()) {
+            throw UsageError("a broker password needs a user in the URL (mqtt://USER@host)");
+        }
+        settings.mqtt->password = std::move(*password.password);
+        settings.mqtt->hasPassword = true;
     }
     if (auto it = o.flags.find("--metrics"); it != o.flags.end()) {
         settings.metrics = parseListenAddress(it->second);
         if (!settings.metrics) {
             throw UsageError("bad metrics address (HOST:PORT): " + it->second);
         }
+    }
+    if (auto it = o.flags.find("--web-config"); it != o.flags.end()) {
+        std::string error;
+        const auto web = net::loadWebConfig(it->second, error);
+        if (!web) {
+            throw UsageError("bad web configuration: " + error);
+        }
+        settings.web = *web;
     }
     return settings;
 }
@@ -379,6 +408,9 @@ int commandDump(const Options& o, std::ostream& out, std::ostream& err) {
     if (rec.occurrencesCutShort) {
         err << kOccurrencesCutShortText << '\n';
     }
+    if (rec.foreignJournal) {
+        err << kForeignJournalText << '\n';
+    }
     out << "记录文件 " << printableUtf8(path) << '\n';
     dumpDefinition(rec.definition, out);
     out << "记录 " << rec.rowCount() << " 行\n";
@@ -407,6 +439,9 @@ int commandExport(const Options& o, std::ostream& out, std::ostream& err) {
     }
     if (rec.occurrencesCutShort) {
         err << kOccurrencesCutShortText << '\n';
+    }
+    if (rec.foreignJournal) {
+        err << kForeignJournalText << '\n';
     }
     const auto given = o.flags.find("--out");
     const std::string csvPath =

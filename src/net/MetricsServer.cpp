@@ -1,9 +1,8 @@
 #include "net/MetricsServer.h"
 
-#include <fcntl.h>
+#include <microhttpd.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,22 +11,120 @@
 
 namespace tervo::net {
 
-MetricsServer::~MetricsServer() {
-    if (m_thread.joinable()) {
-        // Wakes the thread at once, also in the middle of an answer, so the port is free for
-        // the next recording as soon as this one stops.
-        const char stop = 1;
-        [[maybe_unused]] const ssize_t n = write(m_wake[1], &stop, 1);
-        m_thread.join();
+namespace {
+
+constexpr const char* kPageType = "text/plain; version=0.0.4; charset=utf-8";
+constexpr size_t kRequestMemory = 16 * 1024;  // the request line and headers must fit
+
+MHD_Result reply(MHD_Connection* connection, unsigned status, const std::string& body,
+                 const char* type) {
+    MHD_Response* response = MHD_create_response_from_buffer(
+        body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+    if (response == nullptr) {
+        return MHD_NO;
     }
-    for (int fd : {m_listen, m_wake[0], m_wake[1]}) {
-        if (fd >= 0) {
-            close(fd);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, type);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    if (status == MHD_HTTP_METHOD_NOT_ALLOWED) {
+        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
+    }
+    const MHD_Result queued = MHD_queue_response(connection, status, response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
+}  // namespace
+
+struct MetricsServer::Callbacks {
+    static MHD_Result answer(void* cls, MHD_Connection* connection, const char* url,
+                             const char* method, const char* /*version*/, const char* /*upload*/,
+                             size_t* uploadSize, void** /*state*/) {
+        auto* server = static_cast<MetricsServer*>(cls);
+        *uploadSize = 0;
+        if (!server->m_web.users.empty() && !signedIn(*server, connection)) {
+            MHD_Response* response = MHD_create_response_from_buffer(
+                13, const_cast<char*>("Unauthorized\n"), MHD_RESPMEM_PERSISTENT);
+            if (response == nullptr) {
+                return MHD_NO;
+            }
+            MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+            const MHD_Result queued =
+                MHD_queue_basic_auth_fail_response(connection, "Tervo", response);
+            MHD_destroy_response(response);
+            return queued;
         }
+        // HEAD is answered with a GET's headers, the length of its page included.
+        if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 &&
+            std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0) {
+            return reply(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "GET /metrics\n",
+                         "text/plain; charset=utf-8");
+        }
+        // The query after the path ("?name[]=...") is not part of `url`.
+        if (std::strcmp(url, "/metrics") != 0) {
+            return reply(connection, MHD_HTTP_NOT_FOUND, "Tervo serves /metrics\n",
+                         "text/plain; charset=utf-8");
+        }
+        std::string page;
+        {
+            std::lock_guard lock(server->m_mutex);
+            page = server->m_text;
+        }
+        return reply(connection, MHD_HTTP_OK, page, kPageType);
+    }
+
+    static bool signedIn(MetricsServer& server, MHD_Connection* connection) {
+        char* password = nullptr;
+        char* user = MHD_basic_auth_get_username_password(connection, &password);
+        bool in = false;
+        if (user != nullptr && password != nullptr) {
+            const std::string given = std::string(user) + '\n' + password;
+            const auto hash = server.m_web.users.find(user);
+            // A bcrypt check takes tens of milliseconds on this one thread: a scraper that
+            // signed in before is let in by comparison alone.
+            in = hash != server.m_web.users.end() &&
+                 (given == server.m_signedIn || passwordMatches(password, hash->second));
+            if (in) {
+                server.m_signedIn = given;
+            }
+        }
+        MHD_free(user);
+        MHD_free(password);
+        return in;
+    }
+
+    static void notify(void* cls, MHD_Connection* connection, void** /*socketContext*/,
+                       MHD_ConnectionNotificationCode code) {
+        auto* server = static_cast<MetricsServer*>(cls);
+        std::lock_guard lock(server->m_openMutex);
+        if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+            const MHD_ConnectionInfo* info =
+                MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+            if (info != nullptr) {
+                server->m_open[connection] = {info->connect_fd, std::chrono::steady_clock::now()};
+            }
+        } else {
+            server->m_open.erase(connection);
+        }
+    }
+};
+
+MetricsServer::~MetricsServer() {
+    if (m_reaper.joinable()) {
+        {
+            std::lock_guard lock(m_openMutex);
+            m_stopping = true;
+        }
+        m_stopReaper.notify_all();
+        m_reaper.join();
+    }
+    if (m_daemon != nullptr) {
+        // Closes every connection and the listening socket, so the port is free for the next
+        // recording as soon as this one stops.
+        MHD_stop_daemon(m_daemon);
     }
 }
 
-std::string MetricsServer::start(const ListenAddress& address) {
+std::string MetricsServer::start(const ListenAddress& address, const WebConfig& web) {
     const std::string where =
         (address.host.find(':') != std::string::npos ? "[" + address.host + "]" : address.host) +
         ":" + std::to_string(address.port);
@@ -40,8 +137,9 @@ std::string MetricsServer::start(const ListenAddress& address) {
     if (const int rc = getaddrinfo(address.host.c_str(), port.c_str(), &hints, &found); rc != 0) {
         return "无法监听 " + where + "：" + gai_strerror(rc);
     }
+    int listening = -1;
     int error = 0;
-    for (addrinfo* a = found; a != nullptr && m_listen < 0; a = a->ai_next) {
+    for (addrinfo* a = found; a != nullptr && listening < 0; a = a->ai_next) {
         const int fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
         if (fd < 0) {
             error = errno;
@@ -49,8 +147,8 @@ std::string MetricsServer::start(const ListenAddress& address) {
         }
         const int on = 1;
         setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 && listen(fd, 8) == 0) {
-            m_listen = fd;
+        if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 && listen(fd, 128) == 0) {
+            listening = fd;
             sockaddr_storage bound{};
             socklen_t length = sizeof bound;
             getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
@@ -63,16 +161,35 @@ std::string MetricsServer::start(const ListenAddress& address) {
         }
     }
     freeaddrinfo(found);
-    if (m_listen < 0) {
+    if (listening < 0) {
         return "无法监听 " + where + "：" + std::strerror(error);
     }
-    if (pipe2(m_wake, O_CLOEXEC) != 0) {
-        const int failed = errno;
-        close(m_listen);
-        m_listen = -1;
-        return "无法监听 " + where + "：" + std::strerror(failed);
+    m_web = web;
+    const bool tls = !m_web.certificatePem.empty();
+    if (tls && MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES) {
+        close(listening);
+        return "无法监听 " + where + "：this libmicrohttpd has no TLS";
     }
-    m_thread = std::thread([this] { run(); });
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC;
+    if (tls) {
+        flags |= MHD_USE_TLS;
+    }
+    // The key and certificate options are read only with MHD_USE_TLS; a plain server ends
+    // its options before them.
+    m_daemon = MHD_start_daemon(
+        flags, 0, nullptr, nullptr, &Callbacks::answer, this, MHD_OPTION_LISTEN_SOCKET, listening,
+        MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, MHD_OPTION_CONNECTION_TIMEOUT,
+        static_cast<unsigned>(std::chrono::duration_cast<std::chrono::seconds>(kDeadline).count()),
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, kRequestMemory, MHD_OPTION_NOTIFY_CONNECTION,
+        &Callbacks::notify, this, tls ? MHD_OPTION_HTTPS_MEM_KEY : MHD_OPTION_END,
+        m_web.keyPem.c_str(), MHD_OPTION_HTTPS_MEM_CERT, m_web.certificatePem.c_str(),
+        MHD_OPTION_END);
+    if (m_daemon == nullptr) {
+        close(listening);
+        return "无法监听 " + where + "：" +
+               (tls ? "the TLS certificate or key was refused" : "the HTTP server did not start");
+    }
+    m_reaper = std::thread([this] { reap(); });
     return {};
 }
 
@@ -81,83 +198,20 @@ void MetricsServer::update(std::string text) {
     m_text = std::move(text);
 }
 
-// Waits until `fd` is ready for `events`; false on a stop, a timeout or an error.
-bool MetricsServer::waitFor(int fd, short events, int timeoutMs) {
-    pollfd p[2] = {{fd, events, 0}, {m_wake[0], POLLIN, 0}};
-    return poll(p, 2, timeoutMs) > 0 && p[1].revents == 0 && p[0].revents != 0;
-}
-
-void MetricsServer::run() {
-    for (;;) {
-        pollfd p[2] = {{m_listen, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        if (poll(p, 2, -1) < 0 && errno != EINTR) {
-            return;
+// Ends every connection whose request has gone on past the deadline: a client trickling its
+// request a byte at a time is never idle long enough for the idle timeout. Shutting the socket
+// down makes the event loop see it closed and let it go.
+void MetricsServer::reap() {
+    std::unique_lock lock(m_openMutex);
+    while (!m_stopping) {
+        m_stopReaper.wait_for(lock, std::chrono::milliseconds(100));
+        const auto overdue = std::chrono::steady_clock::now() - kDeadline;
+        for (auto& [connection, open] : m_open) {
+            if (open.second < overdue) {
+                shutdown(open.first, SHUT_RDWR);
+                open.second = std::chrono::steady_clock::time_point::max();
+            }
         }
-        if (p[1].revents != 0) {
-            return;
-        }
-        if (p[0].revents == 0) {
-            continue;
-        }
-        const int client = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client >= 0) {
-            answer(client);
-            close(client);
-        }
-    }
-}
-
-// One request per connection. A client that sends nothing within a second, or more than a
-// small header, is closed without an answer so it cannot hold the server.
-void MetricsServer::answer(int client) {
-    std::string request;
-    char buffer[1024];
-    while (request.find("\r\n\r\n") == std::string::npos &&
-           request.find("\n\n") == std::string::npos && request.size() < 8192) {
-        if (!waitFor(client, POLLIN, 1000)) {
-            return;
-        }
-        const ssize_t n = recv(client, buffer, sizeof buffer, 0);
-        if (n <= 0) {
-            return;
-        }
-        request.append(buffer, static_cast<size_t>(n));
-    }
-    const size_t lineEnd = request.find_first_of("\r\n");
-    const std::string line = request.substr(0, lineEnd);
-    const bool head = line.starts_with("HEAD ");
-    std::string status = "200 OK";
-    std::string type = "text/plain; version=0.0.4; charset=utf-8";
-    std::string body;
-    if (!line.starts_with("GET ") && !head) {
-        status = "405 Method Not Allowed";
-        body = "GET /metrics\n";
-    } else {
-        const size_t start = line.find(' ') + 1;
-        const std::string target = line.substr(start, line.find(' ', start) - start);
-        if (target == "/metrics" || target.starts_with("/metrics?")) {
-            std::lock_guard lock(m_mutex);
-            body = m_text;
-        } else {
-            status = "404 Not Found";
-            type = "text/plain; charset=utf-8";
-            body = "Tervo serves /metrics\n";
-        }
-    }
-    std::string reply = "HTTP/1.1 " + status + "\r\nContent-Type: " + type +
-                        "\r\nContent-Length: " + std::to_string(body.size()) +
-                        "\r\nConnection: close\r\n\r\n" + (head ? std::string() : body);
-    size_t sentBytes = 0;
-    while (sentBytes < reply.size()) {
-        if (!waitFor(client, POLLOUT, 1000)) {
-            return;
-        }
-        const ssize_t n =
-            send(client, reply.data() + sentBytes, reply.size() - sentBytes, MSG_NOSIGNAL);
-        if (n <= 0) {
-            return;
-        }
-        sentBytes += static_cast<size_t>(n);
     }
 }
 

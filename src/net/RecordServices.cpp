@@ -28,7 +28,8 @@ std::string RecordServices::start() {
     }
     if (m_settings.metrics) {
         m_server = std::make_unique<MetricsServer>();
-        if (std::string failed = m_server->start(*m_settings.metrics); !failed.empty()) {
+        if (std::string failed = m_server->start(*m_settings.metrics, m_settings.web);
+            !failed.empty()) {
             m_server.reset();
             return failed;
         }

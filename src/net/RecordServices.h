@@ -17,6 +17,7 @@ namespace tervo::net {
 struct PublishSettings {
     std::optional<MqttTarget> mqtt;
     std::optional<ListenAddress> metrics;
+    WebConfig web;  // TLS and sign-in of the metrics page; plain HTTP when empty
 };
 
 std::string hostName();

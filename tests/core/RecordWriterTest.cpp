@@ -405,6 +405,67 @@ TEST(RecordWriter, AJournalTheReaderCannotApplyStaysAndIsLaidOver) {
     EXPECT_FALSE(std::filesystem::exists(journal));
 }
 
+// Anyone who may write the folder can leave a journal with right checksums beside another
+// user's file. Only the file owner's journal (or root's) is replayed or laid over what is read;
+// another one stays untouched until it is shown to name a replaced file, and a recorder into
+// the file never writes in it.
+TEST(RecordWriter, OnlyTheOwnersJournalIsReplayed) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give the journal another owner";
+    }
+    constexpr uid_t kOther = 4242;
+    struct Case {
+        const char* name;
+        uid_t fileOwner;
+        uid_t journalOwner;
+        bool replayed;
+    };
+    for (const Case& c : {Case{"another user's journal", 0, kOther, false},
+                          Case{"the owner's own", kOther, kOther, true},
+                          Case{"root's, beside a user's file", kOther, 0, true},
+                          Case{"the owner's, beside root's file", 0, 0, true}}) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir / "r.alt";
+        Growing rec;
+        rec.cycle();
+        const Bytes before = rec.image();
+        rec.crashWithLastCycleInJournal(path);
+        const std::string journal = recordJournalPath(path);
+        ASSERT_EQ(chown(path.c_str(), c.fileOwner, 0), 0);
+        ASSERT_EQ(chown(journal.c_str(), c.journalOwner, 0), 0);
+        const Bytes planted = fileBytes(journal);
+
+        Recording read;
+        ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
+        EXPECT_EQ(read.rowCount(), c.replayed ? 2u : 1u);
+        EXPECT_EQ(read.foreignJournal, !c.replayed);
+        EXPECT_EQ(fileBytes(path), c.replayed ? rec.image() : before);
+        EXPECT_EQ(std::filesystem::exists(journal), !c.replayed);
+        if (c.replayed) {
+            continue;
+        }
+        EXPECT_FALSE(recoverRecordFile(path));
+        EXPECT_EQ(fileBytes(journal), planted) << "left as it was";
+
+        // A recorder into the file writes it whole, leaves the journal alone, and once the
+        // file is replaced the journal names nothing here and goes.
+        RecordWriter writer(path);
+        ASSERT_TRUE(writer.claim());
+        ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+        EXPECT_EQ(fileBytes(journal), planted);
+        for (int i = 0; i < 3; ++i) {
+            rec.cycle();
+            ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+            EXPECT_EQ(fileBytes(path), rec.image());
+        }
+        EXPECT_EQ(writer.lastMethod(), RecordWriter::Method::InPlace);
+        struct stat js {};
+        ASSERT_EQ(stat(journal.c_str(), &js), 0);
+        EXPECT_EQ(js.st_uid, 0u) << "the recorder's own journal";
+    }
+}
+
 // One recorder at a time: a second is refused from the first one's claim on, before its
 // first write and after, while readers open the file being recorded and the first goes on.
 TEST(RecordWriter, ASecondRecorderIsRefusedWhileReadersGoOn) {

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <bit>
 #include <charconv>
 #include <filesystem>
@@ -21,6 +22,7 @@
 #include "net/MetricsServer.h"
 #include "net/MqttPublisher.h"
 #include "net/RecordServices.h"
+#include "net/WebConfig.h"
 #include "support/FileBytes.h"
 #include "support/FreePort.h"
 #include "support/Loopback.h"
@@ -493,6 +495,74 @@ TEST(MetricsServer, HeadAndQueries) {
     EXPECT_TRUE(httpGet(server.port(), "/metricsx").starts_with("HTTP/1.1 404 Not Found\r\n"));
 }
 
+// No client holds the page: beside one that trickles its request a byte at a time and others
+// that connect and say nothing, a scrape is answered, and the server lets the slow ones go
+// once their time is up (2 s; checked here with a generous 10 s).
+TEST(MetricsServer, AScrapeIsAnsweredBesideTricklingAndIdleClients) {
+    tervo::net::MetricsServer server;
+    ASSERT_EQ(server.start({"127.0.0.1", freePort()}), "");
+    const std::string page = "tervo_rows_recorded_total{work=\"w\"} 3\n";
+    server.update(page);
+    // Whether the server closed `fd` within `limit`, reading what it sends meanwhile.
+    auto closedWithin = [](int fd, std::chrono::milliseconds limit) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        char buffer[256];
+        while (std::chrono::steady_clock::now() < until) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 50) > 0 && recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) <= 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+
+    std::vector<int> idle;
+    for (int i = 0; i < 20; ++i) {
+        idle.push_back(tervo::testing::connectLoopback(server.port()));
+        ASSERT_GE(idle.back(), 0);
+    }
+    const int trickler = tervo::testing::connectLoopback(server.port());
+    ASSERT_GE(trickler, 0);
+    std::atomic<bool> trickling{true};
+    std::atomic<bool> cutOff{false};
+    std::thread slow([&] {
+        const std::string start = "GET /metrics HTTP/1.1\r\nX-Slow: ";
+        send(trickler, start.data(), start.size(), MSG_NOSIGNAL);
+        for (int i = 0; i < 50 && trickling; ++i) {
+            if (send(trickler, "a", 1, MSG_NOSIGNAL) != 1 ||
+                closedWithin(trickler, std::chrono::milliseconds(300))) {
+                cutOff = true;
+                return;
+            }
+        }
+    });
+    std::this_thread::sleep_for(500ms);
+
+    const int scraper = tervo::testing::connectLoopback(server.port());
+    ASSERT_GE(scraper, 0);
+    const timeval limit{10, 0};
+    setsockopt(scraper, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    const std::string request = "GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n";
+    send(scraper, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string answer;
+    char buffer[4096];
+    for (ssize_t n; (n = recv(scraper, buffer, sizeof buffer, 0)) > 0;) {
+        answer.append(buffer, static_cast<size_t>(n));
+    }
+    close(scraper);
+    EXPECT_TRUE(answer.starts_with("HTTP/1.1 200 OK\r\n")) << answer;
+    EXPECT_TRUE(answer.ends_with("\r\n\r\n" + page)) << answer;
+
+    for (int fd : idle) {
+        EXPECT_TRUE(closedWithin(fd, 10s)) << "an idle client is let go";
+        close(fd);
+    }
+    slow.join();
+    trickling = false;
+    EXPECT_TRUE(cutOff) << "the trickling client is let go before its 15 s are up";
+    close(trickler);
+}
+
 TEST(SleepInhibitor, HeldWhileRecordingAndReleasedAfter) {
     TempDir dir;
     Child emu({QT570_EMU, "--link", dir / "com1", "--addresses", "0-3", "--fault", "3:silent"},
@@ -546,6 +616,12 @@ TEST(RecordOptions, RefusesABadBrokerUrlOrAddressAndABusyMetricsPort) {
               dir.path());
     EXPECT_EQ(bad.status, 2);
     EXPECT_NE(bad.err.find("bad metrics address (HOST:PORT): 9570x"), std::string::npos) << bad.err;
+    std::ofstream(dir / "web.yml") << "tls_server_config:\n  cert_file: /x\n";
+    bad = run({TERVO_CLI, "record", dir / "w.awt", "--out", dir / "r.alt", "--metrics", "9570",
+               "--web-config", dir / "web.yml"},
+              dir.path());
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("bad web configuration: "), std::string::npos) << bad.err;
 
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
@@ -686,6 +762,129 @@ TEST_F(Publishing, MqttsVerifiesTheBrokerThroughTheSystemStoreAndRefusesOneItDoe
     }
     std::this_thread::sleep_for(500ms);
     EXPECT_EQ(sub->out().substr(heard), "");
+}
+
+// Beyond loopback the page can ask for TLS and a sign-in, as a Prometheus exporter's web
+// configuration file says; a file that says something else is refused with the line.
+TEST(MetricsServer, AWebConfigurationGivesTlsAndBasicAuthentication) {
+    if (!std::filesystem::exists("/usr/bin/openssl") || !std::filesystem::exists("/usr/bin/curl")) {
+        GTEST_SKIP() << "openssl and curl are needed (Debian's openssl and curl packages): TLS "
+                        "and sign-in of the metrics page are not checked";
+    }
+    TempDir dir;
+    const auto made = run({"/bin/sh", "-c", kMakeCertificates, "sh", dir.path()}, dir.path());
+    ASSERT_EQ(made.status, 0) << made.err;
+    // bcrypt of "scrape-pw".
+    const std::string hash = "$2b$05$TervoTestSaltForBcrype2nAxIQ/m5NJibRMHHw7CBDzv3xcrV2y";
+    std::ofstream(dir / "web.yml")
+        << "# the metrics page\ntls_server_config:\n  cert_file: " << (dir / "server.pem").string()
+        << "\n  key_file: \"" << (dir / "server.key").string()
+        << "\"\n\nbasic_auth_users:\n  prometheus: '" << hash << "'\n";
+    std::string error;
+    const auto web = tervo::net::loadWebConfig(dir / "web.yml", error);
+    ASSERT_TRUE(web) << error;
+    tervo::net::MetricsServer server;
+    ASSERT_EQ(server.start({"127.0.0.1", freePort()}, *web), "");
+    const std::string page = "tervo_rows_recorded_total{work=\"w\"} 3\n";
+    server.update(page);
+    const std::string https = "https://127.0.0.1:" + std::to_string(server.port()) + "/metrics";
+    auto curl = [&](std::vector<std::string> options) {
+        options.insert(options.begin(), {"/usr/bin/curl", "-s", "-m", "10", "-w", "\n%{http_code}",
+                                         "--cacert", dir / "ca.pem"});
+        return run(options, dir.path()).out;
+    };
+    EXPECT_EQ(curl({"-u", "prometheus:scrape-pw", https}), page + "\n200");
+    EXPECT_EQ(curl({"-u", "prometheus:scrape-pw", https}), page + "\n200") << "signed in again";
+    EXPECT_EQ(curl({"-u", "prometheus:wrong", https}), "Unauthorized\n\n401");
+    EXPECT_EQ(curl({"-u", "nobody:scrape-pw", https}), "Unauthorized\n\n401");
+    EXPECT_EQ(curl({https}), "Unauthorized\n\n401");
+    EXPECT_NE(curl({"-u", "prometheus:scrape-pw",
+                    "http://127.0.0.1:" + std::to_string(server.port()) + "/metrics"}),
+              page + "\n200")
+        << "no plain HTTP";
+
+    struct Bad {
+        const char* text;
+        const char* said;
+    };
+    for (const Bad& bad :
+         {Bad{"tls_server_config:\n  cert_file: /x\n", "needs both cert_file and key_file"},
+          Bad{"web:\n  a: b\n", ":1: unknown section web"},
+          Bad{"basic_auth_users:\n  prometheus\n", ":2: expected KEY: VALUE"},
+          Bad{"tls_server_config:\n  cert_file: /none\n  key_file: /none\n",
+              "cannot read /none"}}) {
+        std::ofstream(dir / "bad.yml") << bad.text;
+        EXPECT_FALSE(tervo::net::loadWebConfig(dir / "bad.yml", error)) << bad.text;
+        EXPECT_NE(error.find(bad.said), std::string::npos) << error;
+    }
+    EXPECT_FALSE(tervo::net::passwordMatches("scrape-pw", "scrape-pw"))
+        << "a plain password in the file signs no one in";
+}
+
+// The broker password reaches the broker from a file, the environment or a systemd
+// credential, and never shows in the recorder's command line; in the URL it is refused.
+TEST_F(Publishing, ThePasswordComesFromAFileTheEnvironmentOrACredentialNeverTheCommandLine) {
+    const std::string secret = "s3cret-Pw";
+    const auto made = run(
+        {"/usr/bin/mosquitto_passwd", "-b", "-c", m_dir / "passwords", "op", secret}, m_dir.path());
+    ASSERT_EQ(made.status, 0) << made.err;
+    const int port = freePort();
+    std::ofstream(m_dir / "auth.conf")
+        << "user root\nlistener " << port << " 127.0.0.1\nallow_anonymous false\npassword_file "
+        << (m_dir / "passwords").string() << "\n";
+    Child broker({kBroker, "-c", m_dir / "auth.conf"}, m_dir.path());
+    ASSERT_TRUE(waitFor([&] { return listening(port); }, 10s)) << broker.err();
+    auto sub = subscribe(port, {"-u", "op", "-P", secret});
+    const std::string userUrl = "mqtt://op@127.0.0.1:" + std::to_string(port);
+    std::filesystem::create_directory(m_dir / "credentials");
+    std::ofstream(m_dir / "password") << secret << "\n";
+    std::ofstream(m_dir / "credentials" / "mqtt-password") << secret;
+
+    const std::vector<std::string> record{TERVO_CLI,       "record",  m_dir / "w.awt", "--out",
+                                          m_dir / "r.alt", "--force", "--mqtt",        userUrl};
+    struct Way {
+        const char* name;
+        std::vector<std::string> before;  // put ahead of the command
+        std::vector<std::string> after;   // options added to it
+    };
+    for (const Way& way :
+         {Way{"--mqtt-password-file", {}, {"--mqtt-password-file", m_dir / "password"}},
+          Way{"TERVO_MQTT_PASSWORD", {"/usr/bin/env", "TERVO_MQTT_PASSWORD=" + secret}, {}},
+          Way{"systemd credential",
+              {"/usr/bin/env", "CREDENTIALS_DIRECTORY=" + (m_dir / "credentials").string()},
+              {}}}) {
+        SCOPED_TRACE(way.name);
+        std::vector<std::string> argv = way.before;
+        argv.insert(argv.end(), record.begin(), record.end());
+        argv.insert(argv.end(), way.after.begin(), way.after.end());
+        const size_t heard = sub->out().size();
+        Child recorder(argv, m_dir.path());
+        ASSERT_TRUE(
+            waitFor([&] { return sub->out().find("/炉温 {", heard) != std::string::npos; }, 20s))
+            << recorder.err();
+        // What ps shows of the recorder, found by its output file.
+        std::string commandLine;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+            const std::string text{std::istreambuf_iterator<char>(in), {}};
+            if (text.find((m_dir / "r.alt").string()) != std::string::npos) {
+                commandLine += text + "\n";
+            }
+        }
+        EXPECT_NE(commandLine.find("record"), std::string::npos) << "the recorder is found";
+        EXPECT_EQ(commandLine.find(secret), std::string::npos) << commandLine;
+        recorder.signal(SIGINT);
+        EXPECT_EQ(recorder.wait(), 0) << recorder.err();
+        EXPECT_EQ(recorder.err().find("MQTT"), std::string::npos) << recorder.err();
+    }
+
+    const auto refused =
+        run({TERVO_CLI, "record", m_dir / "w.awt", "--out", m_dir / "x.alt", "--mqtt",
+             "mqtt://op:" + secret + "@127.0.0.1:" + std::to_string(port)},
+            m_dir.path());
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--mqtt-password-file FILE"), std::string::npos) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "x.alt"));
 }
 
 TEST_F(Publishing, AStoppedPublisherSaysOfflineBeforeTheNextOfItsClientIdConnects) {

@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
@@ -229,9 +231,18 @@ int main(int argc, char* argv[]) {
     prompts.dialogHandlers = {[](QDialog& dialog) {
         dialog.findChild<QCheckBox*>(QStringLiteral("mqttCheck"))->setChecked(true);
         dialog.findChild<QLineEdit*>(QStringLiteral("mqttEdit"))
-            ->setText(QStringLiteral("mqtt://127.0.0.1:1883"));
+            ->setText(QStringLiteral("mqtt://tervo@127.0.0.1:1883"));
+        dialog.findChild<QLineEdit*>(QStringLiteral("mqttPasswordEdit"))
+            ->setText(QStringLiteral("password"));
         dialog.findChild<QCheckBox*>(QStringLiteral("metricsCheck"))->setChecked(true);
         dialog.show();
+        // What the secret store answered.
+        auto* note = dialog.findChild<QLabel*>(QStringLiteral("secretStoreNote"));
+        QElapsedTimer waited;
+        waited.start();
+        while (note->text().startsWith(QStringLiteral("正在")) && waited.elapsed() < 6000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
         save(dialog, QStringLiteral("publish-dialog"));
         dialog.hide();
     }};

@@ -15,7 +15,7 @@ version=$(dpkg-deb -f "$deb" Version)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "package: $(basename "$deb"), Depends: $depends"
 for needed in libqt6widgets6 libqt6printsupport6 libc6 libstdc++6 fonts-arphic-uming \
-              libmosquitto1 libsystemd0; do
+              libmosquitto1 libsystemd0 libmicrohttpd12 libqt6keychain1; do
   [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed"
 done
 

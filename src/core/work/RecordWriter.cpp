@@ -248,11 +248,15 @@ bool entryIsWhole(int fd, uint64_t at, uint64_t size) {
 // A journal's head and its whole entries, empty when there is none. An entry is taken into
 // memory only once its checksum has been found right, so a torn or foreign tail costs no
 // memory however long the file is.
-std::vector<uint8_t> readJournal(const std::string& path) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+// `owner` gets the journal's status (whose it is) when given.
+std::vector<uint8_t> readJournal(int journalFd, struct stat* owner = nullptr) {
+    const Fd fd(dup(journalFd));
     struct stat st {};
     if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return {};
+    }
+    if (owner != nullptr) {
+        *owner = st;
     }
     const auto fileSize = static_cast<uint64_t>(st.st_size);
     std::vector<uint8_t> bytes(std::min<uint64_t>(fileSize, kJournalHead));
@@ -283,6 +287,19 @@ std::vector<uint8_t> readJournal(const std::string& path) {
     return bytes;
 }
 
+std::vector<uint8_t> readJournal(const std::string& path, struct stat* owner = nullptr) {
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
+    return fd.get() < 0 ? std::vector<uint8_t>{} : readJournal(fd.get(), owner);
+}
+
+// Whether a journal may change what the file reads: only its owner's journal may (or one root
+// wrote, since root could write the file itself). Anyone who may write the folder can leave a
+// journal with right checksums beside another user's file; that one is neither replayed nor
+// laid over what is read.
+bool journalTrusted(const struct stat& journal, const struct stat& file) {
+    return journal.st_uid == file.st_uid || journal.st_uid == 0;
+}
+
 }  // namespace
 
 std::string recordJournalPath(const std::string& recordPath) {
@@ -302,11 +319,20 @@ bool recoverRecordFile(const std::string& path) {
     if (flock(journal.get(), LOCK_EX | LOCK_NB) != 0) {
         return true;  // a live writer holds it: the file is its business
     }
-    const std::vector<uint8_t> journalBytes = readJournal(journalPath);
+    const std::vector<uint8_t> journalBytes = readJournal(journal.get());
     const std::optional<Journal> j = parseJournal(journalBytes);
     const std::string target = resolved(path);
     struct stat fs {};
-    if (j) {
+    const bool fileThere = ::stat(target.c_str(), &fs) == 0;
+    if (fileThere ? !journalTrusted(js, fs) : (js.st_uid != geteuid() && js.st_uid != 0)) {
+        // Another user's journal goes only once it is shown to name another file; whatever
+        // else it holds stays as it is, unread.
+        if (!fileThere || !j ||
+            (static_cast<uint64_t>(fs.st_dev) == j->device &&
+             static_cast<uint64_t>(fs.st_ino) == j->inode)) {
+            return false;
+        }
+    } else if (j) {
         if (::stat(target.c_str(), &fs) != 0) {
             return false;  // nothing shows whose it is: it stays
         }
@@ -362,7 +388,9 @@ bool RecordImage::open(const std::string& path) {
     }
     m_patches.clear();
     m_journalPath = recordJournalPath(path);
-    m_journal = readJournal(m_journalPath);
+    struct stat js {};
+    m_journal = readJournal(m_journalPath, &js);
+    m_foreignJournal = false;
     m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat fs {};
     if (m_fd < 0 || fstat(m_fd, &fs) != 0 || !S_ISREG(fs.st_mode)) {
@@ -370,6 +398,11 @@ bool RecordImage::open(const std::string& path) {
     }
     m_fileSize = m_size = static_cast<uint64_t>(fs.st_size);
     const std::optional<Journal> j = parseJournal(m_journal);
+    if (j && !m_journal.empty() && !journalTrusted(js, fs)) {
+        m_foreignJournal = static_cast<uint64_t>(fs.st_dev) == j->device &&
+                           static_cast<uint64_t>(fs.st_ino) == j->inode;
+        return true;  // read as the disk holds it
+    }
     if (!j || j->entries.empty() || static_cast<uint64_t>(fs.st_dev) != j->device ||
         static_cast<uint64_t>(fs.st_ino) != j->inode) {
         return true;  // no journal for this file: the disk holds the image
@@ -511,6 +544,12 @@ bool RecordWriter::claim() {
             ::close(fd);
             continue;
         }
+        if (held.st_uid != geteuid()) {
+            // Another user's journal is never ours to write in; the writes go whole until it
+            // is shown to name a replaced file and removed.
+            ::close(fd);
+            return true;
+        }
         m_journal = fd;
         m_journalWasEmpty = held.st_size == 0;
         syncDirectoryOf(m_journalPath);
@@ -535,7 +574,7 @@ bool RecordWriter::openJournal() {
         return false;
     }
     struct stat js {};
-    if (fstat(m_journal, &js) != 0 || !S_ISREG(js.st_mode) ||
+    if (fstat(m_journal, &js) != 0 || !S_ISREG(js.st_mode) || js.st_uid != geteuid() ||
         flock(m_journal, LOCK_EX | LOCK_NB) != 0 || !resetJournal() || fdatasync(m_journal) != 0) {
         ::close(m_journal);
         m_journal = -1;

@@ -105,7 +105,9 @@ std::string recordJournalPath(const std::string& recordPath);
 // journal beside it, then removes the journal; nothing happens while a live writer holds the
 // journal. A journal is removed unapplied only when it names another file (one replaced
 // since). False when a journal could not be applied (the file is read-only, say, or gone):
-// both stay as they are, and readers lay the journal over what they read.
+// both stay as they are, and readers lay the journal over what they read. A journal whose
+// owner is neither the file's owner nor root is never replayed nor laid over, and stays
+// unless it names another file (false then too).
 bool recoverRecordFile(const std::string& path);
 
 // A record file as its last complete image, read piece by piece: the bytes on disk with the
@@ -126,6 +128,9 @@ public:
     bool read(uint64_t offset, uint8_t* out, size_t size) const;
     // True when a live writer moved on since open(): what was read may mix two cycles.
     bool changedSinceOpen() const;
+    // A journal naming this file lies beside it, left by a user other than the file's owner
+    // (or root): it was not laid over what is read.
+    bool foreignJournal() const { return m_foreignJournal; }
 
 private:
     struct Patch {
@@ -141,6 +146,7 @@ private:
     std::vector<Patch> m_patches;
     uint64_t m_fileSize = 0;
     uint64_t m_size = 0;
+    bool m_foreignJournal = false;
 };
 
 // Opens the file's image and hands it to `use`, again while a live writer moves on under it

@@ -397,6 +397,7 @@ FileStatus readRecording(const std::string& path, Recording& out) {
         if (!useStableRecordImage(path, [&](const RecordImage& image) {
                 rec = Recording{};
                 status = parseRecordFrom(image, rec);
+                rec.foreignJournal = image.foreignJournal();
             })) {
             return FileStatus::CannotOpen;
         }

@@ -40,6 +40,8 @@ struct Recording {
     std::vector<EventOccurrence> occurrences;
     // The file counted more occurrences than it holds: those before the cut were read.
     bool occurrencesCutShort = false;
+    // Another user's journal lay beside the file: it was neither replayed nor read.
+    bool foreignJournal = false;
 
     size_t rowCount() const { return times.size(); }
     size_t channelCount() const { return definition.channels.size(); }

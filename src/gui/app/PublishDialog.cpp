@@ -1,7 +1,9 @@
 #include "app/PublishDialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,10 +14,39 @@
 
 namespace tervo::gui {
 
+namespace {
+
+const QString kStoreKeeps = QStringLiteral("密码保存在桌面的密钥存储中，不写入设置文件。");
+
+// This run's password, asked of the secret store once when not known yet.
+QString runPassword() {
+    if (!sessionMqttPassword()) {
+        QEventLoop wait;
+        std::optional<SecretOutcome> read;
+        readMqttPassword(&wait, [&](const SecretOutcome& outcome) {
+            read = outcome;
+            wait.quit();
+        });
+        if (!read) {
+            wait.exec();
+        }
+        setSessionMqttPassword(read ? read->password : QString());
+    }
+    return sessionMqttPassword().value_or(QString());
+}
+
+}  // namespace
+
 net::PublishSettings publishSettings(const PublishChoice& choice) {
     net::PublishSettings settings;
     if (choice.mqttOn) {
         settings.mqtt = parseMqttUrl(choice.mqttUrl.trimmed().toStdString());
+        if (settings.mqtt && !settings.mqtt->hasPassword && !settings.mqtt->user.empty()) {
+            const QString password =
+                choice.mqttPassword.isEmpty() ? runPassword() : choice.mqttPassword;
+            settings.mqtt->password = password.toStdString();
+            settings.mqtt->hasPassword = !password.isEmpty();
+        }
     }
     if (choice.metricsOn) {
         settings.metrics = parseListenAddress(choice.metricsAddress.trimmed().toStdString());
@@ -32,8 +63,17 @@ PublishDialog::PublishDialog(QWidget* parent) : QDialog(parent) {
     m_mqttOn->setChecked(stored.mqttOn);
     m_mqttUrl = new QLineEdit(stored.mqttUrl, this);
     m_mqttUrl->setObjectName(QStringLiteral("mqttEdit"));
-    m_mqttUrl->setPlaceholderText(QStringLiteral("mqtt://[user:pass@]host[:port]"));
+    m_mqttUrl->setPlaceholderText(QStringLiteral("mqtt://[user@]host[:port]"));
     m_mqttUrl->setMinimumWidth(320);
+    m_mqttPassword = new QLineEdit(this);
+    m_mqttPassword->setObjectName(QStringLiteral("mqttPasswordEdit"));
+    m_mqttPassword->setEchoMode(QLineEdit::Password);
+    m_mqttPassword->setText(!stored.mqttPassword.isEmpty()
+                                ? stored.mqttPassword
+                                : sessionMqttPassword().value_or(QString()));
+    connect(m_mqttPassword, &QLineEdit::textEdited, this, [this] { m_passwordTyped = true; });
+    m_storeNote = new QLabel(QStringLiteral("正在读取密钥存储……"), this);
+    m_storeNote->setObjectName(QStringLiteral("secretStoreNote"));
     m_metricsOn = new QCheckBox(QStringLiteral("提供指标页 /metrics"), this);
     m_metricsOn->setObjectName(QStringLiteral("metricsCheck"));
     m_metricsOn->setChecked(stored.metricsOn);
@@ -44,28 +84,51 @@ PublishDialog::PublishDialog(QWidget* parent) : QDialog(parent) {
     note->setWordWrap(true);
     auto* form = new QFormLayout;
     form->addRow(m_mqttOn, m_mqttUrl);
+    form->addRow(QStringLiteral("密码"), m_mqttPassword);
+    form->addRow(m_storeNote);
     form->addRow(m_metricsOn, m_metricsAddress);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(note);
     layout->addWidget(dialogButtons(this, QStringLiteral("确定"), QStringLiteral("取消")));
+    readMqttPassword(this, [this](const SecretOutcome& outcome) { showStore(outcome); });
+}
+
+void PublishDialog::showStore(const SecretOutcome& outcome) {
+    if (!outcome.storeAvailable) {
+        m_storeNote->setText(QStringLiteral("没有可用的密钥存储（") + outcome.failure +
+                             QStringLiteral("）：\n密码只在本次运行中有效，不写入设置文件。"));
+    } else {
+        m_storeNote->setText(kStoreKeeps);
+        if (!m_passwordTyped && m_mqttPassword->text().isEmpty()) {
+            m_mqttPassword->setText(outcome.password);
+        }
+    }
+    // The note may need another line.
+    adjustSize();
 }
 
 PublishChoice PublishDialog::choice() const {
     PublishChoice c;
     c.mqttOn = m_mqttOn->isChecked();
     c.mqttUrl = m_mqttUrl->text().trimmed();
+    c.mqttPassword = m_mqttPassword->text();
     c.metricsOn = m_metricsOn->isChecked();
     c.metricsAddress = m_metricsAddress->text().trimmed();
     return c;
 }
 
 void PublishDialog::accept() {
+    // A password typed into the URL goes where passwords go.
+    if (QString typed;
+        urlWithoutPassword(m_mqttUrl->text().trimmed(), &typed) != m_mqttUrl->text().trimmed()) {
+        m_mqttUrl->setText(urlWithoutPassword(m_mqttUrl->text().trimmed()));
+        m_mqttPassword->setText(typed);
+    }
     const PublishChoice c = choice();
     if (c.mqttOn && !parseMqttUrl(c.mqttUrl.toStdString())) {
-        messageBox(this,
-                   QStringLiteral("MQTT 服务器地址无效：") + c.mqttUrl +
-                       QStringLiteral("\n格式：mqtt://[用户:密码@]主机[:端口] 或 mqtts://..."));
+        messageBox(this, QStringLiteral("MQTT 服务器地址无效：") + c.mqttUrl +
+                             QStringLiteral("\n格式：mqtt://[用户@]主机[:端口] 或 mqtts://..."));
         return;
     }
     if (c.metricsOn && !parseListenAddress(c.metricsAddress.toStdString())) {
@@ -74,6 +137,9 @@ void PublishDialog::accept() {
         return;
     }
     Settings().setPublishChoice(c);
+    setSessionMqttPassword(c.mqttPassword);
+    // Finishes on its own after the dialog has gone.
+    storeMqttPassword(c.mqttPassword, qApp, [](const SecretOutcome&) {});
     QDialog::accept();
 }
 

@@ -1,6 +1,12 @@
 #include "app/Settings.h"
 
+#include <qt6keychain/keychain.h>
+#include <QCoreApplication>
+#include <QTimer>
+#include <memory>
+
 #include "link/PortMap.h"
+#include "publish/Publish.h"
 #include "widgets/PickCombo.h"
 
 namespace tervo::gui {
@@ -13,7 +19,96 @@ QString portKey(int portIndex) {
     return QStringLiteral("PortMap/") + QString::fromStdString(portName(portIndex));
 }
 
+const QString kSecretService = QStringLiteral("Tervo");
+const QString kSecretKey = QStringLiteral("mqtt-password");
+constexpr int kSecretStoreLimitMs = 5000;
+
+std::optional<QString>& sessionPassword() {
+    static std::optional<QString> password;
+    return password;
+}
+
+// Runs `job` and hands its outcome to `done` once, or "no answer" after the limit.
+void runSecretJob(QKeychain::Job* job, QObject* context,
+                  std::function<void(const SecretOutcome&)> done) {
+    auto once = std::make_shared<std::function<void(const SecretOutcome&)>>(std::move(done));
+    QObject::connect(job, &QKeychain::Job::finished, context, [once](QKeychain::Job* finished) {
+        if (!*once) {
+            return;
+        }
+        SecretOutcome outcome;
+        switch (finished->error()) {
+            case QKeychain::NoError:
+                outcome.storeAvailable = true;
+                if (auto* read = qobject_cast<QKeychain::ReadPasswordJob*>(finished)) {
+                    outcome.password = read->textData();
+                }
+                break;
+            case QKeychain::EntryNotFound:
+                outcome.storeAvailable = true;
+                break;
+            default:
+                outcome.failure = finished->errorString();
+                break;
+        }
+        const auto call = std::move(*once);
+        *once = nullptr;
+        call(outcome);
+    });
+    QTimer::singleShot(kSecretStoreLimitMs, context, [once] {
+        if (*once) {
+            const auto call = std::move(*once);
+            *once = nullptr;
+            call(SecretOutcome{false, {}, QStringLiteral("密钥存储无应答")});
+        }
+    });
+    job->setAutoDelete(true);
+    job->start();
+}
+
 }  // namespace
+
+QString urlWithoutPassword(const QString& url, QString* password) {
+    const auto target = parseMqttUrl(url.toStdString());
+    if (!target || !target->hasPassword) {
+        return url;
+    }
+    if (password != nullptr) {
+        *password = QString::fromStdString(target->password);
+    }
+    const qsizetype start = url.indexOf(QStringLiteral("://")) + 3;
+    const qsizetype at = url.lastIndexOf(QLatin1Char('@'));
+    const qsizetype colon = url.indexOf(QLatin1Char(':'), start);
+    return url.left(colon) + url.mid(at);
+}
+
+void readMqttPassword(QObject* context, std::function<void(const SecretOutcome&)> done) {
+    auto* job = new QKeychain::ReadPasswordJob(kSecretService);
+    job->setKey(kSecretKey);
+    runSecretJob(job, context, std::move(done));
+}
+
+void storeMqttPassword(const QString& password, QObject* context,
+                       std::function<void(const SecretOutcome&)> done) {
+    if (password.isEmpty()) {
+        auto* job = new QKeychain::DeletePasswordJob(kSecretService);
+        job->setKey(kSecretKey);
+        runSecretJob(job, context, std::move(done));
+        return;
+    }
+    auto* job = new QKeychain::WritePasswordJob(kSecretService);
+    job->setKey(kSecretKey);
+    job->setTextData(password);
+    runSecretJob(job, context, std::move(done));
+}
+
+std::optional<QString> sessionMqttPassword() {
+    return sessionPassword();
+}
+
+void setSessionMqttPassword(const std::optional<QString>& password) {
+    sessionPassword() = password;
+}
 
 Settings::Settings() : m_store(QStringLiteral("ZMT"), QStringLiteral("Quorvex5")) {}
 
@@ -68,6 +163,16 @@ PublishChoice Settings::publishChoice() const {
     PublishChoice choice;
     choice.mqttOn = m_store.value(QStringLiteral("Publish/MqttOn"), false).toBool();
     choice.mqttUrl = text(QStringLiteral("Publish/Mqtt")).value_or(QString());
+    if (const QString clean = urlWithoutPassword(choice.mqttUrl, &choice.mqttPassword);
+        clean != choice.mqttUrl) {
+        choice.mqttUrl = clean;
+        if (isWritable()) {
+            m_store.setValue(QStringLiteral("Publish/Mqtt"), clean);
+            m_store.sync();
+        }
+        setSessionMqttPassword(choice.mqttPassword);
+        storeMqttPassword(choice.mqttPassword, qApp, [](const SecretOutcome&) {});
+    }
     choice.metricsOn = m_store.value(QStringLiteral("Publish/MetricsOn"), false).toBool();
     choice.metricsAddress = text(QStringLiteral("Publish/Metrics")).value_or(choice.metricsAddress);
     return choice;
@@ -78,7 +183,7 @@ void Settings::setPublishChoice(const PublishChoice& choice) {
         return;
     }
     m_store.setValue(QStringLiteral("Publish/MqttOn"), choice.mqttOn);
-    m_store.setValue(QStringLiteral("Publish/Mqtt"), choice.mqttUrl);
+    m_store.setValue(QStringLiteral("Publish/Mqtt"), urlWithoutPassword(choice.mqttUrl));
     m_store.setValue(QStringLiteral("Publish/MetricsOn"), choice.metricsOn);
     m_store.setValue(QStringLiteral("Publish/Metrics"), choice.metricsAddress);
     m_store.sync();

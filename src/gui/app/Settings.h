@@ -3,6 +3,7 @@
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace tervo::gui {
@@ -14,10 +15,34 @@ namespace tervo::gui {
 // "网络发布": whether and where a live work publishes.
 struct PublishChoice {
     bool mqttOn = false;
-    QString mqttUrl;  // mqtt://[user:pass@]host[:port] or mqtts://...
+    QString mqttUrl;  // mqtt://[user@]host[:port] or mqtts://..., never with a password
     bool metricsOn = false;
     QString metricsAddress = QStringLiteral("127.0.0.1:9570");
+    // Never kept in the settings file: found in a URL an older settings file held (the file
+    // is cleaned of it on load and the password moved to the secret store).
+    QString mqttPassword;
 };
+
+// The URL without the password of its user part; the password (percent-decoded) goes to
+// `password` when given. A URL that does not parse is returned as it is.
+QString urlWithoutPassword(const QString& url, QString* password = nullptr);
+
+// The broker password lives in the desktop's secret store (Secret Service or KWallet, through
+// QtKeychain), never in the settings file. Both calls return at once; `done` runs later on
+// `context`'s thread (not at all once `context` is gone). A store that does not answer within
+// five seconds counts as none.
+struct SecretOutcome {
+    bool storeAvailable = false;
+    QString password;  // what the store holds (read), empty when nothing
+    QString failure;   // why there is no store, when there is none
+};
+void readMqttPassword(QObject* context, std::function<void(const SecretOutcome&)> done);
+// An empty password removes the stored one.
+void storeMqttPassword(const QString& password, QObject* context,
+                       std::function<void(const SecretOutcome&)> done);
+// This run's password: read from the store or typed in "网络发布"; nullopt until known.
+std::optional<QString> sessionMqttPassword();
+void setSessionMqttPassword(const std::optional<QString>& password);
 
 class Settings {
 public:
@@ -41,7 +66,9 @@ public:
     QString portPath(int portIndex) const;
     void setPortPath(int portIndex, const QString& path);
 
-    // "Publish/MqttOn", "Publish/Mqtt", "Publish/MetricsOn", "Publish/Metrics".
+    // "Publish/MqttOn", "Publish/Mqtt", "Publish/MetricsOn", "Publish/Metrics". A stored URL
+    // that still holds a password is written back without it, the password handed to the
+    // secret store and to this run.
     PublishChoice publishChoice() const;
     void setPublishChoice(const PublishChoice& choice);
     // The recent record files, newest first, at most four ("Recent File List/File1"..).

@@ -97,6 +97,9 @@ HistoryView* HistoryView::create(const ViewContext& context) {
     if (history.occurrencesCutShort) {
         messageBox(nullptr, QString::fromUtf8(kOccurrencesCutShortText));
     }
+    if (history.foreignJournal) {
+        messageBox(nullptr, QString::fromUtf8(kForeignJournalText));
+    }
     return new HistoryView(context, std::move(history), range, context.filePath);
 }
 
