@@ -110,36 +110,6 @@ int main(int argc, char** argv) {
         std::printf("repaint %s: %lld ms (cpu %.0f ms)\n", m.name, static_cast<long long>(best),
                     bestCpu);
     }
-    // The period pictures' walks as built for the baseline instruction set and for AVX2: the
-    // time of each and what the AVX2 build gains.
-    for (const auto& m : {modes[2], modes[3]}) {
-        in.mode = m.mode;
-        in.fullScreen = false;
-        // The least processor time of five: the work of the walks, apart from the time other
-        // processes take.
-        auto bestOf = [&](PeriodWalkBuild build) {
-            usePeriodWalkBuild(build);
-            double best = -1.0;
-            for (int run = 0; run < 5; ++run) {
-                const double cpu = cpuMs();
-                renderHistoryPicture(in);
-                const double spent = cpuMs() - cpu;
-                best = best < 0 ? spent : std::min(best, spent);
-            }
-            return best;
-        };
-        const double baseline = bestOf(PeriodWalkBuild::Baseline);
-        if (periodWalkHasAvx2()) {
-            const double avx2 = bestOf(PeriodWalkBuild::Avx2);
-            std::printf(
-                "repaint %s, cpu: baseline build %.0f ms, AVX2 build %.0f ms (gain %.2f x)\n",
-                m.name, baseline, avx2, baseline / std::max(avx2, 1.0));
-        } else {
-            std::printf("repaint %s, cpu: baseline build %.0f ms; no AVX2 here\n", m.name,
-                        baseline);
-        }
-        usePeriodWalkBuild(PeriodWalkBuild::Chosen);
-    }
     // The view repaints a picture it would draw the same from the one it kept.
     view->setMode(HistoryMode::PeriodChart);
     view->grabView();

@@ -3,7 +3,6 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPolygon>
-#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -354,43 +353,14 @@ PathInput pathInput(const HistoryPictureInput& in, size_t c) {
 }
 
 // A part of a period picture's walk into its map (`chart`: the polar chart, else the period
-// curve), everything it calls built in.
-[[gnu::always_inline]] inline void walkPartOf(const PeriodWalk& walk, bool chart,
-                                              TopChannelMap& map, size_t begin, size_t end) {
+// curve), everything the walk calls built in.
+[[gnu::flatten]] void walkPart(const PeriodWalk& walk, bool chart, TopChannelMap& map, size_t begin,
+                               size_t end) {
     if (chart) {
         walkPeriodChart(walk, map, begin, end);
     } else {
         walkPeriodCurve(walk, map, begin, end);
     }
-}
-
-[[gnu::flatten]] void walkPartBaseline(const PeriodWalk& walk, bool chart, TopChannelMap& map,
-                                       size_t begin, size_t end) {
-    walkPartOf(walk, chart, map, begin, end);
-}
-
-#if TERVO_PERIOD_WALK_AVX2
-// Its vector loops do twice the work per instruction with AVX2. AVX2 brings no fused
-// multiply-add, so this build computes the same bits as the baseline one.
-[[gnu::flatten, gnu::target("avx2")]] void walkPartAvx2(const PeriodWalk& walk, bool chart,
-                                                        TopChannelMap& map, size_t begin,
-                                                        size_t end) {
-    walkPartOf(walk, chart, map, begin, end);
-}
-#endif
-
-std::atomic<PeriodWalkBuild> g_walkBuild{PeriodWalkBuild::Chosen};
-
-void walkPart(const PeriodWalk& walk, bool chart, TopChannelMap& map, size_t begin, size_t end) {
-#if TERVO_PERIOD_WALK_AVX2
-    static const bool avx2 = periodWalkHasAvx2();
-    const PeriodWalkBuild build = g_walkBuild.load(std::memory_order_relaxed);
-    if (build == PeriodWalkBuild::Avx2 || (build == PeriodWalkBuild::Chosen && avx2)) {
-        walkPartAvx2(walk, chart, map, begin, end);
-        return;
-    }
-#endif
-    walkPartBaseline(walk, chart, map, begin, end);
 }
 
 // The map of a period picture's channels. A million rows of twenty channels are a few hundred
@@ -611,18 +581,6 @@ void drawChannelInformation(QPainter& p, const HistoryPictureInput& in) {
 }
 
 }  // namespace
-
-bool periodWalkHasAvx2() {
-#if TERVO_PERIOD_WALK_AVX2
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
-#endif
-}
-
-void usePeriodWalkBuild(PeriodWalkBuild build) {
-    g_walkBuild.store(build, std::memory_order_relaxed);
-}
 
 double pictureLow(const HistoryPictureInput& in) {
     return in.options.axisOption ? work(in).valueMin : in.dataRange.minimum;

@@ -45,17 +45,4 @@ QImage renderHistoryPicture(const HistoryPictureInput& input);
 // and offset not in the period chart). The history's own content is not compared.
 bool drawsTheSame(const HistoryPictureInput& a, const HistoryPictureInput& b);
 
-// The period pictures' walks are built for the baseline instruction set and, on x86-64, for
-// AVX2 as well; the pictures take the AVX2 build where the processor has it.
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
-#define TERVO_PERIOD_WALK_AVX2 1
-#else
-#define TERVO_PERIOD_WALK_AVX2 0
-#endif
-enum class PeriodWalkBuild { Chosen, Baseline, Avx2 };
-bool periodWalkHasAvx2();
-// Which build the pictures drawn from now on use. For the tests and the benchmark, which check
-// and time each build: Avx2 only where periodWalkHasAvx2().
-void usePeriodWalkBuild(PeriodWalkBuild build);
-
 }  // namespace tervo::gui
