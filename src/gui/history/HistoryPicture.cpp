@@ -502,10 +502,6 @@ void drawPeriodCurve(QPainter& p, ChartFrame& frame, const HistoryPictureInput& 
     drawPeriodChannels(p, frame, in, false, songFont(20, 10));
 }
 
-QString gbk(const std::string& s) {
-    return gbkText(s);
-}
-
 void drawChannelInformation(QPainter& p, const HistoryPictureInput& in) {
     const WorkDefinition& w = work(in);
     p.setFont(songFont(18, 9));
@@ -515,8 +511,8 @@ void drawChannelInformation(QPainter& p, const HistoryPictureInput& in) {
         const ChannelInfo& ch = w.channels[c];
         const int y1 = 50 * static_cast<int>(c) + 50;
         const int y2 = y1 + 20;
-        textAt(p, 10, y1, gbk(ch.nameGbk()));
-        textAt(p, 160, y1, gbk(parameterText(ch.parameterCode)));
+        textAt(p, 10, y1, gbkText(ch.nameGbk()));
+        textAt(p, 160, y1, gbkText(parameterText(ch.parameterCode)));
         textAt(p, 160, y2, QStringLiteral("串口号："));
         textAt(p, 280, y2, text(portText(ch.port)));
         textAt(p, 410, y1, QStringLiteral("显示系数："));
