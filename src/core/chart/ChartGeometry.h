@@ -25,7 +25,8 @@ inline constexpr int kTimeGridStep = 190;  // columns per division
 inline constexpr int kTimeMinorStep = 38;
 inline constexpr int kValueGridStep = 104;  // rows per division
 inline constexpr int kValueMinorStep = 21;
-// An arrow scrolls one division of columns (times the zoom).
+// An arrow click scrolls one division's worth of rows: 190 in the live view, 190 times the zoom
+// in the history view.
 inline constexpr int kScrollStep = kTimeGridStep;
 
 // The grid labels: the time labels' top; the first time label's left and every value label's;
