@@ -10,6 +10,7 @@
 #include "history/HistoryChart.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryRules.h"
+#include "history/HistoryViewRules.h"
 #include "support/RawPty.h"
 #include "text/Gbk.h"
 

@@ -9,53 +9,6 @@
 
 namespace tervo {
 
-bool HistoryViewRules::zoomIn() {
-    if (m_zoom < 2) {
-        return false;
-    }
-    --m_zoom;
-    return true;
-}
-
-void HistoryViewRules::zoomOut() {
-    if (m_zoom < 1'000'000'000) {
-        ++m_zoom;
-    }
-}
-
-bool HistoryViewRules::toggleFullScreen() {
-    if (m_mode != HistoryMode::Curve) {
-        return false;
-    }
-    m_fullScreen = !m_fullScreen;
-    return true;
-}
-
-bool HistoryViewRules::releaseArrow() {
-    if (m_arrow == 0) {
-        return false;
-    }
-    const int64_t step = 190 * static_cast<int64_t>(m_zoom);
-    if (m_arrow == 1) {
-        m_offset += step;
-    } else {
-        m_offset = m_offset > step ? m_offset - step : 0;
-    }
-    m_arrow = 0;
-    return true;
-}
-
-std::string HistoryViewRules::rulerText(size_t rows, int32_t period) const {
-    const int64_t seconds = m_fullScreen
-                                ? static_cast<int64_t>(rows) * period * m_ruler / 950
-                                : (m_offset + static_cast<int64_t>(m_zoom) * m_ruler) * period;
-    return relativeLabelText(seconds);
-}
-
-int rulerLabelX(int position) {
-    return std::clamp(position, 90, 920) - 6;
-}
-
 namespace {
 
 double plotted(const PathInput& in, size_t row) {
@@ -77,15 +30,15 @@ Path scrollingCurvePath(const PathInput& in) {
     const size_t z = static_cast<size_t>(std::max(1, in.zoom));
     size_t row = static_cast<size_t>(in.offset);
     int h = height(in.recording->value(row, in.channel));
-    path.push_back({0, 519 - h, false});
-    path.push_back({0, 520 - h, true});
-    for (int x = 1; x <= 950; ++x) {
+    path.push_back({0, kChartLastY - 1 - h, false});
+    path.push_back({0, kChartLastY - h, true});
+    for (int x = 1; x <= kChartLastX; ++x) {
         row += z;
         if (row >= rows) {
             break;
         }
         h = height(in.recording->value(row, in.channel));
-        path.push_back({x, 520 - h, true});
+        path.push_back({x, kChartLastY - h, true});
     }
     return path;
 }
@@ -98,20 +51,21 @@ Path fullScreenCurvePath(const PathInput& in) {
         return path;
     }
     HeightScale height(in.lo, in.hi);
-    path.push_back({0, 519 - height(plotted(in, 0)), false});
-    if (rows > 950) {
-        const double step = static_cast<double>(rows) / 950.0;
+    path.push_back({0, kChartLastY - 1 - height(plotted(in, 0)), false});
+    if (rows > kChartLastX) {
+        const double step = static_cast<double>(rows) / kChartLastX;
         double position = 0.0;
-        for (int x = 0; x <= 950 && position < static_cast<double>(rows); ++x) {
+        for (int x = 0; x <= kChartLastX && position < static_cast<double>(rows); ++x) {
             const size_t row = static_cast<size_t>(position);
-            path.push_back({x, 520 - height(plotted(in, row)), true});
+            path.push_back({x, kChartLastY - height(plotted(in, row)), true});
             position += step;
         }
     } else {
-        const double step = rows > 1 ? 950.0 / static_cast<double>(rows - 1) : 0.0;
+        const double step = rows > 1 ? kChartLastX / static_cast<double>(rows - 1) : 0.0;
         double position = 0.0;
         for (size_t row = 0; row < rows; ++row) {
-            path.push_back({static_cast<int>(position), 520 - height(plotted(in, row)), true});
+            path.push_back(
+                {static_cast<int>(position), kChartLastY - height(plotted(in, row)), true});
             position += step;
         }
     }

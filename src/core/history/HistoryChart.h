@@ -12,56 +12,6 @@
 
 namespace tervo {
 
-enum class HistoryMode : int {
-    Curve = 0,        // 曲线图
-    PeriodChart = 1,  // 周期图
-    PeriodCurve = 2,  // 周期曲线图
-    Table = 3,        // 表格
-    EventTable = 4,   // 事件表
-    ChannelInfo = 5,  // channel information page
-};
-
-// The history view's state: mode, zoom z, scroll offset o, ruler position u, full screen and
-// the held arrow. The widget forwards the operator's actions and draws.
-class HistoryViewRules {
-public:
-    HistoryMode mode() const { return m_mode; }
-    int zoom() const { return m_zoom; }
-    int64_t offset() const { return m_offset; }
-    int ruler() const { return m_ruler; }
-    bool fullScreen() const { return m_fullScreen; }
-    int arrow() const { return m_arrow; }  // 0 none, 1 left held, 2 right held
-
-    void setMode(HistoryMode mode) { m_mode = mode; }
-    bool zoomEnabled() const {
-        return m_mode == HistoryMode::Curve || m_mode == HistoryMode::PeriodCurve;
-    }
-    // False at zoom 1 (refused silently).
-    bool zoomIn();
-    void zoomOut();
-    // False outside the curve mode: "“曲线图”方式才可使用！！！".
-    bool toggleFullScreen();
-    void setRuler(int position) { m_ruler = position; }
-    void pressArrow(int arrow) { m_arrow = arrow; }
-    // The left arrow goes 190 columns further into the recording (no end), the right one back
-    // to the start at most. False when no arrow was held.
-    bool releaseArrow();
-
-    // The ruler label: ruler form of trunc(S p u / 950) in full screen, else (o + z u) p.
-    std::string rulerText(size_t rows, int32_t period) const;
-
-private:
-    HistoryMode m_mode = HistoryMode::Curve;
-    int m_zoom = 1;
-    int64_t m_offset = 0;
-    int m_ruler = 300;
-    bool m_fullScreen = false;
-    int m_arrow = 0;
-};
-
-// The ruler label's x: the position held within 90..920, less 6.
-int rulerLabelX(int position);
-
 // One step of a channel's path in picture coordinates (951 x 521): a move or a line to (x, y).
 struct PathStep {
     int x = 0;
@@ -281,8 +231,8 @@ struct RowAngle {
             sine = std::sin(a);
         }
     }
-    int x(int height) const { return truncated(height * cosine / 2.0 + 475.0); }
-    int y(int height) const { return truncated(height * sine / 2.0 + 260.0); }
+    int x(int height) const { return truncated(height * cosine / 2.0 + kPolarCentreX); }
+    int y(int height) const { return truncated(height * sine / 2.0 + kPolarCentreY); }
 };
 
 // The period curve's steps: step j plots row o / p + j z (row 0 is its starting point) in its
@@ -296,8 +246,8 @@ public:
           m_zoom(static_cast<size_t>(std::max(1, walk.zoom))),
           m_period(walk.period) {
         m_count = m_first < rows ? (rows - m_first + m_zoom - 1) / m_zoom : 0;
-        if (m_period > 950) {
-            m_count = std::min<size_t>(m_count, 951);
+        if (m_period > kChartLastX) {
+            m_count = std::min<size_t>(m_count, kChartWidth);
         }
     }
 
@@ -358,8 +308,8 @@ void walkPeriodChart(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
         for (size_t slot = 0; slot < channels.count(); ++slot) {
             channels.takeBlock(slot, rows.data(), n, heights);
             for (size_t i = 0; i < detail::kWalkBlock; ++i) {
-                xs[i] = detail::truncated(heights[i] * cosines[i] / 2.0 + 475.0);
-                ys[i] = detail::truncated(heights[i] * sines[i] / 2.0 + 260.0);
+                xs[i] = detail::truncated(heights[i] * cosines[i] / 2.0 + kPolarCentreX);
+                ys[i] = detail::truncated(heights[i] * sines[i] / 2.0 + kPolarCentreY);
             }
             sink.lines(slot, xs.data(), ys.data(), n);
         }
@@ -385,7 +335,7 @@ void walkPeriodCurve(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
     for (size_t slot = 0; slot < channels.count(); ++slot) {
         if (begin == 0) {
             channels.take(slot, 0);
-            sink.move(slot, 0, 520 - channels.height(slot));
+            sink.move(slot, 0, kChartLastY - channels.height(slot));
             continue;
         }
         // The height the steps before leave: the last one with a value, else row 0's.
@@ -397,7 +347,7 @@ void walkPeriodCurve(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
             channels.take(slot, 0);
         }
         const int column = steps.column(begin - 1);
-        sink.move(slot, steps.folds(column) ? 1 : column, 520 - channels.height(slot));
+        sink.move(slot, steps.folds(column) ? 1 : column, kChartLastY - channels.height(slot));
     }
     std::array<size_t, detail::kWalkBlock> rows;
     detail::BlockInts columns{};
@@ -412,7 +362,7 @@ void walkPeriodCurve(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
         for (size_t slot = 0; slot < channels.count(); ++slot) {
             channels.takeBlock(slot, rows.data(), n, heights);
             for (size_t i = 0; i < detail::kWalkBlock; ++i) {
-                ys[i] = 520 - heights[i];
+                ys[i] = kChartLastY - heights[i];
             }
             // Lines up to each fold, then the pen back to column 1.
             size_t from = 0;

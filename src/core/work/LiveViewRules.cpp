@@ -81,7 +81,7 @@ std::vector<RingStep> ringSteps(size_t rows, int period) {
 
 ChartPoint ringPoint(double angleDegrees, double radius) {
     const double angle = angleDegrees * std::numbers::pi / 180.0;
-    return {475.0 + radius * std::cos(angle), 260.0 + radius * std::sin(angle)};
+    return {kPolarCentreX + radius * std::cos(angle), kPolarCentreY + radius * std::sin(angle)};
 }
 
 std::vector<int> curveHeights(const std::vector<int64_t>& rows, const double* values,
@@ -154,15 +154,18 @@ std::string valueCellText(double value) {
 
 namespace {
 
+// The legend's entries in view coordinates.
+constexpr int kFirstEntryTop = kChartTop + kLegendTop;  // 39
+
 // C's division and remainder of (y - 39) by 30, only for rows at or below the first entry:
 // above it the remainder would turn negative and name entry 0.
 LegendHit legendRow(int y, int channelCount, int lowest, int highest) {
     LegendHit hit;
-    if (y < 39) {
+    if (y < kFirstEntryTop) {
         return hit;
     }
-    const int offset = (y - 39) % 30;
-    const int row = (y - 39) / 30;
+    const int offset = (y - kFirstEntryTop) % kLegendStep;
+    const int row = (y - kFirstEntryTop) / kLegendStep;
     if (offset >= lowest && offset <= highest && row < channelCount) {
         hit.hit = true;
         hit.channel = row;
@@ -173,21 +176,25 @@ LegendHit legendRow(int y, int channelCount, int lowest, int highest) {
 }  // namespace
 
 LegendHit legendBoxAt(int x, int y, int channelCount) {
-    if (!(x > 816 && x < 830)) {
+    const int box = kChartLeft + kLegendBoxLeft;        // 817
+    const int swatch = kChartLeft + kLegendSwatchLeft;  // 830
+    if (!(x >= box && x < swatch)) {
         return {};
     }
-    return legendRow(y, channelCount, 8, 20);
+    return legendRow(y, channelCount, kLegendBoxDrop, kLegendSwatchHeight);
 }
 
 LegendHit legendColourAt(int x, int y, int channelCount) {
-    if (!(x >= 830 && x <= 880)) {
+    const int swatch = kChartLeft + kLegendSwatchLeft;  // 830
+    if (!(x >= swatch && x <= swatch + kLegendSwatchWidth)) {
         return {};
     }
-    return legendRow(y, channelCount, 0, 20);
+    return legendRow(y, channelCount, 0, kLegendSwatchHeight);
 }
 
 bool inChartArea(int x, int y) {
-    return x >= 30 && x <= 980 && y > 18 && y < 540;
+    return x >= kChartLeft && x <= kChartLeft + kChartLastX && y >= kChartTop &&
+           y < kChartTop + kChartHeight;
 }
 
 void LiveViewRules::setVisible(size_t channel, bool on) {
@@ -247,10 +254,6 @@ TimeLabels LiveViewRules::timeLabels(const WorkTiming& timing, int32_t elapsedSe
         labels.right = clockLabelText(clock.localTime(now - back * period - period * m_scroll));
     }
     return labels;
-}
-
-int cursorLabelX(int sliderPosition) {
-    return std::clamp(sliderPosition, 90, 920) - 6;
 }
 
 }  // namespace tervo

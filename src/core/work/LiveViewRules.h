@@ -9,20 +9,10 @@
 #include <vector>
 
 #include "Clock.h"
+#include "chart/ChartGeometry.h"
 #include "work/WorkDefinition.h"
 
 namespace tervo {
-
-// The live work chart: a 951 x 521 picture copied to the view at (30, 19). x = 0 is the newest
-// data, y = 0 the top of the value axis.
-constexpr int kChartWidth = 951;
-constexpr int kChartHeight = 521;
-constexpr int kChartLeft = 30;
-constexpr int kChartTop = 19;
-constexpr int kChartLastX = kChartWidth - 1;   // 950
-constexpr int kChartLastY = kChartHeight - 1;  // 520
-constexpr int kScrollStep = 190;               // rows per arrow click
-constexpr int kLegendRows = kMaxChannels;
 
 enum class DisplayMode { Curves = 0, Ring = 1, Period = 2, List = 3, Events = 4 };
 
@@ -80,7 +70,7 @@ struct RingStep {
     int64_t row;
 };
 std::vector<RingStep> ringSteps(size_t rows, int period);
-// The point of a height on the ring: radius h / 2 around (475, 260).
+// The point of a height on the ring: radius h / 2 around the centre (475, 260).
 struct ChartPoint {
     double x;
     double y;
@@ -116,7 +106,8 @@ struct LegendHit {
     bool hit = false;
     int channel = -1;
 };
-// The visible box of a legend entry: 816 < x < 830, (y - 39) mod 30 in 8..20.
+// The visible box of a legend entry: 816 < x < 830, (y - 39) mod 30 in 8..20 (the box and the
+// column and row after it).
 LegendHit legendBoxAt(int x, int y, int channelCount);
 // The colour box: 830 <= x <= 880, (y - 39) mod 30 <= 20.
 LegendHit legendColourAt(int x, int y, int channelCount);
@@ -171,9 +162,5 @@ private:
         return all;
     }();
 };
-
-// The right time label follows the time cursor: x = position - 6, the position held within
-// 90..920.
-int cursorLabelX(int sliderPosition);
 
 }  // namespace tervo

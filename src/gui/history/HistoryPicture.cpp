@@ -10,24 +10,15 @@
 #include <thread>
 
 #include "link/ParameterTable.h"
+#include "widgets/ChartFrame.h"
 #include "widgets/Fonts.h"
-#include "widgets/Pictures.h"
-#include "work/WorkChart.h"
 
 namespace tervo::gui {
 
 namespace {
 
-constexpr int kLastX = 950;
-constexpr int kLastY = 520;
-
 QString text(const std::string& utf8) {
     return QString::fromStdString(utf8);
-}
-
-// Text with its top-left corner at (x, y), as the picture places its texts.
-void textAt(QPainter& p, int x, int y, const QString& s) {
-    p.drawText(QRect(x, y, 2000, 200), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, s);
 }
 
 const WorkDefinition& work(const HistoryPictureInput& in) {
@@ -36,13 +27,6 @@ const WorkDefinition& work(const HistoryPictureInput& in) {
 
 size_t channelCount(const HistoryPictureInput& in) {
     return std::min(work(in).channels.size(), size_t(kMaxChannels));
-}
-
-std::tm localAt(const HistoryPictureInput& in, int64_t seconds) {
-    if (in.clock != nullptr) {
-        return in.clock->localTime(seconds);
-    }
-    return systemClock().localTime(seconds);
 }
 
 int64_t firstRowTime(const HistoryPictureInput& in) {
@@ -95,7 +79,7 @@ QImage* directImage(QPainter& p) {
         return nullptr;
     }
     auto* image = static_cast<QImage*>(p.device());
-    const bool whole = image->width() > kLastX && image->height() > kLastY;
+    const bool whole = image->width() > kChartLastX && image->height() > kChartLastY;
     return whole && image->format() == QImage::Format_RGB32 ? image : nullptr;
 }
 
@@ -139,7 +123,7 @@ void drawPath(QPainter& p, const Path& path) {
 // The map is the walk's sink.
 class TopChannelMap {
 public:
-    TopChannelMap() : m_top(size_t(kWidth) * (kLastY + 1), 0), m_short(shortLines()) {}
+    TopChannelMap() : m_top(size_t(kWidth) * kChartHeight, 0), m_short(shortLines()) {}
 
     void move(size_t slot, int x, int y) {
         m_x[slot] = x;
@@ -165,10 +149,10 @@ public:
             const int y0 = m_pointY[i];
             const int dx = m_pointX[i + 1] - x0;
             const int dy = m_pointY[i + 1] - y0;
-            const bool fits = (unsigned(dx + kShort) <= 2 * kShort) &
-                              (unsigned(dy + kShort) <= 2 * kShort) & (unsigned(x0) <= kLastX) &
-                              (unsigned(y0) <= kLastY) & (unsigned(x0 + dx) <= kLastX) &
-                              (unsigned(y0 + dy) <= kLastY);
+            const bool fits =
+                (unsigned(dx + kShort) <= 2 * kShort) & (unsigned(dy + kShort) <= 2 * kShort) &
+                (unsigned(x0) <= kChartLastX) & (unsigned(y0) <= kChartLastY) &
+                (unsigned(x0 + dx) <= kChartLastX) & (unsigned(y0 + dy) <= kChartLastY);
             m_index[i] = fits ? ((dy + kShort) * kSide + dx + kShort) * kShortPixels : -1;
             // A line has one pixel more than its longer side; the start's is marked already.
             const int ax = dx < 0 ? -dx : dx;
@@ -213,7 +197,7 @@ public:
     // its colour (colours[slot]).
     void paint(QImage& image, const std::array<QRgb, kMaxChannels>& colours, const QRect& area,
                size_t firstSlot) const {
-        const QRect within = area & QRect(0, 0, kWidth, kLastY + 1);
+        const QRect within = area & QRect(0, 0, kWidth, kChartHeight);
         const auto first = static_cast<uint8_t>(firstSlot + 1);
         auto* bits = reinterpret_cast<QRgb*>(image.bits());
         const qsizetype stride = image.bytesPerLine() / 4;
@@ -229,7 +213,7 @@ public:
     }
 
 private:
-    static constexpr int kWidth = kLastX + 1;
+    static constexpr int kWidth = kChartWidth;
     static constexpr size_t kBlock = detail::kWalkBlock;
     // The short lines, as offsets in the map from their start pixel, which comes last.
     static constexpr int kShort = 7;
@@ -255,7 +239,9 @@ private:
         return lines;
     }
 
-    static bool inside(int x, int y) { return x >= 0 && x <= kLastX && y >= 0 && y <= kLastY; }
+    static bool inside(int x, int y) {
+        return x >= 0 && x <= kChartLastX && y >= 0 && y <= kChartLastY;
+    }
 
     std::vector<uint8_t> m_top;
     const ShortLines& m_short;
@@ -270,69 +256,36 @@ private:
     std::array<int, kBlock> m_start{};
 };
 
-// The time grid and labels of the curve (and of the period curve, never full screen).
-void drawTimeAxis(QPainter& p, const HistoryPictureInput& in, bool fullScreen) {
-    const WorkDefinition& w = work(in);
-    const int64_t period = w.timing.samplingPeriod;
+// The time grid and labels of the curve (and of the period curve, never full screen): line k
+// stands (190 k x zoom + offset) sampling periods into the recording, or k fifths of it in full
+// screen.
+void drawTimeAxis(ChartFrame& frame, const HistoryPictureInput& in, bool fullScreen) {
+    const int64_t period = work(in).timing.samplingPeriod;
     const int64_t rows = static_cast<int64_t>(in.history->rowCount());
-    p.setFont(songFont(12, 6));
-    for (int k = 0; k <= 5; ++k) {
-        const int x = 190 * k;
-        if (in.options.timeMinorGrid) {
-            p.setPen(QPen(colourOf(w.timeAxisColour), 0, Qt::DashDotLine));
-            for (int m = 1; m <= 4; ++m) {
-                p.drawLine(x + 38 * m, 0, x + 38 * m, kLastY);
-            }
-        }
-        p.setPen(QPen(colourOf(w.timeAxisColour), 0));
-        p.drawLine(x, 0, x, kLastY);
-        const int64_t seconds = fullScreen
-                                    ? rows * k / 5 * period
-                                    : (static_cast<int64_t>(x) * in.zoom + in.offset) * period;
-        p.setPen(Qt::black);
-        if (in.options.relativeTime) {
-            const QString label = text(gridRelativeText(seconds));
-            textAt(p, k == 0 ? 2 : leftWithinChart(p, x - 50, label), 420, label);
-        } else {
-            textAt(p, k == 0 ? 2 : x - 65, 420,
-                   text(gridClockText(localAt(in, firstRowTime(in) + seconds))));
-        }
+    GridLabels labels;
+    for (int k = 0; k <= kGridDivisions; ++k) {
+        const int64_t x = static_cast<int64_t>(kTimeGridStep) * k;
+        const int64_t seconds =
+            fullScreen ? rows * k / kGridDivisions * period : (x * in.zoom + in.offset) * period;
+        labels[static_cast<size_t>(k)] =
+            gridLabel(in.options, in.clock, seconds, firstRowTime(in) + seconds);
     }
+    frame.timeGrid(labels);
 }
 
 // The value grid, labelled from the range the curves are drawn in: the standard range with
 // standard coordinates, else the data range.
-void drawValueAxis(QPainter& p, const HistoryPictureInput& in) {
-    const WorkDefinition& w = work(in);
-    for (int j = 0; j <= 5; ++j) {
-        if (in.options.valueMinorGrid) {
-            p.setPen(QPen(colourOf(w.valueAxisColour), 0, Qt::DashDotDotLine));
-            for (int m = 1; m <= 4; ++m) {
-                const int y = kLastY - (104 * j + 21 * m);
-                p.drawLine(0, y, kLastX, y);
-            }
-        }
-        p.setPen(QPen(colourOf(w.valueAxisColour), 0));
-        p.drawLine(0, kLastY - 104 * j, kLastX, kLastY - 104 * j);
-    }
-    const double lo = pictureLow(in);
-    const double hi = pictureHigh(in);
-    p.setFont(songFont(12, 6));
-    p.setPen(Qt::black);
-    for (int j = 0; j <= 5; ++j) {
-        textAt(p, 2, j == 0 ? 2 : 104 * j - 14, text(valueLabelText(lo, hi, 5 - j)));
-    }
+void drawValueAxis(ChartFrame& frame, const HistoryPictureInput& in) {
+    frame.valueGrid(pictureLow(in), pictureHigh(in));
 }
 
-void drawLegendEntry(QPainter& p, const HistoryPictureInput& in, size_t c) {
+// The legend's names in the font the picture writes its channels' texts in.
+void drawLegendEntry(ChartFrame& frame, const HistoryPictureInput& in, size_t c,
+                     const QFont& font) {
     if (!in.options.legend || in.printing) {
         return;
     }
-    const int y = 30 * static_cast<int>(c) + 20;
-    p.fillRect(QRect(800, y, 50, 20), colourOf(work(in).styles[c].colour));
-    p.setPen(Qt::black);
-    textAt(p, 860, y, gbkText(work(in).channels[c].nameGbk()));
-    p.drawPixmap(787, y + 8, picture(in.visible[c] ? kBoxChecked : kBoxUnchecked));
+    frame.legendEntry(c, in.visible[c], false, LegendLook{font, 0});
 }
 
 QPen channelPen(const HistoryPictureInput& in, size_t c) {
@@ -353,14 +306,9 @@ PathInput pathInput(const HistoryPictureInput& in, size_t c) {
 }
 
 // A part of a period picture's walk into its map (`chart`: the polar chart, else the period
-// curve). Its vector loops do twice the work per instruction with AVX2: where the processor has
-// it, the copy built for it (everything the walk calls built in) is chosen when the program
-// loads, else the one for the baseline instruction set. AVX2 brings no fused multiply-add, so
-// both compute the same bits.
-[[gnu::flatten, gnu::target_clones("avx2", "default")]] void walkPart(const PeriodWalk& walk,
-                                                                      bool chart,
-                                                                      TopChannelMap& map,
-                                                                      size_t begin, size_t end) {
+// curve), everything the walk calls built in.
+[[gnu::flatten]] void walkPart(const PeriodWalk& walk, bool chart, TopChannelMap& map, size_t begin,
+                               size_t end) {
     if (chart) {
         walkPeriodChart(walk, map, begin, end);
     } else {
@@ -407,15 +355,16 @@ std::unique_ptr<TopChannelMap> walkChannels(const PeriodWalk& walk, bool chart) 
 
 // The pixels a legend entry may cover: its colour box, check box and name, with room to spare.
 QRect legendArea(size_t c) {
-    const int y = 30 * static_cast<int>(c) + 20;
-    return QRect(780, y - 10, kLastX + 1 - 780, 60);
+    const int left = kLegendBoxLeft - 7;
+    return QRect(left, legendTop(static_cast<int>(c)) - 10, kChartWidth - left, 2 * kLegendStep);
 }
 
 // The channels of a period picture (`chart`: the polar chart, else the period curve), each
 // after its legend entry. One-pixel pens on the picture's own image go through one map with
 // every row walked once for all of them; any other pen or target is drawn by the painter,
 // channel by channel.
-void drawPeriodChannels(QPainter& p, const HistoryPictureInput& in, bool chart) {
+void drawPeriodChannels(QPainter& p, ChartFrame& frame, const HistoryPictureInput& in, bool chart,
+                        const QFont& legendFont) {
     const size_t rows = in.history->rowCount();
     QImage* image = directImage(p);
     PeriodWalk walk;
@@ -449,10 +398,10 @@ void drawPeriodChannels(QPainter& p, const HistoryPictureInput& in, bool chart) 
     if (map && allMapped) {
         // All channels in one pass; then each legend entry, with the channels drawn after it
         // coloured again where it may have covered them.
-        map->paint(*image, colours, QRect(0, 0, kLastX + 1, kLastY + 1), 0);
+        map->paint(*image, colours, QRect(0, 0, kChartWidth, kChartHeight), 0);
         size_t laterSlot = 0;  // the first slot of a channel from c on
         for (size_t c = 0; c < channelCount(in); ++c) {
-            drawLegendEntry(p, in, c);
+            drawLegendEntry(frame, in, c, legendFont);
             while (laterSlot < walk.channels.size() && walk.channels[laterSlot] < c) {
                 ++laterSlot;
             }
@@ -463,13 +412,13 @@ void drawPeriodChannels(QPainter& p, const HistoryPictureInput& in, bool chart) 
         return;
     }
     for (size_t c = 0; c < channelCount(in); ++c) {
-        drawLegendEntry(p, in, c);
+        drawLegendEntry(frame, in, c, legendFont);
         if (!in.visible[c] || rows == 0) {
             continue;
         }
         if (slot[c] >= 0) {
             // The later channels in the map are coloured again at their own turn.
-            map->paint(*image, colours, QRect(0, 0, kLastX + 1, kLastY + 1),
+            map->paint(*image, colours, QRect(0, 0, kChartWidth, kChartHeight),
                        static_cast<size_t>(slot[c]));
             continue;
         }
@@ -479,20 +428,19 @@ void drawPeriodChannels(QPainter& p, const HistoryPictureInput& in, bool chart) 
     }
 }
 
-void drawCurve(QPainter& p, const HistoryPictureInput& in) {
+void drawCurve(QPainter& p, ChartFrame& frame, const HistoryPictureInput& in) {
     if (in.options.timeGrid) {
-        drawTimeAxis(p, in, in.fullScreen);
+        drawTimeAxis(frame, in, in.fullScreen);
     }
     if (in.options.timeCursor) {
-        p.setPen(QPen(colourOf(work(in).timeRulerColour), 0));
-        p.drawLine(in.ruler, 0, in.ruler, kLastY);
+        frame.timeRuler(in.ruler);
     }
     if (in.options.valueGrid) {
-        drawValueAxis(p, in);
+        drawValueAxis(frame, in);
     }
-    p.setFont(songFont(20, 10));
+    const QFont legendFont = songFont(20, 10);
     for (size_t c = 0; c < channelCount(in); ++c) {
-        drawLegendEntry(p, in, c);
+        drawLegendEntry(frame, in, c, legendFont);
         if (in.visible[c]) {
             p.setPen(channelPen(in, c));
             drawPath(p, in.fullScreen ? fullScreenCurvePath(pathInput(in, c))
@@ -501,6 +449,7 @@ void drawCurve(QPainter& p, const HistoryPictureInput& in) {
     }
 }
 
+// The display period under the legend, in the grid labels' font.
 void drawPeriodTexts(QPainter& p, const HistoryPictureInput& in) {
     p.setPen(Qt::black);
     textAt(p, 800, 470, QStringLiteral("展开周期："));
@@ -508,57 +457,49 @@ void drawPeriodTexts(QPainter& p, const HistoryPictureInput& in) {
            QStringLiteral("%1秒").arg(static_cast<uint32_t>(work(in).timing.displayPeriod)));
 }
 
-void drawPeriodChart(QPainter& p, const HistoryPictureInput& in) {
+void drawPeriodChart(QPainter& p, ChartFrame& frame, const HistoryPictureInput& in) {
     const WorkDefinition& w = work(in);
-    p.setFont(songFont(12, 6));
+    const QFont labelFont = songFont(12, 6);
+    p.setFont(labelFont);
     if (in.options.timeGrid) {
-        static const QPoint labelAt[] = {{745, 240}, {575, 500}, {215, 410}, {215, 100}, {575, 0}};
         const int64_t period = w.timing.samplingPeriod;
         const int64_t turn = static_cast<uint32_t>(w.timing.displayPeriod);
+        // Spoke k at k x 1.25664 radians, its end truncated to the pixel; its label the time
+        // of k fifths of a turn, or the clock time k sampling periods back.
         int k = 0;
-        for (double a = 0; a < 6.2832 && k < 5; a += 1.25664, ++k) {
+        for (double a = 0; a < 6.2832 && k < kGridDivisions; a += 1.25664, ++k) {
             p.setPen(QPen(colourOf(w.timeAxisColour), 0));
-            p.drawLine(475, 260, static_cast<int>(std::trunc(std::cos(a) * 520 / 2 + 475)),
-                       static_cast<int>(std::trunc(std::sin(a) * 520 / 2 + 260)));
-            p.setPen(Qt::black);
-            const QString label = in.options.relativeTime
-                                      ? text(gridRelativeText(k * period * turn / 5))
-                                      : text(gridClockText(localAt(in, in.now - k * period)));
-            textAt(p, labelAt[k].x(), labelAt[k].y(), label);
+            p.drawLine(kPolarCentreX, kPolarCentreY,
+                       static_cast<int>(std::trunc(std::cos(a) * kPolarRadius + kPolarCentreX)),
+                       static_cast<int>(std::trunc(std::sin(a) * kPolarRadius + kPolarCentreY)));
+            frame.spokeLabel(k, gridLabel(in.options, in.clock, k * period * turn / kGridDivisions,
+                                          in.now - k * period));
         }
         drawPeriodTexts(p, in);
     }
     if (in.options.valueGrid) {
-        for (int j = 0; j <= 5; ++j) {
-            p.setPen(QPen(colourOf(w.valueAxisColour), 0));
-            p.setBrush(Qt::NoBrush);
-            p.drawEllipse(QPoint(475, 260), 52 * j, 52 * j);
-            p.setPen(Qt::black);
-            textAt(p, 735 - 52 * j, 260, text(valueLabelText(w.valueMin, w.valueMax, 5 - j)));
+        for (int j = 0; j <= kGridDivisions; ++j) {
+            frame.ring(j);
+            frame.ringLabel(j, w.valueMin, w.valueMax);
         }
     }
-    drawPeriodChannels(p, in, true);
+    drawPeriodChannels(p, frame, in, true, labelFont);
 }
 
-void drawPeriodCurve(QPainter& p, const HistoryPictureInput& in) {
+void drawPeriodCurve(QPainter& p, ChartFrame& frame, const HistoryPictureInput& in) {
     const WorkDefinition& w = work(in);
     if (in.options.timeGrid) {
-        drawTimeAxis(p, in, false);
+        drawTimeAxis(frame, in, false);
         const int t = static_cast<int>(
             std::min<uint32_t>(static_cast<uint32_t>(w.timing.displayPeriod), 100000u));
         p.setPen(QPen(colourOf(w.timeAxisColour), 0));
-        p.drawLine(t, 0, t, kLastY);
+        p.drawLine(t, 0, t, kChartLastY);
         drawPeriodTexts(p, in);
     }
     if (in.options.valueGrid) {
-        drawValueAxis(p, in);
+        drawValueAxis(frame, in);
     }
-    p.setFont(songFont(20, 10));
-    drawPeriodChannels(p, in, false);
-}
-
-QString gbk(const std::string& s) {
-    return gbkText(s);
+    drawPeriodChannels(p, frame, in, false, songFont(20, 10));
 }
 
 void drawChannelInformation(QPainter& p, const HistoryPictureInput& in) {
@@ -570,8 +511,8 @@ void drawChannelInformation(QPainter& p, const HistoryPictureInput& in) {
         const ChannelInfo& ch = w.channels[c];
         const int y1 = 50 * static_cast<int>(c) + 50;
         const int y2 = y1 + 20;
-        textAt(p, 10, y1, gbk(ch.nameGbk()));
-        textAt(p, 160, y1, gbk(parameterText(ch.parameterCode)));
+        textAt(p, 10, y1, gbkText(ch.nameGbk()));
+        textAt(p, 160, y1, gbkText(parameterText(ch.parameterCode)));
         textAt(p, 160, y2, QStringLiteral("串口号："));
         textAt(p, 280, y2, text(portText(ch.port)));
         textAt(p, 410, y1, QStringLiteral("显示系数："));
@@ -597,17 +538,18 @@ double pictureHigh(const HistoryPictureInput& in) {
 
 void paintHistoryPicture(QPainter& p, const HistoryPictureInput& in) {
     p.save();
-    p.setClipRect(0, 0, kLastX + 1, kLastY + 1);
-    p.fillRect(0, 0, kLastX + 1, kLastY + 1, colourOf(work(in).backgroundColour));
+    p.setClipRect(0, 0, kChartWidth, kChartHeight);
+    p.fillRect(0, 0, kChartWidth, kChartHeight, colourOf(work(in).backgroundColour));
+    ChartFrame frame(p, work(in), in.options);
     switch (in.mode) {
         case HistoryMode::Curve:
-            drawCurve(p, in);
+            drawCurve(p, frame, in);
             break;
         case HistoryMode::PeriodChart:
-            drawPeriodChart(p, in);
+            drawPeriodChart(p, frame, in);
             break;
         case HistoryMode::PeriodCurve:
-            drawPeriodCurve(p, in);
+            drawPeriodCurve(p, frame, in);
             break;
         case HistoryMode::ChannelInfo:
             drawChannelInformation(p, in);
@@ -649,7 +591,7 @@ bool drawsTheSame(const HistoryPictureInput& a, const HistoryPictureInput& b) {
 }
 
 QImage renderHistoryPicture(const HistoryPictureInput& input) {
-    QImage image(kLastX + 1, kLastY + 1, QImage::Format_RGB32);
+    QImage image(kChartWidth, kChartHeight, QImage::Format_RGB32);
     QPainter painter(&image);
     paintHistoryPicture(painter, input);
     return image;

@@ -7,6 +7,7 @@
 #include "Clock.h"
 #include "history/HistoryChart.h"
 #include "history/HistoryRules.h"
+#include "history/HistoryViewRules.h"
 #include "work/LiveViewRules.h"
 
 class QPainter;

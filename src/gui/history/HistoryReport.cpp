@@ -3,16 +3,12 @@
 #include <QPainter>
 
 #include "text/TimeText.h"
+#include "widgets/ChartFrame.h"
 #include "widgets/Fonts.h"
-#include "work/WorkChart.h"
 
 namespace tervo::gui {
 
 namespace {
-
-void textAt(QPainter& p, int x, int y, const QString& s) {
-    p.drawText(QRect(x, y, 20000, 2000), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, s);
-}
 
 QString stamp(int64_t seconds) {
     return QString::fromStdString(timeStampText(seconds));
@@ -21,20 +17,21 @@ QString stamp(int64_t seconds) {
 void drawChannelBlock(QPainter& p, const HistoryReportInput& in) {
     const WorkDefinition& w = in.picture.history->definition;
     p.setFont(songFont(50, 24));
-    textAt(p, 120, 3263, QStringLiteral("采样周期：%1秒").arg(w.timing.samplingPeriod));
-    int y = 3263;
+    textAt(p, kPageLeft, kPageBlockTop,
+           QStringLiteral("采样周期：%1秒").arg(w.timing.samplingPeriod));
+    int y = kPageBlockTop;
     for (size_t c = 0; c < std::min(w.channels.size(), size_t(kMaxChannels)); ++c) {
         if (!in.picture.visible[c]) {
             continue;
         }
         const ChannelInfo& ch = w.channels[c];
-        y += 80;
-        p.fillRect(QRect(120, y, 150, 50), colourOf(w.styles[c].colour));
+        y += kPageRowStep;
+        paintPageSwatch(p, y, w.styles[c].colour);
         textAt(p, 400, y, gbkText(ch.nameGbk()));
         textAt(p, 900, y, gbkText(parameterText(ch.parameterCode)));
         textAt(p, 1900, y, QString::asprintf("显示系数：%0.2f", ch.displayCoefficient));
         textAt(p, 2900, y, QString::asprintf("平移系数：%0.2f", ch.offsetCoefficient));
-        y += 80;
+        y += kPageRowStep;
         textAt(p, 900, y, QStringLiteral("串口号："));
         textAt(p, 1370, y, QString::fromStdString(portText(ch.port)));
         textAt(p, 1900, y, QStringLiteral("波特率："));
@@ -49,9 +46,7 @@ void drawChannelBlock(QPainter& p, const HistoryReportInput& in) {
 void paintHistoryReportPage(QPainter& p, const HistoryReportInput& in, int page) {
     const Recording& history = *in.picture.history;
     p.save();
-    p.setPen(Qt::black);
-    p.setFont(songFont(200, 100));
-    textAt(p, 1980, 100, QStringLiteral("打印报告"));
+    paintPageTitle(p, 100);
     p.setFont(songFont(60, 30));
     textAt(p, 120, 400, QStringLiteral("文件名称："));
     textAt(p, 420, 400, in.path);
@@ -68,7 +63,7 @@ void paintHistoryReportPage(QPainter& p, const HistoryReportInput& in, int page)
         case HistoryMode::ChannelInfo: {
             HistoryPictureInput picture = in.picture;
             picture.printing = true;
-            p.drawImage(QRect(120, 600, 4500, 2463), renderHistoryPicture(picture));
+            paintPagePicture(p, renderHistoryPicture(picture));
             if (picture.mode != HistoryMode::ChannelInfo) {
                 drawChannelBlock(p, in);
             }

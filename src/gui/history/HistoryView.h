@@ -6,10 +6,10 @@
 #include <memory>
 
 #include "app/ViewTemplate.h"
-#include "history/HistoryChart.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryPicture.h"
 #include "history/HistoryRules.h"
+#include "history/HistoryViewRules.h"
 
 class QAction;
 class QLabel;

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "widgets/ChartFrame.h"
 #include "widgets/ColorDialog.h"
 #include "widgets/DialogButtons.h"
 #include "widgets/Fonts.h"
@@ -17,14 +18,10 @@ namespace tervo::gui {
 
 namespace {
 
-QColor colourOfRef(uint32_t c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
-
 void swatch(QPainter& p, PanelPoint at, uint32_t colour) {
     p.fillRect(QRect(at.x, at.y, 50, 25), Qt::black);
     p.fillRect(QRect(at.x + 1, at.y + 1, 48, 23), Qt::white);
-    p.fillRect(QRect(at.x + 2, at.y + 2, 46, 21), colourOfRef(colour));
+    p.fillRect(QRect(at.x + 2, at.y + 2, 46, 21), colourOf(colour));
 }
 
 void box(QPainter& p, PanelPoint at, bool checked) {

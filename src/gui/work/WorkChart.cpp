@@ -3,38 +3,15 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "text/Gbk.h"
 #include "text/TimeText.h"
 #include "widgets/Fonts.h"
-#include "widgets/Pictures.h"
 
 namespace tervo::gui {
-
-QColor colourOf(uint32_t colourRef) {
-    return QColor(colourRef & 0xFF, (colourRef >> 8) & 0xFF, (colourRef >> 16) & 0xFF);
-}
-
-int penWidthOf(int32_t width) {
-    return width >= 0 && width <= 2 ? width : 0;
-}
-
-QString gbkText(const std::string& gbk) {
-    return QString::fromStdString(gbkToUtf8(gbk));
-}
-
-int leftWithinChart(const QPainter& painter, int left, const QString& label) {
-    return std::min(left, kChartWidth - painter.fontMetrics().horizontalAdvance(label));
-}
 
 namespace {
 
 QString text(const std::string& utf8) {
     return QString::fromStdString(utf8);
-}
-
-// Text with its top-left corner at (x, y), as the chart places its texts.
-void textAt(QPainter& p, int x, int y, const QString& s) {
-    p.drawText(QRect(x, y, 2000, 200), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, s);
 }
 
 const ChannelStyle& styleOf(const WorkChartInput& in, size_t channel) {
@@ -55,95 +32,43 @@ double valueAt(const WorkChartInput& in, int64_t row, size_t channel) {
     return in.values[static_cast<size_t>(row) * in.channels + channel];
 }
 
-std::tm localAt(const WorkChartInput& in, int64_t seconds) {
-    if (in.clock != nullptr) {
-        return in.clock->localTime(seconds);
-    }
-    const time_t t = static_cast<time_t>(seconds);
-    std::tm local{};
-    localtime_r(&t, &local);
-    return local;
-}
-
 // Channel i's legend entry; the charts draw each channel's entry just before its curve, so a
 // later channel's curve lies over an earlier entry and under a later one.
-void drawLegendEntry(QPainter& p, const WorkChartInput& in, size_t i) {
+void drawLegendEntry(ChartFrame& frame, const WorkChartInput& in, size_t i) {
     if (!in.options.legend || in.printing) {
         return;
     }
-    p.setFont(songFont(15, 7));
-    const int y = 20 + 30 * static_cast<int>(i);
-    p.drawPixmap(787, y + 8, picture(in.visible[i] ? kBoxChecked : kBoxUnchecked));
-    if (in.rows > 0 && isNoValue(valueAt(in, static_cast<int64_t>(in.rows) - 1, i))) {
-        p.setPen(Qt::black);
-        textAt(p, 760, y + 5, QStringLiteral("Err"));
-    }
-    p.fillRect(QRect(800, y, 50, 20), colourOf(styleOf(in, i).colour));
-    p.setPen(Qt::black);
-    textAt(p, 860, y + 5, gbkText(in.work->channels[i].nameGbk()));
+    const bool failed = in.rows > 0 && isNoValue(valueAt(in, static_cast<int64_t>(in.rows) - 1, i));
+    frame.legendEntry(i, in.visible[i], failed, LegendLook{songFont(15, 7), kLegendTextDrop});
 }
 
-void drawTimeGrid(QPainter& p, const WorkChartInput& in) {
-    const WorkDefinition& w = *in.work;
-    const int64_t period = w.timing.samplingPeriod;
-    for (int x = 0; x <= kChartLastX; x += 190) {
-        p.setPen(QPen(colourOf(w.timeAxisColour), 0, Qt::SolidLine));
-        p.drawLine(x, 0, x, kChartLastY);
-        if (in.options.timeMinorGrid) {
-            p.setPen(QPen(colourOf(w.timeAxisColour), 0, Qt::DashDotLine));
-            for (int k = 1; k <= 4 && x + 38 * k < kChartLastX; ++k) {
-                p.drawLine(x + 38 * k, 0, x + 38 * k, kChartLastY);
-            }
-        }
+// The time grid's labels: line k stands (190 k x zoom + scroll) sampling periods back.
+GridLabels timeLabels(const WorkChartInput& in) {
+    const int64_t period = in.work->timing.samplingPeriod;
+    GridLabels labels;
+    for (int k = 0; k <= kGridDivisions; ++k) {
+        const int64_t back =
+            (static_cast<int64_t>(kTimeGridStep) * k * in.zoom + in.scroll) * period;
+        labels[static_cast<size_t>(k)] = gridLabel(in.options, in.clock, back, in.now - back);
     }
-    p.setFont(songFont(12, 6));
-    p.setPen(Qt::black);
-    for (int x = 0; x <= kChartLastX; x += 190) {
-        const int64_t back = (static_cast<int64_t>(x) * in.zoom + in.scroll) * period;
-        if (in.options.relativeTime) {
-            const QString label = text(gridRelativeText(back));
-            textAt(p, x == 0 ? 2 : leftWithinChart(p, x - 50, label), 420, label);
-        } else {
-            textAt(p, x == 0 ? 2 : x - 65, 420, text(gridClockText(localAt(in, in.now - back))));
-        }
-    }
+    return labels;
 }
 
-void drawValueGrid(QPainter& p, const WorkChartInput& in) {
-    const WorkDefinition& w = *in.work;
-    for (int y = kChartLastY; y >= 0; y -= 104) {
-        p.setPen(QPen(colourOf(w.valueAxisColour), 0, Qt::SolidLine));
-        p.drawLine(0, y, kChartLastX, y);
-        if (in.options.valueMinorGrid) {
-            p.setPen(QPen(colourOf(w.valueAxisColour), 0, Qt::DashDotDotLine));
-            for (int k = 1; k <= 4 && y - 21 * k > 0; ++k) {
-                p.drawLine(0, y - 21 * k, kChartLastX, y - 21 * k);
-            }
-        }
-    }
-    p.setFont(songFont(12, 6));
-    p.setPen(Qt::black);
-    textAt(p, 2, 2, text(valueLabelText(w.valueMin, w.valueMax, 5)));
-    for (int k = 1; k <= 5; ++k) {
-        textAt(p, 2, 104 * k - 14, text(valueLabelText(w.valueMin, w.valueMax, 5 - k)));
-    }
-}
-
-void drawCartesianFrame(QPainter& p, const WorkChartInput& in) {
+ChartFrame drawCartesianFrame(QPainter& p, const WorkChartInput& in) {
+    ChartFrame frame(p, *in.work, in.options);
     if (in.options.timeGrid) {
-        drawTimeGrid(p, in);
+        frame.timeGrid(timeLabels(in));
     }
     if (in.options.timeCursor) {
-        p.setPen(QPen(colourOf(in.work->timeRulerColour), 0));
-        p.drawLine(in.timeCursor, 0, in.timeCursor, kChartLastY);
+        frame.timeRuler(in.timeCursor);
     }
     if (in.options.valueGrid) {
-        drawValueGrid(p, in);
+        frame.valueGrid(in.work->valueMin, in.work->valueMax);
     }
     if (in.options.valueCursor) {
-        p.setPen(QPen(colourOf(in.work->valueRulerColour), 0));
-        p.drawLine(0, in.valueCursor, kChartLastX, in.valueCursor);
+        frame.valueRuler(in.valueCursor);
     }
+    return frame;
 }
 
 // A curve through one height per pixel from x = 0.
@@ -169,10 +94,10 @@ std::vector<int> heightsOf(const WorkChartInput& in, const std::vector<int64_t>&
 }
 
 void paintCurves(QPainter& p, const WorkChartInput& in) {
-    drawCartesianFrame(p, in);
+    ChartFrame frame = drawCartesianFrame(p, in);
     const std::vector<int64_t> rows = curveRows(in.rows, in.zoom, in.scroll);
     for (size_t i = 0; i < channelCount(in); ++i) {
-        drawLegendEntry(p, in, i);
+        drawLegendEntry(frame, in, i);
         if (in.visible[i]) {
             p.setPen(channelPen(in, i, false));
             drawPolyline(p, heightsOf(in, rows, i));
@@ -181,7 +106,7 @@ void paintCurves(QPainter& p, const WorkChartInput& in) {
 }
 
 void paintPeriod(QPainter& p, const WorkChartInput& in) {
-    drawCartesianFrame(p, in);
+    ChartFrame frame = drawCartesianFrame(p, in);
     const int period = in.work->timing.displayPeriod;
     if (in.options.timeGrid && period >= 0 && period <= kChartLastX) {
         p.setPen(QPen(colourOf(in.work->timeAxisColour), 0));
@@ -189,7 +114,7 @@ void paintPeriod(QPainter& p, const WorkChartInput& in) {
     }
     const PeriodRows rows = periodRows(in.rows, in.zoom, in.scroll, period);
     for (size_t i = 0; i < channelCount(in); ++i) {
-        drawLegendEntry(p, in, i);
+        drawLegendEntry(frame, in, i);
         if (in.visible[i]) {
             p.setPen(channelPen(in, i, false));
             drawPolyline(p, heightsOf(in, rows.current, i));
@@ -201,46 +126,37 @@ void paintPeriod(QPainter& p, const WorkChartInput& in) {
 
 void paintRing(QPainter& p, const WorkChartInput& in) {
     const WorkDefinition& w = *in.work;
-    const QPointF centre(475, 260);
+    ChartFrame frame(p, w, in.options);
+    const QPointF centre(kPolarCentreX, kPolarCentreY);
     const int64_t span = static_cast<int64_t>(w.timing.samplingPeriod) * w.timing.displayPeriod;
     if (in.options.timeGrid) {
         p.setPen(QPen(colourOf(w.timeAxisColour), 0));
-        for (int k = 0; k < 5; ++k) {
-            const ChartPoint end = ringPoint(72.0 * k, 260.0);
+        for (int k = 0; k < kGridDivisions; ++k) {
+            const ChartPoint end = ringPoint(360.0 / kGridDivisions * k, kPolarRadius);
             p.drawLine(centre, QPointF(end.x, end.y));
         }
-        static const QPoint labels[] = {{745, 240}, {575, 500}, {215, 410}, {215, 100}, {575, 0}};
-        p.setFont(songFont(12, 6));
-        p.setPen(Qt::black);
-        for (int k = 0; k < 5; ++k) {
-            const int64_t back = k * span / 5;
-            const QString label = in.options.relativeTime
-                                      ? text(gridRelativeText(back))
-                                      : text(gridClockText(localAt(in, in.now - back)));
-            textAt(p, labels[k].x(), labels[k].y(), label);
+        for (int k = 0; k < kGridDivisions; ++k) {
+            const int64_t back = k * span / kGridDivisions;
+            frame.spokeLabel(k, gridLabel(in.options, in.clock, back, in.now - back));
         }
     }
     if (in.options.timeCursor) {
         p.setPen(QPen(colourOf(w.timeRulerColour), 0));
-        const ChartPoint end = ringPoint(in.timeCursor * 360.0 / 950.0, 260.0);
+        const ChartPoint end = ringPoint(in.timeCursor * 360.0 / kChartLastX, kPolarRadius);
         p.drawLine(centre, QPointF(end.x, end.y));
     }
     if (in.options.valueGrid) {
-        p.setPen(QPen(colourOf(w.valueAxisColour), 0));
-        p.setBrush(Qt::NoBrush);
-        for (int r = 0; r <= 260; r += 52) {
-            p.drawEllipse(centre, r, r);
+        for (int j = 0; j <= kGridDivisions; ++j) {
+            frame.ring(j);
         }
-        p.setFont(songFont(12, 6));
-        p.setPen(Qt::black);
-        for (int j = 0; j <= 5; ++j) {
-            textAt(p, 735 - 52 * j, 260, text(valueLabelText(w.valueMin, w.valueMax, 5 - j)));
+        for (int j = 0; j <= kGridDivisions; ++j) {
+            frame.ringLabel(j, w.valueMin, w.valueMax);
         }
     }
     if (in.options.valueCursor) {
         p.setPen(QPen(colourOf(w.valueRulerColour), 0));
         p.setBrush(Qt::NoBrush);
-        const double r = (520 - in.valueCursor) / 2.0;
+        const double r = (kChartLastY - in.valueCursor) / 2.0;
         p.drawEllipse(centre, r, r);
     }
     const std::vector<RingStep> steps = ringSteps(in.rows, w.timing.displayPeriod);
@@ -249,7 +165,7 @@ void paintRing(QPainter& p, const WorkChartInput& in) {
         rows.push_back(step.row);
     }
     for (size_t i = 0; i < channelCount(in); ++i) {
-        drawLegendEntry(p, in, i);
+        drawLegendEntry(frame, in, i);
         if (!in.visible[i]) {
             continue;
         }
@@ -284,7 +200,7 @@ void paintList(QPainter& p, const WorkChartInput& in) {
         const size_t row = in.rows - 1 - k;
         const int y = 30 + 20 * static_cast<int>(k);
         p.setPen(colourOf(w.timeRulerColour));
-        textAt(p, 30, y, text(timeStampText(localAt(in, in.times[row]))));
+        textAt(p, 30, y, text(timeStampText(localTimeOn(in.clock, in.times[row]))));
         for (size_t i = 0; i < channelCount(in); ++i) {
             p.setPen(colourOf(styleOf(in, i).colour));
             textAt(p, 230 + 70 * static_cast<int>(i), y,
@@ -311,7 +227,7 @@ void paintEvents(QPainter& p, const WorkChartInput& in) {
     for (size_t j = 0; j < shown; ++j) {
         const EventOccurrence& o = in.occurrences[in.occurrenceCount - 1 - j];
         const int y = 30 + 30 * static_cast<int>(j);
-        textAt(p, 600, y, text(clockLabelText(localAt(in, o.time))));
+        textAt(p, 600, y, text(clockLabelText(localTimeOn(in.clock, o.time))));
         if (o.event >= 0 && static_cast<size_t>(o.event) < w.events.size()) {
             textAt(p, 800, y, gbkText(w.events[static_cast<size_t>(o.event)].nameGbk()));
         }
@@ -349,16 +265,14 @@ void paintWorkReport(QPainter& painter, const WorkChartInput& input, int dotsPer
     painter.save();
     const double scale = dotsPerInch / 600.0;
     painter.scale(scale, scale);
-    painter.setPen(Qt::black);
-    painter.setFont(songFont(200, 100));
-    textAt(painter, 1980, 200, QStringLiteral("打印报告"));
+    paintPageTitle(painter, 200);
     WorkChartInput chart = input;
     chart.printing = true;
-    painter.drawImage(QRect(120, 600, 4500, 2463), renderWorkChart(chart));
+    paintPagePicture(painter, renderWorkChart(chart));
     painter.setFont(songFont(50, 24));
     for (size_t i = 0; i < channelCount(input); ++i) {
-        const int y = 3263 + 80 * static_cast<int>(i);
-        painter.fillRect(QRect(120, y, 150, 50), colourOf(styleOf(input, i).colour));
+        const int y = kPageBlockTop + kPageRowStep * static_cast<int>(i);
+        paintPageSwatch(painter, y, styleOf(input, i).colour);
         painter.setPen(Qt::black);
         textAt(painter, 280, y, gbkText(input.work->channels[i].nameGbk()));
     }

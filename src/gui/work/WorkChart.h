@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QColor>
 #include <QImage>
-#include <QString>
 #include <array>
 #include <cstdint>
 
 #include "Clock.h"
+#include "widgets/ChartFrame.h"
 #include "work/LiveViewRules.h"
 #include "work/WorkFiles.h"
 
@@ -29,21 +28,12 @@ struct WorkChartInput {
     int64_t scroll = 0;
     DisplayOptions options;
     std::array<bool, kMaxChannels> visible{};
-    int timeCursor = 300;   // the horizontal slider
-    int valueCursor = 260;  // the vertical slider
-    int64_t now = 0;        // calendar seconds, for clock-time labels
+    int timeCursor = 300;               // the horizontal slider
+    int valueCursor = kChartLastY / 2;  // the vertical slider
+    int64_t now = 0;                    // calendar seconds, for clock-time labels
     Clock* clock = nullptr;
     bool printing = false;  // no legend
 };
-
-// A COLORREF (0x00BBGGRR) as a colour.
-QColor colourOf(uint32_t colourRef);
-// The pen width a style entry draws with: 0, 1 or 2; anything else draws as 0.
-int penWidthOf(int32_t width);
-QString gbkText(const std::string& gbk);
-// Where a time label written from `left` in the painter's font starts: moved left as far as it
-// would run past the chart's right edge (a relative time of 100 hours or more is wider).
-int leftWithinChart(const QPainter& painter, int left, const QString& label);
 
 // Draws the chart of the input's display mode on a 951 x 521 surface at (0, 0).
 void paintWorkChart(QPainter& painter, const WorkChartInput& input);
