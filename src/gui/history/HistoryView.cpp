@@ -13,6 +13,7 @@
 #include <QToolButton>
 
 #include "app/ChildWindow.h"
+#include "chart/ChartGeometry.h"
 #include "history/CsvExportTask.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReport.h"
@@ -185,10 +186,10 @@ void HistoryView::buildControls() {
     m_slider = new QSlider(Qt::Horizontal, this);
     m_slider->setObjectName(QStringLiteral("rulerSlider"));
     m_slider->setGeometry(cornerRect(16, 550, 994, 582));
-    m_slider->setRange(0, 950);
+    m_slider->setRange(0, kChartLastX);
     m_slider->setSingleStep(1);
     m_slider->setPageStep(95);
-    m_slider->setTickInterval(190);
+    m_slider->setTickInterval(kTimeGridStep);
     m_slider->setTickPosition(QSlider::TicksAbove);
     m_slider->setValue(300);
     connect(m_slider, &QSlider::valueChanged, this, [this](int position) {

@@ -174,7 +174,7 @@ void WorkView::buildControls() {
     m_timeSlider->setRange(0, kChartLastX);
     m_timeSlider->setSingleStep(1);
     m_timeSlider->setPageStep(95);
-    m_timeSlider->setTickInterval(190);
+    m_timeSlider->setTickInterval(kTimeGridStep);
     m_timeSlider->setTickPosition(QSlider::TicksAbove);
     m_timeSlider->setValue(300);
     connect(m_timeSlider, &QSlider::valueChanged, this, [this] {
@@ -193,7 +193,7 @@ void WorkView::buildControls() {
     // Position 0 at the top, as the chart's y runs.
     m_valueSlider->setInvertedAppearance(true);
     m_valueSlider->setInvertedControls(true);
-    m_valueSlider->setValue(260);
+    m_valueSlider->setValue(kChartLastY / 2);
     connect(m_valueSlider, &QSlider::valueChanged, this, &WorkView::redraw);
 
     const QFont labelFont = songFont(14, 7);
