@@ -250,6 +250,7 @@ TEST_F(Recorder, RecordsDumpsAndExportsWhatTheLayoutSays) {
     const RunResult work = cli({"dump", m_dir / "w.awt"});
     EXPECT_EQ(work.status, 0);
     EXPECT_NE(work.out.find("采样周期(s)：1  显示周期(s)：360"), std::string::npos) << work.out;
+    EXPECT_NE(work.out.find("背景色 #D1FFFF"), std::string::npos) << "0x00BBGGRR as #RRGGBB";
     const RunResult curve = cli({"dump", m_dir / "c.lin"});
     EXPECT_NE(curve.out.find("总时间（起始值 0）：25 分钟"), std::string::npos) << curve.out;
 }
