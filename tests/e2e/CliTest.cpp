@@ -103,6 +103,16 @@ TEST_F(EmulatedBus, UnknownNamesAreRefusedWithTheNameMeant) {
     EXPECT_TRUE(params.out.ends_with("\nt8  平台8的运行时间\n"));
 }
 
+TEST_F(EmulatedBus, SearchTakesAddressListsAndSaysWhyTheRestFailed) {
+    const RunResult r = cli(m_dir, {"search", "--addr", "3,1-2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(
+        r.out,
+        "串口： COM1 , 波特率： 9600 , 仪表地址： 1\n串口： COM1 , 波特率： 9600 , 仪表地址： "
+        "2\n搜索完毕！！！\n");
+    EXPECT_EQ(r.err, "失败次数：无应答 1\n") << "no progress line: stderr is no terminal";
+}
+
 TEST_F(EmulatedBus, RawExchangeAndWatch) {
     RunResult r = cli(m_dir, {"raw", "04 30 30 30 30 53 4C 05"});
     EXPECT_EQ(r.status, 0) << r.err;
