@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <regex>
 #include <thread>
 
@@ -111,6 +112,15 @@ TEST_F(EmulatedBus, SearchTakesAddressListsAndSaysWhyTheRestFailed) {
         "串口： COM1 , 波特率： 9600 , 仪表地址： 1\n串口： COM1 , 波特率： 9600 , 仪表地址： "
         "2\n搜索完毕！！！\n");
     EXPECT_EQ(r.err, "失败次数：无应答 1\n") << "no progress line: stderr is no terminal";
+}
+
+TEST_F(EmulatedBus, WatchStoppedByCtrlCCountsItsFailures) {
+    Child watch({TERVO_CLI, "watch", "--addr", "3", "--interval", "0.1", "PV"}, m_dir.path());
+    ASSERT_TRUE(watch.waitForOutput("Err(无应答)\n", 10s)) << watch.out();
+    watch.signal(SIGINT);
+    EXPECT_EQ(watch.waitFor(10s), std::optional<int>(1));
+    EXPECT_TRUE(std::regex_search(watch.out(), std::regex("\n失败次数：无应答 \\d+\n$")))
+        << watch.out();
 }
 
 TEST_F(EmulatedBus, RawExchangeAndWatch) {
