@@ -33,10 +33,12 @@ namespace {
 
 const char* const kUsage =
     "usage: tervo-cli COMMAND [OPTIONS]\n"
-    "  read  [--port COMn] [--baud B] [--addr A] NAME...\n"
-    "  write [--port COMn] [--baud B] [--addr A] NAME VALUE\n"
+    "  params\n"
+    "  read  [--port COMn] [--baud B] [--addr A] [--literal] NAME...\n"
+    "  write [--port COMn] [--baud B] [--addr A] [--literal] NAME VALUE\n"
     "  raw   [--port COMn] [--baud B] [--format 7E1|8N1|8N2|...] HEXTEXT\n"
-    "  watch [--port COMn] [--baud B] [--addr A[-B|,C...]] [--interval S] [--count N] [NAME...]\n"
+    "  watch [--port COMn] [--baud B] [--addr A[-B|,C...]] [--interval S] [--count N]\n"
+    "        [--literal] [NAME...]\n"
     "Ports COM1..COM6 map to /dev/ttyUSB0..5 unless TERVO_COM1..TERVO_COM6 name another path.\n"
     "B is 300, 600, 1200, 2400, 4800, 9600 (default) or 19200; A is 0..99 (default 0).\n"
     "  record WORK.awt --out FILE.alt [--force] [--cycles N | --seconds S]\n"
@@ -47,9 +49,10 @@ const char* const kUsage =
     "         (an existing FILE.alt is replaced only with --force)\n"
     "  dump   FILE.awt | FILE.alt | FILE.lin | FILE.sim\n"
     "  export FILE.alt [--out FILE.csv]\n"
-    "  search [--port COMn|auto] [--baud B|auto] [--addr A|auto]\n"
+    "  search [--port COMn|auto] [--baud B|auto] [--addr A[-B|,C...]|auto]\n"
     "         (defaults COM1, 9600, auto; auto ports are COM1 and COM2)\n"
-    "NAME is a two-character mnemonic (PV, SL, r1 ...).\n";
+    "NAME is one of the 49 mnemonics `tervo-cli params` lists (PV, SL, r1 ...), letter case\n"
+    "as listed; with --literal any two characters go out as they stand.\n";
 
 constexpr size_t kValueFieldSize = 5;
 
@@ -89,14 +92,56 @@ uint8_t addressOf(const Options& o) {
     return static_cast<uint8_t>(address);
 }
 
-// A table mnemonic names its index; any other two characters go out literally. The bytes on
-// the wire are the same either way.
-uint32_t codeOfName(const std::string& name) {
+// A table mnemonic names its index. Any other name is refused before anything goes out, with
+// the table's name when it was meant (another letter case, or another maker's name for it);
+// with --literal the two characters go out as they stand, for parameters the table lacks.
+uint32_t codeOfName(const std::string& name, bool literal) {
     if (name.size() != 2) {
         throw UsageError("a parameter name has two characters: " + name);
     }
+    if (literal) {
+        return literalCode(name[0], name[1]);
+    }
     const int index = parameterIndexOfMnemonic(name);
-    return index >= 0 ? static_cast<uint32_t>(index) : literalCode(name[0], name[1]);
+    if (index >= 0) {
+        return static_cast<uint32_t>(index);
+    }
+    std::string message = "未知参数：" + printableUtf8(name) + "（`tervo-cli params` 列出全部）";
+    const std::vector<std::string> meant = suggestedMnemonics(name);
+    for (size_t i = 0; i < meant.size(); ++i) {
+        message += (i == 0 ? "\n是否指 " : " 或 ") + meant[i];
+    }
+    if (!meant.empty()) {
+        message += "？";
+    }
+    throw UsageError(message, true);
+}
+
+std::vector<uint32_t> codesOfNames(const std::vector<std::string>& names, const Options& o) {
+    std::vector<uint32_t> codes;
+    for (const std::string& name : names) {
+        codes.push_back(codeOfName(name, o.switches.count("--literal") != 0));
+    }
+    return codes;
+}
+
+// "（无应答）", the reason of the link's last failure after one of the system's messages.
+std::string reasonSuffix(const SerialLink& link) {
+    const std::string reason = reasonLine(link.reason(), link.holder());
+    return isFailure(link.reason()) ? "（" + reason + "）" : std::string();
+}
+
+int commandParams(const Options& o, std::ostream& out) {
+    if (!o.positional.empty()) {
+        throw UsageError("params takes no argument");
+    }
+    for (int i = 0; i < kParameterCount; ++i) {
+        // The label's own leading name may differ in case ("Hb" for HB): the mnemonic is what
+        // goes on the wire and what read and write take.
+        const std::string_view label = parameterLabelUtf8(i);
+        out << parameterMnemonic(i) << "  " << label.substr(label.find(' ') + 1) << '\n';
+    }
+    return kExitOk;
 }
 
 int commandRead(const Options& o, std::ostream& out, std::ostream& err) {
@@ -107,17 +152,16 @@ int commandRead(const Options& o, std::ostream& out, std::ostream& err) {
     request.port = portOf(o);
     request.baud = baudOf(o);
     request.address = addressOf(o);
-    std::vector<uint32_t> codes;
-    for (const std::string& name : o.positional) {
-        codes.push_back(codeOfName(name));
-    }
+    const std::vector<uint32_t> codes = codesOfNames(o.positional, o);
     int status = kExitOk;
     for (size_t i = 0; i < codes.size(); ++i) {
         request.parameterCode = codes[i];
-        if (const std::optional<double> value = SerialLink(0).readParam(request)) {
+        SerialLink link(0);
+        if (const std::optional<double> value = link.readParam(request)) {
             out << printableUtf8(o.positional[i]) << ' ' << valueText(*value) << '\n';
         } else {
-            err << printableUtf8(o.positional[i]) << ' ' << kCommError << '\n';
+            err << printableUtf8(o.positional[i]) << ' ' << kCommError << reasonSuffix(link)
+                << '\n';
             status = kExitFailed;
         }
     }
@@ -140,7 +184,7 @@ int commandWrite(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.positional.size() != 2) {
         throw UsageError("write needs NAME and VALUE");
     }
-    const uint32_t code = codeOfName(o.positional[0]);
+    const uint32_t code = codeOfName(o.positional[0], o.switches.count("--literal") != 0);
     // The controller's value field is five characters wide; the link would send only the
     // first five of a longer text, which is another value ("1000.5" would go out as "1000.").
     const std::string& value = o.positional[1];
@@ -158,7 +202,12 @@ int commandWrite(const Options& o, std::ostream& out, std::ostream& err) {
         out << "修改成功！！！\n";
         return kExitOk;
     }
-    err << (reply == kNAK ? "修改失败！！！" : kCommError) << '\n';
+    // A refusal is what "修改失败" says; anything else is a communication error and its reason.
+    if (reply == kNAK) {
+        err << "修改失败！！！\n";
+    } else {
+        err << kCommError << reasonSuffix(link) << '\n';
+    }
     return kExitFailed;
 }
 
@@ -211,8 +260,21 @@ int commandRaw(const Options& o, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
+// The columns a UTF-8 text takes on a terminal: two for each Chinese character.
+size_t displayWidth(const std::string& text) {
+    size_t width = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xC0) != 0x80) {
+            width += c < 0x80 ? 1 : 2;
+        }
+    }
+    return width;
+}
+
 std::string rightAligned(const std::string& text, size_t width) {
-    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+    const size_t w = displayWidth(text);
+    return w >= width ? text : std::string(width - w, ' ') + text;
 }
 
 int commandWatch(const Options& o, std::ostream& out, std::ostream&) {
@@ -237,33 +299,47 @@ int commandWatch(const Options& o, std::ostream& out, std::ostream&) {
     if (names.empty()) {
         names = {"PV", "SP", "OP"};
     }
-    std::vector<uint32_t> codes;
-    for (const std::string& name : names) {
-        codes.push_back(codeOfName(name));
-    }
+    const std::vector<uint32_t> codes = codesOfNames(names, o);
     ReadRequest request;
     request.port = portOf(o);
     request.baud = baudOf(o);
 
     const bool terminal = &out == &std::cout && isatty(STDOUT_FILENO);
     bool anyFailed = false;
-    for (int refresh = 0; count == 0 || refresh < count; ++refresh) {
+    ReasonCounts failures;
+    StopSignals signals;
+    for (int refresh = 0; (count == 0 || refresh < count) && !g_stopRequested; ++refresh) {
         const auto started = std::chrono::steady_clock::now();
+        // A failed reading reads "Err(无应答)"; a column is as wide as its widest cell.
+        std::vector<std::vector<std::string>> cells(addresses.size());
+        std::vector<size_t> widths(codes.size(), 10);
+        anyFailed = false;
+        for (size_t a = 0; a < addresses.size() && !g_stopRequested; ++a) {
+            request.address = static_cast<uint8_t>(addresses[a]);
+            for (size_t c = 0; c < codes.size(); ++c) {
+                request.parameterCode = codes[c];
+                SerialLink link(0);
+                const std::optional<double> value = link.readParam(request);
+                anyFailed = anyFailed || !value;
+                failures.add(link.reason());
+                cells[a].push_back(value ? valueText(*value)
+                                         : "Err(" + reasonLine(link.reason(), link.holder()) + ")");
+                widths[c] = std::max(widths[c], displayWidth(cells[a].back()) + 1);
+            }
+        }
+        if (g_stopRequested) {
+            break;  // a table cut short is not shown
+        }
         std::string table = portName(request.port) + "  " + baudText(request.baud) + " bps  " +
                             timeStampText(std::time(nullptr)) + "\n地址";
-        for (const std::string& name : names) {
-            table += rightAligned(printableUtf8(name), 10);
+        for (size_t c = 0; c < names.size(); ++c) {
+            table += rightAligned(printableUtf8(names[c]), widths[c]);
         }
         table += '\n';
-        anyFailed = false;
-        for (int address : addresses) {
-            request.address = static_cast<uint8_t>(address);
-            table += rightAligned(std::to_string(address), 4);
-            for (uint32_t code : codes) {
-                request.parameterCode = code;
-                const std::optional<double> value = SerialLink(0).readParam(request);
-                anyFailed = anyFailed || !value;
-                table += rightAligned(value ? valueText(*value) : "Err", 10);
+        for (size_t a = 0; a < addresses.size(); ++a) {
+            table += rightAligned(std::to_string(addresses[a]), 4);
+            for (size_t c = 0; c < codes.size(); ++c) {
+                table += rightAligned(cells[a][c], widths[c]);
             }
             table += '\n';
         }
@@ -276,7 +352,15 @@ int commandWatch(const Options& o, std::ostream& out, std::ostream&) {
         if (count != 0 && refresh + 1 >= count) {
             break;
         }
-        std::this_thread::sleep_until(started + std::chrono::duration<double>(interval));
+        const auto next = started + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                        std::chrono::duration<double>(interval));
+        while (!g_stopRequested && std::chrono::steady_clock::now() < next) {
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                next - std::chrono::steady_clock::now(), std::chrono::milliseconds(50)));
+        }
+    }
+    if (!failures.empty()) {
+        out << failures.line() << '\n';
     }
     return anyFailed ? kExitFailed : kExitOk;
 }
@@ -291,13 +375,18 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     }
     const std::string& command = arguments[0];
     try {
+        if (command == "params") {
+            return commandParams(parseOptions(arguments, 1, {}), out);
+        }
         if (command == "read") {
-            return commandRead(parseOptions(arguments, 1, {"--port", "--baud", "--addr"}), out,
-                               err);
+            return commandRead(
+                parseOptions(arguments, 1, {"--port", "--baud", "--addr"}, {"--literal"}), out,
+                err);
         }
         if (command == "write") {
-            return commandWrite(parseOptions(arguments, 1, {"--port", "--baud", "--addr"}), out,
-                                err);
+            return commandWrite(
+                parseOptions(arguments, 1, {"--port", "--baud", "--addr"}, {"--literal"}), out,
+                err);
         }
         if (command == "raw") {
             return commandRaw(parseOptions(arguments, 1, {"--port", "--baud", "--format"}), out,
@@ -305,7 +394,8 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         }
         if (command == "watch") {
             return commandWatch(
-                parseOptions(arguments, 1, {"--port", "--baud", "--addr", "--interval", "--count"}),
+                parseOptions(arguments, 1, {"--port", "--baud", "--addr", "--interval", "--count"},
+                             {"--literal"}),
                 out, err);
         }
         if (command == "record") {
@@ -331,7 +421,11 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         }
         throw UsageError("unknown command " + command);
     } catch (const UsageError& e) {
-        err << "tervo-cli: " << printableUtf8(e.message()) << '\n' << kUsage;
+        if (e.plain()) {
+            err << e.message() << '\n';
+        } else {
+            err << "tervo-cli: " << printableUtf8(e.message()) << '\n' << kUsageHint << '\n';
+        }
         return kExitUsage;
     }
 }

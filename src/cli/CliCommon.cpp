@@ -8,6 +8,36 @@
 
 namespace tervo::cli {
 
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+namespace {
+
+void requestStop(int) {
+    g_stopRequested = 1;
+}
+
+}  // namespace
+
+StopSignals::StopSignals() {
+    g_stopRequested = 0;
+    m_int = std::signal(SIGINT, requestStop);
+    m_term = std::signal(SIGTERM, requestStop);
+}
+
+StopSignals::~StopSignals() {
+    std::signal(SIGINT, m_int);
+    std::signal(SIGTERM, m_term);
+}
+
+std::string ReasonCounts::line() const {
+    std::string text;
+    for (const auto& [reason, count] : m_counts) {
+        text += (text.empty() ? "失败次数：" : "，") + std::string(reasonText(reason)) + " " +
+                std::to_string(count);
+    }
+    return text;
+}
+
 Options parseOptions(const std::vector<std::string>& arguments, size_t from,
                      const std::vector<std::string>& allowed,
                      const std::vector<std::string>& switches) {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <csignal>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "link/LinkReason.h"
 
 namespace tervo::cli {
 
@@ -16,14 +19,50 @@ struct Options {
     std::vector<std::string> positional;
 };
 
-// A command line that cannot be carried out; the message goes out with the usage text.
+inline constexpr const char* kUsageHint = "用法：tervo-cli --help";
+
+// A command line that cannot be carried out (exit 2). The message goes out on one line with
+// kUsageHint below it; a plain one (an unknown parameter) goes out as it stands.
 class UsageError {
 public:
-    explicit UsageError(std::string message) : m_message(std::move(message)) {}
+    explicit UsageError(std::string message, bool plain = false)
+        : m_message(std::move(message)), m_plain(plain) {}
     const std::string& message() const { return m_message; }
+    bool plain() const { return m_plain; }
 
 private:
     std::string m_message;
+    bool m_plain;
+};
+
+// Set by Ctrl-C or a polite kill while a StopSignals lives.
+extern volatile std::sig_atomic_t g_stopRequested;
+
+// Lets Ctrl-C (and a polite kill) end a long command between two exchanges; the old handlers
+// come back when it ends.
+class StopSignals {
+public:
+    StopSignals();
+    ~StopSignals();
+
+private:
+    void (*m_int)(int);
+    void (*m_term)(int);
+};
+
+// Failures counted by reason: "失败次数：无应答 6，校验错误 2" (empty when none failed).
+class ReasonCounts {
+public:
+    void add(LinkReason reason) {
+        if (isFailure(reason)) {
+            ++m_counts[reason];
+        }
+    }
+    bool empty() const { return m_counts.empty(); }
+    std::string line() const;
+
+private:
+    std::map<LinkReason, uint64_t> m_counts;
 };
 
 Options parseOptions(const std::vector<std::string>& arguments, size_t from,

@@ -2,8 +2,13 @@
 
 #include "cli/Cli.h"
 
-#include <cctype>
+#include <unistd.h>
 
+#include <cctype>
+#include <chrono>
+#include <iostream>
+
+#include "link/AddressList.h"
 #include "link/PortMap.h"
 #include "link/SerialLink.h"
 #include "sim/SimTemplate.h"
@@ -71,25 +76,74 @@ int commandSearch(const Options& o, std::ostream& out, std::ostream& err) {
     choice.portEntry = portEntry(o);
     choice.baudEntry = baudEntry(o);
     choice.sweepAddress = !o.flags.contains("--addr") || isAuto(o, "--addr");
+    // One number is the search's fixed address as the dialog takes it; a list or ranges
+    // ("0-9,12") are searched one fixed address after another.
+    std::vector<int> addresses;
     if (!choice.sweepAddress) {
-        choice.address = parseInt(o.flags.at("--addr"), "address");
-    }
-    AutoSearch search;
-    const SearchStart start = search.start(choice);
-    if (!start.started) {
-        err << start.message << '\n';
-        return kExitUsage;
-    }
-    while (const std::optional<LinkRequest> poll = search.beginTick()) {
-        const SearchStepOutcome outcome = search.finishTick(perform(*poll));
-        if (outcome.line) {
-            out << *outcome.line << std::endl;
-        }
-        if (outcome.finished) {
-            out << kSearchDoneText << '\n';
+        const std::string& text = o.flags.at("--addr");
+        const bool list =
+            text.find(',') != std::string::npos || text.find('-', 1) != std::string::npos;
+        if (!list) {
+            addresses.push_back(parseInt(text, "address"));
+        } else if (!parseAddressList(text, addresses)) {
+            throw UsageError("bad address list (like 0-9,12 or auto): " + text);
         }
     }
-    return search.found().empty() ? kExitFailed : kExitOk;
+    const int runs = choice.sweepAddress ? 1 : static_cast<int>(addresses.size());
+    const int perRun = (choice.portEntry == 0 ? AutoSearch::kSweptPorts : 1) *
+                       (choice.baudEntry == 0 ? kBaudCount : 1) *
+                       (choice.sweepAddress ? AutoSearch::kAddresses : 1);
+    const int total = runs * perRun;
+    const bool progress = &err == &std::cerr && isatty(STDERR_FILENO);
+    const auto began = std::chrono::steady_clock::now();
+    int done = 0;
+    size_t found = 0;
+    ReasonCounts failures;
+    StopSignals signals;
+    for (int run = 0; run < runs && !g_stopRequested; ++run) {
+        if (!choice.sweepAddress) {
+            choice.address = addresses[static_cast<size_t>(run)];
+        }
+        AutoSearch search;
+        const SearchStart start = search.start(choice);
+        if (!start.started) {
+            err << start.message << '\n';
+            return kExitUsage;
+        }
+        while (const std::optional<LinkRequest> poll = search.beginTick()) {
+            if (g_stopRequested) {
+                break;
+            }
+            const LinkResult result = perform(*poll);
+            failures.add(result.reason);
+            const SearchStepOutcome outcome = search.finishTick(result);
+            ++done;
+            if (progress) {
+                // "已搜索 120/1400，找到 2 台，剩余约 90 秒" on one line, rewritten as it goes.
+                const double elapsed =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+                const auto left = static_cast<long>(elapsed / done * (total - done) + 0.5);
+                err << "\r\x1b[K已搜索 " << done << '/' << total << "，找到 "
+                    << found + search.found().size() << " 台，剩余约 " << left << " 秒"
+                    << std::flush;
+            }
+            if (outcome.line) {
+                if (progress) {
+                    err << "\r\x1b[K" << std::flush;
+                }
+                out << *outcome.line << std::endl;
+            }
+        }
+        found += search.found().size();
+    }
+    if (progress) {
+        err << "\r\x1b[K" << std::flush;
+    }
+    out << (g_stopRequested ? kSearchStoppedText : kSearchDoneText) << '\n';
+    if (!failures.empty()) {
+        err << failures.line() << '\n';
+    }
+    return found == 0 ? kExitFailed : kExitOk;
 }
 
 int dumpTemplate(const std::string& path, std::ostream& out, std::ostream& err) {

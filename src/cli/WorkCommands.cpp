@@ -26,31 +26,6 @@ namespace tervo::cli {
 
 namespace {
 
-volatile std::sig_atomic_t g_stopRequested = 0;
-
-void requestStop(int) {
-    g_stopRequested = 1;
-}
-
-// Lets Ctrl-C (and a polite kill) end the recording between two ticks; the old handlers come
-// back when the recording ends.
-class StopSignals {
-public:
-    StopSignals() {
-        g_stopRequested = 0;
-        m_int = std::signal(SIGINT, requestStop);
-        m_term = std::signal(SIGTERM, requestStop);
-    }
-    ~StopSignals() {
-        std::signal(SIGINT, m_int);
-        std::signal(SIGTERM, m_term);
-    }
-
-private:
-    void (*m_int)(int);
-    void (*m_term)(int);
-};
-
 std::string cellText(double v) {
     return isNoValue(v) ? "ERR_VAL" : valueText(v);
 }
@@ -67,9 +42,11 @@ bool hasExtension(const std::string& path, const char* extension) {
     return ext == extension;
 }
 
+// A colour held as 0x00BBGGRR, written as web pages and drawing programs write it.
 std::string hex6(uint32_t colour) {
     char text[16];
-    std::snprintf(text, sizeof text, "0x%06X", colour);
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", colour & 0xFF, (colour >> 8) & 0xFF,
+                  (colour >> 16) & 0xFF);
     return text;
 }
 
@@ -352,6 +329,14 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
             err << printableUtf8(m) << '\n';
         }
         const RowStore& rows = engine.rows();
+        if (reported == 0 && rows.rows() > 0) {
+            // The columns named once, before the first row: the time, then each channel.
+            out << "时间";
+            for (const ChannelInfo& channel : work.channels) {
+                out << '\t' << printableUtf8(gbkToUtf8(channel.nameGbk()));
+            }
+            out << '\n';
+        }
         for (; reported < rows.rows(); ++reported) {
             out << timeStampText(rows.times()[reported]);
             for (size_t c = 0; c < rows.channels(); ++c) {

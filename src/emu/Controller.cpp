@@ -38,6 +38,8 @@ bool applyFaultKind(const std::string& kind, Faults& faults) {
         faults.lengthDelta = 1;
     } else if (kind == "garbage") {
         faults.garbage = true;
+    } else if (kind == "other") {
+        faults.otherParameter = true;
     } else if (kind.rfind("delay=", 0) == 0 && kind.size() > 6 &&
                kind.find_first_not_of("0123456789", 6) == std::string::npos && kind.size() <= 11) {
         faults.extraDelayMs = std::stoi(kind.substr(6));

@@ -12,20 +12,21 @@ namespace tervo::emu {
 
 // How a controller misbehaves, switchable while it runs.
 struct Faults {
-    bool silent = false;      // answers nothing
-    bool nakWrites = false;   // refuses every write
-    bool corruptBcc = false;  // read replies carry a wrong block check
-    int lengthDelta = 0;      // -1: read replies one byte short, +1: one byte long
-    int extraDelayMs = 0;     // waits this much longer before replying
-    bool garbage = false;     // random bytes before, instead of or after each answer
+    bool silent = false;          // answers nothing
+    bool nakWrites = false;       // refuses every write
+    bool corruptBcc = false;      // read replies carry a wrong block check
+    int lengthDelta = 0;          // -1: read replies one byte short, +1: one byte long
+    int extraDelayMs = 0;         // waits this much longer before replying
+    bool garbage = false;         // random bytes before, instead of or after each answer
+    bool otherParameter = false;  // read replies answer another parameter than the one asked
 
     bool any() const {
         return silent || nakWrites || corruptBcc || lengthDelta != 0 || extraDelayMs != 0 ||
-               garbage;
+               garbage || otherParameter;
     }
 };
 
-// Parses "silent", "nak", "bcc", "short", "long", "delay=MS", "garbage" or "none" into
+// Parses "silent", "nak", "bcc", "short", "long", "delay=MS", "garbage", "other" or "none" into
 // `faults`.
 bool applyFaultKind(const std::string& kind, Faults& faults);
 

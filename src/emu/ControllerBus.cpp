@@ -74,7 +74,12 @@ std::optional<Answer> ControllerBus::answer(const std::vector<uint8_t>& frame) {
         }
         return answer;
     }
-    answer.bytes = c->answerPoll(std::string(frame.begin() + 5, frame.begin() + 7));
+    std::string mnemonic(frame.begin() + 5, frame.begin() + 7);
+    if (faults.otherParameter) {
+        // The answer to another poll, as a controller that mixes up its requests gives it.
+        mnemonic = mnemonic == "PV" ? "SP" : "PV";
+    }
+    answer.bytes = c->answerPoll(mnemonic);
     if (answer.bytes.size() == 10) {
         if (faults.corruptBcc) {
             answer.bytes[9] ^= 0x5A;

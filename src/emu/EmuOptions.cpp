@@ -18,7 +18,8 @@ const char* const kEmuUsage =
     "  MS     turnaround before replying, milliseconds (default 5)\n"
     "  KIND   silent (no answer), nak (every write refused), bcc (wrong block check),\n"
     "         short or long (read replies a byte short or long), delay=MS (answers MS\n"
-    "         later), garbage (random bytes before, instead of or after each answer)\n"
+    "         later), garbage (random bytes before, instead of or after each answer),\n"
+    "         other (read replies answer another parameter: SP for PV, PV for the rest)\n"
     "  FILE   ADDR:KIND words separated by blanks or lines, read at start when it exists\n"
     "         and again on each SIGUSR1 (kill -USR1 PID), replacing every fault; a missing\n"
     "         file means no faults. Each set taken is printed as 'qt570-emu: faults #K: ...'\n";
@@ -67,6 +68,7 @@ std::string faultListText(const std::map<int, Faults>& faults) {
             {f.lengthDelta > 0, "long"},
             {f.extraDelayMs != 0, "delay=" + std::to_string(f.extraDelayMs)},
             {f.garbage, "garbage"},
+            {f.otherParameter, "other"},
         };
         for (const auto& [on, kind] : kinds) {
             if (on) {

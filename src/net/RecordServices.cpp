@@ -61,7 +61,7 @@ void RecordServices::afterTick(const SamplingEngine& engine, Clock& clock) {
     for (; m_rowsDone < rows.rows(); ++m_rowsDone) {
         const int32_t time = rows.times()[m_rowsDone];
         const double* values = rows.values() + m_rowsDone * rows.channels();
-        m_metrics.countRow(time, values);
+        m_metrics.countRow(time, values, engine.recording() && !engine.recordWriteFailed());
         if (engine.recordWriteFailed()) {
             ++m_metrics.recordWriteFailures;
         }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "link/BusMonitor.h"
+#include "link/LinkRequest.h"
 #include "link/ParameterTable.h"
 #include "link/SerialLink.h"
 #include "support/FakeSerial.h"
@@ -313,4 +315,148 @@ TEST(Exchange, CopiesAtMost104BytesAndHandsBackTheReply) {
     EXPECT_EQ(silent.status, LinkStatus::NoReply);
     EXPECT_TRUE(silent.reply.empty());
     EXPECT_TRUE(fake.written[1].empty()) << "an empty send still makes the exchange";
+}
+
+// Each failing step and each kind of bad reply gives its reason; every attempt keeps its own.
+TEST(LinkReasons, EachStepAndReplyHasItsReasonAndRetriesKeepTheirs) {
+    using tervo::LinkReason;
+    using tervo::LinkRequest;
+    using R = LinkReason;
+    const Bytes good = readReply("PV", " 25.0");
+    Bytes badBcc = good;
+    badBcc[9] ^= 1;
+    const struct {
+        FakeOpener::Step failAt;
+        std::vector<Bytes> replies;
+        bool write;
+        std::vector<R> attempts;
+    } cases[] = {
+        {FakeOpener::kOpen, {}, false, std::vector<R>(5, R::OpenFailed)},
+        {FakeOpener::kGetTimeouts, {}, false, std::vector<R>(5, R::NotSerial)},
+        {FakeOpener::kGetLine, {}, true, std::vector<R>(5, R::NotSerial)},
+        {FakeOpener::kSetLine, {}, false, std::vector<R>(5, R::LineSettingsRefused)},
+        {FakeOpener::kNone,
+         {{}, Bytes(good.begin(), good.end() - 1), badBcc, Bytes(11, 0x02), bytesOf("xy")},
+         false,
+         {R::NoReply, R::ReplyTooShort, R::BadBlockCheck, R::ReplyTooLong, R::Garbled}},
+        {FakeOpener::kNone,
+         {{}, {0x04}},
+         false,
+         {R::NoReply, R::Eot, R::NoReply, R::NoReply, R::NoReply}},
+        {FakeOpener::kNone, {{}, {0x15}}, true, {R::NoReply, R::Nak}},
+        {FakeOpener::kNone, {{0x41, 0x06}}, true, {R::Garbled}},
+        {FakeOpener::kNone, {{0x06}}, true, {R::None}},
+        {FakeOpener::kNone, {{}, readReply("SP", " 30.0")}, false, {R::NoReply, R::OtherParameter}},
+    };
+    for (const auto& c : cases) {
+        FakeOpener fake;
+        fake.failAt = c.failAt;
+        fake.replies.assign(c.replies.begin(), c.replies.end());
+        const LinkRequest request = c.write ? LinkRequest::write(0, 5, 7, 0, "1         ")
+                                            : LinkRequest::read(ReadRequest{0, 0, 5, 7});
+        const tervo::LinkResult result = tervo::perform(request, fake);
+        std::vector<R> attempts;
+        for (const tervo::ExchangeRecord& e : result.exchanges) {
+            attempts.push_back(e.reason);
+            EXPECT_EQ(e.address, 7);
+        }
+        const std::string label = "case ending " + std::string(reasonKey(c.attempts.back()));
+        EXPECT_EQ(attempts, c.attempts) << label;
+        EXPECT_EQ(result.reason, c.attempts.back()) << label;
+        const bool taken = !tervo::isFailure(c.attempts.back());
+        EXPECT_EQ(result.reasonLine().empty(), taken) << label;
+        if (!c.write) {
+            EXPECT_EQ(result.value.has_value(), taken) << label;
+        }
+    }
+
+    // A held port names its holder; a code naming no parameter sends nothing.
+    EXPECT_EQ(tervo::reasonLine(R::PortHeld, "minicom 1234"), "端口被占用（minicom 1234）");
+    FakeOpener fake;
+    const tervo::LinkResult unknown =
+        tervo::perform(LinkRequest::read(ReadRequest{99, 0, 5, 0}), fake);
+    EXPECT_EQ(unknown.reason, R::UnknownCode);
+    EXPECT_TRUE(unknown.exchanges.empty());
+    EXPECT_EQ(unknown.reasonLine(), "参数代码无效");
+}
+
+// A scripted minute on COM1: controller 1 answers every second in 20 ms; controller 2 answers
+// for half a minute, then goes silent (70 ms each); one held-port refusal on COM2. The monitor
+// counts each station, keeps the last frames, and the status line names the latest failure
+// until that controller answers again.
+TEST(BusMonitor, CountsAScriptedMinuteAndKeepsTheLastFrames) {
+    using tervo::ExchangeRecord;
+    using tervo::LinkReason;
+    const int64_t t0 = 1'700'000'000'000;
+    tervo::BusMonitor monitor(50);
+    tervo::FailureLine status;
+    const Bytes poll = bytesOf(
+        "\x04"
+        "0022PV\x05");
+    for (int second = 0; second < 60; ++second) {
+        tervo::LinkResult result;
+        result.exchanges.push_back(ExchangeRecord{
+            0, 1, poll, readReply("PV", " 25.0"), LinkReason::None, {}, t0 + second * 1000, 20.0});
+        const bool silent = second >= 30;
+        result.exchanges.push_back(ExchangeRecord{0,
+                                                  2,
+                                                  poll,
+                                                  silent ? Bytes{} : readReply("PV", " 30.0"),
+                                                  silent ? LinkReason::NoReply : LinkReason::None,
+                                                  {},
+                                                  t0 + second * 1000 + 500,
+                                                  silent ? 70.0 : 10.0});
+        monitor.observe(result);
+        status.observe(result);
+    }
+    tervo::LinkResult held;
+    held.exchanges.push_back(
+        ExchangeRecord{1, 5, {}, {}, LinkReason::PortHeld, "minicom 42", t0 + 60'000, 0.5});
+    monitor.observe(held);
+    status.observe(held);
+
+    const auto& s = monitor.stations();
+    ASSERT_EQ(s.size(), 3u);
+    const tervo::BusStation& one = s.at({0, 1});
+    EXPECT_EQ(one.exchanges, 60u);
+    EXPECT_EQ(one.failures, 0u);
+    EXPECT_FALSE(one.lastFailureMs);
+    EXPECT_DOUBLE_EQ(one.meanRoundTripMs(), 20.0);
+    const tervo::BusStation& two = s.at({0, 2});
+    EXPECT_EQ(two.exchanges, 60u);
+    EXPECT_EQ(two.failures, 30u);
+    EXPECT_EQ(two.reasons, (std::map<LinkReason, uint64_t>{{LinkReason::NoReply, 30}}));
+    EXPECT_EQ(two.lastFailureMs, t0 + 59'500);
+    EXPECT_EQ(two.lastFailure, LinkReason::NoReply);
+    EXPECT_DOUBLE_EQ(two.lastRoundTripMs, 70.0);
+    EXPECT_DOUBLE_EQ(two.meanRoundTripMs(), 40.0);
+    EXPECT_DOUBLE_EQ(two.worstRoundTripMs, 70.0);
+    EXPECT_EQ(s.at({1, 5}).lastHolder, "minicom 42");
+
+    EXPECT_EQ(monitor.observed(), 121u);
+    ASSERT_EQ(monitor.log().size(), 50u) << "the last frames only";
+    EXPECT_EQ(monitor.log().back().port, 1);
+    // Filtered to controller 2: request and reply lines, the reason on a failed reply.
+    const std::string two2 = monitor.logText({0, 2});
+    const std::string stamp = tervo::BusMonitor::timeText(t0 + 59'500);
+    EXPECT_NE(two2.find(stamp + "  COM1  地址 2  发送  04 30 30 32 32 50 56 05  .0022PV.\n"),
+              std::string::npos)
+        << two2;
+    EXPECT_NE(two2.find("  COM1  地址 2  接收  —  无应答\n"), std::string::npos) << two2;
+    EXPECT_EQ(two2.find("地址 1"), std::string::npos);
+    EXPECT_EQ(stamp.size(), 12u);
+    EXPECT_EQ(stamp.substr(8), ".500");
+    EXPECT_NE(monitor.logText({}).find("  COM2  地址 5  端口被占用（minicom 42）\n"),
+              std::string::npos);
+
+    EXPECT_EQ(status.text(), "COM2 地址 5：端口被占用（minicom 42）（1 次）");
+    tervo::LinkResult back;
+    back.exchanges.push_back(
+        ExchangeRecord{1, 5, poll, readReply("PV", " 25.0"), LinkReason::None, {}, 0, 0.0});
+    status.observe(back);
+    EXPECT_EQ(status.text(), "COM1 地址 2：无应答（30 次）") << "the latest still failing";
+    back.exchanges[0].port = 0;
+    back.exchanges[0].address = 2;
+    status.observe(back);
+    EXPECT_EQ(status.text(), "") << "cleared by the next good answer";
 }

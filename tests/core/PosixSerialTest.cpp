@@ -302,22 +302,26 @@ TEST(LineSettingsToTermios, EachFormatAndEverythingElseKept) {
     }
 }
 
-TEST(PosixSerial, LinkStatusesFromRealDevices) {
+TEST(PosixSerial, LinkStatusesAndReasonsFromRealDevices) {
     TempDir dir;
     setenv("TERVO_COM4", (dir / "absent").c_str(), 1);
     SerialLink link(0);
     const std::vector<uint8_t> one{1};
     EXPECT_EQ(link.exchange(3, LineFormat{}, one).status, LinkStatus::OpenFailed);
+    EXPECT_EQ(link.reason(), LinkReason::NoDevice);
 
     std::ofstream(dir / "plain") << "not a serial port";
     setenv("TERVO_COM4", (dir / "plain").c_str(), 1);
     EXPECT_EQ(link.exchange(3, LineFormat{}, one).status, LinkStatus::GetTimeoutsFailed);
+    EXPECT_EQ(link.reason(), LinkReason::NotSerial);
 
     RawPty pty;
     setenv("TERVO_COM4", pty.path().c_str(), 1);
     EXPECT_EQ(link.exchange(3, LineFormat{}, one).status, LinkStatus::NoReply);
+    EXPECT_EQ(link.reason(), LinkReason::NoReply);
     EXPECT_EQ(link.exchange(3, LineFormat{kDefaultBaudIndex, 4}, one).status,
               LinkStatus::SetStateFailed);
+    EXPECT_EQ(link.reason(), LinkReason::LineSettingsRefused);
     unsetenv("TERVO_COM4");
 }
 
@@ -378,7 +382,13 @@ TEST(PortExclusivity, UucpLockFilesAreHonouredAndTaken) {
         char theirs[16];
         std::snprintf(theirs, sizeof theirs, "%10d\n", static_cast<int>(other.pid()));
         std::ofstream(lockFile) << theirs;
-        EXPECT_FALSE(PosixSerialOpener::openPath(pty.path())) << "a live program's lock";
+        SerialOpener::Refusal why;
+        EXPECT_FALSE(PosixSerialOpener::openPath(pty.path(), &why)) << "a live program's lock";
+        EXPECT_EQ(why.reason, LinkReason::PortHeld);
+        // The holder, a fork of this test, goes by the test's program name.
+        std::string program = fileText("/proc/self/comm");
+        program.pop_back();
+        EXPECT_EQ(why.holder, program + " " + std::to_string(other.pid())) << "named by its lock";
         EXPECT_EQ(fileText(lockFile), theirs) << "left as it was";
         std::ofstream(lockFile) << other.pid() << "\n";
         EXPECT_FALSE(PosixSerialOpener::openPath(pty.path())) << "without the padding too";

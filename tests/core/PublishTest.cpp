@@ -88,10 +88,29 @@ TEST(Publish, MetricsCountExchangesRowsAndRenderTheTextFormat) {
     ack.writeReply = kACK;
     m.countExchange(write, ack);
 
+    // Each attempt on the line counts with its own reason and round trip.
+    auto attempt = [](LinkReason reason, double ms) {
+        ExchangeRecord e;
+        e.address = 3;
+        e.reason = reason;
+        e.roundTripMs = ms;
+        return e;
+    };
+    LinkResult retried;
+    retried.value = 25.0;
+    retried.exchanges = {attempt(LinkReason::NoReply, 70), attempt(LinkReason::BadBlockCheck, 15),
+                         attempt(LinkReason::None, 15)};
+    m.countExchange(read, retried);
+
+    // The digits the controller sent, and a scaled value to 6 significant digits.
     const double row1[] = {25.5, kNoValue};
-    const double row2[] = {kNoValue, 30.0};
-    m.countRow(1000, row1);
-    m.countRow(1005, row2);
+    const double row2[] = {kNoValue,
+                           SerialLink::parseValueField(reinterpret_cast<const uint8_t*>("79.99"))};
+    const double row3[] = {2.0 / 3.0, kNoValue};
+    m.countRow(1000, row1, true);
+    m.countRow(1003, row3, false);
+    m.countRow(1005, row2, true);
+    EXPECT_EQ(jsonNumber(row3[0]), "0.666667");
     m.recordWriteFailures = 2;
     m.mqttSent = 7;
     m.mqttDropped = 3;
@@ -101,13 +120,21 @@ TEST(Publish, MetricsCountExchangesRowsAndRenderTheTextFormat) {
     for (const char* line : {
              "# TYPE tervo_channel_value gauge\n",
              "tervo_channel_value{work=\"w\\\"1\",channel=\"炉温\",index=\"0\"} NaN\n",
-             "tervo_channel_value{work=\"w\\\"1\",channel=\"设定\",index=\"1\"} 30\n",
+             "tervo_channel_value{work=\"w\\\"1\",channel=\"设定\",index=\"1\"} 79.99\n",
              "tervo_channel_last_good_reading_timestamp_seconds{work=\"w\\\"1\",channel=\"炉温\","
-             "index=\"0\"} 1000\n",
+             "index=\"0\"} 1003\n",
              "tervo_channel_last_good_reading_timestamp_seconds{work=\"w\\\"1\",channel=\"设定\","
              "index=\"1\"} 1005\n",
              "# TYPE tervo_port_exchanges_total counter\n",
-             "tervo_port_exchanges_total{port=\"COM1\"} 2\n",
+             "tervo_port_exchanges_total{port=\"COM1\"} 3\n",
+             "tervo_exchange_failures_total{port=\"COM1\",address=\"3\",reason=\"bad_block_check\"}"
+             " 1\n"
+             "tervo_exchange_failures_total{port=\"COM1\",address=\"3\",reason=\"no_reply\"} 1\n",
+             "tervo_exchange_round_trip_seconds_bucket{port=\"COM1\",le=\"0.02\"} 2\n"
+             "tervo_exchange_round_trip_seconds_bucket{port=\"COM1\",le=\"0.05\"} 2\n"
+             "tervo_exchange_round_trip_seconds_bucket{port=\"COM1\",le=\"0.1\"} 3\n",
+             "tervo_exchange_round_trip_seconds_sum{port=\"COM1\"} 0.1\n"
+             "tervo_exchange_round_trip_seconds_count{port=\"COM1\"} 3\n",
              "tervo_port_exchanges_total{port=\"COM2\"} 3\n",
              "tervo_port_failures_total{port=\"COM1\",status=\"no_value\"} 1\n",
              "tervo_port_failures_total{port=\"COM2\",status=\"no_reply\"} 1\n",

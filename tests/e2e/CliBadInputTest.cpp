@@ -248,7 +248,7 @@ TEST(CliBadInput, NumbersOutOfRangeAreRefusedByName) {
     for (const std::string value : {"-1", "-12.5", "0.125", "1234.", ".5"}) {
         const Timed r = cli(dir, {"write", "SL", value});
         EXPECT_EQ(r.status, 1) << value << ": sent, and the port leads nowhere";
-        EXPECT_EQ(r.err, "通信错误！！！\n") << value;
+        EXPECT_EQ(r.err, "通信错误！！！（无此设备）\n") << value;
     }
     // The search's fixed address is checked by the search itself.
     for (const std::string number : {"99999999999999999999", "12abc"}) {

@@ -9,12 +9,17 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iomanip>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
 #include "curves/TrackingCurve.h"
+#include "link/LinkRequest.h"
 #include "link/ParameterTable.h"
+#include "link/PortMap.h"
+#include "publish/Publish.h"
 #include "support/Process.h"
 #include "support/RawPty.h"
 #include "text/TimeText.h"
@@ -24,6 +29,7 @@
 using namespace tervo;
 using tervo::testing::Child;
 using tervo::testing::run;
+using tervo::testing::RunResult;
 using tervo::testing::TempDir;
 using namespace std::chrono_literals;
 
@@ -97,11 +103,12 @@ protected:
             m_dir.path());
     }
 
-    // The rows the recorder has printed so far, one per completed cycle.
+    // The rows the recorder has printed so far, one per completed cycle, after the header line
+    // naming the columns.
     static std::vector<Row> printed(const Child& recorder) {
         std::vector<Row> rows;
         const std::string out = recorder.out();
-        size_t at = 0;
+        size_t at = out.starts_with("时间\t") ? out.find('\n') + 1 : 0;
         for (size_t end; (end = out.find('\n', at)) != std::string::npos; at = end + 1) {
             Row row;
             std::stringstream line(out.substr(at, end - at));
@@ -313,4 +320,89 @@ TEST_F(FaultRun, AnswersJustInsideAndJustOutsideTheReadTimeout) {
             EXPECT_TRUE(isNoValue(next));
         }
     }
+}
+
+// Each fault of the emulator, a missing device and a held port, with the reason they give: in
+// the link's result (every attempt), in `watch`'s cells and count line, and on the metrics page.
+TEST_F(FaultRun, EachFaultGivesItsReasonInTheResultWatchAndMetrics) {
+    using R = LinkReason;
+    writeFaults("2:silent 3:nak 4:bcc 5:short 6:long 7:garbage 8:other");
+    const auto emu = startEmulator("1-8");
+    // COM2 names no device; COM3 is a line held by another program's lock file (this test's
+    // parent process, which runs as long as the test does).
+    TempDir locks;
+    tervo::testing::RawPty held;
+    setenv("TERVO_LOCK_DIR", locks.path().c_str(), 1);
+    setenv("TERVO_COM2", (m_dir / "absent").c_str(), 1);
+    setenv("TERVO_COM3", held.path().c_str(), 1);
+    std::ofstream(locks / ("LCK.." + held.path().substr(5).replace(3, 1, "_")))
+        << std::setw(10) << getppid() << "\n";
+    std::string parent;
+    std::getline(std::ifstream("/proc/" + std::to_string(getppid()) + "/comm"), parent);
+    const std::string holder = parent + " " + std::to_string(getppid());
+
+    const struct {
+        uint8_t port;
+        uint8_t address;
+        bool write;
+        std::set<R> reasons;  // garbage gives one of several
+        std::string metricsKey;
+    } cases[] = {
+        {0, 1, false, {R::None}, ""},
+        {0, 2, false, {R::NoReply}, "no_reply"},
+        {0, 3, true, {R::Nak}, "nak"},
+        {0, 4, false, {R::BadBlockCheck}, "bad_block_check"},
+        {0, 5, false, {R::ReplyTooShort}, "reply_too_short"},
+        {0, 6, false, {R::ReplyTooLong}, "reply_too_long"},
+        {0, 7, false, {R::Garbled, R::ReplyTooLong, R::ReplyTooShort, R::BadBlockCheck}, ""},
+        {0, 8, false, {R::OtherParameter}, ""},
+        {1, 1, false, {R::NoDevice}, "no_device"},
+        {2, 1, false, {R::PortHeld}, "port_held"},
+    };
+    Metrics metrics;
+    for (const auto& c : cases) {
+        const LinkRequest request = c.write
+                                        ? LinkRequest::write(c.port, 5, c.address, 3, "1    ")
+                                        : LinkRequest::read(ReadRequest{0, c.port, 5, c.address});
+        const LinkResult result = perform(request);
+        metrics.countExchange(request, result);
+        const std::string label = portName(c.port) + " 地址 " + std::to_string(c.address);
+        ASSERT_FALSE(result.exchanges.empty()) << label;
+        EXPECT_EQ(result.exchanges.size(), isFailure(result.reason) && !c.write ? 5u : 1u) << label;
+        for (const ExchangeRecord& e : result.exchanges) {
+            EXPECT_TRUE(c.reasons.count(e.reason)) << label << ": " << reasonKey(e.reason);
+        }
+        if (c.reasons.count(R::PortHeld)) {
+            EXPECT_EQ(result.reasonLine(), "端口被占用（" + holder + "）");
+        }
+        if (!c.metricsKey.empty()) {
+            const std::string line = "tervo_exchange_failures_total{port=\"" + portName(c.port) +
+                                     "\",address=\"" + std::to_string(c.address) + "\",reason=\"" +
+                                     c.metricsKey + "\"} " + (c.write ? "1" : "5") + "\n";
+            EXPECT_NE(metricsText(metrics).find(line), std::string::npos) << line;
+        }
+    }
+
+    // watch: each cell names its reason; the failed readings counted by reason close it.
+    RunResult r =
+        run({TERVO_CLI, "watch", "--addr", "1-2,4-6,8", "--count", "1", "PV"}, m_dir.path());
+    EXPECT_EQ(r.status, 1);
+    for (const char* row : {"1 +-?\\d+\\.\\d\\d", "2 +Err\\(无应答\\)", "4 +Err\\(校验错误\\)",
+                            "5 +Err\\(应答过短\\)", "6 +Err\\(应答过长\\)", "8 +-?\\d+\\.\\d\\d"}) {
+        EXPECT_TRUE(std::regex_search(r.out, std::regex(std::string("\n +") + row + "\n")))
+            << row << " in\n"
+            << r.out;
+    }
+    EXPECT_TRUE(r.out.ends_with("失败次数：无应答 1，应答过短 1，应答过长 1，校验错误 1\n"))
+        << r.out;
+    r = run({TERVO_CLI, "watch", "--port", "COM2", "--addr", "1", "--count", "1", "PV"},
+            m_dir.path());
+    EXPECT_NE(r.out.find("   1 Err(无此设备)\n"), std::string::npos) << r.out;
+    r = run({TERVO_CLI, "read", "--port", "COM3", "--addr", "1", "PV"}, m_dir.path());
+    EXPECT_EQ(r.err, "PV 通信错误！！！（端口被占用（" + holder + "））\n");
+    r = run({TERVO_CLI, "write", "--addr", "3", "SL", "30"}, m_dir.path());
+    EXPECT_EQ(r.err, "修改失败！！！\n");
+    unsetenv("TERVO_LOCK_DIR");
+    unsetenv("TERVO_COM2");
+    unsetenv("TERVO_COM3");
 }

@@ -143,12 +143,19 @@ std::string iso(int32_t t) {
     return text;
 }
 
+// A value as it goes out: the file's double to 6 significant digits, written shortest ("20.15"
+// for the 20.150000000000002 the controller's digits add up to).
 std::string number(uint64_t bits) {
     if (bits == kMarkerBits) {
         return "null";
     }
+    char rounded[32];
+    const auto r = std::to_chars(rounded, rounded + sizeof rounded, std::bit_cast<double>(bits),
+                                 std::chars_format::general, 6);
+    double value = 0;
+    std::from_chars(rounded, r.ptr, value);
     char text[64];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, std::bit_cast<double>(bits));
+    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
     return std::string(text, end);
 }
 

@@ -27,6 +27,11 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
+// The rows `record` printed: its output after the header line naming the columns.
+std::string printedRows(const std::string& out) {
+    return out.starts_with("时间\t") ? out.substr(out.find('\n') + 1) : out;
+}
+
 constexpr uint64_t kMarkerBits = 0xC16312CFE0000000ull;
 
 using tervo::testing::ByteReader;
@@ -188,6 +193,8 @@ TEST_F(Recorder, RecordsDumpsAndExportsWhatTheLayoutSays) {
 
     std::istringstream lines(r.out);
     std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line, "时间\t炉温\t设定\t无应答\t曲线") << "the channels named before the first row";
     for (uint32_t row = 0; row < p.s; ++row) {
         if (row > 0) {
             EXPECT_GE(p.times[row], p.times[row - 1]);
@@ -243,6 +250,7 @@ TEST_F(Recorder, RecordsDumpsAndExportsWhatTheLayoutSays) {
     const RunResult work = cli({"dump", m_dir / "w.awt"});
     EXPECT_EQ(work.status, 0);
     EXPECT_NE(work.out.find("采样周期(s)：1  显示周期(s)：360"), std::string::npos) << work.out;
+    EXPECT_NE(work.out.find("背景色 #D1FFFF"), std::string::npos) << "0x00BBGGRR as #RRGGBB";
     const RunResult curve = cli({"dump", m_dir / "c.lin"});
     EXPECT_NE(curve.out.find("总时间（起始值 0）：25 分钟"), std::string::npos) << curve.out;
 }
@@ -259,7 +267,7 @@ TEST_F(Recorder, CtrlCStopsCleanlyAndSigkillLeavesALoadableFile) {
     const Parsed interrupted = parseRecord(get(m_dir / "r.alt"));
     ASSERT_TRUE(interrupted.ok);
     EXPECT_GE(interrupted.s, 2u);
-    const std::string out = recorder.out();
+    const std::string out = printedRows(recorder.out());
     EXPECT_EQ(static_cast<uint32_t>(std::count(out.begin(), out.end(), '\n')), interrupted.s)
         << "every completed cycle printed is in the file";
 
@@ -310,7 +318,7 @@ TEST_F(Recorder, AFailedLastWriteIsReportedWithWhatTheFileHolds) {
     std::filesystem::remove_all(m_dir / "out");
     // Two more cycles fail to be written, then the operator stops.
     const auto printed = [&] {
-        const std::string out = recorder.out();
+        const std::string out = printedRows(recorder.out());
         return std::count(out.begin(), out.end(), '\n');
     };
     const auto removedAt = printed();
@@ -381,7 +389,7 @@ TEST_F(Recorder, AnExistingRecordingIsReplacedOnlyWhenToldAndNeverTwiceAtOnce) {
     EXPECT_EQ(recorder.wait(), 0);
     const Parsed p = parseRecord(get(path));
     ASSERT_TRUE(p.ok);
-    const std::string out = recorder.out();
+    const std::string out = printedRows(recorder.out());
     EXPECT_EQ(static_cast<uint32_t>(std::count(out.begin(), out.end(), '\n')), p.s)
         << "the file holds the first recorder's rows";
 
@@ -500,7 +508,7 @@ TEST_F(Recorder, KilledAtRandomMomentsTheFileHoldsEveryCompletedCycle) {
         EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
         const Parsed p = parseRecord(get(path));
         ASSERT_TRUE(p.ok) << "never a torn file";
-        const std::string out = recorder.out();
+        const std::string out = printedRows(recorder.out());
         const auto printed = static_cast<uint32_t>(std::count(out.begin(), out.end(), '\n'));
         EXPECT_GE(p.s, printed) << "every cycle reported is in the file";
         EXPECT_LE(p.s, printed + 1) << "at most the cycle being reported when killed";

@@ -101,10 +101,10 @@ private slots:
         QCOMPARE(without.size(), 6);
         QCOMPARE(without[0].title, QStringLiteral("系统服务"));
         QCOMPARE(without[0].commands,
-                 (QStringList{"startTitleAction", "portMapAction", "publishAction", "-",
-                              "printSetupAction", "-", "exitAction"}));
-        QCOMPARE(without[0].texts, (QStringList{"设置起始标题", "串口映射", "网络发布", "-",
-                                                "打印设置(&R)...", "-", "退出(&X)"}));
+                 (QStringList{"startTitleAction", "portMapAction", "publishAction",
+                              "busMonitorAction", "-", "printSetupAction", "-", "exitAction"}));
+        QCOMPARE(without[0].texts, (QStringList{"设置起始标题", "串口映射", "网络发布", "通信监视",
+                                                "-", "打印设置(&R)...", "-", "退出(&X)"}));
         QCOMPARE(without[1].title, QStringLiteral("通信测试"));
         QCOMPARE(without[1].commands, (QStringList{"serialTestAction", "-", "newTemplateAction",
                                                    "openTemplateAction", "-", "parametersAction"}));
@@ -131,13 +131,13 @@ private slots:
         const QList<MenuContents> with = menusOf(*m_frame);
         QCOMPARE(with.size(), 6);
         QCOMPARE(with[0].title, QStringLiteral("系统服务"));
-        QCOMPARE(
-            with[0].commands,
-            (QStringList{"startTitleAction", "portMapAction", "publishAction", "-", "printAction",
-                         "printPreviewAction", "printSetupAction", "-", "exitAction"}));
-        QCOMPARE(with[0].texts,
-                 (QStringList{"设置起始标题", "串口映射", "网络发布", "-", "打印(&P)...\tCtrl+P",
-                              "打印预览(&V)", "打印设置(&R)...", "-", "退出(&X)"}));
+        QCOMPARE(with[0].commands,
+                 (QStringList{"startTitleAction", "portMapAction", "publishAction",
+                              "busMonitorAction", "-", "printAction", "printPreviewAction",
+                              "printSetupAction", "-", "exitAction"}));
+        QCOMPARE(with[0].texts, (QStringList{"设置起始标题", "串口映射", "网络发布", "通信监视",
+                                             "-", "打印(&P)...\tCtrl+P", "打印预览(&V)",
+                                             "打印设置(&R)...", "-", "退出(&X)"}));
         QCOMPARE(with[1].commands,
                  (QStringList{"serialTestAction", "-", "newTemplateAction", "openTemplateAction",
                               "saveTemplateAction", "-", "parametersAction"}));

@@ -65,7 +65,16 @@ LinkResult perform(const LinkRequest& request, SerialOpener& opener) {
             result.exchange = link.exchange(request.port, request.format, request.bytes);
             break;
     }
+    result.reason = link.reason();
+    result.exchanges = link.exchanges();
     return result;
+}
+
+std::string LinkResult::reasonLine() const {
+    if (!isFailure(reason)) {
+        return {};
+    }
+    return tervo::reasonLine(reason, exchanges.empty() ? std::string() : exchanges.back().holder);
 }
 
 }  // namespace tervo

@@ -33,6 +33,13 @@ struct LinkResult {
     std::optional<double> value;  // Read: the checked value, nullopt after five failures
     uint8_t writeReply = 0;       // Write: the first reply byte, 0 when nothing got through
     ExchangeResult exchange;      // Poll and Raw: the status and the reply as it came
+    // Why it failed (None after a success): the last attempt's reason.
+    LinkReason reason = LinkReason::None;
+    // Every exchange on the line, one per attempt, in order: what the bus monitor shows.
+    std::vector<ExchangeRecord> exchanges;
+
+    // "无应答", "端口被占用（minicom 1234）"; empty when nothing failed.
+    std::string reasonLine() const;
 };
 
 // Carries out one request with a link of its own, waiting on the line as long as it takes.

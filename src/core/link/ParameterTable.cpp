@@ -1,6 +1,7 @@
 #include "link/ParameterTable.h"
 
 #include <array>
+#include <cctype>
 
 #include "text/Gbk.h"
 
@@ -104,6 +105,31 @@ int parameterIndexOfMnemonic(std::string_view mnemonic) {
         }
     }
     return -1;
+}
+
+}  // namespace tervo
+
+namespace tervo {
+
+std::vector<std::string> suggestedMnemonics(std::string_view name) {
+    auto lower = [](std::string_view text) {
+        std::string l(text);
+        for (char& c : l) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        return l;
+    };
+    std::vector<std::string> meant;
+    for (int i = 0; i < kParameterCount; ++i) {
+        const std::string_view mnemonic = parameterMnemonic(i);
+        if (mnemonic != name && lower(mnemonic) == lower(name)) {
+            meant.emplace_back(mnemonic);
+        }
+    }
+    if (meant.empty() && lower(name) == "sv") {
+        meant.emplace_back(parameterMnemonic(kSL));
+    }
+    return meant;
 }
 
 }  // namespace tervo

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tervo {
 
@@ -61,5 +62,10 @@ enum ParameterIndex : int {
 
 // The table index whose mnemonic is exactly `mnemonic` (case-sensitive), or -1.
 int parameterIndexOfMnemonic(std::string_view mnemonic);
+
+// The table mnemonics an operator who typed `name` (not in the table) most likely meant: those
+// that differ only in letter case ("L1" gives "l1", "hb" gives "HB" and "Hb"), else the table's
+// name for what other controllers call it ("SV", the set value, gives "SL").
+std::vector<std::string> suggestedMnemonics(std::string_view name);
 
 }  // namespace tervo

@@ -25,6 +25,22 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+LinkReason openErrorReason(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+        case ENOTDIR:
+            return LinkReason::NoDevice;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return LinkReason::PermissionDenied;
+        default:
+            return LinkReason::OpenFailed;
+    }
+}
+
 int millisecondsUntil(Clock::time_point deadline) {
     auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
@@ -360,8 +376,8 @@ private:
 // grace in which a Tervo process has its flock but not yet its lock file (the whole busy limit
 // when no lock file can be made here, so none tells); an exclusive mode without one belongs to
 // another program, unless a Tervo holder let go just then, which one more open tells. -1 when
-// the device is absent, refused or still busy at the limit.
-int openAndLockForTervo(const std::string& path) {
+// the device is absent, refused or still busy at the limit, with `why` saying which.
+int openAndLockForTervo(const std::string& path, LinkReason& why) {
     // Our own back-to-back exchanges leave a moment between them for a waiting process.
     const auto courtesy = ReleaseTimes::instance().lastRelease(path) +
                           std::chrono::milliseconds(PosixSerialOpener::kCourtesyMs);
@@ -379,6 +395,7 @@ int openAndLockForTervo(const std::string& path) {
         if (fd < 0) {
             fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
             if (fd < 0 && errno != EBUSY) {
+                why = openErrorReason(errno);
                 return -1;
             }
         }
@@ -388,6 +405,7 @@ int openAndLockForTervo(const std::string& path) {
             }
             if (errno != EWOULDBLOCK && errno != EINTR) {
                 ::close(fd);
+                why = LinkReason::OpenFailed;
                 return -1;
             }
         }
@@ -405,6 +423,7 @@ int openAndLockForTervo(const std::string& path) {
             if (fd >= 0) {
                 ::close(fd);
             }
+            why = LinkReason::PortHeld;
             return -1;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -413,24 +432,36 @@ int openAndLockForTervo(const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> PosixSerialOpener::openPath(const std::string& path) {
+std::unique_ptr<SerialDevice> PosixSerialOpener::openPath(const std::string& path, Refusal* why) {
+    Refusal refusal;
+    Refusal& out = why != nullptr ? *why : refusal;
+    out = Refusal{};
+    auto held = [&] {
+        out.reason = LinkReason::PortHeld;
+        out.holder = UucpLock::holderOf(path);
+    };
     // Exclusive among Tervo processes by flock, which another Tervo process holds only for one
     // exchange and is worth a short wait. Against other programs: their flock, their exclusive
     // mode (TIOCEXCL, which root opens past, hence the check) and their UUCP lock file, all
     // refused at once; then ours, so that they keep off while we have the port.
-    const int fd = openAndLockForTervo(path);
+    const int fd = openAndLockForTervo(path, out.reason);
     if (fd < 0) {
+        if (out.reason == LinkReason::PortHeld) {
+            held();
+        }
         return nullptr;
     }
     const bool terminal = isatty(fd);
     int exclusive = 0;
     if (terminal && ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
         ::close(fd);
+        held();
         return nullptr;
     }
     auto lock = std::make_unique<UucpLock>(path);
     if (lock->heldByOther()) {
         ::close(fd);
+        held();
         return nullptr;
     }
     if (terminal) {
@@ -443,8 +474,14 @@ std::unique_ptr<SerialDevice> PosixSerialOpener::openPath(const std::string& pat
 }
 
 std::unique_ptr<SerialDevice> PosixSerialOpener::open(const std::string& portName) {
+    Refusal why;
+    return openExplained(portName, why);
+}
+
+std::unique_ptr<SerialDevice> PosixSerialOpener::openExplained(const std::string& portName,
+                                                               Refusal& why) {
     const int index = portIndexOfName(portName);
-    return openPath(index >= 0 ? portPath(index) : portName);
+    return openPath(index >= 0 ? portPath(index) : portName, &why);
 }
 
 SerialOpener& defaultSerialOpener() {

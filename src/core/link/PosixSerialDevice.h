@@ -28,9 +28,10 @@ public:
     static constexpr int kCourtesyMs = 3;
 
     std::unique_ptr<SerialDevice> open(const std::string& portName) override;
+    std::unique_ptr<SerialDevice> openExplained(const std::string& portName, Refusal& why) override;
 
-    // Opens a device path directly (the port map is applied by open()).
-    static std::unique_ptr<SerialDevice> openPath(const std::string& path);
+    // Opens a device path directly (the port map is applied by open()); `why` says why not.
+    static std::unique_ptr<SerialDevice> openPath(const std::string& path, Refusal* why = nullptr);
 };
 
 // The line settings into a terminal's settings, everything else kept: baud, character size,

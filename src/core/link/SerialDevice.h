@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "link/LinkReason.h"
+
 namespace tervo {
 
 // Read/write timeouts in the controller link's terms (milliseconds). A read of n bytes ends
@@ -50,6 +52,17 @@ class SerialOpener {
 public:
     virtual ~SerialOpener() = default;
     virtual std::unique_ptr<SerialDevice> open(const std::string& portName) = 0;
+
+    // Why an open failed: no device, no permission, held (and by whom).
+    struct Refusal {
+        LinkReason reason = LinkReason::OpenFailed;
+        std::string holder;  // PortHeld: "minicom 1234", when the lock file names a process
+    };
+    // open(), and on failure why. An opener that cannot tell gives OpenFailed.
+    virtual std::unique_ptr<SerialDevice> openExplained(const std::string& portName, Refusal& why) {
+        why = Refusal{};
+        return open(portName);
+    }
 };
 
 // The opener every link uses unless a test hands it another one: the platform's serial ports

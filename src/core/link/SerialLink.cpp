@@ -1,6 +1,7 @@
 #include "link/SerialLink.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 #include "link/ParameterTable.h"
@@ -67,21 +68,51 @@ const char* statusMeaning(LinkStatus status) {
 SerialLink::SerialLink(int interCharTimeout, SerialOpener& opener)
     : m_opener(opener), m_interCharTimeout(interCharTimeout <= 20 ? 20 : interCharTimeout) {}
 
-LinkStatus SerialLink::transact(uint8_t port, const LineFormat& format, size_t length) {
+const std::string& SerialLink::holder() const {
+    static const std::string none;
+    return m_exchanges.empty() ? none : m_exchanges.back().holder;
+}
+
+void SerialLink::beginOperation() {
+    m_exchanges.clear();
+    m_reason = LinkReason::None;
+}
+
+LinkStatus SerialLink::transact(uint8_t port, const LineFormat& format, size_t length,
+                                int address) {
     m_transferred = 0;
+    ExchangeRecord& record = m_exchanges.emplace_back();
+    record.port = port;
+    record.address = address;
+    const size_t sent = std::min(length, kBufferSize);
+    record.sent.assign(m_transmit, m_transmit + sent);
+    record.startedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::system_clock::now().time_since_epoch())
+                           .count();
+    const auto started = std::chrono::steady_clock::now();
+    auto done = [&](LinkStatus status, LinkReason reason) {
+        record.reason = reason;
+        record.roundTripMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                .count();
+        m_reason = reason;
+        return status;
+    };
     if (port > 5) {
-        return LinkStatus::BadPort;
+        return done(LinkStatus::BadPort, LinkReason::BadPort);
     }
     if (format.baud > 6) {
-        return LinkStatus::BadBaud;
+        return done(LinkStatus::BadBaud, LinkReason::BadBaud);
     }
-    std::unique_ptr<SerialDevice> device = m_opener.open(portName(port));
+    SerialOpener::Refusal refusal;
+    std::unique_ptr<SerialDevice> device = m_opener.openExplained(portName(port), refusal);
     if (!device) {
-        return LinkStatus::OpenFailed;
+        record.holder = refusal.holder;
+        return done(LinkStatus::OpenFailed, refusal.reason);
     }
     SerialTimeouts timeouts;
     if (!device->getTimeouts(timeouts)) {
-        return LinkStatus::GetTimeoutsFailed;
+        return done(LinkStatus::GetTimeoutsFailed, LinkReason::NotSerial);
     }
     timeouts.readInterval = static_cast<uint32_t>(m_interCharTimeout);
     timeouts.readTotalMultiplier = 1;
@@ -92,20 +123,22 @@ LinkStatus SerialLink::transact(uint8_t port, const LineFormat& format, size_t l
 
     LineSettings line;
     if (!device->getLineSettings(line)) {
-        return LinkStatus::GetStateFailed;
+        return done(LinkStatus::GetStateFailed, LinkReason::NotSerial);
     }
     line.baud = kBauds[format.baud];
     line.dataBits = format.dataBits;
     line.parity = format.parity;
     line.stopBits = format.stopBits;
     if (!device->setLineSettings(line)) {
-        return LinkStatus::SetStateFailed;
+        return done(LinkStatus::SetStateFailed, LinkReason::LineSettingsRefused);
     }
 
-    device->write(m_transmit, std::min(length, kBufferSize));
+    device->write(m_transmit, sent);
     m_transferred = device->read(m_receive, kReadSize);
     device.reset();
-    return m_transferred == 0 ? LinkStatus::NoReply : LinkStatus::Ok;
+    record.received.assign(m_receive, m_receive + m_transferred);
+    return m_transferred == 0 ? done(LinkStatus::NoReply, LinkReason::NoReply)
+                              : done(LinkStatus::Ok, LinkReason::None);
 }
 
 void SerialLink::putAddress(uint8_t* out, uint8_t address) {
@@ -133,23 +166,30 @@ bool SerialLink::buildHeader(uint8_t address, uint32_t parameterCode, bool selec
 }
 
 ExchangeResult SerialLink::pollParam(uint8_t port, uint8_t baud, uint8_t address, int tableIndex) {
+    beginOperation();
     ExchangeResult result;
     const auto code = static_cast<uint32_t>(tableIndex);
     if (!isTableIndex(code) || !buildHeader(address, code, false)) {
         result.status = LinkStatus::NoReply;  // only table indices are polled
+        m_reason = LinkReason::UnknownCode;
         return result;
     }
     m_transmit[7] = kENQ;
-    result.status = transact(port, LineFormat{baud}, 8);
+    result.status = transact(port, LineFormat{baud}, 8, address);
     if (result.status == LinkStatus::Ok) {
         result.reply.assign(m_receive, m_receive + m_transferred);
+        // The reply goes back as it came; the reason says what a read would make of it.
+        m_reason = m_exchanges.back().reason =
+            readReplyReason(result.reply, reinterpret_cast<const char*>(m_transmit + 5));
     }
     return result;
 }
 
 uint8_t SerialLink::writeParam(uint8_t port, uint8_t baud, uint8_t address, uint32_t parameterCode,
                                std::string_view valueText) {
+    beginOperation();
     if (!buildHeader(address, parameterCode, true)) {
+        m_reason = LinkReason::UnknownCode;
         return 0;
     }
     m_transmit[5] = kSTX;
@@ -161,7 +201,9 @@ uint8_t SerialLink::writeParam(uint8_t port, uint8_t baud, uint8_t address, uint
     m_transmit[14] = xorOf(m_transmit, 6, 13);
     m_receive[0] = 0;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (transact(port, LineFormat{baud}, 15) == LinkStatus::Ok) {
+        if (transact(port, LineFormat{baud}, 15, address) == LinkStatus::Ok) {
+            ExchangeRecord& record = m_exchanges.back();
+            m_reason = record.reason = writeReplyReason(record.received);
             break;
         }
     }
@@ -193,14 +235,20 @@ double SerialLink::parseValueField(const uint8_t* field) {
 }
 
 std::optional<double> SerialLink::readParam(const ReadRequest& request) {
+    beginOperation();
     if (!buildHeader(request.address, request.parameterCode, false)) {
+        m_reason = LinkReason::UnknownCode;
         return std::nullopt;
     }
     m_transmit[7] = kENQ;
+    const char* mnemonic = reinterpret_cast<const char*>(m_transmit + 5);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (transact(request.port, LineFormat{request.baud}, 8) != LinkStatus::Ok) {
+        if (transact(request.port, LineFormat{request.baud}, 8, request.address) !=
+            LinkStatus::Ok) {
             continue;
         }
+        ExchangeRecord& record = m_exchanges.back();
+        m_reason = record.reason = readReplyReason(record.received, mnemonic);
         if (m_transferred != 10 || xorOf(m_receive, 1, 8) != m_receive[9]) {
             continue;
         }
@@ -211,6 +259,7 @@ std::optional<double> SerialLink::readParam(const ReadRequest& request) {
 
 ExchangeResult SerialLink::exchange(uint8_t port, const LineFormat& format,
                                     std::span<const uint8_t> bytes) {
+    beginOperation();
     const size_t length = std::min(bytes.size(), kBufferSize);
     std::copy_n(bytes.begin(), length, m_transmit);
     ExchangeResult result;

@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "link/LinkReason.h"
 #include "link/SerialDevice.h"
 
 namespace tervo {
@@ -95,13 +97,24 @@ public:
 
     int interCharTimeout() const { return m_interCharTimeout; }
 
+    // The exchanges of the last operation, one per attempt, each with its reason.
+    const std::vector<ExchangeRecord>& exchanges() const { return m_exchanges; }
+    // Why the last operation failed: its last attempt's reason (UnknownCode when nothing was
+    // sent). None after a success; OtherParameter when the value taken came with another echo.
+    LinkReason reason() const { return m_reason; }
+    // The holder of the port when the reason is PortHeld, as its lock file names it.
+    const std::string& holder() const;
+
     // The value field rule: digits before and after '.', '-' anywhere negates, all else skipped.
     static double parseValueField(const uint8_t* field);
     static void putAddress(uint8_t* out, uint8_t address);
 
 private:
     // Sends the first `length` bytes of the transmit buffer and reads into the receive buffer.
-    LinkStatus transact(uint8_t port, const LineFormat& format, size_t length);
+    // Each call adds an exchange record for `address` (-1: raw bytes).
+    LinkStatus transact(uint8_t port, const LineFormat& format, size_t length, int address = -1);
+    // Starts the records of a new operation.
+    void beginOperation();
     // Fills bytes 0..4 and the mnemonic; false for a code that names no parameter.
     bool buildHeader(uint8_t address, uint32_t parameterCode, bool select);
 
@@ -110,6 +123,8 @@ private:
     uint8_t m_transmit[kBufferSize] = {};
     uint8_t m_receive[kBufferSize] = {};
     size_t m_transferred = 0;
+    std::vector<ExchangeRecord> m_exchanges;
+    LinkReason m_reason = LinkReason::None;
 };
 
 }  // namespace tervo

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 namespace tervo {
@@ -124,6 +125,29 @@ bool UucpLock::heldByTervo(const std::string& devicePath) {
         }
     }
     return false;
+}
+
+std::string UucpLock::holderOf(const std::string& devicePath) {
+    const std::string name = fileName(devicePath);
+    for (const std::string& directory : lockDirectories()) {
+        const LockLook l = look(directory + "/" + name);
+        if (l.kind != LockLook::Process || l.pid == getpid() || !isRunning(l.pid)) {
+            continue;
+        }
+        std::string program = l.tervo ? "tervo" : "";
+        if (FILE* comm = std::fopen(("/proc/" + std::to_string(l.pid) + "/comm").c_str(), "r")) {
+            char text[64] = {};
+            if (std::fgets(text, sizeof text, comm) != nullptr) {
+                program = text;
+                while (!program.empty() && (program.back() == '\n' || program.back() == ' ')) {
+                    program.pop_back();
+                }
+            }
+            std::fclose(comm);
+        }
+        return (program.empty() ? "" : program + " ") + std::to_string(l.pid);
+    }
+    return {};
 }
 
 bool UucpLock::canLock() {

@@ -38,6 +38,10 @@ public:
     static std::string fileName(const std::string& devicePath);
     // Whether the device's lock is a running Tervo process's (this one's included).
     static bool heldByTervo(const std::string& devicePath);
+    // Who holds the device's lock, when it names a running process other than this one:
+    // "minicom 1234" (the program's name as the system knows it, else the lock's second line);
+    // "tervo 1234" for another Tervo process; empty when no lock names a holder.
+    static std::string holderOf(const std::string& devicePath);
     // Whether a lock could be taken at all: some lock folder is there to be written.
     static bool canLock();
 

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "link/PortMap.h"
 #include "text/Gbk.h"
@@ -55,13 +56,25 @@ std::string jsonString(std::string_view utf8) {
     return out + "\"";
 }
 
+std::string publishedNumber(double v) {
+    if (!std::isfinite(v)) {
+        return v != v ? "NaN" : v > 0 ? "+Inf" : "-Inf";
+    }
+    char rounded[32];
+    const auto written =
+        std::to_chars(rounded, rounded + sizeof rounded, v, std::chars_format::general, 6);
+    double shortest = v;
+    std::from_chars(rounded, written.ptr, shortest);
+    char text[64];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, shortest);
+    return std::string(text, end);
+}
+
 std::string jsonNumber(double v) {
     if (isNoValue(v) || !std::isfinite(v)) {
         return "null";
     }
-    char text[64];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, v);
-    return std::string(text, end);
+    return publishedNumber(v);
 }
 
 PublishTopics::PublishTopics(const std::string& host, const std::string& work,
@@ -127,14 +140,31 @@ void Metrics::reset(const std::string& workName, const std::vector<std::string>&
     lastValues.assign(channels.size(), kNoValue);
     lastGood.assign(channels.size(), std::nullopt);
     ports.clear();
+    exchangeFailures.clear();
     rowsRecorded = 0;
     recordWriteFailures = 0;
 }
 
 void Metrics::countExchange(const LinkRequest& request, const LinkResult& result) {
-    PortCounts& port = ports[request.port < kPortCount ? portName(request.port)
-                                                       : "port" + std::to_string(request.port)];
+    auto nameOf = [](uint8_t index) {
+        return index < kPortCount ? portName(index) : "port" + std::to_string(index);
+    };
+    PortCounts& port = ports[nameOf(request.port)];
     ++port.exchanges;
+    for (const ExchangeRecord& e : result.exchanges) {
+        if (isFailure(e.reason)) {
+            ++exchangeFailures[FailureKey{nameOf(e.port), e.address, reasonKey(e.reason)}];
+        }
+        PortCounts& line = ports[nameOf(e.port)];
+        line.roundTrips.resize(std::size(kRoundTripBuckets) + 1);
+        const double seconds = e.roundTripMs / 1000.0;
+        size_t bucket = 0;
+        while (bucket < std::size(kRoundTripBuckets) && seconds > kRoundTripBuckets[bucket]) {
+            ++bucket;
+        }
+        ++line.roundTrips[bucket];
+        line.roundTripSeconds += seconds;
+    }
     switch (request.kind) {
         case LinkRequest::Kind::Read:
             if (!result.value) {
@@ -156,8 +186,8 @@ void Metrics::countExchange(const LinkRequest& request, const LinkResult& result
     }
 }
 
-void Metrics::countRow(int64_t time, const double* values) {
-    ++rowsRecorded;
+void Metrics::countRow(int64_t time, const double* values, bool recorded) {
+    rowsRecorded += recorded ? 1 : 0;
     for (size_t i = 0; i < lastValues.size(); ++i) {
         lastValues[i] = values[i];
         if (!isNoValue(values[i])) {
@@ -183,18 +213,6 @@ std::string labelValue(std::string_view text) {
     return out;
 }
 
-std::string sampleValue(double v) {
-    if (std::isnan(v)) {
-        return "NaN";
-    }
-    if (std::isinf(v)) {
-        return v > 0 ? "+Inf" : "-Inf";
-    }
-    char text[64];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, v);
-    return std::string(text, end);
-}
-
 void family(std::string& out, const char* name, const char* type, const char* help) {
     out += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
 }
@@ -213,7 +231,7 @@ std::string metricsText(const Metrics& m) {
     for (size_t i = 0; i < m.channelNames.size(); ++i) {
         const double v = m.lastValues[i];
         out += "tervo_channel_value" + channelLabels(i) + " " +
-               sampleValue(isNoValue(v) ? std::nan("") : v) + "\n";
+               publishedNumber(isNoValue(v) ? std::nan("") : v) + "\n";
     }
     family(out, "tervo_channel_last_good_reading_timestamp_seconds", "gauge",
            "Time of the last good reading on the channel, seconds since 1970.");
@@ -236,7 +254,34 @@ std::string metricsText(const Metrics& m) {
                    labelValue(status) + "\"} " + std::to_string(n) + "\n";
         }
     }
-    family(out, "tervo_rows_recorded_total", "counter", "Rows recorded since the recording began.");
+    family(out, "tervo_exchange_failures_total", "counter",
+           "Exchanges on the line that failed, by port, controller address and reason.");
+    for (const auto& [key, n] : m.exchangeFailures) {
+        out += "tervo_exchange_failures_total{port=\"" + labelValue(key.port) + "\",address=\"" +
+               (key.address < 0 ? std::string("raw") : std::to_string(key.address)) +
+               "\",reason=\"" + key.reason + "\"} " + std::to_string(n) + "\n";
+    }
+    family(out, "tervo_exchange_round_trip_seconds", "histogram",
+           "Time from opening the port to the end of the reply, per exchange on the line.");
+    for (const auto& [port, counts] : m.ports) {
+        if (counts.roundTrips.empty()) {
+            continue;
+        }
+        const std::string name = "tervo_exchange_round_trip_seconds";
+        const std::string label = "port=\"" + labelValue(port) + "\"";
+        uint64_t cumulative = 0;
+        for (size_t b = 0; b < std::size(kRoundTripBuckets); ++b) {
+            cumulative += counts.roundTrips[b];
+            out += name + "_bucket{" + label + ",le=\"" + publishedNumber(kRoundTripBuckets[b]) +
+                   "\"} " + std::to_string(cumulative) + "\n";
+        }
+        cumulative += counts.roundTrips.back();
+        out += name + "_bucket{" + label + ",le=\"+Inf\"} " + std::to_string(cumulative) + "\n";
+        out += name + "_sum{" + label + "} " + publishedNumber(counts.roundTripSeconds) + "\n";
+        out += name + "_count{" + label + "} " + std::to_string(cumulative) + "\n";
+    }
+    family(out, "tervo_rows_recorded_total", "counter",
+           "Rows written to the record file since the recording began.");
     out += "tervo_rows_recorded_total{" + work + "} " + std::to_string(m.rowsRecorded) + "\n";
     family(out, "tervo_record_write_failures_total", "counter",
            "Cycles whose record file write failed.");

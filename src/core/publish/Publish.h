@@ -36,8 +36,12 @@ std::string statusTopic(const std::string& host);  // tervo/<host>/status
 std::string isoTimeText(const std::tm& local);
 // A JSON string literal of UTF-8 text, quotes included.
 std::string jsonString(std::string_view utf8);
-// The shortest number text that reads back as the same double; null for the no-value marker
-// and anything JSON cannot carry (infinities, NaN).
+// A value as it goes out: rounded to 6 significant digits, then the shortest text of that
+// number. A controller's five-character field comes out with the digits it sent ("79.99", not
+// the 79.99000000000001 the decimal digits add up to in binary), a scaled value rounded.
+std::string publishedNumber(double v);
+// publishedNumber, or null for the no-value marker and anything JSON cannot carry
+// (infinities, NaN).
 std::string jsonNumber(double v);
 
 // The topics and messages of one work: tervo/<host>/<work>/<channel> per channel and
@@ -75,15 +79,32 @@ std::vector<std::string> eventNamesUtf8(const WorkDefinition& work);
 struct PortCounts {
     uint64_t exchanges = 0;
     std::map<std::string, uint64_t> failures;  // by status: "no_value", "no_ack", ...
+    // Round trips of the exchanges on the line: counts per bucket of kRoundTripBuckets (the
+    // last for longer ones), their sum in seconds.
+    std::vector<uint64_t> roundTrips;
+    double roundTripSeconds = 0.0;
+};
+
+// The upper bounds of the round-trip histogram, seconds.
+inline constexpr double kRoundTripBuckets[] = {0.01, 0.02, 0.05, 0.1, 0.2, 0.5, 1.0};
+
+// Where a failed exchange happened and why: port name, controller address (-1 for raw
+// bytes) and reasonKey().
+struct FailureKey {
+    std::string port;
+    int address = -1;
+    std::string reason;
+    auto operator<=>(const FailureKey&) const = default;
 };
 
 struct Metrics {
     std::string work;
     std::vector<std::string> channelNames;
-    std::vector<double> lastValues;                // the marker when the last reading failed
-    std::vector<std::optional<int64_t>> lastGood;  // calendar seconds of the last good reading
-    std::map<std::string, PortCounts> ports;       // "COM1"..
-    uint64_t rowsRecorded = 0;
+    std::vector<double> lastValues;                   // the marker when the last reading failed
+    std::vector<std::optional<int64_t>> lastGood;     // calendar seconds of the last good reading
+    std::map<std::string, PortCounts> ports;          // "COM1"..
+    std::map<FailureKey, uint64_t> exchangeFailures;  // each failed attempt on the line
+    uint64_t rowsRecorded = 0;                        // rows written to the record file
     uint64_t recordWriteFailures = 0;
     uint64_t mqttSent = 0;
     uint64_t mqttDropped = 0;
@@ -93,8 +114,9 @@ struct Metrics {
     void reset(const std::string& workName, const std::vector<std::string>& channels);
     // One exchange of the sampling engine and how it went.
     void countExchange(const LinkRequest& request, const LinkResult& result);
-    // A completed cycle's row.
-    void countRow(int64_t time, const double* values);
+    // A completed cycle's row; `recorded` when it went into the record file (a work that only
+    // runs records none).
+    void countRow(int64_t time, const double* values, bool recorded);
 };
 
 // The Prometheus text exposition format (version 0.0.4).

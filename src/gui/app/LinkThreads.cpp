@@ -75,6 +75,7 @@ quint64 LinkThreads::post(LinkClient* client, const LinkRequest& request) {
 }
 
 void LinkThreads::deliver(quint64 ticket, const LinkResult& result) {
+    emit performed(result);
     const QPointer<LinkClient> client = m_waiting.take(ticket);
     if (client) {
         client->deliver(ticket, result);

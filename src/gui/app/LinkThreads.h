@@ -32,6 +32,12 @@ public:
     // The threads started so far (for tests).
     int startedThreads() const;
 
+signals:
+    // Every result as it comes back on the user-interface thread, whichever window asked and
+    // whether it is still open: what the bus monitor and the status bar watch. Nothing is
+    // exchanged for them.
+    void performed(const tervo::LinkResult& result);
+
 private:
     friend class LinkClient;
     quint64 post(LinkClient* client, const LinkRequest& request);

@@ -25,6 +25,7 @@
 #include "app/Settings.h"
 #include "app/StartTitleDialog.h"
 #include "app/TervoApp.h"
+#include "diagnostics/BusMonitorView.h"
 #include "widgets/Commands.h"
 #include "widgets/Pictures.h"
 #include "widgets/Prompts.h"
@@ -83,6 +84,8 @@ void MainWindow::createActions() {
         command("portMapAction", "串口映射", "设置 COM1～COM6 所对应的串口设备", "串口映射");
     a.publish =
         command("publishAction", "网络发布", "设置实时数据的 MQTT 发布和指标页", "网络发布");
+    a.busMonitor =
+        command("busMonitorAction", "通信监视", "查看各仪表的通信情况和收发的帧", "通信监视");
     a.print = command("printAction", "打印(&P)...\tCtrl+P", "打印活动文档", "打印");
     a.printPreview = command("printPreviewAction", "打印预览(&V)", "显示整页", "打印预览");
     a.printSetup =
@@ -139,6 +142,7 @@ void MainWindow::createActions() {
     connect(a.startTitle, &QAction::triggered, this, &MainWindow::setStartTitle);
     connect(a.portMap, &QAction::triggered, this, &MainWindow::mapPorts);
     connect(a.publish, &QAction::triggered, this, &MainWindow::setUpPublishing);
+    connect(a.busMonitor, &QAction::triggered, this, &MainWindow::openBusMonitor);
     connect(a.printSetup, &QAction::triggered, this, &MainWindow::printSetup);
     connect(a.exit, &QAction::triggered, this, &MainWindow::close);
     connect(a.serialTest, &QAction::triggered, this, &MainWindow::openSerialTest);
@@ -219,9 +223,9 @@ void MainWindow::createMenus() {
     };
     const MenuLayout withoutChild[] = {
         {"系统服务",
-         {a.startTitle, a.portMap, a.publish, nullptr, a.printSetup, m_recentSeparator,
-          m_recentActions[0], m_recentActions[1], m_recentActions[2], m_recentActions[3], nullptr,
-          a.exit}},
+         {a.startTitle, a.portMap, a.publish, a.busMonitor, nullptr, a.printSetup,
+          m_recentSeparator, m_recentActions[0], m_recentActions[1], m_recentActions[2],
+          m_recentActions[3], nullptr, a.exit}},
         {"通信测试", {a.serialTest, nullptr, a.newTemplate, a.openTemplate, nullptr, a.parameters}},
         {"实时记录", {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve}},
         {"历史记录分析", {a.openHistory}},
@@ -230,9 +234,9 @@ void MainWindow::createMenus() {
     };
     const MenuLayout withChild[] = {
         {"系统服务",
-         {a.startTitle, a.portMap, a.publish, nullptr, a.print, a.printPreview, a.printSetup,
-          m_recentSeparator, m_recentActions[0], m_recentActions[1], m_recentActions[2],
-          m_recentActions[3], nullptr, a.exit}},
+         {a.startTitle, a.portMap, a.publish, a.busMonitor, nullptr, a.print, a.printPreview,
+          a.printSetup, m_recentSeparator, m_recentActions[0], m_recentActions[1],
+          m_recentActions[2], m_recentActions[3], nullptr, a.exit}},
         {"通信测试",
          {a.serialTest, nullptr, a.newTemplate, a.openTemplate, a.saveTemplate, nullptr,
           a.parameters}},
@@ -293,6 +297,16 @@ void MainWindow::createStatusBar(const QString& statusNote) {
     auto* message = new QLabel(QStringLiteral("就绪"), bar);
     message->setObjectName(QStringLiteral("messagePane"));
     bar->addWidget(message, 1);
+    m_linkFailure = new QLabel(bar);
+    m_linkFailure->setObjectName(QStringLiteral("linkFailurePane"));
+    m_linkFailure->hide();
+    bar->addPermanentWidget(m_linkFailure);
+    connect(&m_app.links(), &LinkThreads::performed, this, [this](const LinkResult& result) {
+        m_failureLine.observe(result);
+        const QString text = QString::fromStdString(m_failureLine.text());
+        m_linkFailure->setText(text);
+        m_linkFailure->setVisible(!text.isEmpty());
+    });
     m_locks = new LockIndicators(bar);
     if (!statusNote.isEmpty()) {
         auto* note = new QLabel(statusNote, bar);
@@ -513,6 +527,16 @@ void MainWindow::showHelp() {
 void MainWindow::setStartTitle() {
     StartTitleDialog dialog(this);
     prompts().runDialog(dialog);
+}
+
+void MainWindow::openBusMonitor() {
+    if (m_busMonitor == nullptr) {
+        m_busMonitor = new BusMonitorView(m_app.links(), this);
+        m_busMonitor->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_busMonitor->show();
+    m_busMonitor->raise();
+    m_busMonitor->activateWindow();
 }
 
 void MainWindow::mapPorts() {

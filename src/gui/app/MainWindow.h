@@ -6,8 +6,12 @@
 #include <optional>
 
 #include "app/ViewTemplate.h"
+#include "link/BusMonitor.h"
+
+#include <QPointer>
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QMdiArea;
 class QMdiSubWindow;
@@ -16,6 +20,7 @@ class QToolBar;
 
 namespace tervo::gui {
 
+class BusMonitorView;
 class ChildWindow;
 class TervoApp;
 class LockIndicators;
@@ -27,6 +32,7 @@ struct MainActions {
     QAction* startTitle;
     QAction* portMap;
     QAction* publish;
+    QAction* busMonitor;
     QAction* print;
     QAction* printPreview;
     QAction* printSetup;
@@ -123,6 +129,7 @@ public slots:
     void setStartTitle();
     void mapPorts();
     void setUpPublishing();
+    void openBusMonitor();
     void nextWindow();
     void showAbout();
     void fileNew();
@@ -166,6 +173,10 @@ private:
     bool m_menusBuilt = false;
     QList<ChildWindow*> m_children;
     LockIndicators* m_locks = nullptr;
+    // The latest link failure not yet answered well since, beside the lock indicators.
+    QLabel* m_linkFailure = nullptr;
+    FailureLine m_failureLine;
+    QPointer<BusMonitorView> m_busMonitor;
     QAction* m_recentSeparator = nullptr;
     std::array<QAction*, 4> m_recentActions{};
     QStringList m_recentFiles;

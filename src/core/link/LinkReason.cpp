@@ -1,0 +1,103 @@
+#include "link/LinkReason.h"
+
+#include "link/SerialLink.h"
+
+namespace tervo {
+
+namespace {
+
+struct ReasonNames {
+    const char* text;
+    const char* key;
+};
+
+constexpr ReasonNames kNames[kLinkReasonCount] = {
+    {"", "none"},
+    {"端口号无效", "bad_port"},
+    {"波特率无效", "bad_baud"},
+    {"端口打不开", "open_failed"},
+    {"无此设备", "no_device"},
+    {"无权访问端口", "permission_denied"},
+    {"端口被占用", "port_held"},
+    {"不是串口", "not_serial"},
+    {"串口设置被拒绝", "line_settings_refused"},
+    {"无应答", "no_reply"},
+    {"应答过短", "reply_too_short"},
+    {"应答过长", "reply_too_long"},
+    {"校验错误", "bad_block_check"},
+    {"应答无法识别", "garbled"},
+    {"仪表拒绝", "nak"},
+    {"仪表无此参数", "eot"},
+    {"应答参数不符", "other_parameter"},
+    {"参数代码无效", "unknown_code"},
+};
+
+}  // namespace
+
+const char* reasonText(LinkReason reason) {
+    const auto i = static_cast<size_t>(reason);
+    return i < static_cast<size_t>(kLinkReasonCount) ? kNames[i].text : "";
+}
+
+const char* reasonKey(LinkReason reason) {
+    const auto i = static_cast<size_t>(reason);
+    return i < static_cast<size_t>(kLinkReasonCount) ? kNames[i].key : "none";
+}
+
+std::string reasonLine(LinkReason reason, const std::string& holder) {
+    std::string line = reasonText(reason);
+    if (reason == LinkReason::PortHeld && !holder.empty()) {
+        line += "（" + holder + "）";
+    }
+    return line;
+}
+
+LinkReason readReplyReason(const std::vector<uint8_t>& reply, const char* mnemonic) {
+    if (reply.empty()) {
+        return LinkReason::NoReply;
+    }
+    uint8_t bcc = 0;
+    for (size_t i = 1; i < 9 && i < reply.size(); ++i) {
+        bcc ^= reply[i];
+    }
+    if (reply.size() == 10 && bcc == reply[9]) {
+        // The start byte and the echo are not checked: the reply is the controller's answer.
+        const bool sameEcho = reply[1] == static_cast<uint8_t>(mnemonic[0]) &&
+                              reply[2] == static_cast<uint8_t>(mnemonic[1]);
+        return sameEcho ? LinkReason::None : LinkReason::OtherParameter;
+    }
+    if (reply.size() == 1 && reply[0] == kEOT) {
+        return LinkReason::Eot;
+    }
+    if (reply.size() == 1 && reply[0] == kNAK) {
+        return LinkReason::Nak;
+    }
+    if (reply[0] != kSTX) {
+        return LinkReason::Garbled;
+    }
+    if (reply.size() < 10) {
+        return LinkReason::ReplyTooShort;
+    }
+    if (reply.size() > 10) {
+        return LinkReason::ReplyTooLong;
+    }
+    return LinkReason::BadBlockCheck;
+}
+
+LinkReason writeReplyReason(const std::vector<uint8_t>& reply) {
+    if (reply.empty()) {
+        return LinkReason::NoReply;
+    }
+    switch (reply[0]) {
+        case kACK:
+            return LinkReason::None;
+        case kNAK:
+            return LinkReason::Nak;
+        case kEOT:
+            return LinkReason::Eot;
+        default:
+            return LinkReason::Garbled;
+    }
+}
+
+}  // namespace tervo
