@@ -1,11 +1,14 @@
 // How long the user-interface thread goes without running while windows talk to controllers:
 // a 10 ms heartbeat timer runs on it while a parameter window reads a silent controller (five
-// attempts per read) and the serial test window auto-sends to a live one every 100 ms. The
-// longest gap between two beats is what an operator would feel as a frozen window.
+// attempts per read), the serial test window auto-sends to a live one every 100 ms, and a work
+// window records 20 channels onto a disk whose every sync takes 200 ms. The longest gap
+// between two beats is what an operator would feel as a frozen window. It runs S seconds, and
+// longer until the work window has recorded three cycles (at most a minute).
 //   gui_heartbeat_bench [--seconds S]
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -20,9 +23,12 @@
 #include "support/GuiTest.h"
 #include "support/RawPty.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TestDisk.h"
 #include "tools/ParameterView.h"
 #include "tools/SerialTestView.h"
 #include "widgets/PickCombo.h"
+#include "work/WorkFiles.h"
+#include "work/WorkView.h"
 
 using namespace tervo;
 using namespace tervo::gui;
@@ -65,11 +71,36 @@ int main(int argc, char* argv[]) {
     liveOptions.linkPath = dir / "com2";
     liveOptions.addresses = {0};
     emu::PtyBus live(liveOptions);
-    if (!startBus(silent) || !startBus(live)) {
+    // COM3: the 20 controllers of the recorded work, at addresses 0..19.
+    emu::BusOptions workOptions;
+    workOptions.linkPath = dir / "com3";
+    for (int a = 0; a < 20; ++a) {
+        workOptions.addresses.push_back(a);
+    }
+    emu::PtyBus workBus(workOptions);
+    if (!startBus(silent) || !startBus(live) || !startBus(workBus)) {
         return 1;
     }
     setPortPath(0, silentOptions.linkPath);
     setPortPath(1, liveOptions.linkPath);
+    setPortPath(2, workOptions.linkPath);
+    WorkDefinition work;
+    work.timing.samplingPeriod = 1;
+    for (uint8_t a = 0; a < 20; ++a) {
+        ChannelInfo channel;
+        channel.port = 2;
+        channel.address = a;
+        work.channels.push_back(channel);
+    }
+    const std::string templatePath = dir / "twenty.awt";
+    const std::string recordPath = dir / "twenty.alt";
+    if (saveWorkTemplate(templatePath, work) != FileStatus::Ok) {
+        std::fprintf(stderr, "gui_heartbeat_bench: cannot write %s\n", templatePath.c_str());
+        return 1;
+    }
+    tervo::testing::TestDisk slowDisk;
+    slowDisk.delayMs = 200;
+    WorkView::setRecordDisk(&slowDisk);
 
     TervoApp app;
     registerViews(app);
@@ -84,6 +115,17 @@ int main(int argc, char* argv[]) {
     serialTest->portCombo()->setSelection(1);
     serialTest->intervalCombo()->setSelection(0);
     serialTest->autoSendButton()->click();
+    auto* workView = qobject_cast<WorkView*>(
+        window.openView(WindowKind::Work, QString::fromStdString(templatePath))->view());
+    workView->startSampling();
+    prompts.fileAnswers << QString::fromStdString(recordPath);
+    workView->startRecording();
+    if (!workView->engine().recording()) {
+        std::fprintf(stderr, "gui_heartbeat_bench: the work window does not record\n");
+        return 1;
+    }
+    // The beats are counted from when the windows are on screen, their first pictures drawn.
+    QTest::qWait(200);
 
     QElapsedTimer clock;
     clock.start();
@@ -117,14 +159,35 @@ int main(int argc, char* argv[]) {
         }
     });
     heartbeat.start(10);
-    QTimer::singleShot(static_cast<int>(seconds * 1000), &application, &QApplication::quit);
-    application.exec();
-    heartbeat.stop();
+    size_t rows = 0;
+    qint64 stoppingNs = 0;
+    QTimer enough;
+    QObject::connect(&enough, &QTimer::timeout, [&] {
+        const double elapsed = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+        rows = workView->engine().rows().rows();
+        if (elapsed < 60.0 && (elapsed < seconds || rows < 3)) {
+            return;
+        }
+        heartbeat.stop();
+        // Stopping the recording waits for what is still on its way to the disk.
+        QElapsedTimer stopping;
+        stopping.start();
+        workView->stopRecording();
+        stoppingNs = stopping.nsecsElapsed();
+        app.setClosingAll(true);
+        application.quit();
+    });
+    enough.start(100);
+    application.exec();  // closes the windows as it ends
+    enough.stop();
 
     const uint64_t sends = live.framesHeard(0);
     const uint64_t silentFrames = silent.framesHeard(1) + silent.framesHeard(2);
-    app.setClosingAll(true);
-    window.close();
+    const int syncs = slowDisk.calls;
+    WorkView::setRecordDisk(nullptr);
+    Recording recorded;
+    const size_t kept =
+        readRecording(recordPath, recorded) == FileStatus::Ok ? recorded.rowCount() : 0;
 
     std::printf("heartbeat: longest gap %.1f ms over %lld beats of 10 ms (target <= 30 ms)\n",
                 static_cast<double>(longestGap) / 1e6, static_cast<long long>(beats));
@@ -135,8 +198,18 @@ int main(int argc, char* argv[]) {
         static_cast<double>(longestRead) / 1e6);
     std::printf("serial test window: %llu polls answered by the live controller\n",
                 static_cast<unsigned long long>(sends));
-    if (beats < 10 || silentReads == 0 || silentFrames == 0 || sends == 0) {
+    std::printf(
+        "work window: %zu cycles of 20 channels recorded, %d syncs and replaces of 200 ms on "
+        "its writer thread; the file holds %zu rows; stopping waited %.0f ms for the last "
+        "writes\n",
+        rows, syncs, kept, static_cast<double>(stoppingNs) / 1e6);
+    if (beats < 10 || silentReads == 0 || silentFrames == 0 || sends == 0 || rows == 0 ||
+        syncs == 0) {
         std::fprintf(stderr, "gui_heartbeat_bench: nothing to measure\n");
+        return 1;
+    }
+    if (kept != rows) {
+        std::fprintf(stderr, "gui_heartbeat_bench: the record file lacks rows\n");
         return 1;
     }
     return 0;

@@ -10,11 +10,14 @@
 #include "io/FileIo.h"
 #include "support/ProcStatus.h"
 #include "support/RawPty.h"
+#include "support/TestDisk.h"
 #include "work/RecordWriter.h"
+#include "work/RecordWriterThread.h"
 #include "work/WorkFiles.h"
 
 using namespace tervo;
 using tervo::testing::TempDir;
+using tervo::testing::TestDisk;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
@@ -110,6 +113,50 @@ TEST(RecordWriter, EachCycleTouchesOnlyWhatChangedAndLeavesTheWholeImage) {
     ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
     EXPECT_EQ(writer.lastMethod(), RecordWriter::Method::InPlace);
     EXPECT_EQ(fileBytes(path), rec.image());
+}
+
+// On its own thread the writer is handed only each cycle's new rows and occurrences, and its
+// file is the recording's image all the same, whatever the disk's pace; a disk that fails is
+// never taken for written.
+TEST(RecordWriter, OnItsOwnThreadEveryCycleLandsInOrderAndAFailingDiskIsNeverSuccess) {
+    TempDir dir;
+    TestDisk disk;
+    disk.delayMs = 1;
+    Growing rec;
+    const auto handOver = [&rec](RecordWriterThread& thread, size_t rows, size_t occurrences) {
+        const size_t n = rec.work.channels.size();
+        thread.submit(rec.work, rec.times.data() + rows, rec.values.data() + rows * n,
+                      rec.times.size() - rows, rec.occurrences.data() + occurrences,
+                      rec.occurrences.size() - occurrences);
+    };
+    const std::string path = dir / "r.alt";
+    auto writer = std::make_unique<RecordWriter>(path, disk);
+    ASSERT_TRUE(writer->claim());
+    RecordWriterThread thread(std::move(writer));
+    handOver(thread, 0, 0);
+    for (int i = 0; i < 60; ++i) {
+        const size_t rows = rec.times.size();
+        const size_t occurrences = rec.occurrences.size();
+        rec.cycle();
+        if (i == 30) {
+            rec.work.backgroundColour ^= 0xFF;  // the chart's colours changed while recording
+        }
+        handOver(thread, rows, occurrences);
+    }
+    thread.finish();
+    const std::vector<FileStatus> results = thread.takeResults();
+    EXPECT_FALSE(results.empty());
+    EXPECT_EQ(std::count(results.begin(), results.end(), FileStatus::Ok), results.size());
+    EXPECT_EQ(fileBytes(path), rec.image());
+    EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+
+    disk.failing = true;
+    auto failing = std::make_unique<RecordWriter>(dir / "f.alt", disk);
+    ASSERT_TRUE(failing->claim());
+    RecordWriterThread failed(std::move(failing));
+    handOver(failed, 0, 0);
+    failed.finish();
+    EXPECT_EQ(failed.takeResults(), std::vector<FileStatus>{FileStatus::CannotWrite});
 }
 
 TEST(RecordWriter, AnythingUnexpectedMakesTheCycleAWholeReplace) {

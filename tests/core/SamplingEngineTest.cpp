@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "curves/TrackingCurve.h"
 #include "io/FileIo.h"
 #include "link/ParameterTable.h"
 #include "support/InstantBus.h"
 #include "support/RawPty.h"
+#include "support/TestDisk.h"
+#include "work/RecordWriter.h"
 #include "work/SamplingEngine.h"
 #include "work/WorkFiles.h"
 
@@ -14,6 +18,7 @@ using namespace tervo;
 using tervo::testing::FakeClock;
 using tervo::testing::InstantBus;
 using tervo::testing::TempDir;
+using tervo::testing::TestDisk;
 
 namespace {
 
@@ -117,6 +122,23 @@ protected:
         for (int guard = 0; engine().rows().rows() < rows && guard < 1000; ++guard) {
             run(250);
         }
+    }
+
+    // Runs while `done` says no, giving the writer thread real time between the ticks (up to
+    // 20 s of it).
+    template <typename Done>
+    void runUntil(Done done) {
+        for (int guard = 0; !done() && guard < 20'000; ++guard) {
+            run(250);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    // The record file the engine's memory makes.
+    std::vector<uint8_t> imageInMemory() {
+        return recordFileBytes(work, engine().rows().times(), engine().rows().values(),
+                               engine().rows().rows(), engine().occurrences().data(),
+                               engine().occurrences().count());
     }
 
     // The event indices of the occurrences stored so far.
@@ -358,6 +380,73 @@ TEST_F(Engine, UnwritableRecordKeepsSamplingAndCatchesUp) {
     run(10'000);
     ASSERT_EQ(messages.size(), 2u) << "reported once per change";
     EXPECT_EQ(messages[1], recordWriteFailedText(folder + "/r.alt"));
+}
+
+// The window's way: the record file is written on a thread of its own, which a disk that
+// does not answer holds up without holding up a single tick.
+TEST_F(Engine, WriterThreadKeepsTheTicksOffTheDiskAndEveryRowInOrder) {
+    TempDir dir;
+    TestDisk disk;
+    work.channels = {readChannel(kPV, 0), readChannel(kPV, 1), readChannel(kSL, 2)};
+    work.events.resize(1);
+    work.events[0].data2Constant = -1000.0;  // PV of channel 0 above -1000: every cycle
+    engine().setWriterThread(true);
+    engine().setRecordDisk(disk);
+    start();
+    disk.hold();
+    EXPECT_EQ(engine().startRecording(dir / "r.alt").messages, std::vector<std::string>{});
+    run(30'000);
+    EXPECT_GE(engine().rows().rows(), 5u);
+    disk.release();
+    // Some cycles more, written in place as they come, then the stop writes what is left.
+    disk.delayMs = 2;
+    runUntil([&] { return engine().rows().rows() >= 20; });
+    const CommandOutcome stopped = engine().stopRecording(false, true);
+    EXPECT_FALSE(disk.gaveUp()) << "a tick or command waited on the disk";
+    EXPECT_EQ(messages, std::vector<std::string>{});
+    EXPECT_EQ(stopped.messages, std::vector<std::string>{});
+    EXPECT_FALSE(engine().recordWriteFailed());
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(readWholeFile(dir / "r.alt", bytes));
+    EXPECT_EQ(engine().occurrences().count(), engine().rows().rows());
+    EXPECT_TRUE(bytes == imageInMemory()) << "every row and occurrence, in order";
+    EXPECT_FALSE(std::filesystem::exists(recordJournalPath(dir / "r.alt")));
+}
+
+TEST_F(Engine, WriterThreadSaysAFailedWriteAsTheTicksWould) {
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    TestDisk disk;
+    disk.failing = true;
+    work.channels = {readChannel(kPV, 0)};
+    engine().setWriterThread(true);
+    engine().setRecordDisk(disk);
+    start();
+    EXPECT_TRUE(engine().startRecording(path).recording);
+    runUntil([&] { return !messages.empty(); });
+    EXPECT_EQ(messages, std::vector<std::string>{recordWriteFailedText(path)});
+    EXPECT_TRUE(engine().recordWriteFailed());
+
+    disk.failing = false;
+    runUntil([&] { return messages.size() > 1; });
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1], recordWriteRecoveredText(path));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(readWholeFile(path, bytes));
+    Recording rec;
+    ASSERT_EQ(parseRecording(bytes, rec), FileStatus::Ok);
+    EXPECT_GE(rec.rowCount(), 1u) << "the whole recording, not just the last row";
+
+    // A failure the ticks have not heard of yet comes with the stop.
+    disk.failing = true;
+    const size_t rows = engine().rows().rows();
+    run(5000);
+    ASSERT_GT(engine().rows().rows(), rows);
+    const CommandOutcome stopped = engine().stopRecording(false, true);
+    messages.insert(messages.end(), stopped.messages.begin(), stopped.messages.end());
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[2], recordWriteFailedText(path));
+    EXPECT_TRUE(engine().recordWriteFailed());
 }
 
 TEST_F(Engine, RecordingThatFailsAtOnceSaysSo) {

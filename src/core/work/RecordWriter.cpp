@@ -480,10 +480,27 @@ bool readRecordImage(const std::string& path, std::vector<uint8_t>& out) {
            read;
 }
 
+// ---- RecordDisk ----
+
+bool RecordDisk::sync(int fd) {
+    return fdatasync(fd) == 0;
+}
+
+FileStatus RecordDisk::replace(const std::string& path, const WorkDefinition& work,
+                               const int32_t* times, const double* values, size_t rows,
+                               const EventOccurrence* occurrences, size_t occurrenceCount) {
+    return writeRecordFile(path, work, times, values, rows, occurrences, occurrenceCount);
+}
+
+RecordDisk& systemRecordDisk() {
+    static RecordDisk disk;
+    return disk;
+}
+
 // ---- RecordWriter ----
 
-RecordWriter::RecordWriter(std::string path)
-    : m_path(resolved(path)), m_journalPath(recordJournalPath(path)) {}
+RecordWriter::RecordWriter(std::string path, RecordDisk& disk)
+    : m_path(resolved(path)), m_journalPath(recordJournalPath(path)), m_disk(disk) {}
 
 RecordWriter::~RecordWriter() {
     if (m_journal < 0) {
@@ -495,7 +512,7 @@ RecordWriter::~RecordWriter() {
     }
     if (m_journalOurs) {
         Fd file(::open(m_path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-        if (file.get() >= 0 && fdatasync(file.get()) == 0) {
+        if (file.get() >= 0 && m_disk.sync(file.get())) {
             ::unlink(m_journalPath.c_str());
         }
     } else if (m_journalWasEmpty) {
@@ -575,7 +592,7 @@ bool RecordWriter::openJournal() {
     }
     struct stat js {};
     if (fstat(m_journal, &js) != 0 || !S_ISREG(js.st_mode) || js.st_uid != geteuid() ||
-        flock(m_journal, LOCK_EX | LOCK_NB) != 0 || !resetJournal() || fdatasync(m_journal) != 0) {
+        flock(m_journal, LOCK_EX | LOCK_NB) != 0 || !resetJournal() || !m_disk.sync(m_journal)) {
         ::close(m_journal);
         m_journal = -1;
         return false;
@@ -599,7 +616,7 @@ bool RecordWriter::resetJournal() {
 }
 
 bool RecordWriter::checkpoint(int fileFd) {
-    if (fdatasync(fileFd) != 0 || stop(5)) {
+    if (!m_disk.sync(fileFd) || stop(5)) {
         return false;
     }
     return resetJournal() && !stop(6);
@@ -640,7 +657,7 @@ FileStatus RecordWriter::writeWhole(const WorkDefinition& work, const int32_t* t
         recoverRecordFile(m_path);  // a journal left by a crash belongs to the old file
     }
     const FileStatus status =
-        writeRecordFile(m_path, work, times, values, rows, occurrences, occurrenceCount);
+        m_disk.replace(m_path, work, times, values, rows, occurrences, occurrenceCount);
     if (status != FileStatus::Ok) {
         return status;
     }
@@ -736,7 +753,7 @@ bool RecordWriter::writeInPlace(const std::vector<uint8_t>& prefix, size_t n, co
         stop(1)) {
         return false;
     }
-    if (fdatasync(m_journal) != 0 || stop(2)) {
+    if (!m_disk.sync(m_journal) || stop(2)) {
         return false;
     }
     m_journalSize += entry.size();

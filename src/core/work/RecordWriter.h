@@ -5,9 +5,25 @@
 #include <string>
 #include <vector>
 
-#include "work/WorkFiles.h"
+#include "work/WorkFileLayout.h"
 
 namespace tervo {
+
+// What the record writer asks of the disk beyond plain writes: making a file's bytes durable,
+// and replacing the record file whole. Tests and benchmarks slow it down or make it fail.
+class RecordDisk {
+public:
+    virtual ~RecordDisk() = default;
+    // fdatasync: false when the bytes could not be made durable.
+    virtual bool sync(int fd);
+    // writeRecordFile.
+    virtual FileStatus replace(const std::string& path, const WorkDefinition& work,
+                               const int32_t* times, const double* values, size_t rows,
+                               const EventOccurrence* occurrences, size_t occurrenceCount);
+};
+
+// The system's calls.
+RecordDisk& systemRecordDisk();
 
 // Writes the record file of a recording after every cycle. The first write puts the whole
 // image in place atomically. Every later one touches only what changed: the new rows, the
@@ -34,7 +50,7 @@ namespace tervo {
 // successful write are exactly recordFileBytes() of the same data.
 class RecordWriter {
 public:
-    explicit RecordWriter(std::string path);
+    explicit RecordWriter(std::string path, RecordDisk& disk = systemRecordDisk());
     ~RecordWriter();  // a last checkpoint, then the journal is removed
     RecordWriter(const RecordWriter&) = delete;
     RecordWriter& operator=(const RecordWriter&) = delete;
@@ -85,6 +101,7 @@ private:
 
     std::string m_path;
     std::string m_journalPath;
+    RecordDisk& m_disk;
     int m_journal = -1;
     bool m_journalOurs = false;      // started afresh for a file we wrote
     bool m_journalWasEmpty = false;  // as claim() found it

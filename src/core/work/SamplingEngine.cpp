@@ -9,6 +9,7 @@
 #include "text/TimeText.h"
 #include "text/ValueText.h"
 #include "work/RecordWriter.h"
+#include "work/RecordWriterThread.h"
 #include "work/WorkFiles.h"
 
 namespace tervo {
@@ -204,7 +205,8 @@ CommandOutcome SamplingEngine::startRecording(const std::optional<std::string>& 
             outcome.recording = false;
             return outcome;
         }
-        auto writer = std::make_unique<RecordWriter>(*recordPath);
+        auto writer = std::make_unique<RecordWriter>(
+            *recordPath, m_disk != nullptr ? *m_disk : systemRecordDisk());
         if (!writer->claim()) {
             outcome.messages.push_back(recordFileBusyText(*recordPath));
             outcome.recording = false;
@@ -214,7 +216,13 @@ CommandOutcome SamplingEngine::startRecording(const std::optional<std::string>& 
         m_recording = true;
         m_recordPath = *recordPath;
         m_recordFailed = false;
-        m_recordWriter = std::move(writer);
+        if (m_writerThreadOn) {
+            m_writerThread = std::make_unique<RecordWriterThread>(std::move(writer));
+        } else {
+            m_recordWriter = std::move(writer);
+        }
+        m_rowsHandedOver = 0;
+        m_occurrencesHandedOver = 0;
         m_rows.reset(m_work.channels.size());
         restartCycle(m_clock.tickMs());
         writeRecord(outcome.messages);
@@ -236,8 +244,14 @@ CommandOutcome SamplingEngine::stopRecording(bool passwordChecked, bool confirme
         outcome.ask = Ask::StopQuestion;
         return outcome;
     }
-    // The file keeps the last completed cycle; nothing more is written.
+    // The file keeps the last completed cycle; nothing more is written. What is still on its
+    // way to the disk is waited for, and what its writes found is said now.
     m_recording = false;
+    if (m_writerThread) {
+        m_writerThread->finish();
+        takeRecordWrites(outcome.messages);
+        m_writerThread.reset();
+    }
     m_recordWriter.reset();
     outcome.recording = false;
     return outcome;
@@ -277,9 +291,32 @@ double SamplingEngine::channelValue(size_t c, const LinkResult& result) const {
 }
 
 void SamplingEngine::writeRecord(std::vector<std::string>& messages) {
-    const FileStatus status =
-        m_recordWriter->write(m_work, m_rows.times(), m_rows.values(), m_rows.rows(),
-                              m_occurrences.data(), m_occurrences.count());
+    if (m_writerThread) {
+        // Only what is new since the last hand-over: the thread keeps the rest.
+        const size_t rows = m_rows.rows() - std::min(m_rowsHandedOver, m_rows.rows());
+        const size_t occurrences =
+            m_occurrences.count() - std::min(m_occurrencesHandedOver, m_occurrences.count());
+        m_writerThread->submit(m_work, m_rows.times() + m_rowsHandedOver,
+                               m_rows.values() + m_rowsHandedOver * m_rows.channels(), rows,
+                               m_occurrences.data() + m_occurrencesHandedOver, occurrences);
+        m_rowsHandedOver = m_rows.rows();
+        m_occurrencesHandedOver = m_occurrences.count();
+        return;
+    }
+    noteRecordWrite(m_recordWriter->write(m_work, m_rows.times(), m_rows.values(), m_rows.rows(),
+                                          m_occurrences.data(), m_occurrences.count()),
+                    messages);
+}
+
+void SamplingEngine::takeRecordWrites(std::vector<std::string>& messages) {
+    if (m_writerThread) {
+        for (const FileStatus status : m_writerThread->takeResults()) {
+            noteRecordWrite(status, messages);
+        }
+    }
+}
+
+void SamplingEngine::noteRecordWrite(FileStatus status, std::vector<std::string>& messages) {
     const bool failed = status != FileStatus::Ok;
     if (failed != m_recordFailed) {
         messages.push_back(failed ? recordWriteFailedText(m_recordPath)
@@ -359,6 +396,7 @@ TickOutcome SamplingEngine::finishTick(uint64_t id, const LinkResult& result) {
         m_currentChannel = 0;
         m_cycleStartTick = m_tickNow;
     }
+    takeRecordWrites(outcome.messages);
     return outcome;
 }
 

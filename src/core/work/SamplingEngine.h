@@ -14,7 +14,9 @@
 
 namespace tervo {
 
+class RecordDisk;
 class RecordWriter;
+class RecordWriterThread;
 
 // Texts the engine hands its caller to show, each in a box captioned "提示" with the
 // exclamation icon.
@@ -125,6 +127,15 @@ public:
     ~SamplingEngine();
 
     void setProtectedMode(bool on) { m_protectedMode = on; }
+    // From the next recording on, its file work runs on a writer thread of its own (the
+    // window's way): a tick never waits on the disk, and what a write found comes with the
+    // outcome of a later tick, or of stopRecording, which waits until everything handed over is
+    // written. Otherwise each write is made in the tick that completed its cycle (the command
+    // line, tests).
+    void setWriterThread(bool on) { m_writerThreadOn = on; }
+    // The disk under the record file from the next recording on (tests slow it down or make it
+    // fail).
+    void setRecordDisk(RecordDisk& disk) { m_disk = &disk; }
 
     // With a curve channel the commands first ask for the curve start value.
     CommandOutcome startSampling(const std::optional<LinkResult>& curveStart = std::nullopt);
@@ -148,7 +159,8 @@ public:
     const OccurrenceStore& occurrences() const { return m_occurrences; }
     double curveStartValue() const { return m_curveStart; }
     const std::string& recordPath() const { return m_recordPath; }
-    // The last write of the record file failed: the file lacks rows the memory holds.
+    // The last write of the record file failed: the file lacks rows the memory holds. With the
+    // writer thread, the last write whose outcome has come back.
     bool recordWriteFailed() const { return m_recordFailed; }
     int32_t elapsedSeconds() const { return m_elapsed; }
     size_t currentChannel() const { return m_currentChannel; }
@@ -167,6 +179,9 @@ private:
     double channelValue(size_t channel, const LinkResult& result) const;
     void completeCycle(std::vector<std::string>& messages);
     void writeRecord(std::vector<std::string>& messages);
+    // A write's status: the message when the file stops or starts again being written.
+    void noteRecordWrite(FileStatus status, std::vector<std::string>& messages);
+    void takeRecordWrites(std::vector<std::string>& messages);
 
     WorkDefinition& m_work;
     Clock& m_clock;
@@ -195,7 +210,14 @@ private:
     OccurrenceStore m_occurrences;
     double m_curveStart = 0.0;
     std::string m_recordPath;
-    std::unique_ptr<RecordWriter> m_recordWriter;  // while recording
+    bool m_writerThreadOn = false;
+    RecordDisk* m_disk = nullptr;
+    // While recording, one of the two: the writer itself, or the thread it runs on with the
+    // rows and occurrences handed over to it so far.
+    std::unique_ptr<RecordWriter> m_recordWriter;
+    std::unique_ptr<RecordWriterThread> m_writerThread;
+    size_t m_rowsHandedOver = 0;
+    size_t m_occurrencesHandedOver = 0;
     bool m_recordFailed = false;
     std::vector<bool> m_curveFailed;
 };

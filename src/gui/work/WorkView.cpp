@@ -30,6 +30,7 @@
 #include "widgets/Prompts.h"
 #include "work/ChannelDialog.h"
 #include "work/EventDialog.h"
+#include "work/RecordWriter.h"
 #include "work/SamplingDialog.h"
 #include "work/WorkFiles.h"
 
@@ -38,6 +39,7 @@ namespace tervo::gui {
 namespace {
 
 Clock* g_clock = nullptr;
+RecordDisk* g_recordDisk = nullptr;
 
 const QColor kMarginColour = colourOf(0xD8ECE9);
 const QRect kLeftArrow = cornerRect(30, 0, 40, 19);
@@ -52,6 +54,10 @@ QString utf8(const std::string& text) {
 
 void WorkView::setClock(Clock* clock) {
     g_clock = clock;
+}
+
+void WorkView::setRecordDisk(RecordDisk* disk) {
+    g_recordDisk = disk;
 }
 
 Clock& WorkView::clock() const {
@@ -83,6 +89,10 @@ WorkView::WorkView(const ViewContext& context, const WorkDefinition& work,
     connect(&m_timer, &QTimer::timeout, this, &WorkView::onTimer);
     showStates(false, false);
     refreshLabels();
+    // The record file is written and synced beside the window, never in its ticks; stopping
+    // the recording or closing the window waits for what is still on its way to the disk.
+    m_engine.setWriterThread(true);
+    m_engine.setRecordDisk(g_recordDisk != nullptr ? *g_recordDisk : systemRecordDisk());
 }
 
 WorkView::~WorkView() = default;

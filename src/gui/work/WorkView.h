@@ -38,6 +38,9 @@ public:
     static WorkView* create(const ViewContext& context);
     // The clock of every work view (tests move a fake one); nullptr goes back to the system's.
     static void setClock(Clock* clock);
+    // The disk under the record files of the work views opened from now on (tests and
+    // benchmarks slow it down); nullptr goes back to the system's.
+    static void setRecordDisk(RecordDisk* disk);
 
     WorkView(const ViewContext& context, const WorkDefinition& work, const QString& templatePath);
     ~WorkView() override;
