@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "work/WorkDefinition.h"
-#include "work/WorkFiles.h"
+#include "work/WorkFileLayout.h"
 
 namespace tervo {
 
