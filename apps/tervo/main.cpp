@@ -11,11 +11,11 @@
 #include <initializer_list>
 
 #include "VersionNote.h"
-#include "Views.h"
-#include "app/TervoApp.h"
-#include "demo/DemoMode.h"
+#include "gui/Views.h"
+#include "gui/app/TervoApp.h"
+#include "gui/demo/DemoMode.h"
+#include "gui/widgets/Pictures.h"
 #include "net/MqttPublisher.h"
-#include "widgets/Pictures.h"
 
 namespace {
 

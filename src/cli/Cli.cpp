@@ -18,14 +18,14 @@
 #include <optional>
 #include <thread>
 
-#include "link/AddressList.h"
-#include "link/ParameterTable.h"
-#include "link/PortMap.h"
-#include "link/SerialLink.h"
-#include "text/Gbk.h"
-#include "text/HexText.h"
-#include "text/TimeText.h"
-#include "text/ValueText.h"
+#include "core/link/AddressList.h"
+#include "core/link/ParameterTable.h"
+#include "core/link/PortMap.h"
+#include "core/link/SerialLink.h"
+#include "core/text/Gbk.h"
+#include "core/text/HexText.h"
+#include "core/text/TimeText.h"
+#include "core/text/ValueText.h"
 
 namespace tervo::cli {
 

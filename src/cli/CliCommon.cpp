@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstdlib>
 
-#include "text/ValueText.h"
+#include "core/text/ValueText.h"
 
 namespace tervo::cli {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/LinkReason.h"
+#include "core/link/LinkReason.h"
 
 namespace tervo::cli {
 

@@ -8,12 +8,12 @@
 #include <chrono>
 #include <iostream>
 
-#include "link/AddressList.h"
-#include "link/PortMap.h"
-#include "link/SerialLink.h"
-#include "sim/SimTemplate.h"
-#include "text/Gbk.h"
-#include "tools/AutoSearch.h"
+#include "core/link/AddressList.h"
+#include "core/link/PortMap.h"
+#include "core/link/SerialLink.h"
+#include "core/sim/SimTemplate.h"
+#include "core/text/Gbk.h"
+#include "core/tools/AutoSearch.h"
 
 namespace tervo::cli {
 

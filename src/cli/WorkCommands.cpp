@@ -8,19 +8,19 @@
 #include <fstream>
 #include <thread>
 
-#include "Clock.h"
-#include "curves/TrackingCurve.h"
-#include "history/HistoryCsv.h"
-#include "history/HistoryRules.h"
-#include "link/ParameterTable.h"
-#include "link/PortMap.h"
+#include "core/Clock.h"
+#include "core/curves/TrackingCurve.h"
+#include "core/history/HistoryCsv.h"
+#include "core/history/HistoryRules.h"
+#include "core/link/ParameterTable.h"
+#include "core/link/PortMap.h"
+#include "core/text/Gbk.h"
+#include "core/text/TimeText.h"
+#include "core/text/ValueText.h"
+#include "core/work/SamplingEngine.h"
+#include "core/work/WorkFiles.h"
 #include "net/Credentials.h"
 #include "net/RecordServices.h"
-#include "text/Gbk.h"
-#include "text/TimeText.h"
-#include "text/ValueText.h"
-#include "work/SamplingEngine.h"
-#include "work/WorkFiles.h"
 
 namespace tervo::cli {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/link/SerialLink.h"
 #include "emu/ValueField.h"
-#include "link/SerialLink.h"
 
 namespace tervo::emu {
 

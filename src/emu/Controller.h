@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/ParameterTable.h"
+#include "core/link/ParameterTable.h"
 
 namespace tervo::emu {
 

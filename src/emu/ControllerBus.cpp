@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "link/SerialLink.h"
+#include "core/link/SerialLink.h"
 
 namespace tervo::emu {
 

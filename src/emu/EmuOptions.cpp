@@ -1,7 +1,7 @@
 #include "emu/EmuOptions.h"
 
-#include "link/AddressList.h"
-#include "text/ValueText.h"
+#include "core/link/AddressList.h"
+#include "core/text/ValueText.h"
 
 #include <algorithm>
 #include <charconv>

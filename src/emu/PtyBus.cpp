@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "link/SerialLink.h"
+#include "core/link/SerialLink.h"
 
 namespace tervo::emu {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "text/ValueText.h"
+#include "core/text/ValueText.h"
 
 namespace tervo::emu {
 

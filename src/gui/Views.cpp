@@ -1,12 +1,12 @@
-#include "Views.h"
+#include "gui/Views.h"
 
-#include "app/TervoApp.h"
-#include "curves/CurveView.h"
-#include "history/HistoryView.h"
-#include "sim/PanelView.h"
-#include "tools/ParameterView.h"
-#include "tools/SerialTestView.h"
-#include "work/WorkView.h"
+#include "gui/app/TervoApp.h"
+#include "gui/curves/CurveView.h"
+#include "gui/history/HistoryView.h"
+#include "gui/sim/PanelView.h"
+#include "gui/tools/ParameterView.h"
+#include "gui/tools/SerialTestView.h"
+#include "gui/work/WorkView.h"
 
 namespace tervo::gui {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "core/publish/Publish.h"
 #include "net/WebConfig.h"
-#include "publish/Publish.h"
 
 struct MHD_Connection;
 struct MHD_Daemon;

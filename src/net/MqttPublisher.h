@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "publish/Publish.h"
+#include "core/publish/Publish.h"
 
 struct mosquitto;
 

@@ -4,12 +4,12 @@
 #include <optional>
 #include <string>
 
-#include "Clock.h"
+#include "core/Clock.h"
+#include "core/publish/Publish.h"
+#include "core/work/SamplingEngine.h"
 #include "net/MetricsServer.h"
 #include "net/MqttPublisher.h"
 #include "net/SleepInhibitor.h"
-#include "publish/Publish.h"
-#include "work/SamplingEngine.h"
 
 namespace tervo::net {
 

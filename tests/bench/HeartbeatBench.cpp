@@ -14,21 +14,21 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Views.h"
-#include "app/ChildWindow.h"
-#include "app/MainWindow.h"
-#include "app/TervoApp.h"
+#include "core/link/PortMap.h"
+#include "core/work/WorkFiles.h"
 #include "emu/PtyBus.h"
-#include "link/PortMap.h"
-#include "support/GuiTest.h"
+#include "gui/Views.h"
+#include "gui/app/ChildWindow.h"
+#include "gui/app/MainWindow.h"
+#include "gui/app/TervoApp.h"
+#include "gui/tools/ParameterView.h"
+#include "gui/tools/SerialTestView.h"
+#include "gui/widgets/PickCombo.h"
+#include "gui/work/WorkView.h"
+#include "guisupport/GuiTest.h"
+#include "guisupport/ScriptedPrompts.h"
 #include "support/RawPty.h"
-#include "support/ScriptedPrompts.h"
 #include "support/TestDisk.h"
-#include "tools/ParameterView.h"
-#include "tools/SerialTestView.h"
-#include "widgets/PickCombo.h"
-#include "work/WorkFiles.h"
-#include "work/WorkView.h"
 
 using namespace tervo;
 using namespace tervo::gui;

@@ -12,12 +12,12 @@
 #include <fstream>
 #include <string>
 
-#include "history/HistoryCsv.h"
-#include "history/HistoryPicture.h"
-#include "history/HistoryView.h"
-#include "support/FakeServices.h"
+#include "core/history/HistoryCsv.h"
+#include "core/work/WorkFiles.h"
+#include "gui/history/HistoryPicture.h"
+#include "gui/history/HistoryView.h"
+#include "guisupport/FakeServices.h"
 #include "support/ProcStatus.h"
-#include "work/WorkFiles.h"
 
 using namespace tervo;
 using namespace tervo::gui;

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "core/link/ParameterTable.h"
+#include "core/link/SerialLink.h"
 #include "emu/PtyBus.h"
-#include "link/ParameterTable.h"
-#include "link/SerialLink.h"
 #include "support/RawPty.h"
 
 using namespace tervo;

@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "core/work/RecordWriter.h"
+#include "core/work/WorkFiles.h"
 #include "support/RawPty.h"
-#include "work/RecordWriter.h"
-#include "work/WorkFiles.h"
 
 using namespace tervo;
 

@@ -2,10 +2,10 @@
 
 #include <climits>
 
-#include "link/ParameterTable.h"
+#include "core/link/ParameterTable.h"
+#include "core/tools/AutoSearch.h"
 #include "support/FakeSerial.h"
 #include "support/InstantBus.h"
-#include "tools/AutoSearch.h"
 
 using namespace tervo;
 using tervo::testing::FakeOpener;

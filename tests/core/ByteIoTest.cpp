@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "io/ByteIo.h"
+#include "core/io/ByteIo.h"
 
 using namespace tervo;
 using Bytes = std::vector<uint8_t>;

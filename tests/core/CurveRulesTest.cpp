@@ -3,14 +3,14 @@
 #include <string>
 #include <vector>
 
-#include "curves/CurveChart.h"
-#include "curves/CurveRules.h"
-#include "curves/CurveUpload.h"
-#include "link/ParameterTable.h"
+#include "core/curves/CurveChart.h"
+#include "core/curves/CurveRules.h"
+#include "core/curves/CurveUpload.h"
+#include "core/link/ParameterTable.h"
+#include "core/text/ValueText.h"
+#include "core/work/WorkDefinition.h"
 #include "support/FakeSerial.h"
 #include "support/InstantBus.h"
-#include "text/ValueText.h"
-#include "work/WorkDefinition.h"
 
 using namespace tervo;
 using tervo::testing::FakeClock;

@@ -2,11 +2,11 @@
 
 #include <fstream>
 
-#include "curves/TrackingCurve.h"
-#include "io/ByteIo.h"
-#include "io/FileIo.h"
+#include "core/curves/TrackingCurve.h"
+#include "core/io/ByteIo.h"
+#include "core/io/FileIo.h"
+#include "core/work/WorkDefinition.h"
 #include "support/RawPty.h"
-#include "work/WorkDefinition.h"
 
 using namespace tervo;
 using tervo::testing::TempDir;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "work/Events.h"
+#include "core/work/Events.h"
 
 using namespace tervo;
 

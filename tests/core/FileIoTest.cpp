@@ -10,12 +10,12 @@
 #include <fstream>
 #include <future>
 
-#include "curves/TrackingCurve.h"
-#include "io/FileIo.h"
-#include "sim/SimTemplate.h"
+#include "core/curves/TrackingCurve.h"
+#include "core/io/FileIo.h"
+#include "core/sim/SimTemplate.h"
+#include "core/work/WorkFiles.h"
 #include "support/ProcStatus.h"
 #include "support/RawPty.h"
-#include "work/WorkFiles.h"
 
 using namespace tervo;
 using tervo::testing::TempDir;

@@ -7,12 +7,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "history/HistoryChart.h"
-#include "history/HistoryCsv.h"
-#include "history/HistoryRules.h"
-#include "history/HistoryViewRules.h"
+#include "core/history/HistoryChart.h"
+#include "core/history/HistoryCsv.h"
+#include "core/history/HistoryRules.h"
+#include "core/history/HistoryViewRules.h"
+#include "core/text/Gbk.h"
 #include "support/RawPty.h"
-#include "text/Gbk.h"
 
 using namespace tervo;
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "link/BusMonitor.h"
-#include "link/LinkRequest.h"
-#include "link/ParameterTable.h"
-#include "link/SerialLink.h"
+#include "core/link/BusMonitor.h"
+#include "core/link/LinkRequest.h"
+#include "core/link/ParameterTable.h"
+#include "core/link/SerialLink.h"
 #include "support/FakeSerial.h"
 
 using tervo::ExchangeResult;

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "core/work/LiveViewRules.h"
 #include "support/InstantBus.h"
-#include "work/LiveViewRules.h"
 
 using namespace tervo;
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "link/ParameterTable.h"
-#include "text/Gbk.h"
+#include "core/link/ParameterTable.h"
+#include "core/text/Gbk.h"
 
 using namespace tervo;
 

@@ -11,13 +11,13 @@
 #include <filesystem>
 #include <thread>
 
-#include "link/ParameterTable.h"
-#include "link/PosixSerialDevice.h"
-#include "link/SerialLink.h"
+#include "core/link/ParameterTable.h"
+#include "core/link/PosixSerialDevice.h"
+#include "core/link/SerialLink.h"
+#include "core/work/SamplingEngine.h"
+#include "core/work/WorkFiles.h"
 #include "support/InstantBus.h"
 #include "support/RawPty.h"
-#include "work/SamplingEngine.h"
-#include "work/WorkFiles.h"
 
 using namespace tervo;
 using tervo::testing::FakeClock;

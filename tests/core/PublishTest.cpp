@@ -3,7 +3,7 @@
 #include <cmath>
 #include <ctime>
 
-#include "publish/Publish.h"
+#include "core/publish/Publish.h"
 
 using namespace tervo;
 

@@ -7,13 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "io/FileIo.h"
+#include "core/io/FileIo.h"
+#include "core/work/RecordWriter.h"
+#include "core/work/RecordWriterThread.h"
+#include "core/work/WorkFiles.h"
 #include "support/ProcStatus.h"
 #include "support/RawPty.h"
 #include "support/TestDisk.h"
-#include "work/RecordWriter.h"
-#include "work/RecordWriterThread.h"
-#include "work/WorkFiles.h"
 
 using namespace tervo;
 using tervo::testing::TempDir;

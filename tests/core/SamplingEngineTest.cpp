@@ -4,15 +4,15 @@
 #include <filesystem>
 #include <thread>
 
-#include "curves/TrackingCurve.h"
-#include "io/FileIo.h"
-#include "link/ParameterTable.h"
+#include "core/curves/TrackingCurve.h"
+#include "core/io/FileIo.h"
+#include "core/link/ParameterTable.h"
+#include "core/work/RecordWriter.h"
+#include "core/work/SamplingEngine.h"
+#include "core/work/WorkFiles.h"
 #include "support/InstantBus.h"
 #include "support/RawPty.h"
 #include "support/TestDisk.h"
-#include "work/RecordWriter.h"
-#include "work/SamplingEngine.h"
-#include "work/WorkFiles.h"
 
 using namespace tervo;
 using tervo::testing::FakeClock;

@@ -3,13 +3,13 @@
 #include <filesystem>
 #include <fstream>
 
-#include "io/FileIo.h"
-#include "link/ParameterTable.h"
-#include "sim/PanelRules.h"
-#include "sim/SimTemplate.h"
+#include "core/io/FileIo.h"
+#include "core/link/ParameterTable.h"
+#include "core/sim/PanelRules.h"
+#include "core/sim/SimTemplate.h"
+#include "core/text/Gbk.h"
 #include "support/InstantBus.h"
 #include "support/ProcStatus.h"
-#include "text/Gbk.h"
 
 using namespace tervo;
 using tervo::testing::InstantBus;

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "core/work/RecordWriter.h"
+#include "core/work/WorkFiles.h"
 #include "support/RawPty.h"
-#include "work/RecordWriter.h"
-#include "work/WorkFiles.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 
 #include <cstdlib>
 
-#include "link/AddressList.h"
-#include "link/PortMap.h"
-#include "link/SerialLink.h"
-#include "text/Gbk.h"
-#include "text/HexText.h"
-#include "text/TimeText.h"
-#include "text/ValueText.h"
+#include "core/link/AddressList.h"
+#include "core/link/PortMap.h"
+#include "core/link/SerialLink.h"
+#include "core/text/Gbk.h"
+#include "core/text/HexText.h"
+#include "core/text/TimeText.h"
+#include "core/text/ValueText.h"
 
 using namespace tervo;
 using Bytes = std::vector<uint8_t>;

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "link/LinkRequest.h"
-#include "link/ParameterTable.h"
+#include "core/link/LinkRequest.h"
+#include "core/link/ParameterTable.h"
+#include "core/tools/ParameterRules.h"
+#include "core/tools/SerialTestRules.h"
 #include "support/FakeSerial.h"
-#include "tools/ParameterRules.h"
-#include "tools/SerialTestRules.h"
 
 using namespace tervo;
 using tervo::testing::FakeOpener;

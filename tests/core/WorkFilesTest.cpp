@@ -5,13 +5,13 @@
 #include <filesystem>
 #include <fstream>
 
-#include "io/ByteIo.h"
-#include "io/FileIo.h"
-#include "link/ParameterTable.h"
+#include "core/io/ByteIo.h"
+#include "core/io/FileIo.h"
+#include "core/link/ParameterTable.h"
+#include "core/text/Gbk.h"
+#include "core/work/WorkFiles.h"
 #include "support/ProcStatus.h"
 #include "support/RawPty.h"
-#include "text/Gbk.h"
-#include "work/WorkFiles.h"
 
 using namespace tervo;
 using tervo::testing::TempDir;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "text/Gbk.h"
-#include "work/DisplaySettingsRules.h"
-#include "work/WorkSettingsRules.h"
+#include "core/text/Gbk.h"
+#include "core/work/DisplaySettingsRules.h"
+#include "core/work/WorkSettingsRules.h"
 
 using namespace tervo;
 

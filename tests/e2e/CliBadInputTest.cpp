@@ -10,11 +10,11 @@
 
 #include <filesystem>
 
+#include "core/text/Gbk.h"
+#include "core/work/WorkDefinition.h"
+#include "core/work/WorkFiles.h"
 #include "support/Process.h"
 #include "support/RawPty.h"
-#include "text/Gbk.h"
-#include "work/WorkDefinition.h"
-#include "work/WorkFiles.h"
 
 using tervo::testing::Child;
 using tervo::testing::TempDir;

@@ -2,14 +2,14 @@
 
 #include <filesystem>
 
-#include "curves/TrackingCurve.h"
-#include "io/FileIo.h"
-#include "sim/SimTemplate.h"
+#include "core/curves/TrackingCurve.h"
+#include "core/io/FileIo.h"
+#include "core/sim/SimTemplate.h"
+#include "core/text/Gbk.h"
+#include "core/work/WorkDefinition.h"
+#include "core/work/WorkFiles.h"
 #include "support/Process.h"
 #include "support/RawPty.h"
-#include "text/Gbk.h"
-#include "work/WorkDefinition.h"
-#include "work/WorkFiles.h"
 
 using namespace tervo;
 using tervo::testing::run;

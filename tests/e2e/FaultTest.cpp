@@ -15,16 +15,16 @@
 #include <sstream>
 #include <thread>
 
-#include "curves/TrackingCurve.h"
-#include "link/LinkRequest.h"
-#include "link/ParameterTable.h"
-#include "link/PortMap.h"
-#include "publish/Publish.h"
+#include "core/curves/TrackingCurve.h"
+#include "core/link/LinkRequest.h"
+#include "core/link/ParameterTable.h"
+#include "core/link/PortMap.h"
+#include "core/publish/Publish.h"
+#include "core/text/TimeText.h"
+#include "core/text/ValueText.h"
+#include "core/work/WorkFiles.h"
 #include "support/Process.h"
 #include "support/RawPty.h"
-#include "text/TimeText.h"
-#include "text/ValueText.h"
-#include "work/WorkFiles.h"
 
 using namespace tervo;
 using tervo::testing::Child;

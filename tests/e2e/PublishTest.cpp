@@ -18,7 +18,7 @@
 #include <sstream>
 #include <thread>
 
-#include "gui/support/SilentBroker.h"
+#include "guisupport/SilentBroker.h"
 #include "net/MetricsServer.h"
 #include "net/MqttPublisher.h"
 #include "net/RecordServices.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "sim/SimTemplate.h"
+#include "core/sim/SimTemplate.h"
 #include "support/Process.h"
 #include "support/RawPty.h"
 

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <thread>
 
+#include "core/link/ParameterTable.h"
+#include "core/link/SerialLink.h"
 #include "emu/PtyBus.h"
-#include "link/ParameterTable.h"
-#include "link/SerialLink.h"
 #include "support/RawPty.h"
 
 using namespace tervo;

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <set>
 
+#include "core/link/SerialLink.h"
 #include "emu/Controller.h"
 #include "emu/ControllerBus.h"
 #include "emu/EmuOptions.h"
 #include "emu/ValueField.h"
-#include "link/SerialLink.h"
 
 using namespace tervo;
 using namespace tervo::emu;

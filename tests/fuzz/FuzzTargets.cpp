@@ -10,15 +10,15 @@
 #include <string_view>
 #include <vector>
 
-#include "curves/TrackingCurve.h"
-#include "io/FileIo.h"
-#include "link/LinkRequest.h"
-#include "sim/PanelRules.h"
-#include "sim/SimTemplate.h"
+#include "core/curves/TrackingCurve.h"
+#include "core/io/FileIo.h"
+#include "core/link/LinkRequest.h"
+#include "core/sim/PanelRules.h"
+#include "core/sim/SimTemplate.h"
+#include "core/text/HexText.h"
+#include "core/work/RecordWriter.h"
+#include "core/work/WorkFiles.h"
 #include "support/FakeSerial.h"
-#include "text/HexText.h"
-#include "work/RecordWriter.h"
-#include "work/WorkFiles.h"
 
 namespace tervo::fuzz {
 

@@ -11,14 +11,14 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/LinkThreads.h"
-#include "app/MainWindow.h"
-#include "diagnostics/BusMonitorView.h"
+#include "core/link/PortMap.h"
 #include "emu/PtyBus.h"
-#include "link/PortMap.h"
-#include "support/GuiTest.h"
+#include "gui/app/LinkThreads.h"
+#include "gui/app/MainWindow.h"
+#include "gui/diagnostics/BusMonitorView.h"
+#include "guisupport/GuiTest.h"
+#include "guisupport/TestShell.h"
 #include "support/RawPty.h"
-#include "support/TestShell.h"
 
 using namespace tervo;
 using namespace tervo::gui;

@@ -15,22 +15,22 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "Views.h"
-#include "app/ChildWindow.h"
-#include "app/MainWindow.h"
-#include "app/PublishDialog.h"
-#include "app/Settings.h"
-#include "app/TervoApp.h"
-#include "demo/DemoMode.h"
+#include "core/text/Gbk.h"
+#include "core/work/WorkFiles.h"
+#include "gui/Views.h"
+#include "gui/app/ChildWindow.h"
+#include "gui/app/MainWindow.h"
+#include "gui/app/PublishDialog.h"
+#include "gui/app/Settings.h"
+#include "gui/app/TervoApp.h"
+#include "gui/demo/DemoMode.h"
+#include "gui/work/WorkView.h"
+#include "guisupport/GuiTest.h"
+#include "guisupport/ScriptedPrompts.h"
 #include "net/MqttPublisher.h"
 #include "net/RecordServices.h"
 #include "support/FreePort.h"
-#include "support/GuiTest.h"
 #include "support/Loopback.h"
-#include "support/ScriptedPrompts.h"
-#include "text/Gbk.h"
-#include "work/WorkFiles.h"
-#include "work/WorkView.h"
 
 using namespace tervo;
 using namespace tervo::gui;

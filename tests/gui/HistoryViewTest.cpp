@@ -20,22 +20,22 @@
 #include <fstream>
 #include <sstream>
 
-#include "Views.h"
-#include "app/ChildWindow.h"
-#include "app/MainWindow.h"
-#include "app/Settings.h"
-#include "app/TervoApp.h"
-#include "history/CsvExportTask.h"
-#include "history/HistoryCsv.h"
-#include "history/HistoryPicture.h"
-#include "history/HistoryView.h"
-#include "history/LoadingDialog.h"
-#include "support/GuiTest.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TestShell.h"
-#include "text/Gbk.h"
-#include "widgets/ColorDialog.h"
-#include "work/WorkChart.h"
+#include "core/history/HistoryCsv.h"
+#include "core/text/Gbk.h"
+#include "gui/Views.h"
+#include "gui/app/ChildWindow.h"
+#include "gui/app/MainWindow.h"
+#include "gui/app/Settings.h"
+#include "gui/app/TervoApp.h"
+#include "gui/history/CsvExportTask.h"
+#include "gui/history/HistoryPicture.h"
+#include "gui/history/HistoryView.h"
+#include "gui/history/LoadingDialog.h"
+#include "gui/widgets/ColorDialog.h"
+#include "gui/work/WorkChart.h"
+#include "guisupport/GuiTest.h"
+#include "guisupport/ScriptedPrompts.h"
+#include "guisupport/TestShell.h"
 
 using namespace tervo;
 using namespace tervo::gui;

@@ -5,11 +5,11 @@
 #include <mutex>
 #include <thread>
 
-#include "app/LinkThreads.h"
+#include "gui/app/LinkThreads.h"
+#include "gui/widgets/LinkOpener.h"
+#include "guisupport/GuiTest.h"
+#include "guisupport/LinkFakes.h"
 #include "support/AcceptingDevice.h"
-#include "support/GuiTest.h"
-#include "support/LinkFakes.h"
-#include "widgets/LinkOpener.h"
 
 using namespace tervo;
 using namespace tervo::gui;

@@ -10,18 +10,18 @@
 #include <QToolBar>
 #include <memory>
 
-#include "Views.h"
-#include "app/ChildWindow.h"
-#include "app/LockIndicators.h"
-#include "app/MainWindow.h"
-#include "app/TervoApp.h"
-#include "demo/DemoMode.h"
-#include "link/ParameterTable.h"
-#include "link/SerialLink.h"
-#include "support/GuiTest.h"
+#include "core/link/ParameterTable.h"
+#include "core/link/SerialLink.h"
+#include "gui/Views.h"
+#include "gui/app/ChildWindow.h"
+#include "gui/app/LockIndicators.h"
+#include "gui/app/MainWindow.h"
+#include "gui/app/TervoApp.h"
+#include "gui/demo/DemoMode.h"
+#include "guisupport/GuiTest.h"
+#include "guisupport/ScriptedPrompts.h"
+#include "guisupport/TestShell.h"
 #include "support/RawPty.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TestShell.h"
 
 using namespace tervo;
 using namespace tervo::gui;

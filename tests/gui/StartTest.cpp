@@ -8,14 +8,14 @@
 #include <QTest>
 #include <memory>
 
-#include "app/PasswordDialog.h"
-#include "app/Settings.h"
-#include "app/StartTitleDialog.h"
-#include "app/StartWindow.h"
-#include "support/GuiTest.h"
-#include "support/ScriptedPrompts.h"
-#include "widgets/Fonts.h"
-#include "widgets/Pictures.h"
+#include "gui/app/PasswordDialog.h"
+#include "gui/app/Settings.h"
+#include "gui/app/StartTitleDialog.h"
+#include "gui/app/StartWindow.h"
+#include "gui/widgets/Fonts.h"
+#include "gui/widgets/Pictures.h"
+#include "guisupport/GuiTest.h"
+#include "guisupport/ScriptedPrompts.h"
 
 using namespace tervo::gui;
 using tervo::testing::ScriptedPrompts;

@@ -8,14 +8,14 @@
 #include <climits>
 #include <memory>
 
-#include "app/PortMapDialog.h"
-#include "app/PublishDialog.h"
-#include "app/Settings.h"
-#include "link/PortMap.h"
-#include "support/GuiTest.h"
-#include "support/ScriptedPrompts.h"
-#include "tools/LinkSettingsDialog.h"
-#include "widgets/PickCombo.h"
+#include "core/link/PortMap.h"
+#include "gui/app/PortMapDialog.h"
+#include "gui/app/PublishDialog.h"
+#include "gui/app/Settings.h"
+#include "gui/tools/LinkSettingsDialog.h"
+#include "gui/widgets/PickCombo.h"
+#include "guisupport/GuiTest.h"
+#include "guisupport/ScriptedPrompts.h"
 
 using namespace tervo;
 using namespace tervo::gui;

@@ -4,15 +4,15 @@
 #include <QTest>
 #include <memory>
 
-#include "curves/CurveDialogs.h"
-#include "curves/CurveView.h"
-#include "sim/PanelPictures.h"
-#include "sim/PanelView.h"
-#include "support/FakeServices.h"
-#include "support/GuiTest.h"
-#include "support/LinkFakes.h"
-#include "support/ScriptedPrompts.h"
-#include "work/WorkView.h"
+#include "gui/curves/CurveDialogs.h"
+#include "gui/curves/CurveView.h"
+#include "gui/sim/PanelPictures.h"
+#include "gui/sim/PanelView.h"
+#include "gui/work/WorkView.h"
+#include "guisupport/FakeServices.h"
+#include "guisupport/GuiTest.h"
+#include "guisupport/LinkFakes.h"
+#include "guisupport/ScriptedPrompts.h"
 
 using namespace tervo;
 using namespace tervo::gui;

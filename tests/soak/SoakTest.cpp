@@ -2,9 +2,9 @@
 // file written at the end holds every cycle.
 #include <gtest/gtest.h>
 
+#include "core/work/WorkFiles.h"
 #include "support/RawPty.h"
 #include "support/SoakRun.h"
-#include "work/WorkFiles.h"
 
 using tervo::testing::SoakRun;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/SerialDevice.h"
+#include "core/link/SerialDevice.h"
 
 namespace tervo::testing {
 

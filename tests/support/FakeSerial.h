@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "link/SerialDevice.h"
+#include "core/link/SerialDevice.h"
 
 namespace tervo::testing {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "Clock.h"
+#include "core/Clock.h"
+#include "core/link/SerialDevice.h"
 #include "emu/ControllerBus.h"
-#include "link/SerialDevice.h"
 #include "support/AcceptingDevice.h"
 
 namespace tervo::testing {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "core/link/ParameterTable.h"
+#include "core/work/SamplingEngine.h"
 #include "emu/ControllerBus.h"
-#include "link/ParameterTable.h"
 #include "support/InstantBus.h"
-#include "work/SamplingEngine.h"
 
 namespace tervo::testing {
 

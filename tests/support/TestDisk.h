@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "work/RecordWriter.h"
+#include "core/work/RecordWriter.h"
 
 namespace tervo::testing {
 

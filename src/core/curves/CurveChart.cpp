@@ -1,9 +1,9 @@
-#include "curves/CurveChart.h"
+#include "core/curves/CurveChart.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "text/ValueText.h"
+#include "core/text/ValueText.h"
 
 namespace tervo {
 

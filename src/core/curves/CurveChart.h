@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "curves/TrackingCurve.h"
+#include "core/curves/TrackingCurve.h"
 
 namespace tervo {
 

@@ -1,13 +1,13 @@
-#include "curves/CurveRules.h"
+#include "core/curves/CurveRules.h"
 
 #include <charconv>
 #include <climits>
 
-#include "NoValue.h"
-#include "link/ParameterTable.h"
-#include "text/Gbk.h"
-#include "text/ValueText.h"
-#include "tools/ParameterRules.h"
+#include "core/NoValue.h"
+#include "core/link/ParameterTable.h"
+#include "core/text/Gbk.h"
+#include "core/text/ValueText.h"
+#include "core/tools/ParameterRules.h"
 
 namespace tervo {
 

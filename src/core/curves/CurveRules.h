@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "Clock.h"
-#include "curves/TickGrid.h"
-#include "curves/TrackingCurve.h"
-#include "link/LinkRequest.h"
-#include "tools/TimerAction.h"
+#include "core/Clock.h"
+#include "core/curves/TickGrid.h"
+#include "core/curves/TrackingCurve.h"
+#include "core/link/LinkRequest.h"
+#include "core/tools/TimerAction.h"
 
 namespace tervo {
 

@@ -1,6 +1,6 @@
-#include "curves/CurveUpload.h"
+#include "core/curves/CurveUpload.h"
 
-#include "text/ValueText.h"
+#include "core/text/ValueText.h"
 
 namespace tervo {
 

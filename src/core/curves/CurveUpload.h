@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
-#include "Clock.h"
-#include "curves/TickGrid.h"
-#include "curves/TrackingCurve.h"
-#include "link/LinkRequest.h"
+#include "core/Clock.h"
+#include "core/curves/TickGrid.h"
+#include "core/curves/TrackingCurve.h"
+#include "core/link/LinkRequest.h"
 
 namespace tervo {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "Clock.h"
+#include "core/Clock.h"
 
 namespace tervo {
 

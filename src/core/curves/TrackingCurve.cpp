@@ -1,12 +1,12 @@
-#include "curves/TrackingCurve.h"
+#include "core/curves/TrackingCurve.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "NoValue.h"
-#include "io/ByteIo.h"
-#include "io/FileIo.h"
-#include "text/Gbk.h"
+#include "core/NoValue.h"
+#include "core/io/ByteIo.h"
+#include "core/io/FileIo.h"
+#include "core/text/Gbk.h"
 
 namespace tervo {
 

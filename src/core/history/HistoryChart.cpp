@@ -1,11 +1,11 @@
-#include "history/HistoryChart.h"
+#include "core/history/HistoryChart.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "link/ParameterTable.h"
-#include "link/SerialLink.h"
+#include "core/link/ParameterTable.h"
+#include "core/link/SerialLink.h"
 
 namespace tervo {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "work/LiveViewRules.h"
-#include "work/WorkFiles.h"
+#include "core/work/LiveViewRules.h"
+#include "core/work/WorkFiles.h"
 
 namespace tervo {
 

@@ -1,13 +1,13 @@
-#include "history/HistoryCsv.h"
+#include "core/history/HistoryCsv.h"
 
 #include <array>
 #include <charconv>
 #include <streambuf>
 
-#include "history/HistoryRules.h"
-#include "io/FileIo.h"
-#include "text/Gbk.h"
-#include "text/TimeText.h"
+#include "core/history/HistoryRules.h"
+#include "core/io/FileIo.h"
+#include "core/text/Gbk.h"
+#include "core/text/TimeText.h"
 
 namespace tervo {
 

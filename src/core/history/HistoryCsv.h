@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "work/WorkFiles.h"
+#include "core/work/WorkFiles.h"
 
 namespace tervo {
 

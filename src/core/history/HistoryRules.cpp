@@ -1,13 +1,13 @@
-#include "history/HistoryRules.h"
+#include "core/history/HistoryRules.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "text/Gbk.h"
-#include "text/TimeText.h"
-#include "text/ValueText.h"
+#include "core/text/Gbk.h"
+#include "core/text/TimeText.h"
+#include "core/text/ValueText.h"
 
 namespace tervo {
 

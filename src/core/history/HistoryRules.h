@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "work/WorkFiles.h"
+#include "core/work/WorkFiles.h"
 
 namespace tervo {
 

@@ -1,6 +1,6 @@
-#include "history/HistoryViewRules.h"
+#include "core/history/HistoryViewRules.h"
 
-#include "work/LiveViewRules.h"
+#include "core/work/LiveViewRules.h"
 
 namespace tervo {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "chart/ChartGeometry.h"
+#include "core/chart/ChartGeometry.h"
 
 namespace tervo {
 

@@ -1,4 +1,4 @@
-#include "io/FileIo.h"
+#include "core/io/FileIo.h"
 
 #include <dirent.h>
 #include <fcntl.h>

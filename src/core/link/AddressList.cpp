@@ -1,4 +1,4 @@
-#include "link/AddressList.h"
+#include "core/link/AddressList.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,11 +1,11 @@
-#include "link/BusMonitor.h"
+#include "core/link/BusMonitor.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 
-#include "link/PortMap.h"
-#include "text/HexText.h"
+#include "core/link/PortMap.h"
+#include "core/text/HexText.h"
 
 namespace tervo {
 

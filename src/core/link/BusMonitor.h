@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "link/LinkRequest.h"
+#include "core/link/LinkRequest.h"
 
 namespace tervo {
 

@@ -1,6 +1,6 @@
-#include "link/LinkReason.h"
+#include "core/link/LinkReason.h"
 
-#include "link/SerialLink.h"
+#include "core/link/SerialLink.h"
 
 namespace tervo {
 

@@ -1,4 +1,4 @@
-#include "link/LinkRequest.h"
+#include "core/link/LinkRequest.h"
 
 #include <utility>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "link/SerialLink.h"
+#include "core/link/SerialLink.h"
 
 namespace tervo {
 

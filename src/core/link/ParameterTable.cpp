@@ -1,9 +1,9 @@
-#include "link/ParameterTable.h"
+#include "core/link/ParameterTable.h"
 
 #include <array>
 #include <cctype>
 
-#include "text/Gbk.h"
+#include "core/text/Gbk.h"
 
 namespace tervo {
 

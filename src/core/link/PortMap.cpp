@@ -1,4 +1,4 @@
-#include "link/PortMap.h"
+#include "core/link/PortMap.h"
 
 #include <array>
 #include <cstdlib>

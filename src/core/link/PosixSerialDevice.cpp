@@ -1,4 +1,4 @@
-#include "link/PosixSerialDevice.h"
+#include "core/link/PosixSerialDevice.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -16,8 +16,8 @@
 #include <mutex>
 #include <thread>
 
-#include "link/PortMap.h"
-#include "link/UucpLock.h"
+#include "core/link/PortMap.h"
+#include "core/link/UucpLock.h"
 
 namespace tervo {
 

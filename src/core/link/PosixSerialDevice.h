@@ -2,7 +2,7 @@
 
 #include <termios.h>
 
-#include "link/SerialDevice.h"
+#include "core/link/SerialDevice.h"
 
 namespace tervo {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "link/LinkReason.h"
+#include "core/link/LinkReason.h"
 
 namespace tervo {
 

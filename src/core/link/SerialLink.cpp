@@ -1,11 +1,11 @@
-#include "link/SerialLink.h"
+#include "core/link/SerialLink.h"
 
 #include <algorithm>
 #include <chrono>
 #include <string>
 
-#include "link/ParameterTable.h"
-#include "link/PortMap.h"
+#include "core/link/ParameterTable.h"
+#include "core/link/PortMap.h"
 
 namespace tervo {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "link/LinkReason.h"
-#include "link/SerialDevice.h"
+#include "core/link/LinkReason.h"
+#include "core/link/SerialDevice.h"
 
 namespace tervo {
 

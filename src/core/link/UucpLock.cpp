@@ -1,4 +1,4 @@
-#include "link/UucpLock.h"
+#include "core/link/UucpLock.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,12 +1,12 @@
-#include "publish/Publish.h"
+#include "core/publish/Publish.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <iterator>
 
-#include "link/PortMap.h"
-#include "text/Gbk.h"
+#include "core/link/PortMap.h"
+#include "core/text/Gbk.h"
 
 namespace tervo {
 

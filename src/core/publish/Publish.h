@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "link/LinkRequest.h"
-#include "work/WorkDefinition.h"
-#include "work/WorkFiles.h"
+#include "core/link/LinkRequest.h"
+#include "core/work/WorkDefinition.h"
+#include "core/work/WorkFiles.h"
 
 namespace tervo {
 

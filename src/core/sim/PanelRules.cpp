@@ -1,7 +1,7 @@
-#include "sim/PanelRules.h"
+#include "core/sim/PanelRules.h"
 
-#include "link/ParameterTable.h"
-#include "text/ValueText.h"
+#include "core/link/ParameterTable.h"
+#include "core/text/ValueText.h"
 
 namespace tervo {
 

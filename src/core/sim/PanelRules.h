@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
-#include "link/LinkRequest.h"
-#include "sim/SimTemplate.h"
+#include "core/link/LinkRequest.h"
+#include "core/sim/SimTemplate.h"
 
 namespace tervo {
 

@@ -1,13 +1,13 @@
-#include "sim/SimTemplate.h"
+#include "core/sim/SimTemplate.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <utility>
 
-#include "io/ByteIo.h"
-#include "io/FileIo.h"
-#include "text/Gbk.h"
+#include "core/io/ByteIo.h"
+#include "core/io/FileIo.h"
+#include "core/text/Gbk.h"
 
 namespace tervo {
 

@@ -1,4 +1,4 @@
-#include "text/Gbk.h"
+#include "core/text/Gbk.h"
 
 #include <iconv.h>
 

@@ -1,4 +1,4 @@
-#include "text/HexText.h"
+#include "core/text/HexText.h"
 
 namespace tervo {
 

@@ -1,4 +1,4 @@
-#include "text/TimeText.h"
+#include "core/text/TimeText.h"
 
 #include <cstdio>
 

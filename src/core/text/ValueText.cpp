@@ -1,4 +1,4 @@
-#include "text/ValueText.h"
+#include "core/text/ValueText.h"
 
 #include <locale.h>
 #include <clocale>

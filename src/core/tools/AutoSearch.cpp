@@ -1,10 +1,10 @@
-#include "tools/AutoSearch.h"
+#include "core/tools/AutoSearch.h"
 
 #include <cstdio>
 
-#include "link/AddressList.h"
-#include "link/ParameterTable.h"
-#include "link/PortMap.h"
+#include "core/link/AddressList.h"
+#include "core/link/ParameterTable.h"
+#include "core/link/PortMap.h"
 
 namespace tervo {
 

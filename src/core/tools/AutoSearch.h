@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "link/LinkRequest.h"
+#include "core/link/LinkRequest.h"
 
 namespace tervo {
 

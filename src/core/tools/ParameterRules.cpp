@@ -1,8 +1,8 @@
-#include "tools/ParameterRules.h"
+#include "core/tools/ParameterRules.h"
 
-#include "link/AddressList.h"
-#include "text/Gbk.h"
-#include "text/ValueText.h"
+#include "core/link/AddressList.h"
+#include "core/text/Gbk.h"
+#include "core/text/ValueText.h"
 
 namespace tervo {
 

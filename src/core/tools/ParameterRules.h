@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "link/LinkRequest.h"
-#include "link/ParameterTable.h"
-#include "tools/TimerAction.h"
+#include "core/link/LinkRequest.h"
+#include "core/link/ParameterTable.h"
+#include "core/tools/TimerAction.h"
 
 namespace tervo {
 

@@ -1,4 +1,4 @@
-#include "tools/ReceiveScreen.h"
+#include "core/tools/ReceiveScreen.h"
 
 namespace tervo {
 

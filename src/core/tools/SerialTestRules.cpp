@@ -1,9 +1,9 @@
-#include "tools/SerialTestRules.h"
+#include "core/tools/SerialTestRules.h"
 
 #include <cstdio>
 
-#include "link/PortMap.h"
-#include "text/HexText.h"
+#include "core/link/PortMap.h"
+#include "core/text/HexText.h"
 
 namespace tervo {
 

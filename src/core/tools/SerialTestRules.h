@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "link/LinkRequest.h"
-#include "tools/ReceiveScreen.h"
-#include "tools/TimerAction.h"
+#include "core/link/LinkRequest.h"
+#include "core/tools/ReceiveScreen.h"
+#include "core/tools/TimerAction.h"
 
 namespace tervo {
 

@@ -1,4 +1,4 @@
-#include "work/DisplaySettingsRules.h"
+#include "core/work/DisplaySettingsRules.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "work/LiveViewRules.h"
+#include "core/work/LiveViewRules.h"
 
 namespace tervo {
 

@@ -1,4 +1,4 @@
-#include "work/Events.h"
+#include "core/work/Events.h"
 
 #include <algorithm>
 #include <new>

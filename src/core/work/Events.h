@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "work/WorkDefinition.h"
-#include "work/WorkFileLayout.h"
+#include "core/work/WorkDefinition.h"
+#include "core/work/WorkFileLayout.h"
 
 namespace tervo {
 

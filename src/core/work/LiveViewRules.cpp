@@ -1,4 +1,4 @@
-#include "work/LiveViewRules.h"
+#include "core/work/LiveViewRules.h"
 
 #include <algorithm>
 #include <climits>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <numbers>
 
-#include "text/ValueText.h"
+#include "core/text/ValueText.h"
 
 namespace tervo {
 

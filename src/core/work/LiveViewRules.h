@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "Clock.h"
-#include "chart/ChartGeometry.h"
-#include "work/WorkDefinition.h"
+#include "core/Clock.h"
+#include "core/chart/ChartGeometry.h"
+#include "core/work/WorkDefinition.h"
 
 namespace tervo {
 

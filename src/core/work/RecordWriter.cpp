@@ -1,4 +1,4 @@
-#include "work/RecordWriter.h"
+#include "core/work/RecordWriter.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,8 +12,8 @@
 #include <optional>
 #include <thread>
 
-#include "io/ByteIo.h"
-#include "io/FileIo.h"
+#include "core/io/ByteIo.h"
+#include "core/io/FileIo.h"
 
 namespace tervo {
 

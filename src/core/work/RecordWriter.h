@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "work/WorkFileLayout.h"
+#include "core/work/WorkFileLayout.h"
 
 namespace tervo {
 

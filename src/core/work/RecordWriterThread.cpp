@@ -1,4 +1,4 @@
-#include "work/RecordWriterThread.h"
+#include "core/work/RecordWriterThread.h"
 
 #include <new>
 #include <utility>

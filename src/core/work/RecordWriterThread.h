@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "work/RecordWriter.h"
-#include "work/WorkFileLayout.h"
+#include "core/work/RecordWriter.h"
+#include "core/work/WorkFileLayout.h"
 
 namespace tervo {
 

@@ -1,16 +1,16 @@
-#include "work/SamplingEngine.h"
+#include "core/work/SamplingEngine.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <new>
 
-#include "curves/TrackingCurve.h"
-#include "text/Gbk.h"
-#include "text/TimeText.h"
-#include "text/ValueText.h"
-#include "work/RecordWriter.h"
-#include "work/RecordWriterThread.h"
-#include "work/WorkFiles.h"
+#include "core/curves/TrackingCurve.h"
+#include "core/text/Gbk.h"
+#include "core/text/TimeText.h"
+#include "core/text/ValueText.h"
+#include "core/work/RecordWriter.h"
+#include "core/work/RecordWriterThread.h"
+#include "core/work/WorkFiles.h"
 
 namespace tervo {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "Clock.h"
-#include "link/LinkRequest.h"
-#include "work/Events.h"
-#include "work/WorkDefinition.h"
+#include "core/Clock.h"
+#include "core/link/LinkRequest.h"
+#include "core/work/Events.h"
+#include "core/work/WorkDefinition.h"
 
 namespace tervo {
 

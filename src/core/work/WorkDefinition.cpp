@@ -1,4 +1,4 @@
-#include "work/WorkDefinition.h"
+#include "core/work/WorkDefinition.h"
 
 #include <algorithm>
 #include <cstring>

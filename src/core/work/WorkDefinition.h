@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "NoValue.h"
-#include "link/SerialLink.h"
+#include "core/NoValue.h"
+#include "core/link/SerialLink.h"
 
 namespace tervo {
 

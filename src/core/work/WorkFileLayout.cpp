@@ -1,12 +1,12 @@
-#include "work/WorkFileLayout.h"
+#include "core/work/WorkFileLayout.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
-#include "io/ByteIo.h"
-#include "io/FileIo.h"
-#include "text/Gbk.h"
+#include "core/io/ByteIo.h"
+#include "core/io/FileIo.h"
+#include "core/text/Gbk.h"
 
 namespace tervo {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "work/WorkDefinition.h"
+#include "core/work/WorkDefinition.h"
 
 // The byte layouts of a work's two files, the work template and the record file, with their
 // whole reads and writes. A record file that a recorder is writing is read through

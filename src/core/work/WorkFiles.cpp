@@ -1,8 +1,8 @@
-#include "work/WorkFiles.h"
+#include "core/work/WorkFiles.h"
 
 #include <new>
 
-#include "work/RecordWriter.h"
+#include "core/work/RecordWriter.h"
 
 namespace tervo {
 

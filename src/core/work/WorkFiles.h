@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "work/WorkFileLayout.h"
+#include "core/work/WorkFileLayout.h"
 
 namespace tervo {
 

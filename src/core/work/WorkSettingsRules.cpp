@@ -1,13 +1,13 @@
-#include "work/WorkSettingsRules.h"
+#include "core/work/WorkSettingsRules.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "link/ParameterTable.h"
-#include "link/PortMap.h"
-#include "link/SerialLink.h"
-#include "text/Gbk.h"
-#include "text/ValueText.h"
+#include "core/link/ParameterTable.h"
+#include "core/link/PortMap.h"
+#include "core/link/SerialLink.h"
+#include "core/text/Gbk.h"
+#include "core/text/ValueText.h"
 
 namespace tervo {
 

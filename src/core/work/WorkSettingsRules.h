@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "work/WorkDefinition.h"
+#include "core/work/WorkDefinition.h"
 
 namespace tervo {
 

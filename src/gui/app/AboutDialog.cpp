@@ -1,11 +1,11 @@
-#include "app/AboutDialog.h"
+#include "gui/app/AboutDialog.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 
-#include "widgets/DialogButtons.h"
-#include "widgets/Pictures.h"
+#include "gui/widgets/DialogButtons.h"
+#include "gui/widgets/Pictures.h"
 
 namespace tervo::gui {
 

@@ -1,11 +1,11 @@
-#include "app/ChildWindow.h"
+#include "gui/app/ChildWindow.h"
 
 #include <QCloseEvent>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-#include "app/TervoApp.h"
-#include "app/ViewTemplate.h"
+#include "gui/app/TervoApp.h"
+#include "gui/app/ViewTemplate.h"
 
 namespace tervo::gui {
 

@@ -2,7 +2,7 @@
 
 #include <QMdiSubWindow>
 
-#include "app/ViewTemplate.h"
+#include "gui/app/ViewTemplate.h"
 
 class QStatusBar;
 class QVBoxLayout;

@@ -1,9 +1,9 @@
-#include "app/LinkThreads.h"
+#include "gui/app/LinkThreads.h"
 
 #include <QThread>
 
-#include "link/PortMap.h"
-#include "widgets/LinkOpener.h"
+#include "core/link/PortMap.h"
+#include "gui/widgets/LinkOpener.h"
 
 namespace tervo::gui {
 

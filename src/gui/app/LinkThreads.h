@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "link/LinkRequest.h"
+#include "core/link/LinkRequest.h"
 
 class QThread;
 

@@ -1,4 +1,4 @@
-#include "app/LockIndicators.h"
+#include "gui/app/LockIndicators.h"
 
 #include <QDir>
 #include <QFile>

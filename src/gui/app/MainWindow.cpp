@@ -1,4 +1,4 @@
-#include "app/MainWindow.h"
+#include "gui/app/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,18 +17,18 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/AboutDialog.h"
-#include "app/ChildWindow.h"
-#include "app/LockIndicators.h"
-#include "app/PortMapDialog.h"
-#include "app/PublishDialog.h"
-#include "app/Settings.h"
-#include "app/StartTitleDialog.h"
-#include "app/TervoApp.h"
-#include "diagnostics/BusMonitorView.h"
-#include "widgets/Commands.h"
-#include "widgets/Pictures.h"
-#include "widgets/Prompts.h"
+#include "gui/app/AboutDialog.h"
+#include "gui/app/ChildWindow.h"
+#include "gui/app/LockIndicators.h"
+#include "gui/app/PortMapDialog.h"
+#include "gui/app/PublishDialog.h"
+#include "gui/app/Settings.h"
+#include "gui/app/StartTitleDialog.h"
+#include "gui/app/TervoApp.h"
+#include "gui/diagnostics/BusMonitorView.h"
+#include "gui/widgets/Commands.h"
+#include "gui/widgets/Pictures.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

@@ -5,8 +5,8 @@
 #include <array>
 #include <optional>
 
-#include "app/ViewTemplate.h"
-#include "link/BusMonitor.h"
+#include "core/link/BusMonitor.h"
+#include "gui/app/ViewTemplate.h"
 
 #include <QPointer>
 

@@ -1,12 +1,12 @@
-#include "app/PasswordDialog.h"
+#include "gui/app/PasswordDialog.h"
 
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "widgets/DialogButtons.h"
-#include "widgets/Fonts.h"
-#include "widgets/Prompts.h"
+#include "gui/widgets/DialogButtons.h"
+#include "gui/widgets/Fonts.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

@@ -1,4 +1,4 @@
-#include "app/PortMapDialog.h"
+#include "gui/app/PortMapDialog.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -7,11 +7,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/Settings.h"
-#include "link/PortMap.h"
-#include "widgets/DialogButtons.h"
-#include "widgets/PickCombo.h"
-#include "widgets/Prompts.h"
+#include "core/link/PortMap.h"
+#include "gui/app/Settings.h"
+#include "gui/widgets/DialogButtons.h"
+#include "gui/widgets/PickCombo.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

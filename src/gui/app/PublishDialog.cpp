@@ -1,4 +1,4 @@
-#include "app/PublishDialog.h"
+#include "gui/app/PublishDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -9,8 +9,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "widgets/DialogButtons.h"
-#include "widgets/Prompts.h"
+#include "gui/widgets/DialogButtons.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "app/Settings.h"
+#include "gui/app/Settings.h"
 #include "net/RecordServices.h"
 
 class QCheckBox;

@@ -1,13 +1,13 @@
-#include "app/Settings.h"
+#include "gui/app/Settings.h"
 
 #include <qt6keychain/keychain.h>
 #include <QCoreApplication>
 #include <QTimer>
 #include <memory>
 
-#include "link/PortMap.h"
-#include "publish/Publish.h"
-#include "widgets/PickCombo.h"
+#include "core/link/PortMap.h"
+#include "core/publish/Publish.h"
+#include "gui/widgets/PickCombo.h"
 
 namespace tervo::gui {
 

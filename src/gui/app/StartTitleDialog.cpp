@@ -1,13 +1,13 @@
-#include "app/StartTitleDialog.h"
+#include "gui/app/StartTitleDialog.h"
 
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QVBoxLayout>
 #include <QValidator>
 
-#include "app/Settings.h"
-#include "widgets/DialogButtons.h"
-#include "widgets/PickCombo.h"
+#include "gui/app/Settings.h"
+#include "gui/widgets/DialogButtons.h"
+#include "gui/widgets/PickCombo.h"
 
 namespace tervo::gui {
 

@@ -1,15 +1,15 @@
-#include "app/StartWindow.h"
+#include "gui/app/StartWindow.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/PasswordDialog.h"
-#include "app/Settings.h"
-#include "widgets/Fonts.h"
-#include "widgets/Geometry.h"
-#include "widgets/Pictures.h"
-#include "widgets/Prompts.h"
+#include "gui/app/PasswordDialog.h"
+#include "gui/app/Settings.h"
+#include "gui/widgets/Fonts.h"
+#include "gui/widgets/Geometry.h"
+#include "gui/widgets/Pictures.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

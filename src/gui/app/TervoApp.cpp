@@ -1,16 +1,16 @@
-#include "app/TervoApp.h"
+#include "gui/app/TervoApp.h"
 
 #include <QApplication>
 #include <QPrinter>
 #include <QScreen>
 
-#include "app/MainWindow.h"
-#include "app/PasswordDialog.h"
-#include "app/Settings.h"
-#include "app/StartWindow.h"
-#include "widgets/Fonts.h"
-#include "widgets/Pictures.h"
-#include "widgets/Prompts.h"
+#include "gui/app/MainWindow.h"
+#include "gui/app/PasswordDialog.h"
+#include "gui/app/Settings.h"
+#include "gui/app/StartWindow.h"
+#include "gui/widgets/Fonts.h"
+#include "gui/widgets/Pictures.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

@@ -6,8 +6,8 @@
 #include <array>
 #include <memory>
 
-#include "app/LinkThreads.h"
-#include "app/ViewTemplate.h"
+#include "gui/app/LinkThreads.h"
+#include "gui/app/ViewTemplate.h"
 
 class QPrinter;
 class QWidget;

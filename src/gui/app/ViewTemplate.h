@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "link/SerialLink.h"
+#include "core/link/SerialLink.h"
 
 class QPrinter;
 class QWidget;

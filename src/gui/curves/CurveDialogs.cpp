@@ -1,4 +1,4 @@
-#include "curves/CurveDialogs.h"
+#include "gui/curves/CurveDialogs.h"
 
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -9,10 +9,10 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "curves/CurveRules.h"
-#include "curves/CurveUpload.h"
-#include "widgets/DialogButtons.h"
-#include "widgets/Prompts.h"
+#include "core/curves/CurveRules.h"
+#include "core/curves/CurveUpload.h"
+#include "gui/widgets/DialogButtons.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

@@ -1,16 +1,16 @@
-#include "curves/CurveUploadDialog.h"
+#include "gui/curves/CurveUploadDialog.h"
 
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-#include "app/LinkThreads.h"
-#include "curves/CurveDialogs.h"
-#include "tools/LinkSettingsDialog.h"
-#include "tools/ParameterRules.h"
-#include "widgets/Fonts.h"
-#include "widgets/Prompts.h"
+#include "core/tools/ParameterRules.h"
+#include "gui/app/LinkThreads.h"
+#include "gui/curves/CurveDialogs.h"
+#include "gui/tools/LinkSettingsDialog.h"
+#include "gui/widgets/Fonts.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

@@ -4,8 +4,8 @@
 #include <QTimer>
 #include <optional>
 
-#include "app/ViewTemplate.h"
-#include "curves/CurveUpload.h"
+#include "core/curves/CurveUpload.h"
+#include "gui/app/ViewTemplate.h"
 
 class QListWidget;
 class QProgressBar;

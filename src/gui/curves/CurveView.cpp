@@ -1,4 +1,4 @@
-#include "curves/CurveView.h"
+#include "gui/curves/CurveView.h"
 
 #include <QAction>
 #include <QLabel>
@@ -6,20 +6,20 @@
 #include <QPainter>
 #include <QToolButton>
 
-#include "app/ChildWindow.h"
-#include "app/LinkThreads.h"
-#include "curves/CurveChart.h"
-#include "curves/CurveDialogs.h"
-#include "curves/CurveUploadDialog.h"
-#include "link/PortMap.h"
-#include "tools/LinkSettingsDialog.h"
-#include "widgets/BarStrip.h"
-#include "widgets/Commands.h"
-#include "widgets/Fonts.h"
-#include "widgets/Geometry.h"
-#include "widgets/PickCombo.h"
-#include "widgets/Prompts.h"
-#include "work/WorkDefinition.h"
+#include "core/curves/CurveChart.h"
+#include "core/link/PortMap.h"
+#include "core/work/WorkDefinition.h"
+#include "gui/app/ChildWindow.h"
+#include "gui/app/LinkThreads.h"
+#include "gui/curves/CurveDialogs.h"
+#include "gui/curves/CurveUploadDialog.h"
+#include "gui/tools/LinkSettingsDialog.h"
+#include "gui/widgets/BarStrip.h"
+#include "gui/widgets/Commands.h"
+#include "gui/widgets/Fonts.h"
+#include "gui/widgets/Geometry.h"
+#include "gui/widgets/PickCombo.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

@@ -5,8 +5,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/ViewTemplate.h"
-#include "curves/CurveRules.h"
+#include "core/curves/CurveRules.h"
+#include "gui/app/ViewTemplate.h"
 
 class QAction;
 class QLabel;

@@ -1,7 +1,7 @@
-#include "demo/DemoMode.h"
+#include "gui/demo/DemoMode.h"
 
+#include "core/link/ParameterTable.h"
 #include "emu/PtyBus.h"
-#include "link/ParameterTable.h"
 
 namespace tervo::gui {
 

@@ -1,4 +1,4 @@
-#include "diagnostics/BusMonitorView.h"
+#include "gui/diagnostics/BusMonitorView.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -11,9 +11,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/LinkThreads.h"
-#include "link/PortMap.h"
-#include "widgets/Prompts.h"
+#include "core/link/PortMap.h"
+#include "gui/app/LinkThreads.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

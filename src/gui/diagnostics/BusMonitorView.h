@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "link/BusMonitor.h"
+#include "core/link/BusMonitor.h"
 
 class QComboBox;
 class QPlainTextEdit;

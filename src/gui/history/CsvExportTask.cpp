@@ -1,4 +1,4 @@
-#include "history/CsvExportTask.h"
+#include "gui/history/CsvExportTask.h"
 
 #include <QPointer>
 #include <QProgressBar>
@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <climits>
 
-#include "widgets/Fonts.h"
+#include "gui/widgets/Fonts.h"
 
 namespace tervo::gui {
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "history/HistoryCsv.h"
+#include "core/history/HistoryCsv.h"
 
 class QProgressBar;
 class QProgressDialog;

@@ -1,4 +1,4 @@
-#include "history/HistoryPicture.h"
+#include "gui/history/HistoryPicture.h"
 
 #include <QPaintDevice>
 #include <QPainter>
@@ -9,9 +9,9 @@
 #include <system_error>
 #include <thread>
 
-#include "link/ParameterTable.h"
-#include "widgets/ChartFrame.h"
-#include "widgets/Fonts.h"
+#include "core/link/ParameterTable.h"
+#include "gui/widgets/ChartFrame.h"
+#include "gui/widgets/Fonts.h"
 
 namespace tervo::gui {
 

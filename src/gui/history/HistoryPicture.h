@@ -4,11 +4,11 @@
 #include <array>
 #include <cstdint>
 
-#include "Clock.h"
-#include "history/HistoryChart.h"
-#include "history/HistoryRules.h"
-#include "history/HistoryViewRules.h"
-#include "work/LiveViewRules.h"
+#include "core/Clock.h"
+#include "core/history/HistoryChart.h"
+#include "core/history/HistoryRules.h"
+#include "core/history/HistoryViewRules.h"
+#include "core/work/LiveViewRules.h"
 
 class QPainter;
 

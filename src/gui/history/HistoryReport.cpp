@@ -1,10 +1,10 @@
-#include "history/HistoryReport.h"
+#include "gui/history/HistoryReport.h"
 
 #include <QPainter>
 
-#include "text/TimeText.h"
-#include "widgets/ChartFrame.h"
-#include "widgets/Fonts.h"
+#include "core/text/TimeText.h"
+#include "gui/widgets/ChartFrame.h"
+#include "gui/widgets/Fonts.h"
 
 namespace tervo::gui {
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "history/HistoryPicture.h"
+#include "gui/history/HistoryPicture.h"
 
 class QPainter;
 

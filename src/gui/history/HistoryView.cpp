@@ -1,4 +1,4 @@
-#include "history/HistoryView.h"
+#include "gui/history/HistoryView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,21 +12,21 @@
 #include <QSlider>
 #include <QToolButton>
 
-#include "app/ChildWindow.h"
-#include "chart/ChartGeometry.h"
-#include "history/CsvExportTask.h"
-#include "history/HistoryCsv.h"
-#include "history/HistoryReport.h"
-#include "history/LoadingDialog.h"
-#include "text/Gbk.h"
-#include "widgets/BarStrip.h"
-#include "widgets/ColorDialog.h"
-#include "widgets/Commands.h"
-#include "widgets/DisplayDialog.h"
-#include "widgets/Fonts.h"
-#include "widgets/Pictures.h"
-#include "widgets/Prompts.h"
-#include "work/WorkChart.h"
+#include "core/chart/ChartGeometry.h"
+#include "core/history/HistoryCsv.h"
+#include "core/text/Gbk.h"
+#include "gui/app/ChildWindow.h"
+#include "gui/history/CsvExportTask.h"
+#include "gui/history/HistoryReport.h"
+#include "gui/history/LoadingDialog.h"
+#include "gui/widgets/BarStrip.h"
+#include "gui/widgets/ColorDialog.h"
+#include "gui/widgets/Commands.h"
+#include "gui/widgets/DisplayDialog.h"
+#include "gui/widgets/Fonts.h"
+#include "gui/widgets/Pictures.h"
+#include "gui/widgets/Prompts.h"
+#include "gui/work/WorkChart.h"
 
 namespace tervo::gui {
 

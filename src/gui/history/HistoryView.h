@@ -5,11 +5,11 @@
 #include <array>
 #include <memory>
 
-#include "app/ViewTemplate.h"
-#include "history/HistoryCsv.h"
-#include "history/HistoryPicture.h"
-#include "history/HistoryRules.h"
-#include "history/HistoryViewRules.h"
+#include "core/history/HistoryCsv.h"
+#include "core/history/HistoryRules.h"
+#include "core/history/HistoryViewRules.h"
+#include "gui/app/ViewTemplate.h"
+#include "gui/history/HistoryPicture.h"
 
 class QAction;
 class QLabel;

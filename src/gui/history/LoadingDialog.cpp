@@ -1,4 +1,4 @@
-#include "history/LoadingDialog.h"
+#include "gui/history/LoadingDialog.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "widgets/Fonts.h"
+#include "gui/widgets/Fonts.h"
 
 namespace tervo::gui {
 

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QTimer>
 
-#include "history/HistoryRules.h"
+#include "core/history/HistoryRules.h"
 
 class QProgressBar;
 class QPushButton;

@@ -1,10 +1,10 @@
-#include "sim/PanelPictures.h"
+#include "gui/sim/PanelPictures.h"
 
 #include <QMap>
 #include <QPainter>
 #include <QPolygon>
 
-#include "widgets/Fonts.h"
+#include "gui/widgets/Fonts.h"
 
 namespace tervo::gui {
 

@@ -1,4 +1,4 @@
-#include "sim/PanelView.h"
+#include "gui/sim/PanelView.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -6,14 +6,14 @@
 #include <QPainter>
 #include <QToolButton>
 
-#include "app/ChildWindow.h"
-#include "app/LinkThreads.h"
-#include "sim/PanelPictures.h"
-#include "tools/AutoSearchDialog.h"
-#include "tools/LinkSettingsDialog.h"
-#include "widgets/Commands.h"
-#include "widgets/Fonts.h"
-#include "widgets/Prompts.h"
+#include "gui/app/ChildWindow.h"
+#include "gui/app/LinkThreads.h"
+#include "gui/sim/PanelPictures.h"
+#include "gui/tools/AutoSearchDialog.h"
+#include "gui/tools/LinkSettingsDialog.h"
+#include "gui/widgets/Commands.h"
+#include "gui/widgets/Fonts.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

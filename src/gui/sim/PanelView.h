@@ -5,8 +5,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/ViewTemplate.h"
-#include "sim/PanelRules.h"
+#include "core/sim/PanelRules.h"
+#include "gui/app/ViewTemplate.h"
 
 class QAction;
 

@@ -1,4 +1,4 @@
-#include "tools/AutoSearchDialog.h"
+#include "gui/tools/AutoSearchDialog.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -8,11 +8,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/LinkThreads.h"
-#include "link/SerialLink.h"
-#include "widgets/DialogButtons.h"
-#include "widgets/PickCombo.h"
-#include "widgets/Prompts.h"
+#include "core/link/SerialLink.h"
+#include "gui/app/LinkThreads.h"
+#include "gui/widgets/DialogButtons.h"
+#include "gui/widgets/PickCombo.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <vector>
 
-#include "tools/AutoSearch.h"
+#include "core/tools/AutoSearch.h"
 
 class QListWidget;
 class QProgressBar;

@@ -1,15 +1,15 @@
-#include "tools/LinkSettingsDialog.h"
+#include "gui/tools/LinkSettingsDialog.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 
-#include "link/PortMap.h"
-#include "link/SerialLink.h"
-#include "widgets/DialogButtons.h"
-#include "widgets/PickCombo.h"
-#include "widgets/Prompts.h"
+#include "core/link/PortMap.h"
+#include "core/link/SerialLink.h"
+#include "gui/widgets/DialogButtons.h"
+#include "gui/widgets/PickCombo.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

@@ -1,20 +1,20 @@
-#include "tools/ParameterView.h"
+#include "gui/tools/ParameterView.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 
-#include "app/ChildWindow.h"
-#include "app/LinkThreads.h"
-#include "tools/LinkSettingsDialog.h"
-#include "widgets/BarStrip.h"
-#include "widgets/Commands.h"
-#include "widgets/Fonts.h"
-#include "widgets/Geometry.h"
-#include "widgets/PickCombo.h"
-#include "widgets/Pictures.h"
-#include "widgets/Prompts.h"
+#include "gui/app/ChildWindow.h"
+#include "gui/app/LinkThreads.h"
+#include "gui/tools/LinkSettingsDialog.h"
+#include "gui/widgets/BarStrip.h"
+#include "gui/widgets/Commands.h"
+#include "gui/widgets/Fonts.h"
+#include "gui/widgets/Geometry.h"
+#include "gui/widgets/PickCombo.h"
+#include "gui/widgets/Pictures.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

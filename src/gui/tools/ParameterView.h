@@ -4,8 +4,8 @@
 #include <QWidget>
 #include <optional>
 
-#include "app/ViewTemplate.h"
-#include "tools/ParameterRules.h"
+#include "core/tools/ParameterRules.h"
+#include "gui/app/ViewTemplate.h"
 
 class QAction;
 class QLineEdit;

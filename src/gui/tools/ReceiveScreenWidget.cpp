@@ -1,9 +1,9 @@
-#include "tools/ReceiveScreenWidget.h"
+#include "gui/tools/ReceiveScreenWidget.h"
 
 #include <QPainter>
 
-#include "text/Gbk.h"
-#include "widgets/Fonts.h"
+#include "core/text/Gbk.h"
+#include "gui/widgets/Fonts.h"
 
 namespace tervo::gui {
 

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "tools/ReceiveScreen.h"
+#include "core/tools/ReceiveScreen.h"
 
 class QPainter;
 

@@ -1,4 +1,4 @@
-#include "tools/SerialTestView.h"
+#include "gui/tools/SerialTestView.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -9,17 +9,17 @@
 #include <QPushButton>
 #include <QStatusBar>
 
-#include "app/ChildWindow.h"
-#include "app/LinkThreads.h"
-#include "link/PortMap.h"
-#include "text/Gbk.h"
-#include "tools/ReceiveScreenWidget.h"
-#include "widgets/BarStrip.h"
-#include "widgets/Commands.h"
-#include "widgets/Fonts.h"
-#include "widgets/Geometry.h"
-#include "widgets/PickCombo.h"
-#include "widgets/Pictures.h"
+#include "core/link/PortMap.h"
+#include "core/text/Gbk.h"
+#include "gui/app/ChildWindow.h"
+#include "gui/app/LinkThreads.h"
+#include "gui/tools/ReceiveScreenWidget.h"
+#include "gui/widgets/BarStrip.h"
+#include "gui/widgets/Commands.h"
+#include "gui/widgets/Fonts.h"
+#include "gui/widgets/Geometry.h"
+#include "gui/widgets/PickCombo.h"
+#include "gui/widgets/Pictures.h"
 
 namespace tervo::gui {
 

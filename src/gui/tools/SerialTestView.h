@@ -4,8 +4,8 @@
 #include <QWidget>
 #include <string>
 
-#include "app/ViewTemplate.h"
-#include "tools/SerialTestRules.h"
+#include "core/tools/SerialTestRules.h"
+#include "gui/app/ViewTemplate.h"
 
 class QAction;
 class QCheckBox;

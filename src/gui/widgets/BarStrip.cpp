@@ -1,11 +1,11 @@
-#include "widgets/BarStrip.h"
+#include "gui/widgets/BarStrip.h"
 
 #include <QAction>
 #include <QPainter>
 #include <QToolButton>
 
-#include "widgets/Commands.h"
-#include "widgets/Pictures.h"
+#include "gui/widgets/Commands.h"
+#include "gui/widgets/Pictures.h"
 
 namespace tervo::gui {
 

@@ -1,12 +1,12 @@
-#include "widgets/ChartFrame.h"
+#include "gui/widgets/ChartFrame.h"
 
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
 
-#include "text/Gbk.h"
-#include "widgets/Fonts.h"
-#include "widgets/Pictures.h"
+#include "core/text/Gbk.h"
+#include "gui/widgets/Fonts.h"
+#include "gui/widgets/Pictures.h"
 
 namespace tervo::gui {
 

@@ -8,10 +8,10 @@
 #include <ctime>
 #include <string>
 
-#include "Clock.h"
-#include "chart/ChartGeometry.h"
-#include "work/LiveViewRules.h"
-#include "work/WorkDefinition.h"
+#include "core/Clock.h"
+#include "core/chart/ChartGeometry.h"
+#include "core/work/LiveViewRules.h"
+#include "core/work/WorkDefinition.h"
 
 class QImage;
 class QPainter;

@@ -1,4 +1,4 @@
-#include "widgets/ColorDialog.h"
+#include "gui/widgets/ColorDialog.h"
 
 #include <QDialogButtonBox>
 #include <QFrame>
@@ -8,9 +8,9 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "widgets/DialogButtons.h"
-#include "widgets/Fonts.h"
-#include "work/DisplaySettingsRules.h"
+#include "core/work/DisplaySettingsRules.h"
+#include "gui/widgets/DialogButtons.h"
+#include "gui/widgets/Fonts.h"
 
 namespace tervo::gui {
 

@@ -1,4 +1,4 @@
-#include "widgets/Commands.h"
+#include "gui/widgets/Commands.h"
 
 #include <QAction>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "widgets/DisplayDialog.h"
+#include "gui/widgets/DisplayDialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -7,12 +7,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "widgets/ChartFrame.h"
-#include "widgets/ColorDialog.h"
-#include "widgets/DialogButtons.h"
-#include "widgets/Fonts.h"
-#include "widgets/Pictures.h"
-#include "widgets/Prompts.h"
+#include "gui/widgets/ChartFrame.h"
+#include "gui/widgets/ColorDialog.h"
+#include "gui/widgets/DialogButtons.h"
+#include "gui/widgets/Fonts.h"
+#include "gui/widgets/Pictures.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::gui {
 

@@ -4,7 +4,7 @@
 #include <QFont>
 #include <array>
 
-#include "work/DisplaySettingsRules.h"
+#include "core/work/DisplaySettingsRules.h"
 
 class QComboBox;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "widgets/Fonts.h"
+#include "gui/widgets/Fonts.h"
 
 #include <QFontMetrics>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "widgets/LinkOpener.h"
+#include "gui/widgets/LinkOpener.h"
 
 #include <atomic>
 

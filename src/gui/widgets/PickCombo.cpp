@@ -1,10 +1,10 @@
-#include "widgets/PickCombo.h"
+#include "gui/widgets/PickCombo.h"
 
 #include <QLineEdit>
 #include <algorithm>
 #include <climits>
 
-#include "text/Gbk.h"
+#include "core/text/Gbk.h"
 
 namespace tervo::gui {
 

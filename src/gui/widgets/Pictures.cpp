@@ -1,4 +1,4 @@
-#include "widgets/Pictures.h"
+#include "gui/widgets/Pictures.h"
 
 #include <QCoreApplication>
 #include <QLinearGradient>
@@ -7,7 +7,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
-#include "widgets/Fonts.h"
+#include "gui/widgets/Fonts.h"
 
 namespace tervo::gui {
 

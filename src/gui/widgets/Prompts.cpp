@@ -1,4 +1,4 @@
-#include "widgets/Prompts.h"
+#include "gui/widgets/Prompts.h"
 
 #include <QDialog>
 #include <QFileDialog>

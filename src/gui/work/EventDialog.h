@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "work/WorkDefinition.h"
+#include "core/work/WorkDefinition.h"
 
 class QLineEdit;
 class QTreeWidget;

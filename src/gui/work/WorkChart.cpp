@@ -1,10 +1,10 @@
-#include "work/WorkChart.h"
+#include "gui/work/WorkChart.h"
 
 #include <QPainter>
 #include <algorithm>
 
-#include "text/TimeText.h"
-#include "widgets/Fonts.h"
+#include "core/text/TimeText.h"
+#include "gui/widgets/Fonts.h"
 
 namespace tervo::gui {
 

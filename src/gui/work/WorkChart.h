@@ -4,10 +4,10 @@
 #include <array>
 #include <cstdint>
 
-#include "Clock.h"
-#include "widgets/ChartFrame.h"
-#include "work/LiveViewRules.h"
-#include "work/WorkFiles.h"
+#include "core/Clock.h"
+#include "core/work/LiveViewRules.h"
+#include "core/work/WorkFiles.h"
+#include "gui/widgets/ChartFrame.h"
 
 class QPainter;
 

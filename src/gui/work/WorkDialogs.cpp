@@ -8,19 +8,19 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "link/ParameterTable.h"
-#include "link/SerialLink.h"
-#include "text/Gbk.h"
-#include "widgets/DialogButtons.h"
-#include "widgets/Fonts.h"
-#include "widgets/Geometry.h"
-#include "widgets/PickCombo.h"
-#include "widgets/Pictures.h"
-#include "widgets/Prompts.h"
-#include "work/ChannelDialog.h"
-#include "work/EventDialog.h"
-#include "work/SamplingDialog.h"
-#include "work/WorkSettingsRules.h"
+#include "core/link/ParameterTable.h"
+#include "core/link/SerialLink.h"
+#include "core/text/Gbk.h"
+#include "core/work/WorkSettingsRules.h"
+#include "gui/widgets/DialogButtons.h"
+#include "gui/widgets/Fonts.h"
+#include "gui/widgets/Geometry.h"
+#include "gui/widgets/PickCombo.h"
+#include "gui/widgets/Pictures.h"
+#include "gui/widgets/Prompts.h"
+#include "gui/work/ChannelDialog.h"
+#include "gui/work/EventDialog.h"
+#include "gui/work/SamplingDialog.h"
 
 namespace tervo::gui {
 

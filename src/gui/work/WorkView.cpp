@@ -1,4 +1,4 @@
-#include "work/WorkView.h"
+#include "gui/work/WorkView.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -14,25 +14,25 @@
 #include <QStatusBar>
 #include <QToolButton>
 
-#include "app/ChildWindow.h"
-#include "app/LinkThreads.h"
-#include "app/PublishDialog.h"
-#include "app/Settings.h"
+#include "core/text/TimeText.h"
+#include "core/work/RecordWriter.h"
+#include "core/work/WorkFiles.h"
+#include "gui/app/ChildWindow.h"
+#include "gui/app/LinkThreads.h"
+#include "gui/app/PublishDialog.h"
+#include "gui/app/Settings.h"
+#include "gui/widgets/BarStrip.h"
+#include "gui/widgets/ColorDialog.h"
+#include "gui/widgets/Commands.h"
+#include "gui/widgets/DisplayDialog.h"
+#include "gui/widgets/Fonts.h"
+#include "gui/widgets/Geometry.h"
+#include "gui/widgets/Pictures.h"
+#include "gui/widgets/Prompts.h"
+#include "gui/work/ChannelDialog.h"
+#include "gui/work/EventDialog.h"
+#include "gui/work/SamplingDialog.h"
 #include "net/RecordServices.h"
-#include "text/TimeText.h"
-#include "widgets/BarStrip.h"
-#include "widgets/ColorDialog.h"
-#include "widgets/Commands.h"
-#include "widgets/DisplayDialog.h"
-#include "widgets/Fonts.h"
-#include "widgets/Geometry.h"
-#include "widgets/Pictures.h"
-#include "widgets/Prompts.h"
-#include "work/ChannelDialog.h"
-#include "work/EventDialog.h"
-#include "work/RecordWriter.h"
-#include "work/SamplingDialog.h"
-#include "work/WorkFiles.h"
 
 namespace tervo::gui {
 

@@ -6,10 +6,10 @@
 #include <memory>
 #include <optional>
 
-#include "app/ViewTemplate.h"
-#include "work/LiveViewRules.h"
-#include "work/SamplingEngine.h"
-#include "work/WorkChart.h"
+#include "core/work/LiveViewRules.h"
+#include "core/work/SamplingEngine.h"
+#include "gui/app/ViewTemplate.h"
+#include "gui/work/WorkChart.h"
 
 class QAction;
 class QActionGroup;

@@ -4,9 +4,9 @@
 #include <QPrinter>
 #include <QStringList>
 
-#include "app/LinkThreads.h"
-#include "app/Settings.h"
-#include "app/ViewTemplate.h"
+#include "gui/app/LinkThreads.h"
+#include "gui/app/Settings.h"
+#include "gui/app/ViewTemplate.h"
 
 namespace tervo::testing {
 

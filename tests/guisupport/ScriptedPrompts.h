@@ -5,7 +5,7 @@
 #include <QString>
 #include <functional>
 
-#include "widgets/Prompts.h"
+#include "gui/widgets/Prompts.h"
 
 namespace tervo::testing {
 

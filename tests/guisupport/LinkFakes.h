@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "gui/widgets/LinkOpener.h"
 #include "support/FakeSerial.h"
-#include "widgets/LinkOpener.h"
 
 namespace tervo::testing {
 

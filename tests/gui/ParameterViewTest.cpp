@@ -6,21 +6,21 @@
 #include <QToolButton>
 #include <memory>
 
-#include "Views.h"
-#include "app/ChildWindow.h"
-#include "app/MainWindow.h"
-#include "app/TervoApp.h"
+#include "core/link/ParameterTable.h"
+#include "core/link/PortMap.h"
 #include "emu/PtyBus.h"
-#include "link/ParameterTable.h"
-#include "link/PortMap.h"
-#include "support/GuiTest.h"
-#include "support/LinkFakes.h"
-#include "support/PtyResponder.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TestShell.h"
-#include "tools/ParameterView.h"
-#include "widgets/Geometry.h"
-#include "widgets/PickCombo.h"
+#include "gui/Views.h"
+#include "gui/app/ChildWindow.h"
+#include "gui/app/MainWindow.h"
+#include "gui/app/TervoApp.h"
+#include "gui/tools/ParameterView.h"
+#include "gui/widgets/Geometry.h"
+#include "gui/widgets/PickCombo.h"
+#include "guisupport/GuiTest.h"
+#include "guisupport/LinkFakes.h"
+#include "guisupport/PtyResponder.h"
+#include "guisupport/ScriptedPrompts.h"
+#include "guisupport/TestShell.h"
 
 using namespace tervo;
 using namespace tervo::gui;
@@ -66,7 +66,7 @@ bool write(ParameterView* view) {
 }  // namespace
 
 // The parameter view against emulated controllers at addresses 0, 1 and 5 on COM1.
-class SetViewTest : public QObject {
+class ParameterViewTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -466,5 +466,5 @@ private:
     MainWindow* m_frame = nullptr;
 };
 
-QTEST_MAIN(SetViewTest)
-#include "SetViewTest.moc"
+QTEST_MAIN(ParameterViewTest)
+#include "ParameterViewTest.moc"

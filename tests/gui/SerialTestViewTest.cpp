@@ -6,24 +6,24 @@
 #include <QToolButton>
 #include <memory>
 
-#include "Views.h"
-#include "app/ChildWindow.h"
-#include "app/MainWindow.h"
-#include "app/TervoApp.h"
+#include "core/link/PortMap.h"
 #include "emu/PtyBus.h"
-#include "link/PortMap.h"
-#include "support/GuiTest.h"
-#include "support/LinkFakes.h"
+#include "gui/Views.h"
+#include "gui/app/ChildWindow.h"
+#include "gui/app/MainWindow.h"
+#include "gui/app/TervoApp.h"
+#include "gui/tools/ParameterView.h"
+#include "gui/tools/ReceiveScreenWidget.h"
+#include "gui/tools/SerialTestView.h"
+#include "gui/widgets/BarStrip.h"
+#include "gui/widgets/Geometry.h"
+#include "gui/widgets/PickCombo.h"
+#include "gui/widgets/Pictures.h"
+#include "guisupport/GuiTest.h"
+#include "guisupport/LinkFakes.h"
+#include "guisupport/ScriptedPrompts.h"
+#include "guisupport/TestShell.h"
 #include "support/RawPty.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TestShell.h"
-#include "tools/ParameterView.h"
-#include "tools/ReceiveScreenWidget.h"
-#include "tools/SerialTestView.h"
-#include "widgets/BarStrip.h"
-#include "widgets/Geometry.h"
-#include "widgets/PickCombo.h"
-#include "widgets/Pictures.h"
 
 using namespace tervo;
 using namespace tervo::gui;
@@ -46,7 +46,7 @@ bool send(SerialTestView* view) {
 
 }  // namespace
 
-class TestViewTest : public QObject {
+class SerialTestViewTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -406,5 +406,5 @@ private:
     SerialTestView* m_view = nullptr;
 };
 
-QTEST_MAIN(TestViewTest)
-#include "TestViewTest.moc"
+QTEST_MAIN(SerialTestViewTest)
+#include "SerialTestViewTest.moc"

@@ -3,10 +3,10 @@
 #include <QMdiArea>
 #include <memory>
 
-#include "Views.h"
-#include "app/MainWindow.h"
-#include "app/TervoApp.h"
-#include "support/ScriptedPrompts.h"
+#include "gui/Views.h"
+#include "gui/app/MainWindow.h"
+#include "gui/app/TervoApp.h"
+#include "guisupport/ScriptedPrompts.h"
 #include "support/TestLocale.h"
 
 namespace tervo::testing {
