@@ -41,11 +41,6 @@ constexpr bool isFailure(LinkReason reason) {
     return reason != LinkReason::None && reason != LinkReason::OtherParameter;
 }
 
-// Why a read reply (the bytes that came back for a poll of `mnemonic`) is not taken.
-LinkReason readReplyReason(const std::vector<uint8_t>& reply, const char* mnemonic);
-// Why a write reply is not an ACK.
-LinkReason writeReplyReason(const std::vector<uint8_t>& reply);
-
 // One exchange on the line: what went out, what came back, when and how long it took, and why
 // it failed. Every attempt of an operation has one, so the reasons of retries are kept.
 struct ExchangeRecord {

@@ -24,6 +24,56 @@ uint8_t xorOf(const uint8_t* bytes, size_t first, size_t last) {
     return bcc;
 }
 
+// Why a read reply (the bytes that came back for a poll of `mnemonic`) is not taken.
+LinkReason readReplyReason(const std::vector<uint8_t>& reply, const char* mnemonic) {
+    if (reply.empty()) {
+        return LinkReason::NoReply;
+    }
+    uint8_t bcc = 0;
+    for (size_t i = 1; i < 9 && i < reply.size(); ++i) {
+        bcc ^= reply[i];
+    }
+    if (reply.size() == 10 && bcc == reply[9]) {
+        // The start byte and the echo are not checked: the reply is the controller's answer.
+        const bool sameEcho = reply[1] == static_cast<uint8_t>(mnemonic[0]) &&
+                              reply[2] == static_cast<uint8_t>(mnemonic[1]);
+        return sameEcho ? LinkReason::None : LinkReason::OtherParameter;
+    }
+    if (reply.size() == 1 && reply[0] == kEOT) {
+        return LinkReason::Eot;
+    }
+    if (reply.size() == 1 && reply[0] == kNAK) {
+        return LinkReason::Nak;
+    }
+    if (reply[0] != kSTX) {
+        return LinkReason::Garbled;
+    }
+    if (reply.size() < 10) {
+        return LinkReason::ReplyTooShort;
+    }
+    if (reply.size() > 10) {
+        return LinkReason::ReplyTooLong;
+    }
+    return LinkReason::BadBlockCheck;
+}
+
+// Why a write reply is not an ACK.
+LinkReason writeReplyReason(const std::vector<uint8_t>& reply) {
+    if (reply.empty()) {
+        return LinkReason::NoReply;
+    }
+    switch (reply[0]) {
+        case kACK:
+            return LinkReason::None;
+        case kNAK:
+            return LinkReason::Nak;
+        case kEOT:
+            return LinkReason::Eot;
+        default:
+            return LinkReason::Garbled;
+    }
+}
+
 }  // namespace
 
 uint32_t baudOfIndex(int baudIndex) {
