@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-#include "VersionNote.h"
+#include "../VersionNote.h"
 #include "emu/EmuOptions.h"
 #include "emu/PtyBus.h"
 

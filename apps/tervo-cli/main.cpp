@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "VersionNote.h"
+#include "../VersionNote.h"
 #include "cli/Cli.h"
 
 int main(int argc, char** argv) {

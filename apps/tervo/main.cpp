@@ -10,7 +10,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "VersionNote.h"
+#include "../VersionNote.h"
 #include "gui/Views.h"
 #include "gui/app/TervoApp.h"
 #include "gui/demo/DemoMode.h"
