@@ -448,6 +448,10 @@ TEST(BusMonitor, CountsAScriptedMinuteAndKeepsTheLastFrames) {
     EXPECT_EQ(stamp.substr(8), ".500");
     EXPECT_NE(monitor.logText({}).find("  COM2  地址 5  端口被占用（minicom 42）\n"),
               std::string::npos);
+    tervo::BusMonitor raw;
+    raw.observe(ExchangeRecord{0, -1, {0x41}, {}, LinkReason::None, {}, t0, 1.0});
+    EXPECT_NE(raw.logText({}).find("  COM1  地址 —  发送  41  A\n"), std::string::npos)
+        << "a raw exchange keeps the columns in line: " << raw.logText({});
 
     EXPECT_EQ(status.text(), "COM2 地址 5：端口被占用（minicom 42）（1 次）");
     tervo::LinkResult back;

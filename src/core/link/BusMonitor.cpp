@@ -15,8 +15,10 @@ std::string portText(uint8_t port) {
     return port < kPortCount ? portName(port) : "端口" + std::to_string(port);
 }
 
+// A raw exchange (the serial test view's) has no controller: "地址 —", as in the table, keeps
+// the log's columns in line.
 std::string stationText(const ExchangeRecord& e) {
-    return portText(e.port) + (e.address >= 0 ? "  地址 " + std::to_string(e.address) : "");
+    return portText(e.port) + "  地址 " + (e.address >= 0 ? std::to_string(e.address) : "—");
 }
 
 }  // namespace
