@@ -33,6 +33,7 @@
 #include "gui/curves/CurveUploadDialog.h"
 #include "gui/curves/CurveView.h"
 #include "gui/demo/DemoMode.h"
+#include "gui/diagnostics/BusMonitorView.h"
 #include "gui/history/HistoryView.h"
 #include "gui/history/LoadingDialog.h"
 #include "gui/sim/PanelView.h"
@@ -128,6 +129,8 @@ int main(int argc, char* argv[]) {
     frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     frame.showMaximized();
     save(frame, QStringLiteral("main-window"), QRect(0, 0, 1024, 768));
+    // Opened first, so it sees the exchanges of the views below.
+    frame.actions().busMonitor->trigger();
 
     frame.actions().parameters->trigger();
     auto* setView = qobject_cast<ParameterView*>(frame.activeChild()->view());
@@ -151,6 +154,11 @@ int main(int argc, char* argv[]) {
     testView->sendCombo()->setSelection(1);
     send();
     save(frame, QStringLiteral("serial-test-view"), QRect(0, 0, 1030, 740));
+    if (auto* monitor = frame.findChild<BusMonitorView*>()) {
+        QTest::qWait(400);  // it redraws at most every 250 ms
+        save(*monitor, QStringLiteral("bus-monitor"));
+        monitor->close();
+    }
 
     // A three-segment curve downloaded to controllers 1 and 2 and run from the PC.
     prompts.dialogHandlers = {[](QDialog& dialog) {
