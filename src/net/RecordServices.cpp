@@ -37,7 +37,8 @@ std::string RecordServices::start() {
             MqttPublisher::Options{*m_settings.mqtt, m_topics.status(),
                                    "tervo-" + m_host + "-" + std::to_string(getpid())});
         // A state an earlier run left retained would stand until the same alarm changes again.
-        for (size_t i = 0; i < m_topics.channelCount(); ++i) {
+        // A work without alarms sends nothing on the alarm topics.
+        for (size_t i = 0; i < m_topics.channelCount() && !m_alarms.configured().empty(); ++i) {
             m_publisher->publish(m_topics.alarmReset(i));
         }
     }

@@ -38,7 +38,8 @@ public:
     // topic) and to the metrics page, and is kept for takeAlarmChanges().
     void setAlarms(AlarmSettings settings);
     // Starts publishing and opens the metrics port; the reason when the port cannot be had.
-    // With alarms, first removes the alarm states an earlier run left retained on the broker.
+    // With alarms, first removes the alarm states an earlier run left retained on the broker
+    // (on every channel's alarm topic; a work without alarms sends nothing there).
     std::string start();
     // The sleep inhibitor is held from recordingStarted() to recordingStopped() (or the end).
     void recordingStarted();
