@@ -24,6 +24,8 @@ constexpr int kMaxCommLoss = 1000;
 // for messages about a document nlohmann has already taken as valid (it keeps no positions).
 class LineMap {
 public:
+    static constexpr int kMaxDepth = 16;
+
     explicit LineMap(const std::string& text) : m_text(text) {
         if (m_text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
             m_pos = 3;
@@ -64,7 +66,10 @@ private:
 
     void value(const std::string& path, int depth) {
         space();
-        if (m_pos >= m_text.size() || depth > 64) {
+        if (depth > kMaxDepth) {
+            m_pos = m_text.size();  // what lies deeper has no line to give: the walk ends
+        }
+        if (m_pos >= m_text.size()) {
             return;
         }
         m_lines.emplace(path, m_line);
