@@ -29,6 +29,12 @@ void RecordServices::setAlarms(AlarmSettings settings) {
     for (const auto& [channel, kind] : m_alarms.configured()) {
         m_metrics.alarms.push_back({channel, kind, false});
     }
+    // New settings while publishing: evaluation starts anew, so no state of the old ones may
+    // stand on the broker.
+    for (size_t i = 0; m_publisher && i < m_topics.channelCount(); ++i) {
+        m_publisher->publish(m_topics.alarmReset(i));
+    }
+    refreshMetrics();
 }
 
 std::string RecordServices::start() {

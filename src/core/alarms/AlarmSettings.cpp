@@ -266,7 +266,12 @@ AlarmSettingsLoad loadAlarmSettings(const std::string& path, size_t channelCount
         load.message = "报警设置文件 " + path + " 无法读取，本工作不报警";
         return load;
     }
-    const std::string text(bytes.begin(), bytes.end());
+    return parseAlarmSettings(std::string(bytes.begin(), bytes.end()), channelCount, path);
+}
+
+AlarmSettingsLoad parseAlarmSettings(const std::string& text, size_t channelCount,
+                                     const std::string& path) {
+    AlarmSettingsLoad load;
     auto refuse = [&](int line, const std::string& field, const std::string& problem) {
         load.status = AlarmSettingsLoad::Status::Refused;
         load.settings = {};
