@@ -116,6 +116,16 @@ QString Settings::vendorLine() {
     return QStringLiteral("ZMT 智能温控仪表有限公司");
 }
 
+bool Settings::alarmSound() const {
+    return m_store.value(QStringLiteral("Alarms/Sound"), false).toBool();
+}
+
+void Settings::setAlarmSound(bool on) {
+    if (isWritable()) {
+        m_store.setValue(QStringLiteral("Alarms/Sound"), on);
+    }
+}
+
 bool Settings::isWritable() const {
     return m_store.isWritable() && m_store.status() == QSettings::NoError;
 }
