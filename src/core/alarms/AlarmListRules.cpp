@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "core/NoValue.h"
+#include "core/alarms/AlarmEvaluator.h"
 #include "core/text/TimeText.h"
 #include "core/text/ValueText.h"
 
@@ -12,7 +13,7 @@ namespace tervo {
 
 namespace {
 
-bool sameAlarm(const AlarmListRow& row, int source, int channel, AlarmListKind kind) {
+bool sameAlarm(const AlarmListRow& row, int source, int channel, AlarmKind kind) {
     return row.source == source && row.channel == channel && row.kind == kind;
 }
 
@@ -41,7 +42,7 @@ std::optional<double> number(const std::string& text) {
 
 }  // namespace
 
-const char* const kAlarmSettingColumns[5] = {"高限", "低限", "回差", "延时(s)", "通信中断(次)"};
+const char* const kAlarmSettingColumns[5] = {"高限", "低限", "死区", "延时(s)", "通信中断(次)"};
 
 bool AlarmListRules::apply(const AlarmListUpdate& update) {
     auto found = std::find_if(m_rows.begin(), m_rows.end(), [&](const AlarmListRow& row) {
@@ -157,16 +158,8 @@ std::string AlarmListRules::channelText(const AlarmListRow& row) {
     return name.empty() ? "通道" + std::to_string(row.channel) : name;
 }
 
-std::string AlarmListRules::kindText(AlarmListKind kind) {
-    switch (kind) {
-        case AlarmListKind::High:
-            return "高限";
-        case AlarmListKind::Low:
-            return "低限";
-        case AlarmListKind::Comm:
-            return "通信中断";
-    }
-    return std::string();
+std::string AlarmListRules::kindText(AlarmKind kind) {
+    return alarmKindText(kind);
 }
 
 std::string AlarmListRules::valueText(const AlarmListRow& row) {
@@ -178,73 +171,80 @@ std::string AlarmListRules::stateText(const AlarmListRow& row) {
         return "停止监视";
     }
     if (row.active) {
-        return row.acknowledged ? "已确认" : "报警";
+        return alarmStateText(row.acknowledged ? AlarmState::Acknowledged : AlarmState::Active);
     }
-    return row.acknowledged ? "已恢复" : "已恢复，未确认";
+    return row.acknowledged ? "已结束" : alarmStateText(AlarmState::Cleared);
+}
+
+AlarmListUpdate alarmListUpdate(const AlarmChange& change) {
+    AlarmListUpdate update;
+    update.channel = change.channel;
+    update.kind = change.kind;
+    update.value = change.value;
+    update.time = change.time;
+    // An alarm no longer listed is normal again: over, nothing left to acknowledge.
+    update.active = change.listed && change.state != AlarmState::Cleared;
+    update.acknowledged = !change.listed || change.state == AlarmState::Acknowledged;
+    return update;
 }
 
 AlarmSettingsReading readAlarmSettings(const std::vector<AlarmSettingTexts>& rows) {
     AlarmSettingsReading reading;
     auto refuse = [&reading](size_t row, int column, const std::string& what) {
-        reading.channels.clear();
+        reading.settings.channels.clear();
         reading.errorRow = static_cast<int>(row);
         reading.errorColumn = column;
-        reading.error = "通道" + std::to_string(row + 1) + "的“" + kAlarmSettingColumns[column] +
-                        "”" + what + "！！！";
+        reading.error = "通道" + std::to_string(row + 1) + what + "！！！";
         return reading;
     };
+    auto cell = [](int column) { return std::string("的“") + kAlarmSettingColumns[column] + "”"; };
     for (size_t i = 0; i < rows.size(); ++i) {
         const AlarmSettingTexts& texts = rows[i];
-        AlarmSettingValues values;
-        const std::string* limits[2] = {&texts.high, &texts.low};
-        for (int column = 0; column < 2; ++column) {
-            if (trimmed(*limits[column]).empty()) {
+        const std::string* cells[5] = {&texts.high, &texts.low, &texts.deadband, &texts.delay,
+                                       &texts.commLoss};
+        std::optional<double> numbers[5];
+        for (int column = 0; column < 5; ++column) {
+            if (trimmed(*cells[column]).empty()) {
                 continue;
             }
-            const std::optional<double> limit = number(*limits[column]);
-            if (!limit) {
-                return refuse(i, column, "不是数值");
+            numbers[column] = number(*cells[column]);
+            if (!numbers[column]) {
+                return refuse(i, column, cell(column) + "不是数值");
             }
-            (column == 0 ? values.high : values.low) = *limit;
         }
-        if (values.high && values.low && *values.low > *values.high) {
-            return refuse(i, 1, "高于“高限”");
+        ChannelAlarmSettings channel;
+        channel.channel = static_cast<int>(i + 1);
+        channel.high = numbers[0];
+        channel.low = numbers[1];
+        channel.deadband = numbers[2].value_or(0.0);
+        channel.delaySeconds = numbers[3].value_or(0.0);
+        if (numbers[4]) {
+            if (std::floor(*numbers[4]) != *numbers[4]) {
+                return refuse(i, 4, cell(4) + "应为整数");
+            }
+            // Far out of range stays out of range as an int.
+            channel.commLoss = static_cast<int>(std::clamp(*numbers[4], -1.0, 1e6));
         }
-        if (!trimmed(texts.deadband).empty()) {
-            const std::optional<double> deadband = number(texts.deadband);
-            if (!deadband) {
-                return refuse(i, 2, "不是数值");
+        if (const auto problem = checkChannelAlarms(channel)) {
+            static const char* const fields[5] = {"high", "low", "deadband", "delay_s",
+                                                  "comm_loss"};
+            int column = 0;
+            for (int c = 0; c < 5; ++c) {
+                column = problem->field == fields[c] ? c : column;
             }
-            if (*deadband < 0) {
-                return refuse(i, 2, "不能为负数");
-            }
-            values.deadband = *deadband;
+            return refuse(i, column, "：" + problem->message);
         }
-        struct Whole {
-            const std::string* text;
-            int column;
-            int limit;
-            int* into;
-        };
-        const Whole wholes[2] = {{&texts.delay, 3, 86400, &values.delaySeconds},
-                                 {&texts.commLoss, 4, 10000, &values.commLoss}};
-        for (const Whole& whole : wholes) {
-            if (trimmed(*whole.text).empty()) {
-                continue;
-            }
-            const std::optional<double> n = number(*whole.text);
-            if (!n || *n < 0 || *n > whole.limit || std::floor(*n) != *n) {
-                return refuse(i, whole.column, "应为0～" + std::to_string(whole.limit) + "的整数");
-            }
-            *whole.into = static_cast<int>(*n);
+        if (channel.hasAlarm()) {
+            reading.settings.channels.push_back(channel);
         }
-        reading.channels.push_back(values);
     }
     return reading;
 }
 
-AlarmSettingTexts alarmSettingTexts(const AlarmSettingValues& values) {
+AlarmSettingTexts alarmSettingTexts(const AlarmSettings& settings, int channel) {
     AlarmSettingTexts texts;
+    const ChannelAlarmSettings* found = settings.find(channel);
+    const ChannelAlarmSettings values = found != nullptr ? *found : ChannelAlarmSettings{};
     if (values.high) {
         texts.high = formatDouble("%.10g", *values.high);
     }
@@ -252,7 +252,7 @@ AlarmSettingTexts alarmSettingTexts(const AlarmSettingValues& values) {
         texts.low = formatDouble("%.10g", *values.low);
     }
     texts.deadband = formatDouble("%.10g", values.deadband);
-    texts.delay = std::to_string(values.delaySeconds);
+    texts.delay = formatDouble("%.10g", values.delaySeconds);
     texts.commLoss = std::to_string(values.commLoss);
     return texts;
 }

@@ -6,22 +6,27 @@
 #include <string>
 #include <vector>
 
+#include "core/alarms/AlarmSettings.h"
+
 namespace tervo {
+
+// From core/alarms/AlarmEvaluator.h, which the windows' code includes where it needs more.
+enum class AlarmKind : uint8_t;
+struct AlarmChange;
 
 // The rules of the operator's side of the alarms: the rows of the list window "报警", the line
 // of the main window's status bar, what "确认" acknowledges, and the texts of the settings
 // dialog "报警设置" read back into numbers. The list gathers the alarms of every open work; a
 // work is a source, numbered by the window that runs it.
 
-enum class AlarmListKind { High, Low, Comm };
-
-// One alarm's state as its work reports it after a change.
+// One alarm's state as its work reports it after a change (`alarmListUpdate` makes it of an
+// AlarmChange).
 struct AlarmListUpdate {
     int source = 0;
     std::string work;         // the work's name, as the windows show it
     int channel = 0;          // from 1, in the work's channel list
     std::string channelName;  // UTF-8
-    AlarmListKind kind = AlarmListKind::High;
+    AlarmKind kind{};
     double value = 0.0;  // the value of the change (the no-value marker for a comm loss)
     bool active = false;
     bool acknowledged = false;
@@ -33,7 +38,7 @@ struct AlarmListRow {
     std::string work;
     int channel = 0;
     std::string channelName;
-    AlarmListKind kind = AlarmListKind::High;
+    AlarmKind kind{};
     double value = 0.0;  // the value when it became active, then the latest one reported
     bool active = false;
     bool acknowledged = false;
@@ -53,7 +58,7 @@ struct AlarmListRow {
 struct AlarmListKey {
     int source = 0;
     int channel = 0;
-    AlarmListKind kind = AlarmListKind::High;
+    AlarmKind kind{};
     bool operator==(const AlarmListKey&) const = default;
 };
 
@@ -82,7 +87,7 @@ public:
     // The texts of one row's columns.
     static std::string timeText(const AlarmListRow& row);
     static std::string channelText(const AlarmListRow& row);
-    static std::string kindText(AlarmListKind kind);
+    static std::string kindText(AlarmKind kind);
     static std::string valueText(const AlarmListRow& row);
     static std::string stateText(const AlarmListRow& row);
 
@@ -91,6 +96,9 @@ private:
 
     std::vector<AlarmListRow> m_rows;
 };
+
+// What the list learns of a work's change: the alarm's state after it.
+AlarmListUpdate alarmListUpdate(const AlarmChange& change);
 
 // The settings dialog's texts of one channel, as typed: an empty limit is off.
 struct AlarmSettingTexts {
@@ -101,17 +109,10 @@ struct AlarmSettingTexts {
     std::string commLoss;
 };
 
-struct AlarmSettingValues {
-    std::optional<double> high;
-    std::optional<double> low;
-    double deadband = 0.0;
-    int delaySeconds = 0;
-    int commLoss = 0;  // 0 is off
-};
-
 struct AlarmSettingsReading {
-    std::vector<AlarmSettingValues> channels;
-    // Empty when every row reads; else what the dialog says, naming the row and the column.
+    // The channels with any alarm, in channel order.
+    AlarmSettings settings;
+    // Empty when every row reads; else what the dialog says, naming the channel and the column.
     std::string error;
     int errorRow = -1;     // from 0
     int errorColumn = -1;  // 0 high, 1 low, 2 deadband, 3 delay, 4 comm loss
@@ -120,9 +121,10 @@ struct AlarmSettingsReading {
 // The column titles of the settings dialog, after the channel's.
 extern const char* const kAlarmSettingColumns[5];
 
-// Reads the dialog's rows; the first row that does not read stops it.
+// Reads the dialog's rows, one per channel of the work (row 0 is channel 1), under the rules
+// of the sidecar (checkChannelAlarms); the first row that does not read stops it.
 AlarmSettingsReading readAlarmSettings(const std::vector<AlarmSettingTexts>& rows);
-// The texts a row shows for `values`.
-AlarmSettingTexts alarmSettingTexts(const AlarmSettingValues& values);
+// The texts the row of `channel` shows (empty limits, 0 elsewhere when it has no settings).
+AlarmSettingTexts alarmSettingTexts(const AlarmSettings& settings, int channel);
 
 }  // namespace tervo

@@ -19,7 +19,7 @@ class AlarmCenter : public QObject {
     Q_OBJECT
 public:
     // The work's side of an acknowledgement: channel from 1, kind.
-    using Acknowledge = std::function<void(int channel, AlarmListKind kind)>;
+    using Acknowledge = std::function<void(int channel, AlarmKind kind)>;
 
     explicit AlarmCenter(QObject* parent = nullptr);
     ~AlarmCenter() override;

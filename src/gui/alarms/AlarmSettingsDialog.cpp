@@ -20,12 +20,10 @@ QString utf8(const std::string& text) {
 }  // namespace
 
 AlarmSettingsDialog::AlarmSettingsDialog(const QStringList& channelNames,
-                                         const std::vector<AlarmSettingValues>& settings,
-                                         QWidget* parent)
+                                         const AlarmSettings& settings, QWidget* parent)
     : QDialog(parent), m_settings(settings) {
     setObjectName(QStringLiteral("alarmSettingsDialog"));
     setWindowTitle(tr("报警设置"));
-    m_settings.resize(static_cast<size_t>(channelNames.size()));
 
     m_table = new QTableWidget(static_cast<int>(channelNames.size()), 6, this);
     m_table->setObjectName(QStringLiteral("alarmSettingsTable"));
@@ -45,7 +43,7 @@ AlarmSettingsDialog::AlarmSettingsDialog(const QStringList& channelNames,
             QStringLiteral("%1 %2").arg(row + 1).arg(channelNames[row].trimmed()));
         name->setFlags(Qt::ItemIsEnabled);
         m_table->setItem(row, 0, name);
-        const AlarmSettingTexts texts = alarmSettingTexts(m_settings[static_cast<size_t>(row)]);
+        const AlarmSettingTexts texts = alarmSettingTexts(m_settings, row + 1);
         const std::string* cells[5] = {&texts.high, &texts.low, &texts.deadband, &texts.delay,
                                        &texts.commLoss};
         for (int column = 0; column < 5; ++column) {
@@ -57,7 +55,7 @@ AlarmSettingsDialog::AlarmSettingsDialog(const QStringList& channelNames,
     m_table->setMinimumSize(560, 260);
 
     auto* hint =
-        new QLabel(tr("高限、低限留空为不报警；值回到限内超过回差才恢复；延时内持续越限才报警；"
+        new QLabel(tr("高限、低限留空为不报警；越限持续到延时才报警，回到限内超过死区才恢复；"
                       "通信中断为连续读数失败的次数，0为不检测。"),
                    this);
     hint->setObjectName(QStringLiteral("alarmSettingsHint"));
@@ -84,7 +82,7 @@ void AlarmSettingsDialog::accept() {
         messageBox(this, utf8(reading.error));
         return;
     }
-    m_settings = reading.channels;
+    m_settings = reading.settings;
     QDialog::accept();
 }
 

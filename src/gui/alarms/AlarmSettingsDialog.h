@@ -17,16 +17,17 @@ namespace tervo::gui {
 class AlarmSettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    // One row per channel name; `settings` holds the channels' values (missing ones are off).
-    AlarmSettingsDialog(const QStringList& channelNames,
-                        const std::vector<AlarmSettingValues>& settings, QWidget* parent = nullptr);
+    // One row per channel name, channel 1 first; channels without settings show no alarm.
+    AlarmSettingsDialog(const QStringList& channelNames, const AlarmSettings& settings,
+                        QWidget* parent = nullptr);
 
-    const std::vector<AlarmSettingValues>& settings() const { return m_settings; }
+    // The channels with any alarm, after OK.
+    const AlarmSettings& settings() const { return m_settings; }
     QTableWidget* table() const { return m_table; }
     void accept() override;
 
 private:
-    std::vector<AlarmSettingValues> m_settings;
+    AlarmSettings m_settings;
     QTableWidget* m_table;
 };
 
