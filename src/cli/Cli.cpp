@@ -47,6 +47,8 @@ const char* const kUsage =
     "         (the broker password: FILE, TERVO_MQTT_PASSWORD or the systemd credential\n"
     "         mqtt-password, never in the URL)\n"
     "         (an existing FILE.alt is replaced only with --force)\n"
+    "         (alarms as WORK.alarms.json beside WORK.awt sets them, logged to\n"
+    "         FILE.alt-alarms.csv)\n"
     "  dump   FILE.awt | FILE.alt | FILE.lin | FILE.sim\n"
     "  export FILE.alt [--out FILE.csv]\n"
     "  search [--port COMn|auto] [--baud B|auto] [--addr A[-B|,C...]|auto]\n"

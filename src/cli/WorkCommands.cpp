@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "core/Clock.h"
+#include "core/alarms/AlarmSettings.h"
 #include "core/curves/TrackingCurve.h"
 #include "core/history/HistoryCsv.h"
 #include "core/history/HistoryRules.h"
@@ -233,6 +234,22 @@ std::string replaceExtension(const std::string& path, const std::string& extensi
     return path + extension;
 }
 
+// "2026/12/08 07:15:02 炉温 高限：报警 81.2", for the recorder's journal.
+std::string alarmChangeText(const AlarmChange& c, const WorkDefinition& work) {
+    const size_t index = static_cast<size_t>(c.channel - 1);
+    std::string name =
+        index < work.channels.size() ? gbkToUtf8(work.channels[index].nameGbk()) : std::string();
+    if (name.empty()) {
+        name = "通道" + std::to_string(c.channel);
+    }
+    std::string text = timeStampText(c.time) + " " + printableUtf8(name) + " " +
+                       alarmKindText(c.kind) + "：" + alarmStateText(c.state);
+    if (!isNoValue(c.value)) {
+        text += " " + valueText(c.value);
+    }
+    return text;
+}
+
 }  // namespace
 
 int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
@@ -277,6 +294,13 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
     } finishPublishing;
     net::RecordServices services(
         publishing, printableUtf8(std::filesystem::path(o.positional[0]).stem().string()), work);
+    // Settings the rules refuse are said, and the work records without alarms.
+    const AlarmSettingsLoad alarms =
+        loadAlarmSettings(alarmSettingsPath(o.positional[0]), work.channels.size());
+    if (alarms.status == AlarmSettingsLoad::Status::Refused) {
+        err << printableUtf8(alarms.message) << '\n';
+    }
+    services.setAlarms(alarms.settings);
     if (std::string failed = services.start(); !failed.empty()) {
         err << printableUtf8(failed) << '\n';
         return 1;
@@ -327,6 +351,9 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
         const TickOutcome tick = services.tick(engine, systemClock());
         for (const std::string& m : tick.messages) {
             err << printableUtf8(m) << '\n';
+        }
+        for (const AlarmChange& c : services.takeAlarmChanges()) {
+            err << alarmChangeText(c, work) << std::endl;
         }
         const RowStore& rows = engine.rows();
         if (reported == 0 && rows.rows() > 0) {

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 namespace tervo::net {
 
 std::string hostName() {
@@ -16,8 +18,17 @@ RecordServices::RecordServices(const PublishSettings& settings, const std::strin
                                const WorkDefinition& work)
     : m_settings(settings),
       m_host(hostName()),
-      m_topics(m_host, workName, channelNamesUtf8(work), eventNamesUtf8(work)) {
-    m_metrics.reset(workName, channelNamesUtf8(work));
+      m_topics(m_host, workName, channelNamesUtf8(work), eventNamesUtf8(work)),
+      m_channelNames(channelNamesUtf8(work)) {
+    m_metrics.reset(workName, m_channelNames);
+}
+
+void RecordServices::setAlarms(AlarmSettings settings) {
+    m_alarms = AlarmEvaluator(std::move(settings), m_channelNames.size());
+    m_metrics.alarms.clear();
+    for (const auto& [channel, kind] : m_alarms.configured()) {
+        m_metrics.alarms.push_back({channel, kind, false});
+    }
 }
 
 std::string RecordServices::start() {
@@ -25,6 +36,10 @@ std::string RecordServices::start() {
         m_publisher = sharedPublisher(
             MqttPublisher::Options{*m_settings.mqtt, m_topics.status(),
                                    "tervo-" + m_host + "-" + std::to_string(getpid())});
+        // A state an earlier run left retained would stand until the same alarm changes again.
+        for (size_t i = 0; i < m_topics.channelCount(); ++i) {
+            m_publisher->publish(m_topics.alarmReset(i));
+        }
     }
     if (m_settings.metrics) {
         m_server = std::make_unique<MetricsServer>();
@@ -53,6 +68,7 @@ void RecordServices::countExchange(const LinkRequest& request, const LinkResult&
 }
 
 void RecordServices::afterTick(const SamplingEngine& engine, Clock& clock) {
+    m_recordPath = engine.recording() ? engine.recordPath() : std::string();
     const RowStore& rows = engine.rows();
     if (rows.rows() < m_rowsDone) {
         m_rowsDone = 0;  // a new run
@@ -69,6 +85,11 @@ void RecordServices::afterTick(const SamplingEngine& engine, Clock& clock) {
             for (PublishMessage& m : m_topics.cycleMessages(clock.localTime(time), values)) {
                 m_publisher->publish(std::move(m));
             }
+        }
+        const std::vector<AlarmChange> changes = m_alarms.evaluate(time, values, rows.channels());
+        if (!changes.empty()) {
+            handleAlarmChanges(changes, clock);
+            m_alarmChanges.insert(m_alarmChanges.end(), changes.begin(), changes.end());
         }
     }
     const OccurrenceStore& occurrences = engine.occurrences();
@@ -96,7 +117,74 @@ TickOutcome RecordServices::tick(SamplingEngine& engine, Clock& clock) {
     for (std::string& notice : publishingNotices()) {
         outcome.messages.push_back(std::move(notice));
     }
+    for (std::string& notice : alarmNotices()) {
+        outcome.messages.push_back(std::move(notice));
+    }
     return outcome;
+}
+
+void RecordServices::handleAlarmChanges(const std::vector<AlarmChange>& changes, Clock& clock) {
+    if (!m_recordPath.empty() &&
+        (!m_alarmLog || m_alarmLog->path() != alarmLogPath(m_recordPath))) {
+        m_alarmLog = std::make_unique<AlarmLog>(alarmLogPath(m_recordPath), m_channelNames);
+        m_saidLogFailed = false;
+    }
+    if (m_alarmLog && !m_recordPath.empty()) {
+        m_alarmLog->append(changes, clock);
+        if (!m_alarmLog->ok() && !m_saidLogFailed) {
+            m_alarmNotices.push_back(alarmLogFailedText(m_alarmLog->path()));
+            m_saidLogFailed = true;
+        }
+    }
+    for (Metrics::AlarmGauge& gauge : m_metrics.alarms) {
+        gauge.active = m_alarms.isActive(gauge.channel, gauge.kind);
+    }
+    if (!m_publisher) {
+        return;
+    }
+    // The retained message is a channel's last: when a change leaves another alarm of the
+    // channel holding (high, then comm lost and back), that one is said again after it, so a
+    // dashboard that connects later sees what holds.
+    const std::vector<AlarmEntry> listed = m_alarms.alarms();
+    for (size_t i = 0; i < changes.size(); ++i) {
+        const AlarmChange& c = changes[i];
+        if (c.published) {
+            m_publisher->publish(m_topics.alarmMessage(clock.localTime(c.time), c.channel, c.kind,
+                                                       c.state, c.value));
+        }
+        const bool lastOfChannel = i + 1 == changes.size() || changes[i + 1].channel != c.channel;
+        if (!lastOfChannel || c.state != AlarmState::Cleared) {
+            continue;
+        }
+        for (const AlarmEntry& e : listed) {
+            if (e.channel == c.channel && e.kind != c.kind && e.state != AlarmState::Cleared) {
+                m_publisher->publish(m_topics.alarmMessage(clock.localTime(e.changedAt), e.channel,
+                                                           e.kind, e.state, e.value));
+            }
+        }
+    }
+}
+
+std::vector<AlarmChange> RecordServices::takeAlarmChanges() {
+    return std::exchange(m_alarmChanges, {});
+}
+
+std::vector<AlarmChange> RecordServices::acknowledge(int channel, AlarmKind kind, Clock& clock) {
+    std::vector<AlarmChange> changes = m_alarms.acknowledge(channel, kind, clock.calendarSeconds());
+    handleAlarmChanges(changes, clock);
+    refreshMetrics();
+    return changes;
+}
+
+std::vector<AlarmChange> RecordServices::acknowledgeAll(Clock& clock) {
+    std::vector<AlarmChange> changes = m_alarms.acknowledgeAll(clock.calendarSeconds());
+    handleAlarmChanges(changes, clock);
+    refreshMetrics();
+    return changes;
+}
+
+std::vector<std::string> RecordServices::alarmNotices() {
+    return std::exchange(m_alarmNotices, {});
 }
 
 std::vector<std::string> RecordServices::publishingNotices() {

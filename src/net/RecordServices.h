@@ -5,6 +5,8 @@
 #include <string>
 
 #include "core/Clock.h"
+#include "core/alarms/AlarmEvaluator.h"
+#include "core/alarms/AlarmLog.h"
 #include "core/publish/Publish.h"
 #include "core/work/SamplingEngine.h"
 #include "net/MetricsServer.h"
@@ -30,7 +32,13 @@ class RecordServices {
 public:
     RecordServices(const PublishSettings& settings, const std::string& workName,
                    const WorkDefinition& work);
+    // The work's alarms (see core/alarms), given before start(). From then on every completed
+    // cycle afterTick() sees is evaluated, running or recording; each change goes to the alarm
+    // log beside the record file while recording, to MQTT (retained, on the channel's alarm
+    // topic) and to the metrics page, and is kept for takeAlarmChanges().
+    void setAlarms(AlarmSettings settings);
     // Starts publishing and opens the metrics port; the reason when the port cannot be had.
+    // With alarms, first removes the alarm states an earlier run left retained on the broker.
     std::string start();
     // The sleep inhibitor is held from recordingStarted() to recordingStopped() (or the end).
     void recordingStarted();
@@ -47,11 +55,24 @@ public:
     // is reached again.
     std::vector<std::string> publishingNotices();
 
+    // The alarm changes since the last call, in order (for the alarm list, the status bar and
+    // the notification).
+    std::vector<AlarmChange> takeAlarmChanges();
+    // An operator's acknowledgement at the clock's time: logged and published like any change,
+    // returned (not kept for takeAlarmChanges).
+    std::vector<AlarmChange> acknowledge(int channel, AlarmKind kind, Clock& clock);
+    std::vector<AlarmChange> acknowledgeAll(Clock& clock);
+    const AlarmEvaluator& alarms() const { return m_alarms; }
+    // Said once: the alarm log cannot be written (alarms go on being evaluated and published).
+    std::vector<std::string> alarmNotices();
+
     uint64_t mqttSent() const { return m_publisher ? m_publisher->sent() : 0; }
     uint64_t mqttDropped() const { return m_publisher ? m_publisher->dropped() : 0; }
 
 private:
     void refreshMetrics();
+    // Logs (while recording) and publishes changes.
+    void handleAlarmChanges(const std::vector<AlarmChange>& changes, Clock& clock);
 
     PublishSettings m_settings;
     std::string m_host;
@@ -64,6 +85,13 @@ private:
     size_t m_occurrencesDone = 0;
     uint64_t m_failuresSeen = 0;
     bool m_saidUnreachable = false;
+    std::vector<std::string> m_channelNames;
+    AlarmEvaluator m_alarms;
+    std::vector<AlarmChange> m_alarmChanges;
+    std::unique_ptr<AlarmLog> m_alarmLog;
+    std::string m_recordPath;  // the record file being written at the last tick; empty: none
+    bool m_saidLogFailed = false;
+    std::vector<std::string> m_alarmNotices;
 };
 
 }  // namespace tervo::net

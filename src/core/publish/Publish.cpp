@@ -94,6 +94,7 @@ PublishTopics::PublishTopics(const std::string& host, const std::string& work,
             level += "_" + std::to_string(i);
         }
         m_channels.push_back(base + level);
+        m_alarms.push_back(base + "alarms/" + level);
     }
 }
 
@@ -116,6 +117,15 @@ PublishMessage PublishTopics::occurrenceMessage(const std::tm& local, int32_t ev
                                  : std::string();
     return {m_events, "{\"time\":" + jsonString(isoTimeText(local)) + ",\"event\":" +
                           std::to_string(event) + ",\"name\":" + jsonString(name) + "}"};
+}
+
+PublishMessage PublishTopics::alarmMessage(const std::tm& local, int channel, AlarmKind kind,
+                                           AlarmState state, double value) const {
+    return {m_alarms.at(static_cast<size_t>(channel - 1)),
+            std::string("{\"kind\":\"") + alarmKindKey(kind) + "\",\"state\":\"" +
+                alarmStateKey(state) + "\",\"value\":" + jsonNumber(value) +
+                ",\"time\":" + jsonString(isoTimeText(local)) + "}",
+            true};
 }
 
 std::vector<std::string> channelNamesUtf8(const WorkDefinition& work) {
@@ -298,6 +308,19 @@ std::string metricsText(const Metrics& m) {
     family(out, "tervo_mqtt_connect_failures_total", "counter",
            "Attempts to connect to the MQTT broker that failed.");
     out += "tervo_mqtt_connect_failures_total " + std::to_string(m.mqttConnectFailures) + "\n";
+    if (!m.alarms.empty()) {
+        family(out, "tervo_alarm_active", "gauge",
+               "1 while the alarm's condition holds (acknowledged or not).");
+    }
+    for (const Metrics::AlarmGauge& a : m.alarms) {
+        const size_t i = static_cast<size_t>(a.channel - 1);
+        if (i >= m.channelNames.size()) {
+            continue;
+        }
+        out += "tervo_alarm_active{" + work + ",channel=\"" + labelValue(m.channelNames[i]) +
+               "\",index=\"" + std::to_string(i) + "\",kind=\"" + alarmKindKey(a.kind) + "\"} " +
+               (a.active ? "1" : "0") + "\n";
+    }
     return out;
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/alarms/AlarmEvaluator.h"
 #include "core/link/LinkRequest.h"
 #include "core/work/WorkDefinition.h"
 #include "core/work/WorkFiles.h"
@@ -44,10 +45,10 @@ std::string publishedNumber(double v);
 // (infinities, NaN).
 std::string jsonNumber(double v);
 
-// The topics and messages of one work: tervo/<host>/<work>/<channel> per channel and
-// tervo/<host>/<work>/events. Channel names are UTF-8; a channel whose name is empty or
-// repeats an earlier one gets its index appended ("炉温_2"), so every channel has a topic of
-// its own.
+// The topics and messages of one work: tervo/<host>/<work>/<channel> per channel,
+// tervo/<host>/<work>/events and tervo/<host>/<work>/alarms/<channel> per channel. Channel names
+// are UTF-8; a channel whose name is empty or repeats an earlier one gets its index appended
+// ("炉温_2"), so every channel has a topic of its own.
 class PublishTopics {
 public:
     PublishTopics(const std::string& host, const std::string& work,
@@ -57,16 +58,26 @@ public:
     const std::string& status() const { return m_status; }
     const std::string& events() const { return m_events; }
     const std::string& channel(size_t index) const { return m_channels.at(index); }
+    // tervo/<host>/<work>/alarms/<channel>, the channel's level as in its own topic.
+    const std::string& alarms(size_t index) const { return m_alarms.at(index); }
     size_t channelCount() const { return m_channels.size(); }
 
     // One message per channel for a completed cycle at `local`.
     std::vector<PublishMessage> cycleMessages(const std::tm& local, const double* values) const;
     PublishMessage occurrenceMessage(const std::tm& local, int32_t event) const;
+    // An alarm's state on its channel's alarm topic, retained so a dashboard connecting later
+    // sees it: {"kind":"high","state":"active","value":81.2,"time":"2026-12-08T07:15:02+08:00"}
+    // (value null for a failed reading). `local` is the breakdown of `time`.
+    PublishMessage alarmMessage(const std::tm& local, int channel, AlarmKind kind, AlarmState state,
+                                double value) const;
+    // The empty retained message that removes what an earlier run left on the alarm topic.
+    PublishMessage alarmReset(size_t index) const { return {m_alarms.at(index), {}, true}; }
 
 private:
     std::string m_status;
     std::string m_events;
     std::vector<std::string> m_channels;
+    std::vector<std::string> m_alarms;
     std::vector<std::string> m_channelNames;
     std::vector<std::string> m_eventNames;
 };
@@ -110,6 +121,13 @@ struct Metrics {
     uint64_t mqttDropped = 0;
     bool mqttConnected = false;
     uint64_t mqttConnectFailures = 0;  // attempts that did not reach the broker
+    // Each alarm the settings give, and whether its condition holds (active or acknowledged).
+    struct AlarmGauge {
+        int channel = 1;  // from 1
+        AlarmKind kind = AlarmKind::High;
+        bool active = false;
+    };
+    std::vector<AlarmGauge> alarms;
 
     void reset(const std::string& workName, const std::vector<std::string>& channels);
     // One exchange of the sampling engine and how it went.
