@@ -188,6 +188,28 @@ AlarmListUpdate alarmListUpdate(const AlarmChange& change) {
     return update;
 }
 
+AlarmSettings alarmSettingsFollowingChannels(const AlarmSettings& settings,
+                                             const std::vector<std::string>& before,
+                                             const std::vector<std::string>& after) {
+    AlarmSettings moved;
+    size_t old = 0;
+    for (size_t now = 0; now < after.size(); ++now) {
+        while (old < before.size() && before[old] != after[now]) {
+            ++old;  // deleted
+        }
+        if (old == before.size()) {
+            break;  // added: no settings
+        }
+        if (const ChannelAlarmSettings* found = settings.find(static_cast<int>(old + 1))) {
+            ChannelAlarmSettings channel = *found;
+            channel.channel = static_cast<int>(now + 1);
+            moved.channels.push_back(channel);
+        }
+        ++old;
+    }
+    return moved;
+}
+
 AlarmSettingsReading readAlarmSettings(const std::vector<AlarmSettingTexts>& rows) {
     AlarmSettingsReading reading;
     auto refuse = [&reading](size_t row, int column, const std::string& what) {

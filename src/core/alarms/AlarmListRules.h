@@ -118,6 +118,13 @@ struct AlarmSettingsReading {
     int errorColumn = -1;  // 0 high, 1 low, 2 deadband, 3 delay, 4 comm loss
 };
 
+// The settings after the channel list changed from `before` to `after` (each channel named by
+// a key of its whole record): channels are added at the end or deleted, the rest keep their
+// order, so each setting follows its channel to its new number; a deleted channel's go.
+AlarmSettings alarmSettingsFollowingChannels(const AlarmSettings& settings,
+                                             const std::vector<std::string>& before,
+                                             const std::vector<std::string>& after);
+
 // The column titles of the settings dialog, after the channel's.
 extern const char* const kAlarmSettingColumns[5];
 
