@@ -165,5 +165,23 @@ TEST(AlarmListRules, SettingsTextsReadAndRefused) {
     }
 }
 
+// A channel deleted in "通道设置" takes its alarms along; the later channels keep theirs.
+TEST(AlarmListRules, SettingsFollowTheirChannels) {
+    AlarmSettings settings;
+    for (int channel = 1; channel <= 3; ++channel) {
+        ChannelAlarmSettings s;
+        s.channel = channel;
+        s.high = 10.0 * channel;
+        settings.channels.push_back(s);
+    }
+    const AlarmSettings afterDelete =
+        alarmSettingsFollowingChannels(settings, {"a", "b", "c"}, {"a", "c"});
+    ASSERT_EQ(afterDelete.channels.size(), 2u);
+    EXPECT_EQ(afterDelete.channels[1].channel, 2);
+    EXPECT_EQ(afterDelete.channels[1].high, 30.0);
+    EXPECT_EQ(alarmSettingsFollowingChannels(settings, {"a", "b", "c"}, {"a", "b", "c", "d"}),
+              settings);
+}
+
 }  // namespace
 }  // namespace tervo

@@ -313,7 +313,8 @@ void WorkView::reportAlarms(const std::vector<AlarmChange>& changes) {
     for (const AlarmChange& change : changes) {
         AlarmListUpdate update = alarmListUpdate(change);
         update.source = m_alarmSource;
-        update.work = workName().toStdString();
+        // A new work goes by its window's title in the list.
+        update.work = m_templatePath.isEmpty() ? std::string("采集工作") : workName().toStdString();
         const size_t index = static_cast<size_t>(change.channel - 1);
         if (index < m_work.channels.size()) {
             update.channelName = gbkText(m_work.channels[index].nameGbk()).toStdString();
