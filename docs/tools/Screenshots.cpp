@@ -21,6 +21,9 @@
 #include "core/text/Gbk.h"
 #include "core/work/WorkFiles.h"
 #include "gui/Views.h"
+#include "gui/alarms/AlarmCenter.h"
+#include "gui/alarms/AlarmListView.h"
+#include "gui/alarms/AlarmSettingsDialog.h"
 #include "gui/app/AboutDialog.h"
 #include "gui/app/ChildWindow.h"
 #include "gui/app/MainWindow.h"
@@ -276,6 +279,27 @@ int main(int argc, char* argv[]) {
     ChildWindow* workChild = frame.openView(WindowKind::Work, workPath);
     QFile::remove(workPath);
     auto* workView = qobject_cast<WorkView*>(workChild->view());
+    // Alarms: the first two ovens above their high limits once warm, the third watched.
+    tervo::AlarmSettings alarmSettings;
+    {
+        tervo::ChannelAlarmSettings first;
+        first.channel = 1;
+        first.high = 35.0;
+        first.deadband = 0.5;
+        tervo::ChannelAlarmSettings second;
+        second.channel = 2;
+        second.high = 55.0;
+        second.deadband = 1.0;
+        second.delaySeconds = 5;
+        second.commLoss = 3;
+        tervo::ChannelAlarmSettings third;
+        third.channel = 3;
+        third.high = 90.0;
+        third.low = 30.0;
+        third.deadband = 1.0;
+        alarmSettings.channels = {first, second, third};
+    }
+    workView->setAlarmSettings(alarmSettings);
     workView->startSampling();
     prompts.fileAnswers << QDir(g_dir).filePath(QStringLiteral("demo-run.alt"));
     workView->startRecording();
@@ -290,6 +314,23 @@ int main(int argc, char* argv[]) {
     save(frame, QStringLiteral("work-list"), workArea);
     workView->setMode(tervo::DisplayMode::Events);
     save(frame, QStringLiteral("work-events"), workArea);
+    {
+        // The alarm list with the first alarm acknowledged, and the status bar's line.
+        AlarmCenter& alarms = app.alarms();
+        tervo::testing::waitFor([&alarms] { return alarms.rules().openCount() >= 2; }, 60000);
+        alarms.acknowledge({alarms.rules().rows().size() - 1});
+        frame.openAlarmList();
+        if (auto* list = frame.findChild<AlarmListView*>()) {
+            save(*list, QStringLiteral("alarms"));
+            list->close();
+        }
+        const QRect bottom = frame.rect().adjusted(0, frame.height() - 60, 0, 0);
+        save(frame, QStringLiteral("alarm-status"), bottom);
+        AlarmSettingsDialog settingsDialog(
+            {QString::fromUtf8(names[0]), QString::fromUtf8(names[1]), QString::fromUtf8(names[2])},
+            alarmSettings);
+        dialogShot(settingsDialog, QStringLiteral("alarm-settings"));
+    }
     {
         // The printed page at 100 dots per inch (A4).
         workView->setMode(tervo::DisplayMode::Curves);

@@ -4,6 +4,7 @@
 #include <QPrinter>
 #include <QStringList>
 
+#include "gui/alarms/AlarmCenter.h"
 #include "gui/app/LinkThreads.h"
 #include "gui/app/Settings.h"
 #include "gui/app/ViewTemplate.h"
@@ -26,6 +27,7 @@ public:
     void openParameters(const gui::LinkSettings& link) override { parameterLinks << link; }
     void noteRecentFile(const QString& path) override { recentFiles << path; }
     QWidget* dialogParent() override { return nullptr; }
+    gui::AlarmCenter& alarms() override { return m_alarms; }
 
     // What a view of `kind` on `filePath` is given, without a window around it.
     gui::ViewContext context(gui::WindowKind kind, const QString& filePath = QString()) {
@@ -44,6 +46,7 @@ public:
 
 private:
     gui::LinkThreads m_links;
+    gui::AlarmCenter m_alarms;
     QPrinter m_printer{QPrinter::HighResolution};
 };
 

@@ -17,6 +17,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "gui/alarms/AlarmCenter.h"
+#include "gui/alarms/AlarmListView.h"
 #include "gui/app/AboutDialog.h"
 #include "gui/app/ChildWindow.h"
 #include "gui/app/LockIndicators.h"
@@ -67,6 +69,8 @@ MainWindow::MainWindow(TervoApp& app, const QString& statusNote) : m_app(app) {
 // reach us then.
 MainWindow::~MainWindow() {
     m_mdi->disconnect(this);
+    // Work views closing with the window report their alarms unwatched; the line is gone then.
+    m_app.alarms().disconnect(this);
 }
 
 void MainWindow::createActions() {
@@ -101,6 +105,9 @@ void MainWindow::createActions() {
     a.curves = command("curvesAction", "跟踪曲线设置", "进入曲线跟踪设置", "曲线跟踪设置");
     a.saveCurve = command("saveCurveAction", "保存曲线", "保存曲线");
     a.openHistory = command("openHistoryAction", "打开历史记录", "数据分析");
+    a.alarmList = command("alarmListAction", "报警", "查看和确认各工作的报警", "报警");
+    a.alarmSettings =
+        command("alarmSettingsAction", "报警设置", "设置当前工作各通道的报警", "报警设置");
     a.toolBar = command("toolBarAction", "工具栏(&T)", "显示或隐藏工具栏", "切换工具栏");
     a.statusBar = command("statusBarAction", "状态栏(&S)", "显示或隐藏状态栏", "切换状态栏");
     a.arrangeIcons =
@@ -153,6 +160,7 @@ void MainWindow::createActions() {
     connect(a.openWork, &QAction::triggered, this, &MainWindow::openWork);
     connect(a.curves, &QAction::triggered, this, &MainWindow::openCurves);
     connect(a.openHistory, &QAction::triggered, this, &MainWindow::openHistory);
+    connect(a.alarmList, &QAction::triggered, this, &MainWindow::openAlarmList);
     connect(a.arrangeIcons, &QAction::triggered, this, &MainWindow::arrangeIcons);
     connect(a.cascade, &QAction::triggered, m_mdi, &QMdiArea::cascadeSubWindows);
     connect(a.tile, &QAction::triggered, m_mdi, &QMdiArea::tileSubWindows);
@@ -208,6 +216,7 @@ void MainWindow::createActions() {
         {a.printPreview, ViewCommand::PrintPreview},
         {a.saveTemplate, ViewCommand::SaveTemplate},
         {a.saveCurve, ViewCommand::SaveCurve},
+        {a.alarmSettings, ViewCommand::AlarmSettings},
     };
     for (const auto& [action, viewCommand] : m_viewActions) {
         connect(action, &QAction::triggered, this,
@@ -227,7 +236,9 @@ void MainWindow::createMenus() {
           m_recentSeparator, m_recentActions[0], m_recentActions[1], m_recentActions[2],
           m_recentActions[3], nullptr, a.exit}},
         {"通信测试", {a.serialTest, nullptr, a.newTemplate, a.openTemplate, nullptr, a.parameters}},
-        {"实时记录", {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve}},
+        {"实时记录",
+         {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve, nullptr, a.alarmList,
+          a.alarmSettings}},
         {"历史记录分析", {a.openHistory}},
         {"查看(&V)", {a.toolBar, a.statusBar}},
         {"帮助(&H)", {a.about, nullptr, a.help}},
@@ -240,7 +251,9 @@ void MainWindow::createMenus() {
         {"通信测试",
          {a.serialTest, nullptr, a.newTemplate, a.openTemplate, a.saveTemplate, nullptr,
           a.parameters}},
-        {"实时记录", {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve}},
+        {"实时记录",
+         {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve, nullptr, a.alarmList,
+          a.alarmSettings}},
         {"历史记录分析", {a.openHistory}},
         {"界面切换", {a.arrangeIcons, a.cascade, a.tile}},
         {"帮助", {a.about, nullptr, a.help}},
@@ -306,6 +319,19 @@ void MainWindow::createStatusBar(const QString& statusNote) {
         const QString text = QString::fromStdString(m_failureLine.text());
         m_linkFailure->setText(text);
         m_linkFailure->setVisible(!text.isEmpty());
+    });
+    m_alarmLine = new QToolButton(bar);
+    m_alarmLine->setObjectName(QStringLiteral("alarmPane"));
+    m_alarmLine->setAutoRaise(true);
+    m_alarmLine->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
+    m_alarmLine->setToolTip(tr("打开报警列表"));
+    m_alarmLine->hide();
+    bar->addPermanentWidget(m_alarmLine);
+    connect(m_alarmLine, &QToolButton::clicked, this, &MainWindow::openAlarmList);
+    connect(&m_app.alarms(), &AlarmCenter::changed, this, [this] {
+        const QString line = m_app.alarms().statusLine();
+        m_alarmLine->setText(line);
+        m_alarmLine->setVisible(!line.isEmpty());
     });
     m_locks = new LockIndicators(bar);
     if (!statusNote.isEmpty()) {
@@ -537,6 +563,16 @@ void MainWindow::openBusMonitor() {
     m_busMonitor->show();
     m_busMonitor->raise();
     m_busMonitor->activateWindow();
+}
+
+void MainWindow::openAlarmList() {
+    if (m_alarmList == nullptr) {
+        m_alarmList = new AlarmListView(m_app.alarms(), this);
+        m_alarmList->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_alarmList->show();
+    m_alarmList->raise();
+    m_alarmList->activateWindow();
 }
 
 void MainWindow::mapPorts() {

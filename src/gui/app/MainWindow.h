@@ -17,9 +17,11 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QToolBar;
+class QToolButton;
 
 namespace tervo::gui {
 
+class AlarmListView;
 class BusMonitorView;
 class ChildWindow;
 class TervoApp;
@@ -48,6 +50,8 @@ struct MainActions {
     QAction* openWork;
     QAction* curves;
     QAction* saveCurve;
+    QAction* alarmList;
+    QAction* alarmSettings;  // the active work's
     // 历史记录分析
     QAction* openHistory;
     // 查看(&V) while no child window is open, 界面切换 while one is
@@ -130,6 +134,8 @@ public slots:
     void mapPorts();
     void setUpPublishing();
     void openBusMonitor();
+    // "报警": the alarm list window, one for the application.
+    void openAlarmList();
     void nextWindow();
     void showAbout();
     void fileNew();
@@ -177,6 +183,9 @@ private:
     QLabel* m_linkFailure = nullptr;
     FailureLine m_failureLine;
     QPointer<BusMonitorView> m_busMonitor;
+    // While any alarm waits for "确认": its line, which opens the alarm list.
+    QToolButton* m_alarmLine = nullptr;
+    QPointer<AlarmListView> m_alarmList;
     QAction* m_recentSeparator = nullptr;
     std::array<QAction*, 4> m_recentActions{};
     QStringList m_recentFiles;

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include "gui/alarms/CoreAlarms.h"
 #include "gui/app/Settings.h"
 #include "net/RecordServices.h"
 

@@ -1,5 +1,8 @@
 #include "gui/app/Settings.h"
 
+// Before the core headers that read the alarm rules (Qt's `slots` macro).
+#include "gui/alarms/CoreAlarms.h"
+
 #include <qt6keychain/keychain.h>
 #include <QCoreApplication>
 #include <QTimer>
@@ -114,6 +117,16 @@ Settings::Settings() : m_store(QStringLiteral("ZMT"), QStringLiteral("Quorvex5")
 
 QString Settings::vendorLine() {
     return QStringLiteral("ZMT 智能温控仪表有限公司");
+}
+
+bool Settings::alarmSound() const {
+    return m_store.value(QStringLiteral("Alarms/Sound"), false).toBool();
+}
+
+void Settings::setAlarmSound(bool on) {
+    if (isWritable()) {
+        m_store.setValue(QStringLiteral("Alarms/Sound"), on);
+    }
 }
 
 bool Settings::isWritable() const {

@@ -84,6 +84,10 @@ public:
     PrinterSetup printerSetup() const;
     void setPrinterSetup(const PrinterSetup& setup);
 
+    // "Alarms/Sound": a sound for each new alarm; off until chosen in "报警".
+    bool alarmSound() const;
+    void setAlarmSound(bool on);
+
     bool isWritable() const;
 
 private:

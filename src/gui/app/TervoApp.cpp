@@ -4,6 +4,7 @@
 #include <QPrinter>
 #include <QScreen>
 
+#include "gui/alarms/AlarmCenter.h"
 #include "gui/app/MainWindow.h"
 #include "gui/app/PasswordDialog.h"
 #include "gui/app/Settings.h"
@@ -14,7 +15,7 @@
 
 namespace tervo::gui {
 
-TervoApp::TervoApp() {
+TervoApp::TervoApp() : m_alarms(std::make_unique<AlarmCenter>()) {
     installFontSubstitutions();
 }
 

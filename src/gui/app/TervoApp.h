@@ -14,6 +14,7 @@ class QWidget;
 
 namespace tervo::gui {
 
+class AlarmCenter;
 class MainWindow;
 
 struct StartOptions {
@@ -70,6 +71,7 @@ public:
     void openParameters(const LinkSettings& link) override;
     void noteRecentFile(const QString& path) override;
     QWidget* dialogParent() override;
+    AlarmCenter& alarms() override { return *m_alarms; }
 
 signals:
     void templatesChanged();
@@ -79,8 +81,10 @@ private:
     QString m_password;
     bool m_closingAll = false;
     std::array<ViewTemplate, kWindowKindCount> m_templates;
-    // Declared before the main window, so the windows are gone before the threads stop.
+    // Declared before the main window, so the windows are gone before the threads stop and
+    // before the alarms they report to.
     LinkThreads m_links;
+    std::unique_ptr<AlarmCenter> m_alarms;
     std::unique_ptr<MainWindow> m_mainWindow;
     std::unique_ptr<QPrinter> m_printer;
 };

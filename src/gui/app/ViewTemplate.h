@@ -13,6 +13,7 @@ class QWidget;
 
 namespace tervo::gui {
 
+class AlarmCenter;
 class ChildWindow;
 class LinkThreads;
 struct PublishChoice;
@@ -56,6 +57,8 @@ public:
     virtual void noteRecentFile(const QString& path) = 0;
     // What a view's dialogs stand over while its own window does not exist yet.
     virtual QWidget* dialogParent() = 0;
+    // The alarms of every work: the list window, the status bar's line, the notifications.
+    virtual AlarmCenter& alarms() = 0;
 };
 
 // What a view learns when it is created: its window kind, the current file path (empty for
@@ -75,7 +78,7 @@ struct ViewContext {
 using ViewTemplate = std::function<QWidget*(const ViewContext&)>;
 
 // Commands the shell carries on its menus and toolbar but the active view handles.
-enum class ViewCommand { Save, Print, PrintPreview, SaveTemplate, SaveCurve };
+enum class ViewCommand { Save, Print, PrintPreview, SaveTemplate, SaveCurve, AlarmSettings };
 
 // A view that handles any of the view commands implements this next to QWidget.
 class ViewCommands {

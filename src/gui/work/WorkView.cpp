@@ -14,9 +14,14 @@
 #include <QStatusBar>
 #include <QToolButton>
 
+#include "core/alarms/AlarmListRules.h"
 #include "core/text/TimeText.h"
+#include "core/text/ValueText.h"
 #include "core/work/RecordWriter.h"
 #include "core/work/WorkFiles.h"
+#include "gui/alarms/AlarmCenter.h"
+#include "gui/alarms/AlarmSettingsDialog.h"
+#include "gui/alarms/CoreAlarms.h"
 #include "gui/app/ChildWindow.h"
 #include "gui/app/LinkThreads.h"
 #include "gui/app/PublishDialog.h"
@@ -71,7 +76,20 @@ WorkView* WorkView::create(const ViewContext& context) {
         messageBox(nullptr, QStringLiteral("文件错误！！！"));
         return nullptr;
     }
-    return new WorkView(context, work, context.filePath);
+    AlarmSettings alarms;
+    if (!context.filePath.isEmpty()) {
+        // A sidecar the rules refuse is said, and the work opens without alarms.
+        const AlarmSettingsLoad load = loadAlarmSettings(
+            alarmSettingsPath(context.filePath.toStdString()), work.channels.size());
+        if (load.status == AlarmSettingsLoad::Status::Refused) {
+            messageBox(context.services->dialogParent(), utf8(load.message));
+        } else {
+            alarms = load.settings;
+        }
+    }
+    auto* view = new WorkView(context, work, context.filePath);
+    view->setAlarmSettings(alarms);
+    return view;
 }
 
 WorkView::WorkView(const ViewContext& context, const WorkDefinition& work,
@@ -93,6 +111,8 @@ WorkView::WorkView(const ViewContext& context, const WorkDefinition& work,
     // the recording or closing the window waits for what is still on its way to the disk.
     m_engine.setWriterThread(true);
     m_engine.setRecordDisk(g_recordDisk != nullptr ? *g_recordDisk : systemRecordDisk());
+    m_alarmSource = m_context.services->alarms().addSource(
+        this, [this](int channel, AlarmKind kind) { acknowledgeAlarm(channel, kind); });
 }
 
 WorkView::~WorkView() = default;
@@ -262,15 +282,17 @@ void WorkView::askCurveStart(const LinkRequest& request, bool recording, const Q
 
 void WorkView::syncServices() {
     if (!m_engine.running()) {
+        if (m_services) {
+            // Nothing watches the work's alarms any more: the list keeps them, unwatched.
+            m_context.services->alarms().unwatch(m_alarmSource);
+        }
         m_services.reset();  // "offline" goes out, the page closes, the inhibitor goes
         return;
     }
     if (!m_services) {
-        const QString name = m_templatePath.isEmpty()
-                                 ? QStringLiteral("work")
-                                 : QFileInfo(m_templatePath).completeBaseName();
         m_services = std::make_unique<net::RecordServices>(
-            publishSettings(m_context.services->publishChoice()), name.toStdString(), m_work);
+            publishSettings(m_context.services->publishChoice()), workName().toStdString(), m_work);
+        m_services->setAlarms(m_alarmSettings);
         if (const std::string failed = m_services->start(); !failed.empty()) {
             messageBox(this, utf8(failed));
         }
@@ -279,6 +301,31 @@ void WorkView::syncServices() {
         m_services->recordingStarted();
     } else {
         m_services->recordingStopped();
+    }
+}
+
+QString WorkView::workName() const {
+    return m_templatePath.isEmpty() ? QStringLiteral("work")
+                                    : QFileInfo(m_templatePath).completeBaseName();
+}
+
+void WorkView::reportAlarms(const std::vector<AlarmChange>& changes) {
+    for (const AlarmChange& change : changes) {
+        AlarmListUpdate update = alarmListUpdate(change);
+        update.source = m_alarmSource;
+        // A new work goes by its window's title in the list.
+        update.work = m_templatePath.isEmpty() ? std::string("采集工作") : workName().toStdString();
+        const size_t index = static_cast<size_t>(change.channel - 1);
+        if (index < m_work.channels.size()) {
+            update.channelName = gbkText(m_work.channels[index].nameGbk()).toStdString();
+        }
+        m_context.services->alarms().report(update);
+    }
+}
+
+void WorkView::acknowledgeAlarm(int channel, AlarmKind kind) {
+    if (m_services) {
+        reportAlarms(m_services->acknowledge(channel, kind, clock()));
     }
 }
 
@@ -377,11 +424,16 @@ void WorkView::finishTick(uint64_t id, const LinkResult& result) {
         m_services->afterTick(m_engine, clock());
         // The broker out of reach is no reason to stop the operator: said in the status bar.
         auto* main = qobject_cast<QMainWindow*>(window());
-        for (const std::string& notice : m_services->publishingNotices()) {
+        std::vector<std::string> notices = m_services->publishingNotices();
+        for (std::string& notice : m_services->alarmNotices()) {
+            notices.push_back(std::move(notice));
+        }
+        for (const std::string& notice : notices) {
             if (main != nullptr) {
                 main->statusBar()->showMessage(utf8(notice));
             }
         }
+        reportAlarms(m_services->takeAlarmChanges());
     }
     for (const std::string& message : outcome.messages) {
         messageBox(this, utf8(message));
@@ -449,8 +501,11 @@ void WorkView::openChannelSettings() {
     if (refusedWhileRunning()) {
         return;
     }
+    const std::vector<std::string> before = channelKeys();
     ChannelDialog dialog(m_work, this);
     prompts().runDialog(dialog);
+    // The alarms follow their channels when one is deleted.
+    m_alarmSettings = alarmSettingsFollowingChannels(m_alarmSettings, before, channelKeys());
     redraw();
 }
 
@@ -477,6 +532,46 @@ void WorkView::openSamplingSettings() {
     }
     refreshLabels();
     update();
+}
+
+std::vector<std::string> WorkView::channelKeys() const {
+    std::vector<std::string> keys;
+    for (const ChannelInfo& channel : m_work.channels) {
+        std::string key(channel.name.data(), channel.name.size());
+        key.append(channel.curvePath.data(), channel.curvePath.size());
+        for (const double number :
+             {channel.displayCoefficient, channel.offsetCoefficient, double(channel.parameterCode),
+              double(channel.port), double(channel.baud), double(channel.address),
+              double(channel.downloadFlag)}) {
+            key += "/" + formatDouble("%.17g", number);
+        }
+        keys.push_back(std::move(key));
+    }
+    return keys;
+}
+
+void WorkView::openAlarmSettings() {
+    if (refusedWhileRunning()) {
+        return;
+    }
+    if (m_work.channels.empty()) {
+        messageBox(this, tr("无记录通道，无法设置报警！！！"));
+        return;
+    }
+    QStringList names;
+    for (const ChannelInfo& channel : m_work.channels) {
+        names << gbkText(channel.nameGbk());
+    }
+    AlarmSettingsDialog dialog(names, m_alarmSettings, this);
+    if (prompts().runDialog(dialog) != QDialog::Accepted) {
+        return;
+    }
+    m_alarmSettings = dialog.settings();
+    // Kept beside the template at once; a new work keeps them until "保存设置".
+    if (!m_templatePath.isEmpty() &&
+        !saveAlarmSettings(alarmSettingsPath(m_templatePath.toStdString()), m_alarmSettings)) {
+        messageBox(this, QStringLiteral("保存失败！！！"));
+    }
 }
 
 void WorkView::openDisplaySettings() {
@@ -545,7 +640,8 @@ void WorkView::saveTemplate() {
         return;
     }
     const QString path = withDefaultExtension(chosen, QStringLiteral("awt"));
-    if (saveWorkTemplate(path.toStdString(), m_work) != FileStatus::Ok) {
+    if (saveWorkTemplate(path.toStdString(), m_work) != FileStatus::Ok ||
+        !saveAlarmSettings(alarmSettingsPath(path.toStdString()), m_alarmSettings)) {
         // Sound behaviour for a file that cannot be written: say so rather than confirm.
         messageBox(this, QStringLiteral("保存失败！！！"));
         return;
@@ -556,10 +652,14 @@ void WorkView::saveTemplate() {
 
 bool WorkView::isCommandEnabled(ViewCommand command) const {
     return command == ViewCommand::SaveTemplate || command == ViewCommand::Print ||
-           command == ViewCommand::PrintPreview;
+           command == ViewCommand::PrintPreview || command == ViewCommand::AlarmSettings;
 }
 
 void WorkView::onViewCommand(ViewCommand command) {
+    if (command == ViewCommand::AlarmSettings) {
+        openAlarmSettings();
+        return;
+    }
     QPrinter& printer = m_context.services->printer();
     printer.setFromTo(1, 1);
     if (command == ViewCommand::SaveTemplate) {

@@ -6,8 +6,10 @@
 #include <memory>
 #include <optional>
 
+#include "core/alarms/AlarmSettings.h"
 #include "core/work/LiveViewRules.h"
 #include "core/work/SamplingEngine.h"
+#include "gui/alarms/CoreAlarms.h"
 #include "gui/app/ViewTemplate.h"
 #include "gui/work/WorkChart.h"
 
@@ -55,6 +57,8 @@ public:
     void openEventSettings();
     void openSamplingSettings();
     void openDisplaySettings();
+    // "报警设置" (the main window's "实时记录" menu while this work is active).
+    void openAlarmSettings();
     void saveTemplate();
     void zoomIn();
     void zoomOut();
@@ -70,6 +74,10 @@ public:
     const SamplingEngine& engine() const { return m_engine; }
     const LiveViewRules& rules() const { return m_rules; }
     const QString& templatePath() const { return m_templatePath; }
+    // The work's alarms: read from the sidecar beside its template when it opens, edited in
+    // "报警设置", evaluated while it runs.
+    const AlarmSettings& alarmSettings() const { return m_alarmSettings; }
+    void setAlarmSettings(const AlarmSettings& settings) { m_alarmSettings = settings; }
     const QTimer& timer() const { return m_timer; }
     QAction* action(const QString& objectName) const;
     QSlider* timeSlider() const { return m_timeSlider; }
@@ -98,10 +106,18 @@ private:
     void finishTick(uint64_t id, const LinkResult& result);
     // Publishing and the metrics page while running, the sleep inhibitor while recording.
     void syncServices();
+    // The name the work goes by in the alarm list and on the plant's topics.
+    QString workName() const;
+    // Hands the alarm changes of this work to the alarm list, the status bar and the desktop.
+    void reportAlarms(const std::vector<AlarmChange>& changes);
+    // "确认" in the alarm list, for an alarm of this work.
+    void acknowledgeAlarm(int channel, AlarmKind kind);
     void refreshLabels();
     void redraw();
     bool refusedWhileRunning();
     void editColour(int channel);
+    // Each channel's whole record, naming it across a channel edit.
+    std::vector<std::string> channelKeys() const;
     Clock& clock() const;
 
     ViewContext m_context;
@@ -109,6 +125,8 @@ private:
     QString m_templatePath;
     SamplingEngine m_engine;
     std::unique_ptr<net::RecordServices> m_services;
+    AlarmSettings m_alarmSettings;
+    int m_alarmSource = 0;  // this work in the alarm center
     LiveViewRules m_rules;
     QTimer m_timer;
     LinkClient* m_link = nullptr;  // every exchange of the window, for its lifetime
