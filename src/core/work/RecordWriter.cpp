@@ -296,7 +296,6 @@ std::optional<Journal> scanJournal(int fd, struct stat* owner = nullptr) {
         j.entries.push_back(e);
         at += size;
     }
-    j.end = at;
     return j;
 }
 
@@ -343,6 +342,7 @@ public:
             }
             fromFile = false;
             ++m_entries;
+            m_end = e.at + e.size + 8;
             m_rows = e.rows;
             m_occurrences = e.occurrences;
             m_sequence = e.sequence;
@@ -364,10 +364,13 @@ public:
         apply(e, false, 0);
         ++m_entries;
         ++m_sequence;
+        m_end = at + e.size + 8;
         place();
     }
 
     size_t entries() const { return m_entries; }
+    // Where the last entry the plan took ends in the journal.
+    uint64_t end() const { return m_end; }
     uint64_t length() const { return m_length; }
     uint64_t rowsEnd() const { return m_frontSize; }
     uint32_t rows() const { return m_rows; }
@@ -567,11 +570,14 @@ private:
     uint32_t m_occurrences = 0;
     uint32_t m_sequence = 0;
     size_t m_entries = 0;
+    uint64_t m_end = kJournalHead;
 };
 
-// Appends a patch holding the plan's occurrence block to the journal (whose whole entries end
-// at `end`) and syncs it, so the file's block can be overwritten; then the plan takes it.
-bool keepBlockInJournal(Plan& plan, int file, int journal, uint64_t end, RecordDisk& disk) {
+// Appends a patch holding the plan's occurrence block to the journal, right after the last
+// entry the plan took (anything after it is never replayed), and syncs it, so the file's block
+// can be overwritten; then the plan takes it.
+bool keepBlockInJournal(Plan& plan, int file, int journal, RecordDisk& disk) {
+    const uint64_t end = plan.end();
     Entry e;
     e.sequence = plan.sequence() + 1;
     e.kind = kPatch;
@@ -625,7 +631,7 @@ bool replayJournal(int file, int journal, const Journal& j, RecordDisk& disk) {
     if (plan.entries() == 0) {
         return true;
     }
-    if (plan.movesFileBytes() && !keepBlockInJournal(plan, file, journal, j.end, disk)) {
+    if (plan.movesFileBytes() && !keepBlockInJournal(plan, file, journal, disk)) {
         return false;
     }
     std::vector<uint8_t> chunk(8);
