@@ -48,6 +48,8 @@ std::unique_ptr<SerialDevice> openConfigured(const std::string& path, LineSettin
     return device;
 }
 
+using Ms = std::chrono::milliseconds;
+
 // A second process on the same port, holding it the way `Hold` says until it is let go or
 // `holdMs` have passed.
 class OtherProcess {
@@ -58,6 +60,7 @@ public:
         FlockProgram,      // another program's flock
         LockingProgram,    // another program's exclusive mode and UUCP lock file
         AnotherTervo,      // a Tervo exchange: flock, exclusive mode and lock file, given back
+        BusyTervo,         // Tervo exchanges of 60 ms each, back to back
     };
 
     OtherProcess(const std::string& path, Hold hold, int holdMs) {
@@ -67,6 +70,19 @@ public:
         if (m_pid == 0) {
             std::unique_ptr<SerialDevice> tervo;
             int fd = -1;
+            if (hold == BusyTervo) {
+                (void)!::write(m_ready[1], "r", 1);
+                const auto until = std::chrono::steady_clock::now() + Ms(holdMs);
+                while (std::chrono::steady_clock::now() < until) {
+                    if (auto exchange = PosixSerialOpener::openPath(path)) {
+                        pollfd p{m_release[0], POLLIN, 0};
+                        if (poll(&p, 1, 60) > 0) {
+                            break;
+                        }
+                    }
+                }
+                _exit(0);
+            }
             if (hold == AnotherTervo) {
                 tervo = PosixSerialOpener::openPath(path);
             } else {
@@ -126,8 +142,6 @@ std::string fileText(const std::string& path) {
     std::ifstream in(path);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
-
-using Ms = std::chrono::milliseconds;
 
 Ms since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - start);
@@ -480,5 +494,23 @@ TEST(PortExclusivity, OnlyAnotherTervoExchangeIsWaitedFor) {
     }
     EXPECT_FALSE(exclusiveMode(pty));
     EXPECT_TRUE(std::filesystem::is_empty(locks.path())) << "every lock given back";
+    unsetenv("TERVO_LOCK_DIR");
+}
+
+// A Tervo process whose exchanges follow each other without a pause still lets another one
+// that waits for the port have it between two of them: the waiter asks through the lock file,
+// the holder leaves the port free for a moment after that exchange. (Without the ask, the
+// holder takes the port back at once and the waiter gives up at its limit.)
+TEST(PortExclusivity, AWaitingTervoGetsItsTurnBetweenBackToBackExchanges) {
+    TempDir locks;
+    setenv("TERVO_LOCK_DIR", locks.path().c_str(), 1);
+    RawPty pty;
+    for (int round = 0; round < 3; ++round) {
+        OtherProcess busy(pty.path(), OtherProcess::BusyTervo, 5000);
+        std::this_thread::sleep_for(Ms(20));  // well into its exchanges
+        const std::optional<OpenTry> t = timedOpen(pty.path(), false);
+        ASSERT_TRUE(t);
+        EXPECT_TRUE(t->opened) << "round " << round << ", after " << t->took.count() << " ms";
+    }
     unsetenv("TERVO_LOCK_DIR");
 }

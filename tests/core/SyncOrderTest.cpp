@@ -171,3 +171,44 @@ TEST(SyncOrder, JournalBeforeTheFileAndTheWholeFileBeforeItsRename) {
             << describe(calls);
     }
 }
+
+// With an occurrence every cycle, cycles are kept in the journal and the occurrence block is
+// moved now and then: whenever a cycle touches the record file, its entry is written and synced
+// to the journal first. (The replay that moves the block at the writer's end is checked by
+// cutting it short: RecordWriter.AReplayCutShortIsReplayedAgain.)
+TEST(SyncOrder, TheBlockIsMovedOnlyAfterTheJournalHoldsIt) {
+    tervo::testing::TempDir dir;
+    const std::string path = std::filesystem::canonical(dir.path()) / "r.alt";
+    const std::string journal = recordJournalPath(path);
+    WorkDefinition work;
+    work.channels.resize(2);
+    work.events.resize(1);
+    std::vector<int32_t> times;
+    std::vector<double> values;
+    std::vector<EventOccurrence> occurrences;
+    RecordWriter writer(path);
+    ASSERT_TRUE(writer.claim());
+    int kept = 0;
+    int moved = 0;
+    for (int i = 0; i < 300; ++i) {
+        std::vector<Call> calls;
+        g_calls = &calls;
+        const FileStatus status = writer.write(work, times.data(), values.data(), times.size(),
+                                               occurrences.data(), occurrences.size());
+        g_calls = nullptr;
+        ASSERT_EQ(status, FileStatus::Ok);
+        kept += writer.lastMethod() == RecordWriter::Method::Journal;
+        const size_t touched = find(calls, 0, "write", path);
+        if (i > 0 && touched < calls.size()) {
+            ++moved;
+            const size_t entry = find(calls, 0, "write", journal);
+            const size_t synced = find(calls, entry, "sync", journal);
+            EXPECT_LT(synced, touched) << "cycle " << i << "\n" << describe(calls);
+        }
+        times.push_back(i);
+        values.insert(values.end(), {1.0, 2.0});
+        occurrences.push_back({i, 0});
+    }
+    EXPECT_GT(kept, 0);
+    EXPECT_GT(moved, 0);
+}

@@ -101,8 +101,26 @@ uint64_t fnv1a(const uint8_t* data, size_t size) {
     return h;
 }
 
+// A version 2 journal's entries: the same over little-endian 64-bit words, then the bytes left.
+uint64_t fnv1aWords(const uint8_t* data, size_t size) {
+    uint64_t h = 14695981039346656037ull;
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t word = 0;
+        for (int b = 7; b >= 0; --b) {
+            word = word << 8 | data[i + static_cast<size_t>(b)];
+        }
+        h = (h ^ word) * 1099511628211ull;
+    }
+    for (; i < size; ++i) {
+        h = (h ^ data[i]) * 1099511628211ull;
+    }
+    return h;
+}
+
 // Makes a journal name the file of `st` and gives its head and every entry its size claims
-// the right checksum, so the fuzzer reaches what lies behind them.
+// the right checksum (word-wise after a version 2 head), so the fuzzer reaches what lies behind
+// them.
 void seal(std::vector<uint8_t>& journal, const struct stat& st) {
     constexpr size_t kHead = 40;
     constexpr size_t kEntryHead = 40;
@@ -117,7 +135,10 @@ void seal(std::vector<uint8_t>& journal, const struct stat& st) {
         if (size < kEntryHead + 8 || size > journal.size() - at) {
             break;
         }
-        putU64At(journal, at + size - 8, fnv1a(journal.data() + at, size - 8));
+        const bool words = std::string(journal.begin(), journal.begin() + 8) == "TVRWAL02";
+        putU64At(journal, at + size - 8,
+                 words ? fnv1aWords(journal.data() + at, size - 8)
+                       : fnv1a(journal.data() + at, size - 8));
         at += size;
     }
 }

@@ -12,12 +12,17 @@ namespace tervo::testing {
 
 // The record writer's disk as a test steers it, from any thread: every sync and whole replace
 // first waits while the disk is held (giving up after 20 s, which a test then reports), then
-// takes `delayMs`; while `failing` is set, both fail.
+// takes `delayMs`; while `failing` is set, both fail, and so do writes. `bytes` counts what
+// writes and whole replaces hand over; `failWrite` makes the write of that number (counted
+// from 1 in `writes`) fail half done, as a full disk does.
 class TestDisk : public RecordDisk {
 public:
     std::atomic<int> delayMs{0};
     std::atomic<bool> failing{false};
     std::atomic<int> calls{0};  // syncs and replaces begun
+    std::atomic<uint64_t> bytes{0};
+    std::atomic<int> writes{0};
+    std::atomic<int> failWrite{0};
 
     void hold() {
         const std::lock_guard<std::mutex> lock(m_mutex);
@@ -33,6 +38,18 @@ public:
     // A call waited 20 s on the held disk without being released.
     bool gaveUp() const { return m_gaveUp; }
 
+    bool write(int fd, const uint8_t* data, size_t size, off_t offset) override {
+        if (++writes == failWrite) {
+            RecordDisk::write(fd, data, size / 2, offset);
+            bytes += size / 2;
+            return false;
+        }
+        if (failing) {
+            return false;
+        }
+        bytes += size;
+        return RecordDisk::write(fd, data, size, offset);
+    }
     bool sync(int fd) override {
         pass();
         return !failing && RecordDisk::sync(fd);
@@ -41,9 +58,16 @@ public:
                        const double* values, size_t rows, const EventOccurrence* occurrences,
                        size_t occurrenceCount) override {
         pass();
-        return failing ? FileStatus::CannotWrite
-                       : RecordDisk::replace(path, work, times, values, rows, occurrences,
-                                             occurrenceCount);
+        if (failing) {
+            return FileStatus::CannotWrite;
+        }
+        const FileStatus status =
+            RecordDisk::replace(path, work, times, values, rows, occurrences, occurrenceCount);
+        if (status == FileStatus::Ok) {
+            bytes +=
+                recordFileBytes(work, times, values, rows, occurrences, occurrenceCount).size();
+        }
+        return status;
     }
 
 private:

@@ -171,27 +171,35 @@ bool applyLineSettings(termios& t, const LineSettings& settings) {
 
 namespace {
 
-// When each port was last given back by this process, so that its next exchange lets another
-// Tervo process that waits for the port have its turn first.
+// When each port was last given back by this process, and whether a waiting Tervo process
+// asked for its turn then, so that its next exchange lets that process have the port first.
 class ReleaseTimes {
 public:
     static ReleaseTimes& instance() {
         static ReleaseTimes times;
         return times;
     }
-    void released(const std::string& path) {
+    void released(const std::string& path, bool turnOwed) {
         std::lock_guard lock(m_mutex);
-        m_times[path] = Clock::now();
+        m_times[path] = Release{Clock::now(), turnOwed};
     }
-    Clock::time_point lastRelease(const std::string& path) {
+    // The moment before which the port is left to a waiting process.
+    Clock::time_point freeUntil(const std::string& path) {
         std::lock_guard lock(m_mutex);
         const auto it = m_times.find(path);
-        return it == m_times.end() ? Clock::time_point{} : it->second;
+        if (it == m_times.end() || !it->second.turnOwed) {
+            return Clock::time_point{};
+        }
+        return it->second.at + std::chrono::milliseconds(PosixSerialOpener::kCourtesyMs);
     }
 
 private:
+    struct Release {
+        Clock::time_point at;
+        bool turnOwed = false;
+    };
     std::mutex m_mutex;
-    std::map<std::string, Clock::time_point> m_times;
+    std::map<std::string, Release> m_times;
 };
 
 class PosixSerialDevice : public SerialDevice {
@@ -206,10 +214,13 @@ public:
         if (m_exclusive) {
             ioctl(m_fd, TIOCNXCL);
         }
+        // A waiting Tervo process asks for its turn through our lock file; without one it has
+        // no way to ask, and the port is left free for a moment after every exchange.
+        const bool turnOwed = m_lock->file().empty() || m_lock->turnAsked();
         m_lock.reset();
         flock(m_fd, LOCK_UN);
         ::close(m_fd);
-        ReleaseTimes::instance().released(m_path);
+        ReleaseTimes::instance().released(m_path, turnOwed);
     }
 
     // The timeouts are this object's own: poll() carries them out in read() and write(). Like
@@ -378,9 +389,9 @@ private:
 // another program, unless a Tervo holder let go just then, which one more open tells. -1 when
 // the device is absent, refused or still busy at the limit, with `why` saying which.
 int openAndLockForTervo(const std::string& path, LinkReason& why) {
-    // Our own back-to-back exchanges leave a moment between them for a waiting process.
-    const auto courtesy = ReleaseTimes::instance().lastRelease(path) +
-                          std::chrono::milliseconds(PosixSerialOpener::kCourtesyMs);
+    // Our own back-to-back exchanges leave a moment between them for a process that asked to
+    // have the port next.
+    const auto courtesy = ReleaseTimes::instance().freeUntil(path);
     if (Clock::now() < courtesy) {
         std::this_thread::sleep_until(courtesy);
     }
@@ -413,6 +424,9 @@ int openAndLockForTervo(const std::string& path, LinkReason& why) {
         bool wait = false;
         if (UucpLock::heldByTervo(path)) {
             wait = now < tervoLimit;
+            if (wait) {
+                UucpLock::askForTurn(path);
+            }
         } else if (fd >= 0) {
             wait = now < unknownLimit;
         } else if (!openedAgain) {

@@ -23,8 +23,8 @@ public:
     // How long a held flock is given without a Tervo lock file beside it: the moment between a
     // Tervo process taking the flock and writing its lock file.
     static constexpr int kUnknownHolderMs = 20;
-    // The pause before this process takes a port it gave back this recently, so that another
-    // process waiting for it gets its turn.
+    // The pause before this process takes a port it gave back this recently, when another
+    // Tervo process waiting for it asked for its turn (or no lock file lets it ask).
     static constexpr int kCourtesyMs = 3;
 
     std::unique_ptr<SerialDevice> open(const std::string& portName) override;

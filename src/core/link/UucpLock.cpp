@@ -150,6 +150,23 @@ std::string UucpLock::holderOf(const std::string& devicePath) {
     return {};
 }
 
+void UucpLock::askForTurn(const std::string& devicePath) {
+    const std::string name = fileName(devicePath);
+    for (const std::string& directory : lockDirectories()) {
+        const std::string file = directory + "/" + name;
+        const LockLook l = look(file);
+        if (l.kind == LockLook::Process && l.tervo && l.pid != getpid()) {
+            utimensat(AT_FDCWD, file.c_str(), nullptr, AT_SYMLINK_NOFOLLOW);
+        }
+    }
+}
+
+bool UucpLock::turnAsked() const {
+    struct stat st {};
+    return !m_file.empty() && lstat(m_file.c_str(), &st) == 0 &&
+           (st.st_mtim.tv_sec != m_written.tv_sec || st.st_mtim.tv_nsec != m_written.tv_nsec);
+}
+
 bool UucpLock::canLock() {
     for (const std::string& directory : lockDirectories()) {
         if (access(directory.c_str(), W_OK | X_OK) == 0) {
@@ -188,8 +205,11 @@ UucpLock::UucpLock(const std::string& devicePath) {
             }
             continue;  // this folder is missing or not ours to write, or a stale lock stays
         }
-        const bool written = ::write(fd, text, static_cast<size_t>(length)) == length;
+        struct stat st {};
+        const bool written =
+            ::write(fd, text, static_cast<size_t>(length)) == length && fstat(fd, &st) == 0;
         ::close(fd);
+        m_written = st.st_mtim;
         if (written) {
             m_file = file;
             return;

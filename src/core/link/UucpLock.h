@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 
 namespace tervo {
@@ -31,6 +32,9 @@ public:
     UucpLock& operator=(const UucpLock&) = delete;
 
     bool heldByOther() const { return m_heldByOther; }
+    // Whether another Tervo process waiting for the port asked for its turn (askForTurn) since
+    // the lock was taken: then the port is worth leaving free for a moment once given back.
+    bool turnAsked() const;
     const std::string& file() const { return m_file; }  // empty when none was taken
 
     // "LCK..ttyUSB0"; a device in a folder below /dev has its slashes as underscores
@@ -42,12 +46,16 @@ public:
     // "minicom 1234" (the program's name as the system knows it, else the lock's second line);
     // "tervo 1234" for another Tervo process; empty when no lock names a holder.
     static std::string holderOf(const std::string& devicePath);
+    // Asks the Tervo process whose lock holds the device for the port's next turn: the lock
+    // file's time of change is moved on, which its holder sees as it gives the port back.
+    static void askForTurn(const std::string& devicePath);
     // Whether a lock could be taken at all: some lock folder is there to be written.
     static bool canLock();
 
 private:
     bool m_heldByOther = false;
     std::string m_file;
+    timespec m_written{};  // the lock file's time of change as we wrote it
 };
 
 }  // namespace tervo

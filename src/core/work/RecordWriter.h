@@ -1,7 +1,10 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,8 @@ namespace tervo {
 class RecordDisk {
 public:
     virtual ~RecordDisk() = default;
+    // pwrite of all `size` bytes at `offset` (journal and record file alike).
+    virtual bool write(int fd, const uint8_t* data, size_t size, off_t offset);
     // fdatasync: false when the bytes could not be made durable.
     virtual bool sync(int fd);
     // writeRecordFile.
@@ -26,28 +31,39 @@ public:
 RecordDisk& systemRecordDisk();
 
 // Writes the record file of a recording after every cycle. The first write puts the whole
-// image in place atomically. Every later one touches only what changed: the new rows, the
-// occurrence block that follows them, and the counts in the header, so a cycle costs the same
-// at the end of a month as at its start. A redo journal beside the file ("-journal") makes
-// that safe; one cycle's update is
+// image in place atomically. Every later one touches only what changed, so a cycle costs the
+// same at the end of a month as at its start. A redo journal beside the file ("-journal")
+// makes that safe; one cycle's update is
 //
-//   1. its entry appended to the journal: where the new bytes go, the bytes themselves (rows
-//      and occurrence block), the new counts and length, and a checksum
+//   1. its entry appended to the journal, with a checksum: either a patch (the new rows and the
+//      whole occurrence block that follows them, with where they go) or an append (the new
+//      rows and the new occurrences alone), with the new counts
 //   2. the journal synced (from here on the update survives a crash)
-//   3. the new rows and occurrence block written into the file
-//   4. the new counts written
+//   3. for a patch: the rows kept in the journal alone so far, then the patch's rows and block,
+//      written into the file
+//   4. for a patch: the new counts written
 //
-// and every 64 cycles (or 1 MB of journal) a checkpoint:
+// and, after a patch, every 64 cycles (or 1 MB of journal) a checkpoint:
 //
 //   5. the file synced
 //   6. the journal emptied
 //
+// A new row goes where the occurrence block lay, so writing the rows in place means writing the
+// whole block again behind them: with an event that fires every cycle, that grows with the
+// recording. So once the block is large a cycle is kept as an append, and the file is left as
+// the earlier whole image it holds; the block is moved (a patch) once the appends since cost
+// twice what the move costs, which keeps the bytes written per cycle, amortised, within a fixed
+// multiple of a cycle's own. Without occurrences every cycle is a patch and the file holds
+// every cycle's image.
+//
 // One sync a cycle. After a crash the file is brought to its last complete image by
 // replaying the journal's whole entries in order (a torn last entry is ignored); until then a
-// program that reads the file directly may see the rows of the last cycles missing or half
-// written. Anything unexpected (the file changed behind our back, the definition changed, a
-// short write) makes that cycle a whole atomic replace instead. The bytes on disk after each
-// successful write are exactly recordFileBytes() of the same data.
+// program that reads the file directly sees an earlier image (the last cycles missing) or, in
+// the middle of a patch, a half written one. Anything unexpected (the file changed behind our
+// back, the definition changed, a short write) makes that cycle a whole atomic replace instead.
+// At every checkpoint, and once the writer ends, the bytes on disk are exactly
+// recordFileBytes() of the same data; readers that lay the journal over the file
+// (RecordImage) see them after every write.
 class RecordWriter {
 public:
     explicit RecordWriter(std::string path, RecordDisk& disk = systemRecordDisk());
@@ -64,16 +80,19 @@ public:
     FileStatus write(const WorkDefinition& work, const int32_t* times, const double* values,
                      size_t rows, const EventOccurrence* occurrences, size_t occurrenceCount);
 
-    enum class Method { None, Whole, InPlace };
+    // Whole: the file replaced; InPlace: the file holds the image; Journal: the cycle is kept
+    // in the journal alone, the file holding an earlier image until the block is moved.
+    enum class Method { None, Whole, InPlace, Journal };
     Method lastMethod() const { return m_lastMethod; }
     // Bytes the last write handed to the file system, the journal's included.
     uint64_t lastBytesWritten() const { return m_lastBytes; }
 
     // For tests. A checkpoint every `cycles` in-place updates.
     void setCheckpointEvery(int cycles) { m_checkpointEvery = cycles; }
-    // The next in-place update stops dead after step `step` (0: half of its journal entry
-    // written; 1..6 as above), as a crash would: file and journal stay as they are, write()
-    // reports CannotWrite and the writer does nothing more, not even on destruction.
+    // The first in-place update that reaches step `step` stops dead after it (0: half of its
+    // journal entry written; 1..6 as above; steps 3 to 6 are reached by patches only), as a
+    // crash would: file and journal stay as they are, write() reports CannotWrite and the
+    // writer does nothing more, not even on destruction.
     void stopAfterStep(int step) { m_stopAfterStep = step; }
 
 private:
@@ -98,6 +117,8 @@ private:
     bool resetJournal();
     bool checkpoint(int fileFd);
     bool stop(int step);
+    // A write through the disk, counted in lastBytesWritten().
+    bool put(int fd, const uint8_t* data, size_t size, uint64_t offset);
 
     std::string m_path;
     std::string m_journalPath;
@@ -106,7 +127,13 @@ private:
     bool m_journalOurs = false;      // started afresh for a file we wrote
     bool m_journalWasEmpty = false;  // as claim() found it
     uint64_t m_journalSize = 0;
-    uint64_t m_sequence = 0;
+    uint32_t m_sequence = 0;
+    // The image as of the last write; the file (m_image) lags behind while cycles are kept in
+    // the journal alone.
+    uint32_t m_rows = 0;
+    uint32_t m_occurrences = 0;
+    bool m_filePending = false;
+    uint64_t m_pendingBytes = 0;  // what the cycles kept since have cost
     int m_sinceCheckpoint = 0;
     int m_checkpointEvery = 64;
     bool m_dead = false;
@@ -132,7 +159,7 @@ bool recoverRecordFile(const std::string& path);
 // Nothing is read until asked, so opening a long recording needs no copy of the file.
 class RecordImage {
 public:
-    RecordImage() = default;
+    RecordImage();
     ~RecordImage();
     RecordImage(const RecordImage&) = delete;
     RecordImage& operator=(const RecordImage&) = delete;
@@ -150,18 +177,22 @@ public:
     bool foreignJournal() const { return m_foreignJournal; }
 
 private:
-    struct Patch {
-        uint64_t offset = 0;
-        uint64_t end = 0;
-        const uint8_t* bytes = nullptr;  // end - offset of them, inside m_journal
-        uint8_t counts[8] = {};          // S and K after this entry
+    struct State;  // the image the journal describes, read from file and journal
+    struct JournalLook {
+        bool there = false;
+        uint64_t inode = 0;
+        uint64_t size = 0;
+        int64_t modified = 0;
+        bool operator==(const JournalLook&) const = default;
     };
+    static JournalLook lookAtJournal(const std::string& path);
+    void close();
 
     int m_fd = -1;
+    int m_journalFd = -1;
     std::string m_journalPath;
-    std::vector<uint8_t> m_journal;
-    std::vector<Patch> m_patches;
-    uint64_t m_fileSize = 0;
+    JournalLook m_journalSeen;
+    std::unique_ptr<State> m_state;
     uint64_t m_size = 0;
     bool m_foreignJournal = false;
 };
