@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "core/history/HistoryRules.h"
 #include "core/history/HistoryViewRules.h"
 #include "core/text/Gbk.h"
+#include "core/text/TimeText.h"
 #include "support/RawPty.h"
 
 using namespace tervo;
@@ -70,6 +72,19 @@ TEST_F(HistoryRulesTest, FloatingRangeRoundsAndSkipsTheMarker) {
     EXPECT_LT(r.maximum, r.minimum);
     HeightScale scale(r.minimum, r.maximum);
     EXPECT_EQ(scale(5.0), 0);
+    // Longer runs: the extremes and the marker in every position of a group of four, a
+    // tail after the last whole group; a NaN (a damaged file) never enters.
+    for (size_t at = 0; at < 7; ++at) {
+        std::vector<double> v(7, 15.0);
+        v[at] = 40.5;
+        v[(at + 3) % 7] = -12.5;
+        v[(at + 1) % 7] = kNoValue;
+        v[(at + 5) % 7] = std::nan("");
+        DataRange raw;
+        widenRange(raw, v.data(), v.size());
+        EXPECT_EQ(raw.minimum, -12.5) << at;
+        EXPECT_EQ(raw.maximum, 40.5) << at;
+    }
     // A flat range: hi == lo.
     HeightScale flat(9.0, 9.0);
     EXPECT_EQ(flat(9.0), 0);
@@ -140,6 +155,59 @@ TEST_F(HistoryRulesTest, DeletingRowsKeepsTheHeaderAndOccurrences) {
     EXPECT_EQ(deleteListRows(rec, {1, 2, 99}), 2u);
     EXPECT_EQ(rec.rowCount(), 0u);
     EXPECT_EQ(rec.values.size(), 0u);
+}
+
+// Runs of selected list rows remove what the same rows selected one by one remove: runs
+// that overlap, hold the header, reach past the end or lie wholly beyond it; rows before
+// the first removed one stay where they are; the save that follows reads back.
+TEST_F(HistoryRulesTest, DeletingRunsOfRowsAsOneByOne) {
+    tervo::testing::TempDir dir;
+    const std::vector<std::vector<ListRowSpan>> cases{
+        {{3, 5}},           {{0, 2}, {2, 4}}, {{7, 12}, {1, 1}}, {{10, 10}, {4, 6}, {5, 9}},
+        {{0, 0}, {11, 99}}, {{12, 20}},       {{0, 11}},         {}};
+    for (const auto& spans : cases) {
+        std::string name;
+        std::vector<int> oneByOne;
+        for (const ListRowSpan& span : spans) {
+            name += std::to_string(span.first) + "-" + std::to_string(span.last) + " ";
+            for (int row = span.first; row <= span.last; ++row) {
+                oneByOne.push_back(row);
+            }
+        }
+        SCOPED_TRACE(name);
+        Recording byRuns = makeRecording(11, 3);
+        Recording byRows = byRuns;
+        // The rows one by one, the slow way: each removed by moving the later ones down.
+        std::vector<bool> doomed(byRows.rowCount(), false);
+        for (int row : oneByOne) {
+            if (row >= 1 && static_cast<size_t>(row) <= doomed.size()) {
+                doomed[static_cast<size_t>(row - 1)] = true;
+            }
+        }
+        Recording expected;
+        expected.definition = byRows.definition;
+        for (size_t r = 0; r < doomed.size(); ++r) {
+            if (!doomed[r]) {
+                expected.times.push_back(byRows.times[r]);
+                for (size_t c = 0; c < 3; ++c) {
+                    expected.values.push_back(byRows.value(r, c));
+                }
+            }
+        }
+        const size_t removed = deleteListRowSpans(byRuns, spans);
+        EXPECT_EQ(removed, 11 - expected.rowCount());
+        EXPECT_EQ(deleteListRows(byRows, oneByOne), removed);
+        EXPECT_EQ(byRuns.times, expected.times);
+        EXPECT_EQ(byRuns.values, expected.values);
+        EXPECT_EQ(byRows.times, expected.times);
+        EXPECT_EQ(byRows.values, expected.values);
+        const std::string path = (dir / "saved.alt").string();
+        ASSERT_EQ(writeRecording(path, byRuns), FileStatus::Ok);
+        Recording back;
+        ASSERT_EQ(readRecording(path, back), FileStatus::Ok);
+        EXPECT_EQ(back.times, expected.times);
+        EXPECT_EQ(back.values, expected.values);
+    }
 }
 
 TEST_F(HistoryRulesTest, SaveAfterDeletionReadsBack) {
@@ -219,6 +287,55 @@ TEST_F(HistoryRulesTest, CsvExportWritesBothFilesOrNeither) {
     EXPECT_EQ(failed.failedPath, (dir / "out_events.csv").string());
     EXPECT_EQ(fileText(csv), whole.str());
     EXPECT_EQ(fileNames(dir.path()), "out.csv out_events.csv");
+}
+
+// The export writes each row's time stamp as the table does, in zones whose clocks move by
+// an hour at an hour of UTC (Berlin), by half an hour (Lord Howe) or in the middle of an hour
+// of UTC (St. John's), across those moves second by second and over a whole year; and each
+// value as the shortest text that reads back as it, whatever the process's locale.
+TEST_F(HistoryRulesTest, CsvExportTextsAsTheTableInEveryZone) {
+    tervo::testing::TempDir dir;
+    const std::vector<int64_t> moves{1'616'893'200, 1'615'699'800, 1'617'462'000};
+    Recording rec = makeRecording(0, 2);
+    for (int64_t move : moves) {
+        for (int64_t t = move - 5400; t < move + 5400; t += 3) {
+            rec.times.push_back(static_cast<int32_t>(t));
+        }
+    }
+    for (int64_t t = 1'609'459'200; t < 1'609'459'200 + 366 * 86400; t += 599) {
+        rec.times.push_back(static_cast<int32_t>(t));
+    }
+    for (size_t r = 0; r < rec.times.size(); ++r) {
+        rec.values.push_back(r % 5 == 0 ? kNoValue : static_cast<double>(r) / 3.0 - 1000.0);
+        rec.values.push_back(r % 7 == 0 ? 1e21 * static_cast<double>(r)
+                                        : 0.1 * static_cast<double>(r));
+    }
+    for (const char* zone : {"Europe/Berlin", "Australia/Lord_Howe", "America/St_Johns", "UTC"}) {
+        SCOPED_TRACE(zone);
+        setenv("TZ", zone, 1);
+        tzset();
+        std::string expected = "\xEF\xBB\xBF时间,通道1,通道2\n";
+        for (size_t r = 0; r < rec.rowCount(); ++r) {
+            expected += timeStampText(rec.times[r]);
+            for (size_t c = 0; c < 2; ++c) {
+                expected += ',';
+                if (!isNoValue(rec.value(r, c))) {
+                    char text[32];
+                    expected.append(text, std::to_chars(text, text + 32, rec.value(r, c)).ptr);
+                }
+            }
+            expected += '\n';
+        }
+        const std::string csv = (dir / "zone.csv").string();
+        ASSERT_EQ(exportHistoryCsv(csv, rec).status, CsvExportStatus::Written);
+        const std::string written = fileText(csv);
+        ASSERT_EQ(written.size(), expected.size());
+        // The first row that differs, not two long texts.
+        const auto [at, _] = std::mismatch(written.begin(), written.end(), expected.begin());
+        EXPECT_EQ(at, written.end())
+            << "from " << std::string(at, written.end()).substr(0, 60) << " where "
+            << std::string(expected.begin() + (at - written.begin()), expected.end()).substr(0, 60);
+    }
 }
 
 TEST_F(HistoryRulesTest, CsvExportReportsProgressAndStopsWhenTold) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "core/io/ByteIo.h"
 #include "core/io/FileIo.h"
@@ -426,4 +428,67 @@ TEST(RecordFile, ALongRecordingReadsWholeWithoutACopyOfTheFile) {
         EXPECT_LT(static_cast<double>(peak - before), allowed)
             << "peak +" << peak - before << " kB reading a " << fileKb << " kB file";
     }
+}
+
+// A record file cut short on disk while it is read: the reading either ends before the cut
+// and holds the whole recording, or is refused, leaving what the caller held untouched;
+// never a recording with rows the file no longer backs (read as zeros, say), never a crash.
+TEST(RecordFile, AFileCutWhileItIsReadIsReadWholeOrRefused) {
+    TempDir dir;
+    const std::string path = dir / "cut.alt";
+    constexpr size_t kRows = 60'000;
+    WorkDefinition work;
+    work.channels.resize(20);
+    std::vector<int32_t> times(kRows);
+    std::vector<double> values(kRows * 20);
+    for (size_t i = 0; i < values.size(); ++i) {
+        values[i] = 1.0 + static_cast<double>(i);
+    }
+    for (size_t r = 0; r < kRows; ++r) {
+        times[r] = static_cast<int32_t>(r);
+    }
+    const Bytes whole = recordFileBytes(work, times.data(), values.data(), kRows, nullptr, 0);
+    int refused = 0;
+    int read = 0;
+    for (int attempt = 0; attempt < 24; ++attempt) {
+        putFile(path, whole);
+        Recording rec;
+        rec.times = {-1};
+        std::thread cutter([&] {
+            std::this_thread::sleep_for(std::chrono::microseconds(500 * attempt));
+            std::filesystem::resize_file(path, whole.size() / 2 + 4096 * attempt);
+        });
+        const FileStatus status = readRecording(path, rec);
+        cutter.join();
+        if (status == FileStatus::Bad) {
+            ++refused;
+            EXPECT_EQ(rec.times, std::vector<int32_t>{-1}) << "untouched";
+        } else {
+            ASSERT_EQ(status, FileStatus::Ok);
+            ++read;
+            EXPECT_EQ(rec.times, times);
+            EXPECT_TRUE(rec.values == values) << "every value as written";
+        }
+    }
+    EXPECT_EQ(refused + read, 24);
+    EXPECT_GT(refused, 0) << "the cut came before the reading ended at least once";
+
+    // A source whose bytes give out in the middle of the rows: refused the same way.
+    struct GivesOut : RecordSource {
+        const Bytes& bytes;
+        mutable int reads = 0;
+        explicit GivesOut(const Bytes& b) : bytes(b) {}
+        uint64_t size() const override { return bytes.size(); }
+        bool read(uint64_t offset, uint8_t* out, size_t size) const override {
+            if (++reads > 4 || offset + size > bytes.size()) {
+                return false;
+            }
+            std::memcpy(out, bytes.data() + offset, size);
+            return true;
+        }
+    };
+    Recording rec;
+    rec.times = {-1};
+    EXPECT_EQ(parseRecording(GivesOut(whole), rec), FileStatus::Bad);
+    EXPECT_EQ(rec.times, std::vector<int32_t>{-1});
 }

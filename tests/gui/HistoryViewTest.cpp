@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -192,6 +193,39 @@ private slots:
         QCOMPARE(large.windowTitle(), QStringLiteral("等待"));
         finishLoading(large);
         QCOMPARE(large.loader().progress(), 13);
+    }
+
+    // The file cut short in place, then replaced by another, while its window is open: the
+    // window goes on with what it read (pictures, table, deletion) and its save writes that.
+    void aFileChangedOnDiskLeavesTheWindowWithWhatItRead() {
+        const Recording rec = makeHistory(300, 3);
+        const QString path = save(rec, QStringLiteral("changing.alt"));
+        HistoryView* view = openHistory(path);
+        QVERIFY(view != nullptr);
+        view->action(QStringLiteral("periodChartModeAction"))->trigger();
+        const QImage before = view->grabView().copy(30, 19, 951, 521);
+        std::filesystem::resize_file(path.toStdString(), 300);
+        view->action(QStringLiteral("curveModeAction"))->trigger();
+        view->action(QStringLiteral("periodChartModeAction"))->trigger();
+        QCOMPARE(view->grabView().copy(30, 19, 951, 521), before);
+        save(makeHistory(2, 1, 10.0), QStringLiteral("changing.alt"));
+        QCOMPARE(view->grabView().copy(30, 19, 951, 521), before);
+        view->action(QStringLiteral("tableModeAction"))->trigger();
+        auto* model = view->tableList()->model();
+        QCOMPARE(model->rowCount(), 301);
+        QCOMPARE(model->index(300, 0).data().toString().left(19),
+                 QStringLiteral("2004/03/04 15:54:55"));
+        view->tableList()->selectionModel()->select(
+            QItemSelection(model->index(1, 0), model->index(100, 0)), QItemSelectionModel::Select);
+        m_prompts->answers << PromptAnswer::Yes;
+        view->deleteSelectedRows();
+        m_prompts->fileAnswers << path;
+        view->action(QStringLiteral("saveDataAction"))->trigger();
+        Recording back;
+        QCOMPARE(readRecording(path.toStdString(), back), FileStatus::Ok);
+        QCOMPARE(back.rowCount(), size_t(200));
+        QCOMPARE(back.times.front(), rec.times[100]);
+        QCOMPARE(back.values, std::vector<double>(rec.values.begin() + 300, rec.values.end()));
     }
 
     void tablesDeletionAndSave() {

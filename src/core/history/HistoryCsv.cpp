@@ -2,7 +2,12 @@
 
 #include <array>
 #include <charconv>
+#include <cstring>
+#include <ctime>
+#include <future>
+#include <limits>
 #include <streambuf>
+#include <thread>
 
 #include "core/history/HistoryRules.h"
 #include "core/io/FileIo.h"
@@ -61,31 +66,177 @@ private:
 
 }  // namespace
 
-bool writeRowsCsv(std::ostream& csv, const Recording& rec, const CsvProgress& progress) {
-    csv << "时间";
-    for (const ChannelInfo& c : rec.definition.channels) {
-        csv << ',' << csvField(gbkToUtf8(c.nameGbk()));
-    }
-    csv << '\n';
-    std::string line;
-    for (size_t row = 0; row < rec.rowCount() && csv; ++row) {
-        if (progress && row > 0 && row % kCsvProgressRows == 0 && !progress(row)) {
-            return false;
+namespace {
+
+// "20YY/MM/DD hh:mm:ss" as timeStampText writes it, without asking the time zone for every
+// row: within one hour of UTC whose two ends lie at the same offset from UTC (and read as
+// that offset says), every second of it is its UTC time moved by that offset. Any other hour
+// asks the time zone row by row.
+class StampWriter {
+public:
+    // Writes the 19 characters at `out`.
+    void write(int64_t seconds, char* out) {
+        const int64_t hour = floorDiv(seconds, 3600) * 3600;
+        if (hour != m_hour) {
+            learnHour(hour);
         }
-        line = timeStampText(rec.times[row]);
-        for (size_t c = 0; c < rec.channelCount(); ++c) {
-            line += ',';
-            const double v = rec.value(row, c);
-            if (!isNoValue(v)) {
-                char text[32];
-                const auto [end, ec] = std::to_chars(text, text + sizeof text, v);
-                line.append(text, end);
+        if (m_uniform) {
+            writeCivil(seconds + m_offset, out);
+        } else {
+            const std::string text = timeStampText(seconds);
+            std::memcpy(out, text.data(), kStampChars);
+        }
+    }
+
+    static constexpr size_t kStampChars = 19;
+
+private:
+    static int64_t floorDiv(int64_t a, int64_t b) { return a / b - (a % b < 0 ? 1 : 0); }
+
+    // The local calendar time of `local` seconds, counted as if the zone were UTC.
+    static void writeCivil(int64_t local, char* out) {
+        const int64_t days = floorDiv(local, 86400);
+        const int64_t second = local - days * 86400;
+        // Days since 1970-01-01 to the proleptic Gregorian calendar (H. Hinnant's method).
+        const int64_t z = days + 719468;
+        const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+        const int64_t doe = z - era * 146097;
+        const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+        const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+        const int64_t mp = (5 * doy + 2) / 153;
+        const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+        const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+        const int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+        out[0] = '2';
+        out[1] = '0';
+        two(out + 2, static_cast<int>((year - 1900) % 100));
+        out[4] = '/';
+        two(out + 5, month);
+        out[7] = '/';
+        two(out + 8, day);
+        out[10] = ' ';
+        two(out + 11, static_cast<int>(second / 3600));
+        out[13] = ':';
+        two(out + 14, static_cast<int>(second / 60 % 60));
+        out[16] = ':';
+        two(out + 17, static_cast<int>(second % 60));
+    }
+    static void two(char* out, int v) {
+        out[0] = static_cast<char>('0' + v / 10);
+        out[1] = static_cast<char>('0' + v % 10);
+    }
+
+    void learnHour(int64_t hour) {
+        m_hour = hour;
+        const std::string first = timeStampText(hour);
+        const std::string last = timeStampText(hour + 3599);
+        const time_t at = static_cast<time_t>(hour);
+        const time_t end = static_cast<time_t>(hour + 3599);
+        std::tm a{};
+        std::tm b{};
+        localtime_r(&at, &a);
+        localtime_r(&end, &b);
+        m_offset = a.tm_gmtoff;
+        char check[kStampChars];
+        writeCivil(hour + m_offset, check);
+        m_uniform =
+            a.tm_gmtoff == b.tm_gmtoff && first.compare(0, kStampChars, check, kStampChars) == 0;
+        writeCivil(hour + 3599 + m_offset, check);
+        m_uniform = m_uniform && last.compare(0, kStampChars, check, kStampChars) == 0;
+    }
+
+    int64_t m_hour = std::numeric_limits<int64_t>::min();
+    int64_t m_offset = 0;
+    bool m_uniform = false;
+};
+
+// The text of rows [first, last), appended to `out`.
+void appendRows(std::string& out, const Recording& rec, size_t first, size_t last,
+                StampWriter& stamps) {
+    const size_t channels = rec.channelCount();
+    // A time stamp, then per channel a comma and at most 24 characters, then the line's end.
+    const size_t most = StampWriter::kStampChars + channels * 25 + 1;
+    size_t at = out.size();
+    out.resize(at + (last - first) * most);
+    char* p = out.data() + at;
+    const double* v = rec.values.data() + first * channels;
+    for (size_t row = first; row < last; ++row) {
+        stamps.write(rec.times[row], p);
+        p += StampWriter::kStampChars;
+        for (size_t c = 0; c < channels; ++c, ++v) {
+            *p++ = ',';
+            if (!isNoValue(*v)) {
+                p = std::to_chars(p, p + 24, *v).ptr;
             }
         }
-        line += '\n';
-        csv.write(line.data(), static_cast<std::streamsize>(line.size()));
+        *p++ = '\n';
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+}
+
+std::string rowsCsvHeader(const Recording& rec) {
+    std::string text = "时间";
+    for (const ChannelInfo& c : rec.definition.channels) {
+        text += ',';
+        text += csvField(gbkToUtf8(c.nameGbk()));
+    }
+    return text + '\n';
+}
+
+// The rows' text in pieces of kCsvProgressRows rows, each handed to `emit` in order (false:
+// the text could not be written). `progress` is asked before every piece but the first. With
+// `twoThreads` each odd piece is formatted on a second thread while this one formats the even
+// piece before it.
+template <typename Emit>
+bool produceRowsCsv(const Recording& rec, const CsvProgress& progress, bool twoThreads,
+                    Emit&& emit) {
+    const size_t rows = rec.rowCount();
+    const size_t pieces = (rows + kCsvProgressRows - 1) / kCsvProgressRows;
+    const auto format = [&rec, rows](size_t piece, std::string& out, StampWriter& stamps) {
+        appendRows(out, rec, piece * kCsvProgressRows,
+                   std::min(rows, (piece + 1) * kCsvProgressRows), stamps);
+    };
+    std::string text = rowsCsvHeader(rec);
+    StampWriter stamps;
+    std::string ahead;
+    StampWriter aheadStamps;
+    std::future<void> pending;  // declared last: waited for before what it writes goes
+    for (size_t piece = 0; piece < pieces; ++piece) {
+        if (progress && piece > 0 && !progress(piece * kCsvProgressRows)) {
+            return false;
+        }
+        if (!twoThreads) {
+            format(piece, text, stamps);
+        } else if (piece % 2 == 0) {
+            if (piece + 1 < pieces) {
+                pending = std::async(std::launch::async, [&, piece] {
+                    ahead.clear();
+                    format(piece + 1, ahead, aheadStamps);
+                });
+            }
+            format(piece, text, stamps);
+        } else {
+            pending.get();
+            text.swap(ahead);
+        }
+        if (!emit(text)) {
+            return true;
+        }
+        text.clear();
+    }
+    if (pieces == 0) {
+        emit(text);
     }
     return true;
+}
+
+}  // namespace
+
+bool writeRowsCsv(std::ostream& csv, const Recording& rec, const CsvProgress& progress) {
+    return produceRowsCsv(rec, progress, false, [&](const std::string& text) {
+        csv.write(text.data(), static_cast<std::streamsize>(text.size()));
+        return static_cast<bool>(csv);
+    });
 }
 
 void writeEventsCsv(std::ostream& events, const Recording& rec) {
@@ -114,13 +265,15 @@ CsvExportOutcome exportHistoryCsv(const std::string& csvPath, const Recording& r
     const CsvExportOutcome cancelled{CsvExportStatus::Cancelled, {}};
     AtomicFile csvFile(csvPath);
     if (csvFile.ok()) {
-        AtomicFileBuffer buffer(csvFile);
-        std::ostream out(&buffer);
-        out << kBom;
-        if (!writeRowsCsv(out, recording, progress)) {
+        // Written a piece at a time, straight from the text of the rows.
+        csvFile.write(kBom, 3);
+        const bool twoThreads = std::thread::hardware_concurrency() > 1;
+        if (!produceRowsCsv(recording, progress, twoThreads, [&](const std::string& text) {
+                csvFile.write(text.data(), text.size());
+                return csvFile.ok();
+            })) {
             return cancelled;
         }
-        out.flush();
     }
     if (!csvFile.ok()) {
         return {CsvExportStatus::Failed, csvPath};

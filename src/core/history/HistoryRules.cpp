@@ -12,13 +12,30 @@
 namespace tervo {
 
 void widenRange(DataRange& range, const double* values, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        const double v = values[i];
-        if (isNoValue(v)) {
-            continue;
+    // Four running ranges side by side and no branch per value, so the processor overlaps
+    // them; a value that is not a number never enters, as with one running range.
+    constexpr size_t kLanes = 4;
+    double lo[kLanes];
+    double hi[kLanes];
+    std::fill_n(lo, kLanes, range.minimum);
+    std::fill_n(hi, kLanes, range.maximum);
+    const auto take = [](double& low, double& high, double v) {
+        const bool counts = !isNoValue(v);
+        high = counts && high < v ? v : high;
+        low = counts && v < low ? v : low;
+    };
+    size_t i = 0;
+    for (; i + kLanes <= count; i += kLanes) {
+        for (size_t lane = 0; lane < kLanes; ++lane) {
+            take(lo[lane], hi[lane], values[i + lane]);
         }
-        range.maximum = std::max(range.maximum, v);
-        range.minimum = std::min(range.minimum, v);
+    }
+    for (; i < count; ++i) {
+        take(lo[0], hi[0], values[i]);
+    }
+    for (size_t lane = 0; lane < kLanes; ++lane) {
+        range.minimum = std::min(range.minimum, lo[lane]);
+        range.maximum = std::max(range.maximum, hi[lane]);
     }
 }
 
@@ -102,31 +119,55 @@ std::string eventRowText(const Recording& recording, size_t occurrence) {
 }
 
 size_t deleteListRows(Recording& recording, const std::vector<int>& selectedListRows) {
+    std::vector<ListRowSpan> spans;
+    spans.reserve(selectedListRows.size());
+    for (int listRow : selectedListRows) {
+        spans.push_back({listRow, listRow});
+    }
+    return deleteListRowSpans(recording, spans);
+}
+
+size_t deleteListRowSpans(Recording& recording, const std::vector<ListRowSpan>& selected) {
     const size_t rows = recording.rowCount();
     const size_t channels = recording.channelCount();
     std::vector<bool> doomed(rows, false);
     size_t count = 0;
-    for (int listRow : selectedListRows) {
-        if (listRow >= 1 && static_cast<size_t>(listRow - 1) < rows &&
-            !doomed[static_cast<size_t>(listRow - 1)]) {
-            doomed[static_cast<size_t>(listRow - 1)] = true;
-            ++count;
+    size_t firstDoomed = rows;
+    for (const ListRowSpan& span : selected) {
+        // List row i shows history row i - 1; the header (row 0) stays.
+        const int64_t from = std::max<int64_t>(span.first, 1) - 1;
+        const int64_t to = std::min<int64_t>(span.last, static_cast<int64_t>(rows));
+        for (int64_t r = from; r < to; ++r) {
+            if (!doomed[static_cast<size_t>(r)]) {
+                doomed[static_cast<size_t>(r)] = true;
+                ++count;
+            }
+        }
+        if (from < to) {
+            firstDoomed = std::min(firstDoomed, static_cast<size_t>(from));
         }
     }
     if (count == 0) {
         return 0;
     }
-    size_t kept = 0;
-    for (size_t r = 0; r < rows; ++r) {
+    // Each run of kept rows moves down in one piece, the rows before the first deleted one
+    // not at all.
+    int32_t* times = recording.times.data();
+    double* values = recording.values.data();
+    size_t kept = firstDoomed;
+    for (size_t r = firstDoomed; r < rows;) {
         if (doomed[r]) {
+            ++r;
             continue;
         }
-        if (kept != r) {
-            recording.times[kept] = recording.times[r];
-            std::copy_n(recording.values.begin() + static_cast<ptrdiff_t>(r * channels), channels,
-                        recording.values.begin() + static_cast<ptrdiff_t>(kept * channels));
+        size_t end = r;
+        while (end < rows && !doomed[end]) {
+            ++end;
         }
-        ++kept;
+        std::copy(times + r, times + end, times + kept);
+        std::copy(values + r * channels, values + end * channels, values + kept * channels);
+        kept += end - r;
+        r = end;
     }
     recording.times.resize(kept);
     recording.values.resize(kept * channels);

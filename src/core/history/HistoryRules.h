@@ -74,6 +74,13 @@ inline constexpr const char* kForeignJournalText = "记录文件旁的日志属�
 // Deletes the history rows of the selected table-list rows (list row i shows history row
 // i - 1; row 0, the header, is never deleted). Occurrences stay. Returns the rows removed.
 size_t deleteListRows(Recording& recording, const std::vector<int>& selectedListRows);
+// The same for runs of selected list rows, first to last inclusive (a selection of millions
+// of rows is a few runs).
+struct ListRowSpan {
+    int first = 0;
+    int last = 0;
+};
+size_t deleteListRowSpans(Recording& recording, const std::vector<ListRowSpan>& selected);
 
 // ---- the printed report ----
 

@@ -1,8 +1,13 @@
 #include "core/work/WorkFileLayout.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cstring>
 #include <new>
+#include <thread>
 
 #include "core/io/ByteIo.h"
 #include "core/io/FileIo.h"
@@ -212,13 +217,30 @@ void produceRecordFile(const WorkDefinition& work, const int32_t* times, const d
     w.u32(static_cast<uint32_t>(rows));
     w.u32(static_cast<uint32_t>(occurrenceCount));
     writeChannelsAndEvents(w, work);
-    for (size_t row = 0; row < rows; ++row) {
-        w.i32(times[row]);
-        w.f64s(values + row * n, n);
-        if (chunk.size() >= kChunk) {
-            emit(chunk);
-            chunk.clear();
+    // The rows, a chunk at a time: each row's time stamp and values copied in whole.
+    const size_t rowBytes = 4 + 8 * n;
+    const size_t perChunk = std::max<size_t>(1, kChunk / rowBytes);
+    for (size_t row = 0; row < rows;) {
+        const size_t batch = std::min(perChunk, rows - row);
+        const size_t at = chunk.size();
+        chunk.resize(at + batch * rowBytes);
+        uint8_t* p = chunk.data() + at;
+        for (const size_t end = row + batch; row < end; ++row, p += rowBytes) {
+            if constexpr (std::endian::native == std::endian::little) {
+                std::memcpy(p, &times[row], 4);
+                if (n > 0) {  // no values: the array may be null
+                    std::memcpy(p + 4, values + row * n, 8 * n);
+                }
+            } else {
+                std::vector<uint8_t> one;
+                ByteWriter b(one);
+                b.i32(times[row]);
+                b.f64s(values + row * n, n);
+                std::copy(one.begin(), one.end(), p);
+            }
         }
+        emit(chunk);
+        chunk.clear();
     }
     for (size_t k = 0; k < occurrenceCount; ++k) {
         w.i32(occurrences[k].time);
@@ -312,6 +334,86 @@ bool readRecords(const RecordSource& source, std::vector<uint8_t>& chunk, uint64
     return true;
 }
 
+// Faults the pages of a large array in ahead of the copy into it, on a thread of its own:
+// where a fresh page costs more than filling it (a virtual machine whose host backs each page
+// on its first touch), the two overlap instead of adding up. Stops when destroyed.
+class PagesAhead {
+public:
+    PagesAhead(void* data, size_t bytes) {
+        constexpr uintptr_t kPage = 4096;
+        static constexpr size_t kStep = size_t{16} << 20;
+        const auto begin = (reinterpret_cast<uintptr_t>(data) + kPage - 1) & ~(kPage - 1);
+        const auto end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kPage - 1);
+        if (bytes < 4 * kStep || end <= begin) {
+            return;  // not worth a thread
+        }
+        m_thread = std::thread([this, begin, end] {
+            for (uintptr_t at = begin; at < end && !m_stop.load(std::memory_order_relaxed);
+                 at += kStep) {
+                // Populating only makes the pages present; what they hold stays as it is.
+                if (::madvise(reinterpret_cast<void*>(at), std::min<uintptr_t>(kStep, end - at),
+                              MADV_POPULATE_WRITE) != 0) {
+                    return;  // an older system: the copy faults them in itself
+                }
+            }
+        });
+    }
+    ~PagesAhead() {
+        m_stop = true;
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+    PagesAhead(const PagesAhead&) = delete;
+    PagesAhead& operator=(const PagesAhead&) = delete;
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// The S rows from `offset` on, a few megabytes at a time: each row's time stamp and its N
+// values copied out whole into the two arrays, which grow only by what was read (no pass
+// filling them first). False when the bytes run out.
+bool readRows(const RecordSource& source, uint64_t& offset, uint32_t s, uint32_t n,
+              std::vector<int32_t>& times, std::vector<double>& values) {
+    constexpr size_t kChunkBytes = 1 << 20;
+    const size_t rowBytes = 4 + 8 * size_t{n};
+    const size_t perChunk = std::max<size_t>(1, kChunkBytes / rowBytes);
+    times.reserve(s);
+    values.reserve(size_t{s} * n);
+    const PagesAhead ahead(values.data(), values.capacity() * sizeof(double));
+    std::vector<uint8_t> chunk(std::min<size_t>(perChunk, s) * rowBytes);
+    std::vector<double> staged(std::min<size_t>(perChunk, s) * n);
+    std::vector<int32_t> stamps(std::min<size_t>(perChunk, s));
+    for (size_t done = 0; done < s;) {
+        const size_t rows = std::min<size_t>(perChunk, s - done);
+        if (!source.read(offset, chunk.data(), rows * rowBytes)) {
+            return false;
+        }
+        const uint8_t* p = chunk.data();
+        double* v = staged.data();
+        for (size_t r = 0; r < rows; ++r, p += rowBytes, v += n) {
+            if constexpr (std::endian::native == std::endian::little) {
+                std::memcpy(&stamps[r], p, 4);
+                if (n > 0) {  // no values: the array may be null
+                    std::memcpy(v, p + 4, 8 * size_t{n});
+                }
+            } else {
+                ByteReader b(p, rowBytes);
+                stamps[r] = b.i32();
+                b.f64s(v, n);
+            }
+        }
+        times.insert(times.end(), stamps.begin(), stamps.begin() + static_cast<ptrdiff_t>(rows));
+        values.insert(values.end(), staged.begin(),
+                      staged.begin() + static_cast<ptrdiff_t>(rows * n));
+        offset += rows * rowBytes;
+        done += rows;
+    }
+    return true;
+}
+
 }  // namespace
 
 FileStatus parseRecording(const RecordSource& source, Recording& out) {
@@ -352,19 +454,13 @@ FileStatus parseRecording(const RecordSource& source, Recording& out) {
         WorkDefinition& d = rec.definition;
         d.channels.resize(n);
         d.events.resize(e);
-        rec.times.resize(s);
-        rec.values.resize(size_t{s} * n);
         rec.occurrences.resize(k);
         const bool whole =
             readRecords(source, chunk, at, n, ChannelInfo::kSize,
                         [&](ByteReader& b, uint64_t i) { readChannel(b, d.channels[i]); }) &&
             readRecords(source, chunk, at, e, EventInfo::kSize,
                         [&](ByteReader& b, uint64_t i) { readEvent(b, d.events[i]); }) &&
-            readRecords(source, chunk, at, s, rowBytes,
-                        [&](ByteReader& b, uint64_t row) {
-                            rec.times[row] = b.i32();
-                            b.f64s(rec.values.data() + row * n, n);
-                        }) &&
+            readRows(source, at, s, n, rec.times, rec.values) &&
             readRecords(source, chunk, at, k, 8, [&](ByteReader& b, uint64_t i) {
                 rec.occurrences[i].time = b.i32();
                 rec.occurrences[i].event = b.i32();

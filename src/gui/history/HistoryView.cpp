@@ -303,11 +303,12 @@ void HistoryView::deleteSelectedRows() {
         PromptAnswer::Yes) {
         return;
     }
-    std::vector<int> selected;
-    for (const QModelIndex& index : m_tableList->selectionModel()->selectedIndexes()) {
-        selected.push_back(index.row());
+    // The selection's runs, not its rows one by one: selecting all of ten million rows is one.
+    std::vector<ListRowSpan> selected;
+    for (const QItemSelectionRange& range : m_tableList->selectionModel()->selection()) {
+        selected.push_back({range.top(), range.bottom()});
     }
-    if (deleteListRows(m_history, selected) > 0) {
+    if (deleteListRowSpans(m_history, selected) > 0) {
         m_picture = QImage();
         m_tableModel->reload();
         refreshRuler();
