@@ -312,6 +312,7 @@ void HistoryView::deleteSelectedRows() {
         m_tableModel->reload();
         refreshRuler();
         update();
+        emit rowsDeleted();
     }
 }
 
