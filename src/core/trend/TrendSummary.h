@@ -26,6 +26,8 @@ class TrendSummary {
 public:
     static constexpr size_t kBlockRows = 64;
     static constexpr size_t kFanOut = 8;
+    // Columns of at least this many rows on average start on a whole block (buildTrendFrame).
+    static constexpr size_t kSnapRows = 8 * kBlockRows;
 
     // Brings the summary up to `rows`. Appended rows are added; when the rows are fewer than
     // the summary has seen or have another channel count, it starts over.
@@ -68,7 +70,9 @@ struct TrendFrame {
 };
 
 // The frame of the times [firstTime, lastTime) in `width` columns. Rows are taken to be in time
-// order (as a run writes them); rows out of order fall where a binary search puts them.
+// order (as a run writes them); rows out of order fall where a binary search puts them. When
+// the columns hold kSnapRows rows or more on average, each column but the first starts at the
+// whole block (TrendSummary::kBlockRows) at or before its first row.
 TrendFrame buildTrendFrame(const TrendRows& rows, const TrendSummary& summary, double firstTime,
                            double lastTime, size_t width);
 

@@ -215,6 +215,8 @@ TrendDrawn TrendPicture::paint(QPainter& p, QSize size, const TrendPictureInput&
         y += metrics.height();
     }
     if (two) {
+        p.drawText(lx, y, tr("光标2 %1").arg(text(timeStampText(readings[1].time))));
+        y += metrics.height();
         const CursorDifference difference = cursorDifference(readings[0], readings[1]);
         p.drawText(lx, y, tr("间隔 %1").arg(text(durationText(difference.seconds))));
         y += metrics.height();
@@ -230,10 +232,10 @@ TrendDrawn TrendPicture::paint(QPainter& p, QSize size, const TrendPictureInput&
         p.setPen(Qt::black);
         p.drawText(lx + 16, y, text(gbkToUtf8(d.channels[c].nameGbk())));
         if (readings[0].found) {
-            p.drawText(lx + 90, y, text(readingText(readings[0].values[c])));
+            p.drawText(lx + 84, y, text(readingText(readings[0].values[c])));
         }
         if (two) {
-            p.drawText(lx + 150, y, QStringLiteral("Δ") + text(readingText(difference.values[c])));
+            p.drawText(lx + 146, y, QStringLiteral("Δ") + text(readingText(difference.values[c])));
         }
         y += metrics.height();
     }

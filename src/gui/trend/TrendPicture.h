@@ -47,7 +47,7 @@ class TrendPicture : public QObject {
     Q_OBJECT
 public:
     static constexpr int kAxisWidth = 58;
-    static constexpr int kLegendWidth = 210;
+    static constexpr int kLegendWidth = 230;
     static constexpr int kBottom = 40;
     static constexpr int kTop = 10;
 
