@@ -39,6 +39,7 @@
 #include "gui/diagnostics/BusMonitorView.h"
 #include "gui/history/HistoryView.h"
 #include "gui/history/LoadingDialog.h"
+#include "gui/trend/TrendView.h"
 #include "gui/sim/PanelView.h"
 #include "gui/tools/AutoSearchDialog.h"
 #include "gui/tools/LinkSettingsDialog.h"
@@ -409,6 +410,42 @@ int main(int argc, char* argv[]) {
             save(frame, QString::fromUtf8(m.name), historyArea);
         }
         historyChild->close();
+        QFile::remove(weekPath);
+
+        // The trend of the week with the room sensor silent for three hours on the fifth
+        // day, maximised, two days shown, two cursors.
+        for (size_t r = 4 * 17280 + 6000; r < 4 * 17280 + 6000 + 2160; ++r) {
+            week.values[r * 3 + 2] = tervo::kNoValue;
+        }
+        if (tervo::writeRecording(weekPath.toStdString(), week) != tervo::FileStatus::Ok) {
+            return 1;
+        }
+        prompts.dialogHandlers = {[](QDialog& dialog) {
+            auto& wait = dynamic_cast<LoadingDialog&>(dialog);
+            while (wait.result() == 0) {
+                wait.onTick();
+            }
+        }};
+        ChildWindow* source = frame.openView(WindowKind::History, weekPath);
+        if (source == nullptr) {
+            return 1;
+        }
+        frame.actions().trend->trigger();
+        auto* trend = qobject_cast<TrendWindow*>(frame.mdiArea()->activeSubWindow());
+        if (trend == nullptr) {
+            std::fprintf(stderr, "the trend did not open\n");
+            return 1;
+        }
+        trend->showMaximized();
+        const double day = 86400.0;
+        const double start = 1'700'000'000 + 3.6 * day;
+        trend->view()->viewport().setTimeRange(start, start + 2 * day);
+        trend->view()->viewport().setCursor(0, start + 0.42 * day);
+        trend->view()->viewport().setCursor(1, start + 0.98 * day);
+        QApplication::processEvents();
+        save(frame, QStringLiteral("trend"));
+        trend->close();
+        source->close();
         QFile::remove(weekPath);
     }
 

@@ -28,6 +28,7 @@
 #include "gui/app/StartTitleDialog.h"
 #include "gui/app/TervoApp.h"
 #include "gui/diagnostics/BusMonitorView.h"
+#include "gui/trend/TrendView.h"
 #include "gui/widgets/Commands.h"
 #include "gui/widgets/Pictures.h"
 #include "gui/widgets/Prompts.h"
@@ -108,6 +109,7 @@ void MainWindow::createActions() {
     a.alarmList = command("alarmListAction", "报警", "查看和确认各工作的报警", "报警");
     a.alarmSettings =
         command("alarmSettingsAction", "报警设置", "设置当前工作各通道的报警", "报警设置");
+    a.trend = command("trendAction", "趋势图", "以趋势图显示当前工作或历史记录", "趋势图");
     a.toolBar = command("toolBarAction", "工具栏(&T)", "显示或隐藏工具栏", "切换工具栏");
     a.statusBar = command("statusBarAction", "状态栏(&S)", "显示或隐藏状态栏", "切换状态栏");
     a.arrangeIcons =
@@ -161,6 +163,7 @@ void MainWindow::createActions() {
     connect(a.curves, &QAction::triggered, this, &MainWindow::openCurves);
     connect(a.openHistory, &QAction::triggered, this, &MainWindow::openHistory);
     connect(a.alarmList, &QAction::triggered, this, &MainWindow::openAlarmList);
+    connect(a.trend, &QAction::triggered, this, &MainWindow::openTrend);
     connect(a.arrangeIcons, &QAction::triggered, this, &MainWindow::arrangeIcons);
     connect(a.cascade, &QAction::triggered, m_mdi, &QMdiArea::cascadeSubWindows);
     connect(a.tile, &QAction::triggered, m_mdi, &QMdiArea::tileSubWindows);
@@ -237,9 +240,9 @@ void MainWindow::createMenus() {
           m_recentActions[3], nullptr, a.exit}},
         {"通信测试", {a.serialTest, nullptr, a.newTemplate, a.openTemplate, nullptr, a.parameters}},
         {"实时记录",
-         {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve, nullptr, a.alarmList,
-          a.alarmSettings}},
-        {"历史记录分析", {a.openHistory}},
+         {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve, nullptr, a.trend, nullptr,
+          a.alarmList, a.alarmSettings}},
+        {"历史记录分析", {a.openHistory, nullptr, a.trend}},
         {"查看(&V)", {a.toolBar, a.statusBar}},
         {"帮助(&H)", {a.about, nullptr, a.help}},
     };
@@ -252,9 +255,9 @@ void MainWindow::createMenus() {
          {a.serialTest, nullptr, a.newTemplate, a.openTemplate, a.saveTemplate, nullptr,
           a.parameters}},
         {"实时记录",
-         {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve, nullptr, a.alarmList,
-          a.alarmSettings}},
-        {"历史记录分析", {a.openHistory}},
+         {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve, nullptr, a.trend, nullptr,
+          a.alarmList, a.alarmSettings}},
+        {"历史记录分析", {a.openHistory, nullptr, a.trend}},
         {"界面切换", {a.arrangeIcons, a.cascade, a.tile}},
         {"帮助", {a.about, nullptr, a.help}},
     };
@@ -381,6 +384,9 @@ void MainWindow::updateCommandStates() {
     for (const auto& [action, kind] : m_kindActions) {
         action->setEnabled(m_app.hasTemplate(kind));
     }
+    const ChildWindow* active = activeChild();
+    m_actions.trend->setEnabled(active != nullptr && (active->kind() == WindowKind::Work ||
+                                                      active->kind() == WindowKind::History));
     ViewCommands* handler = activeViewCommands();
     for (const auto& [action, command] : m_viewActions) {
         action->setEnabled(handler != nullptr && handler->isCommandEnabled(command));
@@ -541,6 +547,18 @@ ChildWindow* MainWindow::openParametersFor(const LinkSettings& link) {
 
 void MainWindow::openCurves() {
     openView(WindowKind::Curves);
+}
+
+void MainWindow::openTrend() {
+    ChildWindow* source = activeChild();
+    if (source == nullptr ||
+        (source->kind() != WindowKind::Work && source->kind() != WindowKind::History)) {
+        return;
+    }
+    ViewContext context;
+    context.kind = source->kind();
+    context.services = &m_app;
+    TrendWindow::open(m_mdi, source->view(), context, source->windowTitle());
 }
 
 void MainWindow::showHelp() {

@@ -54,6 +54,8 @@ struct MainActions {
     QAction* alarmSettings;  // the active work's
     // 历史记录分析
     QAction* openHistory;
+    // At the end of 实时记录 and 历史记录分析: the active work's or history's trend
+    QAction* trend;
     // 查看(&V) while no child window is open, 界面切换 while one is
     QAction* toolBar;
     QAction* statusBar;
@@ -129,6 +131,8 @@ public slots:
     void openTemplate();
     void openParameters();
     void openCurves();
+    // The trend of the active work or history window; the one already open comes forward.
+    void openTrend();
     void showHelp();
     void setStartTitle();
     void mapPorts();

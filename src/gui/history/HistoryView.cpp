@@ -313,6 +313,7 @@ void HistoryView::deleteSelectedRows() {
         m_tableModel->reload();
         refreshRuler();
         update();
+        emit rowsDeleted();
     }
 }
 

@@ -87,6 +87,10 @@ public:
     // The window as painted now.
     QImage grabView();
 
+signals:
+    // Rows were deleted from the history in memory.
+    void rowsDeleted();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -446,6 +446,7 @@ void WorkView::finishTick(uint64_t id, const LinkResult& result) {
     }
     if (outcome.cycleCompleted) {
         redraw();
+        emit rowsCompleted();
     }
     if (m_engine.running()) {
         m_timer.start(outcome.nextIntervalMs);

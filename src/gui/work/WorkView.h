@@ -90,6 +90,10 @@ public:
     QImage chart() const;
     WorkChartInput chartInput() const;
 
+signals:
+    // A cycle's row was appended to the engine's rows (a new run starts them over).
+    void rowsCompleted();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
