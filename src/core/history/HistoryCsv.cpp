@@ -7,6 +7,7 @@
 #include <future>
 #include <limits>
 #include <streambuf>
+#include <system_error>
 #include <thread>
 
 #include "core/history/HistoryRules.h"
@@ -209,10 +210,16 @@ bool produceRowsCsv(const Recording& rec, const CsvProgress& progress, bool twoT
             format(piece, text, stamps);
         } else if (piece % 2 == 0) {
             if (piece + 1 < pieces) {
-                pending = std::async(std::launch::async, [&, piece] {
+                const auto formatNext = [&, piece] {
                     ahead.clear();
                     format(piece + 1, ahead, aheadStamps);
-                });
+                };
+                try {
+                    pending = std::async(std::launch::async, formatNext);
+                } catch (const std::system_error&) {
+                    // No thread to be had: the next piece is formatted here, later.
+                    pending = std::async(std::launch::deferred, formatNext);
+                }
             }
             format(piece, text, stamps);
         } else {
