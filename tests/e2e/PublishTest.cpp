@@ -18,6 +18,7 @@
 #include <sstream>
 #include <thread>
 
+#include "core/work/RecordWriter.h"
 #include "guisupport/SilentBroker.h"
 #include "net/MetricsServer.h"
 #include "net/MqttPublisher.h"
@@ -98,10 +99,14 @@ struct Record {
     std::vector<std::pair<int32_t, int32_t>> occurrences;
 };
 
+// The recording as Tervo's readers see it: while it records, its last cycles may still be in
+// the journal beside the file alone.
 Record readRecord(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    const Bytes b{std::istreambuf_iterator<char>(in), {}};
+    Bytes b;
     Record r;
+    if (!tervo::readRecordImage(path, b)) {
+        return r;
+    }
     auto le = [&](size_t at, int bytes) {
         uint64_t v = 0;
         for (int i = 0; i < bytes; ++i) {

@@ -634,20 +634,30 @@ bool replayJournal(int file, int journal, const Journal& j, RecordDisk& disk) {
     if (plan.movesFileBytes() && !keepBlockInJournal(plan, file, journal, disk)) {
         return false;
     }
-    std::vector<uint8_t> chunk(8);
+    // What the file already holds (the move a crash cut short had written most of it) is not
+    // written again, so the sync has only the rest to make durable.
+    std::vector<uint8_t> chunk;
+    std::vector<uint8_t> onDisk;
     std::vector<uint8_t> buffer;
-    if (!plan.read(file, journal, kCountsOffset, chunk.data(), 8, buffer) ||
-        !disk.write(file, chunk.data(), 8, kCountsOffset)) {
-        return false;
-    }
+    const auto put = [&](uint64_t at, size_t n) {
+        chunk.resize(n);
+        onDisk.resize(n);
+        if (!plan.read(file, journal, at, chunk.data(), n, buffer)) {
+            return false;
+        }
+        return (at + n <= static_cast<uint64_t>(fs.st_size) &&
+                readAllAt(file, onDisk.data(), n, static_cast<off_t>(at)) && onDisk == chunk) ||
+               disk.write(file, chunk.data(), n, static_cast<off_t>(at));
+    };
     for (uint64_t at = plan.firstChange(); at < plan.length();) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(plan.length() - at, 4 << 20));
-        chunk.resize(n);
-        if (!plan.read(file, journal, at, chunk.data(), n, buffer) ||
-            !disk.write(file, chunk.data(), n, static_cast<off_t>(at))) {
+        if (!put(at, n)) {
             return false;
         }
         at += n;
+    }
+    if (!put(kCountsOffset, 8)) {
+        return false;
     }
     return ftruncate(file, static_cast<off_t>(plan.length())) == 0 && disk.sync(file);
 }
