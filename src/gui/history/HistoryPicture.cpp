@@ -125,7 +125,7 @@ void drawPath(QPainter& p, const Path& path) {
 // rows are walked once for all channels, in parts on several processors, and no path is kept.
 // The map is the walk's sink.
 //
-// With one plane per channel (`planes` above 1) each channel marks its own plane with 1
+// With one plane per channel each channel marks its own plane with 1
 // instead: the pixels each one draws, apart, for the picture's layers.
 class TopChannelMap {
 public:
@@ -133,9 +133,10 @@ public:
 
     static constexpr size_t kPlaneBytes = (kPixels + 7) / 8;
 
-    explicit TopChannelMap(size_t planes = 1)
-        : m_top(planes > 1 ? planes * kPlaneBytes : kPixels, 0),
-          m_perChannel(planes > 1),
+    // `planes`: 0 for the one map of the last channels, else the number of channels apart.
+    explicit TopChannelMap(size_t planes = 0)
+        : m_top(planes > 0 ? planes * kPlaneBytes : kPixels, 0),
+          m_perChannel(planes > 0),
           m_short(shortLines()) {}
 
     // The pixels channel `slot` draws with one plane per channel, a bit each (pixel i at bit
@@ -368,7 +369,7 @@ PathInput pathInput(const HistoryPictureInput& in, size_t c) {
 // milliseconds of work for one processor: the rows (the period curve's steps) are shared out
 // among the processors, each walking its part for all channels into a map of its own, and the
 // maps are merged.
-std::unique_ptr<TopChannelMap> walkChannels(const PeriodWalk& walk, bool chart, size_t planes = 1) {
+std::unique_ptr<TopChannelMap> walkChannels(const PeriodWalk& walk, bool chart, size_t planes = 0) {
     const size_t total = chart ? walk.recording->rowCount() : periodCurveSteps(walk);
     auto walkInto = [&walk, chart](TopChannelMap& map, size_t begin, size_t end) {
         walkPart(walk, chart, map, begin, end);
