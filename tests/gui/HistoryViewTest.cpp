@@ -813,6 +813,13 @@ private slots:
             QCOMPARE(drawn(), (std::vector<size_t>{0, 1, 2, 3}));
             QCOMPARE(layers.compose(in), renderHistoryPicture(in));
         }
+        // Each mode keeps its curves: back in a mode, none is drawn again.
+        PictureLayers layers;
+        const HistoryPictureInput chart = pictureOf(rec, HistoryMode::PeriodChart);
+        layers.compose(chart);
+        layers.compose(pictureOf(rec, HistoryMode::Curve));
+        QCOMPARE(layers.missing(chart).channels, std::vector<size_t>{});
+        QCOMPARE(layers.compose(chart), renderHistoryPicture(chart));
     }
 
     void longCurvesDrawBesideTheWindow() {

@@ -849,7 +849,7 @@ LayerJob PictureLayers::missing(const HistoryPictureInput& in) const {
     }
     for (size_t c = 0; c < channelCount(in); ++c) {
         const LayerKey key = keyOf(in, c);
-        if (in.visible[c] && !(m_held[c] && m_layers[c].key == key)) {
+        if (in.visible[c] && held(c, key) == nullptr) {
             job.channels.push_back(c);
             job.keys.push_back(key);
         }
@@ -860,17 +860,35 @@ LayerJob PictureLayers::missing(const HistoryPictureInput& in) const {
 void PictureLayers::keep(std::vector<ChannelLayer> layers) {
     for (ChannelLayer& layer : layers) {
         if (layer.channel < kMaxChannels && layer.key.generation == m_generation) {
-            m_held[layer.channel] = true;
-            m_layers[layer.channel] = std::move(layer);
+            const size_t kind = kindOf(layer.key);
+            m_held[kind][layer.channel] = true;
+            m_layers[kind][layer.channel] = std::move(layer);
         }
     }
 }
 
+size_t PictureLayers::kindOf(const LayerKey& key) {
+    switch (key.mode) {
+        case HistoryMode::PeriodChart:
+            return 2;
+        case HistoryMode::PeriodCurve:
+            return 3;
+        default:
+            return key.fullScreen ? 1 : 0;
+    }
+}
+
+const ChannelLayer* PictureLayers::held(size_t channel, const LayerKey& key) const {
+    const size_t kind = kindOf(key);
+    return m_held[kind][channel] && m_layers[kind][channel].key == key ? &m_layers[kind][channel]
+                                                                       : nullptr;
+}
+
 void PictureLayers::forget() {
     ++m_generation;
-    m_held.fill(false);
-    for (ChannelLayer& layer : m_layers) {
-        layer = ChannelLayer{};
+    for (size_t kind = 0; kind < kKinds; ++kind) {
+        m_held[kind].fill(false);
+        m_layers[kind].fill(ChannelLayer{});
     }
 }
 
@@ -896,8 +914,9 @@ QImage PictureLayers::compose(const HistoryPictureInput& in, bool drawMissing) {
         in.mode == HistoryMode::PeriodChart ? songFont(12, 6) : songFont(20, 10);
     for (size_t c = 0; c < channelCount(in); ++c) {
         drawLegendEntry(frame, in, c, legendFont);
-        if (in.visible[c] && m_held[c] && m_layers[c].key == keyOf(in, c)) {
-            paintLayer(image, m_layers[c].pixels, channelPen(in, c).color().rgb());
+        const ChannelLayer* layer = in.visible[c] ? held(c, keyOf(in, c)) : nullptr;
+        if (layer != nullptr) {
+            paintLayer(image, layer->pixels, channelPen(in, c).color().rgb());
         }
     }
     return image;

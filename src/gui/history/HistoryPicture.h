@@ -91,8 +91,8 @@ std::vector<ChannelLayer> drawLayers(const LayerJob& job, const std::atomic<bool
 // The picture built from layers kept between repaints: the frame (background, grid, labels)
 // is drawn each time, then each channel's legend entry and its kept curve in its colour, in
 // channel order. A change of visibility or colour draws no curve again; a change of what a
-// curve depends on draws that channel's only. The pixels are those renderHistoryPicture
-// gives.
+// curve depends on draws that channel's only; each mode keeps its own. The pixels are those
+// renderHistoryPicture gives.
 class PictureLayers {
 public:
     // The visible channels whose kept layer does not fit the input.
@@ -106,9 +106,15 @@ public:
     LayerKey keyOf(const HistoryPictureInput& input, size_t channel) const;
 
 private:
+    // The layer kept for a channel in a kind of picture (scrolling curve, full-screen curve,
+    // period chart, period curve), so going back to a mode draws nothing again.
+    static constexpr size_t kKinds = 4;
+    static size_t kindOf(const LayerKey& key);
+    const ChannelLayer* held(size_t channel, const LayerKey& key) const;
+
     uint64_t m_generation = 0;
-    std::array<ChannelLayer, kMaxChannels> m_layers{};
-    std::array<bool, kMaxChannels> m_held{};
+    std::array<std::array<ChannelLayer, kMaxChannels>, kKinds> m_layers{};
+    std::array<std::array<bool, kMaxChannels>, kKinds> m_held{};
 };
 
 // A job's layers drawn on a thread of their own: `done` gets them on the thread of
