@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "core/history/HistoryCsv.h"
@@ -118,6 +119,36 @@ bool benchLayeredRepaints(HistoryView& view) {
     return same;
 }
 
+// The window's own repaints: how long the window's thread is held, and how long until the
+// new picture is there when its curves are drawn on their thread.
+void benchViewRepaints(HistoryView& view) {
+    const struct {
+        const char* name;
+        std::function<void()> change;
+    } changes[] = {
+        {"period chart shown", [&] { view.setMode(HistoryMode::PeriodChart); }},
+        {"period curve shown", [&] { view.setMode(HistoryMode::PeriodCurve); }},
+        {"period curve zoomed out", [&] { view.zoomOut(); }},
+        {"period curve zoomed in", [&] { view.zoomIn(); }},
+        {"period chart shown again", [&] { view.setMode(HistoryMode::PeriodChart); }},
+        {"curve shown", [&] { view.setMode(HistoryMode::Curve); }},
+        {"full-screen curve", [&] { view.toggleFullScreen(); }},
+    };
+    for (const auto& change : changes) {
+        QElapsedTimer timer;
+        timer.start();
+        change.change();
+        view.grabView();
+        const double held = double(timer.nsecsElapsed()) / 1e6;
+        while (view.drawingCurves()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        }
+        view.grabView();
+        std::printf("window: %s: window held %.1f ms, new picture after %.0f ms\n", change.name,
+                    held, double(timer.nsecsElapsed()) / 1e6);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -199,6 +230,7 @@ int main(int argc, char** argv) {
     if (!benchLayeredRepaints(*view)) {
         return 1;
     }
+    benchViewRepaints(*view);
     // The view repaints a picture it would draw the same from the one it kept.
     view->setMode(HistoryMode::PeriodChart);
     view->grabView();

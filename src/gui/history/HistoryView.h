@@ -87,6 +87,8 @@ public:
     QListView* eventList() const { return m_eventList; }
     bool channelVisible(size_t channel) const { return m_visible[channel]; }
     HistoryPictureInput pictureInput() const;
+    // True while curves of the picture wanted are drawn on their thread.
+    bool drawingCurves() const { return m_layerTask != nullptr; }
     // The window as painted now.
     QImage grabView();
 
