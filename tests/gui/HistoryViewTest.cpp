@@ -89,6 +89,21 @@ HistoryPictureInput pictureOf(const Recording& rec, HistoryMode mode) {
     return in;
 }
 
+// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+public:
+    PaintCounter(QWidget* widget, int& paints) : m_paints(paints) {
+        widget->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        m_paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+
+private:
+    int& m_paints;
+};
+
 }  // namespace
 
 class HistoryViewTest : public QObject {
@@ -763,6 +778,122 @@ private slots:
         m_shell.reset();
         QTest::qWait(50);
         QCOMPARE(left(), QStringList());
+    }
+
+    void layeredPicturesEqualWholeOnes() {
+        // Curves that cross the legend and each other, failed readings, a coefficient, a wide
+        // pen and enough rows for the walk to be shared out: in every picture mode the picture
+        // built from kept layers equals the whole picture, after a channel is shown, hidden,
+        // recoloured or widened, and only a channel whose curve changed is drawn again.
+        constexpr size_t kRows = 60'000;
+        constexpr size_t kChannels = 4;
+        Recording rec = makeHistory(kRows, kChannels);
+        for (size_t r = 0; r < kRows; ++r) {
+            for (size_t c = 0; c < kChannels; ++c) {
+                rec.values[r * kChannels + c] =
+                    50.0 + 49.0 * std::sin(double(r) / (23.0 + 7.0 * double(c)) + double(c));
+            }
+            if (r % 89 < 2) {
+                rec.values[r * kChannels + 1] = kNoValue;
+            }
+        }
+        rec.definition.channels[2].displayCoefficient = 0.8;
+        rec.definition.channels[2].offsetCoefficient = 15.0;
+        rec.definition.styles[3].penWidth = 1;  // two pixels wide
+        for (size_t c = 0; c < kChannels; ++c) {
+            rec.definition.styles[c].colour = 0x00302010u * uint32_t(c + 1) + 0x40;
+        }
+        const struct {
+            HistoryMode mode;
+            bool fullScreen;
+            int zoom;
+            int64_t offset;
+        } cases[] = {{HistoryMode::Curve, false, 3, 500},
+                     {HistoryMode::Curve, true, 1, 0},
+                     {HistoryMode::PeriodChart, false, 1, 0},
+                     {HistoryMode::PeriodCurve, false, 2, 400}};
+        for (const auto& k : cases) {
+            HistoryPictureInput in = pictureOf(rec, k.mode);
+            in.options.legend = true;
+            in.options.timeGrid = true;
+            in.options.valueGrid = true;
+            in.fullScreen = k.fullScreen;
+            in.zoom = k.zoom;
+            in.offset = k.offset;
+            in.visible[2] = false;
+            PictureLayers layers;
+            const auto drawn = [&] { return layers.missing(in).channels; };
+            QCOMPARE(drawn(), (std::vector<size_t>{0, 1, 3}));
+            QCOMPARE(layers.compose(in), renderHistoryPicture(in));
+            in.visible[2] = true;  // never drawn yet: its curve alone
+            QCOMPARE(drawn(), std::vector<size_t>{2});
+            QCOMPARE(layers.compose(in), renderHistoryPicture(in));
+            in.visible[1] = false;
+            QCOMPARE(drawn(), std::vector<size_t>{});
+            QCOMPARE(layers.compose(in), renderHistoryPicture(in));
+            in.visible[1] = true;
+            rec.definition.styles[0].colour = 0x0000FF;
+            rec.definition.styles[3].colour = 0x00FF00;
+            QCOMPARE(drawn(), std::vector<size_t>{});
+            QCOMPARE(layers.compose(in), renderHistoryPicture(in));
+            rec.definition.styles[0].penWidth = 2;
+            rec.definition.styles[3].penWidth = 0;
+            QCOMPARE(drawn(), (std::vector<size_t>{0, 3}));
+            QCOMPARE(layers.compose(in), renderHistoryPicture(in));
+            rec.definition.styles[0].penWidth = 0;
+            rec.definition.styles[3].penWidth = 1;
+            // The rows changed: every curve is drawn again.
+            layers.forget();
+            QCOMPARE(drawn(), (std::vector<size_t>{0, 1, 2, 3}));
+            QCOMPARE(layers.compose(in), renderHistoryPicture(in));
+        }
+        // Each mode keeps its curves: back in a mode, none is drawn again.
+        PictureLayers layers;
+        const HistoryPictureInput chart = pictureOf(rec, HistoryMode::PeriodChart);
+        layers.compose(chart);
+        layers.compose(pictureOf(rec, HistoryMode::Curve));
+        QCOMPARE(layers.missing(chart).channels, std::vector<size_t>{});
+        QCOMPARE(layers.compose(chart), renderHistoryPicture(chart));
+    }
+
+    void longCurvesDrawBesideTheWindow() {
+        // Every curve is drawn on its thread here: the window shows the picture it kept at
+        // once, and the new one when its curves are there.
+        HistoryView::setLayerWorkLimit(0);
+        HistoryView* view = openHistory(save(makeHistory(3000, 3), QStringLiteral("k.alt")));
+        QVERIFY(view != nullptr);
+        m_frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_frame));
+        const auto shown = [view] { return view->grabView().copy(30, 19, 951, 521); };
+        const auto wanted = [view] { return renderHistoryPicture(view->pictureInput()); };
+        int paints = 0;
+        PaintCounter counter(view, paints);
+        QTRY_COMPARE(shown(), wanted());
+        const QImage first = shown();
+        view->zoomOut();
+        QCOMPARE(shown(), first);  // kept, not drawn in the window's thread
+        QVERIFY(shown() != wanted());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);  // the zoom's own
+        paints = 0;
+        QTRY_VERIFY(paints > 0);  // the window repaints by itself when the curves are there
+        QTRY_COMPARE(shown(), wanted());
+        // A change while the curves are drawn: the picture of the last one wins.
+        view->setMode(HistoryMode::PeriodCurve);
+        shown();
+        view->zoomOut();
+        shown();
+        view->zoomIn();
+        QTRY_COMPARE(shown(), wanted());
+        QCOMPARE(view->rules().zoom(), 2);
+        // Hiding a channel draws no curve: the new picture at once.
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(820, 39 + 30 + 10));
+        QCOMPARE(shown(), wanted());
+        // The window closes while curves are drawn: their thread stops before the rows go.
+        view->zoomOut();
+        shown();
+        m_frame->mdiArea()->closeAllSubWindows();
+        QTest::qWait(20);
+        HistoryView::setLayerWorkLimit(2'000'000);
     }
 
 private:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -74,7 +75,14 @@ struct PeriodWalk {
     int zoom = 1;                // the period curve's rows per column
     int64_t offset = 0;          // o: the period curve starts at row o / p
     int32_t samplingPeriod = 0;  // p
+    // Set from another thread to end the walk early, at the next block: what it drew so far
+    // is then a part of the picture only, for the caller to throw away.
+    const std::atomic<bool>* stop = nullptr;
 };
+
+inline bool stopped(const PeriodWalk& walk) {
+    return walk.stop != nullptr && walk.stop->load(std::memory_order_relaxed);
+}
 
 // Turns a walk's blocks into the steps of paths, one call of step(slot, PathStep) each: a
 // channel starts with a move; a line to the pixel its previous step ended on is left out,
@@ -297,7 +305,7 @@ void walkPeriodChart(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
     detail::BlockInts heights{};
     detail::BlockInts xs{};
     detail::BlockInts ys{};
-    for (size_t first = begin; first < end; first += detail::kWalkBlock) {
+    for (size_t first = begin; first < end && !stopped(walk); first += detail::kWalkBlock) {
         const size_t n = std::min(end - first, detail::kWalkBlock);
         for (size_t i = 0; i < n; ++i) {
             rows[i] = first + i;
@@ -353,7 +361,7 @@ void walkPeriodCurve(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
     detail::BlockInts columns{};
     detail::BlockInts heights{};
     detail::BlockInts ys{};
-    for (size_t first = begin; first < end; first += detail::kWalkBlock) {
+    for (size_t first = begin; first < end && !stopped(walk); first += detail::kWalkBlock) {
         const size_t n = std::min(end - first, detail::kWalkBlock);
         for (size_t i = 0; i < n; ++i) {
             rows[i] = steps.row(first + i);

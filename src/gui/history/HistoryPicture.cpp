@@ -1,10 +1,13 @@
 #include "gui/history/HistoryPicture.h"
 
+#include <QMetaObject>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPolygon>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -121,9 +124,24 @@ void drawPath(QPainter& p, const Path& path) {
 // channel on a pixel is the colour it ends with, whatever order the lines are drawn in: the
 // rows are walked once for all channels, in parts on several processors, and no path is kept.
 // The map is the walk's sink.
+//
+// With one plane per channel each channel marks its own plane with 1
+// instead: the pixels each one draws, apart, for the picture's layers.
 class TopChannelMap {
 public:
-    TopChannelMap() : m_top(size_t(kWidth) * kChartHeight, 0), m_short(shortLines()) {}
+    static constexpr size_t kPixels = size_t(kChartWidth) * kChartHeight;
+
+    static constexpr size_t kPlaneBytes = (kPixels + 7) / 8;
+
+    // `planes`: 0 for the one map of the last channels, else the number of channels apart.
+    explicit TopChannelMap(size_t planes = 0)
+        : m_top(planes > 0 ? planes * kPlaneBytes : kPixels, 0),
+          m_perChannel(planes > 0),
+          m_short(shortLines()) {}
+
+    // The pixels channel `slot` draws with one plane per channel, a bit each (pixel i at bit
+    // i % 8 of byte i / 8): a plane is small enough for twenty of them to stay in the cache.
+    const uint8_t* plane(size_t slot) const { return m_top.data() + slot * kPlaneBytes; }
 
     void move(size_t slot, int x, int y) {
         m_x[slot] = x;
@@ -139,7 +157,7 @@ public:
         if (n == 0) {
             return;
         }
-        const auto mark = static_cast<uint8_t>(slot + 1);
+        const auto mark = static_cast<uint8_t>(m_perChannel ? 1 : slot + 1);
         m_pointX[0] = m_x[slot];
         m_pointY[0] = m_y[slot];
         std::copy(xs, xs + n, m_pointX.begin() + 1);
@@ -163,6 +181,18 @@ public:
         if (!m_afterLine[slot] && m_index[0] >= 0) {
             ++m_count[0];
         }
+        if (m_perChannel) {
+            markBits(m_top.data() + slot * kPlaneBytes, xs, n);
+        } else {
+            markTop(mark, xs, n);
+        }
+        m_x[slot] = xs[n - 1];
+        m_y[slot] = ys[n - 1];
+        m_afterLine[slot] = true;
+    }
+
+private:
+    void markTop(uint8_t mark, const int* xs, size_t n) {
         uint8_t* top = m_top.data();
         for (size_t i = 0; i < n; ++i) {
             if (m_index[i] >= 0) [[likely]] {
@@ -173,7 +203,7 @@ public:
                     pixel = std::max(pixel, mark);
                 }
             } else {
-                bresenham(m_pointX[i], m_pointY[i], xs[i], ys[i], [&](int x, int y) {
+                bresenham(m_pointX[i], m_pointY[i], xs[i], m_pointY[i + 1], [&](int x, int y) {
                     if (inside(x, y)) {
                         uint8_t& pixel = top[size_t(y) * kWidth + x];
                         pixel = std::max(pixel, mark);
@@ -181,15 +211,33 @@ public:
                 });
             }
         }
-        m_x[slot] = xs[n - 1];
-        m_y[slot] = ys[n - 1];
-        m_afterLine[slot] = true;
     }
 
+    void markBits(uint8_t* bits, const int* xs, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            if (m_index[i] >= 0) [[likely]] {
+                const int* offsets = m_short.data() + m_index[i];
+                for (int k = 0; k < m_count[i]; ++k) {
+                    const auto at = static_cast<unsigned>(m_start[i] + offsets[k]);
+                    bits[at >> 3] |= static_cast<uint8_t>(1u << (at & 7));
+                }
+            } else {
+                bresenham(m_pointX[i], m_pointY[i], xs[i], m_pointY[i + 1], [&](int x, int y) {
+                    if (inside(x, y)) {
+                        const auto at = static_cast<unsigned>(y * kWidth + x);
+                        bits[at >> 3] |= static_cast<uint8_t>(1u << (at & 7));
+                    }
+                });
+            }
+        }
+    }
+
+public:
     // Takes the other map's channels where they are the later ones.
     void merge(const TopChannelMap& other) {
         for (size_t i = 0; i < m_top.size(); ++i) {
-            m_top[i] = std::max(m_top[i], other.m_top[i]);
+            m_top[i] =
+                m_perChannel ? m_top[i] | other.m_top[i] : std::max(m_top[i], other.m_top[i]);
         }
     }
 
@@ -244,6 +292,7 @@ private:
     }
 
     std::vector<uint8_t> m_top;
+    bool m_perChannel;
     const ShortLines& m_short;
     std::array<int, kMaxChannels> m_x{};
     std::array<int, kMaxChannels> m_y{};
@@ -320,7 +369,7 @@ PathInput pathInput(const HistoryPictureInput& in, size_t c) {
 // milliseconds of work for one processor: the rows (the period curve's steps) are shared out
 // among the processors, each walking its part for all channels into a map of its own, and the
 // maps are merged.
-std::unique_ptr<TopChannelMap> walkChannels(const PeriodWalk& walk, bool chart) {
+std::unique_ptr<TopChannelMap> walkChannels(const PeriodWalk& walk, bool chart, size_t planes = 0) {
     const size_t total = chart ? walk.recording->rowCount() : periodCurveSteps(walk);
     auto walkInto = [&walk, chart](TopChannelMap& map, size_t begin, size_t end) {
         walkPart(walk, chart, map, begin, end);
@@ -332,7 +381,7 @@ std::unique_ptr<TopChannelMap> walkChannels(const PeriodWalk& walk, bool chart) 
             : std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 4);
     std::vector<std::unique_ptr<TopChannelMap>> maps;
     for (size_t i = 0; i < parts; ++i) {
-        maps.push_back(std::make_unique<TopChannelMap>());
+        maps.push_back(std::make_unique<TopChannelMap>(planes));
     }
     {
         std::vector<std::jthread> helpers;
@@ -595,6 +644,307 @@ QImage renderHistoryPicture(const HistoryPictureInput& input) {
     QPainter painter(&image);
     paintHistoryPicture(painter, input);
     return image;
+}
+
+namespace {
+
+constexpr size_t kLayerBytes = TopChannelMap::kPlaneBytes;
+
+void markPixel(std::vector<uint8_t>& bits, int x, int y) {
+    const auto at = static_cast<size_t>(y) * kChartWidth + static_cast<size_t>(x);
+    bits[at >> 3] |= static_cast<uint8_t>(1u << (at & 7));
+}
+
+bool isPeriodMode(HistoryMode mode) {
+    return mode == HistoryMode::PeriodChart || mode == HistoryMode::PeriodCurve;
+}
+
+bool hasLayers(HistoryMode mode) {
+    return mode == HistoryMode::Curve || isPeriodMode(mode);
+}
+
+PathInput pathInputOf(const Recording& history, size_t c, const LayerKey& key) {
+    PathInput path;
+    path.recording = &history;
+    path.channel = c;
+    path.lo = key.lo;
+    path.hi = key.hi;
+    path.zoom = key.zoom;
+    path.offset = key.offset;
+    path.period = key.period;
+    return path;
+}
+
+Path layerPath(const Recording& history, size_t c, const LayerKey& key) {
+    switch (key.mode) {
+        case HistoryMode::Curve:
+            return key.fullScreen ? fullScreenCurvePath(pathInputOf(history, c, key))
+                                  : scrollingCurvePath(pathInputOf(history, c, key));
+        case HistoryMode::PeriodChart:
+            return periodChartPath(pathInputOf(history, c, key));
+        case HistoryMode::PeriodCurve:
+            return periodCurvePath(pathInputOf(history, c, key), key.samplingPeriod);
+        default:
+            return {};
+    }
+}
+
+// A path's pixels as the picture's painter draws them: one-pixel lines straight, any wider
+// pen by the painter on a layer of its own, opaque, without antialiasing.
+std::vector<uint8_t> pathPixels(const Path& path, int penWidth) {
+    std::vector<uint8_t> pixels;
+    if (path.size() < 2) {
+        return pixels;
+    }
+    pixels.assign(kLayerBytes, 0);
+    if (penWidth <= 1) {
+        for (size_t i = 1; i < path.size(); ++i) {
+            if (path[i].line) {
+                bresenham(path[i - 1].x, path[i - 1].y, path[i].x, path[i].y, [&](int x, int y) {
+                    if (x >= 0 && x <= kChartLastX && y >= 0 && y <= kChartLastY) {
+                        markPixel(pixels, x, y);
+                    }
+                });
+            }
+        }
+        return pixels;
+    }
+    QImage layer(kChartWidth, kChartHeight, QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    {
+        QPainter p(&layer);
+        p.setClipRect(0, 0, kChartWidth, kChartHeight);
+        p.setPen(QPen(Qt::black, penWidth));
+        drawPath(p, path);
+    }
+    for (int y = 0; y < kChartHeight; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
+        for (int x = 0; x < kChartWidth; ++x) {
+            if (qAlpha(line[x]) != 0) {
+                markPixel(pixels, x, y);
+            }
+        }
+    }
+    return pixels;
+}
+
+// Colours the pixels a layer marks.
+void paintLayer(QImage& image, const std::vector<uint8_t>& pixels, QRgb colour) {
+    if (pixels.empty()) {
+        return;
+    }
+    const qsizetype stride = image.bytesPerLine() / 4;
+    auto* out = reinterpret_cast<QRgb*>(image.bits());
+    // Eight bytes of the layer at a time: most of a picture is empty.
+    for (size_t word = 0; word * 8 < pixels.size(); ++word) {
+        uint64_t marks = 0;
+        std::memcpy(&marks, pixels.data() + word * 8,
+                    std::min<size_t>(8, pixels.size() - word * 8));
+        while (marks != 0) {
+            const size_t at = word * 64 + static_cast<size_t>(std::countr_zero(marks));
+            marks &= marks - 1;
+            const size_t y = at / kChartWidth;
+            out[qsizetype(y) * stride + qsizetype(at - y * kChartWidth)] = colour;
+        }
+    }
+}
+
+}  // namespace
+
+size_t LayerJob::rowsToWalk() const {
+    if (history == nullptr || channels.empty()) {
+        return 0;
+    }
+    const LayerKey& key = keys.front();
+    size_t rows = kChartWidth;
+    if (key.mode == HistoryMode::PeriodChart) {
+        rows = history->rowCount();
+    } else if (key.mode == HistoryMode::PeriodCurve) {
+        PeriodWalk walk;
+        walk.recording = history;
+        walk.period = key.period;
+        walk.zoom = key.zoom;
+        walk.offset = key.offset;
+        walk.samplingPeriod = key.samplingPeriod;
+        rows = periodCurveSteps(walk);
+    }
+    return rows * channels.size();
+}
+
+std::vector<ChannelLayer> drawLayers(const LayerJob& job, const std::atomic<bool>* stop) {
+    std::vector<ChannelLayer> layers;
+    if (job.history == nullptr) {
+        return layers;
+    }
+    // The one-pixel curves of a period picture: every row walked once for all of them.
+    PeriodWalk walk;
+    walk.recording = job.history;
+    walk.stop = stop;
+    std::vector<size_t> walked;
+    for (size_t i = 0; i < job.channels.size(); ++i) {
+        const LayerKey& key = job.keys[i];
+        ChannelLayer layer{job.channels[i], key, {}};
+        if (isPeriodMode(key.mode) && key.penWidth <= 1 && job.history->rowCount() > 0) {
+            walk.lo = key.lo;
+            walk.hi = key.hi;
+            walk.period = key.period;
+            walk.zoom = key.zoom;
+            walk.offset = key.offset;
+            walk.samplingPeriod = key.samplingPeriod;
+            walk.channels.push_back(job.channels[i]);
+            walked.push_back(layers.size());
+        } else if (stop == nullptr || !stop->load()) {
+            layer.pixels = pathPixels(layerPath(*job.history, job.channels[i], key), key.penWidth);
+        }
+        layers.push_back(std::move(layer));
+    }
+    if (!walk.channels.empty()) {
+        const auto map = walkChannels(walk, job.keys.front().mode == HistoryMode::PeriodChart,
+                                      walk.channels.size());
+        for (size_t slot = 0; slot < walked.size(); ++slot) {
+            const uint8_t* plane = map->plane(slot);
+            layers[walked[slot]].pixels.assign(plane, plane + kLayerBytes);
+        }
+    }
+    return layers;
+}
+
+LayerKey PictureLayers::keyOf(const HistoryPictureInput& in, size_t c) const {
+    LayerKey key;
+    key.history = in.history;
+    key.generation = m_generation;
+    key.mode = in.mode;
+    key.lo = pictureLow(in);
+    key.hi = pictureHigh(in);
+    key.penWidth = channelPen(in, c).width();
+    const uint32_t period = static_cast<uint32_t>(work(in).timing.displayPeriod);
+    switch (in.mode) {
+        case HistoryMode::Curve:
+            key.fullScreen = in.fullScreen;
+            if (!in.fullScreen) {
+                key.zoom = in.zoom;
+                key.offset = in.offset;
+            }
+            break;
+        case HistoryMode::PeriodChart:
+            key.period = period;
+            break;
+        case HistoryMode::PeriodCurve:
+            key.period = period;
+            key.zoom = in.zoom;
+            key.offset = in.offset;
+            key.samplingPeriod = work(in).timing.samplingPeriod;
+            break;
+        default:
+            break;
+    }
+    return key;
+}
+
+LayerJob PictureLayers::missing(const HistoryPictureInput& in) const {
+    LayerJob job;
+    job.history = in.history;
+    if (in.history == nullptr || !hasLayers(in.mode) || in.history->rowCount() == 0) {
+        return job;
+    }
+    for (size_t c = 0; c < channelCount(in); ++c) {
+        const LayerKey key = keyOf(in, c);
+        if (in.visible[c] && held(c, key) == nullptr) {
+            job.channels.push_back(c);
+            job.keys.push_back(key);
+        }
+    }
+    return job;
+}
+
+void PictureLayers::keep(std::vector<ChannelLayer> layers) {
+    for (ChannelLayer& layer : layers) {
+        if (layer.channel < kMaxChannels && layer.key.generation == m_generation) {
+            const size_t kind = kindOf(layer.key);
+            m_held[kind][layer.channel] = true;
+            m_layers[kind][layer.channel] = std::move(layer);
+        }
+    }
+}
+
+size_t PictureLayers::kindOf(const LayerKey& key) {
+    switch (key.mode) {
+        case HistoryMode::PeriodChart:
+            return 2;
+        case HistoryMode::PeriodCurve:
+            return 3;
+        default:
+            return key.fullScreen ? 1 : 0;
+    }
+}
+
+const ChannelLayer* PictureLayers::held(size_t channel, const LayerKey& key) const {
+    const size_t kind = kindOf(key);
+    return m_held[kind][channel] && m_layers[kind][channel].key == key ? &m_layers[kind][channel]
+                                                                       : nullptr;
+}
+
+void PictureLayers::forget() {
+    ++m_generation;
+    for (size_t kind = 0; kind < kKinds; ++kind) {
+        m_held[kind].fill(false);
+        m_layers[kind].fill(ChannelLayer{});
+    }
+}
+
+QImage PictureLayers::compose(const HistoryPictureInput& in, bool drawMissing) {
+    if (in.history == nullptr || !hasLayers(in.mode)) {
+        return renderHistoryPicture(in);
+    }
+    if (drawMissing) {
+        const LayerJob job = missing(in);
+        if (!job.channels.empty()) {
+            keep(drawLayers(job));
+        }
+    }
+    // The frame: what the picture draws before the first legend entry.
+    HistoryPictureInput frameOnly = in;
+    frameOnly.visible.fill(false);
+    frameOnly.options.legend = false;
+    QImage image = renderHistoryPicture(frameOnly);
+    QPainter p(&image);
+    p.setClipRect(0, 0, kChartWidth, kChartHeight);
+    ChartFrame frame(p, work(in), in.options);
+    const QFont legendFont =
+        in.mode == HistoryMode::PeriodChart ? songFont(12, 6) : songFont(20, 10);
+    for (size_t c = 0; c < channelCount(in); ++c) {
+        drawLegendEntry(frame, in, c, legendFont);
+        const ChannelLayer* layer = in.visible[c] ? held(c, keyOf(in, c)) : nullptr;
+        if (layer != nullptr) {
+            paintLayer(image, layer->pixels, channelPen(in, c).color().rgb());
+        }
+    }
+    return image;
+}
+
+LayerTask::LayerTask(LayerJob job, QObject* receiver,
+                     std::function<void(std::vector<ChannelLayer>)> done)
+    : m_job(std::move(job)) {
+    auto run = [this, receiver, done = std::move(done)] {
+        auto layers = std::make_shared<std::vector<ChannelLayer>>(drawLayers(m_job, &m_stop));
+        if (!m_stop) {
+            // Queued to the receiver's thread, which drops it if the receiver is gone by then.
+            QMetaObject::invokeMethod(
+                receiver, [done, layers] { done(std::move(*layers)); }, Qt::QueuedConnection);
+        }
+    };
+    try {
+        m_thread = std::thread(run);
+    } catch (const std::system_error&) {
+        run();  // no thread to be had: drawn here, delivered all the same
+    }
+}
+
+LayerTask::~LayerTask() {
+    m_stop = true;
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
 }
 
 }  // namespace tervo::gui

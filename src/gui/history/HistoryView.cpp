@@ -33,6 +33,7 @@ namespace tervo::gui {
 namespace {
 
 Clock* g_clock = nullptr;
+size_t g_layerWorkLimit = 2'000'000;  // some 20 ms of a walk
 
 Clock& viewClock() {
     return g_clock != nullptr ? *g_clock : systemClock();
@@ -121,8 +122,17 @@ HistoryView::HistoryView(const ViewContext& context, Recording history, DataRang
 }
 
 HistoryView::~HistoryView() {
-    // An export under way stops, and its thread ends, before the history goes.
+    // An export or a drawing under way stops, and its thread ends, before the history goes.
     m_export.reset();
+    stopDrawingLayers();
+}
+
+void HistoryView::setLayerWorkLimit(size_t rows) {
+    g_layerWorkLimit = rows;
+}
+
+void HistoryView::stopDrawingLayers() {
+    m_layerTask.reset();
 }
 
 QAction* HistoryView::addCommand(const QString& name, const QString& text,
@@ -308,8 +318,10 @@ void HistoryView::deleteSelectedRows() {
     for (const QItemSelectionRange& range : m_tableList->selectionModel()->selection()) {
         selected.push_back({range.top(), range.bottom()});
     }
+    stopDrawingLayers();  // its thread reads the rows
     if (deleteListRowSpans(m_history, selected) > 0) {
-        m_picture = QImage();
+        m_layers.forget();
+        m_pictureStale = true;
         m_tableModel->reload();
         refreshRuler();
         update();
@@ -404,12 +416,45 @@ void HistoryView::paintEvent(QPaintEvent*) {
         p.fillRect(cornerRect(30, 19, 951, 521), Qt::white);
         return;
     }
-    const HistoryPictureInput input = pictureInput();
-    if (m_picture.isNull() || !drawsTheSame(input, m_pictureFrom)) {
-        m_picture = renderHistoryPicture(input);
+    refreshPicture(pictureInput());
+    p.drawImage(30, 19, m_picture);
+}
+
+void HistoryView::refreshPicture(const HistoryPictureInput& input) {
+    if (!m_picture.isNull() && !m_pictureStale && drawsTheSame(input, m_pictureFrom)) {
+        return;
+    }
+    const LayerJob job = m_layers.missing(input);
+    if (job.rowsToWalk() <= g_layerWorkLimit) {
+        if (!job.channels.empty()) {
+            m_layers.keep(drawLayers(job));
+        }
+        stopDrawingLayers();  // what it draws is no longer wanted
+        m_picture = m_layers.compose(input, false);
+        m_pictureFrom = input;
+        m_pictureStale = false;
+        return;
+    }
+    if (!m_layerTask || m_layerTask->job().channels != job.channels ||
+        m_layerTask->job().keys != job.keys) {
+        stopDrawingLayers();
+        const uint64_t number = ++m_layerTaskNumber;
+        m_layerTask = std::make_unique<LayerTask>(job, this,
+                                                  [this, number](std::vector<ChannelLayer> layers) {
+                                                      m_layers.keep(std::move(layers));
+                                                      if (number == m_layerTaskNumber) {
+                                                          m_layerTask.reset();
+                                                      }
+                                                      update();
+                                                  });
+    }
+    // Meanwhile the picture kept stays; a picture of another mode gives way to the new one's
+    // frame with the curves at hand.
+    if (m_picture.isNull() || m_pictureFrom.mode != input.mode) {
+        m_picture = m_layers.compose(input, false);
         m_pictureFrom = input;
     }
-    p.drawImage(30, 19, m_picture);
+    m_pictureStale = true;
 }
 
 QImage HistoryView::grabView() {
@@ -467,7 +512,7 @@ void HistoryView::editColour(int channel) {
     ColorDialog dialog(style.colour, this);
     if (prompts().runDialog(dialog) == QDialog::Accepted) {
         style.colour = dialog.colour();
-        m_picture = QImage();
+        m_pictureStale = true;
         update();
         writeBack();
     }
@@ -518,7 +563,7 @@ void HistoryView::openDisplaySettings() {
     w.timing.displayPeriod = static_cast<int32_t>(chosen.period);
     w.valueMin = chosen.minimum;
     w.valueMax = chosen.maximum;
-    m_picture = QImage();
+    m_pictureStale = true;
     writeBack();
     update();
 }

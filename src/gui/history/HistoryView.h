@@ -51,6 +51,9 @@ public:
     // "文件错误！！！" and returns nullptr, as does a cancelled wait, so no window opens.
     static HistoryView* create(const ViewContext& context);
     static void setClock(Clock* clock);
+    // A picture whose curves need more rows read than this (all channels together) has them
+    // drawn on a thread of its own while the window shows the picture it kept.
+    static void setLayerWorkLimit(size_t rows);
 
     HistoryView(const ViewContext& context, Recording history, DataRange range,
                 const QString& path);
@@ -84,6 +87,8 @@ public:
     QListView* eventList() const { return m_eventList; }
     bool channelVisible(size_t channel) const { return m_visible[channel]; }
     HistoryPictureInput pictureInput() const;
+    // True while curves of the picture wanted are drawn on their thread.
+    bool drawingCurves() const { return m_layerTask != nullptr; }
     // The window as painted now.
     QImage grabView();
 
@@ -110,6 +115,8 @@ private:
     void openDisplaySettings();
     void editColour(int channel);
     void finishExport(const CsvExportOutcome& outcome);
+    void refreshPicture(const HistoryPictureInput& input);
+    void stopDrawingLayers();
 
     ViewContext m_context;
     Recording m_history;
@@ -129,11 +136,18 @@ private:
     HistoryListModel* m_eventModel = nullptr;
     // The last picture painted and what it was drawn from: a repaint that would draw the same
     // (a slider move in a period picture, a window uncovered) copies it. Any change to the
-    // history's rows or settings drops it.
+    // history's rows or settings makes it stale; it is still shown while the curves of the
+    // new one are drawn on their thread.
     QImage m_picture;
     HistoryPictureInput m_pictureFrom;
+    bool m_pictureStale = true;
+    // Each channel's curve as last drawn: a change of visibility or colour draws none again.
+    PictureLayers m_layers;
     // The CSV export under way, which reads m_history meanwhile.
     std::unique_ptr<CsvExportTask> m_export;
+    // The curves being drawn on their thread, which reads m_history's rows meanwhile.
+    std::unique_ptr<LayerTask> m_layerTask;
+    uint64_t m_layerTaskNumber = 0;
 };
 
 }  // namespace tervo::gui
