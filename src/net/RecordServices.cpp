@@ -29,6 +29,12 @@ void RecordServices::setAlarms(AlarmSettings settings) {
     for (const auto& [channel, kind] : m_alarms.configured()) {
         m_metrics.alarms.push_back({channel, kind, false});
     }
+    // New settings while publishing: evaluation starts anew, so no state of the old ones may
+    // stand on the broker.
+    for (size_t i = 0; m_publisher && i < m_topics.channelCount(); ++i) {
+        m_publisher->publish(m_topics.alarmReset(i));
+    }
+    refreshMetrics();
 }
 
 std::string RecordServices::start() {
@@ -37,7 +43,8 @@ std::string RecordServices::start() {
             MqttPublisher::Options{*m_settings.mqtt, m_topics.status(),
                                    "tervo-" + m_host + "-" + std::to_string(getpid())});
         // A state an earlier run left retained would stand until the same alarm changes again.
-        for (size_t i = 0; i < m_topics.channelCount(); ++i) {
+        // A work without alarms sends nothing on the alarm topics.
+        for (size_t i = 0; i < m_topics.channelCount() && !m_alarms.configured().empty(); ++i) {
             m_publisher->publish(m_topics.alarmReset(i));
         }
     }

@@ -35,10 +35,13 @@ public:
     // The work's alarms (see core/alarms), given before start(). From then on every completed
     // cycle afterTick() sees is evaluated, running or recording; each change goes to the alarm
     // log beside the record file while recording, to MQTT (retained, on the channel's alarm
-    // topic) and to the metrics page, and is kept for takeAlarmChanges().
+    // topic) and to the metrics page, and is kept for takeAlarmChanges(). Given again while
+    // running (new settings from the dialog), evaluation starts anew from no alarms: the list
+    // empties without changes, and the retained states on the broker are removed.
     void setAlarms(AlarmSettings settings);
     // Starts publishing and opens the metrics port; the reason when the port cannot be had.
-    // With alarms, first removes the alarm states an earlier run left retained on the broker.
+    // With alarms, first removes the alarm states an earlier run left retained on the broker
+    // (on every channel's alarm topic; a work without alarms sends nothing there).
     std::string start();
     // The sleep inhibitor is held from recordingStarted() to recordingStopped() (or the end).
     void recordingStarted();

@@ -222,6 +222,10 @@ TEST(AlarmSettings, RefusesBadSettingsNamingFieldAndLine) {
         {entry("\"channel\": 2, \"high\": 80,"), 5, "", "不是有效的 JSON"},
         {"{\"version\": 2}", 1, "version", "版本须为 1"},
         {"[]", 1, "", "须为一个对象"},
+        // Nested deeper than any sidecar is: refused, never walked for ever.
+        {"{\"version\": 1, \"channels\": [{\"channel\": 1, \"high\": " + std::string(100, '[') +
+             std::string(100, ']') + "}]}",
+         1, "high", "须为数值或 null"},
     };
     writeFile(path, "{\"version\": 2}");
     EXPECT_EQ(loadAlarmSettings(path, 3).message,

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/alarms/AlarmSettings.h"
 #include "core/curves/TrackingCurve.h"
 #include "core/io/FileIo.h"
 #include "core/link/LinkRequest.h"
@@ -316,6 +317,30 @@ void fuzzSimTemplate(const uint8_t* data, size_t size) {
         rules.mouseUp(0, 0);
         rules.removeCurrent();
     }
+}
+
+void fuzzAlarmSettings(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const AlarmSettingsLoad load = parseAlarmSettings(text, 8, "f");
+    if (load.status != AlarmSettingsLoad::Status::Ok) {
+        expect(load.status == AlarmSettingsLoad::Status::Refused && !load.message.empty() &&
+                   load.settings.channels.empty(),
+               "a sidecar is taken or refused with a message, never half taken");
+        return;
+    }
+    for (const ChannelAlarmSettings& c : load.settings.channels) {
+        expect(!checkChannelAlarms(c, 8), "what is taken obeys the rules");
+    }
+    // What the dialog would save reads back as the same settings.
+    AlarmSettings kept;
+    for (const ChannelAlarmSettings& c : load.settings.channels) {
+        if (c.hasAlarm()) {
+            kept.channels.push_back(c);
+        }
+    }
+    const AlarmSettingsLoad again = parseAlarmSettings(alarmSettingsJson(kept), 8, "f");
+    expect(again.status == AlarmSettingsLoad::Status::Ok && again.settings == kept,
+           "saved settings read back unchanged");
 }
 
 }  // namespace tervo::fuzz

@@ -22,12 +22,13 @@ void fuzzCurveFile(const uint8_t* data, size_t size);
 void fuzzReplyCheck(const uint8_t* data, size_t size);
 void fuzzHexText(const uint8_t* data, size_t size);
 void fuzzSimTemplate(const uint8_t* data, size_t size);
+void fuzzAlarmSettings(const uint8_t* data, size_t size);
 
 inline constexpr FuzzTarget kFuzzTargets[] = {
     {"work_template", fuzzWorkTemplate},   {"record_file", fuzzRecordFile},
     {"record_journal", fuzzRecordJournal}, {"curve_file", fuzzCurveFile},
     {"reply_check", fuzzReplyCheck},       {"hex_text", fuzzHexText},
-    {"sim_template", fuzzSimTemplate},
+    {"sim_template", fuzzSimTemplate},     {"alarm_settings", fuzzAlarmSettings},
 };
 
 }  // namespace tervo::fuzz

@@ -66,9 +66,9 @@ AlarmEvaluator::AlarmEvaluator(AlarmSettings settings, size_t channelCount)
         }
         Channel channel;
         channel.settings = s;
-        channel.slots[0].configured = s.high.has_value();
-        channel.slots[1].configured = s.low.has_value();
-        channel.slots[2].configured = s.commLoss > 0;
+        channel.perKind[0].configured = s.high.has_value();
+        channel.perKind[1].configured = s.low.has_value();
+        channel.perKind[2].configured = s.commLoss > 0;
         m_channels.push_back(channel);
     }
 }
@@ -80,7 +80,7 @@ AlarmChange AlarmEvaluator::change(const Channel& channel, AlarmKind kind, const
 
 void AlarmEvaluator::step(Channel& channel, AlarmKind kind, int64_t time, double value,
                           std::vector<AlarmChange>& changes) {
-    Slot& slot = channel.slots[static_cast<int>(kind)];
+    Slot& slot = channel.perKind[static_cast<int>(kind)];
     if (!slot.configured) {
         return;
     }
@@ -160,7 +160,7 @@ std::vector<AlarmChange> AlarmEvaluator::evaluate(int64_t time, const double* va
 
 bool AlarmEvaluator::ackSlot(Channel& channel, AlarmKind kind, int64_t time,
                              std::vector<AlarmChange>& out) {
-    Slot& slot = channel.slots[static_cast<int>(kind)];
+    Slot& slot = channel.perKind[static_cast<int>(kind)];
     if (!slot.listed || slot.state == AlarmState::Acknowledged) {
         return false;
     }
@@ -199,7 +199,7 @@ std::vector<AlarmEntry> AlarmEvaluator::alarms() const {
     std::vector<AlarmEntry> list;
     for (const Channel& c : m_channels) {
         for (AlarmKind kind : kKinds) {
-            const Slot& slot = c.slots[static_cast<int>(kind)];
+            const Slot& slot = c.perKind[static_cast<int>(kind)];
             if (slot.listed) {
                 list.push_back(AlarmEntry{c.settings.channel, kind, slot.state, slot.value,
                                           slot.activatedAt, slot.changedAt});
@@ -211,7 +211,7 @@ std::vector<AlarmEntry> AlarmEvaluator::alarms() const {
 
 bool AlarmEvaluator::anyUnacknowledged() const {
     for (const Channel& c : m_channels) {
-        for (const Slot& slot : c.slots) {
+        for (const Slot& slot : c.perKind) {
             if (slot.listed && slot.state != AlarmState::Acknowledged) {
                 return true;
             }
@@ -223,7 +223,7 @@ bool AlarmEvaluator::anyUnacknowledged() const {
 bool AlarmEvaluator::isActive(int channel, AlarmKind kind) const {
     for (const Channel& c : m_channels) {
         if (c.settings.channel == channel) {
-            const Slot& slot = c.slots[static_cast<int>(kind)];
+            const Slot& slot = c.perKind[static_cast<int>(kind)];
             return slot.listed && slot.state != AlarmState::Cleared;
         }
     }
@@ -234,7 +234,7 @@ std::vector<std::pair<int, AlarmKind>> AlarmEvaluator::configured() const {
     std::vector<std::pair<int, AlarmKind>> out;
     for (const Channel& c : m_channels) {
         for (AlarmKind kind : kKinds) {
-            if (c.slots[static_cast<int>(kind)].configured) {
+            if (c.perKind[static_cast<int>(kind)].configured) {
                 out.emplace_back(c.settings.channel, kind);
             }
         }

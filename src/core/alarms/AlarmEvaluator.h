@@ -120,7 +120,7 @@ private:
     };
     struct Channel {
         ChannelAlarmSettings settings;
-        Slot slots[3];
+        Slot perKind[3];
     };
 
     void step(Channel& channel, AlarmKind kind, int64_t time, double value,

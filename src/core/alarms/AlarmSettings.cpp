@@ -24,6 +24,8 @@ constexpr int kMaxCommLoss = 1000;
 // for messages about a document nlohmann has already taken as valid (it keeps no positions).
 class LineMap {
 public:
+    static constexpr int kMaxDepth = 16;
+
     explicit LineMap(const std::string& text) : m_text(text) {
         if (m_text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
             m_pos = 3;
@@ -64,7 +66,10 @@ private:
 
     void value(const std::string& path, int depth) {
         space();
-        if (m_pos >= m_text.size() || depth > 64) {
+        if (depth > kMaxDepth) {
+            m_pos = m_text.size();  // what lies deeper has no line to give: the walk ends
+        }
+        if (m_pos >= m_text.size()) {
             return;
         }
         m_lines.emplace(path, m_line);
@@ -261,7 +266,12 @@ AlarmSettingsLoad loadAlarmSettings(const std::string& path, size_t channelCount
         load.message = "报警设置文件 " + path + " 无法读取，本工作不报警";
         return load;
     }
-    const std::string text(bytes.begin(), bytes.end());
+    return parseAlarmSettings(std::string(bytes.begin(), bytes.end()), channelCount, path);
+}
+
+AlarmSettingsLoad parseAlarmSettings(const std::string& text, size_t channelCount,
+                                     const std::string& path) {
+    AlarmSettingsLoad load;
     auto refuse = [&](int line, const std::string& field, const std::string& problem) {
         load.status = AlarmSettingsLoad::Status::Refused;
         load.settings = {};

@@ -69,6 +69,9 @@ struct AlarmSettingsLoad {
 // twice, a field of the wrong type or unknown (a misspelt limit would otherwise be silently
 // off), and what checkChannelAlarms refuses. Never throws.
 AlarmSettingsLoad loadAlarmSettings(const std::string& path, size_t channelCount);
+// The same for the sidecar's text; `path` only names it in the message. Never Missing.
+AlarmSettingsLoad parseAlarmSettings(const std::string& text, size_t channelCount,
+                                     const std::string& path);
 
 // Writes the sidecar whole (atomic replace), channels in order, absent limits as null:
 // {"version": 1, "channels": [{"channel": 1, "high": 80.0, "low": null, "deadband": 0.5,
