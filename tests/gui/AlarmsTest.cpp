@@ -239,6 +239,15 @@ private slots:
         m_bus->setValue(0, kSetValue, 20.0);
         QVERIFY(waitFor([table] { return cell(table, 0, 5) == QStringLiteral("已结束"); }));
         QCOMPARE(m_notifier.summaries.size(), 1);
+        // A limit changed while running is watched from then on.
+        m_prompts->dialogHandlers << [](QDialog& dialog) {
+            static_cast<AlarmSettingsDialog&>(dialog).table()->item(0, 1)->setText(
+                QStringLiteral("10"));
+            dialog.accept();
+        };
+        m_shell->frame().actions().alarmSettings->trigger();
+        QVERIFY(waitFor([this] { return m_notifier.summaries.size() == 2; }));
+        QCOMPARE(m_notifier.summaries.last(), QStringLiteral("报警：炉温 高限 20.00"));
 
         view->action(QStringLiteral("stopRecordingAction"))->trigger();
         view->action(QStringLiteral("stopSamplingAction"))->trigger();
