@@ -246,6 +246,8 @@ TEST(AlarmSettings, RefusesBadSettingsNamingFieldAndLine) {
     const AlarmSettingsLoad unreadable = loadAlarmSettings(path + ".d", 3);
     EXPECT_EQ(unreadable.status, AlarmSettingsLoad::Status::Refused);
     EXPECT_EQ(unreadable.message, "报警设置文件 " + path + ".d 无法读取，本工作不报警");
+    writeFile(path, std::string(2 << 20, ' ') + "{\"version\": 1}");
+    EXPECT_EQ(loadAlarmSettings(path, 3).message, "报警设置文件 " + path + " 过大，本工作不报警");
 }
 
 TEST(AlarmLog, AppendsLinesThatSurviveAndEndsATornOne) {

@@ -19,6 +19,7 @@ namespace {
 using nlohmann::json;
 
 constexpr int kMaxCommLoss = 1000;
+constexpr size_t kMaxSidecarBytes = 1 << 20;
 
 // The line each member and element of a JSON text begins on, by path ("channels[1].high"),
 // for messages about a document nlohmann has already taken as valid (it keeps no positions).
@@ -261,9 +262,16 @@ AlarmSettingsLoad loadAlarmSettings(const std::string& path, size_t channelCount
     if (lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
         return load;  // Missing
     }
-    if (!readWholeFile(path, bytes)) {
+    // A sidecar is a few hundred bytes; one far beyond any work's channels is not read whole.
+    uint64_t size = 0;
+    if (!readFileHead(path, kMaxSidecarBytes, bytes, &size)) {
         load.status = AlarmSettingsLoad::Status::Refused;
         load.message = "报警设置文件 " + path + " 无法读取，本工作不报警";
+        return load;
+    }
+    if (size > kMaxSidecarBytes) {
+        load.status = AlarmSettingsLoad::Status::Refused;
+        load.message = "报警设置文件 " + path + " 过大，本工作不报警";
         return load;
     }
     return parseAlarmSettings(std::string(bytes.begin(), bytes.end()), channelCount, path);
