@@ -12,7 +12,6 @@
 
 #include "../VersionNote.h"
 #include "gui/Views.h"
-#include "gui/alarms/CoreAlarms.h"  // before net/: Qt's `slots` macro
 #include "gui/app/TervoApp.h"
 #include "gui/demo/DemoMode.h"
 #include "gui/widgets/Pictures.h"

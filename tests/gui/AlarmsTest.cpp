@@ -1,8 +1,11 @@
 #include <QAction>
+#include <QDBusConnection>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
@@ -39,6 +42,29 @@ constexpr int kSetValue = 3;  // "SL", the controller's set value, read back as 
 struct RecordingNotifier : AlarmNotifier {
     QStringList summaries;
     void notify(const QString& summary, const QString&) override { summaries << summary; }
+};
+
+// The desktop's notification service, as much of it as the notifier calls.
+class NotificationService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList calls;
+    QVariantMap hints;
+
+public slots:
+    uint Notify(const QString& app, uint replaces, const QString& icon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints,
+                int timeout) {
+        calls << QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
+                     .arg(app)
+                     .arg(replaces)
+                     .arg(icon, summary, body)
+                     .arg(actions.size())
+                     .arg(timeout);
+        this->hints = hints;
+        return 1;
+    }
 };
 
 QString cell(QTableWidget* table, int row, int column) {
@@ -213,6 +239,15 @@ private slots:
         m_bus->setValue(0, kSetValue, 20.0);
         QVERIFY(waitFor([table] { return cell(table, 0, 5) == QStringLiteral("已结束"); }));
         QCOMPARE(m_notifier.summaries.size(), 1);
+        // A limit changed while running is watched from then on.
+        m_prompts->dialogHandlers << [](QDialog& dialog) {
+            static_cast<AlarmSettingsDialog&>(dialog).table()->item(0, 1)->setText(
+                QStringLiteral("10"));
+            dialog.accept();
+        };
+        m_shell->frame().actions().alarmSettings->trigger();
+        QVERIFY(waitFor([this] { return m_notifier.summaries.size() == 2; }));
+        QCOMPARE(m_notifier.summaries.last(), QStringLiteral("报警：炉温 高限 20.00"));
 
         view->action(QStringLiteral("stopRecordingAction"))->trigger();
         view->action(QStringLiteral("stopSamplingAction"))->trigger();
@@ -223,6 +258,41 @@ private slots:
                      text.contains(QStringLiteral(",炉温,high,acknowledged,80")) &&
                      text.contains(QStringLiteral(",炉温,high,cleared,20")),
                  qPrintable(text));
+    }
+
+    // The announcement as the desktop's notification service receives it over a session bus
+    // of its own (the process keeps its first session bus, so this runs before the next).
+    void notificationOverTheSessionBus() {
+        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) {
+            QSKIP("no dbus-daemon");
+        }
+        QProcess daemon;
+        daemon.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                      QStringLiteral("--print-address")});
+        QVERIFY(daemon.waitForReadyRead(5000));
+        const QByteArray address = daemon.readLine().trimmed();
+        const QByteArray before = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+        NotificationService service;
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        QVERIFY(bus.isConnected());
+        QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+        QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
+                                   QDBusConnection::ExportAllSlots));
+        DesktopNotifier().notify(QStringLiteral("报警：炉温 高限 81.20"),
+                                 QStringLiteral("oven 2026/12/08 07:15:02"));
+        QVERIFY(waitFor([&service] { return !service.calls.isEmpty(); }, 5000));
+        QCOMPARE(
+            service.calls,
+            QStringList{QStringLiteral(
+                "Tervo|0|dialog-warning|报警：炉温 高限 81.20|oven 2026/12/08 07:15:02|0|-1")});
+        QCOMPARE(service.hints.value(QStringLiteral("urgency")).toInt(), 2);
+        bus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
+        bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
+        qputenv("DBUS_SESSION_BUS_ADDRESS", before);
+        daemon.kill();
+        daemon.waitForFinished();
     }
 
     // Without a session bus the desktop notifier says nothing and returns.

@@ -2,7 +2,6 @@
 
 #include <QDialog>
 
-#include "gui/alarms/CoreAlarms.h"
 #include "gui/app/Settings.h"
 #include "net/RecordServices.h"
 

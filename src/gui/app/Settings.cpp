@@ -1,8 +1,5 @@
 #include "gui/app/Settings.h"
 
-// Before the core headers that read the alarm rules (Qt's `slots` macro).
-#include "gui/alarms/CoreAlarms.h"
-
 #include <qt6keychain/keychain.h>
 #include <QCoreApplication>
 #include <QTimer>

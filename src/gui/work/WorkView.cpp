@@ -21,7 +21,6 @@
 #include "core/work/WorkFiles.h"
 #include "gui/alarms/AlarmCenter.h"
 #include "gui/alarms/AlarmSettingsDialog.h"
-#include "gui/alarms/CoreAlarms.h"
 #include "gui/app/ChildWindow.h"
 #include "gui/app/LinkThreads.h"
 #include "gui/app/PublishDialog.h"
@@ -552,9 +551,7 @@ std::vector<std::string> WorkView::channelKeys() const {
 }
 
 void WorkView::openAlarmSettings() {
-    if (refusedWhileRunning()) {
-        return;
-    }
+    // Limits may change during a long run: the channels cannot, so the rows stay the same.
     if (m_work.channels.empty()) {
         messageBox(this, tr("无记录通道，无法设置报警！！！"));
         return;
@@ -568,6 +565,12 @@ void WorkView::openAlarmSettings() {
         return;
     }
     m_alarmSettings = dialog.settings();
+    if (m_services) {
+        // Evaluation starts anew under the new settings; the alarms so far stay listed,
+        // unwatched, and those that still hold come again.
+        m_context.services->alarms().unwatch(m_alarmSource);
+        m_services->setAlarms(m_alarmSettings);
+    }
     // Kept beside the template at once; a new work keeps them until "保存设置".
     if (!m_templatePath.isEmpty() &&
         !saveAlarmSettings(alarmSettingsPath(m_templatePath.toStdString()), m_alarmSettings)) {

@@ -6,10 +6,10 @@
 #include <memory>
 #include <optional>
 
+#include "core/alarms/AlarmEvaluator.h"
 #include "core/alarms/AlarmSettings.h"
 #include "core/work/LiveViewRules.h"
 #include "core/work/SamplingEngine.h"
-#include "gui/alarms/CoreAlarms.h"
 #include "gui/app/ViewTemplate.h"
 #include "gui/work/WorkChart.h"
 
