@@ -8,6 +8,7 @@
 #include "core/io/FileIo.h"
 #include "core/text/Gbk.h"
 #include "core/text/TimeText.h"
+#include "core/text/Translation.h"
 
 namespace tervo {
 
@@ -62,7 +63,7 @@ private:
 }  // namespace
 
 bool writeRowsCsv(std::ostream& csv, const Recording& rec, const CsvProgress& progress) {
-    csv << "时间";
+    csv << TERVO_TR("core", "时间");
     for (const ChannelInfo& c : rec.definition.channels) {
         csv << ',' << csvField(gbkToUtf8(c.nameGbk()));
     }
@@ -89,7 +90,7 @@ bool writeRowsCsv(std::ostream& csv, const Recording& rec, const CsvProgress& pr
 }
 
 void writeEventsCsv(std::ostream& events, const Recording& rec) {
-    events << "时间,事件\n";
+    events << TERVO_TR("core", "时间,事件") << '\n';
     for (const EventOccurrence& occurrence : rec.occurrences) {
         events << timeStampText(occurrence.time) << ','
                << csvField(gbkToUtf8(occurrenceEventText(rec.definition, occurrence.event)))

@@ -8,6 +8,7 @@
 #include <QRadialGradient>
 
 #include "gui/widgets/Fonts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -263,23 +264,26 @@ QPixmap testPanel() {
     p.drawLine(190, 0, 190, 767);
     p.setFont(songFont(16, 8, QFont::Bold));
     p.setPen(kBlue);
-    p.drawText(QRect(0, 12, 190, 24), Qt::AlignCenter, QStringLiteral("串口参数"));
+    p.drawText(QRect(0, 12, 190, 24), Qt::AlignCenter, trc("Pictures", "串口参数"));
     p.drawLine(16, 38, 174, 38);
     p.setFont(songFont(14, 7));
     p.setPen(kInk);
     // Beside the combos the view places at y 50, 100, 150, 200, 250 (x 70..170).
-    const char* labels[] = {"串口号：", "波特率：", "数据位：", "校验位：", "停止位："};
+    const char* labels[] = {
+        QT_TRANSLATE_NOOP("Pictures", "串口号："), QT_TRANSLATE_NOOP("Pictures", "波特率："),
+        QT_TRANSLATE_NOOP("Pictures", "数据位："), QT_TRANSLATE_NOOP("Pictures", "校验位："),
+        QT_TRANSLATE_NOOP("Pictures", "停止位：")};
     for (int i = 0; i < 5; ++i) {
         p.drawText(QRect(6, 50 + 50 * i, 64, 20), Qt::AlignLeft | Qt::AlignVCenter,
-                   QString::fromUtf8(labels[i]));
+                   trc("Pictures", labels[i]));
     }
     p.setPen(QPen(QColor(0x7a, 0x90, 0xb0), 1));
     p.drawLine(16, 285, 174, 285);
     p.drawLine(16, 345, 174, 345);
     p.setPen(kInk);
     p.drawText(QRect(6, 356, 184, 20), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("自动发送间隔："));
-    p.drawText(QRect(6, 380, 64, 20), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("毫秒："));
+               trc("Pictures", "自动发送间隔："));
+    p.drawText(QRect(6, 380, 64, 20), Qt::AlignLeft | Qt::AlignVCenter, trc("Pictures", "毫秒："));
     return pixmap;
 }
 
@@ -384,8 +388,8 @@ QPixmap startBackground() {
     // The lower band carries the two entry buttons.
     p.setPen(QPen(QColor(0x8c, 0xa8, 0xd0, 160), 1));
     p.drawLine(60, 560, 964, 560);
-    startButton(p, kEntryButton.translated(146, 584), QStringLiteral("进入系统"), 0);
-    startButton(p, kPasswordButton.translated(549, 587), QStringLiteral("密码进入"), 0);
+    startButton(p, kEntryButton.translated(146, 584), trc("Pictures", "进入系统"), 0);
+    startButton(p, kPasswordButton.translated(549, 587), trc("Pictures", "密码进入"), 0);
     return pixmap;
 }
 
@@ -626,16 +630,16 @@ QPixmap draw(int resource) {
             return startBackground();
         case kStartEntry:
             return startButtonPicture({181, 95}, {146, 584}, kEntryButton,
-                                      QStringLiteral("进入系统"), 1);
+                                      trc("Pictures", "进入系统"), 1);
         case kStartEntryPressed:
             return startButtonPicture({184, 97}, {146, 584}, kEntryButton,
-                                      QStringLiteral("进入系统"), 2);
+                                      trc("Pictures", "进入系统"), 2);
         case kStartPassword:
             return startButtonPicture({329, 87}, {549, 587}, kPasswordButton,
-                                      QStringLiteral("密码进入"), 1);
+                                      trc("Pictures", "密码进入"), 1);
         case kStartPasswordPressed:
             return startButtonPicture({327, 86}, {549, 587}, kPasswordButton.adjusted(0, 0, -1, -1),
-                                      QStringLiteral("密码进入"), 2);
+                                      trc("Pictures", "密码进入"), 2);
         case kApplicationIconPicture:
             return applicationIconPicture();
         case kTreeImages:
@@ -695,12 +699,12 @@ QIcon toolbarIcon(int resource, int index) {
 }
 
 QStringList workToolbarCaptions() {
-    return {QStringLiteral("开始运行"), QStringLiteral("停止运行"), QStringLiteral("开始保存"),
-            QStringLiteral("结束保存"), QStringLiteral("曲线图"),   QStringLiteral("环形图"),
-            QStringLiteral("周期图"),   QStringLiteral("列表显示"), QStringLiteral("实时事件"),
-            QStringLiteral("通道设置"), QStringLiteral("事件设置"), QStringLiteral("采样参数"),
-            QStringLiteral("显示设置"), QStringLiteral("保存设置"), QStringLiteral("放大显示"),
-            QStringLiteral("缩小显示")};
+    return {trc("Pictures", "开始运行"), trc("Pictures", "停止运行"), trc("Pictures", "开始保存"),
+            trc("Pictures", "结束保存"), trc("Pictures", "曲线图"),   trc("Pictures", "环形图"),
+            trc("Pictures", "周期图"),   trc("Pictures", "列表显示"), trc("Pictures", "实时事件"),
+            trc("Pictures", "通道设置"), trc("Pictures", "事件设置"), trc("Pictures", "采样参数"),
+            trc("Pictures", "显示设置"), trc("Pictures", "保存设置"), trc("Pictures", "放大显示"),
+            trc("Pictures", "缩小显示")};
 }
 
 QIcon treeIcon(int index) {
