@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QMenu>
+#include <QPointer>
 #include <QTranslator>
 
 #include "core/text/Translation.h"
@@ -21,6 +22,12 @@ std::string translateForCore(const char* context, const char* text) {
     return QCoreApplication::translate(context, text).toStdString();
 }
 
+// The translators of the language installed last, replaced by the next one.
+QList<QPointer<QTranslator>>& installed() {
+    static QList<QPointer<QTranslator>> translators;
+    return translators;
+}
+
 bool load(QCoreApplication& application, const QString& file, const QString& directory) {
     auto* translator = new QTranslator(&application);
     if (!translator->load(file, directory)) {
@@ -28,6 +35,7 @@ bool load(QCoreApplication& application, const QString& file, const QString& dir
         return false;
     }
     application.installTranslator(translator);
+    installed().append(translator);
     return true;
 }
 
@@ -64,6 +72,13 @@ Language chooseLanguage(const QString& option, const QString& environment, const
 
 bool installLanguage(QCoreApplication& application, Language language) {
     g_current = language;
+    for (const QPointer<QTranslator>& translator : std::as_const(installed())) {
+        if (translator) {
+            application.removeTranslator(translator);
+            delete translator;
+        }
+    }
+    installed().clear();
     const QString qtDirectory = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     if (language == Language::English) {
         // Qt's own texts are English already.

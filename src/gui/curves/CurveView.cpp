@@ -20,6 +20,7 @@
 #include "gui/widgets/Geometry.h"
 #include "gui/widgets/PickCombo.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Pictures.h"
 #include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
@@ -36,13 +37,13 @@ QString curveFilter() {
 
 // A button image of the two curve toolbars: the caption is part of the picture.
 QIcon captionImage(const QString& caption, int buttonWidth) {
-    QPixmap pixmap(buttonWidth - 6, 16);
+    QPixmap pixmap = pictureCanvas(buttonWidth - 6, 16);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     QFont font = songFont(11, 5);
     painter.setFont(font);
     painter.setPen(QColor(0x20, 0x20, 0x20));
-    painter.drawText(pixmap.rect(), Qt::AlignCenter, caption);
+    painter.drawText(QRect(0, 0, buttonWidth - 6, 16), Qt::AlignCenter, caption);
     return QIcon(pixmap);
 }
 

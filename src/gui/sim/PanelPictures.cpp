@@ -5,6 +5,7 @@
 #include <QPolygon>
 
 #include "gui/widgets/Fonts.h"
+#include "gui/widgets/Pictures.h"
 #include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
@@ -215,7 +216,7 @@ QPixmap toolbarStrip() {
                                            QT_TRANSLATE_NOOP("PanelPictures", "删除仪表"),
                                            QT_TRANSLATE_NOOP("PanelPictures", "重新排列"),
                                            QT_TRANSLATE_NOOP("PanelPictures", "自动搜索")};
-    QPixmap strip(4 * kToolbarImageWidth, kToolbarImageHeight);
+    QPixmap strip = pictureCanvas(4 * kToolbarImageWidth, kToolbarImageHeight);
     strip.fill(Qt::transparent);
     QPainter p(&strip);
     p.setRenderHint(QPainter::Antialiasing);
@@ -263,8 +264,8 @@ const QPixmap& panelToolbar() {
 }
 
 QPixmap panelToolbarImage(int index) {
-    return panelToolbar().copy(index * kToolbarImageWidth, 0, kToolbarImageWidth,
-                               kToolbarImageHeight);
+    return picturePart(panelToolbar(), QRect(index * kToolbarImageWidth, 0, kToolbarImageWidth,
+                                             kToolbarImageHeight));
 }
 
 const QPixmap& panelPicture(PanelPicture picture) {

@@ -1,11 +1,14 @@
 #include "gui/widgets/Pictures.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QMap>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QScreen>
+#include <QtMath>
 
 #include "gui/widgets/Fonts.h"
 #include "gui/widgets/Translate.h"
@@ -24,8 +27,15 @@ const QColor kPaper(0xff, 0xff, 0xf4);
 
 using CellPainter = void (*)(QPainter&);
 
+// The ratio the picture being drawn gets (drawPicture sets it).
+qreal g_drawRatio = 1;
+
+QPixmap canvas(int width, int height) {
+    return pictureCanvas(width, height, g_drawRatio);
+}
+
 QPixmap strip(std::initializer_list<CellPainter> cells) {
-    QPixmap pixmap(kToolImageWidth * static_cast<int>(cells.size()), kToolImageHeight);
+    QPixmap pixmap = canvas(kToolImageWidth * static_cast<int>(cells.size()), kToolImageHeight);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     int x = 0;
@@ -236,7 +246,7 @@ void keyboard(QPainter& p) {
 }
 
 QPixmap indicator() {
-    QPixmap pixmap(40, 20);
+    QPixmap pixmap = canvas(40, 20);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -254,12 +264,12 @@ QPixmap indicator() {
 }
 
 QPixmap testPanel() {
-    QPixmap pixmap(191, 768);
+    QPixmap pixmap = canvas(191, 768);
     QPainter p(&pixmap);
     QLinearGradient shade(0, 0, 191, 0);
     shade.setColorAt(0, QColor(0xd6, 0xe2, 0xf0));
     shade.setColorAt(1, QColor(0xb4, 0xc8, 0xe0));
-    p.fillRect(pixmap.rect(), shade);
+    p.fillRect(QRect(0, 0, 191, 768), shade);
     p.setPen(QPen(QColor(0x7a, 0x90, 0xb0), 1));
     p.drawLine(190, 0, 190, 767);
     p.setFont(songFont(16, 8, QFont::Bold));
@@ -329,9 +339,9 @@ void paintStartBackdrop(QPainter& p, const QRect& rect) {
 namespace {
 
 QPixmap startBackground() {
-    QPixmap pixmap(1024, 768);
+    QPixmap pixmap = canvas(1024, 768);
     QPainter p(&pixmap);
-    paintStartBackdrop(p, pixmap.rect());
+    paintStartBackdrop(p, QRect(0, 0, 1024, 768));
     p.setRenderHint(QPainter::Antialiasing);
     // A chart grid and a ramp/soak run across the dark upper band.
     p.setPen(QPen(QColor(0x4a, 0x74, 0xb0, 120), 1));
@@ -397,7 +407,7 @@ QPixmap startBackground() {
 // there, on the backdrop it covers.
 QPixmap startButtonPicture(QSize size, QPoint at, const QRect& button, const QString& text,
                            int lit) {
-    QPixmap pixmap(size);
+    QPixmap pixmap = canvas(size.width(), size.height());
     QPainter p(&pixmap);
     p.translate(-(at.x() - 1), -(at.y() - 1));
     paintStartBackdrop(p, QRect(at - QPoint(1, 1), size));
@@ -409,7 +419,7 @@ QPixmap startButtonPicture(QSize size, QPoint at, const QRect& button, const QSt
 constexpr int kApplicationIconPicture = -128;
 
 QPixmap applicationIconPicture() {
-    QPixmap pixmap(32, 32);
+    QPixmap pixmap = canvas(32, 32);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -424,7 +434,7 @@ QPixmap applicationIconPicture() {
 }
 
 QPixmap checkBox(bool checked) {
-    QPixmap pixmap(12, 12);
+    QPixmap pixmap = canvas(12, 12);
     pixmap.fill(Qt::white);
     QPainter p(&pixmap);
     p.setPen(QColor(0x80, 0x80, 0x80));
@@ -441,7 +451,8 @@ QPixmap checkBox(bool checked) {
 
 QPixmap workToolbar() {
     const QStringList captions = workToolbarCaptions();
-    QPixmap pixmap(kWorkButtonWidth * static_cast<int>(captions.size()), kWorkButtonHeight);
+    QPixmap pixmap =
+        canvas(kWorkButtonWidth * static_cast<int>(captions.size()), kWorkButtonHeight);
     pixmap.fill(QColor(0xd4, 0xd0, 0xc8));
     QPainter p(&pixmap);
     p.setFont(songFont(12, 6));
@@ -455,7 +466,7 @@ QPixmap workToolbar() {
 
 // A 10 x 19 arrow button: raised, sunk while held, greyed when there is nothing to go to.
 QPixmap arrow(bool left, bool held, bool greyed) {
-    QPixmap pixmap(10, 19);
+    QPixmap pixmap = canvas(10, 19);
     pixmap.fill(QColor(0xd4, 0xd0, 0xc8));
     QPainter p(&pixmap);
     p.setPen(held ? QColor(0x80, 0x80, 0x80) : Qt::white);
@@ -475,7 +486,7 @@ QPixmap arrow(bool left, bool held, bool greyed) {
 
 // Nine 16 x 16 tree images: folders, documents, a channel plug, an event flag and more.
 QPixmap treeImages() {
-    QPixmap pixmap(16 * 9, 16);
+    QPixmap pixmap = canvas(16 * 9, 16);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     const QColor colours[] = {kBlue, kGreen, kRed, kYellow, kBlue, kGreen, kRed, kBlue, kRed};
@@ -688,14 +699,15 @@ const QPixmap& picture(int resource) {
         if (cache().isEmpty()) {
             qAddPostRoutine(dropPictures);
         }
-        it = cache().insert(resource, draw(resource));
+        it = cache().insert(resource, drawPicture(resource, pictureRatio()));
     }
     return *it;
 }
 
 QIcon toolbarIcon(int resource, int index) {
     const QPixmap& source = picture(resource);
-    return QIcon(source.copy(index * kToolImageWidth, 0, kToolImageWidth, kToolImageHeight));
+    return QIcon(
+        picturePart(source, QRect(index * kToolImageWidth, 0, kToolImageWidth, kToolImageHeight)));
 }
 
 QStringList workToolbarCaptions() {
@@ -708,7 +720,7 @@ QStringList workToolbarCaptions() {
 }
 
 QIcon treeIcon(int index) {
-    return QIcon(picture(kTreeImages).copy(index * 16, 0, 16, 16));
+    return QIcon(picturePart(picture(kTreeImages), QRect(index * 16, 0, 16, 16)));
 }
 
 QIcon applicationIcon() {
@@ -716,11 +728,51 @@ QIcon applicationIcon() {
 }
 
 void blit(QPainter& painter, const QRect& target, const QPixmap& source, QPoint from) {
-    const QRect available = QRect(from, target.size()).intersected(source.rect());
+    const qreal ratio = source.devicePixelRatio();
+    const QRect available =
+        QRect(from, target.size())
+            .intersected(QRect(QPoint(0, 0), source.deviceIndependentSize().toSize()));
     if (available.isEmpty()) {
         return;
     }
-    painter.drawPixmap(target.topLeft() + (available.topLeft() - from), source, available);
+    // The source rectangle is in the picture's device pixels.
+    const QRectF device(available.x() * ratio, available.y() * ratio, available.width() * ratio,
+                        available.height() * ratio);
+    painter.drawPixmap(QRectF(target.topLeft() + (available.topLeft() - from), available.size()),
+                       source, device);
+}
+
+QPixmap drawPicture(int resource, qreal ratio) {
+    const qreal before = g_drawRatio;
+    g_drawRatio = ratio > 0 ? ratio : 1;
+    QPixmap drawn = draw(resource);
+    g_drawRatio = before;
+    return drawn;
+}
+
+qreal pictureRatio() {
+    qreal ratio = 1;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        ratio = std::max(ratio, screen->devicePixelRatio());
+    }
+    return ratio;
+}
+
+QPixmap pictureCanvas(int width, int height, qreal ratio) {
+    if (ratio <= 0) {
+        ratio = pictureRatio();
+    }
+    QPixmap pixmap(qCeil(width * ratio), qCeil(height * ratio));
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
+}
+
+QPixmap picturePart(const QPixmap& source, const QRect& part) {
+    const qreal ratio = source.devicePixelRatio();
+    QPixmap cut = source.copy(qRound(part.x() * ratio), qRound(part.y() * ratio),
+                              qRound(part.width() * ratio), qRound(part.height() * ratio));
+    cut.setDevicePixelRatio(ratio);
+    return cut;
 }
 
 }  // namespace tervo::gui

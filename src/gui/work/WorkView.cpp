@@ -155,8 +155,8 @@ void WorkView::buildToolbar() {
             action->setCheckable(true);
         }
         action->setIcon(
-            QIcon(picture(kToolbarWork)
-                      .copy(index * kWorkButtonWidth, 0, kWorkButtonWidth, kWorkButtonHeight)));
+            QIcon(picturePart(picture(kToolbarWork), QRect(index * kWorkButtonWidth, 0,
+                                                           kWorkButtonWidth, kWorkButtonHeight))));
         auto* button = new QToolButton;
         button->setObjectName(name + QStringLiteral("Button"));
         button->setDefaultAction(action);
