@@ -152,7 +152,7 @@ Free software, released under GPL-3.0-or-later</translation>
     <name>ChartFrame</name>
     <message>
         <source>打印报告</source>
-        <translation>Printed report</translation>
+        <translation>Report</translation>
     </message>
 </context>
 <context>
