@@ -48,6 +48,6 @@ for program in tervo-cli qt570-emu tervo; do
 done
 grep -q '^License: GPL-3.0-or-later' "$usr/share/doc/tervo/copyright" || fail "copyright file"
 zcat "$usr/share/man/man1/tervo.1.gz" | grep -q 'free software' || fail "tervo man page: licence"
-zcat "$usr/share/man/man1/tervo.1.gz" | grep -q -- '--lang' || fail "tervo man page: --lang"
+zcat "$usr/share/man/man1/tervo.1.gz" | grep -q 'TERVO_LANG' || fail "tervo man page: --lang"
 zcat "$usr/share/man/zh_CN/man1/tervo.1.gz" | grep -q '界面语言' || fail "tervo man page in Chinese"
 echo "package-test: ok"
