@@ -12,6 +12,8 @@
 
 #include "../VersionNote.h"
 #include "gui/Views.h"
+#include "gui/app/Language.h"
+#include "gui/app/Settings.h"
 #include "gui/app/TervoApp.h"
 #include "gui/demo/DemoMode.h"
 #include "gui/widgets/Pictures.h"
@@ -44,7 +46,7 @@ void quitOnSignals(QApplication& application) {
 }
 
 void describe(QCoreApplication& application, QCommandLineParser& parser,
-              const QCommandLineOption& demo) {
+              const QCommandLineOption& demo, const QCommandLineOption& lang) {
     QCoreApplication::setApplicationName(QStringLiteral("Tervo"));
     QCoreApplication::setOrganizationName(QStringLiteral("ZMT"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TERVO_VERSION));
@@ -52,6 +54,7 @@ void describe(QCoreApplication& application, QCommandLineParser& parser,
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(demo);
+    parser.addOption(lang);
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A record file to open."));
     parser.process(application);
 }
@@ -82,6 +85,11 @@ int main(int argc, char* argv[]) {
         QStringLiteral("demo"),
         QStringLiteral("Run against emulated controllers: COM1 (addresses 0-3, 9600 baud) and "
                        "COM2 (address 5, 19200 baud)."));
+    const QCommandLineOption lang(
+        QStringLiteral("lang"),
+        QStringLiteral("The interface language of this run: zh (Chinese, the default) or en "
+                       "(English). Overrides TERVO_LANG and the language kept in the settings."),
+        QStringLiteral("zh|en"));
     if (asksForVersion(argc, argv)) {
         std::fputs("Tervo " TERVO_VERSION "\n" TERVO_LICENCE_NOTE, stdout);
         return 0;
@@ -89,7 +97,7 @@ int main(int argc, char* argv[]) {
     if (asksForHelp(argc, argv)) {
         QCoreApplication terminal(argc, argv);
         QCommandLineParser parser;
-        describe(terminal, parser, demo);  // prints and ends the program
+        describe(terminal, parser, demo, lang);  // prints and ends the program
         return 0;
     }
 
@@ -98,8 +106,12 @@ int main(int argc, char* argv[]) {
     // also in the libraries Tervo calls.
     std::setlocale(LC_NUMERIC, "C");
     QCommandLineParser parser;
-    describe(application, parser, demo);
+    describe(application, parser, demo, lang);
     quitOnSignals(application);
+    tervo::gui::installLanguage(
+        application,
+        tervo::gui::chooseLanguage(parser.value(lang), qEnvironmentVariable("TERVO_LANG"),
+                                   tervo::gui::Settings().language()));
 
     tervo::gui::DemoMode demoMode;
     tervo::gui::StartOptions options;

@@ -26,6 +26,7 @@
 #include "gui/alarms/AlarmSettingsDialog.h"
 #include "gui/app/AboutDialog.h"
 #include "gui/app/ChildWindow.h"
+#include "gui/app/Language.h"
 #include "gui/app/MainWindow.h"
 #include "gui/app/PasswordDialog.h"
 #include "gui/app/PortMapDialog.h"
@@ -96,10 +97,17 @@ void dialogShot(QDialog& dialog, const QString& name) {
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: tervo_screenshots DIR\n");
+    // tervo_screenshots DIR [--lang zh|en]: the windows in that interface language (Chinese
+    // by default).
+    const QStringList arguments = QCoreApplication::arguments();
+    const qsizetype langAt = arguments.indexOf(QStringLiteral("--lang"));
+    if (argc < 2 || (langAt >= 0 && (langAt + 1 >= arguments.size() ||
+                                     !languageFromCode(arguments[langAt + 1])))) {
+        std::fprintf(stderr, "usage: tervo_screenshots DIR [--lang zh|en]\n");
         return 2;
     }
+    installLanguage(application,
+                    langAt >= 0 ? *languageFromCode(arguments[langAt + 1]) : Language::Chinese);
     g_dir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(g_dir);
     tervo::testing::IsolatedSettings settings;

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/text/Translation.h"
+
 namespace tervo::net {
 
 namespace {
@@ -135,7 +137,7 @@ std::string MetricsServer::start(const ListenAddress& address, const WebConfig& 
     addrinfo* found = nullptr;
     const std::string port = std::to_string(address.port);
     if (const int rc = getaddrinfo(address.host.c_str(), port.c_str(), &hints, &found); rc != 0) {
-        return "无法监听 " + where + "：" + gai_strerror(rc);
+        return TERVO_TR("core", "无法监听 ") + where + TERVO_TR("core", "：") + gai_strerror(rc);
     }
     int listening = -1;
     int error = 0;
@@ -162,13 +164,15 @@ std::string MetricsServer::start(const ListenAddress& address, const WebConfig& 
     }
     freeaddrinfo(found);
     if (listening < 0) {
-        return "无法监听 " + where + "：" + std::strerror(error);
+        return TERVO_TR("core", "无法监听 ") + where + TERVO_TR("core", "：") +
+               std::strerror(error);
     }
     m_web = web;
     const bool tls = !m_web.certificatePem.empty();
     if (tls && MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES) {
         close(listening);
-        return "无法监听 " + where + "：this libmicrohttpd has no TLS";
+        return TERVO_TR("core", "无法监听 ") + where + TERVO_TR("core", "：") +
+               "this libmicrohttpd has no TLS";
     }
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC;
     if (tls) {
@@ -186,7 +190,7 @@ std::string MetricsServer::start(const ListenAddress& address, const WebConfig& 
         MHD_OPTION_END);
     if (m_daemon == nullptr) {
         close(listening);
-        return "无法监听 " + where + "：" +
+        return TERVO_TR("core", "无法监听 ") + where + TERVO_TR("core", "：") +
                (tls ? "the TLS certificate or key was refused" : "the HTTP server did not start");
     }
     m_reaper = std::thread([this] { reap(); });

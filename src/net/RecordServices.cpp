@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "core/text/Translation.h"
+
 namespace tervo::net {
 
 std::string hostName() {
@@ -207,12 +209,12 @@ std::vector<std::string> RecordServices::publishingNotices() {
     std::vector<std::string> notices;
     if (m_publisher->connected()) {
         if (m_saidUnreachable) {
-            notices.push_back("MQTT 已连接 " + where);
+            notices.push_back(TERVO_TR("core", "MQTT 已连接 ") + where);
         }
         m_saidUnreachable = false;
     } else if (failures > m_failuresSeen && !m_saidUnreachable) {
-        notices.push_back("MQTT 无法连接 " + where + "：" + m_publisher->lastError() +
-                          "（记录继续，稍后重试）");
+        notices.push_back(TERVO_TR("core", "MQTT 无法连接 ") + where + TERVO_TR("core", "：") +
+                          m_publisher->lastError() + TERVO_TR("core", "（记录继续，稍后重试）"));
         m_saidUnreachable = true;
     }
     m_failuresSeen = failures;

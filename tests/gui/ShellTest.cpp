@@ -100,11 +100,13 @@ private slots:
         const QList<MenuContents> without = menusOf(*m_frame);
         QCOMPARE(without.size(), 6);
         QCOMPARE(without[0].title, QStringLiteral("系统服务"));
-        QCOMPARE(without[0].commands,
-                 (QStringList{"startTitleAction", "portMapAction", "publishAction",
-                              "busMonitorAction", "-", "printSetupAction", "-", "exitAction"}));
-        QCOMPARE(without[0].texts, (QStringList{"设置起始标题", "串口映射", "网络发布", "通信监视",
-                                                "-", "打印设置(&R)...", "-", "退出(&X)"}));
+        QCOMPARE(
+            without[0].commands,
+            (QStringList{"startTitleAction", "portMapAction", "publishAction", "busMonitorAction",
+                         "languageAction", "-", "printSetupAction", "-", "exitAction"}));
+        QCOMPARE(without[0].texts,
+                 (QStringList{"设置起始标题", "串口映射", "网络发布", "通信监视", "语言 / Language",
+                              "-", "打印设置(&R)...", "-", "退出(&X)"}));
         QCOMPARE(without[1].title, QStringLiteral("通信测试"));
         QCOMPARE(without[1].commands, (QStringList{"serialTestAction", "-", "newTemplateAction",
                                                    "openTemplateAction", "-", "parametersAction"}));
@@ -134,11 +136,11 @@ private slots:
         QCOMPARE(with[0].title, QStringLiteral("系统服务"));
         QCOMPARE(with[0].commands,
                  (QStringList{"startTitleAction", "portMapAction", "publishAction",
-                              "busMonitorAction", "-", "printAction", "printPreviewAction",
-                              "printSetupAction", "-", "exitAction"}));
+                              "busMonitorAction", "languageAction", "-", "printAction",
+                              "printPreviewAction", "printSetupAction", "-", "exitAction"}));
         QCOMPARE(with[0].texts, (QStringList{"设置起始标题", "串口映射", "网络发布", "通信监视",
-                                             "-", "打印(&P)...\tCtrl+P", "打印预览(&V)",
-                                             "打印设置(&R)...", "-", "退出(&X)"}));
+                                             "语言 / Language", "-", "打印(&P)...\tCtrl+P",
+                                             "打印预览(&V)", "打印设置(&R)...", "-", "退出(&X)"}));
         QCOMPARE(with[1].commands,
                  (QStringList{"serialTestAction", "-", "newTemplateAction", "openTemplateAction",
                               "saveTemplateAction", "-", "parametersAction"}));

@@ -24,11 +24,14 @@ usr=$scratch/root/usr
 for f in bin/tervo bin/tervo-cli bin/qt570-emu \
          share/man/man1/tervo.1.gz share/man/man1/tervo-cli.1.gz share/man/man1/qt570-emu.1.gz \
          share/applications/tervo.desktop share/icons/hicolor/scalable/apps/tervo.svg \
+         share/man/zh_CN/man1/tervo.1.gz \
          lib/systemd/system/tervo-record@.service share/doc/tervo/copyright; do
   [ -f "$usr/$f" ] || fail "missing /usr/$f"
 done
 grep -qx 'Exec=tervo %f' "$usr/share/applications/tervo.desktop" || fail "desktop entry Exec"
 grep -qx 'Icon=tervo' "$usr/share/applications/tervo.desktop" || fail "desktop entry Icon"
+grep -q '^Comment\[zh_CN\]=.*温控仪' "$usr/share/applications/tervo.desktop" ||
+  fail "desktop entry in Chinese"
 grep -q '^ExecStart=/bin/sh -c .exec /usr/bin/tervo-cli record /etc/tervo/%i.awt --out "/var/lib/tervo/%i/T' \
   "$usr/lib/systemd/system/tervo-record@.service" || fail "recorder service ExecStart"
 zcat "$usr/share/man/man1/tervo-cli.1.gz" | grep -q 'record' || fail "tervo-cli man page"
@@ -45,4 +48,6 @@ for program in tervo-cli qt570-emu tervo; do
 done
 grep -q '^License: GPL-3.0-or-later' "$usr/share/doc/tervo/copyright" || fail "copyright file"
 zcat "$usr/share/man/man1/tervo.1.gz" | grep -q 'free software' || fail "tervo man page: licence"
+zcat "$usr/share/man/man1/tervo.1.gz" | grep -q 'TERVO_LANG' || fail "tervo man page: --lang"
+zcat "$usr/share/man/zh_CN/man1/tervo.1.gz" | grep -q '界面语言' || fail "tervo man page in Chinese"
 echo "package-test: ok"

@@ -10,18 +10,20 @@
 #include "core/curves/TickGrid.h"
 #include "core/curves/TrackingCurve.h"
 #include "core/link/LinkRequest.h"
+#include "core/text/Translation.h"
 #include "core/tools/TimerAction.h"
 
 namespace tervo {
 
-inline constexpr const char* kCurveInputErrorText = "输入错误！！！";
-inline constexpr const char* kNoAddressText = "无有效地址";
-inline constexpr const char* kIntervalErrorText = "发送间隔错误！！！";
-inline constexpr const char* kTooManyForControllerText = "仪表最多8段曲线！！！";
-inline constexpr const char* kCurveFullText = "曲线最多100段！！！";
-inline constexpr const char* kCurveFileErrorText = "文件错误！！！";
-inline constexpr const char* kInstrumentModeText = "进入下位机控制模式！";
-inline constexpr const char* kPcModeText = "进入PC机控制模式！";
+inline constexpr const char* kCurveInputErrorText = TERVO_TR_NOOP("core", "输入错误！！！");
+inline constexpr const char* kNoAddressText = TERVO_TR_NOOP("core", "无有效地址");
+inline constexpr const char* kIntervalErrorText = TERVO_TR_NOOP("core", "发送间隔错误！！！");
+inline constexpr const char* kTooManyForControllerText =
+    TERVO_TR_NOOP("core", "仪表最多8段曲线！！！");
+inline constexpr const char* kCurveFullText = TERVO_TR_NOOP("core", "曲线最多100段！！！");
+inline constexpr const char* kCurveFileErrorText = TERVO_TR_NOOP("core", "文件错误！！！");
+inline constexpr const char* kInstrumentModeText = TERVO_TR_NOOP("core", "进入下位机控制模式！");
+inline constexpr const char* kPcModeText = TERVO_TR_NOOP("core", "进入PC机控制模式！");
 
 // The address box: every run of decimal digits in the first 99 characters (GBK bytes) is one
 // address, reduced modulo 100; everything else only separates. "1, 2,3" gives 1, 2, 3 and

@@ -1,5 +1,6 @@
 #include "core/curves/CurveUpload.h"
 
+#include "core/text/Translation.h"
 #include "core/text/ValueText.h"
 
 namespace tervo {
@@ -52,8 +53,9 @@ UploadOutcome CurveUpload::finishTick(const LinkResult& result) {
 }
 
 std::string CurveUpload::listLine(int number, const CurveSegment& segment) {
-    return "第" + std::to_string(number) + "条曲线  斜率：" + formatDouble("%6.2f", segment.rate) +
-           "     设定值：" + formatDouble("%6.2f", segment.level) + "     平台运行时间：" +
+    return TERVO_TR("core", "第") + std::to_string(number) + TERVO_TR("core", "条曲线  斜率：") +
+           formatDouble("%6.2f", segment.rate) + TERVO_TR("core", "     设定值：") +
+           formatDouble("%6.2f", segment.level) + TERVO_TR("core", "     平台运行时间：") +
            formatDouble("%6.2f", segment.dwell);
 }
 

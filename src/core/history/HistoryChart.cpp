@@ -6,6 +6,8 @@
 
 #include "core/link/ParameterTable.h"
 #include "core/link/SerialLink.h"
+#include "core/text/Gbk.h"
+#include "core/text/Translation.h"
 
 namespace tervo {
 
@@ -115,7 +117,10 @@ size_t periodCurveSteps(const PeriodWalk& walk) {
 std::string parameterText(int32_t code) {
     const uint32_t value = static_cast<uint32_t>(code);
     if (value < 256) {
-        return isTableIndex(value) ? parameterLabelGbk(static_cast<int>(value)) : std::string();
+        return isTableIndex(value)
+                   ? utf8ToGbk(translated(
+                         "core", std::string(parameterLabelUtf8(static_cast<int>(value))).c_str()))
+                   : std::string();
     }
     std::string text;
     text += static_cast<char>(value & 0xFF);

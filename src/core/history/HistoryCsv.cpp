@@ -14,6 +14,7 @@
 #include "core/io/FileIo.h"
 #include "core/text/Gbk.h"
 #include "core/text/TimeText.h"
+#include "core/text/Translation.h"
 
 namespace tervo {
 
@@ -176,7 +177,7 @@ void appendRows(std::string& out, const Recording& rec, size_t first, size_t las
 }
 
 std::string rowsCsvHeader(const Recording& rec) {
-    std::string text = "时间";
+    std::string text = TERVO_TR("core", "时间");
     for (const ChannelInfo& c : rec.definition.channels) {
         text += ',';
         text += csvField(gbkToUtf8(c.nameGbk()));
@@ -247,7 +248,7 @@ bool writeRowsCsv(std::ostream& csv, const Recording& rec, const CsvProgress& pr
 }
 
 void writeEventsCsv(std::ostream& events, const Recording& rec) {
-    events << "时间,事件\n";
+    events << TERVO_TR("core", "时间,事件") << '\n';
     for (const EventOccurrence& occurrence : rec.occurrences) {
         events << timeStampText(occurrence.time) << ','
                << csvField(gbkToUtf8(occurrenceEventText(rec.definition, occurrence.event)))

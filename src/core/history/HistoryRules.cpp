@@ -7,6 +7,7 @@
 
 #include "core/text/Gbk.h"
 #include "core/text/TimeText.h"
+#include "core/text/Translation.h"
 #include "core/text/ValueText.h"
 
 namespace tervo {
@@ -84,7 +85,7 @@ std::string tableValueCell(double value) {
 }
 
 std::string tableHeaderText(const WorkDefinition& work) {
-    std::string text = padded(utf8ToGbk("时间"), 24);
+    std::string text = padded(utf8ToGbk(TERVO_TR("core", "时间")), 24);
     for (const ChannelInfo& channel : work.channels) {
         text += paddedText(channel.name.data(), channel.name.size(), 13);
     }
@@ -102,14 +103,16 @@ std::string tableRowText(const Recording& recording, size_t row) {
 }
 
 std::string eventHeaderText() {
-    return padded(utf8ToGbk("时间"), 30) + padded(utf8ToGbk("事件"), 30);
+    return padded(utf8ToGbk(TERVO_TR("core", "时间")), 30) +
+           padded(utf8ToGbk(TERVO_TR("core", "事件")), 30);
 }
 
 std::string occurrenceEventText(const WorkDefinition& work, int32_t event) {
     if (event >= 0 && static_cast<size_t>(event) < work.events.size()) {
         return work.events[static_cast<size_t>(event)].nameGbk();
     }
-    return utf8ToGbk("（未知事件 " + std::to_string(event) + "）");
+    return utf8ToGbk(TERVO_TR("core", "（未知事件 ") + std::to_string(event) +
+                     TERVO_TR("core", "）"));
 }
 
 std::string eventRowText(const Recording& recording, size_t occurrence) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text/Translation.h"
 #include "core/work/WorkFiles.h"
 
 namespace tervo {
@@ -65,9 +66,11 @@ std::string occurrenceEventText(const WorkDefinition& work, int32_t event);
 std::string eventRowText(const Recording& recording, size_t occurrence);
 
 // Said once when a file whose occurrence block was cut short is opened.
-inline constexpr const char* kOccurrencesCutShortText = "事件记录被截断，已读入完整的部分！！！";
+inline constexpr const char* kOccurrencesCutShortText =
+    TERVO_TR_NOOP("core", "事件记录被截断，已读入完整的部分！！！");
 // Said once when a journal another user left beside the file was neither replayed nor read.
-inline constexpr const char* kForeignJournalText = "记录文件旁的日志属于其他用户，未采用！！！";
+inline constexpr const char* kForeignJournalText =
+    TERVO_TR_NOOP("core", "记录文件旁的日志属于其他用户，未采用！！！");
 
 // ---- editing ----
 

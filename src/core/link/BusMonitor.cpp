@@ -6,19 +6,21 @@
 
 #include "core/link/PortMap.h"
 #include "core/text/HexText.h"
+#include "core/text/Translation.h"
 
 namespace tervo {
 
 namespace {
 
 std::string portText(uint8_t port) {
-    return port < kPortCount ? portName(port) : "端口" + std::to_string(port);
+    return port < kPortCount ? portName(port) : TERVO_TR("core", "端口") + std::to_string(port);
 }
 
 // A raw exchange (the serial test view's) has no controller: "地址 —", as in the table, keeps
 // the log's columns in line.
 std::string stationText(const ExchangeRecord& e) {
-    return portText(e.port) + "  地址 " + (e.address >= 0 ? std::to_string(e.address) : "—");
+    return portText(e.port) + TERVO_TR("core", "  地址 ") +
+           (e.address >= 0 ? std::to_string(e.address) : "—");
 }
 
 }  // namespace
@@ -80,10 +82,10 @@ std::vector<std::string> BusMonitor::logLines(const ExchangeRecord& e) {
     std::vector<std::string> lines;
     // A failure before anything went out (no device, a held port) has no frame: one line.
     if (!e.sent.empty() && (e.reason == LinkReason::None || e.reason >= LinkReason::NoReply)) {
-        lines.push_back(timeText(e.startedMs) + "  " + station + "  发送  " + hexBytes(e.sent) +
-                        "  " + printableText(e.sent));
+        lines.push_back(timeText(e.startedMs) + "  " + station + TERVO_TR("core", "  发送  ") +
+                        hexBytes(e.sent) + "  " + printableText(e.sent));
         const auto repliedMs = e.startedMs + static_cast<int64_t>(e.roundTripMs + 0.5);
-        std::string reply = timeText(repliedMs) + "  " + station + "  接收  ";
+        std::string reply = timeText(repliedMs) + "  " + station + TERVO_TR("core", "  接收  ");
         reply += e.received.empty() ? std::string("—")
                                     : hexBytes(e.received) + "  " + printableText(e.received);
         if (e.reason != LinkReason::None) {
@@ -135,8 +137,9 @@ std::string FailureLine::text() const {
         return {};
     }
     const auto& [key, s] = *latest;
-    return portText(key.port) + " 地址 " + std::to_string(key.address) + "：" +
-           reasonLine(s.reason, s.holder) + "（" + std::to_string(s.failures) + " 次）";
+    return portText(key.port) + TERVO_TR("core", " 地址 ") + std::to_string(key.address) +
+           TERVO_TR("core", "：") + reasonLine(s.reason, s.holder) + TERVO_TR("core", "（") +
+           std::to_string(s.failures) + TERVO_TR("core", " 次）");
 }
 
 }  // namespace tervo

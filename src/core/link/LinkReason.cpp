@@ -1,5 +1,7 @@
 #include "core/link/LinkReason.h"
 
+#include "core/text/Translation.h"
+
 namespace tervo {
 
 namespace {
@@ -11,23 +13,23 @@ struct ReasonNames {
 
 constexpr ReasonNames kNames[kLinkReasonCount] = {
     {"", "none"},
-    {"端口号无效", "bad_port"},
-    {"波特率无效", "bad_baud"},
-    {"端口打不开", "open_failed"},
-    {"无此设备", "no_device"},
-    {"无权访问端口", "permission_denied"},
-    {"端口被占用", "port_held"},
-    {"不是串口", "not_serial"},
-    {"串口设置被拒绝", "line_settings_refused"},
-    {"无应答", "no_reply"},
-    {"应答过短", "reply_too_short"},
-    {"应答过长", "reply_too_long"},
-    {"校验错误", "bad_block_check"},
-    {"应答无法识别", "garbled"},
-    {"仪表拒绝", "nak"},
-    {"仪表无此参数", "eot"},
-    {"应答参数不符", "other_parameter"},
-    {"参数代码无效", "unknown_code"},
+    {TERVO_TR_NOOP("core", "端口号无效"), "bad_port"},
+    {TERVO_TR_NOOP("core", "波特率无效"), "bad_baud"},
+    {TERVO_TR_NOOP("core", "端口打不开"), "open_failed"},
+    {TERVO_TR_NOOP("core", "无此设备"), "no_device"},
+    {TERVO_TR_NOOP("core", "无权访问端口"), "permission_denied"},
+    {TERVO_TR_NOOP("core", "端口被占用"), "port_held"},
+    {TERVO_TR_NOOP("core", "不是串口"), "not_serial"},
+    {TERVO_TR_NOOP("core", "串口设置被拒绝"), "line_settings_refused"},
+    {TERVO_TR_NOOP("core", "无应答"), "no_reply"},
+    {TERVO_TR_NOOP("core", "应答过短"), "reply_too_short"},
+    {TERVO_TR_NOOP("core", "应答过长"), "reply_too_long"},
+    {TERVO_TR_NOOP("core", "校验错误"), "bad_block_check"},
+    {TERVO_TR_NOOP("core", "应答无法识别"), "garbled"},
+    {TERVO_TR_NOOP("core", "仪表拒绝"), "nak"},
+    {TERVO_TR_NOOP("core", "仪表无此参数"), "eot"},
+    {TERVO_TR_NOOP("core", "应答参数不符"), "other_parameter"},
+    {TERVO_TR_NOOP("core", "参数代码无效"), "unknown_code"},
 };
 
 }  // namespace
@@ -43,7 +45,7 @@ const char* reasonKey(LinkReason reason) {
 }
 
 std::string reasonLine(LinkReason reason, const std::string& holder) {
-    std::string line = reasonText(reason);
+    std::string line = translated("core", reasonText(reason));
     if (reason == LinkReason::PortHeld && !holder.empty()) {
         line += "（" + holder + "）";
     }

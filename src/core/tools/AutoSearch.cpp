@@ -5,12 +5,14 @@
 #include "core/link/AddressList.h"
 #include "core/link/ParameterTable.h"
 #include "core/link/PortMap.h"
+#include "core/text/Translation.h"
 
 namespace tervo {
 
 std::string AutoSearch::resultLine(const FoundInstrument& found) {
     char line[128];
-    std::snprintf(line, sizeof line, "串口：%5s , 波特率：%5s , 仪表地址：%2d",
+    std::snprintf(line, sizeof line,
+                  TERVO_TR("core", "串口：%5s , 波特率：%5s , 仪表地址：%2d").c_str(),
                   portName(found.port).c_str(), baudText(found.baud), found.address);
     return line;
 }

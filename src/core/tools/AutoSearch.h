@@ -5,14 +5,15 @@
 #include <vector>
 
 #include "core/link/LinkRequest.h"
+#include "core/text/Translation.h"
 
 namespace tervo {
 
-inline constexpr const char* kPortChoiceError = "串口设置错误！！！";
-inline constexpr const char* kBaudChoiceError = "波特率设置错误！！！";
-inline constexpr const char* kAddressChoiceError = "仪表地址设置错误！！！";
-inline constexpr const char* kSearchDoneText = "搜索完毕！！！";
-inline constexpr const char* kSearchStoppedText = "搜索停止！！！";
+inline constexpr const char* kPortChoiceError = TERVO_TR_NOOP("core", "串口设置错误！！！");
+inline constexpr const char* kBaudChoiceError = TERVO_TR_NOOP("core", "波特率设置错误！！！");
+inline constexpr const char* kAddressChoiceError = TERVO_TR_NOOP("core", "仪表地址设置错误！！！");
+inline constexpr const char* kSearchDoneText = TERVO_TR_NOOP("core", "搜索完毕！！！");
+inline constexpr const char* kSearchStoppedText = TERVO_TR_NOOP("core", "搜索停止！！！");
 
 // What the three combos of the search say. Port and baud: the selected entry, -1 for typed
 // text, 0 for "自动搜索", n for the n-th value. Address: swept, or a fixed station address.

@@ -2,6 +2,7 @@
 
 #include "core/link/AddressList.h"
 #include "core/text/Gbk.h"
+#include "core/text/Translation.h"
 #include "core/text/ValueText.h"
 
 namespace tervo {
@@ -9,7 +10,7 @@ namespace tervo {
 namespace {
 
 std::string label(int row) {
-    return std::string(parameterLabelUtf8(row));
+    return translated("core", std::string(parameterLabelUtf8(row)).c_str());
 }
 
 // Port, baud rate and address the link can carry; anything else fails without an exchange,
@@ -29,7 +30,7 @@ ParameterRules::ParameterRules(const LinkSelection& initial) : m_last(initial) {
 
 std::string ParameterRules::rowText(int row) {
     std::string text = label(row);
-    const size_t bytes = parameterLabelGbk(row).size();
+    const size_t bytes = utf8ToGbk(text).size();
     if (bytes < kLabelBytes) {
         text.append(kLabelBytes - bytes, ' ');
     }

@@ -7,15 +7,16 @@
 
 #include "core/link/LinkRequest.h"
 #include "core/link/ParameterTable.h"
+#include "core/text/Translation.h"
 #include "core/tools/TimerAction.h"
 
 namespace tervo {
 
-inline constexpr const char* kWriteDoneText = "修改成功！！！";
-inline constexpr const char* kWriteRefusedText = "修改失败！！！";
-inline constexpr const char* kLinkErrorText = "通信错误！！！";
+inline constexpr const char* kWriteDoneText = TERVO_TR_NOOP("core", "修改成功！！！");
+inline constexpr const char* kWriteRefusedText = TERVO_TR_NOOP("core", "修改失败！！！");
+inline constexpr const char* kLinkErrorText = TERVO_TR_NOOP("core", "通信错误！！！");
 // The caption of the parameter window while reading has failed.
-inline constexpr const char* kLinkErrorCaption = "通信错误";
+inline constexpr const char* kLinkErrorCaption = TERVO_TR_NOOP("core", "通信错误");
 
 // What the three combos of a view say: port and baud rate as selected positions (-1 when the
 // text typed is no entry), the address as the integer value of its text.

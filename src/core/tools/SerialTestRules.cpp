@@ -4,6 +4,7 @@
 
 #include "core/link/PortMap.h"
 #include "core/text/HexText.h"
+#include "core/text/Translation.h"
 
 namespace tervo {
 
@@ -22,7 +23,8 @@ bool within(int selection, int count) {
 
 std::string SerialTestRules::counterText(uint32_t sent, uint32_t received) {
     char text[96];
-    std::snprintf(text, sizeof text, "发送数据：%7u         接收数据：%7u", sent, received);
+    std::snprintf(text, sizeof text,
+                  TERVO_TR("core", "发送数据：%7u         接收数据：%7u").c_str(), sent, received);
     return text;
 }
 

@@ -7,6 +7,7 @@
 #include "core/curves/TrackingCurve.h"
 #include "core/text/Gbk.h"
 #include "core/text/TimeText.h"
+#include "core/text/Translation.h"
 #include "core/text/ValueText.h"
 #include "core/work/RecordWriter.h"
 #include "core/work/RecordWriterThread.h"
@@ -15,19 +16,20 @@
 namespace tervo {
 
 std::string recordWriteFailedText(const std::string& path) {
-    return "记录文件无法写入：" + path + "。记录仍在内存中，每个采样周期后重写！！！";
+    return TERVO_TR("core", "记录文件无法写入：") + path +
+           TERVO_TR("core", "。记录仍在内存中，每个采样周期后重写！！！");
 }
 
 std::string recordWriteRecoveredText(const std::string& path) {
-    return "记录文件已重新写入：" + path + "！！！";
+    return TERVO_TR("core", "记录文件已重新写入：") + path + TERVO_TR("core", "！！！");
 }
 
 std::string recordFileBusyText(const std::string& path) {
-    return "记录文件正被另一记录占用：" + path + "！！！";
+    return TERVO_TR("core", "记录文件正被另一记录占用：") + path + TERVO_TR("core", "！！！");
 }
 
 std::string curveFileFailedText(const std::string& path) {
-    return "曲线文件无法打开：" + path + "！！！";
+    return TERVO_TR("core", "曲线文件无法打开：") + path + TERVO_TR("core", "！！！");
 }
 
 // ---- RowStore ----
@@ -353,8 +355,8 @@ TickPlan SamplingEngine::beginTick() {
     if (m_elapsed % 10 != m_lastSecondDigit) {
         m_lastSecondDigit = m_elapsed % 10;
         m_tickOutcome.secondChanged = true;
-        m_tickOutcome.caption =
-            "采集工作 - " + timeStampText(m_clock.localTime(m_clock.calendarSeconds()));
+        m_tickOutcome.caption = TERVO_TR("core", "采集工作 - ") +
+                                timeStampText(m_clock.localTime(m_clock.calendarSeconds()));
     }
     if (!m_cycleDue &&
         static_cast<int64_t>((now - m_cycleStartTick) / 1000) >= m_work.timing.samplingPeriod) {

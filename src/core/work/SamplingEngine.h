@@ -9,6 +9,7 @@
 
 #include "core/Clock.h"
 #include "core/link/LinkRequest.h"
+#include "core/text/Translation.h"
 #include "core/work/Events.h"
 #include "core/work/WorkDefinition.h"
 
@@ -20,11 +21,14 @@ class RecordWriterThread;
 
 // Texts the engine hands its caller to show, each in a box captioned "提示" with the
 // exclamation icon.
-inline constexpr const char* kNoChannelsText = "无记录项！！！";
-inline constexpr const char* kStopWhileRecordingText = "此时正在工作中，须先结束保存！！！";
-inline constexpr const char* kNotRunningText = "未打开记录，须先开始记录！！！";
-inline constexpr const char* kStopQuestionText = "确实要停止工作？？？";  // OK and Cancel
-inline constexpr const char* kSystemErrorText = "系统错误！！！";
+inline constexpr const char* kNoChannelsText = TERVO_TR_NOOP("core", "无记录项！！！");
+inline constexpr const char* kStopWhileRecordingText =
+    TERVO_TR_NOOP("core", "此时正在工作中，须先结束保存！！！");
+inline constexpr const char* kNotRunningText =
+    TERVO_TR_NOOP("core", "未打开记录，须先开始记录！！！");
+inline constexpr const char* kStopQuestionText =
+    TERVO_TR_NOOP("core", "确实要停止工作？？？");  // OK and Cancel
+inline constexpr const char* kSystemErrorText = TERVO_TR_NOOP("core", "系统错误！！！");
 std::string recordWriteFailedText(const std::string& path);
 std::string recordWriteRecoveredText(const std::string& path);
 // Another window or process is recording into the file: the recording does not start.

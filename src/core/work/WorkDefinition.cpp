@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/text/Translation.h"
+
 namespace tervo {
 
 namespace {
@@ -62,13 +64,18 @@ std::array<ChannelStyle, kMaxChannels> defaultChannelStyles() {
 }
 
 const char* eventTypeText(int32_t type) {
-    static const char* const kTypes[] = {"数值比较", "差分比较", "积分比较", "和比较",
-                                         "差比较",   "积比较",   "商比较"};
+    static const char* const kTypes[] = {
+        TERVO_TR_NOOP("core", "数值比较"), TERVO_TR_NOOP("core", "差分比较"),
+        TERVO_TR_NOOP("core", "积分比较"), TERVO_TR_NOOP("core", "和比较"),
+        TERVO_TR_NOOP("core", "差比较"),   TERVO_TR_NOOP("core", "积比较"),
+        TERVO_TR_NOOP("core", "商比较")};
     return kTypes[type >= 0 && type <= 5 ? type : 6];
 }
 
 const char* compareTypeText(int32_t type) {
-    return type == 0 ? "大于" : type == 1 ? "小于" : "";
+    return type == 0   ? TERVO_TR_NOOP("core", "大于")
+           : type == 1 ? TERVO_TR_NOOP("core", "小于")
+                       : "";
 }
 
 }  // namespace tervo

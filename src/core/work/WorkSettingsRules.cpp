@@ -7,6 +7,7 @@
 #include "core/link/PortMap.h"
 #include "core/link/SerialLink.h"
 #include "core/text/Gbk.h"
+#include "core/text/Translation.h"
 #include "core/text/ValueText.h"
 
 namespace tervo {
@@ -84,27 +85,29 @@ void deleteChannel(WorkDefinition& work, size_t index) {
 
 std::vector<std::string> channelDetailLines(const ChannelInfo& c) {
     std::vector<std::string> lines;
-    lines.push_back(c.isCurveChannel() ? "设置参数" : "读取参数");
+    lines.push_back(c.isCurveChannel() ? TERVO_TR("core", "设置参数")
+                                       : TERVO_TR("core", "读取参数"));
     lines.push_back(
-        format(std::string("通信端口  %s").c_str(), c.port < 6 ? portName(c.port) : ""));
-    lines.push_back(
-        format(std::string("波特率    %s").c_str(), c.baud < kBaudCount ? baudText(c.baud) : ""));
+        format(TERVO_TR("core", "通信端口  %s").c_str(), c.port < 6 ? portName(c.port) : ""));
+    lines.push_back(format(TERVO_TR("core", "波特率    %s").c_str(),
+                           c.baud < kBaudCount ? baudText(c.baud) : ""));
     char address[64];
-    std::snprintf(address, sizeof address, std::string("仪表地址  %d").c_str(), c.address);
+    std::snprintf(address, sizeof address, TERVO_TR("core", "仪表地址  %d").c_str(), c.address);
     lines.push_back(address);
     std::string parameter;
     if (c.parameterCode >= 0 && c.parameterCode < kParameterCount) {
-        parameter = std::string(parameterLabelUtf8(c.parameterCode));
+        parameter = translated("core", std::string(parameterLabelUtf8(c.parameterCode)).c_str());
     } else if (c.parameterCode > 255) {
         parameter += static_cast<char>(c.parameterCode & 0xFF);
         parameter += static_cast<char>((c.parameterCode >> 8) & 0xFF);
     }
-    lines.push_back(format(std::string("通信选择  %s").c_str(), parameter));
+    lines.push_back(format(TERVO_TR("core", "通信选择  %s").c_str(), parameter));
     if (c.isCurveChannel()) {
-        lines.push_back(format(std::string("设置曲线  %s").c_str(), gbkToUtf8(c.curvePathText())));
+        lines.push_back(
+            format(TERVO_TR("core", "设置曲线  %s").c_str(), gbkToUtf8(c.curvePathText())));
     } else {
-        lines.push_back(std::string("显示系数  ") + twoDecimals(c.displayCoefficient));
-        lines.push_back(std::string("平移系数  ") + twoDecimals(c.offsetCoefficient));
+        lines.push_back(TERVO_TR("core", "显示系数  ") + twoDecimals(c.displayCoefficient));
+        lines.push_back(TERVO_TR("core", "平移系数  ") + twoDecimals(c.offsetCoefficient));
     }
     return lines;
 }
@@ -139,12 +142,14 @@ void deleteEvent(WorkDefinition& work, size_t index) {
 std::vector<std::string> eventDetailLines(const EventInfo& e,
                                           const std::vector<ChannelInfo>& channels) {
     std::vector<std::string> lines;
-    lines.push_back(std::string("事件类型  ") + eventTypeText(e.type));
-    lines.push_back(std::string("比较类型  ") + compareTypeText(e.compare));
-    lines.push_back(std::string("数值1     ") + channelName(channels, e.data1));
-    lines.push_back(std::string("数值2     ") + operandText(e.data2, e.data2Constant, channels));
+    lines.push_back(TERVO_TR("core", "事件类型  ") + translated("core", eventTypeText(e.type)));
+    lines.push_back(TERVO_TR("core", "比较类型  ") +
+                    translated("core", compareTypeText(e.compare)));
+    lines.push_back(TERVO_TR("core", "数值1     ") + channelName(channels, e.data1));
+    lines.push_back(TERVO_TR("core", "数值2     ") +
+                    operandText(e.data2, e.data2Constant, channels));
     if (e.type >= 3) {
-        lines.push_back(std::string("数值3     ") +
+        lines.push_back(TERVO_TR("core", "数值3     ") +
                         operandText(e.data3, e.data3Constant, channels));
     }
     return lines;

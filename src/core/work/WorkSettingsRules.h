@@ -3,20 +3,23 @@
 #include <string>
 #include <vector>
 
+#include "core/text/Translation.h"
 #include "core/work/WorkDefinition.h"
 
 namespace tervo {
 
 // The texts of the channel, event and sampling settings, each shown captioned "提示" with the
 // exclamation icon (the delete question with Yes/No and the information icon).
-inline constexpr const char* kInputErrorText = "输入错误！！！";
-inline constexpr const char* kNameTooLongText = "文件名太长！！！";
-inline constexpr const char* kAddedText = "添加成功！！！";
-inline constexpr const char* kDeletedText = "删除成功！！！";
+inline constexpr const char* kInputErrorText = TERVO_TR_NOOP("core", "输入错误！！！");
+inline constexpr const char* kNameTooLongText = TERVO_TR_NOOP("core", "文件名太长！！！");
+inline constexpr const char* kAddedText = TERVO_TR_NOOP("core", "添加成功！！！");
+inline constexpr const char* kDeletedText = TERVO_TR_NOOP("core", "删除成功！！！");
 inline constexpr const char* kDeleteQuestionText =
-    "是否要删除此记录，这样将同时删除所有“事件记录”！！！";
-inline constexpr const char* kChannelsFullText = "通道数已满（最多20个）！！！";
-inline constexpr const char* kEventsFullText = "事件数已满（最多20个）！！！";
+    TERVO_TR_NOOP("core", "是否要删除此记录，这样将同时删除所有“事件记录”！！！");
+inline constexpr const char* kChannelsFullText =
+    TERVO_TR_NOOP("core", "通道数已满（最多20个）！！！");
+inline constexpr const char* kEventsFullText =
+    TERVO_TR_NOOP("core", "事件数已满（最多20个）！！！");
 inline constexpr int kTreeLimit = 100;  // the trees show at most this many records
 
 // What the channel settings read from their controls. Texts are GBK; a selection is the

@@ -6,6 +6,7 @@
 
 #include "gui/app/TervoApp.h"
 #include "gui/app/ViewTemplate.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -19,17 +20,17 @@ ChildPlacement childPlacement(WindowKind kind) {
 QString childTitle(WindowKind kind, const QString& filePath) {
     switch (kind) {
         case WindowKind::Work:
-            return QStringLiteral("采集工作");
+            return trc("ChildWindow", "采集工作");
         case WindowKind::History:
-            return QStringLiteral("数据分析 --- ") + filePath;
+            return trc("ChildWindow", "数据分析 --- ") + filePath;
         case WindowKind::SerialTest:
-            return QStringLiteral("通信测试");
+            return trc("ChildWindow", "通信测试");
         case WindowKind::Simulation:
-            return QStringLiteral("仪表模拟 --- ") + filePath;
+            return trc("ChildWindow", "仪表模拟 --- ") + filePath;
         case WindowKind::Parameters:
-            return QStringLiteral("仪表参数修改");
+            return trc("ChildWindow", "仪表参数修改");
         case WindowKind::Curves:
-            return QStringLiteral("跟踪曲线设置");
+            return trc("ChildWindow", "跟踪曲线设置");
     }
     return {};
 }

@@ -7,6 +7,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "gui/widgets/Translate.h"
+
 namespace tervo::gui {
 
 namespace {
@@ -49,9 +51,9 @@ LockStates readLockStates(const QString& ledsRoot) {
 
 LockIndicators::LockIndicators(QStatusBar* bar, const QString& ledsRoot)
     : QObject(bar), m_root(ledsRoot) {
-    m_caps = pane(bar, QStringLiteral("大写"));
-    m_num = pane(bar, QStringLiteral("数字"));
-    m_scroll = pane(bar, QStringLiteral("滚动"));
+    m_caps = pane(bar, trc("LockIndicators", "大写"));
+    m_num = pane(bar, trc("LockIndicators", "数字"));
+    m_scroll = pane(bar, trc("LockIndicators", "滚动"));
     m_timer = new QTimer(this);
     m_timer->setInterval(300);
     connect(m_timer, &QTimer::timeout, this, &LockIndicators::refresh);
@@ -61,9 +63,9 @@ LockIndicators::LockIndicators(QStatusBar* bar, const QString& ledsRoot)
 
 void LockIndicators::refresh() {
     const LockStates states = readLockStates(m_root);
-    m_caps->setText(states.caps ? QStringLiteral("大写") : QString());
-    m_num->setText(states.num ? QStringLiteral("数字") : QString());
-    m_scroll->setText(states.scroll ? QStringLiteral("滚动") : QString());
+    m_caps->setText(states.caps ? trc("LockIndicators", "大写") : QString());
+    m_num->setText(states.num ? trc("LockIndicators", "数字") : QString());
+    m_scroll->setText(states.scroll ? trc("LockIndicators", "滚动") : QString());
 }
 
 }  // namespace tervo::gui

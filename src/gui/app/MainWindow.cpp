@@ -21,6 +21,7 @@
 #include "gui/alarms/AlarmListView.h"
 #include "gui/app/AboutDialog.h"
 #include "gui/app/ChildWindow.h"
+#include "gui/app/Language.h"
 #include "gui/app/LockIndicators.h"
 #include "gui/app/PortMapDialog.h"
 #include "gui/app/PublishDialog.h"
@@ -32,18 +33,21 @@
 #include "gui/widgets/Commands.h"
 #include "gui/widgets/Pictures.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
 namespace {
 
-const QString kAppTitle = QStringLiteral("温控仪控制系统");
+QString appTitle() {
+    return trc("MainWindow", "温控仪控制系统");
+}
 
 }  // namespace
 
 MainWindow::MainWindow(TervoApp& app, const QString& statusNote) : m_app(app) {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(QStringLiteral("QT570控制软件"));
+    setWindowTitle(trc("MainWindow", "QT570控制软件"));
     setWindowIcon(app.windowIcon());
     m_mdi = new QMdiArea(this);
     m_mdi->setActivationOrder(QMdiArea::CreationOrder);
@@ -78,56 +82,76 @@ void MainWindow::createActions() {
     MainActions& a = m_actions;
     auto command = [this](const char* name, const char* text, const char* prompt = "",
                           const char* tip = "") {
-        QAction* action = makeCommand(this, QString::fromLatin1(name), QString::fromUtf8(text),
-                                      QString::fromUtf8(prompt), QString::fromUtf8(tip));
+        QAction* action =
+            makeCommand(this, QString::fromLatin1(name), tr(text), tr(prompt), tr(tip));
         // Shortcuts work whichever menu is shown.
         addAction(action);
         return action;
     };
-    a.startTitle = command("startTitleAction", "设置起始标题");
-    a.portMap =
-        command("portMapAction", "串口映射", "设置 COM1～COM6 所对应的串口设备", "串口映射");
-    a.publish =
-        command("publishAction", "网络发布", "设置实时数据的 MQTT 发布和指标页", "网络发布");
-    a.busMonitor =
-        command("busMonitorAction", "通信监视", "查看各仪表的通信情况和收发的帧", "通信监视");
-    a.print = command("printAction", "打印(&P)...\tCtrl+P", "打印活动文档", "打印");
-    a.printPreview = command("printPreviewAction", "打印预览(&V)", "显示整页", "打印预览");
-    a.printSetup =
-        command("printSetupAction", "打印设置(&R)...", "更改打印机及打印选项", "打印设置");
-    a.exit = command("exitAction", "退出(&X)", "退出应用程序；提示保存文档", "退出");
-    a.serialTest = command("serialTestAction", "串口测试", "开始通信测试程序");
-    a.newTemplate = command("newTemplateAction", "新建仪表模板");
-    a.openTemplate = command("openTemplateAction", "打开仪表模板", "打开仪表模拟模板");
-    a.saveTemplate = command("saveTemplateAction", "保存仪表模板");
-    a.parameters = command("parametersAction", "仪表参数修改", "开始仪表参数设置工作");
-    a.newWork = command("newWorkAction", "新建工作界面");
-    a.openWork = command("openWorkAction", "打开工作界面", "打开工作模板");
-    a.curves = command("curvesAction", "跟踪曲线设置", "进入曲线跟踪设置", "曲线跟踪设置");
-    a.saveCurve = command("saveCurveAction", "保存曲线", "保存曲线");
-    a.openHistory = command("openHistoryAction", "打开历史记录", "数据分析");
-    a.alarmList = command("alarmListAction", "报警", "查看和确认各工作的报警", "报警");
-    a.alarmSettings =
-        command("alarmSettingsAction", "报警设置", "设置当前工作各通道的报警", "报警设置");
-    a.trend = command("trendAction", "趋势图", "以趋势图显示当前工作或历史记录", "趋势图");
-    a.toolBar = command("toolBarAction", "工具栏(&T)", "显示或隐藏工具栏", "切换工具栏");
-    a.statusBar = command("statusBarAction", "状态栏(&S)", "显示或隐藏状态栏", "切换状态栏");
-    a.arrangeIcons =
-        command("arrangeIconsAction", "排列图标(&A)", "将图标排列在窗口底部", "排列图标");
-    a.cascade = command("cascadeAction", "层叠(&C)", "以互相重叠方式排列窗口", "层叠窗口");
-    a.tile = command("tileAction", "平铺(&T)", "以互不重叠方式排列窗口", "平铺窗口");
-    a.about = command("aboutAction", "关于 Tervo(&A)...", "显示程序信息，版本号和版权", "关于");
-    a.help = command("helpAction", "帮助", "帮助文件");
-    a.nextWindow = command("nextWindowAction", "", "切换到下一个窗口", "切换窗口");
-    a.fileNew = command("fileNewAction", "", "建立新文档", "新建");
-    a.fileOpen = command("fileOpenAction", "", "打开一个现有文档", "打开");
-    a.save = command("saveAction", "", "保存活动文档", "保存");
-    a.undo = command("undoAction", "", "撤消最后一个操作", "撤消");
-    a.cut = command("cutAction", "", "剪切选定内容并将其放到剪贴板上", "剪切");
-    a.copy = command("copyAction", "", "复制选定内容并将其放到剪贴板上", "复制");
-    a.paste = command("pasteAction", "", "插入剪贴板内容", "粘贴");
-    a.nextPane = command("nextPaneAction", "", "切换到下一个窗格", "下一窗格");
-    a.previousPane = command("previousPaneAction", "", "切换回前一个窗格", "前一窗格");
+    a.startTitle = command("startTitleAction", QT_TR_NOOP("设置起始标题"));
+    a.portMap = command("portMapAction", QT_TR_NOOP("串口映射"),
+                        QT_TR_NOOP("设置 COM1～COM6 所对应的串口设备"), QT_TR_NOOP("串口映射"));
+    a.publish = command("publishAction", QT_TR_NOOP("网络发布"),
+                        QT_TR_NOOP("设置实时数据的 MQTT 发布和指标页"), QT_TR_NOOP("网络发布"));
+    a.busMonitor = command("busMonitorAction", QT_TR_NOOP("通信监视"),
+                           QT_TR_NOOP("查看各仪表的通信情况和收发的帧"), QT_TR_NOOP("通信监视"));
+    a.print = command("printAction", QT_TR_NOOP("打印(&P)...\tCtrl+P"), QT_TR_NOOP("打印活动文档"),
+                      QT_TR_NOOP("打印"));
+    a.printPreview = command("printPreviewAction", QT_TR_NOOP("打印预览(&V)"),
+                             QT_TR_NOOP("显示整页"), QT_TR_NOOP("打印预览"));
+    a.printSetup = command("printSetupAction", QT_TR_NOOP("打印设置(&R)..."),
+                           QT_TR_NOOP("更改打印机及打印选项"), QT_TR_NOOP("打印设置"));
+    a.exit = command("exitAction", QT_TR_NOOP("退出(&X)"), QT_TR_NOOP("退出应用程序；提示保存文档"),
+                     QT_TR_NOOP("退出"));
+    a.serialTest =
+        command("serialTestAction", QT_TR_NOOP("串口测试"), QT_TR_NOOP("开始通信测试程序"));
+    a.newTemplate = command("newTemplateAction", QT_TR_NOOP("新建仪表模板"));
+    a.openTemplate =
+        command("openTemplateAction", QT_TR_NOOP("打开仪表模板"), QT_TR_NOOP("打开仪表模拟模板"));
+    a.saveTemplate = command("saveTemplateAction", QT_TR_NOOP("保存仪表模板"));
+    a.parameters =
+        command("parametersAction", QT_TR_NOOP("仪表参数修改"), QT_TR_NOOP("开始仪表参数设置工作"));
+    a.newWork = command("newWorkAction", QT_TR_NOOP("新建工作界面"));
+    a.openWork = command("openWorkAction", QT_TR_NOOP("打开工作界面"), QT_TR_NOOP("打开工作模板"));
+    a.curves = command("curvesAction", QT_TR_NOOP("跟踪曲线设置"), QT_TR_NOOP("进入曲线跟踪设置"),
+                       QT_TR_NOOP("曲线跟踪设置"));
+    a.saveCurve = command("saveCurveAction", QT_TR_NOOP("保存曲线"), QT_TR_NOOP("保存曲线"));
+    a.openHistory =
+        command("openHistoryAction", QT_TR_NOOP("打开历史记录"), QT_TR_NOOP("数据分析"));
+    a.alarmList = command("alarmListAction", QT_TR_NOOP("报警"),
+                          QT_TR_NOOP("查看和确认各工作的报警"), QT_TR_NOOP("报警"));
+    a.alarmSettings = command("alarmSettingsAction", QT_TR_NOOP("报警设置"),
+                              QT_TR_NOOP("设置当前工作各通道的报警"), QT_TR_NOOP("报警设置"));
+    a.trend = command("trendAction", QT_TR_NOOP("趋势图"),
+                      QT_TR_NOOP("以趋势图显示当前工作或历史记录"), QT_TR_NOOP("趋势图"));
+    a.toolBar = command("toolBarAction", QT_TR_NOOP("工具栏(&T)"), QT_TR_NOOP("显示或隐藏工具栏"),
+                        QT_TR_NOOP("切换工具栏"));
+    a.statusBar = command("statusBarAction", QT_TR_NOOP("状态栏(&S)"),
+                          QT_TR_NOOP("显示或隐藏状态栏"), QT_TR_NOOP("切换状态栏"));
+    a.arrangeIcons = command("arrangeIconsAction", QT_TR_NOOP("排列图标(&A)"),
+                             QT_TR_NOOP("将图标排列在窗口底部"), QT_TR_NOOP("排列图标"));
+    a.cascade = command("cascadeAction", QT_TR_NOOP("层叠(&C)"),
+                        QT_TR_NOOP("以互相重叠方式排列窗口"), QT_TR_NOOP("层叠窗口"));
+    a.tile = command("tileAction", QT_TR_NOOP("平铺(&T)"), QT_TR_NOOP("以互不重叠方式排列窗口"),
+                     QT_TR_NOOP("平铺窗口"));
+    a.about = command("aboutAction", QT_TR_NOOP("关于 Tervo(&A)..."),
+                      QT_TR_NOOP("显示程序信息，版本号和版权"), QT_TR_NOOP("关于"));
+    a.help = command("helpAction", QT_TR_NOOP("帮助"), QT_TR_NOOP("帮助文件"));
+    a.nextWindow =
+        command("nextWindowAction", "", QT_TR_NOOP("切换到下一个窗口"), QT_TR_NOOP("切换窗口"));
+    a.fileNew = command("fileNewAction", "", QT_TR_NOOP("建立新文档"), QT_TR_NOOP("新建"));
+    a.fileOpen = command("fileOpenAction", "", QT_TR_NOOP("打开一个现有文档"), QT_TR_NOOP("打开"));
+    a.save = command("saveAction", "", QT_TR_NOOP("保存活动文档"), QT_TR_NOOP("保存"));
+    a.undo = command("undoAction", "", QT_TR_NOOP("撤消最后一个操作"), QT_TR_NOOP("撤消"));
+    a.cut =
+        command("cutAction", "", QT_TR_NOOP("剪切选定内容并将其放到剪贴板上"), QT_TR_NOOP("剪切"));
+    a.copy =
+        command("copyAction", "", QT_TR_NOOP("复制选定内容并将其放到剪贴板上"), QT_TR_NOOP("复制"));
+    a.paste = command("pasteAction", "", QT_TR_NOOP("插入剪贴板内容"), QT_TR_NOOP("粘贴"));
+    a.nextPane =
+        command("nextPaneAction", "", QT_TR_NOOP("切换到下一个窗格"), QT_TR_NOOP("下一窗格"));
+    a.previousPane =
+        command("previousPaneAction", "", QT_TR_NOOP("切换回前一个窗格"), QT_TR_NOOP("前一窗格"));
 
     a.fileNew->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
     a.fileOpen->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
@@ -152,6 +176,7 @@ void MainWindow::createActions() {
     connect(a.portMap, &QAction::triggered, this, &MainWindow::mapPorts);
     connect(a.publish, &QAction::triggered, this, &MainWindow::setUpPublishing);
     connect(a.busMonitor, &QAction::triggered, this, &MainWindow::openBusMonitor);
+    a.language = languageMenu(this)->menuAction();
     connect(a.printSetup, &QAction::triggered, this, &MainWindow::printSetup);
     connect(a.exit, &QAction::triggered, this, &MainWindow::close);
     connect(a.serialTest, &QAction::triggered, this, &MainWindow::openSerialTest);
@@ -201,7 +226,7 @@ void MainWindow::createActions() {
     for (int i = 0; i < int(m_recentActions.size()); ++i) {
         QAction* recent = new QAction(this);
         recent->setObjectName(QStringLiteral("recentFileAction%1").arg(i + 1));
-        recent->setStatusTip(QStringLiteral("打开该文档"));
+        recent->setStatusTip(trc("MainWindow", "打开该文档"));
         connect(recent, &QAction::triggered, this, [this, i] { openRecentFile(i); });
         m_recentActions[static_cast<size_t>(i)] = recent;
     }
@@ -234,35 +259,36 @@ void MainWindow::createMenus() {
         QList<QAction*> items;  // nullptr is a separator
     };
     const MenuLayout withoutChild[] = {
-        {"系统服务",
-         {a.startTitle, a.portMap, a.publish, a.busMonitor, nullptr, a.printSetup,
+        {QT_TR_NOOP("系统服务"),
+         {a.startTitle, a.portMap, a.publish, a.busMonitor, a.language, nullptr, a.printSetup,
           m_recentSeparator, m_recentActions[0], m_recentActions[1], m_recentActions[2],
           m_recentActions[3], nullptr, a.exit}},
-        {"通信测试", {a.serialTest, nullptr, a.newTemplate, a.openTemplate, nullptr, a.parameters}},
-        {"实时记录",
+        {QT_TR_NOOP("通信测试"),
+         {a.serialTest, nullptr, a.newTemplate, a.openTemplate, nullptr, a.parameters}},
+        {QT_TR_NOOP("实时记录"),
          {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve, nullptr, a.trend, nullptr,
           a.alarmList, a.alarmSettings}},
-        {"历史记录分析", {a.openHistory, nullptr, a.trend}},
-        {"查看(&V)", {a.toolBar, a.statusBar}},
-        {"帮助(&H)", {a.about, nullptr, a.help}},
+        {QT_TR_NOOP("历史记录分析"), {a.openHistory, nullptr, a.trend}},
+        {QT_TR_NOOP("查看(&V)"), {a.toolBar, a.statusBar}},
+        {QT_TR_NOOP("帮助(&H)"), {a.about, nullptr, a.help}},
     };
     const MenuLayout withChild[] = {
-        {"系统服务",
-         {a.startTitle, a.portMap, a.publish, a.busMonitor, nullptr, a.print, a.printPreview,
-          a.printSetup, m_recentSeparator, m_recentActions[0], m_recentActions[1],
+        {QT_TR_NOOP("系统服务"),
+         {a.startTitle, a.portMap, a.publish, a.busMonitor, a.language, nullptr, a.print,
+          a.printPreview, a.printSetup, m_recentSeparator, m_recentActions[0], m_recentActions[1],
           m_recentActions[2], m_recentActions[3], nullptr, a.exit}},
-        {"通信测试",
+        {QT_TR_NOOP("通信测试"),
          {a.serialTest, nullptr, a.newTemplate, a.openTemplate, a.saveTemplate, nullptr,
           a.parameters}},
-        {"实时记录",
+        {QT_TR_NOOP("实时记录"),
          {a.newWork, a.openWork, nullptr, a.curves, a.saveCurve, nullptr, a.trend, nullptr,
           a.alarmList, a.alarmSettings}},
-        {"历史记录分析", {a.openHistory, nullptr, a.trend}},
-        {"界面切换", {a.arrangeIcons, a.cascade, a.tile}},
-        {"帮助", {a.about, nullptr, a.help}},
+        {QT_TR_NOOP("历史记录分析"), {a.openHistory, nullptr, a.trend}},
+        {QT_TR_NOOP("界面切换"), {a.arrangeIcons, a.cascade, a.tile}},
+        {QT_TR_NOOP("帮助"), {a.about, nullptr, a.help}},
     };
     auto build = [this](const MenuLayout& layout, QList<QMenu*>& into) {
-        auto* menu = new QMenu(QString::fromUtf8(layout.title), this);
+        auto* menu = new QMenu(tr(layout.title), this);
         for (QAction* item : layout.items) {
             if (item == nullptr) {
                 menu->addSeparator();
@@ -283,7 +309,7 @@ void MainWindow::createMenus() {
 
 void MainWindow::createToolBar() {
     const MainActions& a = m_actions;
-    m_toolBar = new QToolBar(QStringLiteral("工具栏"), this);
+    m_toolBar = new QToolBar(trc("MainWindow", "工具栏"), this);
     m_toolBar->setObjectName(QStringLiteral("mainToolBar"));
     m_toolBar->setIconSize(QSize(kToolImageWidth, kToolImageHeight));
     m_toolBar->setFloatable(false);
@@ -310,7 +336,7 @@ void MainWindow::createToolBar() {
 
 void MainWindow::createStatusBar(const QString& statusNote) {
     QStatusBar* bar = statusBar();
-    auto* message = new QLabel(QStringLiteral("就绪"), bar);
+    auto* message = new QLabel(trc("MainWindow", "就绪"), bar);
     message->setObjectName(QStringLiteral("messagePane"));
     bar->addWidget(message, 1);
     m_linkFailure = new QLabel(bar);
@@ -371,8 +397,8 @@ void MainWindow::updateCaption(QMdiSubWindow* activated) {
         return;
     }
     ChildWindow* child = activeChild();
-    setWindowTitle(child != nullptr ? kAppTitle + QStringLiteral(" - ") + child->frameTitle()
-                                    : kAppTitle);
+    setWindowTitle(child != nullptr ? appTitle() + QStringLiteral(" - ") + child->frameTitle()
+                                    : appTitle());
 }
 
 ViewCommands* MainWindow::activeViewCommands() const {
@@ -469,7 +495,7 @@ void MainWindow::openRecentFile(int index) {
     }
     const QString path = m_recentFiles[index];
     if (!QFileInfo(path).isFile()) {
-        messageBox(this, QStringLiteral("文件错误！！！"));
+        messageBox(this, trc("MainWindow", "文件错误！！！"));
         m_recentFiles.removeAt(index);
         Settings().setRecentFiles(m_recentFiles);
         refreshRecentFiles();
@@ -513,12 +539,12 @@ void MainWindow::newWork() {
 }
 
 void MainWindow::openWork() {
-    openFile(WindowKind::Work, QStringLiteral("采集文件(*.awt);;所有文件(*.*)"),
+    openFile(WindowKind::Work, trc("MainWindow", "采集文件(*.awt);;所有文件(*.*)"),
              QStringLiteral("awt"));
 }
 
 void MainWindow::openHistory() {
-    openFile(WindowKind::History, QStringLiteral("采集文件(*.alt);;所有文件(*.*)"),
+    openFile(WindowKind::History, trc("MainWindow", "采集文件(*.alt);;所有文件(*.*)"),
              QStringLiteral("alt"));
 }
 
@@ -532,7 +558,7 @@ void MainWindow::newTemplate() {
 }
 
 void MainWindow::openTemplate() {
-    openFile(WindowKind::Simulation, QStringLiteral("模板文件(*.sim);;所有文件(*.*)"),
+    openFile(WindowKind::Simulation, trc("MainWindow", "模板文件(*.sim);;所有文件(*.*)"),
              QStringLiteral("sim"));
 }
 
@@ -563,9 +589,9 @@ void MainWindow::openTrend() {
 
 void MainWindow::showHelp() {
     messageBox(this,
-               QStringLiteral("本软件适用于QT570温控仪。\n") +
-                   QStringLiteral("能完成通信测试、参数设置修改、及简单的采样工作。"),
-               PromptButtons::Ok, PromptIcon::Question, QStringLiteral("帮助"));
+               trc("MainWindow", "本软件适用于QT570温控仪。\n") +
+                   trc("MainWindow", "能完成通信测试、参数设置修改、及简单的采样工作。"),
+               PromptButtons::Ok, PromptIcon::Question, trc("MainWindow", "帮助"));
 }
 
 void MainWindow::setStartTitle() {
@@ -617,7 +643,7 @@ void MainWindow::fileOpen() {
         return;
     }
     FileDialogRequest request;
-    request.filter = QStringLiteral("所有文件(*.*)");
+    request.filter = trc("MainWindow", "所有文件(*.*)");
     const QString path = prompts().openFileName(this, request);
     if (!path.isEmpty()) {
         openRecordFile(path);
@@ -674,7 +700,7 @@ void MainWindow::printSetup() {
     } else {
         QPrintDialog dialog(&printer, this);
         dialog.setObjectName(QStringLiteral("printSetupDialog"));
-        dialog.setWindowTitle(QStringLiteral("打印设置"));
+        dialog.setWindowTitle(trc("MainWindow", "打印设置"));
         if (prompts().runDialog(dialog) == QDialog::Accepted) {
             keep();
         }

@@ -35,6 +35,7 @@ struct MainActions {
     QAction* portMap;
     QAction* publish;
     QAction* busMonitor;
+    QAction* language;  // "语言 / Language", a submenu
     QAction* print;
     QAction* printPreview;
     QAction* printSetup;

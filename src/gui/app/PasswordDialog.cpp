@@ -7,12 +7,13 @@
 #include "gui/widgets/DialogButtons.h"
 #include "gui/widgets/Fonts.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
 PasswordDialog::PasswordDialog(Mode mode, const QString& entryPassword, QWidget* parent)
     : QDialog(parent), m_mode(mode), m_expected(entryPassword) {
-    setWindowTitle(QStringLiteral("密码输入"));
+    setWindowTitle(trc("PasswordDialog", "密码输入"));
     setObjectName(QStringLiteral("passwordDialog"));
     m_edit = new QLineEdit(this);
     m_edit->setObjectName(QStringLiteral("passwordEdit"));
@@ -31,7 +32,7 @@ QString PasswordDialog::password() const {
 
 void PasswordDialog::accept() {
     if (m_mode == Mode::Check && m_edit->text() != m_expected) {
-        messageBox(this, QStringLiteral("密码错误！！！"));
+        messageBox(this, trc("PasswordDialog", "密码错误！！！"));
         m_edit->selectAll();
         m_edit->setFocus();
         return;

@@ -12,6 +12,7 @@
 #include "gui/widgets/DialogButtons.h"
 #include "gui/widgets/PickCombo.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -65,13 +66,14 @@ QStringList presentSerialDevices(const QString& devRoot) {
 
 PortMapDialog::PortMapDialog(QWidget* parent, const QStringList& devices) : QDialog(parent) {
     setObjectName(QStringLiteral("portMapDialog"));
-    setWindowTitle(QStringLiteral("串口映射"));
+    setWindowTitle(trc("PortMapDialog", "串口映射"));
     const Settings stored;
     auto* grid = new QGridLayout;
     grid->setColumnMinimumWidth(1, 320);
     for (int i = 0; i < kPortCount; ++i) {
         grid->addWidget(
-            new QLabel(QString::fromStdString(portName(i)) + QStringLiteral("："), this), i, 0);
+            new QLabel(QString::fromStdString(portName(i)) + trc("PortMapDialog", "："), this), i,
+            0);
         auto* field = new PickCombo(this);
         field->setObjectName(QStringLiteral("com%1").arg(i + 1));
         field->setEntries(QStringList{QString()} + devices);
@@ -80,16 +82,18 @@ PortMapDialog::PortMapDialog(QWidget* parent, const QStringList& devices) : QDia
         m_fields[i] = field;
         const QString fromEnvironment = environmentPath(i);
         auto* effective = new QLabel(this);
-        effective->setText(
-            fromEnvironment.isEmpty()
-                ? QStringLiteral("默认 ") + QString::fromStdString(defaultPortPath(i))
-                : QStringLiteral("环境变量 TERVO_COM%1 优先：%2").arg(i + 1).arg(fromEnvironment));
+        effective->setText(fromEnvironment.isEmpty()
+                               ? trc("PortMapDialog", "默认 ") +
+                                     QString::fromStdString(defaultPortPath(i))
+                               : trc("PortMapDialog", "环境变量 TERVO_COM%1 优先：%2")
+                                     .arg(i + 1)
+                                     .arg(fromEnvironment));
         grid->addWidget(effective, i, 2);
         m_effective[i] = effective;
     }
-    auto* note =
-        new QLabel(QStringLiteral("为 COM1～COM6 选择或输入串口设备；留空使用默认设备。"), this);
-    auto* buttons = dialogButtons(this, QStringLiteral("确定"), QStringLiteral("取消"));
+    auto* note = new QLabel(
+        trc("PortMapDialog", "为 COM1～COM6 选择或输入串口设备；留空使用默认设备。"), this);
+    auto* buttons = dialogButtons(this, trc("PortMapDialog", "确定"), trc("PortMapDialog", "取消"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(note);
     layout->addLayout(grid);
@@ -102,7 +106,7 @@ void PortMapDialog::accept() {
         const QString path = field->text().trimmed();
         if (!path.isEmpty() &&
             (!path.startsWith(QLatin1Char('/')) || gbkLength(path) > kMaxPathBytes)) {
-            messageBox(this, QStringLiteral("输入错误！！！"));
+            messageBox(this, trc("PortMapDialog", "输入错误！！！"));
             field->setFocus();
             return;
         }

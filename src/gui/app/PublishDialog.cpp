@@ -11,12 +11,15 @@
 
 #include "gui/widgets/DialogButtons.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
 namespace {
 
-const QString kStoreKeeps = QStringLiteral("密码保存在桌面的密钥存储中，不写入设置文件。");
+QString storeKeepsText() {
+    return trc("PublishDialog", "密码保存在桌面的密钥存储中，不写入设置文件。");
+}
 
 // This run's password, asked of the secret store once when not known yet.
 QString runPassword() {
@@ -55,10 +58,10 @@ net::PublishSettings publishSettings(const PublishChoice& choice) {
 }
 
 PublishDialog::PublishDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("网络发布"));
+    setWindowTitle(trc("PublishDialog", "网络发布"));
     setObjectName(QStringLiteral("publishDialog"));
     const PublishChoice stored = Settings().publishChoice();
-    m_mqttOn = new QCheckBox(QStringLiteral("发布到 MQTT 服务器"), this);
+    m_mqttOn = new QCheckBox(trc("PublishDialog", "发布到 MQTT 服务器"), this);
     m_mqttOn->setObjectName(QStringLiteral("mqttCheck"));
     m_mqttOn->setChecked(stored.mqttOn);
     m_mqttUrl = new QLineEdit(stored.mqttUrl, this);
@@ -72,34 +75,37 @@ PublishDialog::PublishDialog(QWidget* parent) : QDialog(parent) {
                                 ? stored.mqttPassword
                                 : sessionMqttPassword().value_or(QString()));
     connect(m_mqttPassword, &QLineEdit::textEdited, this, [this] { m_passwordTyped = true; });
-    m_storeNote = new QLabel(QStringLiteral("正在读取密钥存储……"), this);
+    m_storeNote = new QLabel(trc("PublishDialog", "正在读取密钥存储……"), this);
     m_storeNote->setObjectName(QStringLiteral("secretStoreNote"));
-    m_metricsOn = new QCheckBox(QStringLiteral("提供指标页 /metrics"), this);
+    m_metricsOn = new QCheckBox(trc("PublishDialog", "提供指标页 /metrics"), this);
     m_metricsOn->setObjectName(QStringLiteral("metricsCheck"));
     m_metricsOn->setChecked(stored.metricsOn);
     m_metricsAddress = new QLineEdit(stored.metricsAddress, this);
     m_metricsAddress->setObjectName(QStringLiteral("metricsEdit"));
     auto* note = new QLabel(
-        QStringLiteral("每个采集周期发布到 tervo/<主机>/<工作>/<通道>，开始运行时生效。"), this);
+        trc("PublishDialog", "每个采集周期发布到 tervo/<主机>/<工作>/<通道>，开始运行时生效。"),
+        this);
     note->setWordWrap(true);
     auto* form = new QFormLayout;
     form->addRow(m_mqttOn, m_mqttUrl);
-    form->addRow(QStringLiteral("密码"), m_mqttPassword);
+    form->addRow(trc("PublishDialog", "密码"), m_mqttPassword);
     form->addRow(m_storeNote);
     form->addRow(m_metricsOn, m_metricsAddress);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(note);
-    layout->addWidget(dialogButtons(this, QStringLiteral("确定"), QStringLiteral("取消")));
+    layout->addWidget(
+        dialogButtons(this, trc("PublishDialog", "确定"), trc("PublishDialog", "取消")));
     readMqttPassword(this, [this](const SecretOutcome& outcome) { showStore(outcome); });
 }
 
 void PublishDialog::showStore(const SecretOutcome& outcome) {
     if (!outcome.storeAvailable) {
-        m_storeNote->setText(QStringLiteral("没有可用的密钥存储（") + outcome.failure +
-                             QStringLiteral("）：\n密码只在本次运行中有效，不写入设置文件。"));
+        m_storeNote->setText(
+            trc("PublishDialog", "没有可用的密钥存储（") + outcome.failure +
+            trc("PublishDialog", "）：\n密码只在本次运行中有效，不写入设置文件。"));
     } else {
-        m_storeNote->setText(kStoreKeeps);
+        m_storeNote->setText(storeKeepsText());
         if (!m_passwordTyped && m_mqttPassword->text().isEmpty()) {
             m_mqttPassword->setText(outcome.password);
         }
@@ -127,13 +133,14 @@ void PublishDialog::accept() {
     }
     const PublishChoice c = choice();
     if (c.mqttOn && !parseMqttUrl(c.mqttUrl.toStdString())) {
-        messageBox(this, QStringLiteral("MQTT 服务器地址无效：") + c.mqttUrl +
-                             QStringLiteral("\n格式：mqtt://[用户@]主机[:端口] 或 mqtts://..."));
+        messageBox(this,
+                   trc("PublishDialog", "MQTT 服务器地址无效：") + c.mqttUrl +
+                       trc("PublishDialog", "\n格式：mqtt://[用户@]主机[:端口] 或 mqtts://..."));
         return;
     }
     if (c.metricsOn && !parseListenAddress(c.metricsAddress.toStdString())) {
-        messageBox(this, QStringLiteral("指标页地址无效：") + c.metricsAddress +
-                             QStringLiteral("\n格式：地址:端口，如 127.0.0.1:9570"));
+        messageBox(this, trc("PublishDialog", "指标页地址无效：") + c.metricsAddress +
+                             trc("PublishDialog", "\n格式：地址:端口，如 127.0.0.1:9570"));
         return;
     }
     Settings().setPublishChoice(c);

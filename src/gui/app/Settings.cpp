@@ -8,6 +8,7 @@
 #include "core/link/PortMap.h"
 #include "core/publish/Publish.h"
 #include "gui/widgets/PickCombo.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -59,7 +60,7 @@ void runSecretJob(QKeychain::Job* job, QObject* context,
         if (*once) {
             const auto call = std::move(*once);
             *once = nullptr;
-            call(SecretOutcome{false, {}, QStringLiteral("密钥存储无应答")});
+            call(SecretOutcome{false, {}, trc("Settings", "密钥存储无应答")});
         }
     });
     job->setAutoDelete(true);
@@ -113,7 +114,7 @@ void setSessionMqttPassword(const std::optional<QString>& password) {
 Settings::Settings() : m_store(QStringLiteral("ZMT"), QStringLiteral("Quorvex5")) {}
 
 QString Settings::vendorLine() {
-    return QStringLiteral("ZMT 智能温控仪表有限公司");
+    return trc("Settings", "ZMT 智能温控仪表有限公司");
 }
 
 bool Settings::alarmSound() const {
@@ -237,6 +238,14 @@ void Settings::setPrinterSetup(const PrinterSetup& setup) {
     setText(QStringLiteral("Printer/Name"), setup.name);
     m_store.setValue(QStringLiteral("Printer/Orientation"), setup.orientation);
     m_store.setValue(QStringLiteral("Printer/PageSize"), setup.pageSize);
+}
+
+QString Settings::language() const {
+    return text(QStringLiteral("Language")).value_or(QString());
+}
+
+void Settings::setLanguage(const QString& code) {
+    setText(QStringLiteral("Language"), code);
 }
 
 void applyPortMap(const Settings& settings) {

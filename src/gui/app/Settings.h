@@ -83,6 +83,9 @@ public:
     };
     PrinterSetup printerSetup() const;
     void setPrinterSetup(const PrinterSetup& setup);
+    // The interface language of the next start ("Language": "zh" or "en"); empty when none.
+    QString language() const;
+    void setLanguage(const QString& code);
 
     // "Alarms/Sound": a sound for each new alarm; off until chosen in "报警".
     bool alarmSound() const;

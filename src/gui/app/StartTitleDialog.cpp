@@ -8,6 +8,7 @@
 #include "gui/app/Settings.h"
 #include "gui/widgets/DialogButtons.h"
 #include "gui/widgets/PickCombo.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -28,14 +29,15 @@ private:
 }  // namespace
 
 StartTitleDialog::StartTitleDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("设置起始显示标题"));
+    setWindowTitle(trc("StartTitleDialog", "设置起始显示标题"));
     setObjectName(QStringLiteral("startTitleDialog"));
     m_edit = new QLineEdit(this);
     m_edit->setObjectName(QStringLiteral("titleEdit"));
     m_edit->setMinimumWidth(360);
     m_edit->setValidator(new ByteLimit(kMaxTitleBytes, m_edit));
     m_edit->setText(Settings().startTitle());
-    auto* buttons = dialogButtons(this, QStringLiteral("保存退出"), QStringLiteral("放弃退出"));
+    auto* buttons = dialogButtons(this, trc("StartTitleDialog", "保存退出"),
+                                  trc("StartTitleDialog", "放弃退出"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_edit);
     layout->addWidget(buttons);

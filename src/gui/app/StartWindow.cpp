@@ -10,6 +10,7 @@
 #include "gui/widgets/Geometry.h"
 #include "gui/widgets/Pictures.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -22,7 +23,7 @@ const QRect StartWindow::kPasswordRepaint = cornerRect(548, 586, 875, 672).unite
 
 StartWindow::StartWindow(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("startWindow"));
-    setWindowTitle(QStringLiteral("温控仪控制系统"));
+    setWindowTitle(trc("StartWindow", "温控仪控制系统"));
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(1024, 768);
@@ -46,7 +47,7 @@ void StartWindow::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::black);
     const int ascent = QFontMetrics(font).ascent();
     painter.drawText(QPoint(210, 450 + ascent), m_title);
-    painter.drawText(QPoint(350, 370 + ascent), QStringLiteral("QT570控制系统"));
+    painter.drawText(QPoint(350, 370 + ascent), trc("StartWindow", "QT570控制系统"));
     switch (m_hover) {
         case kHoverEntry:
             blit(painter, kEntryPicture, picture(kStartEntry), {1, 1});

@@ -12,6 +12,7 @@
 #include "gui/widgets/Fonts.h"
 #include "gui/widgets/Pictures.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -60,7 +61,7 @@ bool TervoApp::confirmClose(QWidget* parent) {
     if (m_protected) {
         return checkPassword(parent);
     }
-    return messageBox(parent, QStringLiteral("确实要退出程序！！！"), PromptButtons::OkCancel) ==
+    return messageBox(parent, trc("TervoApp", "确实要退出程序！！！"), PromptButtons::OkCancel) ==
            PromptAnswer::Ok;
 }
 

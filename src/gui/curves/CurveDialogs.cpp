@@ -13,6 +13,7 @@
 #include "core/curves/CurveUpload.h"
 #include "gui/widgets/DialogButtons.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -45,18 +46,18 @@ int checkedOf(QRadioButton* const radios[3], int fallback) {
 
 CurveOpenDialog::CurveOpenDialog(int choice, QWidget* parent) : QDialog(parent), m_choice(choice) {
     setObjectName(QStringLiteral("curveOpenDialog"));
-    setWindowTitle(QStringLiteral("曲线打开选择"));
-    auto* group = radioGroup(
-        this, QStringLiteral("曲线打开方式"),
-        {QStringLiteral("打开文件"), QStringLiteral("建立新曲线"), QStringLiteral("从仪表下载")},
-        {QStringLiteral("openFileRadio"), QStringLiteral("newCurveRadio"),
-         QStringLiteral("fromInstrumentRadio")},
-        choice, m_radios);
+    setWindowTitle(trc("CurveDialogs", "曲线打开选择"));
+    auto* group = radioGroup(this, trc("CurveDialogs", "曲线打开方式"),
+                             {trc("CurveDialogs", "打开文件"), trc("CurveDialogs", "建立新曲线"),
+                              trc("CurveDialogs", "从仪表下载")},
+                             {QStringLiteral("openFileRadio"), QStringLiteral("newCurveRadio"),
+                              QStringLiteral("fromInstrumentRadio")},
+                             choice, m_radios);
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(group);
-    layout->addWidget(
-        dialogButtons(this, QStringLiteral("确  定"), QStringLiteral("取  消"), Qt::Vertical), 0,
-        Qt::AlignTop);
+    layout->addWidget(dialogButtons(this, trc("CurveDialogs", "确  定"),
+                                    trc("CurveDialogs", "取  消"), Qt::Vertical),
+                      0, Qt::AlignTop);
     setFixedSize(sizeHint());
 }
 
@@ -68,13 +69,13 @@ void CurveOpenDialog::accept() {
 StartPointDialog::StartPointDialog(int choice, double value, QWidget* parent)
     : QDialog(parent), m_choice(choice), m_value(value) {
     setObjectName(QStringLiteral("startPointDialog"));
-    setWindowTitle(QStringLiteral("起始点选择"));
-    auto* group = radioGroup(
-        this, QStringLiteral("选择"),
-        {QStringLiteral("第一路表PV值"), QStringLiteral("第一路表SV值"), QStringLiteral("输入值")},
-        {QStringLiteral("processValueRadio"), QStringLiteral("setValueRadio"),
-         QStringLiteral("typedValueRadio")},
-        choice, m_radios);
+    setWindowTitle(trc("CurveDialogs", "起始点选择"));
+    auto* group = radioGroup(this, trc("CurveDialogs", "选择"),
+                             {trc("CurveDialogs", "第一路表PV值"),
+                              trc("CurveDialogs", "第一路表SV值"), trc("CurveDialogs", "输入值")},
+                             {QStringLiteral("processValueRadio"), QStringLiteral("setValueRadio"),
+                              QStringLiteral("typedValueRadio")},
+                             choice, m_radios);
     m_edit = new QLineEdit(QString::number(value, 'g', 15), group);
     m_edit->setObjectName(QStringLiteral("startValueEdit"));
     group->layout()->addWidget(m_edit);
@@ -100,13 +101,13 @@ void StartPointDialog::accept() {
 SegmentCountDialog::SegmentCountDialog(int count, QWidget* parent)
     : QDialog(parent), m_count(count) {
     setObjectName(QStringLiteral("segmentCountDialog"));
-    setWindowTitle(QStringLiteral("输入"));
+    setWindowTitle(trc("CurveDialogs", "输入"));
     m_edit = new QLineEdit(QString::number(count), this);
     m_edit->setObjectName(QStringLiteral("countEdit"));
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("输入要下载的曲线点数："), this));
+    layout->addWidget(new QLabel(trc("CurveDialogs", "输入要下载的曲线点数："), this));
     layout->addWidget(m_edit);
-    layout->addWidget(dialogButtons(this, QStringLiteral("确   定"), QString()));
+    layout->addWidget(dialogButtons(this, trc("CurveDialogs", "确   定"), QString()));
     setFixedSize(sizeHint());
 }
 

@@ -11,6 +11,7 @@
 #include "gui/tools/LinkSettingsDialog.h"
 #include "gui/widgets/Fonts.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -18,7 +19,7 @@ CurveUploadDialog::CurveUploadDialog(int count, const LinkSettings& link, LinkTh
                                      QWidget* parent)
     : QDialog(parent), m_upload(count, link.port, link.baud, link.address) {
     setObjectName(QStringLiteral("curveUploadDialog"));
-    setWindowTitle(QStringLiteral("下载进度提示"));
+    setWindowTitle(trc("CurveUploadDialog", "下载进度提示"));
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("progressBar"));
     m_progress->setRange(0, m_upload.progressMaximum());
@@ -28,9 +29,9 @@ CurveUploadDialog::CurveUploadDialog(int count, const LinkSettings& link, LinkTh
     m_list->setFont(songFont(14, 7));
     m_list->setMinimumSize(560, 150);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("正在下载数据"), this));
+    layout->addWidget(new QLabel(trc("CurveUploadDialog", "正在下载数据"), this));
     layout->addWidget(m_progress);
-    layout->addWidget(new QLabel(QStringLiteral("已下载跟踪曲线数据"), this));
+    layout->addWidget(new QLabel(trc("CurveUploadDialog", "已下载跟踪曲线数据"), this));
     layout->addWidget(m_list);
 
     m_reads = new LinkClient(links, this);

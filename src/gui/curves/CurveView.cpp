@@ -20,6 +20,8 @@
 #include "gui/widgets/Geometry.h"
 #include "gui/widgets/PickCombo.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Pictures.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -29,17 +31,19 @@ constexpr int kCurveButtonWidth = 61;  // the curve toolbar's strip (bitmap 204)
 constexpr int kRunButtonWidth = 49;    // the run toolbar's strip (bitmap 268)
 constexpr int kButtonHeight = 22;
 
-const QString kCurveFilter = QStringLiteral("采集文件(*.lin);;所有文件(*.*)");
+QString curveFilter() {
+    return trc("CurveView", "采集文件(*.lin);;所有文件(*.*)");
+}
 
 // A button image of the two curve toolbars: the caption is part of the picture.
 QIcon captionImage(const QString& caption, int buttonWidth) {
-    QPixmap pixmap(buttonWidth - 6, 16);
+    QPixmap pixmap = pictureCanvas(buttonWidth - 6, 16);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     QFont font = songFont(11, 5);
     painter.setFont(font);
     painter.setPen(QColor(0x20, 0x20, 0x20));
-    painter.drawText(pixmap.rect(), Qt::AlignCenter, caption);
+    painter.drawText(QRect(0, 0, buttonWidth - 6, 16), Qt::AlignCenter, caption);
     return QIcon(pixmap);
 }
 
@@ -97,24 +101,27 @@ void paintCurveView(QPainter& painter, const CurveRules& rules) {
     if (!isNoValue(rules.currentValue())) {
         const int64_t elapsed = rules.elapsedSeconds();
         painter.setFont(large);
-        textAt(painter, 400, 400, printed("当前值：  %0.2f", rules.currentValue()));
+        textAt(painter, 400, 400,
+               printfForm(trc("CurveView", "当前值：  %0.2f"), rules.currentValue()));
         textAt(painter, 400, 450,
-               QString::asprintf("当前时间：%02d:%02d:%02d", int(elapsed / 3600),
-                                 int(elapsed / 60 % 60), int(elapsed % 60)));
+               printfForm(trc("CurveView", "当前时间：%02d:%02d:%02d"), int(elapsed / 3600),
+                          int(elapsed / 60 % 60), int(elapsed % 60)));
         painter.setFont(small);
-        textAt(painter, 800, 100, QString::asprintf("发送间隔:  %d秒", rules.intervalSeconds()));
+        textAt(painter, 800, 100,
+               printfForm(trc("CurveView", "发送间隔:  %d秒"), rules.intervalSeconds()));
         textAt(painter, 800, 130,
-               QStringLiteral("串口号:  ") + QString::fromStdString(portName(rules.port())));
+               trc("CurveView", "串口号:  ") + QString::fromStdString(portName(rules.port())));
         textAt(painter, 800, 160,
-               QStringLiteral("波特率:  %1BPS").arg(QString::fromLatin1(baudText(rules.baud()))));
+               trc("CurveView", "波特率:  %1BPS").arg(QString::fromLatin1(baudText(rules.baud()))));
         for (int i = 0; i < static_cast<int>(rules.addresses().size()); ++i) {
-            textAt(painter, 800, 190 + 30 * i,
-                   QString::asprintf("地址%02d:  %02d", i, rules.addresses()[size_t(i)]));
+            textAt(
+                painter, 800, 190 + 30 * i,
+                printfForm(trc("CurveView", "地址%02d:  %02d"), i, rules.addresses()[size_t(i)]));
         }
     }
     painter.setFont(small);
-    textAt(painter, 945, 495, QStringLiteral("分钟"));
-    textAt(painter, 932, 15, QStringLiteral("摄氏度"));
+    textAt(painter, 945, 495, trc("CurveView", "分钟"));
+    textAt(painter, 932, 15, trc("CurveView", "摄氏度"));
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(QRect(14, 9, 976 - 14 - 1, 511 - 9 - 1));
@@ -146,7 +153,7 @@ CurveView* CurveView::create(const ViewContext& context) {
     TrackingCurve curve;
     if (open.choice() == CurveOpenDialog::OpenFile) {
         FileDialogRequest request;
-        request.filter = kCurveFilter;
+        request.filter = curveFilter();
         request.defaultExtension = QStringLiteral("lin");
         request.initialName = QStringLiteral("*.lin");
         request.mustExist = true;
@@ -226,7 +233,7 @@ void CurveView::placeButtons(BarStrip* bar, std::initializer_list<BarButton> but
             continue;
         }
         const QString name = QString::fromLatin1(b.name);
-        QAction* a = command(name + QStringLiteral("Action"), QString::fromUtf8(b.caption), b.slot);
+        QAction* a = command(name + QStringLiteral("Action"), tr(b.caption), b.slot);
         a->setCheckable(checkable);
         placeButton(bar, a, name + QStringLiteral("Button"), QRect(x, top, width, kButtonHeight));
         x += width;
@@ -239,14 +246,14 @@ void CurveView::buildCurveBar() {
     m_curveBar->setFont(m_font);
     placeButtons(m_curveBar,
                  {
-                     {"addSegment", "添加工作点", &CurveView::addSegment},
-                     {"deleteSegment", "删除工作点", &CurveView::deleteSegment},
+                     {"addSegment", QT_TR_NOOP("添加工作点"), &CurveView::addSegment},
+                     {"deleteSegment", QT_TR_NOOP("删除工作点"), &CurveView::deleteSegment},
                      {},
-                     {"saveCurve", "保存曲线", &CurveView::save},
-                     {"download", "下载曲线", &CurveView::download},
+                     {"saveCurve", QT_TR_NOOP("保存曲线"), &CurveView::save},
+                     {"download", QT_TR_NOOP("下载曲线"), &CurveView::download},
                      {},
-                     {"selectSegment", "选择曲线点", &CurveView::selectNext},
-                     {"modifySegment", "修改曲线点", &CurveView::modifySegment},
+                     {"selectSegment", QT_TR_NOOP("选择曲线点"), &CurveView::selectNext},
+                     {"modifySegment", QT_TR_NOOP("修改曲线点"), &CurveView::modifySegment},
                  },
                  2, kCurveButtonWidth, false);
 
@@ -265,13 +272,13 @@ void CurveView::buildCurveBar() {
         m_curveBar->place(e, rect);
         return e;
     };
-    m_rateLabel =
-        label(QStringLiteral("斜率值："), QStringLiteral("rateLabel"), cornerRect(490, 3, 560, 20));
+    m_rateLabel = label(trc("CurveView", "斜率值："), QStringLiteral("rateLabel"),
+                        cornerRect(490, 3, 560, 20));
     m_rateEdit = edit(QStringLiteral("rateEdit"), cornerRect(560, 1, 640, 20));
-    m_levelLabel = label(QStringLiteral("设定值："), QStringLiteral("levelLabel"),
+    m_levelLabel = label(trc("CurveView", "设定值："), QStringLiteral("levelLabel"),
                          cornerRect(650, 3, 720, 20));
     m_levelEdit = edit(QStringLiteral("levelEdit"), cornerRect(720, 1, 805, 20));
-    m_dwellLabel = label(QStringLiteral("平台时间："), QStringLiteral("dwellLabel"),
+    m_dwellLabel = label(trc("CurveView", "平台时间："), QStringLiteral("dwellLabel"),
                          cornerRect(810, 3, 900, 20));
     m_dwellEdit = edit(QStringLiteral("dwellEdit"), cornerRect(900, 1, 980, 20));
 }
@@ -282,11 +289,11 @@ void CurveView::buildRunBar() {
     m_runBar->setFont(m_font);
     placeButtons(m_runBar,
                  {
-                     {"run", "运行曲线", &CurveView::run},
-                     {"pause", "暂停曲线", &CurveView::pause},
-                     {"stop", "停止曲线", &CurveView::stop},
+                     {"run", QT_TR_NOOP("运行曲线"), &CurveView::run},
+                     {"pause", QT_TR_NOOP("暂停曲线"), &CurveView::pause},
+                     {"stop", QT_TR_NOOP("停止曲线"), &CurveView::stop},
                      {},
-                     {"pcControl", "PC控制", &CurveView::togglePcControl},
+                     {"pcControl", QT_TR_NOOP("PC控制"), &CurveView::togglePcControl},
                  },
                  3, kRunButtonWidth, true);
 
@@ -304,30 +311,30 @@ void CurveView::buildRunBar() {
         m_runBar->place(c, cornerRect(left, 2, right, 24));
         return c;
     };
-    label(QStringLiteral("发送间隔："), cornerRect(250, 5, 330, 23));
+    label(trc("CurveView", "发送间隔："), cornerRect(250, 5, 330, 23));
     m_interval = combo(QStringLiteral("intervalCombo"),
-                       {QStringLiteral("1秒"), QStringLiteral("5秒"), QStringLiteral("10秒"),
-                        QStringLiteral("60秒")},
+                       {trc("CurveView", "1秒"), trc("CurveView", "5秒"), trc("CurveView", "10秒"),
+                        trc("CurveView", "60秒")},
                        330, 410);
     m_interval->setSelection(0);
-    label(QStringLiteral("串口号："), cornerRect(410, 5, 490, 23));
+    label(trc("CurveView", "串口号："), cornerRect(410, 5, 490, 23));
     QStringList ports;
     for (int i = 1; i <= kPortCount; ++i) {
         ports << QStringLiteral("COMM%1").arg(i);
     }
     m_port = combo(QStringLiteral("portCombo"), ports, 490, 570);
     m_port->setSelection(m_rules.port() < kPortCount ? m_rules.port() : -1);
-    label(QStringLiteral("波特率："), cornerRect(570, 5, 650, 23));
+    label(trc("CurveView", "波特率："), cornerRect(570, 5, 650, 23));
     QStringList bauds;
     for (int i = 0; i < kBaudCount; ++i) {
         bauds << QString::fromLatin1(baudText(i));
     }
     m_baud = combo(QStringLiteral("baudCombo"), bauds, 650, 730);
     m_baud->setSelection(m_rules.baud() < kBaudCount ? m_rules.baud() : -1);
-    label(QStringLiteral("仪表地址："), cornerRect(730, 5, 810, 23));
+    label(trc("CurveView", "仪表地址："), cornerRect(730, 5, 810, 23));
     m_address = combo(QStringLiteral("addressCombo"),
                       {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"),
-                       QStringLiteral("3"), QStringLiteral("可输入多地址,由逗号隔开")},
+                       QStringLiteral("3"), trc("CurveView", "可输入多地址,由逗号隔开")},
                       810, 980);
     m_address->setText(twoDigitAddress(m_rules.firstAddress()));
 }
@@ -388,9 +395,9 @@ void CurveView::selectNext() {
     const int selected = m_rules.selected();
     if (selected >= 0) {
         const CurveSegment& s = m_rules.curve().segments()[size_t(selected)];
-        m_rateLabel->setText(QStringLiteral("斜率值r%1：").arg(selected + 1));
-        m_levelLabel->setText(QStringLiteral("设定值L%1：").arg(selected + 1));
-        m_dwellLabel->setText(QStringLiteral("平台时间d%1：").arg(selected + 1));
+        m_rateLabel->setText(trc("CurveView", "斜率值r%1：").arg(selected + 1));
+        m_levelLabel->setText(trc("CurveView", "设定值L%1：").arg(selected + 1));
+        m_dwellLabel->setText(trc("CurveView", "平台时间d%1：").arg(selected + 1));
         m_rateEdit->setText(printed("%0.2f", s.rate));
         m_levelEdit->setText(printed("%0.2f", s.level));
         m_dwellEdit->setText(printed("%0.2f", s.dwell));
@@ -406,7 +413,7 @@ void CurveView::modifySegment() {
 
 void CurveView::save() {
     FileDialogRequest request;
-    request.filter = kCurveFilter;
+    request.filter = curveFilter();
     request.defaultExtension = QStringLiteral("lin");
     request.initialName = QStringLiteral("*.lin");
     request.mustExist = false;

@@ -2,6 +2,7 @@
 
 #include "core/link/ParameterTable.h"
 #include "emu/PtyBus.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -28,7 +29,7 @@ DemoMode::~DemoMode() {
 }
 
 QString DemoMode::statusNote() {
-    return QStringLiteral("演示模式：COM1、COM2 为模拟仪表");
+    return trc("DemoMode", "演示模式：COM1、COM2 为模拟仪表");
 }
 
 bool DemoMode::start(QString* error) {

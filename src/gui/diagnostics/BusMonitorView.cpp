@@ -14,6 +14,7 @@
 #include "core/link/PortMap.h"
 #include "gui/app/LinkThreads.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -33,37 +34,37 @@ QString milliseconds(double ms) {
 QString reasonCounts(const BusStation& s) {
     QStringList parts;
     for (const auto& [reason, count] : s.reasons) {
-        parts << QString::fromUtf8(reasonText(reason)) + QLatin1Char(' ') + QString::number(count);
+        parts << coreText(reasonText(reason)) + QLatin1Char(' ') + QString::number(count);
     }
-    return parts.join(QStringLiteral("，"));
+    return parts.join(trc("BusMonitorView", "，"));
 }
 
 }  // namespace
 
 BusMonitorView::BusMonitorView(LinkThreads& links, QWidget* parent) : QWidget(parent) {
     setWindowFlag(Qt::Window);
-    setWindowTitle(QStringLiteral("通信监视"));
+    setWindowTitle(trc("BusMonitorView", "通信监视"));
     setObjectName(QStringLiteral("busMonitorView"));
     resize(900, 600);
 
     m_port = new QComboBox(this);
     m_port->setObjectName(QStringLiteral("portFilter"));
-    m_port->addItem(QStringLiteral("全部端口"), -1);
+    m_port->addItem(trc("BusMonitorView", "全部端口"), -1);
     for (int p = 0; p < kPortCount; ++p) {
         m_port->addItem(utf8(portName(static_cast<uint8_t>(p))), p);
     }
     m_address = new QComboBox(this);
     m_address->setObjectName(QStringLiteral("addressFilter"));
-    m_address->addItem(QStringLiteral("全部地址"), -1);
+    m_address->addItem(trc("BusMonitorView", "全部地址"), -1);
     for (int a = 0; a <= 99; ++a) {
-        m_address->addItem(QStringLiteral("地址 %1").arg(a), a);
+        m_address->addItem(trc("BusMonitorView", "地址 %1").arg(a), a);
     }
-    m_pause = new QPushButton(QStringLiteral("暂停"), this);
+    m_pause = new QPushButton(trc("BusMonitorView", "暂停"), this);
     m_pause->setObjectName(QStringLiteral("pauseButton"));
     m_pause->setCheckable(true);
-    auto* clear = new QPushButton(QStringLiteral("清除"), this);
+    auto* clear = new QPushButton(trc("BusMonitorView", "清除"), this);
     clear->setObjectName(QStringLiteral("clearButton"));
-    auto* save = new QPushButton(QStringLiteral("保存日志"), this);
+    auto* save = new QPushButton(trc("BusMonitorView", "保存日志"), this);
     save->setObjectName(QStringLiteral("saveLogButton"));
 
     auto* bar = new QHBoxLayout;
@@ -77,9 +78,11 @@ BusMonitorView::BusMonitorView(LinkThreads& links, QWidget* parent) : QWidget(pa
     m_table = new QTableWidget(0, 9, this);
     m_table->setObjectName(QStringLiteral("stationTable"));
     m_table->setHorizontalHeaderLabels(
-        {QStringLiteral("端口"), QStringLiteral("地址"), QStringLiteral("通信次数"),
-         QStringLiteral("失败次数"), QStringLiteral("失败原因"), QStringLiteral("最近失败"),
-         QStringLiteral("往返(ms)"), QStringLiteral("平均(ms)"), QStringLiteral("最长(ms)")});
+        {trc("BusMonitorView", "端口"), trc("BusMonitorView", "地址"),
+         trc("BusMonitorView", "通信次数"), trc("BusMonitorView", "失败次数"),
+         trc("BusMonitorView", "失败原因"), trc("BusMonitorView", "最近失败"),
+         trc("BusMonitorView", "往返(ms)"), trc("BusMonitorView", "平均(ms)"),
+         trc("BusMonitorView", "最长(ms)")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->verticalHeader()->hide();
@@ -113,7 +116,7 @@ BusMonitorView::BusMonitorView(LinkThreads& links, QWidget* parent) : QWidget(pa
     connect(m_port, &QComboBox::currentIndexChanged, this, &BusMonitorView::filterChanged);
     connect(m_address, &QComboBox::currentIndexChanged, this, &BusMonitorView::filterChanged);
     connect(m_pause, &QPushButton::toggled, this, [this](bool paused) {
-        m_pause->setText(paused ? QStringLiteral("继续") : QStringLiteral("暂停"));
+        m_pause->setText(paused ? trc("BusMonitorView", "继续") : trc("BusMonitorView", "暂停"));
         if (!paused) {
             refresh();
         }
@@ -151,7 +154,7 @@ void BusMonitorView::refresh() {
                              : QString();
         const QString cells[] = {
             key.port < kPortCount ? utf8(portName(key.port)) : QString::number(key.port),
-            key.address >= 0 ? QString::number(key.address) : QStringLiteral("—"),
+            key.address >= 0 ? QString::number(key.address) : trc("BusMonitorView", "—"),
             QString::number(s->exchanges),
             QString::number(s->failures),
             reasonCounts(*s),
@@ -221,9 +224,9 @@ void BusMonitorView::clearAll() {
 
 void BusMonitorView::saveLog() {
     FileDialogRequest request;
-    request.filter = QStringLiteral("文本文件(*.txt);;所有文件(*.*)");
+    request.filter = trc("BusMonitorView", "文本文件(*.txt);;所有文件(*.*)");
     request.defaultExtension = QStringLiteral("txt");
-    request.initialName = QStringLiteral("通信日志.txt");
+    request.initialName = trc("BusMonitorView", "通信日志.txt");
     request.mustExist = false;
     const QString path = prompts().saveFileName(this, request);
     if (path.isEmpty()) {
@@ -232,7 +235,7 @@ void BusMonitorView::saveLog() {
     QSaveFile file(path);
     const QByteArray text = QByteArray::fromStdString(m_monitor.logText(filter()));
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        messageBox(this, QStringLiteral("日志无法保存！！！"));
+        messageBox(this, trc("BusMonitorView", "日志无法保存！！！"));
     }
 }
 

@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "gui/widgets/Fonts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -24,12 +25,12 @@ CsvExportTask::CsvExportTask(const QString& csvPath, const Recording& history, Q
                              std::function<void(const CsvExportOutcome&)> done)
     : m_rows(history.rowCount()), m_dialog(std::make_unique<QProgressDialog>(parent)) {
     m_dialog->setObjectName(QStringLiteral("csvExportDialog"));
-    m_dialog->setWindowTitle(QStringLiteral("导出CSV"));
+    m_dialog->setWindowTitle(trc("CsvExportTask", "导出CSV"));
     m_dialog->setFont(songFont(12, 6));
     m_dialog->setMinimumWidth(320);
     m_dialog->setWindowModality(Qt::ApplicationModal);
-    m_dialog->setLabelText(QStringLiteral("正在导出CSV……"));
-    auto* cancel = new QPushButton(QStringLiteral("取消"));
+    m_dialog->setLabelText(trc("CsvExportTask", "正在导出CSV……"));
+    auto* cancel = new QPushButton(trc("CsvExportTask", "取消"));
     cancel->setObjectName(QStringLiteral("cancelButton"));
     m_dialog->setCancelButton(cancel);
     // The bar is moved directly: QProgressDialog::setValue runs the event loop of a modal

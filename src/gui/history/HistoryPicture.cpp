@@ -15,6 +15,7 @@
 #include "core/link/ParameterTable.h"
 #include "gui/widgets/ChartFrame.h"
 #include "gui/widgets/Fonts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -501,9 +502,9 @@ void drawCurve(QPainter& p, ChartFrame& frame, const HistoryPictureInput& in) {
 // The display period under the legend, in the grid labels' font.
 void drawPeriodTexts(QPainter& p, const HistoryPictureInput& in) {
     p.setPen(Qt::black);
-    textAt(p, 800, 470, QStringLiteral("展开周期："));
+    textAt(p, 800, 470, trc("HistoryPicture", "展开周期："));
     textAt(p, 800, 490,
-           QStringLiteral("%1秒").arg(static_cast<uint32_t>(work(in).timing.displayPeriod)));
+           trc("HistoryPicture", "%1秒").arg(static_cast<uint32_t>(work(in).timing.displayPeriod)));
 }
 
 void drawPeriodChart(QPainter& p, ChartFrame& frame, const HistoryPictureInput& in) {
@@ -555,21 +556,21 @@ void drawChannelInformation(QPainter& p, const HistoryPictureInput& in) {
     const WorkDefinition& w = work(in);
     p.setFont(songFont(18, 9));
     p.setPen(Qt::black);
-    textAt(p, 10, 10, QStringLiteral("采样周期：%1秒").arg(w.timing.samplingPeriod));
+    textAt(p, 10, 10, trc("HistoryPicture", "采样周期：%1秒").arg(w.timing.samplingPeriod));
     for (size_t c = 0; c < w.channels.size(); ++c) {
         const ChannelInfo& ch = w.channels[c];
         const int y1 = 50 * static_cast<int>(c) + 50;
         const int y2 = y1 + 20;
         textAt(p, 10, y1, gbkText(ch.nameGbk()));
         textAt(p, 160, y1, gbkText(parameterText(ch.parameterCode)));
-        textAt(p, 160, y2, QStringLiteral("串口号："));
+        textAt(p, 160, y2, trc("HistoryPicture", "串口号："));
         textAt(p, 280, y2, text(portText(ch.port)));
-        textAt(p, 410, y1, QStringLiteral("显示系数："));
-        textAt(p, 410, y2, QStringLiteral("波特率："));
+        textAt(p, 410, y1, trc("HistoryPicture", "显示系数："));
+        textAt(p, 410, y2, trc("HistoryPicture", "波特率："));
         textAt(p, 530, y1, QString::asprintf("%0.2f", ch.displayCoefficient));
         textAt(p, 530, y2, text(baudIndexText(ch.baud)));
-        textAt(p, 660, y1, QStringLiteral("平移系数："));
-        textAt(p, 660, y2, QStringLiteral("仪表地址："));
+        textAt(p, 660, y1, trc("HistoryPicture", "平移系数："));
+        textAt(p, 660, y2, trc("HistoryPicture", "仪表地址："));
         textAt(p, 780, y1, QString::asprintf("%0.2f", ch.offsetCoefficient));
         textAt(p, 780, y2, text(addressText(ch.address)));
     }

@@ -5,6 +5,7 @@
 #include "core/text/TimeText.h"
 #include "gui/widgets/ChartFrame.h"
 #include "gui/widgets/Fonts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -18,7 +19,7 @@ void drawChannelBlock(QPainter& p, const HistoryReportInput& in) {
     const WorkDefinition& w = in.picture.history->definition;
     p.setFont(songFont(50, 24));
     textAt(p, kPageLeft, kPageBlockTop,
-           QStringLiteral("采样周期：%1秒").arg(w.timing.samplingPeriod));
+           trc("HistoryReport", "采样周期：%1秒").arg(w.timing.samplingPeriod));
     int y = kPageBlockTop;
     for (size_t c = 0; c < std::min(w.channels.size(), size_t(kMaxChannels)); ++c) {
         if (!in.picture.visible[c]) {
@@ -29,14 +30,16 @@ void drawChannelBlock(QPainter& p, const HistoryReportInput& in) {
         paintPageSwatch(p, y, w.styles[c].colour);
         textAt(p, 400, y, gbkText(ch.nameGbk()));
         textAt(p, 900, y, gbkText(parameterText(ch.parameterCode)));
-        textAt(p, 1900, y, QString::asprintf("显示系数：%0.2f", ch.displayCoefficient));
-        textAt(p, 2900, y, QString::asprintf("平移系数：%0.2f", ch.offsetCoefficient));
+        textAt(p, 1900, y,
+               printfForm(trc("HistoryReport", "显示系数：%0.2f"), ch.displayCoefficient));
+        textAt(p, 2900, y,
+               printfForm(trc("HistoryReport", "平移系数：%0.2f"), ch.offsetCoefficient));
         y += kPageRowStep;
-        textAt(p, 900, y, QStringLiteral("串口号："));
+        textAt(p, 900, y, trc("HistoryReport", "串口号："));
         textAt(p, 1370, y, QString::fromStdString(portText(ch.port)));
-        textAt(p, 1900, y, QStringLiteral("波特率："));
+        textAt(p, 1900, y, trc("HistoryReport", "波特率："));
         textAt(p, 2370, y, QString::fromStdString(baudIndexText(ch.baud)));
-        textAt(p, 2900, y, QStringLiteral("仪表地址："));
+        textAt(p, 2900, y, trc("HistoryReport", "仪表地址："));
         textAt(p, 3370, y, QString::fromStdString(addressText(ch.address)));
     }
 }
@@ -48,13 +51,13 @@ void paintHistoryReportPage(QPainter& p, const HistoryReportInput& in, int page)
     p.save();
     paintPageTitle(p, 100);
     p.setFont(songFont(60, 30));
-    textAt(p, 120, 400, QStringLiteral("文件名称："));
+    textAt(p, 120, 400, trc("HistoryReport", "文件名称："));
     textAt(p, 420, 400, in.path);
-    textAt(p, 120, 480, QStringLiteral("打印时间："));
+    textAt(p, 120, 480, trc("HistoryReport", "打印时间："));
     textAt(p, 420, 480, stamp(in.printedAt));
-    textAt(p, 1120, 480, QStringLiteral("起始时间："));
+    textAt(p, 1120, 480, trc("HistoryReport", "起始时间："));
     textAt(p, 1420, 480, gbkText(reportRowTime(history, false)));
-    textAt(p, 2120, 480, QStringLiteral("结束时间："));
+    textAt(p, 2120, 480, trc("HistoryReport", "结束时间："));
     textAt(p, 2420, 480, gbkText(reportRowTime(history, true)));
     switch (in.picture.mode) {
         case HistoryMode::Curve:

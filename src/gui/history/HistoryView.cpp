@@ -26,6 +26,7 @@
 #include "gui/widgets/Fonts.h"
 #include "gui/widgets/Pictures.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 #include "gui/work/WorkChart.h"
 
 namespace tervo::gui {
@@ -46,7 +47,7 @@ QRect cornerRect(int left, int top, int right, int bottom) {
 }
 
 QString fileFilter() {
-    return QStringLiteral("采集文件(*.alt);;所有文件(*.*)");
+    return trc("HistoryView", "采集文件(*.alt);;所有文件(*.*)");
 }
 
 }  // namespace
@@ -85,7 +86,7 @@ HistoryView* HistoryView::create(const ViewContext& context) {
     }
     Recording history;
     if (readRecording(context.filePath.toStdString(), history) != FileStatus::Ok) {
-        messageBox(nullptr, QStringLiteral("文件错误！！！"));
+        messageBox(nullptr, trc("HistoryView", "文件错误！！！"));
         return nullptr;
     }
     DataRange range;
@@ -97,10 +98,10 @@ HistoryView* HistoryView::create(const ViewContext& context) {
         range = roundedRange(wait.loader().range());
     }
     if (history.occurrencesCutShort) {
-        messageBox(nullptr, QString::fromUtf8(kOccurrencesCutShortText));
+        messageBox(nullptr, coreText(kOccurrencesCutShortText));
     }
     if (history.foreignJournal) {
-        messageBox(nullptr, QString::fromUtf8(kForeignJournalText));
+        messageBox(nullptr, coreText(kForeignJournalText));
     }
     return new HistoryView(context, std::move(history), range, context.filePath);
 }
@@ -147,10 +148,11 @@ void HistoryView::buildToolbar() {
     m_bar->setObjectName(QStringLiteral("historyBar"));
     const char* modeNames[] = {"curveMode", "periodChartMode", "periodCurveMode",
                                "tableMode", "eventTableMode",  "channelInfoMode"};
-    const char* modeTexts[] = {"曲线图", "周期图", "周期曲线图", "表格", "事件表", "通道信息"};
+    const char* modeTexts[] = {QT_TR_NOOP("曲线图"), QT_TR_NOOP("周期图"), QT_TR_NOOP("周期曲线图"),
+                               QT_TR_NOOP("表格"),   QT_TR_NOOP("事件表"), QT_TR_NOOP("通道信息")};
     for (int m = 0; m < 6; ++m) {
         QAction* a = makeCommand(this, QString::fromLatin1(modeNames[m]) + QStringLiteral("Action"),
-                                 QString::fromUtf8(modeTexts[m]));
+                                 tr(modeTexts[m]));
         a->setCheckable(true);
         const auto mode = static_cast<HistoryMode>(m);
         connect(a, &QAction::triggered, this, [this, mode] { setMode(mode); });
@@ -159,29 +161,31 @@ void HistoryView::buildToolbar() {
     }
     m_bar->addSeparator();
     QAction* remove =
-        makeCommand(this, QStringLiteral("deleteRowsAction"), QStringLiteral("删除所选项"),
-                    QStringLiteral("删除所选项"), QStringLiteral("删除所选项"));
+        makeCommand(this, QStringLiteral("deleteRowsAction"), trc("HistoryView", "删除所选项"),
+                    trc("HistoryView", "删除所选项"), trc("HistoryView", "删除所选项"));
     connect(remove, &QAction::triggered, this, &HistoryView::deleteSelectedRows);
     m_bar->addButton(remove, 6, QStringLiteral("deleteRowsButton"));
-    QAction* save = makeCommand(this, QStringLiteral("saveDataAction"), QStringLiteral("保存"),
-                                QStringLiteral("保存修改数据"), QStringLiteral("保存"));
+    QAction* save = makeCommand(this, QStringLiteral("saveDataAction"), trc("HistoryView", "保存"),
+                                trc("HistoryView", "保存修改数据"), trc("HistoryView", "保存"));
     connect(save, &QAction::triggered, this, &HistoryView::saveAs);
     m_bar->addButton(save, 7, QStringLiteral("saveDataButton"));
     m_bar->addSeparator();
-    m_bar->addButton(
-        addCommand(QStringLiteral("zoomInAction"), QStringLiteral("放大"), &HistoryView::zoomIn), 8,
-        QStringLiteral("zoomInButton"));
-    m_bar->addButton(
-        addCommand(QStringLiteral("zoomOutAction"), QStringLiteral("缩小"), &HistoryView::zoomOut),
-        9, QStringLiteral("zoomOutButton"));
-    QAction* full = makeCommand(this, QStringLiteral("fullScreenAction"), QStringLiteral("全屏"),
-                                QStringLiteral("压缩整幅图到整个画面"), QStringLiteral("全屏"));
+    m_bar->addButton(addCommand(QStringLiteral("zoomInAction"), trc("HistoryView", "放大"),
+                                &HistoryView::zoomIn),
+                     8, QStringLiteral("zoomInButton"));
+    m_bar->addButton(addCommand(QStringLiteral("zoomOutAction"), trc("HistoryView", "缩小"),
+                                &HistoryView::zoomOut),
+                     9, QStringLiteral("zoomOutButton"));
+    QAction* full =
+        makeCommand(this, QStringLiteral("fullScreenAction"), trc("HistoryView", "全屏"),
+                    trc("HistoryView", "压缩整幅图到整个画面"), trc("HistoryView", "全屏"));
     full->setCheckable(true);
     connect(full, &QAction::triggered, this, &HistoryView::toggleFullScreen);
     m_bar->addButton(full, 10, QStringLiteral("fullScreenButton"));
     m_bar->addSeparator();
-    QAction* csv = makeCommand(this, QStringLiteral("exportCsvAction"), QStringLiteral("导出CSV"),
-                               QStringLiteral("导出CSV"), QStringLiteral("导出CSV"));
+    QAction* csv =
+        makeCommand(this, QStringLiteral("exportCsvAction"), trc("HistoryView", "导出CSV"),
+                    trc("HistoryView", "导出CSV"), trc("HistoryView", "导出CSV"));
     connect(csv, &QAction::triggered, this, &HistoryView::exportCsv);
     m_bar->addButton(csv, 11, QStringLiteral("exportCsvButton"));
     if (m_context.frame != nullptr) {
@@ -292,7 +296,7 @@ void HistoryView::zoomOut() {
 
 void HistoryView::toggleFullScreen() {
     if (!m_rules.toggleFullScreen()) {
-        messageBox(this, QStringLiteral("“曲线图”方式才可使用！！！"));
+        messageBox(this, trc("HistoryView", "“曲线图”方式才可使用！！！"));
         updateCommandStates();
         return;
     }
@@ -306,10 +310,10 @@ void HistoryView::deleteSelectedRows() {
         return;  // the export under way reads the history
     }
     if (m_rules.mode() != HistoryMode::Table) {
-        messageBox(this, QStringLiteral("“列表显示”形式才可使用！！！"));
+        messageBox(this, trc("HistoryView", "“列表显示”形式才可使用！！！"));
         return;
     }
-    if (messageBox(this, QStringLiteral("确实要删除所选项！！！"), PromptButtons::YesNo) !=
+    if (messageBox(this, trc("HistoryView", "确实要删除所选项！！！"), PromptButtons::YesNo) !=
         PromptAnswer::Yes) {
         return;
     }
@@ -332,7 +336,7 @@ void HistoryView::deleteSelectedRows() {
 void HistoryView::writeBack() {
     if (writeRecording(m_path.toStdString(), m_history) != FileStatus::Ok) {
         // The file could not be replaced; the history in memory is unchanged.
-        messageBox(this, QStringLiteral("保存失败！！！"));
+        messageBox(this, trc("HistoryView", "保存失败！！！"));
     }
 }
 
@@ -359,7 +363,7 @@ void HistoryView::exportCsv() {
         return;  // the export under way reads the history
     }
     FileDialogRequest request;
-    request.filter = QStringLiteral("CSV文件(*.csv);;所有文件(*.*)");
+    request.filter = trc("HistoryView", "CSV文件(*.csv);;所有文件(*.*)");
     request.defaultExtension = QStringLiteral("csv");
     request.initialName = QStringLiteral("*.csv");
     request.mustExist = false;
@@ -376,7 +380,7 @@ void HistoryView::finishExport(const CsvExportOutcome& outcome) {
     m_export.reset();
     // A cancelled export says nothing.
     if (outcome.status == CsvExportStatus::Failed) {
-        messageBox(this, QStringLiteral("保存失败！！！"));
+        messageBox(this, trc("HistoryView", "保存失败！！！"));
     }
 }
 

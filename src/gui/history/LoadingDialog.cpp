@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "gui/widgets/Fonts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -22,7 +23,7 @@ constexpr int kTickBudgetMs = 15;
 LoadingDialog::LoadingDialog(const Recording& history, QWidget* parent)
     : QDialog(parent), m_loader(history) {
     setObjectName(QStringLiteral("loadingDialog"));
-    setWindowTitle(QStringLiteral("等待"));
+    setWindowTitle(trc("LoadingDialog", "等待"));
     setFont(songFont(12, 6));
     auto* layout = new QVBoxLayout(this);
     m_progress = new QProgressBar(this);
@@ -34,7 +35,7 @@ LoadingDialog::LoadingDialog(const Recording& history, QWidget* parent)
     m_progress->setTextVisible(false);
     m_progress->setMinimumWidth(240);
     layout->addWidget(m_progress);
-    m_cancel = new QPushButton(QStringLiteral("取  消"), this);
+    m_cancel = new QPushButton(trc("LoadingDialog", "取  消"), this);
     m_cancel->setObjectName(QStringLiteral("cancelButton"));
     layout->addWidget(m_cancel, 0, Qt::AlignCenter);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -5,6 +5,8 @@
 #include <QPolygon>
 
 #include "gui/widgets/Fonts.h"
+#include "gui/widgets/Pictures.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -152,8 +154,8 @@ QPixmap panel(bool current) {
     p.setPen(QColor(0x90, 0x90, 0x90));
     p.drawRect(14, 76, 33, 23);
     // Keys "通信", "参数", and the up and down keys in their box.
-    wordKey(p, {13, 112}, QStringLiteral("通信"), Face::Normal);
-    wordKey(p, {13, 144}, QStringLiteral("参数"), Face::Normal);
+    wordKey(p, {13, 112}, trc("PanelPictures", "通信"), Face::Normal);
+    wordKey(p, {13, 144}, trc("PanelPictures", "参数"), Face::Normal);
     p.setPen(QColor(0x80, 0x80, 0x80));
     p.drawRect(110, 131, 66, 31);
     arrowKey(p, {117, 138}, true, Face::Normal);
@@ -170,7 +172,8 @@ QPixmap keyImage(int key, Face face) {
     QPixmap pixmap(word ? 39 : 19, 17);
     QPainter p(&pixmap);
     if (word) {
-        wordKey(p, {0, 0}, key == 1 ? QStringLiteral("通信") : QStringLiteral("参数"), face);
+        wordKey(p, {0, 0}, key == 1 ? trc("PanelPictures", "通信") : trc("PanelPictures", "参数"),
+                face);
     } else {
         arrowKey(p, {0, 0}, key == 3, face);
     }
@@ -209,8 +212,11 @@ QPixmap draw(PanelPicture picture) {
 
 // The toolbar strip: a small sign and the caption in each image.
 QPixmap toolbarStrip() {
-    static const char* const captions[] = {"添加仪表", "删除仪表", "重新排列", "自动搜索"};
-    QPixmap strip(4 * kToolbarImageWidth, kToolbarImageHeight);
+    static const char* const captions[] = {QT_TRANSLATE_NOOP("PanelPictures", "添加仪表"),
+                                           QT_TRANSLATE_NOOP("PanelPictures", "删除仪表"),
+                                           QT_TRANSLATE_NOOP("PanelPictures", "重新排列"),
+                                           QT_TRANSLATE_NOOP("PanelPictures", "自动搜索")};
+    QPixmap strip = pictureCanvas(4 * kToolbarImageWidth, kToolbarImageHeight);
     strip.fill(Qt::transparent);
     QPainter p(&strip);
     p.setRenderHint(QPainter::Antialiasing);
@@ -245,7 +251,7 @@ QPixmap toolbarStrip() {
         p.setPen(Qt::black);
         p.setFont(songFont(12, 6));
         p.drawText(QRect(x + 15, 0, kToolbarImageWidth - 15, kToolbarImageHeight),
-                   Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(captions[i]));
+                   Qt::AlignLeft | Qt::AlignVCenter, trc("PanelPictures", captions[i]));
     }
     return strip;
 }
@@ -258,8 +264,8 @@ const QPixmap& panelToolbar() {
 }
 
 QPixmap panelToolbarImage(int index) {
-    return panelToolbar().copy(index * kToolbarImageWidth, 0, kToolbarImageWidth,
-                               kToolbarImageHeight);
+    return picturePart(panelToolbar(), QRect(index * kToolbarImageWidth, 0, kToolbarImageWidth,
+                                             kToolbarImageHeight));
 }
 
 const QPixmap& panelPicture(PanelPicture picture) {

@@ -14,12 +14,15 @@
 #include "gui/widgets/Commands.h"
 #include "gui/widgets/Fonts.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
 namespace {
 
-const QString kFileErrorText = QStringLiteral("文件错误！！！");
+QString fileErrorText() {
+    return trc("PanelView", "文件错误！！！");
+}
 
 void paintDisplay(QPainter& painter, int x, int y, const DisplayText& text, DisplayKind kind) {
     const QPixmap& strip =
@@ -110,7 +113,7 @@ PanelView* PanelView::create(const ViewContext& context) {
     SimTemplate simTemplate;
     if (!context.filePath.isEmpty() &&
         simTemplate.load(context.filePath.toStdString()) != SimStatus::Ok) {
-        messageBox(nullptr, kFileErrorText);
+        messageBox(nullptr, fileErrorText());
         return nullptr;
     }
     return new PanelView(context, std::move(simTemplate));
@@ -136,15 +139,16 @@ PanelView::PanelView(const ViewContext& context, SimTemplate simTemplate, QWidge
         }
     });
 
-    m_addAction = makeCommand(this, QStringLiteral("addPanelAction"), QStringLiteral("添加仪表"));
+    m_addAction = makeCommand(this, QStringLiteral("addPanelAction"), trc("PanelView", "添加仪表"));
     connect(m_addAction, &QAction::triggered, this, &PanelView::addPanel);
     m_removeAction =
-        makeCommand(this, QStringLiteral("removePanelAction"), QStringLiteral("删除仪表"));
+        makeCommand(this, QStringLiteral("removePanelAction"), trc("PanelView", "删除仪表"));
     connect(m_removeAction, &QAction::triggered, this, &PanelView::removePanel);
     m_rearrangeAction =
-        makeCommand(this, QStringLiteral("rearrangeAction"), QStringLiteral("重新排列"));
+        makeCommand(this, QStringLiteral("rearrangeAction"), trc("PanelView", "重新排列"));
     connect(m_rearrangeAction, &QAction::triggered, this, &PanelView::rearrange);
-    m_searchAction = makeCommand(this, QStringLiteral("searchAction"), QStringLiteral("自动搜索"));
+    m_searchAction =
+        makeCommand(this, QStringLiteral("searchAction"), trc("PanelView", "自动搜索"));
     connect(m_searchAction, &QAction::triggered, this, &PanelView::autoSearch);
 
     auto* bar = new QWidget;
@@ -337,7 +341,7 @@ void PanelView::autoSearch() {
 
 void PanelView::saveTemplate() {
     FileDialogRequest request;
-    request.filter = QStringLiteral("模板文件(*.sim);;所有文件(*.*)");
+    request.filter = trc("PanelView", "模板文件(*.sim);;所有文件(*.*)");
     request.defaultExtension = QStringLiteral("sim");
     request.initialName = QStringLiteral("*.sim");
     request.mustExist = false;
@@ -346,7 +350,7 @@ void PanelView::saveTemplate() {
         return;
     }
     if (m_rules.simTemplate().save(path.toStdString()) != SimStatus::Ok) {
-        messageBox(this, kFileErrorText);
+        messageBox(this, fileErrorText());
     }
 }
 

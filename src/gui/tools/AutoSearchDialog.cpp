@@ -13,12 +13,15 @@
 #include "gui/widgets/DialogButtons.h"
 #include "gui/widgets/PickCombo.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
 namespace {
 
-const QString kSweep = QStringLiteral("自动搜索");
+QString sweepText() {
+    return trc("AutoSearchDialog", "自动搜索");
+}
 
 QProgressBar* progressBar(QWidget* parent, const QString& name) {
     auto* bar = new QProgressBar(parent);
@@ -39,15 +42,15 @@ void showBar(QProgressBar* bar, const SearchBar& state) {
 AutoSearchDialog::AutoSearchDialog(LinkThreads& links, QWidget* parent)
     : QDialog(parent), m_links(links) {
     setObjectName(QStringLiteral("autoSearchDialog"));
-    setWindowTitle(QStringLiteral("自动搜索选项"));
+    setWindowTitle(trc("AutoSearchDialog", "自动搜索选项"));
 
     m_port = new PickCombo(this);
     m_port->setObjectName(QStringLiteral("portCombo"));
-    m_port->setEntries({kSweep, QStringLiteral("COM1"), QStringLiteral("COM2")});
+    m_port->setEntries({sweepText(), QStringLiteral("COM1"), QStringLiteral("COM2")});
     m_port->setSelection(1);
     m_baud = new PickCombo(this);
     m_baud->setObjectName(QStringLiteral("baudCombo"));
-    QStringList bauds{kSweep};
+    QStringList bauds{sweepText()};
     for (int i = 0; i < kBaudCount; ++i) {
         bauds << QString::fromLatin1(baudText(i));
     }
@@ -55,8 +58,8 @@ AutoSearchDialog::AutoSearchDialog(LinkThreads& links, QWidget* parent)
     m_baud->setSelection(kDefaultBaudIndex + 1);
     m_address = new PickCombo(this);
     m_address->setObjectName(QStringLiteral("addressCombo"));
-    m_address->setEntries({kSweep, QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"),
-                           QStringLiteral("3")});
+    m_address->setEntries({sweepText(), QStringLiteral("0"), QStringLiteral("1"),
+                           QStringLiteral("2"), QStringLiteral("3")});
     m_address->setSelection(0);
 
     m_portBar = progressBar(this, QStringLiteral("portBar"));
@@ -67,8 +70,9 @@ AutoSearchDialog::AutoSearchDialog(LinkThreads& links, QWidget* parent)
     m_results->setMinimumSize(360, 160);
 
     auto* grid = new QGridLayout;
-    const QString labels[] = {QStringLiteral("通信端口："), QStringLiteral("波特率："),
-                              QStringLiteral("仪表地址：")};
+    const QString labels[] = {trc("AutoSearchDialog", "通信端口："),
+                              trc("AutoSearchDialog", "波特率："),
+                              trc("AutoSearchDialog", "仪表地址：")};
     PickCombo* combos[] = {m_port, m_baud, m_address};
     QProgressBar* bars[] = {m_portBar, m_baudBar, m_addressBar};
     for (int row = 0; row < 3; ++row) {
@@ -79,16 +83,16 @@ AutoSearchDialog::AutoSearchDialog(LinkThreads& links, QWidget* parent)
     grid->setColumnMinimumWidth(1, 110);
     grid->setColumnMinimumWidth(2, 160);
 
-    m_startButton = new QPushButton(kSweep, this);
+    m_startButton = new QPushButton(sweepText(), this);
     m_startButton->setObjectName(QStringLiteral("startButton"));
     m_startButton->setAutoDefault(false);
     connect(m_startButton, &QPushButton::clicked, this, &AutoSearchDialog::startSearch);
-    m_stopButton = new QPushButton(QStringLiteral("强制停止"), this);
+    m_stopButton = new QPushButton(trc("AutoSearchDialog", "强制停止"), this);
     m_stopButton->setObjectName(QStringLiteral("stopButton"));
     m_stopButton->setAutoDefault(false);
     connect(m_stopButton, &QPushButton::clicked, this, &AutoSearchDialog::stopSearch);
-    QDialogButtonBox* buttons =
-        dialogButtons(this, QStringLiteral("确定退出"), QStringLiteral("取消退出"), Qt::Vertical);
+    QDialogButtonBox* buttons = dialogButtons(this, trc("AutoSearchDialog", "确定退出"),
+                                              trc("AutoSearchDialog", "取消退出"), Qt::Vertical);
     buttons->addButton(m_startButton, QDialogButtonBox::ActionRole);
     buttons->addButton(m_stopButton, QDialogButtonBox::ActionRole);
 
@@ -114,7 +118,7 @@ void AutoSearchDialog::startSearch() {
     SearchChoice choice;
     choice.portEntry = m_port->selection();
     choice.baudEntry = m_baud->selection();
-    choice.sweepAddress = m_address->text() == kSweep;
+    choice.sweepAddress = m_address->text() == sweepText();
     choice.address = AutoSearch::typedAddress(m_address->value());
     const SearchStart start = m_search.start(choice);
     if (!start.started) {

@@ -10,6 +10,7 @@
 #include "gui/widgets/DialogButtons.h"
 #include "gui/widgets/PickCombo.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -23,7 +24,7 @@ QString twoDigitAddress(int address) {
 LinkSettingsDialog::LinkSettingsDialog(int portIndex, int baudIndex, int address, QWidget* parent)
     : QDialog(parent), m_portIndex(portIndex), m_baudIndex(baudIndex), m_address(address) {
     setObjectName(QStringLiteral("linkSettingsDialog"));
-    setWindowTitle(QStringLiteral("通信设置"));
+    setWindowTitle(trc("LinkSettingsDialog", "通信设置"));
 
     m_port = new PickCombo(this);
     m_port->setObjectName(QStringLiteral("portCombo"));
@@ -50,16 +51,16 @@ LinkSettingsDialog::LinkSettingsDialog(int portIndex, int baudIndex, int address
     m_addressCombo->setText(twoDigitAddress(address));
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("通信端口："), this), 0, 0);
+    grid->addWidget(new QLabel(trc("LinkSettingsDialog", "通信端口："), this), 0, 0);
     grid->addWidget(m_port, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("波特率："), this), 1, 0);
+    grid->addWidget(new QLabel(trc("LinkSettingsDialog", "波特率："), this), 1, 0);
     grid->addWidget(m_baud, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("仪表地址："), this), 2, 0);
+    grid->addWidget(new QLabel(trc("LinkSettingsDialog", "仪表地址："), this), 2, 0);
     grid->addWidget(m_addressCombo, 2, 1);
     grid->setColumnMinimumWidth(1, 120);
 
-    auto* buttons =
-        dialogButtons(this, QStringLiteral("确定"), QStringLiteral("取消退出"), Qt::Vertical);
+    auto* buttons = dialogButtons(this, trc("LinkSettingsDialog", "确定"),
+                                  trc("LinkSettingsDialog", "取消退出"), Qt::Vertical);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(grid);
     layout->addSpacing(12);
@@ -72,7 +73,7 @@ void LinkSettingsDialog::accept() {
     const int baud = m_baud->selection();
     const int address = m_addressCombo->value();
     if (port < 0 || baud < 0 || address < 0 || address >= 100) {
-        messageBox(this, QStringLiteral("输入错误！！！"));
+        messageBox(this, trc("LinkSettingsDialog", "输入错误！！！"));
         return;
     }
     m_portIndex = port;

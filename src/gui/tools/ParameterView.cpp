@@ -15,14 +15,14 @@
 #include "gui/widgets/PickCombo.h"
 #include "gui/widgets/Pictures.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
 namespace {
 
 QString label(int row) {
-    return QString::fromUtf8(parameterLabelUtf8(row).data(),
-                             static_cast<qsizetype>(parameterLabelUtf8(row).size()));
+    return coreText(std::string(parameterLabelUtf8(row)));
 }
 
 }  // namespace
@@ -52,14 +52,14 @@ ParameterView::ParameterView(const ViewContext& context, QWidget* parent)
     m_writes = new LinkClient(context.services->links(), this);
     connect(m_writes, &LinkClient::finished, this, &ParameterView::finishWrite);
 
-    m_autoReadAction =
-        makeCommand(this, QStringLiteral("autoReadAction"), QStringLiteral("开关自动下载功能"),
-                    QStringLiteral("开关自动下载功能"));
+    m_autoReadAction = makeCommand(this, QStringLiteral("autoReadAction"),
+                                   trc("ParameterView", "开关自动下载功能"),
+                                   trc("ParameterView", "开关自动下载功能"));
     m_autoReadAction->setCheckable(true);
     connect(m_autoReadAction, &QAction::triggered, this, &ParameterView::toggleAutoRead);
     m_writeAction = makeCommand(this, QStringLiteral("writeAction"),
-                                QStringLiteral("按此键，下载修改设置数据到仪表"),
-                                QStringLiteral("按此键，下载修改设置数据到仪表"));
+                                trc("ParameterView", "按此键，下载修改设置数据到仪表"),
+                                trc("ParameterView", "按此键，下载修改设置数据到仪表"));
     connect(m_writeAction, &QAction::triggered, this, &ParameterView::write);
 
     m_bar = new BarStrip(kToolbarSet, 28);
@@ -68,7 +68,7 @@ ParameterView::ParameterView(const ViewContext& context, QWidget* parent)
     m_bar->addButton(m_autoReadAction, 0, QStringLiteral("autoReadButton"));
     m_bar->addSeparator();
     m_bar->addButton(m_writeAction, 1, QStringLiteral("writeButton"));
-    m_mnemonic = new QLineEdit(QStringLiteral("参数名称："));
+    m_mnemonic = new QLineEdit(trc("ParameterView", "参数名称："));
     m_mnemonic->setObjectName(QStringLiteral("mnemonicField"));
     m_mnemonic->setFont(m_font);
     m_bar->place(m_mnemonic, cornerRect(130, 2, 320, 23));
@@ -168,7 +168,7 @@ void ParameterView::onTimer() {
 void ParameterView::finishTick(const std::optional<LinkResult>& result) {
     const ParameterTickOutcome outcome = m_rules.finishTick(result);
     if (outcome.failed) {
-        setCaption(QString::fromUtf8(kLinkErrorCaption));
+        setCaption(coreText(kLinkErrorCaption));
         m_autoReadAction->setChecked(false);
     } else if (outcome.row >= 0) {
         m_list->item(outcome.row)->setText(rowText(outcome.row, outcome.value));
@@ -216,9 +216,9 @@ void ParameterView::paintEvent(QPaintEvent*) {
     painter.setFont(m_font);
     painter.setPen(Qt::black);
     const int ascent = QFontMetrics(m_font).ascent();
-    painter.drawText(QPoint(0, 5 + ascent), QStringLiteral("串口号："));
-    painter.drawText(QPoint(180, 5 + ascent), QStringLiteral("波特率："));
-    painter.drawText(QPoint(360, 5 + ascent), QStringLiteral("仪表地址："));
+    painter.drawText(QPoint(0, 5 + ascent), trc("ParameterView", "串口号："));
+    painter.drawText(QPoint(180, 5 + ascent), trc("ParameterView", "波特率："));
+    painter.drawText(QPoint(360, 5 + ascent), trc("ParameterView", "仪表地址："));
 }
 
 void ParameterView::resizeEvent(QResizeEvent* event) {

@@ -20,6 +20,7 @@
 #include "gui/widgets/Geometry.h"
 #include "gui/widgets/PickCombo.h"
 #include "gui/widgets/Pictures.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -71,27 +72,29 @@ SerialTestView::SerialTestView(const ViewContext& context, QWidget* parent)
                    QStringLiteral("2400 bps"), QStringLiteral("4800 bps"),
                    QStringLiteral("9600 bps"), QStringLiteral("19200 bps")},
                   5, cornerRect(70, 100, 170, 300), m_font);
-    m_dataBits = lineCombo(this, "dataBitsCombo",
-                           {QStringLiteral("4位"), QStringLiteral("5位"), QStringLiteral("6位"),
-                            QStringLiteral("7位"), QStringLiteral("8位")},
-                           3, cornerRect(70, 150, 170, 350), m_font);
-    m_parity =
-        lineCombo(this, "parityCombo",
-                  {QStringLiteral("无校验"), QStringLiteral("偶校验"), QStringLiteral("奇校验")}, 1,
-                  cornerRect(70, 200, 170, 400), m_font);
+    m_dataBits = lineCombo(
+        this, "dataBitsCombo",
+        {trc("SerialTestView", "4位"), trc("SerialTestView", "5位"), trc("SerialTestView", "6位"),
+         trc("SerialTestView", "7位"), trc("SerialTestView", "8位")},
+        3, cornerRect(70, 150, 170, 350), m_font);
+    m_parity = lineCombo(this, "parityCombo",
+                         {trc("SerialTestView", "无校验"), trc("SerialTestView", "偶校验"),
+                          trc("SerialTestView", "奇校验")},
+                         1, cornerRect(70, 200, 170, 400), m_font);
     m_stopBits = lineCombo(this, "stopBitsCombo",
-                           {QStringLiteral("1位"), QStringLiteral("1位半"), QStringLiteral("2位")},
+                           {trc("SerialTestView", "1位"), trc("SerialTestView", "1位半"),
+                            trc("SerialTestView", "2位")},
                            0, cornerRect(70, 250, 170, 450), m_font);
     m_interval = lineCombo(this, "intervalCombo",
                            {QStringLiteral("100"), QStringLiteral("500"), QStringLiteral("1000")},
                            1, cornerRect(70, 380, 170, 580), m_font);
 
-    m_hex = new QCheckBox(QStringLiteral("16进制显示"), this);
+    m_hex = new QCheckBox(trc("SerialTestView", "16进制显示"), this);
     m_hex->setObjectName(QStringLiteral("hexCheck"));
     m_hex->setFont(m_font);
     m_hex->setGeometry(cornerRect(0, 300, 100, 320));
 
-    m_autoButton = new QPushButton(QStringLiteral("自动发送"), this);
+    m_autoButton = new QPushButton(trc("SerialTestView", "自动发送"), this);
     m_autoButton->setObjectName(QStringLiteral("autoSendButton"));
     m_autoButton->setFont(m_font);
     m_autoButton->setCheckable(true);
@@ -108,14 +111,17 @@ SerialTestView::SerialTestView(const ViewContext& context, QWidget* parent)
         finishAutoStep();
     });
 
-    m_sendAction = makeCommand(this, QStringLiteral("sendAction"), QStringLiteral("发送输入数据"),
-                               QStringLiteral("发送输入数据"));
+    m_sendAction =
+        makeCommand(this, QStringLiteral("sendAction"), trc("SerialTestView", "发送输入数据"),
+                    trc("SerialTestView", "发送输入数据"));
     connect(m_sendAction, &QAction::triggered, this, &SerialTestView::sendOnce);
-    m_clearAction = makeCommand(this, QStringLiteral("clearAction"), QStringLiteral("清除显示"),
-                                QStringLiteral("清除显示"));
+    m_clearAction =
+        makeCommand(this, QStringLiteral("clearAction"), trc("SerialTestView", "清除显示"),
+                    trc("SerialTestView", "清除显示"));
     connect(m_clearAction, &QAction::triggered, this, &SerialTestView::clearScreen);
-    m_resetAction = makeCommand(this, QStringLiteral("resetCountersAction"),
-                                QStringLiteral("计数器清零"), QStringLiteral("计数器清零"));
+    m_resetAction =
+        makeCommand(this, QStringLiteral("resetCountersAction"),
+                    trc("SerialTestView", "计数器清零"), trc("SerialTestView", "计数器清零"));
     connect(m_resetAction, &QAction::triggered, this, &SerialTestView::resetCounters);
 
     m_top = new BarStrip(kToolbarTest, 36);
@@ -139,7 +145,7 @@ SerialTestView::SerialTestView(const ViewContext& context, QWidget* parent)
     m_bottom = new BarStrip(kToolbarTestBottom, 26);
     m_bottom->setObjectName(QStringLiteral("sendBar"));
     m_bottom->addButton(idle, 0, QStringLiteral("idleButton"));
-    auto* sendLabel = new QLabel(QStringLiteral("发送数据："));
+    auto* sendLabel = new QLabel(trc("SerialTestView", "发送数据："));
     sendLabel->setFont(m_font);
     m_bottom->place(sendLabel, cornerRect(30, 5, 100, 23));
     m_send = new PickCombo;
@@ -175,7 +181,7 @@ SerialTestView::SerialTestView(const ViewContext& context, QWidget* parent)
 void SerialTestView::showPortPath() {
     const int port = m_port->selection();
     if (port >= 0) {
-        m_status->showMessage(QString::fromStdString(portName(port)) + QStringLiteral("：") +
+        m_status->showMessage(QString::fromStdString(portName(port)) + trc("SerialTestView", "：") +
                               QString::fromStdString(portPath(port)));
     }
 }

@@ -7,6 +7,7 @@
 #include "core/text/Gbk.h"
 #include "gui/widgets/Fonts.h"
 #include "gui/widgets/Pictures.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -145,7 +146,7 @@ void ChartFrame::legendEntry(size_t channel, bool visible, bool failed, const Le
 void paintPageTitle(QPainter& painter, int top) {
     painter.setPen(Qt::black);
     painter.setFont(songFont(200, 100));
-    textAt(painter, kPageTitleLeft, top, QStringLiteral("打印报告"));
+    textAt(painter, kPageTitleLeft, top, trc("ChartFrame", "打印报告"));
 }
 
 void paintPagePicture(QPainter& painter, const QImage& picture) {

@@ -11,6 +11,7 @@
 #include "core/work/DisplaySettingsRules.h"
 #include "gui/widgets/DialogButtons.h"
 #include "gui/widgets/Fonts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -56,11 +57,13 @@ ColourScroll scrollOf(int action) {
 
 ColorDialog::ColorDialog(uint32_t colourRef, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("colorDialog"));
-    setWindowTitle(QStringLiteral("颜色输入"));
+    setWindowTitle(trc("ColorDialog", "颜色输入"));
     setFont(songFont(16, 8));
     m_parts = {int(colourRef & 0xFF), int((colourRef >> 8) & 0xFF), int((colourRef >> 16) & 0xFF)};
     auto* grid = new QGridLayout;
-    const char* labels[] = {"红基色：", "绿基色：", "蓝基色："};
+    const char* labels[] = {QT_TRANSLATE_NOOP("ColorDialog", "红基色："),
+                            QT_TRANSLATE_NOOP("ColorDialog", "绿基色："),
+                            QT_TRANSLATE_NOOP("ColorDialog", "蓝基色：")};
     const char* names[] = {"redBar", "greenBar", "blueBar"};
     for (int i = 0; i < 3; ++i) {
         auto* bar = new QScrollBar(Qt::Horizontal);
@@ -73,15 +76,15 @@ ColorDialog::ColorDialog(uint32_t colourRef, QWidget* parent) : QDialog(parent) 
         connect(bar, &QAbstractSlider::actionTriggered, this,
                 [this, i](int action) { onAction(i, action); });
         m_bars[static_cast<size_t>(i)] = bar;
-        grid->addWidget(new QLabel(QString::fromUtf8(labels[i])), i, 0);
+        grid->addWidget(new QLabel(trc("ColorDialog", labels[i])), i, 0);
         grid->addWidget(bar, i, 1);
     }
     m_swatch = new Swatch(m_parts);
     m_swatch->setObjectName(QStringLiteral("colourSwatch"));
     grid->addWidget(m_swatch, 0, 2, 1, 1);
-    grid->addWidget(
-        dialogButtons(this, QStringLiteral("选择确定"), QStringLiteral("放弃退出"), Qt::Vertical),
-        1, 2, 2, 1);
+    grid->addWidget(dialogButtons(this, trc("ColorDialog", "选择确定"),
+                                  trc("ColorDialog", "放弃退出"), Qt::Vertical),
+                    1, 2, 2, 1);
     setLayout(grid);
 }
 

@@ -13,6 +13,7 @@
 #include "gui/widgets/Fonts.h"
 #include "gui/widgets/Pictures.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -57,7 +58,7 @@ bool parseDouble(const QString& s, double& out) {
 DisplayDialog::DisplayDialog(const DisplaySettings& settings, QWidget* parent)
     : QDialog(parent), m_settings(settings), m_font(songFont(14, 7)) {
     setObjectName(QStringLiteral("displayDialog"));
-    setWindowTitle(QStringLiteral("显示环境设置"));
+    setWindowTitle(trc("DisplayDialog", "显示环境设置"));
     m_settings.channelCount = std::clamp(m_settings.channelCount, 0, kMaxChannels);
     m_panelWidth = 402 + (panelColumns(m_settings.channelCount) - 1) * kColumnShift;
     for (int i = 0; i < m_settings.channelCount; ++i) {
@@ -82,18 +83,18 @@ DisplayDialog::DisplayDialog(const DisplaySettings& settings, QWidget* parent)
         e->setGeometry(x, y, 120, 22);
         return e;
     };
-    m_periodLabel = label(QStringLiteral("展开周期(s)："), 20);
+    m_periodLabel = label(trc("DisplayDialog", "展开周期(s)："), 20);
     m_period = edit(QStringLiteral("periodEdit"), QString::number(m_settings.period), 42);
-    label(QStringLiteral("坐标最小值："), 80);
+    label(trc("DisplayDialog", "坐标最小值："), 80);
     m_minimum =
         edit(QStringLiteral("minimumEdit"), QString::number(m_settings.minimum, 'g', 15), 102);
-    label(QStringLiteral("坐标最大值："), 140);
+    label(trc("DisplayDialog", "坐标最大值："), 140);
     m_maximum =
         edit(QStringLiteral("maximumEdit"), QString::number(m_settings.maximum, 'g', 15), 162);
     m_periodLabel->setVisible(m_settings.periodMode);
     m_period->setVisible(m_settings.periodMode);
-    QDialogButtonBox* buttons =
-        dialogButtons(this, QStringLiteral("确  定"), QStringLiteral("取消退出"), Qt::Vertical);
+    QDialogButtonBox* buttons = dialogButtons(this, trc("DisplayDialog", "确  定"),
+                                              trc("DisplayDialog", "取消退出"), Qt::Vertical);
     buttons->setParent(this);
     buttons->setGeometry(x, 300, 120, 70);
     setFixedSize(x + 134, 394);
@@ -131,33 +132,36 @@ void DisplayDialog::paintPanel(QPainter& p) {
         box(p, channelBoxAt(i), s.visible[row]);
     }
     swatch(p, {214, 19}, s.backgroundColour);
-    text(p, 266, 29, QStringLiteral("背景色"));
+    text(p, 266, 29, trc("DisplayDialog", "背景色"));
     swatch(p, {214, 69}, s.valueAxisColour);
-    text(p, 266, 79, QStringLiteral("值坐标色"));
+    text(p, 266, 79, trc("DisplayDialog", "值坐标色"));
     box(p, {214, 95}, s.options.valueGrid);
     box(p, {252, 95}, s.options.valueMinorGrid);
     swatch(p, {214, 119}, s.valueRulerColour);
-    text(p, 266, 129, QStringLiteral("值标尺色"));
+    text(p, 266, 129, trc("DisplayDialog", "值标尺色"));
     box(p, {214, 145}, s.options.valueCursor);
     swatch(p, {214, 169}, s.timeAxisColour);
-    text(p, 266, 179, QStringLiteral("时间坐标色"));
+    text(p, 266, 179, trc("DisplayDialog", "时间坐标色"));
     box(p, {214, 195}, s.options.timeGrid);
     box(p, {252, 195}, s.options.timeMinorGrid);
     swatch(p, {214, 219}, s.timeRulerColour);
-    text(p, 266, 229, QStringLiteral("时间标尺色"));
+    text(p, 266, 229, trc("DisplayDialog", "时间标尺色"));
     box(p, {214, 245}, s.options.timeCursor);
     box(p, {214, 280}, s.options.legend);
     text(p, 229, 280,
-         s.options.legend ? QStringLiteral("显示颜色标记") : QStringLiteral("不显示颜色标记"));
+         s.options.legend ? trc("DisplayDialog", "显示颜色标记")
+                          : trc("DisplayDialog", "不显示颜色标记"));
     box(p, {214, 315}, s.options.relativeTime);
     text(p, 229, 315,
-         s.options.relativeTime ? QStringLiteral("相对时间") : QStringLiteral("当前绝对时间"));
+         s.options.relativeTime ? trc("DisplayDialog", "相对时间")
+                                : trc("DisplayDialog", "当前绝对时间"));
     if (s.coordinatesOffered) {
         box(p, {214, 350}, s.options.axisOption);
         text(p, 229, 350,
-             s.options.axisOption ? QStringLiteral("标准坐标") : QStringLiteral("浮动坐标"));
+             s.options.axisOption ? trc("DisplayDialog", "标准坐标")
+                                  : trc("DisplayDialog", "浮动坐标"));
     } else {
-        text(p, 229, 350, QStringLiteral("标准坐标"));
+        text(p, 229, 350, trc("DisplayDialog", "标准坐标"));
     }
 }
 
@@ -203,13 +207,13 @@ void DisplayDialog::mouseDoubleClickEvent(QMouseEvent* event) {
 void DisplayDialog::accept() {
     DisplaySettings chosen = m_settings;
     if (m_settings.periodMode && !parseUnsigned(m_period->text(), chosen.period)) {
-        messageBox(this, QStringLiteral("请输入一个整数。"));
+        messageBox(this, trc("DisplayDialog", "请输入一个整数。"));
         m_period->setFocus();
         return;
     }
     if (!parseDouble(m_minimum->text(), chosen.minimum) ||
         !parseDouble(m_maximum->text(), chosen.maximum)) {
-        messageBox(this, QStringLiteral("请输入一个数字。"));
+        messageBox(this, trc("DisplayDialog", "请输入一个数字。"));
         return;
     }
     for (int i = 0; i < chosen.channelCount; ++i) {

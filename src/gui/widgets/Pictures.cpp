@@ -1,13 +1,17 @@
 #include "gui/widgets/Pictures.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QMap>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QScreen>
+#include <QtMath>
 
 #include "gui/widgets/Fonts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -23,8 +27,15 @@ const QColor kPaper(0xff, 0xff, 0xf4);
 
 using CellPainter = void (*)(QPainter&);
 
+// The ratio the picture being drawn gets (drawPicture sets it).
+qreal g_drawRatio = 1;
+
+QPixmap canvas(int width, int height) {
+    return pictureCanvas(width, height, g_drawRatio);
+}
+
 QPixmap strip(std::initializer_list<CellPainter> cells) {
-    QPixmap pixmap(kToolImageWidth * static_cast<int>(cells.size()), kToolImageHeight);
+    QPixmap pixmap = canvas(kToolImageWidth * static_cast<int>(cells.size()), kToolImageHeight);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     int x = 0;
@@ -235,7 +246,7 @@ void keyboard(QPainter& p) {
 }
 
 QPixmap indicator() {
-    QPixmap pixmap(40, 20);
+    QPixmap pixmap = canvas(40, 20);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -253,33 +264,36 @@ QPixmap indicator() {
 }
 
 QPixmap testPanel() {
-    QPixmap pixmap(191, 768);
+    QPixmap pixmap = canvas(191, 768);
     QPainter p(&pixmap);
     QLinearGradient shade(0, 0, 191, 0);
     shade.setColorAt(0, QColor(0xd6, 0xe2, 0xf0));
     shade.setColorAt(1, QColor(0xb4, 0xc8, 0xe0));
-    p.fillRect(pixmap.rect(), shade);
+    p.fillRect(QRect(0, 0, 191, 768), shade);
     p.setPen(QPen(QColor(0x7a, 0x90, 0xb0), 1));
     p.drawLine(190, 0, 190, 767);
     p.setFont(songFont(16, 8, QFont::Bold));
     p.setPen(kBlue);
-    p.drawText(QRect(0, 12, 190, 24), Qt::AlignCenter, QStringLiteral("串口参数"));
+    p.drawText(QRect(0, 12, 190, 24), Qt::AlignCenter, trc("Pictures", "串口参数"));
     p.drawLine(16, 38, 174, 38);
     p.setFont(songFont(14, 7));
     p.setPen(kInk);
     // Beside the combos the view places at y 50, 100, 150, 200, 250 (x 70..170).
-    const char* labels[] = {"串口号：", "波特率：", "数据位：", "校验位：", "停止位："};
+    const char* labels[] = {
+        QT_TRANSLATE_NOOP("Pictures", "串口号："), QT_TRANSLATE_NOOP("Pictures", "波特率："),
+        QT_TRANSLATE_NOOP("Pictures", "数据位："), QT_TRANSLATE_NOOP("Pictures", "校验位："),
+        QT_TRANSLATE_NOOP("Pictures", "停止位：")};
     for (int i = 0; i < 5; ++i) {
         p.drawText(QRect(6, 50 + 50 * i, 64, 20), Qt::AlignLeft | Qt::AlignVCenter,
-                   QString::fromUtf8(labels[i]));
+                   trc("Pictures", labels[i]));
     }
     p.setPen(QPen(QColor(0x7a, 0x90, 0xb0), 1));
     p.drawLine(16, 285, 174, 285);
     p.drawLine(16, 345, 174, 345);
     p.setPen(kInk);
     p.drawText(QRect(6, 356, 184, 20), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("自动发送间隔："));
-    p.drawText(QRect(6, 380, 64, 20), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("毫秒："));
+               trc("Pictures", "自动发送间隔："));
+    p.drawText(QRect(6, 380, 64, 20), Qt::AlignLeft | Qt::AlignVCenter, trc("Pictures", "毫秒："));
     return pixmap;
 }
 
@@ -325,9 +339,9 @@ void paintStartBackdrop(QPainter& p, const QRect& rect) {
 namespace {
 
 QPixmap startBackground() {
-    QPixmap pixmap(1024, 768);
+    QPixmap pixmap = canvas(1024, 768);
     QPainter p(&pixmap);
-    paintStartBackdrop(p, pixmap.rect());
+    paintStartBackdrop(p, QRect(0, 0, 1024, 768));
     p.setRenderHint(QPainter::Antialiasing);
     // A chart grid and a ramp/soak run across the dark upper band.
     p.setPen(QPen(QColor(0x4a, 0x74, 0xb0, 120), 1));
@@ -384,8 +398,8 @@ QPixmap startBackground() {
     // The lower band carries the two entry buttons.
     p.setPen(QPen(QColor(0x8c, 0xa8, 0xd0, 160), 1));
     p.drawLine(60, 560, 964, 560);
-    startButton(p, kEntryButton.translated(146, 584), QStringLiteral("进入系统"), 0);
-    startButton(p, kPasswordButton.translated(549, 587), QStringLiteral("密码进入"), 0);
+    startButton(p, kEntryButton.translated(146, 584), trc("Pictures", "进入系统"), 0);
+    startButton(p, kPasswordButton.translated(549, 587), trc("Pictures", "密码进入"), 0);
     return pixmap;
 }
 
@@ -393,7 +407,7 @@ QPixmap startBackground() {
 // there, on the backdrop it covers.
 QPixmap startButtonPicture(QSize size, QPoint at, const QRect& button, const QString& text,
                            int lit) {
-    QPixmap pixmap(size);
+    QPixmap pixmap = canvas(size.width(), size.height());
     QPainter p(&pixmap);
     p.translate(-(at.x() - 1), -(at.y() - 1));
     paintStartBackdrop(p, QRect(at - QPoint(1, 1), size));
@@ -405,7 +419,7 @@ QPixmap startButtonPicture(QSize size, QPoint at, const QRect& button, const QSt
 constexpr int kApplicationIconPicture = -128;
 
 QPixmap applicationIconPicture() {
-    QPixmap pixmap(32, 32);
+    QPixmap pixmap = canvas(32, 32);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -420,7 +434,7 @@ QPixmap applicationIconPicture() {
 }
 
 QPixmap checkBox(bool checked) {
-    QPixmap pixmap(12, 12);
+    QPixmap pixmap = canvas(12, 12);
     pixmap.fill(Qt::white);
     QPainter p(&pixmap);
     p.setPen(QColor(0x80, 0x80, 0x80));
@@ -437,7 +451,8 @@ QPixmap checkBox(bool checked) {
 
 QPixmap workToolbar() {
     const QStringList captions = workToolbarCaptions();
-    QPixmap pixmap(kWorkButtonWidth * static_cast<int>(captions.size()), kWorkButtonHeight);
+    QPixmap pixmap =
+        canvas(kWorkButtonWidth * static_cast<int>(captions.size()), kWorkButtonHeight);
     pixmap.fill(QColor(0xd4, 0xd0, 0xc8));
     QPainter p(&pixmap);
     p.setFont(songFont(12, 6));
@@ -451,7 +466,7 @@ QPixmap workToolbar() {
 
 // A 10 x 19 arrow button: raised, sunk while held, greyed when there is nothing to go to.
 QPixmap arrow(bool left, bool held, bool greyed) {
-    QPixmap pixmap(10, 19);
+    QPixmap pixmap = canvas(10, 19);
     pixmap.fill(QColor(0xd4, 0xd0, 0xc8));
     QPainter p(&pixmap);
     p.setPen(held ? QColor(0x80, 0x80, 0x80) : Qt::white);
@@ -471,7 +486,7 @@ QPixmap arrow(bool left, bool held, bool greyed) {
 
 // Nine 16 x 16 tree images: folders, documents, a channel plug, an event flag and more.
 QPixmap treeImages() {
-    QPixmap pixmap(16 * 9, 16);
+    QPixmap pixmap = canvas(16 * 9, 16);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     const QColor colours[] = {kBlue, kGreen, kRed, kYellow, kBlue, kGreen, kRed, kBlue, kRed};
@@ -626,16 +641,16 @@ QPixmap draw(int resource) {
             return startBackground();
         case kStartEntry:
             return startButtonPicture({181, 95}, {146, 584}, kEntryButton,
-                                      QStringLiteral("进入系统"), 1);
+                                      trc("Pictures", "进入系统"), 1);
         case kStartEntryPressed:
             return startButtonPicture({184, 97}, {146, 584}, kEntryButton,
-                                      QStringLiteral("进入系统"), 2);
+                                      trc("Pictures", "进入系统"), 2);
         case kStartPassword:
             return startButtonPicture({329, 87}, {549, 587}, kPasswordButton,
-                                      QStringLiteral("密码进入"), 1);
+                                      trc("Pictures", "密码进入"), 1);
         case kStartPasswordPressed:
             return startButtonPicture({327, 86}, {549, 587}, kPasswordButton.adjusted(0, 0, -1, -1),
-                                      QStringLiteral("密码进入"), 2);
+                                      trc("Pictures", "密码进入"), 2);
         case kApplicationIconPicture:
             return applicationIconPicture();
         case kTreeImages:
@@ -684,27 +699,28 @@ const QPixmap& picture(int resource) {
         if (cache().isEmpty()) {
             qAddPostRoutine(dropPictures);
         }
-        it = cache().insert(resource, draw(resource));
+        it = cache().insert(resource, drawPicture(resource, pictureRatio()));
     }
     return *it;
 }
 
 QIcon toolbarIcon(int resource, int index) {
     const QPixmap& source = picture(resource);
-    return QIcon(source.copy(index * kToolImageWidth, 0, kToolImageWidth, kToolImageHeight));
+    return QIcon(
+        picturePart(source, QRect(index * kToolImageWidth, 0, kToolImageWidth, kToolImageHeight)));
 }
 
 QStringList workToolbarCaptions() {
-    return {QStringLiteral("开始运行"), QStringLiteral("停止运行"), QStringLiteral("开始保存"),
-            QStringLiteral("结束保存"), QStringLiteral("曲线图"),   QStringLiteral("环形图"),
-            QStringLiteral("周期图"),   QStringLiteral("列表显示"), QStringLiteral("实时事件"),
-            QStringLiteral("通道设置"), QStringLiteral("事件设置"), QStringLiteral("采样参数"),
-            QStringLiteral("显示设置"), QStringLiteral("保存设置"), QStringLiteral("放大显示"),
-            QStringLiteral("缩小显示")};
+    return {trc("Pictures", "开始运行"), trc("Pictures", "停止运行"), trc("Pictures", "开始保存"),
+            trc("Pictures", "结束保存"), trc("Pictures", "曲线图"),   trc("Pictures", "环形图"),
+            trc("Pictures", "周期图"),   trc("Pictures", "列表显示"), trc("Pictures", "实时事件"),
+            trc("Pictures", "通道设置"), trc("Pictures", "事件设置"), trc("Pictures", "采样参数"),
+            trc("Pictures", "显示设置"), trc("Pictures", "保存设置"), trc("Pictures", "放大显示"),
+            trc("Pictures", "缩小显示")};
 }
 
 QIcon treeIcon(int index) {
-    return QIcon(picture(kTreeImages).copy(index * 16, 0, 16, 16));
+    return QIcon(picturePart(picture(kTreeImages), QRect(index * 16, 0, 16, 16)));
 }
 
 QIcon applicationIcon() {
@@ -712,11 +728,51 @@ QIcon applicationIcon() {
 }
 
 void blit(QPainter& painter, const QRect& target, const QPixmap& source, QPoint from) {
-    const QRect available = QRect(from, target.size()).intersected(source.rect());
+    const qreal ratio = source.devicePixelRatio();
+    const QRect available =
+        QRect(from, target.size())
+            .intersected(QRect(QPoint(0, 0), source.deviceIndependentSize().toSize()));
     if (available.isEmpty()) {
         return;
     }
-    painter.drawPixmap(target.topLeft() + (available.topLeft() - from), source, available);
+    // The source rectangle is in the picture's device pixels.
+    const QRectF device(available.x() * ratio, available.y() * ratio, available.width() * ratio,
+                        available.height() * ratio);
+    painter.drawPixmap(QRectF(target.topLeft() + (available.topLeft() - from), available.size()),
+                       source, device);
+}
+
+QPixmap drawPicture(int resource, qreal ratio) {
+    const qreal before = g_drawRatio;
+    g_drawRatio = ratio > 0 ? ratio : 1;
+    QPixmap drawn = draw(resource);
+    g_drawRatio = before;
+    return drawn;
+}
+
+qreal pictureRatio() {
+    qreal ratio = 1;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        ratio = std::max(ratio, screen->devicePixelRatio());
+    }
+    return ratio;
+}
+
+QPixmap pictureCanvas(int width, int height, qreal ratio) {
+    if (ratio <= 0) {
+        ratio = pictureRatio();
+    }
+    QPixmap pixmap(qCeil(width * ratio), qCeil(height * ratio));
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
+}
+
+QPixmap picturePart(const QPixmap& source, const QRect& part) {
+    const qreal ratio = source.devicePixelRatio();
+    QPixmap cut = source.copy(qRound(part.x() * ratio), qRound(part.y() * ratio),
+                              qRound(part.width() * ratio), qRound(part.height() * ratio));
+    cut.setDevicePixelRatio(ratio);
+    return cut;
 }
 
 }  // namespace tervo::gui

@@ -45,8 +45,19 @@ constexpr int kWorkButtonHeight = 15;
 // The captions of the live work toolbar's buttons, in strip order.
 QStringList workToolbarCaptions();
 
-// The picture with that resource number; a null pixmap for a number that names none.
+// The picture with that resource number; a null pixmap for a number that names none. It is
+// drawn at pictureRatio() device pixels per pixel, so it stays sharp on a scaled screen; every
+// size and position stays in (logical) pixels.
 const QPixmap& picture(int resource);
+// The same picture drawn anew at `ratio` device pixels per pixel (not kept).
+QPixmap drawPicture(int resource, qreal ratio);
+
+// The device pixel ratio pictures are drawn at: the largest of the screens' (1 without one).
+qreal pictureRatio();
+// An empty picture of width x height pixels at pictureRatio() (or `ratio`), to paint in pixels.
+QPixmap pictureCanvas(int width, int height, qreal ratio = 0);
+// The part of a picture at `part` (in pixels), at the picture's ratio.
+QPixmap picturePart(const QPixmap& source, const QRect& part);
 // Image `index` of a toolbar strip.
 QIcon toolbarIcon(int resource, int index);
 // Image `index` (0..8) of the settings trees' image list.

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "gui/widgets/Translate.h"
+
 namespace tervo::gui {
 
 namespace {
@@ -54,8 +56,9 @@ void setPrompts(Prompts* replacement) {
 
 PromptAnswer messageBox(QWidget* parent, const QString& text, PromptButtons buttons,
                         PromptIcon icon, const QString& caption) {
-    return prompts().message(parent, text, caption.isEmpty() ? QStringLiteral("提示") : caption,
-                             icon, buttons);
+    // A message core marked for translation (a constant of its rules) is translated here.
+    return prompts().message(parent, coreText(text.toStdString()),
+                             caption.isEmpty() ? trc("Prompts", "提示") : caption, icon, buttons);
 }
 
 void setUpFileDialog(QFileDialog& dialog, const FileDialogRequest& request, bool save) {
@@ -89,24 +92,26 @@ PromptAnswer QtPrompts::message(QWidget* parent, const QString& text, const QStr
     QList<Choice> choices;
     switch (buttons) {
         case PromptButtons::Ok:
-            choices = {{QMessageBox::Ok, "确定", PromptAnswer::Ok}};
+            choices = {{QMessageBox::Ok, QT_TRANSLATE_NOOP("Prompts", "确定"), PromptAnswer::Ok}};
             break;
         case PromptButtons::OkCancel:
-            choices = {{QMessageBox::Ok, "确定", PromptAnswer::Ok},
-                       {QMessageBox::Cancel, "取消", PromptAnswer::Cancel}};
+            choices = {
+                {QMessageBox::Ok, QT_TRANSLATE_NOOP("Prompts", "确定"), PromptAnswer::Ok},
+                {QMessageBox::Cancel, QT_TRANSLATE_NOOP("Prompts", "取消"), PromptAnswer::Cancel}};
             break;
         case PromptButtons::YesNo:
-            choices = {{QMessageBox::Yes, "是", PromptAnswer::Yes},
-                       {QMessageBox::No, "否", PromptAnswer::No}};
+            choices = {{QMessageBox::Yes, QT_TRANSLATE_NOOP("Prompts", "是"), PromptAnswer::Yes},
+                       {QMessageBox::No, QT_TRANSLATE_NOOP("Prompts", "否"), PromptAnswer::No}};
             break;
         case PromptButtons::YesNoCancel:
-            choices = {{QMessageBox::Yes, "是", PromptAnswer::Yes},
-                       {QMessageBox::No, "否", PromptAnswer::No},
-                       {QMessageBox::Cancel, "取消", PromptAnswer::Cancel}};
+            choices = {
+                {QMessageBox::Yes, QT_TRANSLATE_NOOP("Prompts", "是"), PromptAnswer::Yes},
+                {QMessageBox::No, QT_TRANSLATE_NOOP("Prompts", "否"), PromptAnswer::No},
+                {QMessageBox::Cancel, QT_TRANSLATE_NOOP("Prompts", "取消"), PromptAnswer::Cancel}};
             break;
     }
     for (const Choice& choice : choices) {
-        box.addButton(choice.button)->setText(QString::fromUtf8(choice.text));
+        box.addButton(choice.button)->setText(trc("Prompts", choice.text));
     }
     box.setDefaultButton(QMessageBox::StandardButton(choices.front().button));
     const auto pressed = QMessageBox::StandardButton(box.exec());

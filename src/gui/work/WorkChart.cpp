@@ -5,6 +5,7 @@
 
 #include "core/text/TimeText.h"
 #include "gui/widgets/Fonts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -190,7 +191,7 @@ void paintList(QPainter& p, const WorkChartInput& in) {
     p.setBackgroundMode(Qt::OpaqueMode);
     p.setBackground(colourOf(w.backgroundColour));
     p.setPen(colourOf(w.timeRulerColour));
-    textAt(p, 30, 10, QStringLiteral("时间"));
+    textAt(p, 30, 10, trc("WorkChart", "时间"));
     for (size_t i = 0; i < channelCount(in); ++i) {
         p.setPen(colourOf(styleOf(in, i).colour));
         textAt(p, 230 + 70 * static_cast<int>(i), 10, gbkText(w.channels[i].nameGbk()));

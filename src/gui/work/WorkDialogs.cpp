@@ -18,6 +18,7 @@
 #include "gui/widgets/PickCombo.h"
 #include "gui/widgets/Pictures.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 #include "gui/work/ChannelDialog.h"
 #include "gui/work/EventDialog.h"
 #include "gui/work/SamplingDialog.h"
@@ -100,11 +101,12 @@ bool readInteger(QWidget* parent, const QString& text, long long low, long long 
     bool ok = false;
     const long long v = text.trimmed().toLongLong(&ok);
     if (!ok) {
-        messageBox(parent, QStringLiteral("请输入一个整数。"));
+        messageBox(parent, trc("WorkDialogs", "请输入一个整数。"));
         return false;
     }
     if (v < low || v > high) {
-        messageBox(parent, QStringLiteral("请输入一个在 %1 和 %2 之间的整数。").arg(low).arg(high));
+        messageBox(parent,
+                   trc("WorkDialogs", "请输入一个在 %1 和 %2 之间的整数。").arg(low).arg(high));
         return false;
     }
     out = v;
@@ -115,7 +117,7 @@ bool readDouble(QWidget* parent, const QString& text, double& out) {
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
     if (!ok) {
-        messageBox(parent, QStringLiteral("请输入一个数字。"));
+        messageBox(parent, trc("WorkDialogs", "请输入一个数字。"));
         return false;
     }
     out = v;
@@ -129,12 +131,12 @@ bool readDouble(QWidget* parent, const QString& text, double& out) {
 ChannelDialog::ChannelDialog(WorkDefinition& work, QWidget* parent)
     : QDialog(parent), m_work(work) {
     setObjectName(QStringLiteral("channelDialog"));
-    setWindowTitle(QStringLiteral("通道设置"));
+    setWindowTitle(trc("WorkDialogs", "通道设置"));
     m_tree = makeTree(this, QStringLiteral("channelTree"), cornerRect(10, 15, 260, 373));
 
     QStringList parameters;
     for (int i = 0; i < kParameterCount; ++i) {
-        parameters << fromUtf8(std::string(parameterLabelUtf8(i)));
+        parameters << coreText(std::string(parameterLabelUtf8(i)));
     }
     QStringList bauds;
     for (int i = 0; i < kBaudCount; ++i) {
@@ -150,25 +152,25 @@ ChannelDialog::ChannelDialog(WorkDefinition& work, QWidget* parent)
     m_address = lineEdit(QStringLiteral("addressEdit"), QStringLiteral("0"));
     m_display = lineEdit(QStringLiteral("displayEdit"), QStringLiteral("1.0"));
     m_offset = lineEdit(QStringLiteral("offsetEdit"), QStringLiteral("0.0"));
-    m_download = new QCheckBox(QStringLiteral("下载参数：   "));
+    m_download = new QCheckBox(trc("WorkDialogs", "下载参数：   "));
     m_download->setObjectName(QStringLiteral("downloadCheck"));
     m_download->setLayoutDirection(Qt::RightToLeft);
-    m_chooseFile = new QPushButton(QStringLiteral("选择文件"));
+    m_chooseFile = new QPushButton(trc("WorkDialogs", "选择文件"));
     m_chooseFile->setObjectName(QStringLiteral("chooseFileButton"));
     m_curvePath = lineEdit(QStringLiteral("curvePathEdit"));
-    auto* add = new QPushButton(QStringLiteral("添加通道"));
+    auto* add = new QPushButton(trc("WorkDialogs", "添加通道"));
     add->setObjectName(QStringLiteral("addButton"));
-    auto* remove = new QPushButton(QStringLiteral("删除通道"));
+    auto* remove = new QPushButton(trc("WorkDialogs", "删除通道"));
     remove->setObjectName(QStringLiteral("deleteButton"));
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("通道名称："), m_name);
-    form->addRow(QStringLiteral("采样选择："), m_parameter);
-    form->addRow(QStringLiteral("串口号："), m_port);
-    form->addRow(QStringLiteral("波特率："), m_baud);
-    form->addRow(QStringLiteral("仪表地址："), m_address);
-    form->addRow(QStringLiteral("显示系数："), m_display);
-    form->addRow(QStringLiteral("平移系数："), m_offset);
+    form->addRow(trc("WorkDialogs", "通道名称："), m_name);
+    form->addRow(trc("WorkDialogs", "采样选择："), m_parameter);
+    form->addRow(trc("WorkDialogs", "串口号："), m_port);
+    form->addRow(trc("WorkDialogs", "波特率："), m_baud);
+    form->addRow(trc("WorkDialogs", "仪表地址："), m_address);
+    form->addRow(trc("WorkDialogs", "显示系数："), m_display);
+    form->addRow(trc("WorkDialogs", "平移系数："), m_offset);
     auto* curveRow = new QHBoxLayout;
     curveRow->addWidget(m_download);
     curveRow->addWidget(m_chooseFile);
@@ -178,7 +180,7 @@ ChannelDialog::ChannelDialog(WorkDefinition& work, QWidget* parent)
     buttons->addWidget(add);
     buttons->addWidget(remove);
     form->addRow(buttons);
-    auto* group = new QGroupBox(QStringLiteral("通道设置"), this);
+    auto* group = new QGroupBox(trc("WorkDialogs", "通道设置"), this);
     group->setLayout(form);
     group->setGeometry(cornerRect(270, 8, 640, 373));
     setFixedSize(650, 385);
@@ -248,7 +250,7 @@ void ChannelDialog::deleteChannel() {
 
 void ChannelDialog::chooseCurveFile() {
     FileDialogRequest request;
-    request.filter = QStringLiteral("采集文件(*.lin);;所有文件(*.*)");
+    request.filter = trc("WorkDialogs", "采集文件(*.lin);;所有文件(*.*)");
     request.defaultExtension = QStringLiteral("lin");
     request.initialName = QStringLiteral("*.lin");
     request.mustExist = true;
@@ -262,38 +264,38 @@ void ChannelDialog::chooseCurveFile() {
 
 EventDialog::EventDialog(WorkDefinition& work, QWidget* parent) : QDialog(parent), m_work(work) {
     setObjectName(QStringLiteral("eventDialog"));
-    setWindowTitle(QStringLiteral("通道事件设置"));
+    setWindowTitle(trc("WorkDialogs", "通道事件设置"));
     m_tree = makeTree(this, QStringLiteral("eventTree"), cornerRect(10, 15, 280, 373));
     QStringList types;
     for (int i = 0; i < 7; ++i) {
-        types << QString::fromUtf8(eventTypeText(i));
+        types << coreText(eventTypeText(i));
     }
     const QStringList names = channelNames(work);
-    const QStringList operands = QStringList{QStringLiteral("常数")} + names;
+    const QStringList operands = QStringList{trc("WorkDialogs", "常数")} + names;
     m_name = lineEdit(QStringLiteral("nameEdit"));
     m_type = combo(QStringLiteral("typeCombo"), types, false, 0);
     m_compare = combo(QStringLiteral("compareCombo"),
-                      {QStringLiteral("大于"), QStringLiteral("小于")}, false, 0);
+                      {trc("WorkDialogs", "大于"), trc("WorkDialogs", "小于")}, false, 0);
     m_data1 = combo(QStringLiteral("data1Combo"), names, false, names.isEmpty() ? -1 : 0);
     // 数据2 and 数据3 start empty: an operand left untouched is stored as selector 255.
     m_data2 = combo(QStringLiteral("data2Combo"), operands, true, -1);
     m_data3 = combo(QStringLiteral("data3Combo"), operands, true, -1);
-    auto* add = new QPushButton(QStringLiteral("添加通道"));
+    auto* add = new QPushButton(trc("WorkDialogs", "添加通道"));
     add->setObjectName(QStringLiteral("addButton"));
-    auto* remove = new QPushButton(QStringLiteral("删除通道"));
+    auto* remove = new QPushButton(trc("WorkDialogs", "删除通道"));
     remove->setObjectName(QStringLiteral("deleteButton"));
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("事件名称："), m_name);
-    form->addRow(QStringLiteral("事件类型："), m_type);
-    form->addRow(QStringLiteral("比较类型："), m_compare);
-    form->addRow(QStringLiteral("数据1："), m_data1);
-    form->addRow(QStringLiteral("数据2："), m_data2);
-    form->addRow(QStringLiteral("数据3："), m_data3);
+    form->addRow(trc("WorkDialogs", "事件名称："), m_name);
+    form->addRow(trc("WorkDialogs", "事件类型："), m_type);
+    form->addRow(trc("WorkDialogs", "比较类型："), m_compare);
+    form->addRow(trc("WorkDialogs", "数据1："), m_data1);
+    form->addRow(trc("WorkDialogs", "数据2："), m_data2);
+    form->addRow(trc("WorkDialogs", "数据3："), m_data3);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(add);
     buttons->addWidget(remove);
     form->addRow(buttons);
-    auto* group = new QGroupBox(QStringLiteral("通道事件设置"), this);
+    auto* group = new QGroupBox(trc("WorkDialogs", "通道事件设置"), this);
     group->setLayout(form);
     group->setGeometry(cornerRect(290, 8, 640, 373));
     setFixedSize(650, 385);
@@ -344,15 +346,16 @@ void EventDialog::deleteEvent() {
 SamplingDialog::SamplingDialog(const WorkTiming& timing, QWidget* parent)
     : QDialog(parent), m_timing(timing) {
     setObjectName(QStringLiteral("samplingDialog"));
-    setWindowTitle(QStringLiteral("采样参数设置"));
+    setWindowTitle(trc("WorkDialogs", "采样参数设置"));
     m_sampling = lineEdit(QStringLiteral("samplingEdit"), QString::number(timing.samplingPeriod));
     m_display = lineEdit(QStringLiteral("displayEdit"), QString::number(timing.displayPeriod));
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("采样周期(s)："), m_sampling);
-    form->addRow(QStringLiteral("显示周期(s)："), m_display);
+    form->addRow(trc("WorkDialogs", "采样周期(s)："), m_sampling);
+    form->addRow(trc("WorkDialogs", "显示周期(s)："), m_display);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addWidget(dialogButtons(this, QStringLiteral("确定退出"), QStringLiteral("放弃退出")));
+    layout->addWidget(
+        dialogButtons(this, trc("WorkDialogs", "确定退出"), trc("WorkDialogs", "放弃退出")));
 }
 
 void SamplingDialog::accept() {

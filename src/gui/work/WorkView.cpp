@@ -33,6 +33,7 @@
 #include "gui/widgets/Geometry.h"
 #include "gui/widgets/Pictures.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 #include "gui/work/ChannelDialog.h"
 #include "gui/work/EventDialog.h"
 #include "gui/work/SamplingDialog.h"
@@ -48,7 +49,9 @@ RecordDisk* g_recordDisk = nullptr;
 const QColor kMarginColour = colourOf(0xD8ECE9);
 const QRect kLeftArrow = cornerRect(30, 0, 40, 19);
 const QRect kRightArrow = cornerRect(970, 0, 980, 19);
-const QString kRefusedWhileRunning = QStringLiteral("正在记录中，不能修改设置！！！");
+QString refusedWhileRunningText() {
+    return trc("WorkView", "正在记录中，不能修改设置！！！");
+}
 
 QString utf8(const std::string& text) {
     return QString::fromStdString(text);
@@ -72,7 +75,7 @@ WorkView* WorkView::create(const ViewContext& context) {
     WorkDefinition work;
     if (!context.filePath.isEmpty() &&
         loadWorkTemplate(context.filePath.toStdString(), work) != FileStatus::Ok) {
-        messageBox(nullptr, QStringLiteral("文件错误！！！"));
+        messageBox(nullptr, trc("WorkView", "文件错误！！！"));
         return nullptr;
     }
     AlarmSettings alarms;
@@ -130,22 +133,22 @@ void WorkView::buildToolbar() {
         bool separatorAfter;
     };
     const Entry entries[] = {
-        {"startSampling", "开始运行", &WorkView::startSampling, false},
-        {"stopSampling", "停止运行", &WorkView::stopSampling, true},
-        {"startRecording", "开始保存", &WorkView::startRecording, false},
-        {"stopRecording", "结束保存", &WorkView::stopRecording, true},
-        {"curvesMode", "曲线图", nullptr, false},
-        {"ringMode", "环形图", nullptr, false},
-        {"periodMode", "周期图", nullptr, false},
-        {"listMode", "列表显示", nullptr, false},
-        {"eventsMode", "实时事件", nullptr, true},
-        {"channelSettings", "通道设置", &WorkView::openChannelSettings, false},
-        {"eventSettings", "事件设置", &WorkView::openEventSettings, false},
-        {"samplingSettings", "采样参数", &WorkView::openSamplingSettings, false},
-        {"displaySettings", "显示设置", &WorkView::openDisplaySettings, false},
-        {"saveTemplate", "保存设置", &WorkView::saveTemplate, true},
-        {"zoomIn", "放大显示", &WorkView::zoomIn, false},
-        {"zoomOut", "缩小显示", &WorkView::zoomOut, false},
+        {"startSampling", QT_TR_NOOP("开始运行"), &WorkView::startSampling, false},
+        {"stopSampling", QT_TR_NOOP("停止运行"), &WorkView::stopSampling, true},
+        {"startRecording", QT_TR_NOOP("开始保存"), &WorkView::startRecording, false},
+        {"stopRecording", QT_TR_NOOP("结束保存"), &WorkView::stopRecording, true},
+        {"curvesMode", QT_TR_NOOP("曲线图"), nullptr, false},
+        {"ringMode", QT_TR_NOOP("环形图"), nullptr, false},
+        {"periodMode", QT_TR_NOOP("周期图"), nullptr, false},
+        {"listMode", QT_TR_NOOP("列表显示"), nullptr, false},
+        {"eventsMode", QT_TR_NOOP("实时事件"), nullptr, true},
+        {"channelSettings", QT_TR_NOOP("通道设置"), &WorkView::openChannelSettings, false},
+        {"eventSettings", QT_TR_NOOP("事件设置"), &WorkView::openEventSettings, false},
+        {"samplingSettings", QT_TR_NOOP("采样参数"), &WorkView::openSamplingSettings, false},
+        {"displaySettings", QT_TR_NOOP("显示设置"), &WorkView::openDisplaySettings, false},
+        {"saveTemplate", QT_TR_NOOP("保存设置"), &WorkView::saveTemplate, true},
+        {"zoomIn", QT_TR_NOOP("放大显示"), &WorkView::zoomIn, false},
+        {"zoomOut", QT_TR_NOOP("缩小显示"), &WorkView::zoomOut, false},
     };
     m_bar = new BarStrip(kToolbarWork, 28);
     m_bar->setObjectName(QStringLiteral("workBar"));
@@ -158,11 +161,9 @@ void WorkView::buildToolbar() {
         const QString name = QString::fromLatin1(entry.name);
         QAction* action = nullptr;
         if (entry.slot != nullptr) {
-            action = addCommand(name + QStringLiteral("Action"), QString::fromUtf8(entry.text),
-                                entry.slot);
+            action = addCommand(name + QStringLiteral("Action"), tr(entry.text), entry.slot);
         } else {
-            action =
-                makeCommand(this, name + QStringLiteral("Action"), QString::fromUtf8(entry.text));
+            action = makeCommand(this, name + QStringLiteral("Action"), tr(entry.text));
             const auto displayMode = static_cast<DisplayMode>(mode++);
             action->setCheckable(true);
             m_modes->addAction(action);
@@ -173,8 +174,8 @@ void WorkView::buildToolbar() {
             action->setCheckable(true);
         }
         action->setIcon(
-            QIcon(picture(kToolbarWork)
-                      .copy(index * kWorkButtonWidth, 0, kWorkButtonWidth, kWorkButtonHeight)));
+            QIcon(picturePart(picture(kToolbarWork), QRect(index * kWorkButtonWidth, 0,
+                                                           kWorkButtonWidth, kWorkButtonHeight))));
         auto* button = new QToolButton;
         button->setObjectName(name + QStringLiteral("Button"));
         button->setDefaultAction(action);
@@ -355,7 +356,7 @@ void WorkView::startRecording() {
     CommandOutcome outcome = m_engine.startRecording();
     if (outcome.ask == Ask::RecordPath) {
         FileDialogRequest request;
-        request.filter = QStringLiteral("采集文件(*.alt);;工作文件(*.whp);;所有文件(*.*)");
+        request.filter = trc("WorkView", "采集文件(*.alt);;工作文件(*.whp);;所有文件(*.*)");
         request.defaultExtension = QStringLiteral("alt");
         request.initialName = utf8(outcome.proposedRecordName);
         request.mustExist = false;
@@ -491,7 +492,7 @@ void WorkView::zoomOut() {
 
 bool WorkView::refusedWhileRunning() {
     if (m_engine.running() || m_engine.recording()) {
-        messageBox(this, kRefusedWhileRunning);
+        messageBox(this, refusedWhileRunningText());
         return true;
     }
     return false;
@@ -514,7 +515,7 @@ void WorkView::openEventSettings() {
         return;
     }
     if (m_work.channels.empty()) {
-        messageBox(this, QStringLiteral("无记录通道，无法修改事件！！！"));
+        messageBox(this, trc("WorkView", "无记录通道，无法修改事件！！！"));
         return;
     }
     EventDialog dialog(m_work, this);
@@ -634,7 +635,7 @@ void WorkView::editColour(int channel) {
 
 void WorkView::saveTemplate() {
     FileDialogRequest request;
-    request.filter = QStringLiteral("采集文件(*.awt);;所有文件(*.*)");
+    request.filter = trc("WorkView", "采集文件(*.awt);;所有文件(*.*)");
     request.defaultExtension = QStringLiteral("awt");
     request.initialName = QStringLiteral("*.awt");
     request.mustExist = false;
@@ -647,11 +648,11 @@ void WorkView::saveTemplate() {
     if (saveWorkTemplate(path.toStdString(), m_work) != FileStatus::Ok ||
         !saveAlarmSettings(alarmSettingsPath(path.toStdString()), m_alarmSettings)) {
         // Sound behaviour for a file that cannot be written: say so rather than confirm.
-        messageBox(this, QStringLiteral("保存失败！！！"));
+        messageBox(this, trc("WorkView", "保存失败！！！"));
         return;
     }
     m_templatePath = path;
-    messageBox(this, QStringLiteral("保存成功！！！"));
+    messageBox(this, trc("WorkView", "保存成功！！！"));
 }
 
 bool WorkView::isCommandEnabled(ViewCommand command) const {
