@@ -1362,6 +1362,10 @@ Form: address:port, e.g. 127.0.0.1:9570</translation>
         <source>保存成功！！！</source>
         <translation>Saved!</translation>
     </message>
+    <message>
+        <source>采集工作</source>
+        <translation>Acquisition</translation>
+    </message>
 </context>
 <context>
     <name>core</name>
@@ -1961,6 +1965,279 @@ Form: address:port, e.g. 127.0.0.1:9570</translation>
         <source>（记录继续，稍后重试）</source>
         <translation> (recording goes on; trying again later)</translation>
     </message>
+    <message>
+        <source>高限</source>
+        <translation>High</translation>
+    </message>
+    <message>
+        <source>低限</source>
+        <translation>Low</translation>
+    </message>
+    <message>
+        <source>通信中断</source>
+        <translation>Comm loss</translation>
+    </message>
+    <message>
+        <source>报警</source>
+        <translation>Alarm</translation>
+    </message>
+    <message>
+        <source>已确认</source>
+        <translation>Acknowledged</translation>
+    </message>
+    <message>
+        <source>已恢复</source>
+        <translation>Cleared</translation>
+    </message>
+    <message>
+        <source>死区</source>
+        <translation>Deadband</translation>
+    </message>
+    <message>
+        <source>延时(s)</source>
+        <translation>Delay (s)</translation>
+    </message>
+    <message>
+        <source>通信中断(次)</source>
+        <translation>Comm loss (n)</translation>
+    </message>
+    <message>
+        <source>报警未确认：</source>
+        <translation>Unacknowledged alarm: </translation>
+    </message>
+    <message>
+        <source>报警未确认 </source>
+        <translation>Unacknowledged alarms: </translation>
+    </message>
+    <message>
+        <source> 条，最新：</source>
+        <translation>, latest: </translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Channel </translation>
+    </message>
+    <message>
+        <source>停止监视</source>
+        <translation>Not watched</translation>
+    </message>
+    <message>
+        <source>已结束</source>
+        <translation>Over</translation>
+    </message>
+    <message>
+        <source>的“</source>
+        <translation> “</translation>
+    </message>
+    <message>
+        <source>”</source>
+        <translation>”</translation>
+    </message>
+    <message>
+        <source>不是数值</source>
+        <translation> is not a number</translation>
+    </message>
+    <message>
+        <source>应为整数</source>
+        <translation> must be a whole number</translation>
+    </message>
+    <message>
+        <source>无法写入报警记录 </source>
+        <translation>Cannot write the alarm log </translation>
+    </message>
+    <message>
+        <source>报警设置文件 </source>
+        <translation>Alarm settings file </translation>
+    </message>
+    <message>
+        <source> 第 </source>
+        <translation> line </translation>
+    </message>
+    <message>
+        <source> 行</source>
+        <translation></translation>
+    </message>
+    <message>
+        <source>字段 </source>
+        <translation>field </translation>
+    </message>
+    <message>
+        <source>，本工作不报警</source>
+        <translation>; this work runs without alarms</translation>
+    </message>
+    <message>
+        <source>须为整数</source>
+        <translation>must be a whole number</translation>
+    </message>
+    <message>
+        <source>须为数值或 null</source>
+        <translation>must be a number or null</translation>
+    </message>
+    <message>
+        <source>须为数值</source>
+        <translation>must be a number</translation>
+    </message>
+    <message>
+        <source>每一项须为对象</source>
+        <translation>each entry must be an object</translation>
+    </message>
+    <message>
+        <source>未知字段</source>
+        <translation>unknown field</translation>
+    </message>
+    <message>
+        <source>缺少通道号</source>
+        <translation>channel number missing</translation>
+    </message>
+    <message>
+        <source>通道须在 1 到 </source>
+        <translation>channel must be from 1 to </translation>
+    </message>
+    <message>
+        <source> 之间</source>
+        <translation></translation>
+    </message>
+    <message>
+        <source>通道须从 1 起</source>
+        <translation>channels count from 1</translation>
+    </message>
+    <message>
+        <source>须为有限数值</source>
+        <translation>must be a finite number</translation>
+    </message>
+    <message>
+        <source>低限高于高限</source>
+        <translation>low limit above high limit</translation>
+    </message>
+    <message>
+        <source>死区不能为负数</source>
+        <translation>deadband may not be negative</translation>
+    </message>
+    <message>
+        <source>延时不能为负数</source>
+        <translation>delay may not be negative</translation>
+    </message>
+    <message>
+        <source>通信中断次数须在 0 到 </source>
+        <translation>comm loss count must be from 0 to </translation>
+    </message>
+    <message>
+        <source> 无法读取，本工作不报警</source>
+        <translation> cannot be read; this work runs without alarms</translation>
+    </message>
+    <message>
+        <source> 过大，本工作不报警</source>
+        <translation> is too large; this work runs without alarms</translation>
+    </message>
+    <message>
+        <source>不是有效的 JSON</source>
+        <translation>not valid JSON</translation>
+    </message>
+    <message>
+        <source>须为一个对象 {&quot;version&quot;: 1, &quot;channels&quot;: [...]}</source>
+        <translation>must be an object {&quot;version&quot;: 1, &quot;channels&quot;: [...]}</translation>
+    </message>
+    <message>
+        <source>缺少版本号</source>
+        <translation>version missing</translation>
+    </message>
+    <message>
+        <source>版本须为 1</source>
+        <translation>version must be 1</translation>
+    </message>
+    <message>
+        <source>须为数组</source>
+        <translation>must be an array</translation>
+    </message>
+    <message>
+        <source>通道 </source>
+        <translation>channel </translation>
+    </message>
+    <message>
+        <source> 重复</source>
+        <translation> given twice</translation>
+    </message>
+</context>
+<context>
+    <name>tervo::gui::AlarmCenter</name>
+    <message>
+        <source>报警：%1</source>
+        <translation>Alarm: %1</translation>
+    </message>
+</context>
+<context>
+    <name>tervo::gui::AlarmListView</name>
+    <message>
+        <source>报警</source>
+        <translation>Alarms</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>工作</source>
+        <translation>Work</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>声音提示</source>
+        <translation>Sound</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>Acknowledge</translation>
+    </message>
+    <message>
+        <source>确认选中的报警；未选中时确认全部报警</source>
+        <translation>Acknowledge the selected alarms; all of them when none is selected</translation>
+    </message>
+    <message>
+        <source>没有未确认的报警</source>
+        <translation>No unacknowledged alarm</translation>
+    </message>
+    <message>
+        <source>未确认的报警：%1 条</source>
+        <translation>Unacknowledged alarms: %1</translation>
+    </message>
+</context>
+<context>
+    <name>tervo::gui::AlarmSettingsDialog</name>
+    <message>
+        <source>报警设置</source>
+        <translation>Alarm Settings</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>高限、低限留空为不报警；越限持续到延时才报警，回到限内超过死区才恢复；通信中断为连续读数失败的次数，0为不检测。</source>
+        <translation>An empty limit is off. An alarm comes once the value stays beyond a limit for the delay and clears once it is back inside by the deadband. Comm loss counts failed readings in a row; 0 is off.</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
 </context>
 <context>
     <name>tervo::gui::CurveView</name>
@@ -2366,6 +2643,127 @@ Form: address:port, e.g. 127.0.0.1:9570</translation>
         <source>界面切换</source>
         <translation>&amp;Window</translation>
     </message>
+    <message>
+        <source>报警</source>
+        <translation>Alarms</translation>
+    </message>
+    <message>
+        <source>查看和确认各工作的报警</source>
+        <translation>See and acknowledge the works&apos; alarms</translation>
+    </message>
+    <message>
+        <source>报警设置</source>
+        <translation>Alarm Settings</translation>
+    </message>
+    <message>
+        <source>设置当前工作各通道的报警</source>
+        <translation>Set the alarms of the active work&apos;s channels</translation>
+    </message>
+    <message>
+        <source>趋势图</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>以趋势图显示当前工作或历史记录</source>
+        <translation>Show the active work or record as a trend</translation>
+    </message>
+    <message>
+        <source>打开报警列表</source>
+        <translation>Open the alarm list</translation>
+    </message>
+</context>
+<context>
+    <name>tervo::gui::TrendPicture</name>
+    <message>
+        <source>光标 %1</source>
+        <translation>Cursor %1</translation>
+    </message>
+    <message>
+        <source>光标2 %1</source>
+        <translation>Cursor 2 %1</translation>
+    </message>
+    <message>
+        <source>间隔 %1</source>
+        <translation>Interval %1</translation>
+    </message>
+</context>
+<context>
+    <name>tervo::gui::TrendView</name>
+    <message>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>跟随最新</source>
+        <translation>Follow latest</translation>
+    </message>
+    <message>
+        <source>自动量程</source>
+        <translation>Auto range</translation>
+    </message>
+    <message>
+        <source>固定量程...</source>
+        <translation>Fixed range...</translation>
+    </message>
+    <message>
+        <source>按参数分轴</source>
+        <translation>Axis per parameter</translation>
+    </message>
+    <message>
+        <source>清除光标</source>
+        <translation>Clear cursors</translation>
+    </message>
+    <message>
+        <source>导出图片...</source>
+        <translation>Export image...</translation>
+    </message>
+    <message>
+        <source>导出CSV...</source>
+        <translation>Export CSV...</translation>
+    </message>
+    <message>
+        <source>打印...</source>
+        <translation>Print...</translation>
+    </message>
+    <message>
+        <source>固定量程</source>
+        <translation>Fixed range</translation>
+    </message>
+    <message>
+        <source>下限：</source>
+        <translation>Low:</translation>
+    </message>
+    <message>
+        <source>上限：</source>
+        <translation>High:</translation>
+    </message>
+    <message>
+        <source>上限须大于下限！！！</source>
+        <translation>High must be above low!</translation>
+    </message>
+    <message>
+        <source>趋势图</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>PNG图片(*.png);;SVG图片(*.svg)</source>
+        <translation>PNG image (*.png);;SVG image (*.svg)</translation>
+    </message>
+    <message>
+        <source>保存失败！！！</source>
+        <translation>Saving failed!</translation>
+    </message>
+    <message>
+        <source>CSV文件(*.csv);;所有文件(*.*)</source>
+        <translation>CSV files (*.csv);;All files (*.*)</translation>
+    </message>
+</context>
+<context>
+    <name>tervo::gui::TrendWindow</name>
+    <message>
+        <source>趋势图 - %1</source>
+        <translation>Trend - %1</translation>
+    </message>
 </context>
 <context>
     <name>tervo::gui::WorkView</name>
@@ -2432,6 +2830,10 @@ Form: address:port, e.g. 127.0.0.1:9570</translation>
     <message>
         <source>缩小显示</source>
         <translation>Zoom out</translation>
+    </message>
+    <message>
+        <source>无记录通道，无法设置报警！！！</source>
+        <translation>No channels: alarms cannot be set!</translation>
     </message>
 </context>
 </TS>

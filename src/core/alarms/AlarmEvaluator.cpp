@@ -1,6 +1,7 @@
 #include "core/alarms/AlarmEvaluator.h"
 
 #include "core/NoValue.h"
+#include "core/text/Translation.h"
 
 namespace tervo {
 
@@ -37,25 +38,25 @@ const char* alarmStateKey(AlarmState state) {
 const char* alarmKindText(AlarmKind kind) {
     switch (kind) {
         case AlarmKind::High:
-            return "高限";
+            return TERVO_TR_NOOP("core", "高限");
         case AlarmKind::Low:
-            return "低限";
+            return TERVO_TR_NOOP("core", "低限");
         case AlarmKind::Comm:
             break;
     }
-    return "通信中断";
+    return TERVO_TR_NOOP("core", "通信中断");
 }
 
 const char* alarmStateText(AlarmState state) {
     switch (state) {
         case AlarmState::Active:
-            return "报警";
+            return TERVO_TR_NOOP("core", "报警");
         case AlarmState::Acknowledged:
-            return "已确认";
+            return TERVO_TR_NOOP("core", "已确认");
         case AlarmState::Cleared:
             break;
     }
-    return "已恢复";
+    return TERVO_TR_NOOP("core", "已恢复");
 }
 
 AlarmEvaluator::AlarmEvaluator(AlarmSettings settings, size_t channelCount)

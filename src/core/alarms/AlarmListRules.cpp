@@ -7,6 +7,7 @@
 #include "core/NoValue.h"
 #include "core/alarms/AlarmEvaluator.h"
 #include "core/text/TimeText.h"
+#include "core/text/Translation.h"
 #include "core/text/ValueText.h"
 
 namespace tervo {
@@ -42,7 +43,9 @@ std::optional<double> number(const std::string& text) {
 
 }  // namespace
 
-const char* const kAlarmSettingColumns[5] = {"高限", "低限", "死区", "延时(s)", "通信中断(次)"};
+const char* const kAlarmSettingColumns[5] = {
+    TERVO_TR_NOOP("core", "高限"), TERVO_TR_NOOP("core", "低限"), TERVO_TR_NOOP("core", "死区"),
+    TERVO_TR_NOOP("core", "延时(s)"), TERVO_TR_NOOP("core", "通信中断(次)")};
 
 bool AlarmListRules::apply(const AlarmListUpdate& update) {
     auto found = std::find_if(m_rows.begin(), m_rows.end(), [&](const AlarmListRow& row) {
@@ -122,9 +125,10 @@ std::string AlarmListRules::statusLine() const {
     const std::string what =
         channelText(*newest) + " " + kindText(newest->kind) + " " + valueText(*newest);
     if (count == 1) {
-        return "报警未确认：" + what;
+        return TERVO_TR("core", "报警未确认：") + what;
     }
-    return "报警未确认 " + std::to_string(count) + " 条，最新：" + what;
+    return TERVO_TR("core", "报警未确认 ") + std::to_string(count) +
+           TERVO_TR("core", " 条，最新：") + what;
 }
 
 std::vector<AlarmListKey> AlarmListRules::toAcknowledge(
@@ -155,11 +159,11 @@ std::string AlarmListRules::timeText(const AlarmListRow& row) {
 
 std::string AlarmListRules::channelText(const AlarmListRow& row) {
     const std::string name = trimmed(row.channelName);
-    return name.empty() ? "通道" + std::to_string(row.channel) : name;
+    return name.empty() ? TERVO_TR("core", "通道") + std::to_string(row.channel) : name;
 }
 
 std::string AlarmListRules::kindText(AlarmKind kind) {
-    return alarmKindText(kind);
+    return translated("core", alarmKindText(kind));
 }
 
 std::string AlarmListRules::valueText(const AlarmListRow& row) {
@@ -168,12 +172,14 @@ std::string AlarmListRules::valueText(const AlarmListRow& row) {
 
 std::string AlarmListRules::stateText(const AlarmListRow& row) {
     if (row.unwatched) {
-        return "停止监视";
+        return TERVO_TR("core", "停止监视");
     }
     if (row.active) {
-        return alarmStateText(row.acknowledged ? AlarmState::Acknowledged : AlarmState::Active);
+        return translated("core", alarmStateText(row.acknowledged ? AlarmState::Acknowledged
+                                                                  : AlarmState::Active));
     }
-    return row.acknowledged ? "已结束" : alarmStateText(AlarmState::Cleared);
+    return row.acknowledged ? TERVO_TR("core", "已结束")
+                            : translated("core", alarmStateText(AlarmState::Cleared));
 }
 
 AlarmListUpdate alarmListUpdate(const AlarmChange& change) {
@@ -216,10 +222,14 @@ AlarmSettingsReading readAlarmSettings(const std::vector<AlarmSettingTexts>& row
         reading.settings.channels.clear();
         reading.errorRow = static_cast<int>(row);
         reading.errorColumn = column;
-        reading.error = "通道" + std::to_string(row + 1) + what + "！！！";
+        reading.error =
+            TERVO_TR("core", "通道") + std::to_string(row + 1) + what + TERVO_TR("core", "！！！");
         return reading;
     };
-    auto cell = [](int column) { return std::string("的“") + kAlarmSettingColumns[column] + "”"; };
+    auto cell = [](int column) {
+        return TERVO_TR("core", "的“") + translated("core", kAlarmSettingColumns[column]) +
+               TERVO_TR("core", "”");
+    };
     for (size_t i = 0; i < rows.size(); ++i) {
         const AlarmSettingTexts& texts = rows[i];
         const std::string* cells[5] = {&texts.high, &texts.low, &texts.deadband, &texts.delay,
@@ -231,7 +241,7 @@ AlarmSettingsReading readAlarmSettings(const std::vector<AlarmSettingTexts>& row
             }
             numbers[column] = number(*cells[column]);
             if (!numbers[column]) {
-                return refuse(i, column, cell(column) + "不是数值");
+                return refuse(i, column, cell(column) + TERVO_TR("core", "不是数值"));
             }
         }
         ChannelAlarmSettings channel;
@@ -242,7 +252,7 @@ AlarmSettingsReading readAlarmSettings(const std::vector<AlarmSettingTexts>& row
         channel.delaySeconds = numbers[3].value_or(0.0);
         if (numbers[4]) {
             if (std::floor(*numbers[4]) != *numbers[4]) {
-                return refuse(i, 4, cell(4) + "应为整数");
+                return refuse(i, 4, cell(4) + TERVO_TR("core", "应为整数"));
             }
             // Far out of range stays out of range as an int.
             channel.commLoss = static_cast<int>(std::clamp(*numbers[4], -1.0, 1e6));
@@ -254,7 +264,7 @@ AlarmSettingsReading readAlarmSettings(const std::vector<AlarmSettingTexts>& row
             for (int c = 0; c < 5; ++c) {
                 column = problem->field == fields[c] ? c : column;
             }
-            return refuse(i, column, "：" + problem->message);
+            return refuse(i, column, TERVO_TR("core", "：") + problem->message);
         }
         if (channel.hasAlarm()) {
             reading.settings.channels.push_back(channel);

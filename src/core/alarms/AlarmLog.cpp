@@ -9,6 +9,7 @@
 
 #include "core/NoValue.h"
 #include "core/text/TimeText.h"
+#include "core/text/Translation.h"
 
 namespace tervo {
 
@@ -49,7 +50,7 @@ std::string alarmLogPath(const std::string& recordPath) {
 }
 
 std::string alarmLogFailedText(const std::string& path) {
-    return "无法写入报警记录 " + path;
+    return TERVO_TR("core", "无法写入报警记录 ") + path;
 }
 
 AlarmLog::AlarmLog(const std::string& path, std::vector<std::string> channelNames)

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "core/io/FileIo.h"
+#include "core/text/Translation.h"
 
 namespace tervo {
 
@@ -127,15 +128,15 @@ private:
 
 std::string refusedText(const std::string& path, int line, const std::string& field,
                         const std::string& problem) {
-    std::string text = "报警设置文件 " + path;
+    std::string text = TERVO_TR("core", "报警设置文件 ") + path;
     if (line > 0) {
-        text += " 第 " + std::to_string(line) + " 行";
+        text += TERVO_TR("core", " 第 ") + std::to_string(line) + TERVO_TR("core", " 行");
     }
-    text += "：";
+    text += TERVO_TR("core", "：");
     if (!field.empty()) {
-        text += "字段 " + field + "：";
+        text += TERVO_TR("core", "字段 ") + field + TERVO_TR("core", "：");
     }
-    return text + problem + "，本工作不报警";
+    return text + problem + TERVO_TR("core", "，本工作不报警");
 }
 
 // A refusal found while taking the parsed document apart.
@@ -154,11 +155,13 @@ std::optional<Refusal> takeNumber(const json& object, const std::string& key,
     }
     if (!it->is_number()) {
         return Refusal{path + "." + key, key,
-                       integral ? "须为整数" : (nullable ? "须为数值或 null" : "须为数值")};
+                       integral ? TERVO_TR("core", "须为整数")
+                                : (nullable ? TERVO_TR("core", "须为数值或 null")
+                                            : TERVO_TR("core", "须为数值"))};
     }
     const double v = it->get<double>();
     if (integral && (!std::isfinite(v) || v != std::floor(v))) {
-        return Refusal{path + "." + key, key, "须为整数"};
+        return Refusal{path + "." + key, key, TERVO_TR("core", "须为整数")};
     }
     out = v;
     return std::nullopt;
@@ -169,11 +172,11 @@ std::optional<Refusal> takeChannel(const json& entry, const std::string& path, s
     static const std::set<std::string> known = {"channel",  "high",    "low",
                                                 "deadband", "delay_s", "comm_loss"};
     if (!entry.is_object()) {
-        return Refusal{path, "channels", "每一项须为对象"};
+        return Refusal{path, "channels", TERVO_TR("core", "每一项须为对象")};
     }
     for (const auto& [key, value] : entry.items()) {
         if (!known.contains(key)) {
-            return Refusal{path + "." + key, key, "未知字段"};
+            return Refusal{path + "." + key, key, TERVO_TR("core", "未知字段")};
         }
     }
     std::optional<double> channel;
@@ -184,7 +187,7 @@ std::optional<Refusal> takeChannel(const json& entry, const std::string& path, s
         return r;
     }
     if (!channel) {
-        return Refusal{path, "channel", "缺少通道号"};
+        return Refusal{path, "channel", TERVO_TR("core", "缺少通道号")};
     }
     for (auto r : {takeNumber(entry, "high", path, true, false, out.high),
                    takeNumber(entry, "low", path, true, false, out.low),
@@ -220,28 +223,31 @@ const ChannelAlarmSettings* AlarmSettings::find(int channel) const {
 std::optional<AlarmSettingProblem> checkChannelAlarms(const ChannelAlarmSettings& s,
                                                       size_t channelCount) {
     if (s.channel < 1 || (channelCount > 0 && static_cast<size_t>(s.channel) > channelCount)) {
-        return AlarmSettingProblem{
-            "channel", channelCount > 0 ? "通道须在 1 到 " + std::to_string(channelCount) + " 之间"
-                                        : std::string("通道须从 1 起")};
+        return AlarmSettingProblem{"channel", channelCount > 0
+                                                  ? TERVO_TR("core", "通道须在 1 到 ") +
+                                                        std::to_string(channelCount) +
+                                                        TERVO_TR("core", " 之间")
+                                                  : std::string(TERVO_TR("core", "通道须从 1 起"))};
     }
     if (s.high && !std::isfinite(*s.high)) {
-        return AlarmSettingProblem{"high", "须为有限数值"};
+        return AlarmSettingProblem{"high", TERVO_TR("core", "须为有限数值")};
     }
     if (s.low && !std::isfinite(*s.low)) {
-        return AlarmSettingProblem{"low", "须为有限数值"};
+        return AlarmSettingProblem{"low", TERVO_TR("core", "须为有限数值")};
     }
     if (s.high && s.low && *s.low > *s.high) {
-        return AlarmSettingProblem{"low", "低限高于高限"};
+        return AlarmSettingProblem{"low", TERVO_TR("core", "低限高于高限")};
     }
     if (!std::isfinite(s.deadband) || s.deadband < 0) {
-        return AlarmSettingProblem{"deadband", "死区不能为负数"};
+        return AlarmSettingProblem{"deadband", TERVO_TR("core", "死区不能为负数")};
     }
     if (!std::isfinite(s.delaySeconds) || s.delaySeconds < 0) {
-        return AlarmSettingProblem{"delay_s", "延时不能为负数"};
+        return AlarmSettingProblem{"delay_s", TERVO_TR("core", "延时不能为负数")};
     }
     if (s.commLoss < 0 || s.commLoss > kMaxCommLoss) {
-        return AlarmSettingProblem{
-            "comm_loss", "通信中断次数须在 0 到 " + std::to_string(kMaxCommLoss) + " 之间"};
+        return AlarmSettingProblem{"comm_loss", TERVO_TR("core", "通信中断次数须在 0 到 ") +
+                                                    std::to_string(kMaxCommLoss) +
+                                                    TERVO_TR("core", " 之间")};
     }
     return std::nullopt;
 }
@@ -266,12 +272,14 @@ AlarmSettingsLoad loadAlarmSettings(const std::string& path, size_t channelCount
     uint64_t size = 0;
     if (!readFileHead(path, kMaxSidecarBytes, bytes, &size)) {
         load.status = AlarmSettingsLoad::Status::Refused;
-        load.message = "报警设置文件 " + path + " 无法读取，本工作不报警";
+        load.message =
+            TERVO_TR("core", "报警设置文件 ") + path + TERVO_TR("core", " 无法读取，本工作不报警");
         return load;
     }
     if (size > kMaxSidecarBytes) {
         load.status = AlarmSettingsLoad::Status::Refused;
-        load.message = "报警设置文件 " + path + " 过大，本工作不报警";
+        load.message =
+            TERVO_TR("core", "报警设置文件 ") + path + TERVO_TR("core", " 过大，本工作不报警");
         return load;
     }
     return parseAlarmSettings(std::string(bytes.begin(), bytes.end()), channelCount, path);
@@ -296,7 +304,7 @@ AlarmSettingsLoad parseAlarmSettings(const std::string& text, size_t channelCoun
         // The byte the parser stopped at gives the line.
         const size_t at = std::min<size_t>(e.byte == 0 ? 0 : e.byte - 1, text.size());
         const int line = 1 + static_cast<int>(std::count(text.begin(), text.begin() + at, '\n'));
-        return refuse(line, "", "不是有效的 JSON");
+        return refuse(line, "", TERVO_TR("core", "不是有效的 JSON"));
     }
     const LineMap lines(text);
     auto refuseAt = [&](const Refusal& r) {
@@ -304,19 +312,20 @@ AlarmSettingsLoad parseAlarmSettings(const std::string& text, size_t channelCoun
     };
 
     if (!doc.is_object()) {
-        return refuseAt({"", "", "须为一个对象 {\"version\": 1, \"channels\": [...]}"});
+        return refuseAt(
+            {"", "", TERVO_TR("core", "须为一个对象 {\"version\": 1, \"channels\": [...]}")});
     }
     for (const auto& [key, value] : doc.items()) {
         if (key != "version" && key != "channels") {
-            return refuseAt({key, key, "未知字段"});
+            return refuseAt({key, key, TERVO_TR("core", "未知字段")});
         }
     }
     const auto version = doc.find("version");
     if (version == doc.end()) {
-        return refuseAt({"", "version", "缺少版本号"});
+        return refuseAt({"", "version", TERVO_TR("core", "缺少版本号")});
     }
     if (!version->is_number() || version->get<double>() != 1.0) {
-        return refuseAt({"version", "version", "版本须为 1"});
+        return refuseAt({"version", "version", TERVO_TR("core", "版本须为 1")});
     }
     const auto channels = doc.find("channels");
     if (channels == doc.end() || channels->is_null()) {
@@ -324,7 +333,7 @@ AlarmSettingsLoad parseAlarmSettings(const std::string& text, size_t channelCoun
         return load;
     }
     if (!channels->is_array()) {
-        return refuseAt({"channels", "channels", "须为数组"});
+        return refuseAt({"channels", "channels", TERVO_TR("core", "须为数组")});
     }
     std::set<int> seen;
     for (size_t i = 0; i < channels->size(); ++i) {
@@ -334,8 +343,9 @@ AlarmSettingsLoad parseAlarmSettings(const std::string& text, size_t channelCoun
             return refuseAt(*r);
         }
         if (!seen.insert(settings.channel).second) {
-            return refuseAt(
-                {at + ".channel", "channel", "通道 " + std::to_string(settings.channel) + " 重复"});
+            return refuseAt({at + ".channel", "channel",
+                             TERVO_TR("core", "通道 ") + std::to_string(settings.channel) +
+                                 TERVO_TR("core", " 重复")});
         }
         load.settings.channels.push_back(settings);
     }

@@ -8,6 +8,7 @@
 
 #include "gui/widgets/DialogButtons.h"
 #include "gui/widgets/Prompts.h"
+#include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
 
@@ -29,7 +30,7 @@ AlarmSettingsDialog::AlarmSettingsDialog(const QStringList& channelNames,
     m_table->setObjectName(QStringLiteral("alarmSettingsTable"));
     QStringList headers{tr("通道")};
     for (const char* column : kAlarmSettingColumns) {
-        headers << utf8(column);
+        headers << coreText(column);
     }
     m_table->setHorizontalHeaderLabels(headers);
     m_table->verticalHeader()->hide();

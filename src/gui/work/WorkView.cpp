@@ -314,7 +314,8 @@ void WorkView::reportAlarms(const std::vector<AlarmChange>& changes) {
         AlarmListUpdate update = alarmListUpdate(change);
         update.source = m_alarmSource;
         // A new work goes by its window's title in the list.
-        update.work = m_templatePath.isEmpty() ? std::string("采集工作") : workName().toStdString();
+        update.work = m_templatePath.isEmpty() ? trc("WorkView", "采集工作").toStdString()
+                                               : workName().toStdString();
         const size_t index = static_cast<size_t>(change.channel - 1);
         if (index < m_work.channels.size()) {
             update.channelName = gbkText(m_work.channels[index].nameGbk()).toStdString();
@@ -575,7 +576,7 @@ void WorkView::openAlarmSettings() {
     // Kept beside the template at once; a new work keeps them until "保存设置".
     if (!m_templatePath.isEmpty() &&
         !saveAlarmSettings(alarmSettingsPath(m_templatePath.toStdString()), m_alarmSettings)) {
-        messageBox(this, QStringLiteral("保存失败！！！"));
+        messageBox(this, trc("WorkView", "保存失败！！！"));
     }
 }
 
