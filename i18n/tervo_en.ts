@@ -2157,6 +2157,14 @@ Form: address:port, e.g. 127.0.0.1:9570</translation>
         <source> 重复</source>
         <translation> given twice</translation>
     </message>
+    <message>
+        <source>%lld天 %d:%02d:%02d</source>
+        <translation>%lldd %d:%02d:%02d</translation>
+    </message>
+    <message>
+        <source>%d秒</source>
+        <translation>%d s</translation>
+    </message>
 </context>
 <context>
     <name>tervo::gui::AlarmCenter</name>

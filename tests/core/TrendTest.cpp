@@ -90,8 +90,8 @@ TEST(TrendSummary, ColumnsMatchAPlainScanAndFailedReadingsAreGaps) {
             // Widths down to a few columns, so that columns of thousands of rows occur too.
             const size_t width = 1 + (trial % 3 == 0 ? random() % 8 : random() % 700);
             const TrendFrame frame = buildTrendFrame(rows, summary, first, last, width);
-            const bool snapped = (frame.rowEdges[width] - frame.rowEdges[0]) / width >=
-                                 TrendSummary::kSnapRows;
+            const bool snapped =
+                (frame.rowEdges[width] - frame.rowEdges[0]) / width >= TrendSummary::kSnapRows;
             for (size_t c = 0; c < width; ++c) {
                 // Column c's rows: those whose time falls in it, its start moved back to a
                 // whole block when the columns are long.

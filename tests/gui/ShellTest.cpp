@@ -113,14 +113,16 @@ private slots:
         QCOMPARE(without[1].texts, (QStringList{"串口测试", "-", "新建仪表模板", "打开仪表模板",
                                                 "-", "仪表参数修改"}));
         QCOMPARE(without[2].title, QStringLiteral("实时记录"));
-        QCOMPARE(without[2].commands,
-                 (QStringList{"newWorkAction", "openWorkAction", "-", "curvesAction",
-                              "saveCurveAction", "-", "alarmListAction", "alarmSettingsAction"}));
-        QCOMPARE(without[2].texts, (QStringList{"新建工作界面", "打开工作界面", "-", "跟踪曲线设置",
-                                                "保存曲线", "-", "报警", "报警设置"}));
+        QCOMPARE(
+            without[2].commands,
+            (QStringList{"newWorkAction", "openWorkAction", "-", "curvesAction", "saveCurveAction",
+                         "-", "trendAction", "-", "alarmListAction", "alarmSettingsAction"}));
+        QCOMPARE(without[2].texts,
+                 (QStringList{"新建工作界面", "打开工作界面", "-", "跟踪曲线设置", "保存曲线", "-",
+                              "趋势图", "-", "报警", "报警设置"}));
         QCOMPARE(without[3].title, QStringLiteral("历史记录分析"));
-        QCOMPARE(without[3].commands, (QStringList{"openHistoryAction"}));
-        QCOMPARE(without[3].texts, (QStringList{"打开历史记录"}));
+        QCOMPARE(without[3].commands, (QStringList{"openHistoryAction", "-", "trendAction"}));
+        QCOMPARE(without[3].texts, (QStringList{"打开历史记录", "-", "趋势图"}));
         QCOMPARE(without[4].title, QStringLiteral("查看(&V)"));
         QCOMPARE(without[4].commands, (QStringList{"toolBarAction", "statusBarAction"}));
         QCOMPARE(without[4].texts, (QStringList{"工具栏(&T)", "状态栏(&S)"}));

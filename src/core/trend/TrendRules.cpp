@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/NoValue.h"
+#include "core/text/Translation.h"
 #include "core/trend/TrendAxis.h"
 
 namespace tervo {
@@ -59,7 +60,8 @@ std::string durationText(double seconds) {
     s %= 86400;
     char text[64];
     if (days > 0) {
-        std::snprintf(text, sizeof text, "%lld天 %d:%02d:%02d", static_cast<long long>(days),
+        const std::string form = TERVO_TR("core", "%lld天 %d:%02d:%02d");
+        std::snprintf(text, sizeof text, form.c_str(), static_cast<long long>(days),
                       static_cast<int>(s / 3600), static_cast<int>(s / 60 % 60),
                       static_cast<int>(s % 60));
     } else if (s >= 3600) {
@@ -69,7 +71,8 @@ std::string durationText(double seconds) {
         std::snprintf(text, sizeof text, "%d:%02d", static_cast<int>(s / 60),
                       static_cast<int>(s % 60));
     } else {
-        std::snprintf(text, sizeof text, "%d秒", static_cast<int>(s));
+        const std::string form = TERVO_TR("core", "%d秒");
+        std::snprintf(text, sizeof text, form.c_str(), static_cast<int>(s));
     }
     return (negative ? "-" : "") + std::string(text);
 }

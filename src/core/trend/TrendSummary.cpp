@@ -152,20 +152,27 @@ TrendFrame buildTrendFrame(const TrendRows& rows, const TrendSummary& summary, d
     // block (under an eighth of the column) changes nothing one can see, and spares reading
     // each column's first and last rows one by one, which at millions of rows would cost more
     // than the rest of the picture.
-    if (width > 1 && (frame.rowEdges[width] - frame.rowEdges[0]) / width >=
-                         TrendSummary::kSnapRows) {
+    if (width > 1 &&
+        (frame.rowEdges[width] - frame.rowEdges[0]) / width >= TrendSummary::kSnapRows) {
         for (size_t c = 1; c < width; ++c) {
-            const size_t snapped = frame.rowEdges[c] / TrendSummary::kBlockRows *
-                                   TrendSummary::kBlockRows;
+            const size_t snapped =
+                frame.rowEdges[c] / TrendSummary::kBlockRows * TrendSummary::kBlockRows;
             frame.rowEdges[c] = std::max(snapped, frame.rowEdges[c - 1]);
         }
     }
     frame.mins.resize(width * rows.channels);
     frame.maxs.resize(width * rows.channels);
+    frame.firsts.resize(width * rows.channels);
+    frame.lasts.resize(width * rows.channels);
+    const size_t n = rows.channels;
     for (size_t c = 0; c < width; ++c) {
-        summary.minMax(rows, frame.rowEdges[c], frame.rowEdges[c + 1],
-                       frame.mins.data() + c * rows.channels,
-                       frame.maxs.data() + c * rows.channels);
+        summary.minMax(rows, frame.rowEdges[c], frame.rowEdges[c + 1], frame.mins.data() + c * n,
+                       frame.maxs.data() + c * n);
+        if (!frame.empty(c)) {
+            std::copy_n(rows.values + frame.rowEdges[c] * n, n, frame.firsts.data() + c * n);
+            std::copy_n(rows.values + (frame.rowEdges[c + 1] - 1) * n, n,
+                        frame.lasts.data() + c * n);
+        }
     }
     return frame;
 }
@@ -187,7 +194,7 @@ std::vector<TrendSegment> trendSegments(const TrendRows& rows, const TrendFrame&
             continue;
         }
         const double x = static_cast<double>(c);
-        const double first = rows.value(frame.firstRow(c), channel);
+        const double first = frame.firsts[c * frame.channels + channel];
         if (have && !isNoValue(lastValue) && !isNoValue(first)) {
             segments.push_back({lastX, lastValue, x, first});
         }
@@ -198,7 +205,7 @@ std::vector<TrendSegment> trendSegments(const TrendRows& rows, const TrendFrame&
         }
         have = true;
         lastX = x;
-        lastValue = rows.value(frame.endRow(c) - 1, channel);
+        lastValue = frame.lasts[c * frame.channels + channel];
     }
     if (have && end < rows.rows) {
         const double next = rows.value(end, channel);

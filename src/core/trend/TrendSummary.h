@@ -61,6 +61,10 @@ struct TrendFrame {
     std::vector<size_t> rowEdges;
     std::vector<double> mins;  // width x channels; +inf where no reading of the column succeeded
     std::vector<double> maxs;
+    // Each column's first and last row's values (width x channels), read once for all
+    // channels while the frame is built.
+    std::vector<double> firsts;
+    std::vector<double> lasts;
 
     size_t firstRow(size_t column) const { return rowEdges[column]; }
     size_t endRow(size_t column) const { return rowEdges[column + 1]; }
