@@ -354,6 +354,7 @@ int main(int argc, char* argv[]) {
     workView->stopRecording();
     workView->stopSampling();
     QFile::remove(QDir(g_dir).filePath(QStringLiteral("demo-run.alt")));
+    QFile::remove(QDir(g_dir).filePath(QStringLiteral("demo-run.alt-alarms.csv")));
 
     // A week of a three-channel recording, a firing cycle a day every 5 s, opened for analysis.
     {
