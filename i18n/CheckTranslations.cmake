@@ -27,7 +27,7 @@ foreach(ts IN LISTS ts_files)
   configure_file(${ts} ${copy} COPYONLY)
   execute_process(
     COMMAND ${LUPDATE} ${options} ${SOURCE_DIR}/src/gui ${SOURCE_DIR}/src/core
-            ${SOURCE_DIR}/src/net -ts ${copy}
+            ${SOURCE_DIR}/src/net ${SOURCE_DIR}/src/cli -ts ${copy}
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "lupdate failed on ${name}: ${err}")

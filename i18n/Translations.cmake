@@ -8,9 +8,9 @@
 
 set(TERVO_LANGUAGES en)
 set(TERVO_I18N_DIR ${PROJECT_SOURCE_DIR}/i18n)
-# Where the interface's texts are written: the GUI, the demo's note and the core texts it shows.
+# Where the interface's texts are written: the GUI, the demo's note, core, net and the CLI.
 set(TERVO_I18N_SOURCES ${PROJECT_SOURCE_DIR}/src/gui ${PROJECT_SOURCE_DIR}/src/core
-                       ${PROJECT_SOURCE_DIR}/src/net)
+                       ${PROJECT_SOURCE_DIR}/src/net ${PROJECT_SOURCE_DIR}/src/cli)
 # trc(context, text) reads like QCoreApplication::translate; core marks its texts with
 # TERVO_TR_NOOP and TERVO_TR (core/text/Translation.h). No line numbers in the .ts files, so
 # an edit elsewhere in a source never changes them.

@@ -1368,6 +1368,243 @@ Form: address:port, e.g. 127.0.0.1:9570</translation>
     </message>
 </context>
 <context>
+    <name>cli</name>
+    <message>
+        <source>未知参数：%1（`tervo-cli params` 列出全部）</source>
+        <translation>Unknown parameter: %1 (`tervo-cli params` lists them all)</translation>
+    </message>
+    <message>
+        <source>
+是否指 </source>
+        <translation>
+Did you mean </translation>
+    </message>
+    <message>
+        <source> 或 </source>
+        <translation> or </translation>
+    </message>
+    <message>
+        <source>？</source>
+        <translation>?</translation>
+    </message>
+    <message>
+        <source>（%1）</source>
+        <translation> (%1)</translation>
+    </message>
+    <message>
+        <source>修改成功！！！</source>
+        <translation>Changed!</translation>
+    </message>
+    <message>
+        <source>修改失败！！！</source>
+        <translation>Change failed!</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>失败次数：</source>
+        <translation>Failures: </translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>通信错误！！！</source>
+        <translation>Communication error!</translation>
+    </message>
+    <message>
+        <source>文件错误！！！</source>
+        <translation>File error!</translation>
+    </message>
+    <message>
+        <source>用法：tervo-cli --help</source>
+        <translation>Usage: tervo-cli --help</translation>
+    </message>
+    <message>
+        <source>已搜索 %1/%2，找到 %3 台，剩余约 %4 秒</source>
+        <translation>Searched %1/%2, found %3, about %4 s left</translation>
+    </message>
+    <message>
+        <source>无法打开文件：%1</source>
+        <translation>Cannot open the file: %1</translation>
+    </message>
+    <message>
+        <source>仪表模板 %1</source>
+        <translation>Panel template %1</translation>
+    </message>
+    <message>
+        <source>仪表 %1 台</source>
+        <translation>%1 controller(s)</translation>
+    </message>
+    <message>
+        <source>端口%1</source>
+        <translation>port %1</translation>
+    </message>
+    <message>
+        <source>地址 %1</source>
+        <translation>address %1</translation>
+    </message>
+    <message>
+        <source>通道%1（无此通道）</source>
+        <translation>channel %1 (no such channel)</translation>
+    </message>
+    <message>
+        <source>通道%1</source>
+        <translation>channel %1</translation>
+    </message>
+    <message>
+        <source>%1的差分</source>
+        <translation>difference of %1</translation>
+    </message>
+    <message>
+        <source>%1的积分</source>
+        <translation>integral of %1</translation>
+    </message>
+    <message>
+        <source>：</source>
+        <translation>: </translation>
+    </message>
+    <message>
+        <source>（比较类型%1，永不触发）</source>
+        <translation>(comparison type %1, never fires)</translation>
+    </message>
+    <message>
+        <source>数值范围：</source>
+        <translation>Value range: </translation>
+    </message>
+    <message>
+        <source>采样周期(s)：</source>
+        <translation>Sampling period (s): </translation>
+    </message>
+    <message>
+        <source>  显示周期(s)：</source>
+        <translation>  Display period (s): </translation>
+    </message>
+    <message>
+        <source>背景色 </source>
+        <translation>Background </translation>
+    </message>
+    <message>
+        <source>  时间坐标色 </source>
+        <translation>  time axis </translation>
+    </message>
+    <message>
+        <source>  时间标尺色 </source>
+        <translation>  time ruler </translation>
+    </message>
+    <message>
+        <source>  值坐标色 </source>
+        <translation>  value axis </translation>
+    </message>
+    <message>
+        <source>  值标尺色 </source>
+        <translation>  value ruler </translation>
+    </message>
+    <message>
+        <source>通道 </source>
+        <translation>Channels </translation>
+    </message>
+    <message>
+        <source> 地址 </source>
+        <translation> address </translation>
+    </message>
+    <message>
+        <source>  显示系数：</source>
+        <translation>  display factor: </translation>
+    </message>
+    <message>
+        <source>  平移系数：</source>
+        <translation>  offset: </translation>
+    </message>
+    <message>
+        <source>  颜色 </source>
+        <translation>  colour </translation>
+    </message>
+    <message>
+        <source> 线宽 </source>
+        <translation> width </translation>
+    </message>
+    <message>
+        <source>  跟踪曲线：</source>
+        <translation>  tracking curve: </translation>
+    </message>
+    <message>
+        <source>事件 </source>
+        <translation>Events </translation>
+    </message>
+    <message>
+        <source>跟踪曲线 </source>
+        <translation>Tracking curve </translation>
+    </message>
+    <message>
+        <source>段数 </source>
+        <translation>Segments </translation>
+    </message>
+    <message>
+        <source>  斜率值 </source>
+        <translation>  rate </translation>
+    </message>
+    <message>
+        <source>  设定值 </source>
+        <translation>  set value </translation>
+    </message>
+    <message>
+        <source>  平台时间 </source>
+        <translation>  dwell </translation>
+    </message>
+    <message>
+        <source>总时间（起始值 0）：%1 分钟</source>
+        <translation>Total time (from 0): %1 min</translation>
+    </message>
+    <message>
+        <source>记录文件无法写入：%1，记录未开始！！！</source>
+        <translation>Cannot write the record file: %1, recording not started!</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>记录文件写入失败：已采集 %1 行，文件中有 %2 行：%3</source>
+        <translation>Writing the record file failed: %1 rows taken, %2 rows in the file: %3</translation>
+    </message>
+    <message>
+        <source>已记录 %1 行：%2</source>
+        <translation>Recorded %1 rows: %2</translation>
+    </message>
+    <message>
+        <source>工作模板 </source>
+        <translation>Work template </translation>
+    </message>
+    <message>
+        <source>记录文件 </source>
+        <translation>Record file </translation>
+    </message>
+    <message>
+        <source>记录 %1 行</source>
+        <translation>%1 rows recorded</translation>
+    </message>
+    <message>
+        <source>事件发生 %1 次</source>
+        <translation>%1 event occurrence(s)</translation>
+    </message>
+    <message>
+        <source>无法写入：%1</source>
+        <translation>Cannot write: %1</translation>
+    </message>
+    <message>
+        <source>通道%1「%2」</source>
+        <translation>channel %1 &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>「%1」</source>
+        <translation>&quot;%1&quot;</translation>
+    </message>
+</context>
+<context>
     <name>core</name>
     <message>
         <source>输入错误！！！</source>

@@ -2,6 +2,7 @@
 
 #include "cli/CliCommon.h"
 #include "cli/SimCommands.h"
+#include "cli/TranslationTable.h"
 #include "cli/WorkCommands.h"
 
 #include <unistd.h>
@@ -25,6 +26,7 @@
 #include "core/text/Gbk.h"
 #include "core/text/HexText.h"
 #include "core/text/TimeText.h"
+#include "core/text/Translation.h"
 #include "core/text/ValueText.h"
 
 namespace tervo::cli {
@@ -32,7 +34,8 @@ namespace tervo::cli {
 namespace {
 
 const char* const kUsage =
-    "usage: tervo-cli COMMAND [OPTIONS]\n"
+    "usage: tervo-cli [--lang zh|en] COMMAND [OPTIONS]\n"
+    "  (--lang, else TERVO_LANG: the language of the messages; Chinese by default)\n"
     "  params\n"
     "  read  [--port COMn] [--baud B] [--addr A] [--literal] NAME...\n"
     "  write [--port COMn] [--baud B] [--addr A] [--literal] NAME VALUE\n"
@@ -108,13 +111,14 @@ uint32_t codeOfName(const std::string& name, bool literal) {
     if (index >= 0) {
         return static_cast<uint32_t>(index);
     }
-    std::string message = "未知参数：" + printableUtf8(name) + "（`tervo-cli params` 列出全部）";
+    std::string message = filled(TERVO_TR("cli", "未知参数：%1（`tervo-cli params` 列出全部）"),
+                                 {printableUtf8(name)});
     const std::vector<std::string> meant = suggestedMnemonics(name);
     for (size_t i = 0; i < meant.size(); ++i) {
-        message += (i == 0 ? "\n是否指 " : " 或 ") + meant[i];
+        message += (i == 0 ? TERVO_TR("cli", "\n是否指 ") : TERVO_TR("cli", " 或 ")) + meant[i];
     }
     if (!meant.empty()) {
-        message += "？";
+        message += TERVO_TR("cli", "？");
     }
     throw UsageError(message, true);
 }
@@ -130,7 +134,7 @@ std::vector<uint32_t> codesOfNames(const std::vector<std::string>& names, const 
 // "（无应答）", the reason of the link's last failure after one of the system's messages.
 std::string reasonSuffix(const SerialLink& link) {
     const std::string reason = reasonLine(link.reason(), link.holder());
-    return isFailure(link.reason()) ? "（" + reason + "）" : std::string();
+    return isFailure(link.reason()) ? filled(TERVO_TR("cli", "（%1）"), {reason}) : std::string();
 }
 
 int commandParams(const Options& o, std::ostream& out) {
@@ -140,7 +144,7 @@ int commandParams(const Options& o, std::ostream& out) {
     for (int i = 0; i < kParameterCount; ++i) {
         // The label's own leading name may differ in case ("Hb" for HB): the mnemonic is what
         // goes on the wire and what read and write take.
-        const std::string_view label = parameterLabelUtf8(i);
+        const std::string label = translated("core", std::string(parameterLabelUtf8(i)).c_str());
         out << parameterMnemonic(i) << "  " << label.substr(label.find(' ') + 1) << '\n';
     }
     return kExitOk;
@@ -162,8 +166,8 @@ int commandRead(const Options& o, std::ostream& out, std::ostream& err) {
         if (const std::optional<double> value = link.readParam(request)) {
             out << printableUtf8(o.positional[i]) << ' ' << valueText(*value) << '\n';
         } else {
-            err << printableUtf8(o.positional[i]) << ' ' << kCommError << reasonSuffix(link)
-                << '\n';
+            err << printableUtf8(o.positional[i]) << ' ' << translated("cli", kCommError)
+                << reasonSuffix(link) << '\n';
             status = kExitFailed;
         }
     }
@@ -201,14 +205,14 @@ int commandWrite(const Options& o, std::ostream& out, std::ostream& err) {
     const uint8_t reply =
         link.writeParam(portOf(o), baudOf(o), addressOf(o), code, padValueText(value));
     if (reply == kACK) {
-        out << "修改成功！！！\n";
+        out << TERVO_TR("cli", "修改成功！！！") << '\n';
         return kExitOk;
     }
     // A refusal is what "修改失败" says; anything else is a communication error and its reason.
     if (reply == kNAK) {
-        err << "修改失败！！！\n";
+        err << TERVO_TR("cli", "修改失败！！！") << '\n';
     } else {
-        err << kCommError << reasonSuffix(link) << '\n';
+        err << translated("cli", kCommError) << reasonSuffix(link) << '\n';
     }
     return kExitFailed;
 }
@@ -307,6 +311,9 @@ int commandWatch(const Options& o, std::ostream& out, std::ostream&) {
     request.baud = baudOf(o);
 
     const bool terminal = &out == &std::cout && isatty(STDOUT_FILENO);
+    // The address column is as wide as its heading ("地址" takes four columns).
+    const std::string addressHeading = TERVO_TR("cli", "地址");
+    const size_t addressWidth = std::max<size_t>(4, displayWidth(addressHeading));
     bool anyFailed = false;
     ReasonCounts failures;
     StopSignals signals;
@@ -333,13 +340,13 @@ int commandWatch(const Options& o, std::ostream& out, std::ostream&) {
             break;  // a table cut short is not shown
         }
         std::string table = portName(request.port) + "  " + baudText(request.baud) + " bps  " +
-                            timeStampText(std::time(nullptr)) + "\n地址";
+                            timeStampText(std::time(nullptr)) + "\n" + addressHeading;
         for (size_t c = 0; c < names.size(); ++c) {
             table += rightAligned(printableUtf8(names[c]), widths[c]);
         }
         table += '\n';
         for (size_t a = 0; a < addresses.size(); ++a) {
-            table += rightAligned(std::to_string(addresses[a]), 4);
+            table += rightAligned(std::to_string(addresses[a]), addressWidth);
             for (size_t c = 0; c < codes.size(); ++c) {
                 table += rightAligned(cells[a][c], widths[c]);
             }
@@ -367,9 +374,44 @@ int commandWatch(const Options& o, std::ostream& out, std::ostream&) {
     return anyFailed ? kExitFailed : kExitOk;
 }
 
+// The interface language of this run: `--lang CODE` (anywhere on the line, taken out of it),
+// else TERVO_LANG, else Chinese; an unknown code is passed over with a warning. English
+// installs the table's lookup as core's translate function, so core's and net's texts come out
+// English too; Chinese removes it (every text as written).
+std::vector<std::string> chooseLanguage(const std::vector<std::string>& given, std::ostream& err) {
+    std::vector<std::string> arguments;
+    std::vector<std::string> codes;
+    for (size_t i = 0; i < given.size(); ++i) {
+        if (given[i] == "--lang" && i + 1 < given.size()) {
+            codes.push_back(given[++i]);
+        } else {
+            arguments.push_back(given[i]);
+        }
+    }
+    std::reverse(codes.begin(), codes.end());  // the last --lang given counts
+    if (const char* environment = std::getenv("TERVO_LANG")) {
+        codes.emplace_back(environment);
+    }
+    CliLanguage language = CliLanguage::Chinese;
+    for (const std::string& code : codes) {
+        if (code.empty()) {
+            continue;
+        }
+        if (const std::optional<CliLanguage> known = cliLanguageFromCode(code)) {
+            language = *known;
+            break;
+        }
+        err << "tervo-cli: no interface language \"" << printableUtf8(code)
+            << "\" (zh or en); passed over\n";
+    }
+    setTranslateFunction(language == CliLanguage::English ? &translateEnglish : nullptr);
+    return arguments;
+}
+
 }  // namespace
 
-int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int runCli(const std::vector<std::string>& given, std::ostream& out, std::ostream& err) {
+    const std::vector<std::string> arguments = chooseLanguage(given, err);
     if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h" ||
         arguments[0] == "help") {
         (arguments.empty() ? err : out) << kUsage;
@@ -377,6 +419,9 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     }
     const std::string& command = arguments[0];
     try {
+        if (std::find(arguments.begin(), arguments.end(), "--lang") != arguments.end()) {
+            throw UsageError("missing value after --lang");
+        }
         if (command == "params") {
             return commandParams(parseOptions(arguments, 1, {}), out);
         }
@@ -426,7 +471,8 @@ int runCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         if (e.plain()) {
             err << e.message() << '\n';
         } else {
-            err << "tervo-cli: " << printableUtf8(e.message()) << '\n' << kUsageHint << '\n';
+            err << "tervo-cli: " << printableUtf8(e.message()) << '\n'
+                << translated("cli", kUsageHint) << '\n';
         }
         return kExitUsage;
     }

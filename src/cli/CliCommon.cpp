@@ -32,8 +32,24 @@ StopSignals::~StopSignals() {
 std::string ReasonCounts::line() const {
     std::string text;
     for (const auto& [reason, count] : m_counts) {
-        text += (text.empty() ? "失败次数：" : "，") + std::string(reasonText(reason)) + " " +
-                std::to_string(count);
+        text += (text.empty() ? TERVO_TR("cli", "失败次数：") : TERVO_TR("cli", "，")) +
+                translated("core", reasonText(reason)) + " " + std::to_string(count);
+    }
+    return text;
+}
+
+std::string filled(std::string form, std::initializer_list<std::string> values) {
+    std::string text;
+    for (size_t i = 0; i < form.size(); ++i) {
+        const size_t n = i + 1 < form.size() && form[i] == '%'
+                             ? static_cast<size_t>(form[i + 1] - '1')
+                             : values.size();
+        if (n < values.size()) {
+            text += values.begin()[n];
+            ++i;
+        } else {
+            text += form[i];
+        }
     }
     return text;
 }

@@ -1,17 +1,20 @@
 #pragma once
 
 #include <csignal>
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "core/link/LinkReason.h"
+#include "core/text/Translation.h"
 
 namespace tervo::cli {
 
-inline constexpr const char* kCommError = "通信错误！！！";
-inline constexpr const char* kFileError = "文件错误！！！";
+// Shown through translated("cli", ...).
+inline constexpr const char* kCommError = TERVO_TR_NOOP("cli", "通信错误！！！");
+inline constexpr const char* kFileError = TERVO_TR_NOOP("cli", "文件错误！！！");
 
 struct Options {
     std::map<std::string, std::string> flags;
@@ -19,7 +22,7 @@ struct Options {
     std::vector<std::string> positional;
 };
 
-inline constexpr const char* kUsageHint = "用法：tervo-cli --help";
+inline constexpr const char* kUsageHint = TERVO_TR_NOOP("cli", "用法：tervo-cli --help");
 
 // A command line that cannot be carried out (exit 2). The message goes out on one line with
 // kUsageHint below it; a plain one (an unknown parameter) goes out as it stands.
@@ -64,6 +67,10 @@ public:
 private:
     std::map<LinkReason, uint64_t> m_counts;
 };
+
+// A translated form with %1, %2... replaced by values in turn: filled(TERVO_TR("cli", "行：%1"),
+// {n}).
+std::string filled(std::string form, std::initializer_list<std::string> values);
 
 Options parseOptions(const std::vector<std::string>& arguments, size_t from,
                      const std::vector<std::string>& allowed,

@@ -13,6 +13,7 @@
 #include "core/link/SerialLink.h"
 #include "core/sim/SimTemplate.h"
 #include "core/text/Gbk.h"
+#include "core/text/Translation.h"
 #include "core/tools/AutoSearch.h"
 
 namespace tervo::cli {
@@ -107,7 +108,7 @@ int commandSearch(const Options& o, std::ostream& out, std::ostream& err) {
         AutoSearch search;
         const SearchStart start = search.start(choice);
         if (!start.started) {
-            err << start.message << '\n';
+            err << translated("core", start.message.c_str()) << '\n';
             return kExitUsage;
         }
         while (const std::optional<LinkRequest> poll = search.beginTick()) {
@@ -123,8 +124,10 @@ int commandSearch(const Options& o, std::ostream& out, std::ostream& err) {
                 const double elapsed =
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
                 const auto left = static_cast<long>(elapsed / done * (total - done) + 0.5);
-                err << "\r\x1b[K已搜索 " << done << '/' << total << "，找到 "
-                    << found + search.found().size() << " 台，剩余约 " << left << " 秒"
+                err << "\r\x1b[K"
+                    << filled(TERVO_TR("cli", "已搜索 %1/%2，找到 %3 台，剩余约 %4 秒"),
+                              {std::to_string(done), std::to_string(total),
+                               std::to_string(found + search.found().size()), std::to_string(left)})
                     << std::flush;
             }
             if (outcome.line) {
@@ -139,7 +142,7 @@ int commandSearch(const Options& o, std::ostream& out, std::ostream& err) {
     if (progress) {
         err << "\r\x1b[K" << std::flush;
     }
-    out << (g_stopRequested ? kSearchStoppedText : kSearchDoneText) << '\n';
+    out << translated("core", g_stopRequested ? kSearchStoppedText : kSearchDoneText) << '\n';
     if (!failures.empty()) {
         err << failures.line() << '\n';
     }
@@ -150,18 +153,21 @@ int dumpTemplate(const std::string& path, std::ostream& out, std::ostream& err) 
     SimTemplate simTemplate;
     const SimStatus status = simTemplate.load(path);
     if (status != SimStatus::Ok) {
-        err << (status == SimStatus::CannotOpen ? "无法打开文件：" + printableUtf8(path)
-                                                : std::string(kFileError))
+        err << (status == SimStatus::CannotOpen
+                    ? filled(TERVO_TR("cli", "无法打开文件：%1"), {printableUtf8(path)})
+                    : translated("cli", kFileError))
             << '\n';
         return 1;
     }
-    out << "仪表模板 " << printableUtf8(path) << '\n' << "仪表 " << simTemplate.count() << " 台\n";
+    out << filled(TERVO_TR("cli", "仪表模板 %1"), {printableUtf8(path)}) << '\n'
+        << filled(TERVO_TR("cli", "仪表 %1 台"), {std::to_string(simTemplate.count())}) << '\n';
     for (int i = 0; i < simTemplate.count(); ++i) {
         const SimInstrument& p = simTemplate.panel(i);
         out << "  " << i + 1 << "  x " << p.x << "  y " << p.y << "  "
-            << (p.port < kPortCount ? portName(p.port) : "端口" + std::to_string(p.port)) << "  "
-            << (p.baud < kBaudCount ? baudText(p.baud) : "?") << " bps  地址 "
-            << static_cast<int>(p.address) << '\n';
+            << (p.port < kPortCount ? portName(p.port)
+                                    : filled(TERVO_TR("cli", "端口%1"), {std::to_string(p.port)}))
+            << "  " << (p.baud < kBaudCount ? baudText(p.baud) : "?") << " bps  "
+            << filled(TERVO_TR("cli", "地址 %1"), {std::to_string(p.address)}) << '\n';
     }
     return 0;
 }

@@ -17,6 +17,7 @@
 #include "core/link/PortMap.h"
 #include "core/text/Gbk.h"
 #include "core/text/TimeText.h"
+#include "core/text/Translation.h"
 #include "core/text/ValueText.h"
 #include "core/work/SamplingEngine.h"
 #include "core/work/WorkFiles.h"
@@ -57,10 +58,11 @@ std::string number(double v) {
 
 std::string channelLabel(const WorkDefinition& work, int64_t index) {
     if (index < 0 || static_cast<size_t>(index) >= work.channels.size()) {
-        return "通道" + std::to_string(index) + "（无此通道）";
+        return filled(TERVO_TR("cli", "通道%1（无此通道）"), {std::to_string(index)});
     }
-    return "通道" + std::to_string(index) + "「" +
-           gbkToUtf8(work.channels[static_cast<size_t>(index)].nameGbk()) + "」";
+    return filled(
+        TERVO_TR("cli", "通道%1「%2」"),
+        {std::to_string(index), gbkToUtf8(work.channels[static_cast<size_t>(index)].nameGbk())});
 }
 
 std::string operandText(const WorkDefinition& work, int32_t selector, double constant) {
@@ -82,10 +84,10 @@ std::string eventWords(const WorkDefinition& work, const EventInfo& e) {
             left = v, right = b;
             break;
         case 1:
-            left = v + "的差分", right = b;
+            left = filled(TERVO_TR("cli", "%1的差分"), {v}), right = b;
             break;
         case 2:
-            left = v + "的积分", right = b;
+            left = filled(TERVO_TR("cli", "%1的积分"), {v}), right = b;
             break;
         case 3:
             left = b + " + " + v;
@@ -100,37 +102,48 @@ std::string eventWords(const WorkDefinition& work, const EventInfo& e) {
             left = v + " ÷ " + b;
             break;
     }
-    const std::string compare = compareTypeText(e.compare);
-    return std::string(eventTypeText(e.type)) + "：" + left + " " +
-           (compare.empty() ? "（比较类型" + std::to_string(e.compare) + "，永不触发）" : compare) +
+    const std::string compare = translated("core", compareTypeText(e.compare));
+    return translated("core", eventTypeText(e.type)) + TERVO_TR("cli", "：") + left + " " +
+           (compare.empty()
+                ? filled(TERVO_TR("cli", "（比较类型%1，永不触发）"), {std::to_string(e.compare)})
+                : compare) +
            " " + right;
 }
 
 void dumpDefinition(const WorkDefinition& w, std::ostream& out) {
-    out << "数值范围：" << valueText(w.valueMin) << " .. " << valueText(w.valueMax) << '\n';
-    out << "采样周期(s)：" << w.timing.samplingPeriod << "  显示周期(s)：" << w.timing.displayPeriod
+    out << TERVO_TR("cli", "数值范围：") << valueText(w.valueMin) << " .. " << valueText(w.valueMax)
         << '\n';
-    out << "背景色 " << hex6(w.backgroundColour) << "  时间坐标色 " << hex6(w.timeAxisColour)
-        << "  时间标尺色 " << hex6(w.timeRulerColour) << "  值坐标色 " << hex6(w.valueAxisColour)
-        << "  值标尺色 " << hex6(w.valueRulerColour) << '\n';
-    out << "通道 " << w.channels.size() << '\n';
+    out << TERVO_TR("cli", "采样周期(s)：") << w.timing.samplingPeriod
+        << TERVO_TR("cli", "  显示周期(s)：") << w.timing.displayPeriod << '\n';
+    out << TERVO_TR("cli", "背景色 ") << hex6(w.backgroundColour)
+        << TERVO_TR("cli", "  时间坐标色 ") << hex6(w.timeAxisColour)
+        << TERVO_TR("cli", "  时间标尺色 ") << hex6(w.timeRulerColour)
+        << TERVO_TR("cli", "  值坐标色 ") << hex6(w.valueAxisColour)
+        << TERVO_TR("cli", "  值标尺色 ") << hex6(w.valueRulerColour) << '\n';
+    out << TERVO_TR("cli", "通道 ") << w.channels.size() << '\n';
     for (size_t i = 0; i < w.channels.size(); ++i) {
         const ChannelInfo& c = w.channels[i];
-        out << "  " << i << " 「" << gbkToUtf8(c.nameGbk()) << "」 "
-            << parameterCodeDisplayUtf8(static_cast<uint32_t>(c.parameterCode)) << "  "
-            << (c.port < kPortCount ? portName(c.port) : "端口" + std::to_string(c.port)) << " "
-            << (c.baud < kBaudCount ? baudText(c.baud) : "?") << " 地址 " << int{c.address}
-            << "  显示系数：" << number(c.displayCoefficient) << "  平移系数："
-            << number(c.offsetCoefficient) << "  颜色 " << hex6(w.styles[i].colour) << " 线宽 "
+        out << "  " << i << " " << filled(TERVO_TR("cli", "「%1」"), {gbkToUtf8(c.nameGbk())})
+            << " "
+            << translated("core",
+                          parameterCodeDisplayUtf8(static_cast<uint32_t>(c.parameterCode)).c_str())
+            << "  "
+            << (c.port < kPortCount ? portName(c.port)
+                                    : filled(TERVO_TR("cli", "端口%1"), {std::to_string(c.port)}))
+            << " " << (c.baud < kBaudCount ? baudText(c.baud) : "?") << TERVO_TR("cli", " 地址 ")
+            << int{c.address} << TERVO_TR("cli", "  显示系数：") << number(c.displayCoefficient)
+            << TERVO_TR("cli", "  平移系数：") << number(c.offsetCoefficient)
+            << TERVO_TR("cli", "  颜色 ") << hex6(w.styles[i].colour) << TERVO_TR("cli", " 线宽 ")
             << w.styles[i].penWidth;
         if (c.isCurveChannel()) {
-            out << "  跟踪曲线：" << gbkToUtf8(c.curvePathText());
+            out << TERVO_TR("cli", "  跟踪曲线：") << gbkToUtf8(c.curvePathText());
         }
         out << '\n';
     }
-    out << "事件 " << w.events.size() << '\n';
+    out << TERVO_TR("cli", "事件 ") << w.events.size() << '\n';
     for (size_t i = 0; i < w.events.size(); ++i) {
-        out << "  " << i << " 「" << gbkToUtf8(w.events[i].nameGbk()) << "」 "
+        out << "  " << i << " "
+            << filled(TERVO_TR("cli", "「%1」"), {gbkToUtf8(w.events[i].nameGbk())}) << " "
             << eventWords(w, w.events[i]) << '\n';
     }
 }
@@ -144,8 +157,9 @@ void dumpRow(const Recording& rec, size_t row, std::ostream& out) {
 }
 
 int reportFile(FileStatus status, const std::string& path, std::ostream& err) {
-    err << (status == FileStatus::CannotOpen ? "无法打开文件：" + printableUtf8(path)
-                                             : std::string(kFileError))
+    err << (status == FileStatus::CannotOpen
+                ? filled(TERVO_TR("cli", "无法打开文件：%1"), {printableUtf8(path)})
+                : translated("cli", kFileError))
         << '\n';
     return 1;
 }
@@ -156,18 +170,22 @@ int dumpCurve(const std::string& path, std::ostream& out, std::ostream& err) {
     TrackingCurve curve;
     const CurveStatus status = curve.load(path, true);
     if (status != CurveStatus::Ok) {
-        err << (status == CurveStatus::CannotOpen ? "无法打开文件：" + printableUtf8(path)
-                                                  : std::string(kFileError))
+        err << (status == CurveStatus::CannotOpen
+                    ? filled(TERVO_TR("cli", "无法打开文件：%1"), {printableUtf8(path)})
+                    : translated("cli", kFileError))
             << '\n';
         return 1;
     }
-    out << "跟踪曲线 " << printableUtf8(path) << '\n' << "段数 " << curve.count() << '\n';
+    out << TERVO_TR("cli", "跟踪曲线 ") << printableUtf8(path) << '\n'
+        << TERVO_TR("cli", "段数 ") << curve.count() << '\n';
     for (int i = 0; i < curve.count(); ++i) {
         const CurveSegment& s = curve.segments()[static_cast<size_t>(i)];
-        out << "  " << i + 1 << "  斜率值 " << number(s.rate) << "  设定值 " << number(s.level)
-            << "  平台时间 " << number(s.dwell) << '\n';
+        out << "  " << i + 1 << TERVO_TR("cli", "  斜率值 ") << number(s.rate)
+            << TERVO_TR("cli", "  设定值 ") << number(s.level) << TERVO_TR("cli", "  平台时间 ")
+            << number(s.dwell) << '\n';
     }
-    out << "总时间（起始值 0）：" << number(curve.totalMinutes(0.0)) << " 分钟\n";
+    out << filled(TERVO_TR("cli", "总时间（起始值 0）：%1 分钟"), {number(curve.totalMinutes(0.0))})
+        << '\n';
     return 0;
 }
 
@@ -240,10 +258,11 @@ std::string alarmChangeText(const AlarmChange& c, const WorkDefinition& work) {
     std::string name =
         index < work.channels.size() ? gbkToUtf8(work.channels[index].nameGbk()) : std::string();
     if (name.empty()) {
-        name = "通道" + std::to_string(c.channel);
+        name = filled(TERVO_TR("cli", "通道%1"), {std::to_string(c.channel)});
     }
     std::string text = timeStampText(c.time) + " " + printableUtf8(name) + " " +
-                       alarmKindText(c.kind) + "：" + alarmStateText(c.state);
+                       translated("core", alarmKindText(c.kind)) + TERVO_TR("cli", "：") +
+                       translated("core", alarmStateText(c.state));
     if (!isNoValue(c.value)) {
         text += " " + valueText(c.value);
     }
@@ -323,7 +342,9 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
     }
     if (engine.recordWriteFailed()) {
         // Nothing recorded yet and the file cannot be written: stop here and say so.
-        err << "记录文件无法写入：" << printableUtf8(outPath->second) << "，记录未开始！！！\n";
+        err << filled(TERVO_TR("cli", "记录文件无法写入：%1，记录未开始！！！"),
+                      {printableUtf8(outPath->second)})
+            << '\n';
         return 1;
     }
     for (const std::string& m : recording.messages) {
@@ -358,7 +379,7 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
         const RowStore& rows = engine.rows();
         if (reported == 0 && rows.rows() > 0) {
             // The columns named once, before the first row: the time, then each channel.
-            out << "时间";
+            out << TERVO_TR("cli", "时间");
             for (const ChannelInfo& channel : work.channels) {
                 out << '\t' << printableUtf8(gbkToUtf8(channel.nameGbk()));
             }
@@ -388,11 +409,15 @@ int commandRecord(const Options& o, std::ostream& out, std::ostream& err) {
         Recording onDisk;
         const size_t kept =
             readRecording(outPath->second, onDisk) == FileStatus::Ok ? onDisk.rowCount() : 0;
-        err << "记录文件写入失败：已采集 " << engine.rows().rows() << " 行，文件中有 " << kept
-            << " 行：" << printableUtf8(outPath->second) << '\n';
+        err << filled(TERVO_TR("cli", "记录文件写入失败：已采集 %1 行，文件中有 %2 行：%3"),
+                      {std::to_string(engine.rows().rows()), std::to_string(kept),
+                       printableUtf8(outPath->second)})
+            << '\n';
         return 1;
     }
-    err << "已记录 " << engine.rows().rows() << " 行：" << printableUtf8(outPath->second) << '\n';
+    err << filled(TERVO_TR("cli", "已记录 %1 行：%2"),
+                  {std::to_string(engine.rows().rows()), printableUtf8(outPath->second)})
+        << '\n';
     return 0;
 }
 
@@ -409,7 +434,7 @@ int commandDump(const Options& o, std::ostream& out, std::ostream& err) {
         if (FileStatus s = loadWorkTemplate(path, work); s != FileStatus::Ok) {
             return reportFile(s, path, err);
         }
-        out << "工作模板 " << printableUtf8(path) << '\n';
+        out << TERVO_TR("cli", "工作模板 ") << printableUtf8(path) << '\n';
         dumpDefinition(work, out);
         return 0;
     }
@@ -418,21 +443,22 @@ int commandDump(const Options& o, std::ostream& out, std::ostream& err) {
         return reportFile(s, path, err);
     }
     if (rec.occurrencesCutShort) {
-        err << kOccurrencesCutShortText << '\n';
+        err << translated("core", kOccurrencesCutShortText) << '\n';
     }
     if (rec.foreignJournal) {
-        err << kForeignJournalText << '\n';
+        err << translated("core", kForeignJournalText) << '\n';
     }
-    out << "记录文件 " << printableUtf8(path) << '\n';
+    out << TERVO_TR("cli", "记录文件 ") << printableUtf8(path) << '\n';
     dumpDefinition(rec.definition, out);
-    out << "记录 " << rec.rowCount() << " 行\n";
+    out << filled(TERVO_TR("cli", "记录 %1 行"), {std::to_string(rec.rowCount())}) << '\n';
     if (rec.rowCount() > 0) {
         dumpRow(rec, 0, out);
         if (rec.rowCount() > 1) {
             dumpRow(rec, rec.rowCount() - 1, out);
         }
     }
-    out << "事件发生 " << rec.occurrences.size() << " 次\n";
+    out << filled(TERVO_TR("cli", "事件发生 %1 次"), {std::to_string(rec.occurrences.size())})
+        << '\n';
     for (const EventOccurrence& occurrence : rec.occurrences) {
         out << "  " << timeStampText(occurrence.time) << "  "
             << gbkToUtf8(occurrenceEventText(rec.definition, occurrence.event)) << '\n';
@@ -450,10 +476,10 @@ int commandExport(const Options& o, std::ostream& out, std::ostream& err) {
         return reportFile(s, path, err);
     }
     if (rec.occurrencesCutShort) {
-        err << kOccurrencesCutShortText << '\n';
+        err << translated("core", kOccurrencesCutShortText) << '\n';
     }
     if (rec.foreignJournal) {
-        err << kForeignJournalText << '\n';
+        err << translated("core", kForeignJournalText) << '\n';
     }
     const auto given = o.flags.find("--out");
     const std::string csvPath =
@@ -463,7 +489,7 @@ int commandExport(const Options& o, std::ostream& out, std::ostream& err) {
     refuseOverwritingInput(eventsPath, path);
     if (const CsvExportOutcome done = exportHistoryCsv(csvPath, rec);
         done.status != CsvExportStatus::Written) {
-        err << "无法写入：" << printableUtf8(done.failedPath) << '\n';
+        err << filled(TERVO_TR("cli", "无法写入：%1"), {printableUtf8(done.failedPath)}) << '\n';
         return 1;
     }
     out << printableUtf8(csvPath) << '\n' << printableUtf8(eventsPath) << '\n';
