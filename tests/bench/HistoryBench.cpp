@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
-#include <ostream>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "core/history/HistoryCsv.h"

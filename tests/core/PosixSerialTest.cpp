@@ -480,7 +480,7 @@ TEST(PortExclusivity, OnlyAnotherTervoExchangeIsWaitedFor) {
                 ADD_FAILURE() << "root could not be given up: " << what;
                 continue;
             }
-            EXPECT_EQ(t->opened, c.opened) << what;
+            EXPECT_EQ(t->opened, c.opened) << what << ", took " << t->took.count() << " ms";
             // Only lower bounds on a wait are exact; a loaded machine may stretch any open.
             // Opening while the other Tervo held the port shows the wait by itself.
             if (c.hold != OtherProcess::AnotherTervo) {

@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <map>
@@ -397,10 +398,12 @@ int openAndLockForTervo(const std::string& path, LinkReason& why) {
     }
     const auto start = Clock::now();
     const auto tervoLimit = start + std::chrono::milliseconds(PosixSerialOpener::kBusyWaitMs);
-    const auto unknownLimit =
-        UucpLock::canLock() ? start + std::chrono::milliseconds(PosixSerialOpener::kUnknownHolderMs)
-                            : tervoLimit;
+    const auto unknownWait = std::chrono::milliseconds(PosixSerialOpener::kUnknownHolderMs);
+    auto unknownLimit = UucpLock::canLock() ? start + unknownWait : tervoLimit;
     bool openedAgain = false;
+    // A Tervo holder lets go in steps (exclusive mode, lock file, flock): in between the port
+    // looks held by nobody known, so the short wait for an unknown holder starts again then.
+    bool sawTervo = false;
     int fd = -1;
     for (;;) {
         if (fd < 0) {
@@ -427,6 +430,12 @@ int openAndLockForTervo(const std::string& path, LinkReason& why) {
             if (wait) {
                 UucpLock::askForTurn(path);
             }
+            sawTervo = true;
+        } else if (sawTervo) {
+            sawTervo = false;
+            unknownLimit = std::max(unknownLimit, now + unknownWait);
+            openedAgain = false;
+            continue;
         } else if (fd >= 0) {
             wait = now < unknownLimit;
         } else if (!openedAgain) {

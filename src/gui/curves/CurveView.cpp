@@ -19,8 +19,8 @@
 #include "gui/widgets/Fonts.h"
 #include "gui/widgets/Geometry.h"
 #include "gui/widgets/PickCombo.h"
-#include "gui/widgets/Prompts.h"
 #include "gui/widgets/Pictures.h"
+#include "gui/widgets/Prompts.h"
 #include "gui/widgets/Translate.h"
 
 namespace tervo::gui {
