@@ -241,6 +241,10 @@ TEST(AlarmSettings, RefusesBadSettingsNamingFieldAndLine) {
         EXPECT_NE(load.message.find("第 " + std::to_string(c.line) + " 行"), std::string::npos)
             << load.message;
     }
+    // A number beyond a double's range is refused too, not thrown at the caller.
+    writeFile(path, entry("\"channel\": 2, \"high\": 1e400"));
+    EXPECT_EQ(loadAlarmSettings(path, 3).message,
+              "报警设置文件 " + path + "：不是有效的 JSON，本工作不报警");
     // A sidecar that cannot be read (here a folder) is refused too, without a line.
     std::filesystem::create_directory(path + ".d");
     const AlarmSettingsLoad unreadable = loadAlarmSettings(path + ".d", 3);
@@ -278,6 +282,13 @@ TEST(AlarmLog, AppendsLinesThatSurviveAndEndsATornOne) {
     const std::string tail = "2026/12/08 07:00\n2026/12/08 07:00:03,炉温,high,cleared,79.5\n";
     EXPECT_TRUE(text.ends_with(tail)) << text;
     EXPECT_EQ(text.rfind("\xEF\xBB\xBF"), 0u);  // one header only
+
+    // A link planted in the log's place is never followed into the file it names.
+    const std::string planted = (dir / "planted.alt-alarms.csv").string();
+    writeFile((dir / "victim").string(), "kept");
+    std::filesystem::create_symlink(dir / "victim", planted);
+    EXPECT_FALSE(AlarmLog(planted, {}).ok());
+    EXPECT_EQ(readFile((dir / "victim").string()), "kept");
 
     AlarmLog nowhere((dir / "missing" / "x.csv").string(), {});
     EXPECT_FALSE(nowhere.ok());

@@ -55,12 +55,15 @@ std::string alarmLogFailedText(const std::string& path) {
 
 AlarmLog::AlarmLog(const std::string& path, std::vector<std::string> channelNames)
     : m_path(path), m_channelNames(std::move(channelNames)) {
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644);
+    // Never through a link another user planted beside the record, never into their file.
+    m_fd = ::open(path.c_str(),
+                  O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY,
+                  0644);
     if (m_fd < 0) {
         return;
     }
     struct stat st {};
-    if (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
         ::close(m_fd);  // a FIFO or device could block the owner's thread
         m_fd = -1;
         return;

@@ -305,6 +305,9 @@ AlarmSettingsLoad parseAlarmSettings(const std::string& text, size_t channelCoun
         const size_t at = std::min<size_t>(e.byte == 0 ? 0 : e.byte - 1, text.size());
         const int line = 1 + static_cast<int>(std::count(text.begin(), text.begin() + at, '\n'));
         return refuse(line, "", TERVO_TR("core", "不是有效的 JSON"));
+    } catch (const json::exception&) {
+        // A number beyond a double's range: the parser names no byte for it.
+        return refuse(0, "", TERVO_TR("core", "不是有效的 JSON"));
     }
     const LineMap lines(text);
     auto refuseAt = [&](const Refusal& r) {

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <system_error>
 #include <thread>
 
 #include "core/io/ByteIo.h"
@@ -347,16 +348,20 @@ public:
         if (bytes < 4 * kStep || end <= begin) {
             return;  // not worth a thread
         }
-        m_thread = std::thread([this, begin, end] {
-            for (uintptr_t at = begin; at < end && !m_stop.load(std::memory_order_relaxed);
-                 at += kStep) {
-                // Populating only makes the pages present; what they hold stays as it is.
-                if (::madvise(reinterpret_cast<void*>(at), std::min<uintptr_t>(kStep, end - at),
-                              MADV_POPULATE_WRITE) != 0) {
-                    return;  // an older system: the copy faults them in itself
+        try {
+            m_thread = std::thread([this, begin, end] {
+                for (uintptr_t at = begin; at < end && !m_stop.load(std::memory_order_relaxed);
+                     at += kStep) {
+                    // Populating only makes the pages present; what they hold stays as it is.
+                    if (::madvise(reinterpret_cast<void*>(at), std::min<uintptr_t>(kStep, end - at),
+                                  MADV_POPULATE_WRITE) != 0) {
+                        return;  // an older system: the copy faults them in itself
+                    }
                 }
-            }
-        });
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: the copy faults the pages in itself.
+        }
     }
     ~PagesAhead() {
         m_stop = true;

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cstdint>
 #include <functional>
 #include <thread>
@@ -63,7 +64,16 @@ struct LayerKey {
     uint32_t period = 0;         // T
     int32_t samplingPeriod = 0;  // p
     int penWidth = 1;            // pixels
-    bool operator==(const LayerKey&) const = default;
+    // The range compares by its bits: a range read as NaN still equals itself, so its layers
+    // are kept and not drawn again on every paint.
+    bool operator==(const LayerKey& other) const {
+        return history == other.history && generation == other.generation && mode == other.mode &&
+               fullScreen == other.fullScreen && zoom == other.zoom && offset == other.offset &&
+               std::bit_cast<uint64_t>(lo) == std::bit_cast<uint64_t>(other.lo) &&
+               std::bit_cast<uint64_t>(hi) == std::bit_cast<uint64_t>(other.hi) &&
+               period == other.period && samplingPeriod == other.samplingPeriod &&
+               penWidth == other.penWidth;
+    }
 };
 
 // One channel's curve apart from the others: a bit set on each pixel it draws, pixel
