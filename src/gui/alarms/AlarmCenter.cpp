@@ -7,14 +7,6 @@
 
 namespace tervo::gui {
 
-namespace {
-
-QString utf8(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-}  // namespace
-
 AlarmCenter::AlarmCenter(QObject* parent)
     : QObject(parent), m_desktop(std::make_unique<DesktopNotifier>()) {
     m_notifier = m_desktop.get();
@@ -41,12 +33,13 @@ void AlarmCenter::report(const AlarmListUpdate& update) {
         row.channelName = update.channelName;
         row.kind = update.kind;
         row.value = update.value;
-        const QString what =
-            utf8(AlarmListRules::channelText(row) + " " + AlarmListRules::kindText(update.kind) +
-                 " " + AlarmListRules::valueText(row));
+        const QString what = QString::fromStdString(AlarmListRules::channelText(row) + " " +
+                                                    AlarmListRules::kindText(update.kind) + " " +
+                                                    AlarmListRules::valueText(row));
         if (m_notifier != nullptr) {
-            m_notifier->notify(tr("报警：%1").arg(what),
-                               utf8(update.work + " " + timeStampText(update.time)));
+            m_notifier->notify(
+                tr("报警：%1").arg(what),
+                QString::fromStdString(update.work + " " + timeStampText(update.time)));
         }
         if (m_sound) {
             ++m_sounds;
@@ -71,7 +64,7 @@ void AlarmCenter::acknowledge(const std::vector<size_t>& selectedRows) {
 }
 
 QString AlarmCenter::statusLine() const {
-    return utf8(m_rules.statusLine());
+    return QString::fromStdString(m_rules.statusLine());
 }
 
 void AlarmCenter::setSoundOn(bool on) {

@@ -13,14 +13,6 @@
 
 namespace tervo::gui {
 
-namespace {
-
-QString utf8(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-}  // namespace
-
 AlarmListView::AlarmListView(AlarmCenter& alarms, QWidget* parent)
     : QWidget(parent), m_alarms(alarms) {
     setObjectName(QStringLiteral("alarmListView"));
@@ -87,10 +79,12 @@ void AlarmListView::refresh() {
     m_table->setRowCount(static_cast<int>(rows.size()));
     for (size_t i = 0; i < rows.size(); ++i) {
         const AlarmListRow& row = rows[i];
-        const QStringList texts = {
-            utf8(AlarmListRules::timeText(row)),    utf8(row.work),
-            utf8(AlarmListRules::channelText(row)), utf8(AlarmListRules::kindText(row.kind)),
-            utf8(AlarmListRules::valueText(row)),   utf8(AlarmListRules::stateText(row))};
+        const QStringList texts = {QString::fromStdString(AlarmListRules::timeText(row)),
+                                   QString::fromStdString(row.work),
+                                   QString::fromStdString(AlarmListRules::channelText(row)),
+                                   QString::fromStdString(AlarmListRules::kindText(row.kind)),
+                                   QString::fromStdString(AlarmListRules::valueText(row)),
+                                   QString::fromStdString(AlarmListRules::stateText(row))};
         const QColor colour = row.open() && row.active ? QColor(0xC0, 0, 0)
                               : row.open()             ? QColor(0x80, 0x50, 0)
                                                        : palette().color(QPalette::Text);

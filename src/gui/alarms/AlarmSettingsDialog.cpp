@@ -12,14 +12,6 @@
 
 namespace tervo::gui {
 
-namespace {
-
-QString utf8(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-}  // namespace
-
 AlarmSettingsDialog::AlarmSettingsDialog(const QStringList& channelNames,
                                          const AlarmSettings& settings, QWidget* parent)
     : QDialog(parent), m_settings(settings) {
@@ -48,7 +40,7 @@ AlarmSettingsDialog::AlarmSettingsDialog(const QStringList& channelNames,
         const std::string* cells[5] = {&texts.high, &texts.low, &texts.deadband, &texts.delay,
                                        &texts.commLoss};
         for (int column = 0; column < 5; ++column) {
-            auto* item = new QTableWidgetItem(utf8(*cells[column]));
+            auto* item = new QTableWidgetItem(QString::fromStdString(*cells[column]));
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             m_table->setItem(row, column + 1, item);
         }
@@ -80,7 +72,7 @@ void AlarmSettingsDialog::accept() {
     const AlarmSettingsReading reading = readAlarmSettings(rows);
     if (!reading.error.empty()) {
         m_table->setCurrentCell(reading.errorRow, reading.errorColumn + 1);
-        messageBox(this, utf8(reading.error));
+        messageBox(this, QString::fromStdString(reading.error));
         return;
     }
     m_settings = reading.settings;
