@@ -29,6 +29,13 @@ using namespace tervo::gui;
 
 namespace {
 
+// A reading as the controller's value field gives it, one decimal: whole digits, then d x 0.1.
+double reading(double v) {
+    const double tenths = std::round(std::fabs(v) * 10);
+    const double r = std::floor(tenths / 10) + std::fmod(tenths, 10) * 0.1;
+    return v < 0 ? -r : r;
+}
+
 // Processor time of this process (all its threads) in milliseconds: on a busy machine it
 // shows the work a repaint costs apart from the time other processes take.
 double cpuMs() {
@@ -75,8 +82,15 @@ std::unique_ptr<HistoryView> measureOpen(tervo::testing::FakeServices& services,
 // memory.
 bool measureExport(const HistoryView& view, const QString& csv) {
     struct Discard : std::streambuf {
-        int_type overflow(int_type ch) override { return traits_type::not_eof(ch); }
-        std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+        int_type overflow(int_type ch) override {
+            ++bytes;
+            return traits_type::not_eof(ch);
+        }
+        std::streamsize xsputn(const char*, std::streamsize n) override {
+            bytes += n;
+            return n;
+        }
+        std::streamsize bytes = 0;
     } discard;
     std::ostream nowhere(&discard);
     QElapsedTimer timer;
@@ -85,6 +99,22 @@ bool measureExport(const HistoryView& view, const QString& csv) {
     writeRowsCsv(nowhere, view.history());
     const double textCpu = cpuMs() - cpu;
     const qint64 textMs = std::max<qint64>(1, timer.elapsed());
+    // The same rows with values of every digit (a program's set values, say), a million at most.
+    Recording exact;
+    exact.definition = view.history().definition;
+    exact.times.assign(view.history().times.begin(),
+                       view.history().times.begin() + static_cast<ptrdiff_t>(std::min<size_t>(
+                                                          view.history().rowCount(), 1'000'000)));
+    const size_t channels = exact.channelCount();
+    exact.values.resize(exact.rowCount() * channels);
+    for (size_t i = 0; i < exact.values.size(); ++i) {
+        exact.values[i] =
+            50.0 + 30.0 * std::sin(double(i / channels) / 500.0 + double(i % channels));
+    }
+    discard.bytes = 0;
+    timer.restart();
+    writeRowsCsv(nowhere, exact);
+    const qint64 exactMs = std::max<qint64>(1, timer.elapsed());
 
     std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
     const long resident = tervo::testing::statusKb("VmRSS:");
@@ -97,8 +127,11 @@ bool measureExport(const HistoryView& view, const QString& csv) {
     const long csvKb = static_cast<long>(QFileInfo(csv).size() / 1024);
     const long rise = tervo::testing::statusKb("VmHWM:") - resident;
     const double mb = double(QFileInfo(csv).size()) / 1e6;
-    std::printf("export CSV text alone: %lld ms (cpu %.0f ms), %.0f MB/s\n",
-                static_cast<long long>(textMs), textCpu, mb / (double(textMs) / 1e3));
+    std::printf(
+        "export CSV text alone, one thread: %lld ms (cpu %.0f ms), %.0f MB/s; values of "
+        "every digit: %.0f MB/s\n",
+        static_cast<long long>(textMs), textCpu, mb / (double(textMs) / 1e3),
+        double(discard.bytes) / 1e6 / (double(exactMs) / 1e3));
     std::printf("export CSV to %s: %lld ms, %ld kB written, %.0f MB/s, peak +%ld kB\n",
                 qPrintable(QFileInfo(csv).absolutePath()), static_cast<long long>(ms), csvKb,
                 mb / (double(ms) / 1e3), rise);
@@ -273,7 +306,7 @@ int main(int argc, char** argv) {
         for (size_t r = 0; r < rows; ++r) {
             rec.times[r] = static_cast<int32_t>(1'700'000'000 + 5 * r);
             for (size_t c = 0; c < kChannels; ++c) {
-                rec.values[r * kChannels + c] = 50.0 + 30.0 * std::sin(r / 500.0 + c);
+                rec.values[r * kChannels + c] = reading(50.0 + 30.0 * std::sin(r / 500.0 + c));
             }
         }
         if (writeRecording(path.toStdString(), rec) != FileStatus::Ok) {

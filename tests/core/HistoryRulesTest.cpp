@@ -4,8 +4,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <random>
 #include <sstream>
 
 #include "core/history/HistoryChart.h"
@@ -335,6 +338,62 @@ TEST_F(HistoryRulesTest, CsvExportTextsAsTheTableInEveryZone) {
         EXPECT_EQ(at, written.end())
             << "from " << std::string(at, written.end()).substr(0, 60) << " where "
             << std::string(expected.begin() + (at - written.begin()), expected.end()).substr(0, 60);
+    }
+}
+
+TEST_F(HistoryRulesTest, CsvValuesAreTheShortestTextsThatReadBack) {
+    // Readings as the controller's value field gives them (whole digits, then d x 0.1, d x 0.01
+    // ...), the edges of the short form, and doubles of any kind: each as std::to_chars
+    // writes it.
+    std::vector<double> values{0.0,
+                               -0.0,
+                               0.001,
+                               -0.001,
+                               0.0001,
+                               0.005,
+                               0.0125,
+                               0.1,
+                               0.3,
+                               0.1 + 0.2,
+                               1.0,
+                               10.0,
+                               100.0,
+                               1000.0,
+                               10000.0,
+                               99999.999,
+                               100000.0,
+                               120000.0,
+                               -99999.5,
+                               23.45,
+                               1e-300,
+                               1e21,
+                               -1e5 + 1e-3,
+                               std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::infinity()};
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 20000; ++i) {
+        double reading = static_cast<double>(random() % 100000);
+        double weight = 0.1;
+        for (uint64_t d = random() % 5; d > 0; --d, weight /= 10) {
+            reading += static_cast<double>(random() % 10) * weight;
+        }
+        values.push_back(i % 2 == 0 ? reading : -reading);
+        const uint64_t bits = random();
+        double any;
+        std::memcpy(&any, &bits, sizeof any);
+        values.push_back(any);
+    }
+    const Recording rec = makeRecording(values.size(), 1, values);
+    std::ostringstream csv;
+    ASSERT_TRUE(writeRowsCsv(csv, rec));
+    std::istringstream lines(csv.str());
+    std::string line;
+    std::getline(lines, line);  // the header
+    for (double v : values) {
+        ASSERT_TRUE(std::getline(lines, line));
+        char text[32];
+        const std::string expected(text, std::to_chars(text, text + 32, v).ptr);
+        ASSERT_EQ(line.substr(line.find(',') + 1), expected) << "bits of " << v;
     }
 }
 

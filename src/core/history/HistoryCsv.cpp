@@ -152,6 +152,55 @@ private:
     bool m_uniform = false;
 };
 
+// The digits of 0 <= v < 100000 at `out`, without leading zeros; returns the end.
+char* writeWhole(char* out, uint32_t v) {
+    char digits[5];
+    char* end = digits + 5;
+    char* p = end;
+    do {
+        *--p = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    const size_t n = static_cast<size_t>(end - p);
+    std::memcpy(out, p, n);
+    return out + n;
+}
+
+// A value's text as std::to_chars writes it: the fewest digits that read back as the same
+// double. A reading as the controller gives it (at most three decimals, less than 100000 in
+// size) is exactly some whole number of thousandths n: when n / 1000 is the value, those
+// digits, their trailing zeros dropped, are the shortest text, and at these sizes to_chars
+// writes it without an exponent. Everything else (more decimals, larger, zero) is left to
+// to_chars.
+char* writeValue(char* out, double v) {
+    const double thousandths = v * 1000.0;
+    if (thousandths > -1e8 && thousandths < 1e8 && v != 0.0) {
+        const auto n =
+            static_cast<int64_t>(thousandths < 0 ? thousandths - 0.5 : thousandths + 0.5);
+        if (static_cast<double>(n) / 1000.0 == v) {
+            if (n < 0) {
+                *out++ = '-';
+            }
+            const auto size = static_cast<uint32_t>(n < 0 ? -n : n);
+            out = writeWhole(out, size / 1000);
+            uint32_t fraction = size % 1000;
+            if (fraction != 0) {
+                *out++ = '.';
+                *out++ = static_cast<char>('0' + fraction / 100);
+                fraction %= 100;
+                if (fraction != 0) {
+                    *out++ = static_cast<char>('0' + fraction / 10);
+                    if (fraction % 10 != 0) {
+                        *out++ = static_cast<char>('0' + fraction % 10);
+                    }
+                }
+            }
+            return out;
+        }
+    }
+    return std::to_chars(out, out + 24, v).ptr;
+}
+
 // The text of rows [first, last), appended to `out`.
 void appendRows(std::string& out, const Recording& rec, size_t first, size_t last,
                 StampWriter& stamps) {
@@ -168,7 +217,7 @@ void appendRows(std::string& out, const Recording& rec, size_t first, size_t las
         for (size_t c = 0; c < channels; ++c, ++v) {
             *p++ = ',';
             if (!isNoValue(*v)) {
-                p = std::to_chars(p, p + 24, *v).ptr;
+                p = writeValue(p, *v);
             }
         }
         *p++ = '\n';
