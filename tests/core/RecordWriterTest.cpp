@@ -29,6 +29,25 @@ Bytes fileBytes(const std::string& path) {
     return b;
 }
 
+Bytes imageOf(const Recording& r) {
+    return recordFileBytes(r.definition, r.times.data(), r.values.data(), r.rowCount(),
+                           r.occurrences.data(), r.occurrences.size());
+}
+
+// Reads the file as a history window opens it, then replays what its journal holds as the
+// window does afterwards: the read writes nothing, and sees the image the replay makes.
+void readThenRecover(const std::string& path, const Bytes& expected) {
+    const Bytes onDisk = fileBytes(path);
+    Recording read;
+    ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
+    EXPECT_EQ(imageOf(read), expected);
+    EXPECT_TRUE(read.journalLeft);
+    EXPECT_EQ(fileBytes(path), onDisk) << "the read writes nothing";
+    EXPECT_TRUE(recoverRecordFile(path));
+    EXPECT_EQ(fileBytes(path), expected) << "recovered on disk";
+    EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+}
+
 // A recording growing cycle by cycle, as the sampling engine holds it.
 struct Growing {
     WorkDefinition work;
@@ -294,10 +313,7 @@ TEST(RecordWriter, ACrashAtAnyStepRecoversTheLastCompleteImage) {
             Bytes seen;
             ASSERT_TRUE(readRecordImage(path, seen));
             EXPECT_EQ(seen, expected) << "read in memory, before any recovery";
-            Recording read;
-            ASSERT_EQ(readRecording(path, read), FileStatus::Ok) << "the reader recovers";
-            EXPECT_EQ(fileBytes(path), expected);
-            EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+            readThenRecover(path, expected);
         }
     }
 }
@@ -361,10 +377,7 @@ TEST(RecordWriter, AJournalLeftBehindIsRecoveredAtTheNextWriteAndIgnoredWhenFore
     Bytes garbage(50, 0x54);
     std::ofstream(recordJournalPath(other), std::ios::binary)
         .write(reinterpret_cast<const char*>(garbage.data()), 50);
-    Recording read;
-    ASSERT_EQ(readRecording(other, read), FileStatus::Ok);
-    EXPECT_EQ(fileBytes(other), rec.image());
-    EXPECT_FALSE(std::filesystem::exists(recordJournalPath(other)));
+    readThenRecover(other, rec.image());
 }
 
 // The end of a recording whose last cycles are kept in the journal replays them into the file;
@@ -503,6 +516,7 @@ TEST(RecordWriter, AnUpdateAcrossTheReadersPiecesReadsBackWhole) {
         readsAs(rec);
     }
     readsAs(rec);
+    EXPECT_TRUE(recoverRecordFile(path));
     EXPECT_EQ(fileBytes(path), rec.image()) << "recovered on disk";
     EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
 }
@@ -533,6 +547,7 @@ TEST(RecordWriter, AJournalsForeignTailIsNotTakenIntoMemory) {
         ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
         EXPECT_EQ(read.times, rec.times) << "the update from the journal is there";
         EXPECT_EQ(read.values, rec.values);
+        EXPECT_TRUE(recoverRecordFile(path));
         EXPECT_EQ(fileBytes(path), rec.image()) << "recovered on disk";
         if (peakReset && before > 0) {
             EXPECT_LT(tervo::testing::statusKb("VmHWM:") - before, 50 * 1024) << "kB";
@@ -611,7 +626,8 @@ TEST(RecordWriter, AJournalTheReaderCannotApplyStaysAndIsLaidOver) {
         }
         Recording read;
         const bool whole = readRecording(path, read) == FileStatus::Ok && read.rowCount() == 2;
-        _exit(!whole ? 1 : std::filesystem::exists(journal) ? 0 : 2);
+        const bool replayed = recoverRecordFile(path);
+        _exit(!whole ? 1 : !replayed && std::filesystem::exists(journal) ? 0 : 2);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -621,10 +637,7 @@ TEST(RecordWriter, AJournalTheReaderCannotApplyStaysAndIsLaidOver) {
     EXPECT_NE(WEXITSTATUS(status), 3) << "could not give up root";
 
     ASSERT_EQ(chmod(path.c_str(), 0644), 0);
-    Recording read;
-    ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
-    EXPECT_EQ(fileBytes(path), rec.image()) << "its owner's open replays it";
-    EXPECT_FALSE(std::filesystem::exists(journal));
+    readThenRecover(path, rec.image());  // its owner's open replays it
 }
 
 // Anyone who may write the folder can leave a journal with right checksums beside another
@@ -662,12 +675,12 @@ TEST(RecordWriter, OnlyTheOwnersJournalIsReplayed) {
         ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
         EXPECT_EQ(read.rowCount(), c.replayed ? 2u : 1u);
         EXPECT_EQ(read.foreignJournal, !c.replayed);
+        EXPECT_EQ(recoverRecordFile(path), c.replayed);
         EXPECT_EQ(fileBytes(path), c.replayed ? rec.image() : before);
         EXPECT_EQ(std::filesystem::exists(journal), !c.replayed);
         if (c.replayed) {
             continue;
         }
-        EXPECT_FALSE(recoverRecordFile(path));
         EXPECT_EQ(fileBytes(journal), planted) << "left as it was";
 
         // A recorder into the file writes it whole, leaves the journal alone, and once the
