@@ -3,12 +3,17 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
+#include <thread>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "core/history/HistoryRules.h"
 #include "core/io/FileIo.h"
+#include "core/work/RecordRecovery.h"
 #include "core/work/RecordWriter.h"
 #include "core/work/RecordWriterThread.h"
 #include "core/work/WorkFiles.h"
@@ -731,4 +736,303 @@ TEST(RecordWriter, ASecondRecorderIsRefusedWhileReadersGoOn) {
     }
     EXPECT_FALSE(std::filesystem::exists(recordJournalPath(dir / "idle.alt")))
         << "a claim that wrote nothing leaves nothing";
+}
+
+namespace {
+
+// A disk that makes each write in two halves and hands it to `during` in between (with its
+// number, from 0): what a reader sees while the write is under way.
+class SteppingDisk : public RecordDisk {
+public:
+    std::function<void(int)> during;
+    int writes = 0;
+    bool write(int fd, const uint8_t* data, size_t size, off_t offset) override {
+        const size_t half = size / 2;
+        if (!RecordDisk::write(fd, data, half, offset)) {
+            return false;
+        }
+        during(writes++);
+        return RecordDisk::write(fd, data + half, size - half, offset + static_cast<off_t>(half));
+    }
+};
+
+// A reader that opens the image, reads its first half, and later (once the file may have
+// changed) the rest: a read that takes long beside a writer or a replay.
+struct SlowRead {
+    RecordImage image;
+    Bytes bytes;
+    bool start(const std::string& path) {
+        if (!image.open(path)) {
+            return false;
+        }
+        bytes.resize(image.size());
+        return image.read(0, bytes.data(), bytes.size() / 2);
+    }
+    // The bytes read, or nothing when the image says they may have changed under it.
+    std::optional<Bytes> finish() {
+        const size_t half = bytes.size() / 2;
+        const bool read = image.read(half, bytes.data() + half, bytes.size() - half);
+        if (image.changedSinceOpen()) {
+            return std::nullopt;
+        }
+        return read ? bytes : Bytes{};  // a read failing unchanged is never an image
+    }
+};
+
+// The ways a recorder's crash leaves a journal that a replay must apply, with the image it
+// holds. `moves`: the replay must move the occurrence block, which the file holds where rows
+// now go.
+struct Crash {
+    const char* name;
+    size_t events;
+    bool everyCycle;
+    int stopAfter;
+    bool moves;
+};
+constexpr Crash kCrashes[] = {
+    {"cycles kept in the journal, block to move", 2, true, 2, true},
+    {"the block's move cut short in the file", 2, true, 3, false},
+    {"rows patched in place, counts not written", 0, false, 3, false},
+};
+
+Bytes crashLeavingJournal(const std::string& path, const Crash& c, Growing& rec) {
+    rec.everyCycle = c.everyCycle;
+    rec.work.events.resize(c.events);
+    for (int i = 0; i < 60; ++i) {
+        rec.cycle();
+    }
+    RecordWriter writer(path);
+    EXPECT_EQ(rec.writeWith(writer), FileStatus::Ok);
+    for (int i = 0; i < 3 || (c.moves && writer.lastMethod() != RecordWriter::Method::Journal);
+         ++i) {
+        rec.cycle();
+        EXPECT_EQ(rec.writeWith(writer), FileStatus::Ok);
+    }
+    writer.stopAfterStep(c.stopAfter);
+    FileStatus status = FileStatus::Ok;
+    for (int i = 0; i < 500 && status == FileStatus::Ok; ++i) {
+        rec.cycle();
+        status = rec.writeWith(writer);
+    }
+    EXPECT_EQ(status, FileStatus::CannotWrite) << "the step was reached";
+    return rec.image();
+}
+
+}  // namespace
+
+// A replay (the one a history window starts once the file is read) writes into the file that
+// readers are reading: half way through every write it makes, a reader that opens reads the
+// last complete image, and one whose read spans a write either reads it too or is told to
+// read again.
+TEST(RecordRecovery, ReadersDuringTheReplayReadTheLastCompleteImage) {
+    for (const Crash& c : kCrashes) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir / "r.alt";
+        Growing rec;
+        const Bytes expected = crashLeavingJournal(path, c, rec);
+        const Bytes onDisk = fileBytes(path);
+        ASSERT_NE(onDisk, expected);
+
+        SteppingDisk disk;
+        std::unique_ptr<SlowRead> spanning;
+        int settled = 0;
+        const auto step = [&](int) {
+            Recording read;
+            ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
+            EXPECT_EQ(imageOf(read), expected);
+            if (spanning) {
+                if (const std::optional<Bytes> bytes = spanning->finish()) {
+                    EXPECT_EQ(*bytes, expected) << "a read across a write taken as good";
+                    ++settled;
+                }
+            }
+            spanning = std::make_unique<SlowRead>();
+            ASSERT_TRUE(spanning->start(path));
+        };
+        disk.during = step;
+        EXPECT_TRUE(recoverRecordFile(path, disk));
+        step(disk.writes);
+        EXPECT_GT(settled, 0) << "reads that the replay did not touch are good at once";
+        EXPECT_EQ(fileBytes(path), expected);
+        EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+    }
+}
+
+// The history window replays on a thread of its own, and the process waits for it at exit.
+TEST(RecordRecovery, TheProcesssReplaysRunOnTheirOwnThreads) {
+    TempDir dir;
+    std::vector<std::string> paths;
+    std::vector<Bytes> images;
+    for (const Crash& c : kCrashes) {
+        paths.push_back(dir / (std::string("r") + std::to_string(paths.size()) + ".alt"));
+        Growing rec;
+        images.push_back(crashLeavingJournal(paths.back(), c, rec));
+        recordRecovery().start(paths.back());
+    }
+    recordRecovery().start(paths[0]);  // a second open while the first replay may run
+    recordRecovery().waitAll();
+    for (size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(fileBytes(paths[i]), images[i]);
+        EXPECT_FALSE(std::filesystem::exists(recordJournalPath(paths[i])));
+    }
+}
+
+// A history saved (the file replaced whole) before, during or after the replay of the journal
+// it was read through keeps what was saved; the journal, naming the replaced file, goes.
+TEST(RecordRecovery, ASaveRacingTheReplayKeepsWhatWasSaved) {
+    const Crash& c = kCrashes[0];
+    for (int saveAt = -1; saveAt < 8; ++saveAt) {
+        SCOPED_TRACE("saved half way through write " + std::to_string(saveAt));
+        TempDir dir;
+        const std::string path = dir / "r.alt";
+        Growing rec;
+        crashLeavingJournal(path, c, rec);
+        Recording edited;
+        ASSERT_EQ(readRecording(path, edited), FileStatus::Ok);
+        ASSERT_TRUE(edited.journalLeft);
+        ASSERT_EQ(deleteListRows(edited, {1, 2, 3}), 3u);  // three rows deleted in the window
+        const auto save = [&] { ASSERT_EQ(writeRecording(path, edited), FileStatus::Ok); };
+        if (saveAt < 0) {
+            save();
+        }
+        SteppingDisk disk;
+        bool saved = saveAt < 0;
+        disk.during = [&](int write) {
+            if (write == saveAt) {
+                save();
+                saved = true;
+            }
+        };
+        recoverRecordFile(path, disk);
+        if (!saved) {
+            save();  // after the replay
+        }
+        recoverRecordFile(path);  // the next open's
+        EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+        Recording back;
+        ASSERT_EQ(readRecording(path, back), FileStatus::Ok);
+        EXPECT_EQ(imageOf(back), imageOf(edited));
+        EXPECT_FALSE(back.journalLeft);
+    }
+}
+
+// A read that takes long beside a live recorder is taken as the file only when nothing it read
+// was changed under it: cycles kept in the journal, and rows patched in past what was read, do
+// not change it; a checkpoint (the journal started afresh) or the block moved over bytes read
+// from the file does, and such a read is never handed on as good.
+TEST(RecordRecovery, ASlowReadBesideALiveRecorderIsGoodOnlyWhenUntouched) {
+    struct Case {
+        const char* name;
+        size_t events;
+        bool everyCycle;
+        int checkpointEvery;
+        int cyclesPerRead;
+        int minSettled;  // of 60 reads
+        int maxSettled;
+    };
+    for (const Case& c : {Case{"cycles kept in the journal", 2, true, 64, 1, 55, 60},
+                          Case{"rows patched in past what was read", 0, false, 16, 1, 50, 58},
+                          Case{"a checkpoint every cycle", 0, false, 1, 1, 0, 0},
+                          Case{"the journal started afresh and regrown", 0, false, 4, 4, 0, 0},
+                          Case{"the block moved now and then", 2, false, 64, 1, 30, 59}}) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir / "r.alt";
+        Growing rec(c.events);
+        rec.everyCycle = c.everyCycle;
+        for (int i = 0; i < 200; ++i) {
+            rec.cycle();
+        }
+        RecordWriter writer(path);
+        writer.setCheckpointEvery(c.checkpointEvery);
+        ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+        rec.cycle();  // a cycle in the journal when the reads start
+        ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+        int settled = 0;
+        for (int i = 0; i < 60; ++i) {
+            SlowRead slow;
+            ASSERT_TRUE(slow.start(path));
+            const Bytes atOpen = rec.image();
+            for (int k = 0; k < c.cyclesPerRead; ++k) {
+                rec.cycle();
+                ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+            }
+            if (const std::optional<Bytes> bytes = slow.finish()) {
+                ASSERT_EQ(*bytes, atOpen) << "cycle " << i << ": a read mixing two images";
+                ++settled;
+            }
+        }
+        EXPECT_GE(settled, c.minSettled);
+        EXPECT_LE(settled, c.maxSettled);
+    }
+}
+
+// A recorder that changes what is read under every attempt: the read is never Ok.
+TEST(RecordRecovery, AReadChangedUnderEveryAttemptIsNeverGood) {
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    Growing rec(0);
+    rec.cycle();
+    RecordWriter writer(path);
+    writer.setCheckpointEvery(1);
+    ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+    int attempts = 0;
+    const StableRead outcome = useStableRecordImage(path, [&](const RecordImage& image) {
+        ++attempts;
+        Bytes bytes(image.size());
+        image.read(0, bytes.data(), bytes.size() / 2);
+        rec.cycle();
+        ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+        image.read(bytes.size() / 2, bytes.data() + bytes.size() / 2,
+                   bytes.size() - bytes.size() / 2);
+    });
+    EXPECT_EQ(outcome, StableRead::KeptChanging);
+    EXPECT_EQ(attempts, 51);
+}
+
+// Readers racing a recorder on another thread, with checkpoints and block moves under them:
+// every read taken as good is the image of some cycle.
+TEST(RecordRecovery, ReadersRacingARecorderNeverGetAMixedImage) {
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    Growing rec;
+    rec.everyCycle = true;
+    for (int i = 0; i < 100; ++i) {
+        rec.cycle();
+    }
+    std::vector<Bytes> images;
+    Growing grow = rec;
+    for (int i = 0; i < 400; ++i) {
+        images.push_back(grow.image());
+        grow.cycle();
+    }
+    std::sort(images.begin(), images.end());
+    std::atomic<bool> done{false};
+    std::thread recorder([&] {
+        RecordWriter writer(path);
+        writer.setCheckpointEvery(5);
+        for (int i = 0; i < 300; ++i) {
+            EXPECT_EQ(rec.writeWith(writer), FileStatus::Ok);
+            rec.cycle();
+        }
+        done = true;
+    });
+    while (!std::filesystem::exists(path)) {
+        std::this_thread::yield();
+    }
+    int good = 0;
+    while (!done) {
+        Recording read;
+        const FileStatus status = readRecording(path, read);
+        if (status == FileStatus::Ok) {
+            ASSERT_TRUE(std::binary_search(images.begin(), images.end(), imageOf(read)))
+                << read.rowCount() << " rows";
+            ++good;
+        } else {
+            ASSERT_EQ(status, FileStatus::Busy);
+        }
+    }
+    recorder.join();
+    EXPECT_GT(good, 0);
 }
