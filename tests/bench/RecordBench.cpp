@@ -245,17 +245,22 @@ void BM_ReplayAfterCrash(benchmark::State& state) {
             return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
                 .count();
         };
-        auto t0 = std::chrono::steady_clock::now();
-        {
+        // The reopen, twice: the process's first 1.7 GB of arrays cost more to come by (any
+        // first read pays that), the second shows the read itself.
+        const auto reopen = [&] {
+            const auto t0 = std::chrono::steady_clock::now();
             Recording rec;
-            if (readRecording(path, rec) != FileStatus::Ok || rec.rowCount() != reached ||
-                !rec.journalLeft) {
-                state.SkipWithError("the reopen did not read every cycle");
-                return;
-            }
+            const bool whole = readRecording(path, rec) == FileStatus::Ok &&
+                               rec.rowCount() == reached && rec.journalLeft;
+            return whole ? since(t0) : -1.0;
+        };
+        const double reopenMs = reopen();
+        const double againMs = reopen();
+        if (reopenMs < 0 || againMs < 0) {
+            state.SkipWithError("the reopen did not read every cycle");
+            return;
         }
-        const double reopenMs = since(t0);
-        t0 = std::chrono::steady_clock::now();
+        auto t0 = std::chrono::steady_clock::now();
         const bool recovered = recoverRecordFile(path);
         const double ms = since(t0);
         if (!recovered || std::filesystem::exists(recordJournalPath(path))) {
@@ -272,6 +277,7 @@ void BM_ReplayAfterCrash(benchmark::State& state) {
         }
         const double readMs = since(t0);
         state.counters["reopen_ms"] = reopenMs;
+        state.counters["reopen_again_ms"] = againMs;
         state.counters["replay_ms"] = ms;
         state.counters["read_after_ms"] = readMs;
         state.counters["journal_MB"] = static_cast<double>(journal) / 1e6;
@@ -279,11 +285,11 @@ void BM_ReplayAfterCrash(benchmark::State& state) {
         state.counters["rows"] = static_cast<double>(reached);
         std::fprintf(stderr,
                      "%zu rows (%.0f days at 3 s), %zu cycles kept before the crash: journal %.1f "
-                     "MB, file %.1f MB; reopen %.0f ms, replay after it %.0f ms, a read of the "
-                     "replayed file %.0f ms\n",
+                     "MB, file %.1f MB; reopen %.0f ms (again %.0f ms), replay after it %.0f ms, "
+                     "a read of the replayed file %.0f ms\n",
                      reached, static_cast<double>(reached) * 3 / 86'400, reached - start,
                      static_cast<double>(journal) / 1e6, static_cast<double>(file) / 1e6, reopenMs,
-                     ms, readMs);
+                     againMs, ms, readMs);
     }
     munmap(mapped, valueBytes);
 }

@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -80,8 +82,9 @@ uint64_t wordChecksum(const uint8_t* data, size_t size, uint64_t h = 14695981039
     size_t i = 0;
     for (; i + 8 <= size; i += 8) {
         uint64_t word = 0;
-        for (int b = 7; b >= 0; --b) {
-            word = word << 8 | data[i + static_cast<size_t>(b)];
+        std::memcpy(&word, data + i, 8);  // one load, not eight
+        if constexpr (std::endian::native == std::endian::big) {
+            word = __builtin_bswap64(word);
         }
         h = (h ^ word) * 1099511628211ull;
     }
