@@ -418,56 +418,69 @@ TEST(RecordWriter, AReplayCutShortIsReplayedAgain) {
     }
 }
 
-// A journal of the earlier release (version 1: every entry the rows and the whole block, as a
-// patch) left beside a file is still laid over it and replayed.
-TEST(RecordWriter, AnEarlierReleasesJournalIsStillReplayed) {
-    TempDir dir;
-    const std::string path = dir / "r.alt";
-    Growing rec;
-    rec.everyCycle = true;
-    for (int i = 0; i < 6; ++i) {
+// A journal built here byte by byte (the format a crashed recorder of this or the earlier
+// release left: version 1, every entry checked byte-wise; version 2, word-wise) is laid over
+// the file and replayed.
+TEST(RecordWriter, JournalsOfBothVersionsAreReplayed) {
+    for (const char version : {'1', '2'}) {
+        SCOPED_TRACE(version);
+        TempDir dir;
+        const std::string path = dir / "r.alt";
+        Growing rec;
+        rec.everyCycle = true;
+        for (int i = 0; i < 6; ++i) {
+            rec.cycle();
+        }
+        ASSERT_TRUE(writeFileAtomically(path, rec.image()));
+        const size_t rowsEnd = rec.image().size() - 8 * rec.occurrences.size();
         rec.cycle();
-    }
-    ASSERT_TRUE(writeFileAtomically(path, rec.image()));
-    const size_t rowsEnd = rec.image().size() - 8 * rec.occurrences.size();
-    rec.cycle();
-    const Bytes after = rec.image();
-    struct stat fs {};
-    ASSERT_EQ(stat(path.c_str(), &fs), 0);
-    const auto u64 = [](Bytes& out, uint64_t v) {
-        for (int i = 0; i < 8; ++i) {
-            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-        }
-    };
-    const auto fnv = [](const Bytes& b) {
-        uint64_t h = 14695981039346656037ull;
-        for (uint8_t c : b) {
-            h = (h ^ c) * 1099511628211ull;
-        }
-        return h;
-    };
-    Bytes journal = {'T', 'V', 'R', 'W', 'A', 'L', '0', '1'};
-    u64(journal, fs.st_dev);
-    u64(journal, fs.st_ino);
-    u64(journal, 0);
-    u64(journal, fnv(journal));
-    Bytes entry;
-    u64(entry, 40 + (after.size() - rowsEnd) + 8);
-    u64(entry, 1);
-    u64(entry, rec.times.size() | uint64_t{rec.occurrences.size()} << 32);
-    u64(entry, rowsEnd);
-    u64(entry, after.size());
-    entry.insert(entry.end(), after.begin() + static_cast<long>(rowsEnd), after.end());
-    u64(entry, fnv(entry));
-    journal.insert(journal.end(), entry.begin(), entry.end());
-    ASSERT_TRUE(writeFileAtomically(recordJournalPath(path), journal));
+        const Bytes after = rec.image();
+        struct stat fs {};
+        ASSERT_EQ(stat(path.c_str(), &fs), 0);
+        const auto u64 = [](Bytes& out, uint64_t v) {
+            for (int i = 0; i < 8; ++i) {
+                out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+            }
+        };
+        // FNV-1a over bytes, or over little-endian 64-bit words and then the bytes left.
+        const auto fnv = [](const Bytes& b, bool words) {
+            uint64_t h = 14695981039346656037ull;
+            size_t i = 0;
+            for (; words && i + 8 <= b.size(); i += 8) {
+                uint64_t word = 0;
+                for (size_t k = 0; k < 8; ++k) {
+                    word |= uint64_t{b[i + k]} << (8 * k);
+                }
+                h = (h ^ word) * 1099511628211ull;
+            }
+            for (; i < b.size(); ++i) {
+                h = (h ^ b[i]) * 1099511628211ull;
+            }
+            return h;
+        };
+        Bytes journal = {'T', 'V', 'R', 'W', 'A', 'L', '0', static_cast<uint8_t>(version)};
+        u64(journal, fs.st_dev);
+        u64(journal, fs.st_ino);
+        u64(journal, 0);
+        u64(journal, fnv(journal, false));
+        Bytes entry;
+        u64(entry, 40 + (after.size() - rowsEnd) + 8);
+        u64(entry, 1);
+        u64(entry, rec.times.size() | uint64_t{rec.occurrences.size()} << 32);
+        u64(entry, rowsEnd);
+        u64(entry, after.size());
+        entry.insert(entry.end(), after.begin() + static_cast<long>(rowsEnd), after.end());
+        u64(entry, fnv(entry, version == '2'));
+        journal.insert(journal.end(), entry.begin(), entry.end());
+        ASSERT_TRUE(writeFileAtomically(recordJournalPath(path), journal));
 
-    Bytes seen;
-    ASSERT_TRUE(readRecordImage(path, seen));
-    EXPECT_EQ(seen, after) << "laid over";
-    EXPECT_TRUE(recoverRecordFile(path));
-    EXPECT_EQ(fileBytes(path), after) << "replayed";
-    EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+        Bytes seen;
+        ASSERT_TRUE(readRecordImage(path, seen));
+        EXPECT_EQ(seen, after) << "laid over";
+        EXPECT_TRUE(recoverRecordFile(path));
+        EXPECT_EQ(fileBytes(path), after) << "replayed";
+        EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+    }
 }
 
 TEST(RecordWriter, StoppingTheRecordingRemovesTheJournal) {
