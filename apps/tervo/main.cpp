@@ -11,7 +11,7 @@
 #include <initializer_list>
 
 #include "../VersionNote.h"
-#include "core/work/RecordRecovery.h"
+#include "core/work/RecordWriter.h"
 #include "gui/Views.h"
 #include "gui/app/Language.h"
 #include "gui/app/Settings.h"

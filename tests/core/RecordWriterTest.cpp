@@ -13,7 +13,6 @@
 
 #include "core/history/HistoryRules.h"
 #include "core/io/FileIo.h"
-#include "core/work/RecordRecovery.h"
 #include "core/work/RecordWriter.h"
 #include "core/work/RecordWriterThread.h"
 #include "core/work/WorkFiles.h"
@@ -889,6 +888,31 @@ TEST(RecordRecovery, TheProcesssReplaysRunOnTheirOwnThreads) {
         EXPECT_EQ(fileBytes(paths[i]), images[i]);
         EXPECT_FALSE(std::filesystem::exists(recordJournalPath(paths[i])));
     }
+}
+
+// A recording started into a file whose journal this process is replaying (its history was
+// just opened) waits for that replay rather than being refused for the lock it holds.
+TEST(RecordRecovery, ARecordingStartedDuringTheReplayWaitsForIt) {
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    Growing rec;
+    const Bytes expected = crashLeavingJournal(path, kCrashes[0], rec);
+    TestDisk disk;
+    disk.hold();  // the replay stops at its first sync, holding the journal's lock
+    recordRecovery().start(path, disk);
+    while (disk.calls == 0) {
+        std::this_thread::yield();
+    }
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));  // past the claim's wait
+        disk.release();
+    });
+    RecordWriter writer(dir / "." / "r.alt");
+    EXPECT_TRUE(writer.claim());
+    release.join();
+    recordRecovery().waitAll();
+    EXPECT_FALSE(disk.gaveUp());
+    EXPECT_EQ(fileBytes(path), expected) << "replayed before the recording took the file";
 }
 
 // A history saved (the file replaced whole) before, during or after the replay of the journal

@@ -23,7 +23,6 @@
 
 #include "core/history/HistoryCsv.h"
 #include "core/text/Gbk.h"
-#include "core/work/RecordRecovery.h"
 #include "core/work/RecordWriter.h"
 #include "gui/Views.h"
 #include "gui/app/ChildWindow.h"

@@ -12,8 +12,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <iterator>
 #include <memory>
+#include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "core/io/ByteIo.h"
@@ -752,6 +755,70 @@ bool recoverRecordFile(const std::string& path, RecordDisk& disk) {
     return true;
 }
 
+// ---- RecordRecovery ----
+
+RecordRecovery::~RecordRecovery() {
+    waitAll();
+}
+
+void RecordRecovery::start(const std::string& path, RecordDisk& disk) {
+    std::lock_guard lock(m_mutex);
+    // Threads whose replay has ended are done with.
+    for (auto it = m_jobs.begin(); it != m_jobs.end();) {
+        if (it->done->load()) {
+            it->thread.join();
+            it = m_jobs.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    try {
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        m_jobs.reserve(m_jobs.size() + 1);  // so the thread, once running, is kept
+        std::string journal = recordJournalPath(path);
+        std::thread thread([path, done, &disk] {
+            recoverRecordFile(path, disk);
+            done->store(true);
+        });
+        m_jobs.push_back(Job{std::move(journal), std::move(thread), done});
+    } catch (const std::system_error&) {
+        // No thread to be had: the journal stays, laid over the file by every reader.
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+template <typename Which>
+void RecordRecovery::waitForJobs(Which which) {
+    std::vector<Job> jobs;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto picked = std::stable_partition(m_jobs.begin(), m_jobs.end(),
+                                                  [&](const Job& job) { return !which(job); });
+        std::move(picked, m_jobs.end(), std::back_inserter(jobs));
+        m_jobs.erase(picked, m_jobs.end());
+    }
+    for (Job& job : jobs) {
+        job.thread.join();
+    }
+}
+
+void RecordRecovery::waitFor(const std::string& path) {
+    const std::string journal = recordJournalPath(path);
+    waitForJobs([&](const Job& job) { return job.journal == journal; });
+}
+
+void RecordRecovery::waitAll() {
+    waitForJobs([](const Job&) { return true; });
+}
+
+RecordRecovery& recordRecovery() {
+    // The disk the replays write through is made first, so it is destroyed after the threads
+    // that use it have been waited for.
+    systemRecordDisk();
+    static RecordRecovery recovery;
+    return recovery;
+}
+
 // ---- RecordImage ----
 
 struct RecordImage::State {
@@ -991,7 +1058,10 @@ bool RecordWriter::claim() {
     if (m_journal >= 0) {
         return true;
     }
-    // A journal a crash left behind is replayed first; what stays is locked with the rest.
+    // A journal a crash left behind is replayed first (a replay this process began after
+    // reading the file is waited for, as it holds the journal's lock meanwhile); what stays is
+    // locked with the rest.
+    recordRecovery().waitFor(m_path);
     recoverRecordFile(m_path);
     // A reader replaying a journal holds its lock for a moment; a recorder holds it for good.
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);

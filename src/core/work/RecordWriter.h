@@ -2,10 +2,13 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/work/WorkFileLayout.h"
@@ -155,6 +158,46 @@ std::string recordJournalPath(const std::string& recordPath);
 // image: the replay keeps the occurrence block in the journal before it overwrites it in the
 // file. `disk` makes the replay's writes and syncs.
 bool recoverRecordFile(const std::string& path, RecordDisk& disk = systemRecordDisk());
+
+// Replays, on threads of their own, the journals that recorders' crashes left beside record
+// files read with the journal laid over them (recoverRecordFile), so whoever waited on the read
+// does not wait on writing and syncing what may be hundreds of megabytes. Meanwhile readers
+// still read the last complete image: they lay the journal over the file, and read again when
+// the replay changes what they read. A save that replaces the file in the meantime wins: the
+// replay writes into the file it opened, and a journal naming a replaced file is dropped.
+// Stopped half way (the process killed), a replay is finished by the next one, as after a
+// crash.
+class RecordRecovery {
+public:
+    RecordRecovery() = default;
+    ~RecordRecovery();  // waits for the replays under way
+    RecordRecovery(const RecordRecovery&) = delete;
+    RecordRecovery& operator=(const RecordRecovery&) = delete;
+
+    // Starts replaying the journal beside `path` (through `disk`, which outlives the replay).
+    // Where no thread can be had, nothing is done: the journal stays, and the next reader lays
+    // it over the file again.
+    void start(const std::string& path, RecordDisk& disk = systemRecordDisk());
+    // Waits for the replays of the file at `path` (by whatever name) started so far.
+    void waitFor(const std::string& path);
+    // Waits for every replay started so far.
+    void waitAll();
+
+private:
+    struct Job {
+        std::string journal;  // the journal's path, its file's name resolved
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    // Takes the jobs `which` picks out of the list and waits for them.
+    template <typename Which>
+    void waitForJobs(Which which);
+    std::mutex m_mutex;
+    std::vector<Job> m_jobs;
+};
+
+// The process's own; it outlives anything that starts a replay before main() ends.
+RecordRecovery& recordRecovery();
 
 // A record file as its last complete image, read piece by piece: the bytes on disk with the
 // entries of a journal that a live writer holds (or that could not be applied) laid over them.

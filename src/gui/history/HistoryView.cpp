@@ -15,7 +15,7 @@
 #include "core/chart/ChartGeometry.h"
 #include "core/history/HistoryCsv.h"
 #include "core/text/Gbk.h"
-#include "core/work/RecordRecovery.h"
+#include "core/work/RecordWriter.h"
 #include "gui/app/ChildWindow.h"
 #include "gui/history/CsvExportTask.h"
 #include "gui/history/HistoryReport.h"
