@@ -2402,6 +2402,10 @@ Did you mean </translation>
         <source>%d秒</source>
         <translation>%d s</translation>
     </message>
+    <message>
+        <source>文件正在写入，请稍后再试！！！</source>
+        <translation>The file is being written; please try again later!</translation>
+    </message>
 </context>
 <context>
     <name>tervo::gui::AlarmCenter</name>

@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 #include "../VersionNote.h"
+#include "core/work/RecordWriter.h"
 #include "gui/Views.h"
 #include "gui/app/Language.h"
 #include "gui/app/Settings.h"
@@ -136,5 +137,8 @@ int main(int argc, char* argv[]) {
     // The works' publishers say "offline" on their own threads; they end before the process's
     // exit handlers take the TLS library down.
     tervo::net::finishStoppedPublishers();
+    // A crash's journal being replayed into a history's file is finished before the process
+    // goes (cut off, the next open would only lay it over the file again).
+    tervo::recordRecovery().waitAll();
     return status;
 }

@@ -19,6 +19,7 @@
 #include "core/text/TimeText.h"
 #include "core/text/Translation.h"
 #include "core/text/ValueText.h"
+#include "core/work/RecordWriter.h"
 #include "core/work/SamplingEngine.h"
 #include "core/work/WorkFiles.h"
 #include "net/Credentials.h"
@@ -156,10 +157,20 @@ void dumpRow(const Recording& rec, size_t row, std::ostream& out) {
     out << '\n';
 }
 
+// A journal that a recorder's crash left (read laid over the file) goes into the file once
+// what was read is printed, so the answer does not wait for it.
+void replayLeftJournal(const std::string& path, const Recording& rec, std::ostream& out) {
+    if (rec.journalLeft) {
+        out.flush();
+        recoverRecordFile(path);
+    }
+}
+
 int reportFile(FileStatus status, const std::string& path, std::ostream& err) {
     err << (status == FileStatus::CannotOpen
                 ? filled(TERVO_TR("cli", "无法打开文件：%1"), {printableUtf8(path)})
-                : translated("cli", kFileError))
+            : status == FileStatus::Busy ? translated("core", kFileBusyText)
+                                         : translated("cli", kFileError))
         << '\n';
     return 1;
 }
@@ -463,6 +474,7 @@ int commandDump(const Options& o, std::ostream& out, std::ostream& err) {
         out << "  " << timeStampText(occurrence.time) << "  "
             << gbkToUtf8(occurrenceEventText(rec.definition, occurrence.event)) << '\n';
     }
+    replayLeftJournal(path, rec, out);
     return 0;
 }
 
@@ -493,6 +505,7 @@ int commandExport(const Options& o, std::ostream& out, std::ostream& err) {
         return 1;
     }
     out << printableUtf8(csvPath) << '\n' << printableUtf8(eventsPath) << '\n';
+    replayLeftJournal(path, rec, out);
     return 0;
 }
 

@@ -3,11 +3,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
+#include <thread>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "core/history/HistoryRules.h"
 #include "core/io/FileIo.h"
 #include "core/work/RecordWriter.h"
 #include "core/work/RecordWriterThread.h"
@@ -27,6 +31,25 @@ Bytes fileBytes(const std::string& path) {
     Bytes b;
     EXPECT_TRUE(readWholeFile(path, b)) << path;
     return b;
+}
+
+Bytes imageOf(const Recording& r) {
+    return recordFileBytes(r.definition, r.times.data(), r.values.data(), r.rowCount(),
+                           r.occurrences.data(), r.occurrences.size());
+}
+
+// Reads the file as a history window opens it, then replays what its journal holds as the
+// window does afterwards: the read writes nothing, and sees the image the replay makes.
+void readThenRecover(const std::string& path, const Bytes& expected) {
+    const Bytes onDisk = fileBytes(path);
+    Recording read;
+    ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
+    EXPECT_EQ(imageOf(read), expected);
+    EXPECT_TRUE(read.journalLeft);
+    EXPECT_EQ(fileBytes(path), onDisk) << "the read writes nothing";
+    EXPECT_TRUE(recoverRecordFile(path));
+    EXPECT_EQ(fileBytes(path), expected) << "recovered on disk";
+    EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
 }
 
 // A recording growing cycle by cycle, as the sampling engine holds it.
@@ -294,10 +317,7 @@ TEST(RecordWriter, ACrashAtAnyStepRecoversTheLastCompleteImage) {
             Bytes seen;
             ASSERT_TRUE(readRecordImage(path, seen));
             EXPECT_EQ(seen, expected) << "read in memory, before any recovery";
-            Recording read;
-            ASSERT_EQ(readRecording(path, read), FileStatus::Ok) << "the reader recovers";
-            EXPECT_EQ(fileBytes(path), expected);
-            EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+            readThenRecover(path, expected);
         }
     }
 }
@@ -361,10 +381,7 @@ TEST(RecordWriter, AJournalLeftBehindIsRecoveredAtTheNextWriteAndIgnoredWhenFore
     Bytes garbage(50, 0x54);
     std::ofstream(recordJournalPath(other), std::ios::binary)
         .write(reinterpret_cast<const char*>(garbage.data()), 50);
-    Recording read;
-    ASSERT_EQ(readRecording(other, read), FileStatus::Ok);
-    EXPECT_EQ(fileBytes(other), rec.image());
-    EXPECT_FALSE(std::filesystem::exists(recordJournalPath(other)));
+    readThenRecover(other, rec.image());
 }
 
 // The end of a recording whose last cycles are kept in the journal replays them into the file;
@@ -400,56 +417,69 @@ TEST(RecordWriter, AReplayCutShortIsReplayedAgain) {
     }
 }
 
-// A journal of the earlier release (version 1: every entry the rows and the whole block, as a
-// patch) left beside a file is still laid over it and replayed.
-TEST(RecordWriter, AnEarlierReleasesJournalIsStillReplayed) {
-    TempDir dir;
-    const std::string path = dir / "r.alt";
-    Growing rec;
-    rec.everyCycle = true;
-    for (int i = 0; i < 6; ++i) {
+// A journal built here byte by byte (the format a crashed recorder of this or the earlier
+// release left: version 1, every entry checked byte-wise; version 2, word-wise) is laid over
+// the file and replayed.
+TEST(RecordWriter, JournalsOfBothVersionsAreReplayed) {
+    for (const char version : {'1', '2'}) {
+        SCOPED_TRACE(version);
+        TempDir dir;
+        const std::string path = dir / "r.alt";
+        Growing rec;
+        rec.everyCycle = true;
+        for (int i = 0; i < 6; ++i) {
+            rec.cycle();
+        }
+        ASSERT_TRUE(writeFileAtomically(path, rec.image()));
+        const size_t rowsEnd = rec.image().size() - 8 * rec.occurrences.size();
         rec.cycle();
-    }
-    ASSERT_TRUE(writeFileAtomically(path, rec.image()));
-    const size_t rowsEnd = rec.image().size() - 8 * rec.occurrences.size();
-    rec.cycle();
-    const Bytes after = rec.image();
-    struct stat fs {};
-    ASSERT_EQ(stat(path.c_str(), &fs), 0);
-    const auto u64 = [](Bytes& out, uint64_t v) {
-        for (int i = 0; i < 8; ++i) {
-            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-        }
-    };
-    const auto fnv = [](const Bytes& b) {
-        uint64_t h = 14695981039346656037ull;
-        for (uint8_t c : b) {
-            h = (h ^ c) * 1099511628211ull;
-        }
-        return h;
-    };
-    Bytes journal = {'T', 'V', 'R', 'W', 'A', 'L', '0', '1'};
-    u64(journal, fs.st_dev);
-    u64(journal, fs.st_ino);
-    u64(journal, 0);
-    u64(journal, fnv(journal));
-    Bytes entry;
-    u64(entry, 40 + (after.size() - rowsEnd) + 8);
-    u64(entry, 1);
-    u64(entry, rec.times.size() | uint64_t{rec.occurrences.size()} << 32);
-    u64(entry, rowsEnd);
-    u64(entry, after.size());
-    entry.insert(entry.end(), after.begin() + static_cast<long>(rowsEnd), after.end());
-    u64(entry, fnv(entry));
-    journal.insert(journal.end(), entry.begin(), entry.end());
-    ASSERT_TRUE(writeFileAtomically(recordJournalPath(path), journal));
+        const Bytes after = rec.image();
+        struct stat fs {};
+        ASSERT_EQ(stat(path.c_str(), &fs), 0);
+        const auto u64 = [](Bytes& out, uint64_t v) {
+            for (int i = 0; i < 8; ++i) {
+                out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+            }
+        };
+        // FNV-1a over bytes, or over little-endian 64-bit words and then the bytes left.
+        const auto fnv = [](const Bytes& b, bool words) {
+            uint64_t h = 14695981039346656037ull;
+            size_t i = 0;
+            for (; words && i + 8 <= b.size(); i += 8) {
+                uint64_t word = 0;
+                for (size_t k = 0; k < 8; ++k) {
+                    word |= uint64_t{b[i + k]} << (8 * k);
+                }
+                h = (h ^ word) * 1099511628211ull;
+            }
+            for (; i < b.size(); ++i) {
+                h = (h ^ b[i]) * 1099511628211ull;
+            }
+            return h;
+        };
+        Bytes journal = {'T', 'V', 'R', 'W', 'A', 'L', '0', static_cast<uint8_t>(version)};
+        u64(journal, fs.st_dev);
+        u64(journal, fs.st_ino);
+        u64(journal, 0);
+        u64(journal, fnv(journal, false));
+        Bytes entry;
+        u64(entry, 40 + (after.size() - rowsEnd) + 8);
+        u64(entry, 1);
+        u64(entry, rec.times.size() | uint64_t{rec.occurrences.size()} << 32);
+        u64(entry, rowsEnd);
+        u64(entry, after.size());
+        entry.insert(entry.end(), after.begin() + static_cast<long>(rowsEnd), after.end());
+        u64(entry, fnv(entry, version == '2'));
+        journal.insert(journal.end(), entry.begin(), entry.end());
+        ASSERT_TRUE(writeFileAtomically(recordJournalPath(path), journal));
 
-    Bytes seen;
-    ASSERT_TRUE(readRecordImage(path, seen));
-    EXPECT_EQ(seen, after) << "laid over";
-    EXPECT_TRUE(recoverRecordFile(path));
-    EXPECT_EQ(fileBytes(path), after) << "replayed";
-    EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+        Bytes seen;
+        ASSERT_TRUE(readRecordImage(path, seen));
+        EXPECT_EQ(seen, after) << "laid over";
+        EXPECT_TRUE(recoverRecordFile(path));
+        EXPECT_EQ(fileBytes(path), after) << "replayed";
+        EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+    }
 }
 
 TEST(RecordWriter, StoppingTheRecordingRemovesTheJournal) {
@@ -503,6 +533,7 @@ TEST(RecordWriter, AnUpdateAcrossTheReadersPiecesReadsBackWhole) {
         readsAs(rec);
     }
     readsAs(rec);
+    EXPECT_TRUE(recoverRecordFile(path));
     EXPECT_EQ(fileBytes(path), rec.image()) << "recovered on disk";
     EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
 }
@@ -533,6 +564,7 @@ TEST(RecordWriter, AJournalsForeignTailIsNotTakenIntoMemory) {
         ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
         EXPECT_EQ(read.times, rec.times) << "the update from the journal is there";
         EXPECT_EQ(read.values, rec.values);
+        EXPECT_TRUE(recoverRecordFile(path));
         EXPECT_EQ(fileBytes(path), rec.image()) << "recovered on disk";
         if (peakReset && before > 0) {
             EXPECT_LT(tervo::testing::statusKb("VmHWM:") - before, 50 * 1024) << "kB";
@@ -611,7 +643,8 @@ TEST(RecordWriter, AJournalTheReaderCannotApplyStaysAndIsLaidOver) {
         }
         Recording read;
         const bool whole = readRecording(path, read) == FileStatus::Ok && read.rowCount() == 2;
-        _exit(!whole ? 1 : std::filesystem::exists(journal) ? 0 : 2);
+        const bool replayed = recoverRecordFile(path);
+        _exit(!whole ? 1 : !replayed && std::filesystem::exists(journal) ? 0 : 2);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -621,10 +654,7 @@ TEST(RecordWriter, AJournalTheReaderCannotApplyStaysAndIsLaidOver) {
     EXPECT_NE(WEXITSTATUS(status), 3) << "could not give up root";
 
     ASSERT_EQ(chmod(path.c_str(), 0644), 0);
-    Recording read;
-    ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
-    EXPECT_EQ(fileBytes(path), rec.image()) << "its owner's open replays it";
-    EXPECT_FALSE(std::filesystem::exists(journal));
+    readThenRecover(path, rec.image());  // its owner's open replays it
 }
 
 // Anyone who may write the folder can leave a journal with right checksums beside another
@@ -662,12 +692,12 @@ TEST(RecordWriter, OnlyTheOwnersJournalIsReplayed) {
         ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
         EXPECT_EQ(read.rowCount(), c.replayed ? 2u : 1u);
         EXPECT_EQ(read.foreignJournal, !c.replayed);
+        EXPECT_EQ(recoverRecordFile(path), c.replayed);
         EXPECT_EQ(fileBytes(path), c.replayed ? rec.image() : before);
         EXPECT_EQ(std::filesystem::exists(journal), !c.replayed);
         if (c.replayed) {
             continue;
         }
-        EXPECT_FALSE(recoverRecordFile(path));
         EXPECT_EQ(fileBytes(journal), planted) << "left as it was";
 
         // A recorder into the file writes it whole, leaves the journal alone, and once the
@@ -718,4 +748,328 @@ TEST(RecordWriter, ASecondRecorderIsRefusedWhileReadersGoOn) {
     }
     EXPECT_FALSE(std::filesystem::exists(recordJournalPath(dir / "idle.alt")))
         << "a claim that wrote nothing leaves nothing";
+}
+
+namespace {
+
+// A disk that makes each write in two halves and hands it to `during` in between (with its
+// number, from 0): what a reader sees while the write is under way.
+class SteppingDisk : public RecordDisk {
+public:
+    std::function<void(int)> during;
+    int writes = 0;
+    bool write(int fd, const uint8_t* data, size_t size, off_t offset) override {
+        const size_t half = size / 2;
+        if (!RecordDisk::write(fd, data, half, offset)) {
+            return false;
+        }
+        during(writes++);
+        return RecordDisk::write(fd, data + half, size - half, offset + static_cast<off_t>(half));
+    }
+};
+
+// A reader that opens the image, reads its first half, and later (once the file may have
+// changed) the rest: a read that takes long beside a writer or a replay.
+struct SlowRead {
+    RecordImage image;
+    Bytes bytes;
+    bool start(const std::string& path) {
+        if (!image.open(path)) {
+            return false;
+        }
+        bytes.resize(image.size());
+        return image.read(0, bytes.data(), bytes.size() / 2);
+    }
+    // The bytes read, or nothing when the image says they may have changed under it.
+    std::optional<Bytes> finish() {
+        const size_t half = bytes.size() / 2;
+        const bool read = image.read(half, bytes.data() + half, bytes.size() - half);
+        if (image.changedSinceOpen()) {
+            return std::nullopt;
+        }
+        return read ? bytes : Bytes{};  // a read failing unchanged is never an image
+    }
+};
+
+// The ways a recorder's crash leaves a journal that a replay must apply, with the image it
+// holds. `moves`: the replay must move the occurrence block, which the file holds where rows
+// now go.
+struct Crash {
+    const char* name;
+    size_t events;
+    bool everyCycle;
+    int stopAfter;
+    bool moves;
+};
+constexpr Crash kCrashes[] = {
+    {"cycles kept in the journal, block to move", 2, true, 2, true},
+    {"the block's move cut short in the file", 2, true, 3, false},
+    {"rows patched in place, counts not written", 0, false, 3, false},
+};
+
+Bytes crashLeavingJournal(const std::string& path, const Crash& c, Growing& rec) {
+    rec.everyCycle = c.everyCycle;
+    rec.work.events.resize(c.events);
+    for (int i = 0; i < 60; ++i) {
+        rec.cycle();
+    }
+    RecordWriter writer(path);
+    EXPECT_EQ(rec.writeWith(writer), FileStatus::Ok);
+    for (int i = 0; i < 3 || (c.moves && writer.lastMethod() != RecordWriter::Method::Journal);
+         ++i) {
+        rec.cycle();
+        EXPECT_EQ(rec.writeWith(writer), FileStatus::Ok);
+    }
+    writer.stopAfterStep(c.stopAfter);
+    FileStatus status = FileStatus::Ok;
+    for (int i = 0; i < 500 && status == FileStatus::Ok; ++i) {
+        rec.cycle();
+        status = rec.writeWith(writer);
+    }
+    EXPECT_EQ(status, FileStatus::CannotWrite) << "the step was reached";
+    return rec.image();
+}
+
+}  // namespace
+
+// A replay (the one a history window starts once the file is read) writes into the file that
+// readers are reading: half way through every write it makes, a reader that opens reads the
+// last complete image, and one whose read spans a write either reads it too or is told to
+// read again.
+TEST(RecordRecovery, ReadersDuringTheReplayReadTheLastCompleteImage) {
+    for (const Crash& c : kCrashes) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir / "r.alt";
+        Growing rec;
+        const Bytes expected = crashLeavingJournal(path, c, rec);
+        const Bytes onDisk = fileBytes(path);
+        ASSERT_NE(onDisk, expected);
+
+        SteppingDisk disk;
+        std::unique_ptr<SlowRead> spanning;
+        int settled = 0;
+        const auto step = [&](int) {
+            Recording read;
+            ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
+            EXPECT_EQ(imageOf(read), expected);
+            if (spanning) {
+                if (const std::optional<Bytes> bytes = spanning->finish()) {
+                    EXPECT_EQ(*bytes, expected) << "a read across a write taken as good";
+                    ++settled;
+                }
+            }
+            spanning = std::make_unique<SlowRead>();
+            ASSERT_TRUE(spanning->start(path));
+        };
+        disk.during = step;
+        EXPECT_TRUE(recoverRecordFile(path, disk));
+        step(disk.writes);
+        EXPECT_GT(settled, 0) << "reads that the replay did not touch are good at once";
+        EXPECT_EQ(fileBytes(path), expected);
+        EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+    }
+}
+
+// The history window replays on a thread of its own, and the process waits for it at exit.
+TEST(RecordRecovery, TheProcesssReplaysRunOnTheirOwnThreads) {
+    TempDir dir;
+    std::vector<std::string> paths;
+    std::vector<Bytes> images;
+    for (const Crash& c : kCrashes) {
+        paths.push_back(dir / (std::string("r") + std::to_string(paths.size()) + ".alt"));
+        Growing rec;
+        images.push_back(crashLeavingJournal(paths.back(), c, rec));
+        recordRecovery().start(paths.back());
+    }
+    recordRecovery().start(paths[0]);  // a second open while the first replay may run
+    recordRecovery().waitAll();
+    for (size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(fileBytes(paths[i]), images[i]);
+        EXPECT_FALSE(std::filesystem::exists(recordJournalPath(paths[i])));
+    }
+}
+
+// A recording started into a file whose journal this process is replaying (its history was
+// just opened) waits for that replay rather than being refused for the lock it holds.
+TEST(RecordRecovery, ARecordingStartedDuringTheReplayWaitsForIt) {
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    Growing rec;
+    const Bytes expected = crashLeavingJournal(path, kCrashes[0], rec);
+    TestDisk disk;
+    disk.hold();  // the replay stops at its first sync, holding the journal's lock
+    recordRecovery().start(path, disk);
+    while (disk.calls == 0) {
+        std::this_thread::yield();
+    }
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));  // past the claim's wait
+        disk.release();
+    });
+    RecordWriter writer(dir / "." / "r.alt");
+    EXPECT_TRUE(writer.claim());
+    release.join();
+    recordRecovery().waitAll();
+    EXPECT_FALSE(disk.gaveUp());
+    EXPECT_EQ(fileBytes(path), expected) << "replayed before the recording took the file";
+}
+
+// A history saved (the file replaced whole) before, during or after the replay of the journal
+// it was read through keeps what was saved; the journal, naming the replaced file, goes.
+TEST(RecordRecovery, ASaveRacingTheReplayKeepsWhatWasSaved) {
+    const Crash& c = kCrashes[0];
+    for (int saveAt = -1; saveAt < 8; ++saveAt) {
+        SCOPED_TRACE("saved half way through write " + std::to_string(saveAt));
+        TempDir dir;
+        const std::string path = dir / "r.alt";
+        Growing rec;
+        crashLeavingJournal(path, c, rec);
+        Recording edited;
+        ASSERT_EQ(readRecording(path, edited), FileStatus::Ok);
+        ASSERT_TRUE(edited.journalLeft);
+        ASSERT_EQ(deleteListRows(edited, {1, 2, 3}), 3u);  // three rows deleted in the window
+        const auto save = [&] { ASSERT_EQ(writeRecording(path, edited), FileStatus::Ok); };
+        if (saveAt < 0) {
+            save();
+        }
+        SteppingDisk disk;
+        bool saved = saveAt < 0;
+        disk.during = [&](int write) {
+            if (write == saveAt) {
+                save();
+                saved = true;
+            }
+        };
+        recoverRecordFile(path, disk);
+        if (!saved) {
+            save();  // after the replay
+        }
+        recoverRecordFile(path);  // the next open's
+        EXPECT_FALSE(std::filesystem::exists(recordJournalPath(path)));
+        Recording back;
+        ASSERT_EQ(readRecording(path, back), FileStatus::Ok);
+        EXPECT_EQ(imageOf(back), imageOf(edited));
+        EXPECT_FALSE(back.journalLeft);
+    }
+}
+
+// A read that takes long beside a live recorder is taken as the file only when nothing it read
+// was changed under it: cycles kept in the journal, and rows patched in past what was read, do
+// not change it; a checkpoint (the journal started afresh) or the block moved over bytes read
+// from the file does, and such a read is never handed on as good.
+TEST(RecordRecovery, ASlowReadBesideALiveRecorderIsGoodOnlyWhenUntouched) {
+    struct Case {
+        const char* name;
+        size_t events;
+        bool everyCycle;
+        int checkpointEvery;
+        int cyclesPerRead;
+        int minSettled;  // of 60 reads
+        int maxSettled;
+    };
+    for (const Case& c : {Case{"cycles kept in the journal", 2, true, 64, 1, 55, 60},
+                          Case{"rows patched in past what was read", 0, false, 16, 1, 50, 58},
+                          Case{"a checkpoint every cycle", 0, false, 1, 1, 0, 0},
+                          Case{"the journal started afresh and regrown", 0, false, 4, 4, 0, 0},
+                          Case{"the block moved now and then", 2, false, 64, 1, 30, 59}}) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir / "r.alt";
+        Growing rec(c.events);
+        rec.everyCycle = c.everyCycle;
+        for (int i = 0; i < 200; ++i) {
+            rec.cycle();
+        }
+        RecordWriter writer(path);
+        writer.setCheckpointEvery(c.checkpointEvery);
+        ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+        rec.cycle();  // a cycle in the journal when the reads start
+        ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+        int settled = 0;
+        for (int i = 0; i < 60; ++i) {
+            SlowRead slow;
+            ASSERT_TRUE(slow.start(path));
+            const Bytes atOpen = rec.image();
+            for (int k = 0; k < c.cyclesPerRead; ++k) {
+                rec.cycle();
+                ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+            }
+            if (const std::optional<Bytes> bytes = slow.finish()) {
+                ASSERT_EQ(*bytes, atOpen) << "cycle " << i << ": a read mixing two images";
+                ++settled;
+            }
+        }
+        EXPECT_GE(settled, c.minSettled);
+        EXPECT_LE(settled, c.maxSettled);
+    }
+}
+
+// A recorder that changes what is read under every attempt: the read is never Ok.
+TEST(RecordRecovery, AReadChangedUnderEveryAttemptIsNeverGood) {
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    Growing rec(0);
+    rec.cycle();
+    RecordWriter writer(path);
+    writer.setCheckpointEvery(1);
+    ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+    int attempts = 0;
+    const StableRead outcome = useStableRecordImage(path, [&](const RecordImage& image) {
+        ++attempts;
+        Bytes bytes(image.size());
+        image.read(0, bytes.data(), bytes.size() / 2);
+        rec.cycle();
+        ASSERT_EQ(rec.writeWith(writer), FileStatus::Ok);
+        image.read(bytes.size() / 2, bytes.data() + bytes.size() / 2,
+                   bytes.size() - bytes.size() / 2);
+    });
+    EXPECT_EQ(outcome, StableRead::KeptChanging);
+    EXPECT_EQ(attempts, 51);
+}
+
+// Readers racing a recorder on another thread, with checkpoints and block moves under them:
+// every read taken as good is the image of some cycle.
+TEST(RecordRecovery, ReadersRacingARecorderNeverGetAMixedImage) {
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    Growing rec;
+    rec.everyCycle = true;
+    for (int i = 0; i < 100; ++i) {
+        rec.cycle();
+    }
+    std::vector<Bytes> images;
+    Growing grow = rec;
+    for (int i = 0; i < 400; ++i) {
+        images.push_back(grow.image());
+        grow.cycle();
+    }
+    std::sort(images.begin(), images.end());
+    std::atomic<bool> done{false};
+    std::thread recorder([&] {
+        RecordWriter writer(path);
+        writer.setCheckpointEvery(5);
+        for (int i = 0; i < 300; ++i) {
+            EXPECT_EQ(rec.writeWith(writer), FileStatus::Ok);
+            rec.cycle();
+        }
+        done = true;
+    });
+    while (!std::filesystem::exists(path)) {
+        std::this_thread::yield();
+    }
+    int good = 0;
+    while (!done) {
+        Recording read;
+        const FileStatus status = readRecording(path, read);
+        if (status == FileStatus::Ok) {
+            ASSERT_TRUE(std::binary_search(images.begin(), images.end(), imageOf(read)))
+                << read.rowCount() << " rows";
+            ++good;
+        } else {
+            ASSERT_EQ(status, FileStatus::Busy);
+        }
+    }
+    recorder.join();
+    EXPECT_GT(good, 0);
 }

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "core/text/Gbk.h"
+#include "core/work/RecordWriter.h"
 #include "core/work/WorkDefinition.h"
 #include "core/work/WorkFiles.h"
 #include "support/Process.h"
@@ -260,4 +261,43 @@ TEST(CliBadInput, NumbersOutOfRangeAreRefusedByName) {
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "仪表地址设置错误！！！\n");
     unsetenv("TERVO_COM1");
+}
+
+// A record file whose recorder died with its last cycle in the journal: dump and export print
+// every cycle (the journal laid over the file), and the journal is in the file once they end.
+TEST(CliBadInput, ACrashsJournalIsPrintedThenReplayed) {
+    TempDir dir;
+    tervo::WorkDefinition work;
+    work.channels.resize(2);
+    std::vector<int32_t> times(30);
+    std::vector<double> values(60);
+    for (size_t r = 0; r < times.size(); ++r) {
+        times[r] = 1'700'000'000 + 5 * static_cast<int32_t>(r);
+        values[2 * r] = values[2 * r + 1] = static_cast<double>(r);
+    }
+    for (const char* command : {"dump", "export"}) {
+        const std::string path = dir / (std::string(command) + ".alt");
+        {
+            tervo::RecordWriter writer(path);
+            ASSERT_EQ(writer.write(work, times.data(), values.data(), 29, nullptr, 0),
+                      tervo::FileStatus::Ok);
+            ASSERT_EQ(writer.write(work, times.data(), values.data(), 29, nullptr, 0),
+                      tervo::FileStatus::Ok);
+            writer.stopAfterStep(2);
+            ASSERT_EQ(writer.write(work, times.data(), values.data(), 30, nullptr, 0),
+                      tervo::FileStatus::CannotWrite);
+        }
+        const std::string journal = tervo::recordJournalPath(path);
+        ASSERT_TRUE(std::filesystem::exists(journal));
+        const Timed r = cli(dir, {command, path});
+        EXPECT_EQ(r.status, 0) << r.err;
+        if (std::string(command) == "dump") {
+            EXPECT_NE(r.out.find("记录 30 行"), std::string::npos) << r.out;
+        }
+        EXPECT_FALSE(std::filesystem::exists(journal)) << command;
+        tervo::Recording recording;
+        ASSERT_EQ(tervo::readRecording(path, recording), tervo::FileStatus::Ok);
+        EXPECT_EQ(recording.rowCount(), 30u);
+        EXPECT_FALSE(recording.journalLeft);
+    }
 }

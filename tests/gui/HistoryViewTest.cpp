@@ -23,6 +23,7 @@
 
 #include "core/history/HistoryCsv.h"
 #include "core/text/Gbk.h"
+#include "core/work/RecordWriter.h"
 #include "gui/Views.h"
 #include "gui/app/ChildWindow.h"
 #include "gui/app/MainWindow.h"
@@ -603,6 +604,36 @@ private slots:
         m_prompts->dialogHandlers << finishLoading;
         m_frame->recentFileAction(0)->trigger();
         QCOMPARE(m_frame->mdiArea()->subWindowList().size(), 1);
+    }
+
+    // A file whose recorder died with its last cycles in the journal opens with them (laid
+    // over the file); the journal goes into the file behind the window, and the application
+    // waits for that at exit.
+    void aCrashsJournalIsReplayedBehindTheOpenWindow() {
+        const QString path = m_dir.filePath(QStringLiteral("crash.alt"));
+        const Recording rec = makeHistory(300, 2);
+        const auto write = [&](RecordWriter& writer, size_t rows) {
+            return writer.write(rec.definition, rec.times.data(), rec.values.data(), rows, nullptr,
+                                0);
+        };
+        {
+            RecordWriter writer(path.toStdString());
+            QCOMPARE(write(writer, 200), FileStatus::Ok);
+            QCOMPARE(write(writer, 250), FileStatus::Ok);
+            writer.stopAfterStep(2);  // the process dies with the last cycle in the journal
+            QCOMPARE(write(writer, 300), FileStatus::CannotWrite);
+        }
+        const std::string journal = recordJournalPath(path.toStdString());
+        QVERIFY(std::filesystem::exists(journal));
+        HistoryView* view = openHistory(path);
+        QVERIFY(view != nullptr);
+        QCOMPARE(view->history().rowCount(), size_t(300));
+        recordRecovery().waitAll();
+        QVERIFY(!std::filesystem::exists(journal));
+        Recording back;
+        QCOMPARE(readRecording(path.toStdString(), back), FileStatus::Ok);
+        QCOMPARE(back.rowCount(), size_t(300));
+        QVERIFY(!back.journalLeft);
     }
 
     void colourEditWritesBackAndListsFollowResize() {

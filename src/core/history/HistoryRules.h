@@ -71,6 +71,9 @@ inline constexpr const char* kOccurrencesCutShortText =
 // Said once when a journal another user left beside the file was neither replayed nor read.
 inline constexpr const char* kForeignJournalText =
     TERVO_TR_NOOP("core", "记录文件旁的日志属于其他用户，未采用！！！");
+// Said when a record file could not be read because its recorder kept changing it meanwhile.
+inline constexpr const char* kFileBusyText =
+    TERVO_TR_NOOP("core", "文件正在写入，请稍后再试！！！");
 
 // ---- editing ----
 

@@ -6,12 +6,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
+#include <iterator>
 #include <memory>
+#include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "core/io/ByteIo.h"
@@ -52,9 +57,12 @@ struct Entry {
     uint64_t length = 0;
     uint64_t at = 0;    // where the payload starts in the journal
     uint64_t size = 0;  // payload bytes
+    uint64_t sum = 0;   // its checksum, as stored
+    bool operator==(const Entry&) const = default;
 };
 
 struct Journal {
+    bool v2 = true;
     uint64_t device = 0;
     uint64_t inode = 0;
     std::vector<Entry> entries;   // the whole ones, in order
@@ -77,8 +85,9 @@ uint64_t wordChecksum(const uint8_t* data, size_t size, uint64_t h = 14695981039
     size_t i = 0;
     for (; i + 8 <= size; i += 8) {
         uint64_t word = 0;
-        for (int b = 7; b >= 0; --b) {
-            word = word << 8 | data[i + static_cast<size_t>(b)];
+        std::memcpy(&word, data + i, 8);  // one load, not eight
+        if constexpr (std::endian::native == std::endian::big) {
+            word = __builtin_bswap64(word);
         }
         h = (h ^ word) * 1099511628211ull;
     }
@@ -195,8 +204,9 @@ private:
 };
 
 // Whether the entry at `at` (of `size` bytes, its checksum last) is whole, read through a
-// buffer.
-bool entryIsWhole(bool v2, int fd, uint64_t at, uint64_t size, std::vector<uint8_t>& chunk) {
+// buffer; `sum` gets the checksum stored.
+bool entryIsWhole(bool v2, int fd, uint64_t at, uint64_t size, std::vector<uint8_t>& chunk,
+                  uint64_t& sum) {
     chunk.resize(static_cast<size_t>(std::min<uint64_t>(size, 1 << 20)));
     uint64_t h = checksum(nullptr, 0);
     for (uint64_t done = 0; done < size - 8;) {
@@ -212,35 +222,14 @@ bool entryIsWhole(bool v2, int fd, uint64_t at, uint64_t size, std::vector<uint8
         return false;
     }
     ByteReader r(stored, 8);
-    return getU64(r) == h;
+    sum = getU64(r);
+    return sum == h;
 }
 
-// The journal's head and its whole entries, read without taking the payloads into memory; a
-// torn or foreign tail, or a break in the sequence, ends the list. nullopt when the head itself
-// is not whole. `owner` gets the journal's status (whose it is) when given.
-std::optional<Journal> scanJournal(int fd, struct stat* owner = nullptr) {
-    struct stat st {};
-    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        return std::nullopt;
-    }
-    if (owner != nullptr) {
-        *owner = st;
-    }
-    const auto fileSize = static_cast<uint64_t>(st.st_size);
-    uint8_t head[kJournalHead];
-    if (fileSize < kJournalHead || !readAllAt(fd, head, kJournalHead, 0)) {
-        return std::nullopt;
-    }
-    const bool v1 = std::equal(kMagicV1, kMagicV1 + 8, head);
-    const bool v2 = std::equal(kMagicV2, kMagicV2 + 8, head);
-    ByteReader sum(head + 32, 8);
-    if ((!v1 && !v2) || getU64(sum) != checksum(head, 32)) {
-        return std::nullopt;
-    }
-    Journal j;
-    ByteReader r(head + 8, 16);
-    j.device = getU64(r);
-    j.inode = getU64(r);
+// The whole entries from `j.end` on (of a journal `fileSize` bytes long) added to `j`, read
+// without taking the payloads into memory; a torn or foreign tail, or a break in the sequence,
+// ends the list.
+void scanEntries(int fd, uint64_t fileSize, Journal& j) {
     // Read through a window of a few megabytes: one read for many small entries.
     constexpr uint64_t kWindow = 4 << 20;
     std::vector<uint8_t> window;
@@ -258,8 +247,8 @@ std::optional<Journal> scanJournal(int fd, struct stat* owner = nullptr) {
         return window.data() + (from - windowAt);
     };
     std::vector<uint8_t> chunk;
-    uint64_t at = kJournalHead;
-    while (fileSize - at >= kEntryHead + 8) {
+    uint64_t at = j.end;
+    while (at <= fileSize && fileSize - at >= kEntryHead + 8) {
         const uint8_t* bytes = bytesAt(at, kEntryHead);
         if (bytes == nullptr) {
             break;
@@ -275,7 +264,7 @@ std::optional<Journal> scanJournal(int fd, struct stat* owner = nullptr) {
         e.length = getU64(h);
         e.at = at + kEntryHead;
         if (size < kEntryHead + 8 || size > fileSize - at || e.offset < kRecordHead ||
-            (e.kind != kPatch && !(v2 && e.kind == kAppend)) ||
+            (e.kind != kPatch && !(j.v2 && e.kind == kAppend)) ||
             (!j.entries.empty() && e.sequence != j.entries.back().sequence + 1)) {
             break;
         }
@@ -284,10 +273,11 @@ std::optional<Journal> scanJournal(int fd, struct stat* owner = nullptr) {
             const uint8_t* entry = bytesAt(at, size);
             if (entry != nullptr) {
                 ByteReader stored(entry + size - 8, 8);
-                whole = getU64(stored) == entryChecksum(v2, entry, static_cast<size_t>(size - 8));
+                e.sum = getU64(stored);
+                whole = e.sum == entryChecksum(j.v2, entry, static_cast<size_t>(size - 8));
             }
         } else {
-            whole = entryIsWhole(v2, fd, at, size, chunk);
+            whole = entryIsWhole(j.v2, fd, at, size, chunk, e.sum);
         }
         if (!whole) {
             break;
@@ -295,6 +285,43 @@ std::optional<Journal> scanJournal(int fd, struct stat* owner = nullptr) {
         e.size = size - kEntryHead - 8;
         j.entries.push_back(e);
         at += size;
+        j.end = at;
+    }
+}
+
+// The journal's head, read from a journal `fileSize` bytes long; nullopt when it is not whole.
+std::optional<Journal> readJournalHead(int fd, uint64_t fileSize) {
+    uint8_t head[kJournalHead];
+    if (fileSize < kJournalHead || !readAllAt(fd, head, kJournalHead, 0)) {
+        return std::nullopt;
+    }
+    const bool v1 = std::equal(kMagicV1, kMagicV1 + 8, head);
+    const bool v2 = std::equal(kMagicV2, kMagicV2 + 8, head);
+    ByteReader sum(head + 32, 8);
+    if ((!v1 && !v2) || getU64(sum) != checksum(head, 32)) {
+        return std::nullopt;
+    }
+    Journal j;
+    j.v2 = v2;
+    ByteReader r(head + 8, 16);
+    j.device = getU64(r);
+    j.inode = getU64(r);
+    return j;
+}
+
+// The journal's head and its whole entries. nullopt when the head itself is not whole.
+// `owner` gets the journal's status (whose it is) when given.
+std::optional<Journal> scanJournal(int fd, struct stat* owner = nullptr) {
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    if (owner != nullptr) {
+        *owner = st;
+    }
+    std::optional<Journal> j = readJournalHead(fd, static_cast<uint64_t>(st.st_size));
+    if (j) {
+        scanEntries(fd, static_cast<uint64_t>(st.st_size), *j);
     }
     return j;
 }
@@ -340,6 +367,9 @@ public:
                 }
                 break;
             }
+            if (fromFile) {
+                m_firstOffset = e.offset;
+            }
             fromFile = false;
             ++m_entries;
             m_end = e.at + e.size + 8;
@@ -382,6 +412,15 @@ public:
     bool movesFileBytes() const {
         return std::any_of(m_placed.begin(), m_placed.end(), [](const Placed& p) {
             return !p.piece.journal && p.start != p.piece.at;
+        });
+    }
+    // Whether the image takes bytes from the file at or after where the journal's first entry
+    // goes. The file's bytes before it are those of the image the journal starts from: a
+    // recorder (or a replay) writes only past them, and the counts, which it writes too, are
+    // the last entry's in what is read.
+    bool readsFileTail() const {
+        return std::any_of(m_placed.begin(), m_placed.end(), [&](const Placed& p) {
+            return !p.piece.journal && p.piece.at + p.piece.size > m_firstOffset;
         });
     }
     // Where the image's bytes first differ from the file's as it lies, the counts aside (what
@@ -571,6 +610,7 @@ private:
     uint32_t m_sequence = 0;
     size_t m_entries = 0;
     uint64_t m_end = kJournalHead;
+    uint64_t m_firstOffset = 0;
 };
 
 // Appends a patch holding the plan's occurrence block to the journal, right after the last
@@ -668,7 +708,7 @@ std::string recordJournalPath(const std::string& recordPath) {
     return resolved(recordPath) + "-journal";
 }
 
-bool recoverRecordFile(const std::string& path) {
+bool recoverRecordFile(const std::string& path, RecordDisk& disk) {
     const std::string journalPath = recordJournalPath(path);
     Fd journal(::open(journalPath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
     if (journal.get() < 0) {
@@ -703,8 +743,7 @@ bool recoverRecordFile(const std::string& path) {
             // Whatever stops the replay (a file we may not write, entries that do not fit it)
             // leaves file and journal as they are: readers lay the journal over the file.
             Fd file(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-            if (file.get() < 0 ||
-                !replayJournal(file.get(), journal.get(), *j, systemRecordDisk())) {
+            if (file.get() < 0 || !replayJournal(file.get(), journal.get(), *j, disk)) {
                 return false;
             }
         }
@@ -716,11 +755,84 @@ bool recoverRecordFile(const std::string& path) {
     return true;
 }
 
+// ---- RecordRecovery ----
+
+RecordRecovery::~RecordRecovery() {
+    waitAll();
+}
+
+void RecordRecovery::start(const std::string& path, RecordDisk& disk) {
+    std::lock_guard lock(m_mutex);
+    // Threads whose replay has ended are done with.
+    for (auto it = m_jobs.begin(); it != m_jobs.end();) {
+        if (it->done->load()) {
+            it->thread.join();
+            it = m_jobs.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    try {
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        m_jobs.reserve(m_jobs.size() + 1);  // so the thread, once running, is kept
+        std::string journal = recordJournalPath(path);
+        std::thread thread([path, done, &disk] {
+            recoverRecordFile(path, disk);
+            done->store(true);
+        });
+        m_jobs.push_back(Job{std::move(journal), std::move(thread), done});
+    } catch (const std::system_error&) {
+        // No thread to be had: the journal stays, laid over the file by every reader.
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+template <typename Which>
+void RecordRecovery::waitForJobs(Which which) {
+    std::vector<Job> jobs;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto picked = std::stable_partition(m_jobs.begin(), m_jobs.end(),
+                                                  [&](const Job& job) { return !which(job); });
+        std::move(picked, m_jobs.end(), std::back_inserter(jobs));
+        m_jobs.erase(picked, m_jobs.end());
+    }
+    for (Job& job : jobs) {
+        job.thread.join();
+    }
+}
+
+void RecordRecovery::waitFor(const std::string& path) {
+    const std::string journal = recordJournalPath(path);
+    waitForJobs([&](const Job& job) { return job.journal == journal; });
+}
+
+void RecordRecovery::waitAll() {
+    waitForJobs([](const Job&) { return true; });
+}
+
+RecordRecovery& recordRecovery() {
+    // The disk the replays write through is made first, so it is destroyed after the threads
+    // that use it have been waited for.
+    systemRecordDisk();
+    static RecordRecovery recovery;
+    return recovery;
+}
+
 // ---- RecordImage ----
 
 struct RecordImage::State {
     Plan plan;
     std::vector<uint8_t> buffer;
+};
+
+// The journal as open() found it (its head and last whole entry, the entries themselves left
+// out), and what a live writer could change under what is read.
+struct RecordImage::Seen {
+    Journal journal;
+    uint64_t fileSize = 0;
+    // What is read takes bytes from the file that a recorder or a replay may overwrite.
+    bool readsFileTail = true;
 };
 
 RecordImage::RecordImage() = default;
@@ -739,6 +851,7 @@ void RecordImage::close() {
         m_journalFd = -1;
     }
     m_state.reset();
+    m_seen.reset();
 }
 
 RecordImage::JournalLook RecordImage::lookAtJournal(const std::string& path) {
@@ -761,13 +874,22 @@ bool RecordImage::open(const std::string& path) {
     m_journalSeen = lookAtJournal(m_journalPath);
     m_journalFd = ::open(m_journalPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
     struct stat js {};
-    const std::optional<Journal> j = scanJournal(m_journalFd, &js);
+    std::optional<Journal> j = scanJournal(m_journalFd, &js);
     m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     struct stat fs {};
     if (m_fd < 0 || fstat(m_fd, &fs) != 0 || !S_ISREG(fs.st_mode)) {
         return false;
     }
     m_size = static_cast<uint64_t>(fs.st_size);
+    if (j) {
+        m_seen = std::make_unique<Seen>();
+        m_seen->fileSize = m_size;
+        m_seen->journal = *j;
+        if (!j->entries.empty()) {
+            m_seen->journal.entries.erase(m_seen->journal.entries.begin(),
+                                          m_seen->journal.entries.end() - 1);
+        }
+    }
     const bool forThisFile = j && static_cast<uint64_t>(fs.st_dev) == j->device &&
                              static_cast<uint64_t>(fs.st_ino) == j->inode;
     if (j && !journalTrusted(js, fs)) {
@@ -782,6 +904,7 @@ bool RecordImage::open(const std::string& path) {
         return true;
     }
     m_size = state->plan.length();
+    m_seen->readsFileTail = state->plan.readsFileTail();
     m_state = std::move(state);
     return true;
 }
@@ -797,24 +920,70 @@ bool RecordImage::read(uint64_t offset, uint8_t* out, size_t size) const {
 }
 
 bool RecordImage::changedSinceOpen() const {
-    // Every write to the journal moves its time of change; the reset of a checkpoint too.
-    return !(lookAtJournal(m_journalPath) == m_journalSeen);
+    if (!m_seen) {
+        // No journal was read: any change to it may be a recorder starting on the file.
+        return !(lookAtJournal(m_journalPath) == m_journalSeen);
+    }
+    // A recorder only adds entries to its journal, each synced before it touches the file,
+    // until a checkpoint starts the journal afresh; a replay adds the occurrence block first.
+    const Journal& before = m_seen->journal;
+    struct stat js {};
+    struct stat fs {};
+    if (fstat(m_journalFd, &js) != 0 || fstat(m_fd, &fs) != 0) {
+        return true;
+    }
+    const auto journalSize = static_cast<uint64_t>(js.st_size);
+    std::optional<Journal> now = readJournalHead(m_journalFd, journalSize);
+    if (!now || now->v2 != before.v2 || now->device != before.device ||
+        now->inode != before.inode || journalSize < before.end) {
+        return true;
+    }
+    // The last entry read is still where it was: sequence numbers only grow while a recorder
+    // lives, so the journal was not started afresh since (its entries, read, are unchanged).
+    if (!before.entries.empty()) {
+        const Entry& last = before.entries.back();
+        uint8_t head[kEntryHead];
+        uint8_t sum[8];
+        if (!readAllAt(m_journalFd, head, kEntryHead, static_cast<off_t>(last.at - kEntryHead)) ||
+            !readAllAt(m_journalFd, sum, 8, static_cast<off_t>(last.at + last.size)) ||
+            !std::equal(head, head + kEntryHead, entryHead(last).begin())) {
+            return true;
+        }
+        ByteReader r(sum, 8);
+        if (getU64(r) != last.sum) {
+            return true;
+        }
+    }
+    now->entries = before.entries;
+    now->end = before.end;
+    scanEntries(m_journalFd, journalSize, *now);
+    now->entries.erase(now->entries.begin(),
+                       now->entries.begin() + static_cast<long>(before.entries.size()));
+    // Appends leave the file alone; a patch (or the file's size moving) means bytes past the
+    // rows the journal started from may have been written.
+    const bool fileWritten = static_cast<uint64_t>(fs.st_size) != m_seen->fileSize ||
+                             std::any_of(now->entries.begin(), now->entries.end(),
+                                         [](const Entry& e) { return e.kind != kAppend; });
+    return fileWritten && m_seen->readsFileTail;
 }
 
-bool useStableRecordImage(const std::string& path,
-                          const std::function<void(const RecordImage&)>& use) {
+StableRead useStableRecordImage(const std::string& path,
+                                const std::function<void(const RecordImage&)>& use) {
     for (int attempt = 0;; ++attempt) {
         RecordImage image;
         if (!image.open(path)) {
-            return false;
+            return StableRead::CannotOpen;
         }
         use(image);
-        if (attempt < 50 && image.changedSinceOpen()) {
-            // A live writer moved on while the file was read: read it again.
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            continue;
+        if (!image.changedSinceOpen()) {
+            return StableRead::Read;
         }
-        return true;
+        if (attempt >= 50) {
+            // What was read may mix two images: never handed on as if it were one.
+            return StableRead::KeptChanging;
+        }
+        // A live writer moved on under what was read: read it again.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
 
@@ -824,7 +993,7 @@ bool readRecordImage(const std::string& path, std::vector<uint8_t>& out) {
                                 [&](const RecordImage& image) {
                                     out.resize(image.size());
                                     read = image.read(0, out.data(), out.size());
-                                }) &&
+                                }) == StableRead::Read &&
            read;
 }
 
@@ -889,7 +1058,10 @@ bool RecordWriter::claim() {
     if (m_journal >= 0) {
         return true;
     }
-    // A journal a crash left behind is replayed first; what stays is locked with the rest.
+    // A journal a crash left behind is replayed first (a replay this process began after
+    // reading the file is waited for, as it holds the journal's lock meanwhile); what stays is
+    // locked with the rest.
+    recordRecovery().waitFor(m_path);
     recoverRecordFile(m_path);
     // A reader replaying a journal holds its lock for a moment; a recorder holds it for good.
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);

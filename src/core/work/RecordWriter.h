@@ -2,10 +2,13 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/work/WorkFileLayout.h"
@@ -151,8 +154,50 @@ std::string recordJournalPath(const std::string& recordPath);
 // since). False when a journal could not be applied (the file is read-only, say, or gone):
 // both stay as they are, and readers lay the journal over what they read. A journal whose
 // owner is neither the file's owner nor root is never replayed nor laid over, and stays
-// unless it names another file (false then too).
-bool recoverRecordFile(const std::string& path);
+// unless it names another file (false then too). Readers meanwhile read the last complete
+// image: the replay keeps the occurrence block in the journal before it overwrites it in the
+// file. `disk` makes the replay's writes and syncs.
+bool recoverRecordFile(const std::string& path, RecordDisk& disk = systemRecordDisk());
+
+// Replays, on threads of their own, the journals that recorders' crashes left beside record
+// files read with the journal laid over them (recoverRecordFile), so whoever waited on the read
+// does not wait on writing and syncing what may be hundreds of megabytes. Meanwhile readers
+// still read the last complete image: they lay the journal over the file, and read again when
+// the replay changes what they read. A save that replaces the file in the meantime wins: the
+// replay writes into the file it opened, and a journal naming a replaced file is dropped.
+// Stopped half way (the process killed), a replay is finished by the next one, as after a
+// crash.
+class RecordRecovery {
+public:
+    RecordRecovery() = default;
+    ~RecordRecovery();  // waits for the replays under way
+    RecordRecovery(const RecordRecovery&) = delete;
+    RecordRecovery& operator=(const RecordRecovery&) = delete;
+
+    // Starts replaying the journal beside `path` (through `disk`, which outlives the replay).
+    // Where no thread can be had, nothing is done: the journal stays, and the next reader lays
+    // it over the file again.
+    void start(const std::string& path, RecordDisk& disk = systemRecordDisk());
+    // Waits for the replays of the file at `path` (by whatever name) started so far.
+    void waitFor(const std::string& path);
+    // Waits for every replay started so far.
+    void waitAll();
+
+private:
+    struct Job {
+        std::string journal;  // the journal's path, its file's name resolved
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    // Takes the jobs `which` picks out of the list and waits for them.
+    template <typename Which>
+    void waitForJobs(Which which);
+    std::mutex m_mutex;
+    std::vector<Job> m_jobs;
+};
+
+// The process's own; it outlives anything that starts a replay before main() ends.
+RecordRecovery& recordRecovery();
 
 // A record file as its last complete image, read piece by piece: the bytes on disk with the
 // entries of a journal that a live writer holds (or that could not be applied) laid over them.
@@ -170,14 +215,20 @@ public:
     uint64_t size() const { return m_size; }
     // `size` bytes from `offset`; false past the end or when the file cannot be read.
     bool read(uint64_t offset, uint8_t* out, size_t size) const;
-    // True when a live writer moved on since open(): what was read may mix two cycles.
+    // True when a live writer (or a replay) may have changed bytes that read() takes from
+    // file or journal since open(): what was read may mix two images. Cycles that a writer
+    // only adds to its journal, or bytes it writes past what is read, do not count.
     bool changedSinceOpen() const;
+    // A journal lay beside the file: recoverRecordFile may bring the file up to it (it leaves
+    // a live writer's alone).
+    bool journalBeside() const { return m_journalFd >= 0; }
     // A journal naming this file lies beside it, left by a user other than the file's owner
     // (or root): it was not laid over what is read.
     bool foreignJournal() const { return m_foreignJournal; }
 
 private:
     struct State;  // the image the journal describes, read from file and journal
+    struct Seen;   // the journal as open() found it
     struct JournalLook {
         bool there = false;
         uint64_t inode = 0;
@@ -193,14 +244,17 @@ private:
     std::string m_journalPath;
     JournalLook m_journalSeen;
     std::unique_ptr<State> m_state;
+    std::unique_ptr<Seen> m_seen;
     uint64_t m_size = 0;
     bool m_foreignJournal = false;
 };
 
-// Opens the file's image and hands it to `use`, again while a live writer moves on under it
-// (up to 50 times, 2 ms apart). False when the file cannot be opened.
-bool useStableRecordImage(const std::string& path,
-                          const std::function<void(const RecordImage&)>& use);
+// Opens the file's image and hands it to `use`, again while a live writer changes what was
+// read under it (up to 50 times more, 2 ms apart). KeptChanging: every read was changed under
+// it, so none is to be taken as the file.
+enum class StableRead { Read, CannotOpen, KeptChanging };
+StableRead useStableRecordImage(const std::string& path,
+                                const std::function<void(const RecordImage&)>& use);
 
 // The file's whole image in memory (for tests and small files). False when the file cannot be
 // read.

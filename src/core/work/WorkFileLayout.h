@@ -16,6 +16,7 @@ enum class FileStatus {
     CannotOpen,  // missing or unreadable
     Bad,         // the system's "文件错误！！！"
     CannotWrite,
+    Busy,  // a recorder changed the file under every read of it
 };
 
 // ---- work template (.awt) ----
@@ -45,6 +46,9 @@ struct Recording {
     bool occurrencesCutShort = false;
     // Another user's journal lay beside the file: it was neither replayed nor read.
     bool foreignJournal = false;
+    // A journal lay beside the file (read through it): recoverRecordFile brings the file up
+    // to it once the reader is done waiting on it, or leaves it to the recorder that holds it.
+    bool journalLeft = false;
 
     size_t rowCount() const { return times.size(); }
     size_t channelCount() const { return definition.channels.size(); }

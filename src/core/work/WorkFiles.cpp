@@ -24,18 +24,24 @@ private:
 
 FileStatus readRecording(const std::string& path, Recording& out) {
     try {
-        // An update that a crash cut short is redone on disk where we may, and in what is
-        // read in any case, so the file reads as its last complete image. The rows go
-        // straight from the file into the arrays, a megabyte at a time.
-        recoverRecordFile(path);
+        // The journal that a recorder holds, or that its crash left, is laid over what is
+        // read, so the file reads as its last complete image; replaying a crash's journal on
+        // disk is left to the caller (it writes and syncs what may be hundreds of megabytes).
+        // The rows go straight from the file into the arrays, a megabyte at a time.
         FileStatus status = FileStatus::Bad;
         Recording rec;
-        if (!useStableRecordImage(path, [&](const RecordImage& image) {
-                rec = Recording{};
-                status = parseRecording(ImageSource(image), rec);
-                rec.foreignJournal = image.foreignJournal();
-            })) {
-            return FileStatus::CannotOpen;
+        switch (useStableRecordImage(path, [&](const RecordImage& image) {
+            rec = Recording{};
+            status = parseRecording(ImageSource(image), rec);
+            rec.foreignJournal = image.foreignJournal();
+            rec.journalLeft = image.journalBeside();
+        })) {
+            case StableRead::Read:
+                break;
+            case StableRead::CannotOpen:
+                return FileStatus::CannotOpen;
+            case StableRead::KeptChanging:
+                return FileStatus::Busy;
         }
         if (status == FileStatus::Ok) {
             out = std::move(rec);

@@ -6,10 +6,12 @@
 
 namespace tervo {
 
-// Reads a record file as its last complete image: a journal that a recorder's crash left
-// beside it is replayed first where the file may be written, and the entries of one a live
-// recorder holds are laid over what is read. The file is parsed as parseRecording says.
-// CannotOpen: the file cannot be opened or is not a regular file.
+// Reads a record file as its last complete image: the entries of a journal beside it (one a
+// live recorder holds, or one its crash left) are laid over what is read. Nothing is written:
+// with `journalLeft` set, the caller replays a crash's journal into the file afterwards
+// (recoverRecordFile, off any thread that must stay responsive). The file is parsed as
+// parseRecording says. CannotOpen: the file cannot be opened or is not a regular file. Busy: a
+// recorder changed what was read under every attempt (it is not taken as the file).
 FileStatus readRecording(const std::string& path, Recording& out);
 
 }  // namespace tervo

@@ -15,6 +15,7 @@
 #include "core/chart/ChartGeometry.h"
 #include "core/history/HistoryCsv.h"
 #include "core/text/Gbk.h"
+#include "core/work/RecordWriter.h"
 #include "gui/app/ChildWindow.h"
 #include "gui/history/CsvExportTask.h"
 #include "gui/history/HistoryReport.h"
@@ -85,8 +86,10 @@ HistoryView* HistoryView::create(const ViewContext& context) {
         return nullptr;
     }
     Recording history;
-    if (readRecording(context.filePath.toStdString(), history) != FileStatus::Ok) {
-        messageBox(nullptr, trc("HistoryView", "文件错误！！！"));
+    const std::string path = context.filePath.toStdString();
+    if (const FileStatus status = readRecording(path, history); status != FileStatus::Ok) {
+        messageBox(nullptr, status == FileStatus::Busy ? coreText(kFileBusyText)
+                                                       : trc("HistoryView", "文件错误！！！"));
         return nullptr;
     }
     DataRange range;
@@ -102,6 +105,11 @@ HistoryView* HistoryView::create(const ViewContext& context) {
     }
     if (history.foreignJournal) {
         messageBox(nullptr, coreText(kForeignJournalText));
+    }
+    if (history.journalLeft) {
+        // What a recorder's crash left in the journal was read laid over the file; it goes
+        // into the file on a thread of its own while the window is in use.
+        recordRecovery().start(path);
     }
     return new HistoryView(context, std::move(history), range, context.filePath);
 }
