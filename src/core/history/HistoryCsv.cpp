@@ -6,6 +6,7 @@
 #include <ctime>
 #include <future>
 #include <limits>
+#include <memory>
 #include <streambuf>
 #include <system_error>
 #include <thread>
@@ -201,15 +202,50 @@ char* writeValue(char* out, double v) {
     return std::to_chars(out, out + 24, v).ptr;
 }
 
+// A piece's text, in a buffer that grows to the most a piece may take and is never filled
+// beforehand: only the pages the text reaches are ever touched.
+class PieceText {
+public:
+    const char* data() const { return m_data.get(); }
+    size_t size() const { return m_size; }
+    void clear() { m_size = 0; }
+    void swap(PieceText& other) noexcept {
+        std::swap(m_data, other.m_data);
+        std::swap(m_capacity, other.m_capacity);
+        std::swap(m_size, other.m_size);
+    }
+    // Room for `more` characters after the text; returns where they go.
+    char* room(size_t more) {
+        if (m_size + more > m_capacity) {
+            auto bigger = std::make_unique_for_overwrite<char[]>(m_size + more);
+            if (m_size > 0) {
+                std::memcpy(bigger.get(), m_data.get(), m_size);
+            }
+            m_data = std::move(bigger);
+            m_capacity = m_size + more;
+        }
+        return m_data.get() + m_size;
+    }
+    // The text now ends at `end`, within the room asked for last.
+    void endAt(const char* end) { m_size = static_cast<size_t>(end - m_data.get()); }
+    void append(const std::string& text) {
+        std::memcpy(room(text.size()), text.data(), text.size());
+        m_size += text.size();
+    }
+
+private:
+    std::unique_ptr<char[]> m_data;
+    size_t m_capacity = 0;
+    size_t m_size = 0;
+};
+
 // The text of rows [first, last), appended to `out`.
-void appendRows(std::string& out, const Recording& rec, size_t first, size_t last,
+void appendRows(PieceText& out, const Recording& rec, size_t first, size_t last,
                 StampWriter& stamps) {
     const size_t channels = rec.channelCount();
     // A time stamp, then per channel a comma and at most 24 characters, then the line's end.
     const size_t most = StampWriter::kStampChars + channels * 25 + 1;
-    size_t at = out.size();
-    out.resize(at + (last - first) * most);
-    char* p = out.data() + at;
+    char* p = out.room((last - first) * most);
     const double* v = rec.values.data() + first * channels;
     for (size_t row = first; row < last; ++row) {
         stamps.write(rec.times[row], p);
@@ -222,7 +258,7 @@ void appendRows(std::string& out, const Recording& rec, size_t first, size_t las
         }
         *p++ = '\n';
     }
-    out.resize(static_cast<size_t>(p - out.data()));
+    out.endAt(p);
 }
 
 std::string rowsCsvHeader(const Recording& rec) {
@@ -243,13 +279,14 @@ bool produceRowsCsv(const Recording& rec, const CsvProgress& progress, bool twoT
                     Emit&& emit) {
     const size_t rows = rec.rowCount();
     const size_t pieces = (rows + kCsvProgressRows - 1) / kCsvProgressRows;
-    const auto format = [&rec, rows](size_t piece, std::string& out, StampWriter& stamps) {
+    const auto format = [&rec, rows](size_t piece, PieceText& out, StampWriter& stamps) {
         appendRows(out, rec, piece * kCsvProgressRows,
                    std::min(rows, (piece + 1) * kCsvProgressRows), stamps);
     };
-    std::string text = rowsCsvHeader(rec);
+    PieceText text;
+    text.append(rowsCsvHeader(rec));
     StampWriter stamps;
-    std::string ahead;
+    PieceText ahead;
     StampWriter aheadStamps;
     std::future<void> pending;  // declared last: waited for before what it writes goes
     for (size_t piece = 0; piece < pieces; ++piece) {
@@ -290,7 +327,7 @@ bool produceRowsCsv(const Recording& rec, const CsvProgress& progress, bool twoT
 }  // namespace
 
 bool writeRowsCsv(std::ostream& csv, const Recording& rec, const CsvProgress& progress) {
-    return produceRowsCsv(rec, progress, false, [&](const std::string& text) {
+    return produceRowsCsv(rec, progress, false, [&](const PieceText& text) {
         csv.write(text.data(), static_cast<std::streamsize>(text.size()));
         return static_cast<bool>(csv);
     });
@@ -325,7 +362,7 @@ CsvExportOutcome exportHistoryCsv(const std::string& csvPath, const Recording& r
         // Written a piece at a time, straight from the text of the rows.
         csvFile.write(kBom, 3);
         const bool twoThreads = std::thread::hardware_concurrency() > 1;
-        if (!produceRowsCsv(recording, progress, twoThreads, [&](const std::string& text) {
+        if (!produceRowsCsv(recording, progress, twoThreads, [&](const PieceText& text) {
                 csvFile.write(text.data(), text.size());
                 return csvFile.ok();
             })) {
