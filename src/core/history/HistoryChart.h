@@ -134,7 +134,10 @@ inline void clearWideVectorHalves() {
 #if defined(__x86_64__) && !defined(__AVX__) && (defined(__GNUC__) || defined(__clang__))
     static const bool wide = __builtin_cpu_supports("avx");
     if (wide) {
-        asm volatile("vzeroupper" ::: "memory");
+        // Every vector register named as changed: no value is kept in one across it.
+        asm volatile("vzeroupper" ::
+                         : "memory", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7",
+                           "xmm8", "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15");
     }
 #endif
 }
@@ -144,6 +147,10 @@ inline void clearWideVectorHalves() {
 // block in loops of their own, then its lines.
 inline constexpr size_t kWalkBlock = 256;
 using BlockInts = std::array<int, kWalkBlock>;
+// A chunk of rows is walked for one channel after the other: the chunk's rows stay in the
+// cache from one channel to the next, and so does the part of each channel's picture its
+// lines go through.
+inline constexpr size_t kWalkChunk = 16 * kWalkBlock;
 
 // The channels of a walk: each one's column, coefficients and last height.
 class WalkChannels {
@@ -313,28 +320,36 @@ void walkPeriodChart(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
         const int h = channels.height(slot);
         sink.move(slot, start.x(h), start.y(h));
     }
+    // What the rows of a chunk share, for all channels; then each channel's blocks of it.
     std::array<size_t, detail::kWalkBlock> rows;
-    std::array<double, detail::kWalkBlock> cosines{};
-    std::array<double, detail::kWalkBlock> sines{};
+    std::array<double, detail::kWalkChunk> cosines{};
+    std::array<double, detail::kWalkChunk> sines{};
     detail::BlockInts heights{};
     detail::BlockInts xs{};
     detail::BlockInts ys{};
-    for (size_t first = begin; first < end && !stopped(walk); first += detail::kWalkBlock) {
-        const size_t n = std::min(end - first, detail::kWalkBlock);
+    for (size_t chunk = begin; chunk < end && !stopped(walk); chunk += detail::kWalkChunk) {
+        const size_t chunkEnd = std::min(end, chunk + detail::kWalkChunk);
         detail::clearWideVectorHalves();
-        for (size_t i = 0; i < n; ++i) {
-            rows[i] = first + i;
-            const detail::RowAngle angle(first + i, walk.period);
-            cosines[i] = angle.cosine;
-            sines[i] = angle.sine;
+        for (size_t r = chunk; r < chunkEnd; ++r) {
+            const detail::RowAngle angle(r, walk.period);
+            cosines[r - chunk] = angle.cosine;
+            sines[r - chunk] = angle.sine;
         }
         for (size_t slot = 0; slot < channels.count(); ++slot) {
-            channels.takeBlock(slot, rows.data(), n, heights);
-            for (size_t i = 0; i < detail::kWalkBlock; ++i) {
-                xs[i] = detail::truncated(heights[i] * cosines[i] / 2.0 + kPolarCentreX);
-                ys[i] = detail::truncated(heights[i] * sines[i] / 2.0 + kPolarCentreY);
+            for (size_t first = chunk; first < chunkEnd; first += detail::kWalkBlock) {
+                const size_t n = std::min(chunkEnd - first, detail::kWalkBlock);
+                for (size_t i = 0; i < n; ++i) {
+                    rows[i] = first + i;
+                }
+                channels.takeBlock(slot, rows.data(), n, heights);
+                const double* cosine = cosines.data() + (first - chunk);
+                const double* sine = sines.data() + (first - chunk);
+                for (size_t i = 0; i < detail::kWalkBlock; ++i) {
+                    xs[i] = detail::truncated(heights[i] * cosine[i] / 2.0 + kPolarCentreX);
+                    ys[i] = detail::truncated(heights[i] * sine[i] / 2.0 + kPolarCentreY);
+                }
+                sink.lines(slot, xs.data(), ys.data(), n);
             }
-            sink.lines(slot, xs.data(), ys.data(), n);
         }
     }
 }
@@ -372,33 +387,38 @@ void walkPeriodCurve(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
         const int column = steps.column(begin - 1);
         sink.move(slot, steps.folds(column) ? 1 : column, kChartLastY - channels.height(slot));
     }
-    std::array<size_t, detail::kWalkBlock> rows;
-    detail::BlockInts columns{};
+    // The rows and columns of a chunk's steps, for all channels; then each channel's blocks.
+    std::array<size_t, detail::kWalkChunk> rows;
+    std::array<int, detail::kWalkChunk> columns{};
     detail::BlockInts heights{};
     detail::BlockInts ys{};
-    for (size_t first = begin; first < end && !stopped(walk); first += detail::kWalkBlock) {
-        const size_t n = std::min(end - first, detail::kWalkBlock);
+    for (size_t chunk = begin; chunk < end && !stopped(walk); chunk += detail::kWalkChunk) {
+        const size_t chunkEnd = std::min(end, chunk + detail::kWalkChunk);
         detail::clearWideVectorHalves();
-        for (size_t i = 0; i < n; ++i) {
-            rows[i] = steps.row(first + i);
-            columns[i] = steps.column(first + i);
+        for (size_t j = chunk; j < chunkEnd; ++j) {
+            rows[j - chunk] = steps.row(j);
+            columns[j - chunk] = steps.column(j);
         }
         for (size_t slot = 0; slot < channels.count(); ++slot) {
-            channels.takeBlock(slot, rows.data(), n, heights);
-            for (size_t i = 0; i < detail::kWalkBlock; ++i) {
-                ys[i] = kChartLastY - heights[i];
-            }
-            // Lines up to each fold, then the pen back to column 1.
-            size_t from = 0;
-            for (size_t i = 0; i < n; ++i) {
-                if (steps.folds(columns[i])) {
-                    sink.lines(slot, columns.data() + from, ys.data() + from, i + 1 - from);
-                    sink.move(slot, 1, ys[i]);
-                    from = i + 1;
+            for (size_t first = chunk; first < chunkEnd; first += detail::kWalkBlock) {
+                const size_t n = std::min(chunkEnd - first, detail::kWalkBlock);
+                const int* column = columns.data() + (first - chunk);
+                channels.takeBlock(slot, rows.data() + (first - chunk), n, heights);
+                for (size_t i = 0; i < detail::kWalkBlock; ++i) {
+                    ys[i] = kChartLastY - heights[i];
                 }
-            }
-            if (from < n) {
-                sink.lines(slot, columns.data() + from, ys.data() + from, n - from);
+                // Lines up to each fold, then the pen back to column 1.
+                size_t from = 0;
+                for (size_t i = 0; i < n; ++i) {
+                    if (steps.folds(column[i])) {
+                        sink.lines(slot, column + from, ys.data() + from, i + 1 - from);
+                        sink.move(slot, 1, ys[i]);
+                        from = i + 1;
+                    }
+                }
+                if (from < n) {
+                    sink.lines(slot, column + from, ys.data() + from, n - from);
+                }
             }
         }
     }

@@ -218,8 +218,10 @@ private:
         for (size_t i = 0; i < n; ++i) {
             if (m_index[i] >= 0) [[likely]] {
                 const int* offsets = m_short.data() + m_index[i];
-                for (int k = 0; k < m_count[i]; ++k) {
-                    const auto at = static_cast<unsigned>(m_start[i] + offsets[k]);
+                const int count = m_count[i];
+                const int start = m_start[i];
+                for (int k = 0; k < count; ++k) {
+                    const auto at = static_cast<unsigned>(start + offsets[k]);
                     bits[at >> 3] |= static_cast<uint8_t>(1u << (at & 7));
                 }
             } else {
@@ -357,8 +359,10 @@ PathInput pathInput(const HistoryPictureInput& in, size_t c) {
 
 // A part of a period picture's walk into its map (`chart`: the polar chart, else the period
 // curve), everything the walk calls built in.
-[[gnu::flatten]] void walkPart(const PeriodWalk& walk, bool chart, TopChannelMap& map, size_t begin,
-                               size_t end) {
+[[gnu::flatten, gnu::target_clones("avx2", "default")]] void walkPart(const PeriodWalk& walk,
+                                                                      bool chart,
+                                                                      TopChannelMap& map,
+                                                                      size_t begin, size_t end) {
     if (chart) {
         walkPeriodChart(walk, map, begin, end);
     } else {
