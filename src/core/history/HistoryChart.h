@@ -184,21 +184,34 @@ public:
         return true;
     }
 
-    // Takes the channel's values in rows[0 .. n) in turn; `heights` gets the height after each.
-    // The loops have no branches, so the compiler makes vector instructions of them, and the
-    // heights are those `take` gives, to the bit.
-    void takeBlock(size_t slot, const size_t* rows, size_t n, BlockInts& heights) {
+    // Reads the values of the rows first, first + stride .. (n of them, at most a chunk) for
+    // every channel at once, a row's values together as they are stored.
+    void loadChunk(size_t first, size_t stride, size_t n) {
+        double* chunk = m_chunk.data();
         for (size_t i = 0; i < n; ++i) {
-            m_column[i] = m_values[rows[i] * m_width + m_channel[slot]];
+            const double* row = m_values + (first + i * stride) * m_width;
+            for (size_t slot = 0; slot < m_count; ++slot) {
+                chunk[slot * kColumnStride + i] = row[m_channel[slot]];
+            }
         }
-        std::fill(m_column.begin() + static_cast<std::ptrdiff_t>(n), m_column.end(), 0.0);
+        for (size_t slot = 0; slot < m_count; ++slot) {
+            std::fill(chunk + slot * kColumnStride + n, chunk + slot * kColumnStride + kWalkChunk,
+                      0.0);
+        }
+    }
+
+    // Takes the channel's values of the loaded chunk's rows at .. at + n in turn; `heights`
+    // gets the height after each. The loops have no branches, so the compiler makes vector
+    // instructions of them, and the heights are those `take` gives, to the bit.
+    void takeBlock(size_t slot, size_t at, size_t n, BlockInts& heights) {
+        const double* column = m_chunk.data() + slot * kColumnStride + at;
         const double k = m_coefficient[slot];
         const double shift = m_shift[slot];
         bool failed = true;  // a reading of the block failed: the last height carries over
         if (m_hi > m_lo) {
             const double span = m_hi - m_lo;
             for (size_t i = 0; i < kWalkBlock; ++i) {  // the whole block: no remainder loop
-                const double v = m_column[i];
+                const double v = column[i];
                 const double p = v * k + shift;
                 // Not a number counts as the low end: valueHeight gives it height 0 too.
                 double held = p != p ? m_lo : p;
@@ -210,14 +223,14 @@ public:
                 // The marker compares equal to itself only: the test of its bits, as a number.
                 heights[i] = ((v == kNoValue) | (p == kNoValue)) ? -1 : h;
             }
-            int signs = 0;  // the rest of the block holds zeros: no failures there
+            int signs = 0;  // the rest of the chunk holds zeros: no failures there
             for (size_t i = 0; i < kWalkBlock; ++i) {
                 signs |= heights[i];
             }
             failed = signs < 0;
         } else {
             for (size_t i = 0; i < n; ++i) {
-                const double v = m_column[i];
+                const double v = column[i];
                 const double p = v * k + shift;
                 heights[i] = isNoValue(v) || isNoValue(p) ? -1 : valueHeight(p, m_lo, m_hi);
             }
@@ -244,7 +257,11 @@ private:
     std::array<double, kMaxChannels> m_coefficient{};
     std::array<double, kMaxChannels> m_shift{};
     std::array<int, kMaxChannels> m_height{};
-    std::array<double, kWalkBlock> m_column{};
+    // The chunk's values, channel after channel. Each channel's column starts a cache line
+    // further on than a whole number of pages, so that writing the columns side by side does
+    // not keep evicting them from the same cache sets.
+    static constexpr size_t kColumnStride = kWalkChunk + 8;
+    std::vector<double> m_chunk = std::vector<double>(kMaxChannels * kColumnStride);
 };
 
 // The polar chart's point for a height in row r, at angle r / T of a turn (T = 0: angle 0).
@@ -282,6 +299,7 @@ public:
 
     size_t count() const { return m_count; }
     size_t row(size_t step) const { return m_first + step * m_zoom; }
+    size_t zoom() const { return m_zoom; }
     int column(size_t step) const {
         if (step <= m_period) {
             return static_cast<int>(step);
@@ -321,7 +339,6 @@ void walkPeriodChart(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
         sink.move(slot, start.x(h), start.y(h));
     }
     // What the rows of a chunk share, for all channels; then each channel's blocks of it.
-    std::array<size_t, detail::kWalkBlock> rows;
     std::array<double, detail::kWalkChunk> cosines{};
     std::array<double, detail::kWalkChunk> sines{};
     detail::BlockInts heights{};
@@ -335,13 +352,11 @@ void walkPeriodChart(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
             cosines[r - chunk] = angle.cosine;
             sines[r - chunk] = angle.sine;
         }
+        channels.loadChunk(chunk, 1, chunkEnd - chunk);
         for (size_t slot = 0; slot < channels.count(); ++slot) {
             for (size_t first = chunk; first < chunkEnd; first += detail::kWalkBlock) {
                 const size_t n = std::min(chunkEnd - first, detail::kWalkBlock);
-                for (size_t i = 0; i < n; ++i) {
-                    rows[i] = first + i;
-                }
-                channels.takeBlock(slot, rows.data(), n, heights);
+                channels.takeBlock(slot, first - chunk, n, heights);
                 const double* cosine = cosines.data() + (first - chunk);
                 const double* sine = sines.data() + (first - chunk);
                 for (size_t i = 0; i < detail::kWalkBlock; ++i) {
@@ -388,7 +403,6 @@ void walkPeriodCurve(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
         sink.move(slot, steps.folds(column) ? 1 : column, kChartLastY - channels.height(slot));
     }
     // The rows and columns of a chunk's steps, for all channels; then each channel's blocks.
-    std::array<size_t, detail::kWalkChunk> rows;
     std::array<int, detail::kWalkChunk> columns{};
     detail::BlockInts heights{};
     detail::BlockInts ys{};
@@ -396,14 +410,14 @@ void walkPeriodCurve(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
         const size_t chunkEnd = std::min(end, chunk + detail::kWalkChunk);
         detail::clearWideVectorHalves();
         for (size_t j = chunk; j < chunkEnd; ++j) {
-            rows[j - chunk] = steps.row(j);
             columns[j - chunk] = steps.column(j);
         }
+        channels.loadChunk(steps.row(chunk), steps.zoom(), chunkEnd - chunk);
         for (size_t slot = 0; slot < channels.count(); ++slot) {
             for (size_t first = chunk; first < chunkEnd; first += detail::kWalkBlock) {
                 const size_t n = std::min(chunkEnd - first, detail::kWalkBlock);
                 const int* column = columns.data() + (first - chunk);
-                channels.takeBlock(slot, rows.data() + (first - chunk), n, heights);
+                channels.takeBlock(slot, first - chunk, n, heights);
                 for (size_t i = 0; i < detail::kWalkBlock; ++i) {
                     ys[i] = kChartLastY - heights[i];
                 }
