@@ -198,10 +198,18 @@ private:
         for (size_t i = 0; i < n; ++i) {
             if (m_index[i] >= 0) [[likely]] {
                 const int* offsets = m_short.data() + m_index[i];
+                const int count = m_count[i];
                 uint8_t* at = top + m_start[i];
-                for (int k = 0; k < m_count[i]; ++k) {
-                    uint8_t& pixel = at[offsets[k]];
+                auto markAt = [at, mark](int offset) {
+                    uint8_t& pixel = at[offset];
                     pixel = std::max(pixel, mark);
+                };
+                markAt(offsets[0]);
+                if (count > 1) {
+                    markAt(offsets[1]);
+                    for (int k = 2; k < count; ++k) {
+                        markAt(offsets[k]);
+                    }
                 }
             } else {
                 bresenham(m_pointX[i], m_pointY[i], xs[i], m_pointY[i + 1], [&](int x, int y) {
@@ -220,9 +228,16 @@ private:
                 const int* offsets = m_short.data() + m_index[i];
                 const int count = m_count[i];
                 const int start = m_start[i];
-                for (int k = 0; k < count; ++k) {
-                    const auto at = static_cast<unsigned>(start + offsets[k]);
+                auto markAt = [bits, start](int offset) {
+                    const auto at = static_cast<unsigned>(start + offset);
                     bits[at >> 3] |= static_cast<uint8_t>(1u << (at & 7));
+                };
+                markAt(offsets[0]);
+                if (count > 1) {
+                    markAt(offsets[1]);
+                    for (int k = 2; k < count; ++k) {
+                        markAt(offsets[k]);
+                    }
                 }
             } else {
                 bresenham(m_pointX[i], m_pointY[i], xs[i], m_pointY[i + 1], [&](int x, int y) {
@@ -266,7 +281,10 @@ public:
 private:
     static constexpr int kWidth = kChartWidth;
     static constexpr size_t kBlock = detail::kWalkBlock;
-    // The short lines, as offsets in the map from their start pixel, which comes last.
+    // The short lines, as offsets in the map from their start pixel, which comes last. A
+    // line's first pixel and its second, if any, are marked before any loop: nearly every line
+    // has no more, and its length then costs no guess of the loop's end. A line without length
+    // marks its start, which is marked already, once more.
     static constexpr int kShort = 7;
     static constexpr int kSide = 2 * kShort + 1;
     static constexpr int kShortPixels = kShort + 1;
