@@ -409,8 +409,10 @@ void walkPeriodCurve(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
     for (size_t chunk = begin; chunk < end && !stopped(walk); chunk += detail::kWalkChunk) {
         const size_t chunkEnd = std::min(end, chunk + detail::kWalkChunk);
         detail::clearWideVectorHalves();
-        for (size_t j = chunk; j < chunkEnd; ++j) {
-            columns[j - chunk] = steps.column(j);
+        // The column of the chunk's first step, then each the one after the one before.
+        columns[0] = steps.column(chunk);
+        for (size_t j = 1; j < chunkEnd - chunk; ++j) {
+            columns[j] = steps.folds(columns[j - 1]) ? 1 : columns[j - 1] + 1;
         }
         channels.loadChunk(steps.row(chunk), steps.zoom(), chunkEnd - chunk);
         for (size_t slot = 0; slot < channels.count(); ++slot) {
