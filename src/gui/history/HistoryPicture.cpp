@@ -376,16 +376,45 @@ PathInput pathInput(const HistoryPictureInput& in, size_t c) {
 }
 
 // A part of a period picture's walk into its map (`chart`: the polar chart, else the period
-// curve), everything the walk calls built in.
-[[gnu::flatten, gnu::target_clones("avx2", "default")]] void walkPart(const PeriodWalk& walk,
-                                                                      bool chart,
-                                                                      TopChannelMap& map,
-                                                                      size_t begin, size_t end) {
+// curve).
+inline void walkPartOf(const PeriodWalk& walk, bool chart, TopChannelMap& map, size_t begin,
+                       size_t end) {
     if (chart) {
         walkPeriodChart(walk, map, begin, end);
     } else {
         walkPeriodCurve(walk, map, begin, end);
     }
+}
+
+// The walk with everything it calls built in, on the baseline instruction set.
+[[gnu::flatten]] void walkPartBaseline(const PeriodWalk& walk, bool chart, TopChannelMap& map,
+                                       size_t begin, size_t end) {
+    walkPartOf(walk, chart, map, begin, end);
+}
+
+#if defined(__x86_64__)
+// The same for processors with the wider vector instructions (nearly all of the last ten
+// years): the heights and the lines' places four and eight at a time, for a third less
+// time. These instructions give each result to the bit as the baseline ones do; the fused
+// multiply-add, which would not, is not among them.
+[[gnu::flatten, gnu::target("avx2")]] void walkPartWide(const PeriodWalk& walk, bool chart,
+                                                        TopChannelMap& map, size_t begin,
+                                                        size_t end) {
+    walkPartOf(walk, chart, map, begin, end);
+}
+#endif
+
+std::atomic<bool> g_wideWalks{true};
+
+void walkPart(const PeriodWalk& walk, bool chart, TopChannelMap& map, size_t begin, size_t end) {
+#if defined(__x86_64__)
+    static const bool wide = __builtin_cpu_supports("avx2");
+    if (wide && g_wideWalks.load(std::memory_order_relaxed)) {
+        walkPartWide(walk, chart, map, begin, end);
+        return;
+    }
+#endif
+    walkPartBaseline(walk, chart, map, begin, end);
 }
 
 // The map of a period picture's channels. A million rows of twenty channels are a few hundred
@@ -660,6 +689,10 @@ bool drawsTheSame(const HistoryPictureInput& a, const HistoryPictureInput& b) {
             return true;
     }
     return false;
+}
+
+void allowWideVectorWalks(bool allowed) {
+    g_wideWalks = allowed;
 }
 
 QImage renderHistoryPicture(const HistoryPictureInput& input) {
