@@ -1,9 +1,8 @@
 // Opening, repainting, exporting and editing a large history (`--rows N`, 20 channels;
-// `--pictures-only` stops after the pictures): the
-// time until the window is usable and the memory that took against the file's size, the time
-// of one picture per mode, the CSV export's throughput and peak memory, and the time of a
-// deletion and a save. Prints the figures; fails when the file does not open or when the
-// export holds its text in memory.
+// `--pictures-only` stops after the pictures): the time until the window is usable and the
+// memory that took against the file's size, the time of one picture per mode, the CSV
+// export's throughput and peak memory, and the time of a deletion and a save. Prints the
+// figures; fails when the file does not open or when the export holds its text in memory.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
