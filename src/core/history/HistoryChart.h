@@ -125,11 +125,11 @@ inline double plottedValue(double stored, double coefficient, double shift) {
     return isNoValue(stored) ? stored : stored * coefficient + shift;
 }
 
-// The walks run on the baseline instruction set. Code outside them (the library, the thread
-// that started them) may leave the upper halves of the processor's wide vector registers in
-// use: each baseline vector instruction then waits on them, which makes the library's sine and
-// cosine ten times slower on recent processors. Clearing those halves changes no value the
-// walk holds, as it never uses them.
+// A walk built for the baseline instruction set suffers when code outside it (the library,
+// the thread that started it) leaves the upper halves of the processor's wide vector registers
+// in use: each baseline vector instruction then waits on them, which makes the library's sine
+// and cosine ten times slower on recent processors. The walks clear those halves before each
+// chunk of rows.
 inline void clearWideVectorHalves() {
 #if defined(__x86_64__) && !defined(__AVX__) && (defined(__GNUC__) || defined(__clang__))
     static const bool wide = __builtin_cpu_supports("avx");
@@ -143,8 +143,8 @@ inline void clearWideVectorHalves() {
 }
 
 // The walks take the rows a block at a time: what all channels share (a row's angle, a step's
-// row and column) is worked out once per block, then each channel's heights and points of the
-// block in loops of their own, then its lines.
+// row and column, the rows' values) is worked out once per chunk of blocks, then each
+// channel's heights and points of a block in loops of their own, then its lines.
 inline constexpr size_t kWalkBlock = 256;
 using BlockInts = std::array<int, kWalkBlock>;
 // A chunk of rows is walked for one channel after the other: the chunk's rows stay in the
@@ -160,7 +160,8 @@ public:
           m_count(std::min(walk.channels.size(), size_t(kMaxChannels))),
           m_width(walk.recording->channelCount()),
           m_lo(walk.lo),
-          m_hi(walk.hi) {
+          m_hi(walk.hi),
+          m_chunk(m_count * kColumnStride) {
         for (size_t slot = 0; slot < m_count; ++slot) {
             const ChannelInfo& info = walk.recording->definition.channels[walk.channels[slot]];
             m_channel[slot] = walk.channels[slot];
@@ -261,7 +262,7 @@ private:
     // further on than a whole number of pages, so that writing the columns side by side does
     // not keep evicting them from the same cache sets.
     static constexpr size_t kColumnStride = kWalkChunk + 8;
-    std::vector<double> m_chunk = std::vector<double>(kMaxChannels * kColumnStride);
+    std::vector<double> m_chunk;
 };
 
 // The polar chart's point for a height in row r, at angle r / T of a turn (T = 0: angle 0).
