@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -385,9 +386,10 @@ private slots:
     }
 
     void periodPicturesDrawEveryRowsLine() {
-        // Enough rows for the work to be shared out, failed readings, coefficients, values
-        // beyond the range and a channel hidden: each picture equals every row's line drawn
-        // one after the other, nothing left out.
+        // Enough rows for the work to be shared out and walked in several chunks, failed
+        // readings, coefficients, values beyond the range and a channel hidden: each picture,
+        // whole or from layers, with or without the wider vector instructions, equals every
+        // row's line drawn one after the other, nothing left out.
         constexpr size_t kRows = 70'000;
         Recording rec = makeHistory(kRows, 4);
         for (size_t r = 0; r < kRows; ++r) {
@@ -488,7 +490,14 @@ private slots:
                     }
                 }
             }
-            QCOMPARE(renderHistoryPicture(in), expected);
+            // Whole and from layers, on the baseline instruction set as on the wider one.
+            const auto wideAgain = qScopeGuard([] { allowWideVectorWalks(true); });
+            for (const bool wide : {true, false}) {
+                allowWideVectorWalks(wide);
+                QCOMPARE(renderHistoryPicture(in), expected);
+                PictureLayers layers;
+                QCOMPARE(layers.compose(in), expected);
+            }
         }
     }
 

@@ -125,11 +125,32 @@ inline double plottedValue(double stored, double coefficient, double shift) {
     return isNoValue(stored) ? stored : stored * coefficient + shift;
 }
 
+// A walk built for the baseline instruction set suffers when code outside it (the library,
+// the thread that started it) leaves the upper halves of the processor's wide vector registers
+// in use: each baseline vector instruction then waits on them, which makes the library's sine
+// and cosine ten times slower on recent processors. The walks clear those halves before each
+// chunk of rows.
+inline void clearWideVectorHalves() {
+#if defined(__x86_64__) && !defined(__AVX__) && (defined(__GNUC__) || defined(__clang__))
+    static const bool wide = __builtin_cpu_supports("avx");
+    if (wide) {
+        // Every vector register named as changed: no value is kept in one across it.
+        asm volatile("vzeroupper" ::
+                         : "memory", "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7",
+                           "xmm8", "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15");
+    }
+#endif
+}
+
 // The walks take the rows a block at a time: what all channels share (a row's angle, a step's
-// row and column) is worked out once per block, then each channel's heights and points of the
-// block in loops of their own, then its lines.
+// row and column, the rows' values) is worked out once per chunk of blocks, then each
+// channel's heights and points of a block in loops of their own, then its lines.
 inline constexpr size_t kWalkBlock = 256;
 using BlockInts = std::array<int, kWalkBlock>;
+// A chunk of rows is walked for one channel after the other: the chunk's rows stay in the
+// cache from one channel to the next, and so does the part of each channel's picture its
+// lines go through.
+inline constexpr size_t kWalkChunk = 16 * kWalkBlock;
 
 // The channels of a walk: each one's column, coefficients and last height.
 class WalkChannels {
@@ -139,7 +160,8 @@ public:
           m_count(std::min(walk.channels.size(), size_t(kMaxChannels))),
           m_width(walk.recording->channelCount()),
           m_lo(walk.lo),
-          m_hi(walk.hi) {
+          m_hi(walk.hi),
+          m_chunk(m_count * kColumnStride) {
         for (size_t slot = 0; slot < m_count; ++slot) {
             const ChannelInfo& info = walk.recording->definition.channels[walk.channels[slot]];
             m_channel[slot] = walk.channels[slot];
@@ -163,21 +185,34 @@ public:
         return true;
     }
 
-    // Takes the channel's values in rows[0 .. n) in turn; `heights` gets the height after each.
-    // The loops have no branches, so the compiler makes vector instructions of them, and the
-    // heights are those `take` gives, to the bit.
-    void takeBlock(size_t slot, const size_t* rows, size_t n, BlockInts& heights) {
+    // Reads the values of the rows first, first + stride .. (n of them, at most a chunk) for
+    // every channel at once, a row's values together as they are stored.
+    void loadChunk(size_t first, size_t stride, size_t n) {
+        double* chunk = m_chunk.data();
         for (size_t i = 0; i < n; ++i) {
-            m_column[i] = m_values[rows[i] * m_width + m_channel[slot]];
+            const double* row = m_values + (first + i * stride) * m_width;
+            for (size_t slot = 0; slot < m_count; ++slot) {
+                chunk[slot * kColumnStride + i] = row[m_channel[slot]];
+            }
         }
-        std::fill(m_column.begin() + static_cast<std::ptrdiff_t>(n), m_column.end(), 0.0);
+        for (size_t slot = 0; slot < m_count; ++slot) {
+            std::fill(chunk + slot * kColumnStride + n, chunk + slot * kColumnStride + kWalkChunk,
+                      0.0);
+        }
+    }
+
+    // Takes the channel's values of the loaded chunk's rows at .. at + n in turn; `heights`
+    // gets the height after each. The loops have no branches, so the compiler makes vector
+    // instructions of them, and the heights are those `take` gives, to the bit.
+    void takeBlock(size_t slot, size_t at, size_t n, BlockInts& heights) {
+        const double* column = m_chunk.data() + slot * kColumnStride + at;
         const double k = m_coefficient[slot];
         const double shift = m_shift[slot];
         bool failed = true;  // a reading of the block failed: the last height carries over
         if (m_hi > m_lo) {
             const double span = m_hi - m_lo;
             for (size_t i = 0; i < kWalkBlock; ++i) {  // the whole block: no remainder loop
-                const double v = m_column[i];
+                const double v = column[i];
                 const double p = v * k + shift;
                 // Not a number counts as the low end: valueHeight gives it height 0 too.
                 double held = p != p ? m_lo : p;
@@ -189,14 +224,14 @@ public:
                 // The marker compares equal to itself only: the test of its bits, as a number.
                 heights[i] = ((v == kNoValue) | (p == kNoValue)) ? -1 : h;
             }
-            int signs = 0;  // the rest of the block holds zeros: no failures there
+            int signs = 0;  // the rest of the chunk holds zeros: no failures there
             for (size_t i = 0; i < kWalkBlock; ++i) {
                 signs |= heights[i];
             }
             failed = signs < 0;
         } else {
             for (size_t i = 0; i < n; ++i) {
-                const double v = m_column[i];
+                const double v = column[i];
                 const double p = v * k + shift;
                 heights[i] = isNoValue(v) || isNoValue(p) ? -1 : valueHeight(p, m_lo, m_hi);
             }
@@ -223,7 +258,11 @@ private:
     std::array<double, kMaxChannels> m_coefficient{};
     std::array<double, kMaxChannels> m_shift{};
     std::array<int, kMaxChannels> m_height{};
-    std::array<double, kWalkBlock> m_column{};
+    // The chunk's values, channel after channel. Each channel's column starts a cache line
+    // further on than a whole number of pages, so that writing the columns side by side does
+    // not keep evicting them from the same cache sets.
+    static constexpr size_t kColumnStride = kWalkChunk + 8;
+    std::vector<double> m_chunk;
 };
 
 // The polar chart's point for a height in row r, at angle r / T of a turn (T = 0: angle 0).
@@ -261,6 +300,7 @@ public:
 
     size_t count() const { return m_count; }
     size_t row(size_t step) const { return m_first + step * m_zoom; }
+    size_t zoom() const { return m_zoom; }
     int column(size_t step) const {
         if (step <= m_period) {
             return static_cast<int>(step);
@@ -299,27 +339,33 @@ void walkPeriodChart(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
         const int h = channels.height(slot);
         sink.move(slot, start.x(h), start.y(h));
     }
-    std::array<size_t, detail::kWalkBlock> rows;
-    std::array<double, detail::kWalkBlock> cosines{};
-    std::array<double, detail::kWalkBlock> sines{};
+    // What the rows of a chunk share, for all channels; then each channel's blocks of it.
+    std::array<double, detail::kWalkChunk> cosines{};
+    std::array<double, detail::kWalkChunk> sines{};
     detail::BlockInts heights{};
     detail::BlockInts xs{};
     detail::BlockInts ys{};
-    for (size_t first = begin; first < end && !stopped(walk); first += detail::kWalkBlock) {
-        const size_t n = std::min(end - first, detail::kWalkBlock);
-        for (size_t i = 0; i < n; ++i) {
-            rows[i] = first + i;
-            const detail::RowAngle angle(first + i, walk.period);
-            cosines[i] = angle.cosine;
-            sines[i] = angle.sine;
+    for (size_t chunk = begin; chunk < end && !stopped(walk); chunk += detail::kWalkChunk) {
+        const size_t chunkEnd = std::min(end, chunk + detail::kWalkChunk);
+        detail::clearWideVectorHalves();
+        for (size_t r = chunk; r < chunkEnd; ++r) {
+            const detail::RowAngle angle(r, walk.period);
+            cosines[r - chunk] = angle.cosine;
+            sines[r - chunk] = angle.sine;
         }
+        channels.loadChunk(chunk, 1, chunkEnd - chunk);
         for (size_t slot = 0; slot < channels.count(); ++slot) {
-            channels.takeBlock(slot, rows.data(), n, heights);
-            for (size_t i = 0; i < detail::kWalkBlock; ++i) {
-                xs[i] = detail::truncated(heights[i] * cosines[i] / 2.0 + kPolarCentreX);
-                ys[i] = detail::truncated(heights[i] * sines[i] / 2.0 + kPolarCentreY);
+            for (size_t first = chunk; first < chunkEnd; first += detail::kWalkBlock) {
+                const size_t n = std::min(chunkEnd - first, detail::kWalkBlock);
+                channels.takeBlock(slot, first - chunk, n, heights);
+                const double* cosine = cosines.data() + (first - chunk);
+                const double* sine = sines.data() + (first - chunk);
+                for (size_t i = 0; i < detail::kWalkBlock; ++i) {
+                    xs[i] = detail::truncated(heights[i] * cosine[i] / 2.0 + kPolarCentreX);
+                    ys[i] = detail::truncated(heights[i] * sine[i] / 2.0 + kPolarCentreY);
+                }
+                sink.lines(slot, xs.data(), ys.data(), n);
             }
-            sink.lines(slot, xs.data(), ys.data(), n);
         }
     }
 }
@@ -357,32 +403,39 @@ void walkPeriodCurve(const PeriodWalk& walk, Sink& sink, size_t begin = 0, size_
         const int column = steps.column(begin - 1);
         sink.move(slot, steps.folds(column) ? 1 : column, kChartLastY - channels.height(slot));
     }
-    std::array<size_t, detail::kWalkBlock> rows;
-    detail::BlockInts columns{};
+    // The rows and columns of a chunk's steps, for all channels; then each channel's blocks.
+    std::array<int, detail::kWalkChunk> columns{};
     detail::BlockInts heights{};
     detail::BlockInts ys{};
-    for (size_t first = begin; first < end && !stopped(walk); first += detail::kWalkBlock) {
-        const size_t n = std::min(end - first, detail::kWalkBlock);
-        for (size_t i = 0; i < n; ++i) {
-            rows[i] = steps.row(first + i);
-            columns[i] = steps.column(first + i);
+    for (size_t chunk = begin; chunk < end && !stopped(walk); chunk += detail::kWalkChunk) {
+        const size_t chunkEnd = std::min(end, chunk + detail::kWalkChunk);
+        detail::clearWideVectorHalves();
+        // The column of the chunk's first step, then each the one after the one before.
+        columns[0] = steps.column(chunk);
+        for (size_t j = 1; j < chunkEnd - chunk; ++j) {
+            columns[j] = steps.folds(columns[j - 1]) ? 1 : columns[j - 1] + 1;
         }
+        channels.loadChunk(steps.row(chunk), steps.zoom(), chunkEnd - chunk);
         for (size_t slot = 0; slot < channels.count(); ++slot) {
-            channels.takeBlock(slot, rows.data(), n, heights);
-            for (size_t i = 0; i < detail::kWalkBlock; ++i) {
-                ys[i] = kChartLastY - heights[i];
-            }
-            // Lines up to each fold, then the pen back to column 1.
-            size_t from = 0;
-            for (size_t i = 0; i < n; ++i) {
-                if (steps.folds(columns[i])) {
-                    sink.lines(slot, columns.data() + from, ys.data() + from, i + 1 - from);
-                    sink.move(slot, 1, ys[i]);
-                    from = i + 1;
+            for (size_t first = chunk; first < chunkEnd; first += detail::kWalkBlock) {
+                const size_t n = std::min(chunkEnd - first, detail::kWalkBlock);
+                const int* column = columns.data() + (first - chunk);
+                channels.takeBlock(slot, first - chunk, n, heights);
+                for (size_t i = 0; i < detail::kWalkBlock; ++i) {
+                    ys[i] = kChartLastY - heights[i];
                 }
-            }
-            if (from < n) {
-                sink.lines(slot, columns.data() + from, ys.data() + from, n - from);
+                // Lines up to each fold, then the pen back to column 1.
+                size_t from = 0;
+                for (size_t i = 0; i < n; ++i) {
+                    if (steps.folds(column[i])) {
+                        sink.lines(slot, column + from, ys.data() + from, i + 1 - from);
+                        sink.move(slot, 1, ys[i]);
+                        from = i + 1;
+                    }
+                }
+                if (from < n) {
+                    sink.lines(slot, column + from, ys.data() + from, n - from);
+                }
             }
         }
     }

@@ -198,10 +198,18 @@ private:
         for (size_t i = 0; i < n; ++i) {
             if (m_index[i] >= 0) [[likely]] {
                 const int* offsets = m_short.data() + m_index[i];
+                const int count = m_count[i];
                 uint8_t* at = top + m_start[i];
-                for (int k = 0; k < m_count[i]; ++k) {
-                    uint8_t& pixel = at[offsets[k]];
+                auto markAt = [at, mark](int offset) {
+                    uint8_t& pixel = at[offset];
                     pixel = std::max(pixel, mark);
+                };
+                markAt(offsets[0]);
+                if (count > 1) {
+                    markAt(offsets[1]);
+                    for (int k = 2; k < count; ++k) {
+                        markAt(offsets[k]);
+                    }
                 }
             } else {
                 bresenham(m_pointX[i], m_pointY[i], xs[i], m_pointY[i + 1], [&](int x, int y) {
@@ -218,9 +226,18 @@ private:
         for (size_t i = 0; i < n; ++i) {
             if (m_index[i] >= 0) [[likely]] {
                 const int* offsets = m_short.data() + m_index[i];
-                for (int k = 0; k < m_count[i]; ++k) {
-                    const auto at = static_cast<unsigned>(m_start[i] + offsets[k]);
+                const int count = m_count[i];
+                const int start = m_start[i];
+                auto markAt = [bits, start](int offset) {
+                    const auto at = static_cast<unsigned>(start + offset);
                     bits[at >> 3] |= static_cast<uint8_t>(1u << (at & 7));
+                };
+                markAt(offsets[0]);
+                if (count > 1) {
+                    markAt(offsets[1]);
+                    for (int k = 2; k < count; ++k) {
+                        markAt(offsets[k]);
+                    }
                 }
             } else {
                 bresenham(m_pointX[i], m_pointY[i], xs[i], m_pointY[i + 1], [&](int x, int y) {
@@ -264,7 +281,10 @@ public:
 private:
     static constexpr int kWidth = kChartWidth;
     static constexpr size_t kBlock = detail::kWalkBlock;
-    // The short lines, as offsets in the map from their start pixel, which comes last.
+    // The short lines, as offsets in the map from their start pixel, which comes last. A
+    // line's first pixel and its second, if any, are marked before any loop: nearly every line
+    // has no more, and its length then costs no guess of the loop's end. A line without length
+    // marks its start, which is marked already, once more.
     static constexpr int kShort = 7;
     static constexpr int kSide = 2 * kShort + 1;
     static constexpr int kShortPixels = kShort + 1;
@@ -356,14 +376,45 @@ PathInput pathInput(const HistoryPictureInput& in, size_t c) {
 }
 
 // A part of a period picture's walk into its map (`chart`: the polar chart, else the period
-// curve), everything the walk calls built in.
-[[gnu::flatten]] void walkPart(const PeriodWalk& walk, bool chart, TopChannelMap& map, size_t begin,
-                               size_t end) {
+// curve).
+inline void walkPartOf(const PeriodWalk& walk, bool chart, TopChannelMap& map, size_t begin,
+                       size_t end) {
     if (chart) {
         walkPeriodChart(walk, map, begin, end);
     } else {
         walkPeriodCurve(walk, map, begin, end);
     }
+}
+
+// The walk with everything it calls built in, on the baseline instruction set.
+[[gnu::flatten]] void walkPartBaseline(const PeriodWalk& walk, bool chart, TopChannelMap& map,
+                                       size_t begin, size_t end) {
+    walkPartOf(walk, chart, map, begin, end);
+}
+
+#if defined(__x86_64__)
+// The same for processors with the wider vector instructions (nearly all of the last ten
+// years): the heights and the lines' places four and eight at a time, for a third less
+// time. These instructions give each result to the bit as the baseline ones do; the fused
+// multiply-add, which would not, is not among them.
+[[gnu::flatten, gnu::target("avx2")]] void walkPartWide(const PeriodWalk& walk, bool chart,
+                                                        TopChannelMap& map, size_t begin,
+                                                        size_t end) {
+    walkPartOf(walk, chart, map, begin, end);
+}
+#endif
+
+std::atomic<bool> g_wideWalks{true};
+
+void walkPart(const PeriodWalk& walk, bool chart, TopChannelMap& map, size_t begin, size_t end) {
+#if defined(__x86_64__)
+    static const bool wide = __builtin_cpu_supports("avx2");
+    if (wide && g_wideWalks.load(std::memory_order_relaxed)) {
+        walkPartWide(walk, chart, map, begin, end);
+        return;
+    }
+#endif
+    walkPartBaseline(walk, chart, map, begin, end);
 }
 
 // The map of a period picture's channels. A million rows of twenty channels are a few hundred
@@ -638,6 +689,10 @@ bool drawsTheSame(const HistoryPictureInput& a, const HistoryPictureInput& b) {
             return true;
     }
     return false;
+}
+
+void allowWideVectorWalks(bool allowed) {
+    g_wideWalks = allowed;
 }
 
 QImage renderHistoryPicture(const HistoryPictureInput& input) {

@@ -46,6 +46,11 @@ double pictureHigh(const HistoryPictureInput& input);
 void paintHistoryPicture(QPainter& painter, const HistoryPictureInput& input);
 QImage renderHistoryPicture(const HistoryPictureInput& input);
 
+// The period pictures' walks use the processor's wider vector instructions where it has them
+// (the default); false keeps them to the baseline ones. Both draw the same pixels: the tests
+// draw with each.
+void allowWideVectorWalks(bool allowed);
+
 // True when two inputs of the same history draw the same picture: what the mode reads is the
 // same (the ruler only in the curve, the clock only in the period chart's clock labels, zoom
 // and offset not in the period chart). The history's own content is not compared.
