@@ -871,6 +871,31 @@ TEST(RecordRecovery, ReadersDuringTheReplayReadTheLastCompleteImage) {
     }
 }
 
+// A replay that runs out of memory leaves the journal for later, as any replay that cannot
+// finish; a read whose journal was replaced by another under its name (a new recorder's) is
+// read again.
+TEST(RecordRecovery, AReplayOutOfMemoryOrAJournalReplacedLeavesNothingWrong) {
+    struct OutOfMemory : RecordDisk {
+        bool write(int, const uint8_t*, size_t, off_t) override { throw std::bad_alloc(); }
+    } outOfMemory;
+    TempDir dir;
+    const std::string path = dir / "r.alt";
+    Growing rec;
+    const Bytes expected = crashLeavingJournal(path, kCrashes[0], rec);
+    EXPECT_FALSE(recoverRecordFile(path, outOfMemory));
+    ASSERT_TRUE(std::filesystem::exists(recordJournalPath(path)));
+    Recording read;
+    ASSERT_EQ(readRecording(path, read), FileStatus::Ok);
+    EXPECT_EQ(imageOf(read), expected);
+
+    SlowRead spanning;
+    ASSERT_TRUE(spanning.start(path));
+    const std::string journal = recordJournalPath(path);
+    std::filesystem::copy_file(journal, journal + ".new");
+    std::filesystem::rename(journal + ".new", journal);
+    EXPECT_FALSE(spanning.finish()) << "a read beside another journal taken as good";
+}
+
 // The history window replays on a thread of its own, and the process waits for it at exit.
 TEST(RecordRecovery, TheProcesssReplaysRunOnTheirOwnThreads) {
     TempDir dir;
@@ -1046,12 +1071,16 @@ TEST(RecordRecovery, ReadersRacingARecorderNeverGetAMixedImage) {
     }
     std::sort(images.begin(), images.end());
     std::atomic<bool> done{false};
+    std::atomic<bool> readOnce{false};
     std::thread recorder([&] {
         RecordWriter writer(path);
         writer.setCheckpointEvery(5);
         for (int i = 0; i < 300; ++i) {
             EXPECT_EQ(rec.writeWith(writer), FileStatus::Ok);
             rec.cycle();
+            while (i == 0 && !readOnce) {  // the reader is under way before the rest is written
+                std::this_thread::yield();
+            }
         }
         done = true;
     });
@@ -1059,17 +1088,21 @@ TEST(RecordRecovery, ReadersRacingARecorderNeverGetAMixedImage) {
         std::this_thread::yield();
     }
     int good = 0;
-    while (!done) {
+    bool mixed = false;
+    FileStatus other = FileStatus::Ok;
+    do {
         Recording read;
         const FileStatus status = readRecording(path, read);
+        readOnce = true;
         if (status == FileStatus::Ok) {
-            ASSERT_TRUE(std::binary_search(images.begin(), images.end(), imageOf(read)))
-                << read.rowCount() << " rows";
+            mixed = mixed || !std::binary_search(images.begin(), images.end(), imageOf(read));
             ++good;
-        } else {
-            ASSERT_EQ(status, FileStatus::Busy);
+        } else if (status != FileStatus::Busy) {
+            other = status;
         }
-    }
+    } while (!done);
     recorder.join();
+    EXPECT_FALSE(mixed);
+    EXPECT_EQ(other, FileStatus::Ok);
     EXPECT_GT(good, 0);
 }

@@ -16,6 +16,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -708,7 +709,9 @@ std::string recordJournalPath(const std::string& recordPath) {
     return resolved(recordPath) + "-journal";
 }
 
-bool recoverRecordFile(const std::string& path, RecordDisk& disk) {
+namespace {
+
+bool replayJournalBeside(const std::string& path, RecordDisk& disk) {
     const std::string journalPath = recordJournalPath(path);
     Fd journal(::open(journalPath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
     if (journal.get() < 0) {
@@ -720,6 +723,13 @@ bool recoverRecordFile(const std::string& path, RecordDisk& disk) {
     }
     if (flock(journal.get(), LOCK_EX | LOCK_NB) != 0) {
         return true;  // a live writer holds it: the file is its business
+    }
+    // Another replay may have finished with this journal and removed it while we waited for
+    // its lock: the name may now be a recorder's new journal, which is not ours to remove.
+    struct stat named {};
+    if (::lstat(journalPath.c_str(), &named) != 0 || named.st_dev != js.st_dev ||
+        named.st_ino != js.st_ino) {
+        return true;
     }
     const std::optional<Journal> j = scanJournal(journal.get());
     const std::string target = resolved(path);
@@ -753,6 +763,20 @@ bool recoverRecordFile(const std::string& path, RecordDisk& disk) {
     ::unlink(journalPath.c_str());
     syncDirectoryOf(journalPath);
     return true;
+}
+
+}  // namespace
+
+bool recoverRecordFile(const std::string& path, RecordDisk& disk) {
+    try {
+        return replayJournalBeside(path, disk);
+    } catch (const std::bad_alloc&) {
+        // A long journal's entries did not fit in memory: it stays, laid over the file by
+        // every reader, for a later replay.
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
 }
 
 // ---- RecordRecovery ----
@@ -930,6 +954,13 @@ bool RecordImage::changedSinceOpen() const {
     struct stat js {};
     struct stat fs {};
     if (fstat(m_journalFd, &js) != 0 || fstat(m_fd, &fs) != 0) {
+        return true;
+    }
+    // Another journal under its name is a new recorder's, whose writes this descriptor does
+    // not see: read again. (One removed since was done with: a recorder's last entries, and a
+    // replay's kept block, went into it first, and are seen below.)
+    const JournalLook named = lookAtJournal(m_journalPath);
+    if (named.there && named.inode != static_cast<uint64_t>(js.st_ino)) {
         return true;
     }
     const auto journalSize = static_cast<uint64_t>(js.st_size);
