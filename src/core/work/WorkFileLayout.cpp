@@ -389,7 +389,6 @@ bool readRows(const RecordSource& source, uint64_t& offset, uint32_t s, uint32_t
     values.reserve(size_t{s} * n);
     const PagesAhead ahead(values.data(), values.capacity() * sizeof(double));
     std::vector<uint8_t> chunk(std::min<size_t>(perChunk, s) * rowBytes);
-    std::vector<double> staged(std::min<size_t>(perChunk, s) * n);
     std::vector<int32_t> stamps(std::min<size_t>(perChunk, s));
     for (size_t done = 0; done < s;) {
         const size_t rows = std::min<size_t>(perChunk, s - done);
@@ -397,7 +396,11 @@ bool readRows(const RecordSource& source, uint64_t& offset, uint32_t s, uint32_t
             return false;
         }
         const uint8_t* p = chunk.data();
-        double* v = staged.data();
+        // The batch's values go straight into the array, grown by the batch (a megabyte the
+        // cache still holds when they are copied in).
+        const size_t at = values.size();
+        values.resize(at + rows * n);
+        double* v = values.data() + at;
         for (size_t r = 0; r < rows; ++r, p += rowBytes, v += n) {
             if constexpr (std::endian::native == std::endian::little) {
                 std::memcpy(&stamps[r], p, 4);
@@ -411,8 +414,6 @@ bool readRows(const RecordSource& source, uint64_t& offset, uint32_t s, uint32_t
             }
         }
         times.insert(times.end(), stamps.begin(), stamps.begin() + static_cast<ptrdiff_t>(rows));
-        values.insert(values.end(), staged.begin(),
-                      staged.begin() + static_cast<ptrdiff_t>(rows * n));
         offset += rows * rowBytes;
         done += rows;
     }
