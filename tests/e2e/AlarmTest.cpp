@@ -40,27 +40,12 @@ using tervo::testing::writeWorkHead;
 std::vector<uint8_t> workTemplate() {
     ByteWriter o;
     writeWorkHead(o);
-    for (int i = 0; i < 20; ++i) {
-        o.le(0, 4);
-        o.i32(1);
-    }
-    o.i32(3);
-    o.i32(0);  // no events
+    writeStylesAndCounts(o, 3, 0);  // no events
     const char* const names[] = {"炉温", "设定", "备用"};
     const int codes[] = {0, 3, 3};
     const int addresses[] = {0, 1, 3};
     for (int i = 0; i < 3; ++i) {
-        o.text(gbk(names[i]), 12);
-        o.i32(codes[i]);
-        o.b.push_back(0);  // COM1
-        o.b.push_back(5);  // 9600
-        o.b.push_back(static_cast<uint8_t>(addresses[i]));
-        o.raw("\0\0\0\0\0", 5);
-        o.f64(1.0);
-        o.f64(0.0);
-        o.b.push_back(0);
-        o.text("", 50);
-        o.raw("\0\0\0\0\0", 5);
+        writeComOneChannel(o, names[i], codes[i], addresses[i]);
     }
     return o.b;
 }

@@ -59,26 +59,11 @@ const char* const kChannels[] = {"炉温", "设定", "无应答"};
 Bytes workTemplate() {
     ByteWriter o;
     writeWorkHead(o);
-    for (int i = 0; i < 20; ++i) {
-        o.le(0, 4);
-        o.i32(1);
-    }
-    o.i32(3);
-    o.i32(1);
+    writeStylesAndCounts(o, 3, 1);
     const int codes[] = {0, 3, 3};
     const int addresses[] = {0, 1, 3};
     for (int i = 0; i < 3; ++i) {
-        o.text(gbk(kChannels[i]), 12);
-        o.i32(codes[i]);
-        o.b.push_back(0);  // COM1
-        o.b.push_back(5);  // 9600
-        o.b.push_back(static_cast<uint8_t>(addresses[i]));
-        o.raw("\0\0\0\0\0", 5);
-        o.f64(1.0);
-        o.f64(0.0);
-        o.b.push_back(0);
-        o.text("", 50);
-        o.raw("\0\0\0\0\0", 5);
+        writeComOneChannel(o, kChannels[i], codes[i], addresses[i]);
     }
     o.text(gbk("超温"), 16);
     o.i32(0);

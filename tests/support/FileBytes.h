@@ -59,6 +59,32 @@ inline void writeWorkHead(ByteWriter& o) {
     }
 }
 
+// The twenty channel styles (black, width 1), then the channel and event counts.
+inline void writeStylesAndCounts(ByteWriter& o, int channels, int events) {
+    for (int i = 0; i < 20; ++i) {
+        o.le(0, 4);
+        o.i32(1);
+    }
+    o.i32(channels);
+    o.i32(events);
+}
+
+// A channel record reading parameter `code` of controller `address` on COM1 at 9600 baud,
+// coefficient 1, offset 0.
+inline void writeComOneChannel(ByteWriter& o, const std::string& utf8Name, int code, int address) {
+    o.text(gbk(utf8Name), 12);
+    o.i32(code);
+    o.b.push_back(0);  // COM1
+    o.b.push_back(5);  // 9600
+    o.b.push_back(static_cast<uint8_t>(address));
+    o.raw("\0\0\0\0\0", 5);
+    o.f64(1.0);
+    o.f64(0.0);
+    o.b.push_back(0);
+    o.text("", 50);
+    o.raw("\0\0\0\0\0", 5);
+}
+
 struct ByteReader {
     const std::vector<uint8_t>& b;
     size_t at = 0;
