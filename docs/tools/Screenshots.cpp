@@ -387,18 +387,22 @@ int main(int argc, char* argv[]) {
             }
         }
         const QString weekPath = QDir(g_dir).filePath(QStringLiteral("demo-week.alt"));
-        if (tervo::writeRecording(weekPath.toStdString(), week) != tervo::FileStatus::Ok) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(weekPath));
-            return 1;
-        }
-        prompts.dialogHandlers = {[](QDialog& dialog) {
-            // The wait dialog, run to its end as its timer would.
-            auto& wait = dynamic_cast<LoadingDialog&>(dialog);
-            while (wait.result() == 0) {
-                wait.onTick();
+        // The week written and opened as a history, its wait dialog run to its end as its
+        // timer would; nullptr when either fails.
+        const auto openWeek = [&]() -> ChildWindow* {
+            if (tervo::writeRecording(weekPath.toStdString(), week) != tervo::FileStatus::Ok) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(weekPath));
+                return nullptr;
             }
-        }};
-        ChildWindow* historyChild = frame.openView(WindowKind::History, weekPath);
+            prompts.dialogHandlers = {[](QDialog& dialog) {
+                auto& wait = dynamic_cast<LoadingDialog&>(dialog);
+                while (wait.result() == 0) {
+                    wait.onTick();
+                }
+            }};
+            return frame.openView(WindowKind::History, weekPath);
+        };
+        ChildWindow* historyChild = openWeek();
         if (historyChild == nullptr) {
             std::fprintf(stderr, "the week did not open\n");
             return 1;
@@ -426,16 +430,7 @@ int main(int argc, char* argv[]) {
         for (size_t r = 4 * 17280 + 6000; r < 4 * 17280 + 6000 + 2160; ++r) {
             week.values[r * 3 + 2] = tervo::kNoValue;
         }
-        if (tervo::writeRecording(weekPath.toStdString(), week) != tervo::FileStatus::Ok) {
-            return 1;
-        }
-        prompts.dialogHandlers = {[](QDialog& dialog) {
-            auto& wait = dynamic_cast<LoadingDialog&>(dialog);
-            while (wait.result() == 0) {
-                wait.onTick();
-            }
-        }};
-        ChildWindow* source = frame.openView(WindowKind::History, weekPath);
+        ChildWindow* source = openWeek();
         if (source == nullptr) {
             return 1;
         }
