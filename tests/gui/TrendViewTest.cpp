@@ -30,23 +30,17 @@
 
 using namespace tervo;
 using namespace tervo::gui;
+using tervo::testing::namedChannel;
 using tervo::testing::ScriptedPrompts;
 using tervo::testing::waitFor;
 
 namespace {
 
-ChannelInfo channel(const char* name, uint8_t address) {
-    ChannelInfo c;
-    c.setNameGbk(utf8ToGbk(name));
-    c.address = address;
-    return c;
-}
-
 // Rows five seconds apart from 2004/03/04 15:30:00: channel 0 at 50, channel 1 at 20 but
 // failed in rows 40..59 (a silent controller), row 30 of channel 0 a spike of 900.
 Recording makeHistory(size_t rows) {
     Recording rec;
-    rec.definition.channels = {channel("炉温1", 1), channel("炉温2", 2)};
+    rec.definition.channels = {namedChannel("炉温1", 1), namedChannel("炉温2", 2)};
     rec.definition.events.resize(1);
     rec.definition.events[0].setNameGbk(utf8ToGbk("超温"));
     for (size_t r = 0; r < rows; ++r) {
@@ -115,7 +109,7 @@ private slots:
     void liveTrendFollowsARunningWork() {
         WorkDefinition work;
         work.timing.samplingPeriod = 1;
-        work.channels = {channel("t1", 1), channel("t2", 2)};
+        work.channels = {namedChannel("t1", 1), namedChannel("t2", 2)};
         const QString path = QString::fromStdString((m_dir / "live.awt").string());
         QCOMPARE(int(saveWorkTemplate(path.toStdString(), work)), int(FileStatus::Ok));
         QAction* trend = m_frame->actions().trend;

@@ -53,6 +53,7 @@
 
 using namespace tervo;
 using namespace tervo::gui;
+using tervo::testing::namedChannel;
 using tervo::testing::ScriptedPrompts;
 using tervo::testing::waitFor;
 
@@ -80,13 +81,6 @@ public:
     }
 };
 
-ChannelInfo channel(const char* name, uint8_t address) {
-    ChannelInfo c;
-    c.setNameGbk(utf8ToGbk(name));
-    c.address = address;
-    return c;
-}
-
 // The answer of 127.0.0.1:port to GET /metrics, empty when nothing listens.
 QString metricsPage(int port) {
     return QString::fromStdString(tervo::testing::httpGet(port, "/metrics"));
@@ -104,7 +98,7 @@ struct Chart {
 
     Chart(size_t channels, size_t rows, double value) {
         for (size_t i = 0; i < channels; ++i) {
-            work.channels.push_back(channel("c", static_cast<uint8_t>(i)));
+            work.channels.push_back(namedChannel("c", static_cast<uint8_t>(i)));
         }
         for (size_t r = 0; r < rows; ++r) {
             times.push_back(static_cast<int32_t>(k20040304_153000 + r));
@@ -372,8 +366,8 @@ private slots:
 
     void mouseOnTheLegendAndTheChart() {
         WorkDefinition work;
-        work.channels.push_back(channel("a", 0));
-        work.channels.push_back(channel("b", 1));
+        work.channels.push_back(namedChannel("a", 0));
+        work.channels.push_back(namedChannel("b", 1));
         const QString path = QString::fromStdString((m_dir / "mouse.awt").string());
         saveWorkTemplate(path.toStdString(), work);
         WorkView* view = open(path);
@@ -424,7 +418,7 @@ private slots:
     void protectedModeAsksForThePassword() {
         m_app->setProtection(true, QStringLiteral("abc"));
         WorkDefinition work;
-        work.channels.push_back(channel("a", 0));
+        work.channels.push_back(namedChannel("a", 0));
         const QString path = QString::fromStdString((m_dir / "protected.awt").string());
         saveWorkTemplate(path.toStdString(), work);
         WorkView* view = open(path);
@@ -450,7 +444,7 @@ private slots:
     // A curve channel's start value is read through the link thread before sampling starts.
     void curveStartValueThroughTheLinkThread() {
         WorkDefinition work;
-        ChannelInfo curve = channel("curve", 1);
+        ChannelInfo curve = namedChannel("curve", 1);
         curve.downloadFlag = 1;
         curve.setCurvePath((m_dir / "absent.lin").string());
         work.channels.push_back(curve);
@@ -720,7 +714,7 @@ private slots:
         WorkDefinition work;
         for (uint8_t i = 0; i < 20; ++i) {
             work.channels.push_back(
-                channel(qPrintable(QStringLiteral("炉温通道%1").arg(i + 1)), i));
+                namedChannel(qPrintable(QStringLiteral("炉温通道%1").arg(i + 1)), i));
         }
         const QString path = QString::fromStdString((m_dir / "twenty.awt").string());
         QCOMPARE(int(saveWorkTemplate(path.toStdString(), work)), int(FileStatus::Ok));
@@ -775,7 +769,7 @@ private slots:
         WorkDefinition work;
         work.timing.samplingPeriod = 1;
         for (uint8_t a = 0; a < 3; ++a) {
-            work.channels.push_back(channel("t", a));
+            work.channels.push_back(namedChannel("t", a));
         }
         const QString templatePath = QString::fromStdString((m_dir / "three.awt").string());
         QCOMPARE(int(saveWorkTemplate(templatePath.toStdString(), work)), int(FileStatus::Ok));
@@ -875,7 +869,7 @@ private slots:
     // A silent controller stretches the ticks but the window keeps answering.
     void silentControllerKeepsTheWindowAlive() {
         WorkDefinition work;
-        work.channels.push_back(channel("x", 9));  // no controller at 9
+        work.channels.push_back(namedChannel("x", 9));  // no controller at 9
         const QString path = QString::fromStdString((m_dir / "silent.awt").string());
         saveWorkTemplate(path.toStdString(), work);
         WorkView* view = open(path);
@@ -931,8 +925,8 @@ private slots:
         Settings().setPublishChoice(choice);
         WorkDefinition work;
         work.timing.samplingPeriod = 1;
-        work.channels.push_back(channel("t", 0));
-        work.channels.push_back(channel("u", 1));
+        work.channels.push_back(namedChannel("t", 0));
+        work.channels.push_back(namedChannel("u", 1));
         const QString path = QString::fromStdString((m_dir / "pub.awt").string());
         QCOMPARE(int(saveWorkTemplate(path.toStdString(), work)), int(FileStatus::Ok));
         WorkView* view = open(path);
@@ -975,7 +969,7 @@ private slots:
         Settings().setPublishChoice(choice);
         WorkDefinition work;
         work.timing.samplingPeriod = 1;
-        work.channels.push_back(channel("t", 0));
+        work.channels.push_back(namedChannel("t", 0));
         const QString path = QString::fromStdString((m_dir / "silent.awt").string());
         QCOMPARE(int(saveWorkTemplate(path.toStdString(), work)), int(FileStatus::Ok));
         WorkView* view = open(path);
@@ -1009,7 +1003,7 @@ private slots:
         Settings().setPublishChoice(choice);
         WorkDefinition work;
         work.timing.samplingPeriod = 1;
-        work.channels.push_back(channel("t", 0));
+        work.channels.push_back(namedChannel("t", 0));
         const QString path = QString::fromStdString((m_dir / "away.awt").string());
         QCOMPARE(int(saveWorkTemplate(path.toStdString(), work)), int(FileStatus::Ok));
         WorkView* view = open(path);

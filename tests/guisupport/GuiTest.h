@@ -9,7 +9,18 @@
 #include <QToolTip>
 #include <QWidget>
 
+#include "core/text/Gbk.h"
+#include "core/work/WorkDefinition.h"
+
 namespace tervo::testing {
+
+// A channel named `utf8Name` (kept in GBK) reading the controller at `address`.
+inline ChannelInfo namedChannel(const char* utf8Name, uint8_t address) {
+    ChannelInfo c;
+    c.setNameGbk(utf8ToGbk(utf8Name));
+    c.address = address;
+    return c;
+}
 
 // Points every QSettings store of this process at a fresh temporary directory, so tests never
 // read or write the user's settings.
